@@ -1,0 +1,51 @@
+#pragma once
+#include <sstream>
+#include <string>
+
+/// A named message sink with a severity threshold. Each line goes to standard
+/// output as "[Level] name - message" and is flushed at once.
+/// Components keep one static Logger each and test IsEnabled() before they
+/// compose a message:
+///   if (logger.IsEnabled(Logger::Error))
+///       Logger::Stream(logger, Logger::Error).GetStream() << "bad " << x;
+class Logger {
+public:
+    enum Level { Debug = 0, Info = 1, Warn = 2, Error = 3, Fatal = 4 };
+
+    /// Collects a message by stream insertion and logs it when destroyed.
+    class Stream {
+    public:
+        Stream(Logger& logger, Logger::Level level);
+        ~Stream();
+        Stream(const Stream&) = delete;
+        Stream& operator=(const Stream&) = delete;
+
+        std::stringstream& GetStream() { return stream; }
+
+    private:
+        Logger& logger;
+        Logger::Level level;
+        std::stringstream stream;
+    };
+
+    /// A logger that passes every level.
+    explicit Logger(const std::string& name);
+    Logger(const std::string& name, Logger::Level level);
+
+    Logger::Level GetLevel() const { return level; }
+    void SetLevel(Logger::Level value) { level = value; }
+
+    /// True when a message at `value` would be written.
+    bool IsEnabled(Logger::Level value) const { return value >= level; }
+
+    /// Writes one line when `value` passes the threshold. A level outside the
+    /// five enumerators is printed as "Unknown" rather than read out of bounds.
+    void Log(Logger::Level value, const std::string& message);
+
+    const std::string& GetName() const { return name; }
+
+private:
+    Logger::Level level;
+    std::string name;
+    static const char* const LevelNames[5];
+};

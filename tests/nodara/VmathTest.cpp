@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "vmath/vmath.h"
+
+using namespace vmath;
+
+namespace {
+
+void ExpectMatNear(const mat4<float>& a, const mat4<float>& b, float eps = 1e-6f) {
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], eps) << "element " << i;
+}
+
+}  // namespace
+
+TEST(Vmath, TypesArePackedForOpenGL) {
+    static_assert(sizeof(vec2<float>) == 2 * sizeof(float));
+    static_assert(sizeof(vec3<float>) == 3 * sizeof(float));
+    static_assert(sizeof(vec4<float>) == 4 * sizeof(float));
+    static_assert(sizeof(mat4<float>) == 16 * sizeof(float));
+    vec3<float> v[2] = {{1, 2, 3}, {4, 5, 6}};
+    EXPECT_EQ(v[0].ptr()[4], 5.0f);  // a vector array is one flat component array
+}
+
+TEST(Vmath, VectorArithmeticAndProducts) {
+    const vec3<float> a(1, 2, 3), b(4, 5, 6);
+    const vec3<float> s = a + b, d = b - a, m = a * 2.0f;
+    EXPECT_EQ(s.z, 9.0f);
+    EXPECT_EQ(d.x, 3.0f);
+    EXPECT_EQ(m.y, 4.0f);
+    EXPECT_EQ(dot(a, b), 32.0f);
+    const vec3<float> c = cross(vec3<float>(1, 0, 0), vec3<float>(0, 1, 0));  // right-handed: x * y = z
+    EXPECT_EQ(c.x, 0.0f);
+    EXPECT_EQ(c.z, 1.0f);
+    EXPECT_FLOAT_EQ(length(vec3<float>(3, 4, 12)), 13.0f);
+    EXPECT_EQ(dot(vec4<float>(1, 2, 3, 4), vec4<float>(1, 1, 1, 1)), 10.0f);
+    const vec3<float> dropped(vec4<float>(7, 8, 9, 10));
+    EXPECT_EQ(dropped.z, 9.0f);
+}
+
+TEST(Vmath, NormalizeOfZeroIsNotFinite) {
+    const vec3<float> n = normalize(vec3<float>(0, 0, 0));
+    EXPECT_FALSE(std::isfinite(n.x));
+    EXPECT_FLOAT_EQ(length(normalize(vec3<float>(0, 3, 4))), 1.0f);
+}
+
+TEST(Vmath, TranslationSitsInColumnThree) {
+    const vec4<float> p = translation(1.0f, 2.0f, 3.0f) * vec4<float>(0, 0, 0, 1);
+    EXPECT_EQ(p.x, 1.0f);
+    EXPECT_EQ(p.y, 2.0f);
+    EXPECT_EQ(p.z, 3.0f);
+    EXPECT_EQ(p.w, 1.0f);
+    const mat4<float> t = transpose(translation(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(t[12], 1.0f);
+    EXPECT_EQ(t[13], 2.0f);
+    EXPECT_EQ(t[14], 3.0f);
+    EXPECT_EQ(t[3], 0.0f);
+}
+
+TEST(Vmath, RotationIsRightHandedAndNormalisesTheAxis) {
+    const mat4<float> r = rotation(90.0f, vec3<float>(0, 0, 2));
+    ExpectMatNear(r, rotation(90.0f, vec3<float>(0, 0, 1)));
+    const vec4<float> x = r * vec4<float>(1, 0, 0, 0);
+    EXPECT_NEAR(x.x, 0.0f, 1e-6f);
+    EXPECT_NEAR(x.y, 1.0f, 1e-6f);
+    // Row and column 3 stay those of the identity.
+    EXPECT_EQ(r(3, 3), 1.0f);
+    EXPECT_EQ(r(0, 3), 0.0f);
+    EXPECT_EQ(r(3, 0), 0.0f);
+    // About x, y goes to z.
+    const vec4<float> y = rotation(90.0f, vec3<float>(1, 0, 0)) * vec4<float>(0, 1, 0, 0);
+    EXPECT_NEAR(y.z, 1.0f, 1e-6f);
+}
+
+TEST(Vmath, ProductOrderAndIdentity) {
+    mat4<float> m;
+    for (int i = 0; i < 16; ++i) m[i] = float(i * i - 7);
+    ExpectMatNear(mat4<float>(1.0f) * m, m, 0.0f);
+    ExpectMatNear(m * mat4<float>::identity(), m, 0.0f);
+    // T(1,0,0) * R(90 about z) applies the rotation first: x -> y, then +x.
+    const vec4<float> p = translation(1.0f, 0.0f, 0.0f) * rotation(90.0f, vec3<float>(0, 0, 1)) *
+                          vec4<float>(1, 0, 0, 1);
+    EXPECT_NEAR(p.x, 1.0f, 1e-6f);
+    EXPECT_NEAR(p.y, 1.0f, 1e-6f);
+    mat4<float> a = translation(1.0f, 0.0f, 0.0f);
+    a *= translation(0.0f, 2.0f, 0.0f);
+    EXPECT_EQ(a(1, 3), 2.0f);
+    EXPECT_EQ(a(0, 3), 1.0f);
+}

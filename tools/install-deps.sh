@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package Vantrel needs to build, run and test, skipping
+# what is already present. Run as root (or with sudo available).
+#   tools/install-deps.sh          build, run and test dependencies
+#   tools/install-deps.sh --assets also the tools that regenerate data/ (Blender, lame)
+set -euo pipefail
+
+packages=(
+    # toolchain and test frameworks
+    build-essential cmake ninja-build ccache pkg-config
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    # graphics engine: OpenGL 2.0 through Mesa, GLEW, GLU, images and fonts
+    libgl-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri
+    libfreeimage-dev libfreetype-dev libfontconfig-dev fonts-liberation2
+    # COLLADA plug-in, window and sound, vehicle physics
+    libpugixml-dev libsdl2-dev libsdl2-mixer-dev libbullet-dev
+    # headless GL tests
+    xvfb xauth
+)
+if [[ "${1:-}" == "--assets" ]]; then
+    packages+=(blender lame python3-numpy python3-pil)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]} == 0)); then
+    echo "install-deps: all ${#packages[@]} packages present"
+    exit 0
+fi
+
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+echo "install-deps: installing ${missing[*]}"
+# Wait for another apt/dpkg (unattended upgrades) instead of failing on the lock.
+apt_opts=(-o DPkg::Lock::Timeout=600 -y -q --no-install-recommends)
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get -o DPkg::Lock::Timeout=600 update -q
+$sudo apt-get "${apt_opts[@]}" install "${missing[@]}"

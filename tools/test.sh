@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the normal build (both flavours),
+# then the debug flavour again under AddressSanitizer + UBSan.
+# GL tests need an X display, so the suites run inside one Xvfb server.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+
+jobs=$(nproc)
+run_suite() {
+    local preset=$1
+    cmake --preset "$preset"
+    cmake --build --preset "$preset" -j"$jobs"
+    xvfb-run -a -s "-screen 0 1280x1024x24" \
+        env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 \
+            ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+            LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
+            UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        ctest --preset "$preset"
+}
+
+start=$SECONDS
+run_suite default
+run_suite asan
+echo "tools/test.sh: all suites passed in $((SECONDS - start)) s"
