@@ -1,0 +1,57 @@
+#include "GlContext.h"
+
+#include <SDL2/SDL.h>
+#include <GL/gl.h>
+
+GlContext::GlContext(int width, int height) : width(width), height(height) {
+    // Debian's GLEW is built for GLX: force X11 rather than an EGL path.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = std::string("SDL video: ") + SDL_GetError();
+        return;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    window = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        error = std::string("SDL window: ") + SDL_GetError();
+        return;
+    }
+    context = SDL_GL_CreateContext(window);
+    if (!context) {
+        error = std::string("GL context: ") + SDL_GetError();
+        return;
+    }
+    SDL_GL_MakeCurrent(window, context);
+    glViewport(0, 0, width, height);
+}
+
+GlContext::~GlContext() {
+    if (context) SDL_GL_DeleteContext(context);
+    if (window) SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+std::uint32_t GlContext::Pixel(int x, int y) const {
+    std::uint8_t rgba[4] = {0, 0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return rgba[0] | (rgba[1] << 8) | (rgba[2] << 16) | (std::uint32_t(rgba[3]) << 24);
+}
+
+std::vector<std::uint8_t> GlContext::ReadPixels() const {
+    std::vector<std::uint8_t> pixels(static_cast<size_t>(width) * height * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+void GlContext::Swap() { SDL_GL_SwapWindow(window); }
