@@ -14,8 +14,8 @@ packages=(
     libfreeimage-dev libfreetype-dev libfontconfig-dev fonts-liberation2
     # COLLADA plug-in, window and sound, vehicle physics
     libpugixml-dev libsdl2-dev libsdl2-mixer-dev libbullet-dev
-    # headless GL tests
-    xvfb xauth
+    # headless GL tests; lame encodes the sound tests' MP3 tone
+    xvfb xauth lame
 )
 if [[ "${1:-}" == "--assets" ]]; then
     packages+=(blender lame python3-numpy python3-pil)

@@ -1,0 +1,55 @@
+#pragma once
+#include <memory>
+#include <string>
+
+class AudioSystem;
+class Channel;
+class Sound;
+
+/// The sound engine: opens and closes the audio output and creates and plays
+/// sounds on it. The game makes one, initialises it, loads its music with
+/// CreateSound and starts it with Sound::Play.
+///
+/// NOTE: the mixer underneath is process-wide, so only one engine (and its
+/// copies) can have the output open at a time.
+class Sonavar {
+public:
+    /// No audio system yet; nothing is opened.
+    Sonavar();
+    /// Lets go of the audio system; the last engine holding it closes it.
+    ~Sonavar();
+    /// Copies share the one audio system: a sound made through either plays
+    /// through both, and Shutdown on either closes it for all of them.
+    Sonavar(const Sonavar& other);
+    Sonavar& operator=(const Sonavar& other);
+
+    /// Opens the audio output with MaxChannels mixer channels and the
+    /// decoders for MP3, Ogg Vorbis, FLAC and WAV. Where no output device can
+    /// be opened it runs on a silent output instead, warns once and still
+    /// succeeds, so the game starts on machines without sound.
+    /// @return false when the mixer is too old or cannot start at all.
+    bool Initialize();
+
+    /// Halts every channel, frees every sound this engine loaded and closes
+    /// the output. Safe to call again, and before Initialize.
+    void Shutdown();
+
+    /// Decodes a whole sound file into memory.
+    /// @return a new Sound the caller owns, or null (with a message on
+    /// standard output) before Initialize, after Shutdown, or when the file
+    /// is missing, unreadable or of an unknown format.
+    Sound* CreateSound(const std::string& fileName);
+
+    /// Starts `sound` at once on a free channel, repeating it as many times
+    /// as its loop count says.
+    /// @return a new Channel the caller owns, or null (with a message) when
+    /// the engine is not initialised, `sound` was not loaded by this open
+    /// engine, or all MaxChannels channels are busy.
+    Channel* PlaySound(Sound& sound);
+
+private:
+    /// Mixer channels opened by Initialize: how many sounds can play at once.
+    static const int MaxChannels;
+
+    std::shared_ptr<AudioSystem> system;
+};

@@ -1,0 +1,196 @@
+#include "AudioSystem.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+// Mix_LoadWAV decodes compressed formats (MP3, Ogg, FLAC) whole only since 2.6.0.
+#if !SDL_MIXER_VERSION_ATLEAST(2, 6, 0)
+#error "Sonavar needs SDL2_mixer 2.6.0 or newer"
+#endif
+
+namespace {
+
+// Oldest SDL2_mixer accepted at run time: the library may be swapped after the build.
+const int OldestMixerVersion = SDL_VERSIONNUM(2, 6, 0);
+
+// The music is MP3 and the other formats are the common ones; WAV needs no
+// decoder library. The rest are loaded when present but not insisted on.
+const int RequiredDecoders = MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_FLAC;
+const int OptionalDecoders = MIX_INIT_OPUS | MIX_INIT_MOD | MIX_INIT_MID;
+
+// Rate and speaker layout of the default output, where the driver can tell.
+void QueryDeviceLayout(int& frequency, int& channels)
+{
+    SDL_AudioSpec spec{};
+    char* name = nullptr;
+    bool known = SDL_GetDefaultAudioInfo(&name, &spec, 0) == 0;
+    SDL_free(name);
+    if (!known)
+        known = SDL_GetNumAudioDevices(0) > 0 && SDL_GetAudioDeviceSpec(0, 0, &spec) == 0;
+    // Drivers without device information report zeros.
+    if (known && spec.freq > 0)
+        frequency = spec.freq;
+    if (known && spec.channels > 0)
+        channels = spec.channels;
+}
+
+} // namespace
+
+AudioSystem::~AudioSystem()
+{
+    Close();
+}
+
+bool AudioSystem::Open(int channelCount)
+{
+    if (deviceOpen)
+        return true;
+
+    const SDL_version* linked = Mix_Linked_Version();
+    if (SDL_VERSIONNUM(linked->major, linked->minor, linked->patch) < OldestMixerVersion) {
+        Error("SDL2_mixer " + std::to_string(linked->major) + "." + std::to_string(linked->minor) + "." +
+              std::to_string(linked->patch) + " is too old, 2.6.0 or newer is needed");
+        return false;
+    }
+    // The mixer has one output per process: opening it again would share or
+    // even reopen it under another engine's feet.
+    if (Mix_QuerySpec(nullptr, nullptr, nullptr) != 0) {
+        Error("the audio mixer is already open in this process");
+        return false;
+    }
+
+    mixerUp = true;  // Mix_Quit also undoes a partly successful Mix_Init
+    int decoders = Mix_Init(RequiredDecoders | OptionalDecoders);
+    if ((decoders & RequiredDecoders) != RequiredDecoders) {
+        Error(std::string("the MP3, Ogg Vorbis and FLAC decoders are not all available: ") + Mix_GetError());
+        Close();
+        return false;
+    }
+
+    if (!OpenDeviceOutput()) {
+        // A server or CI machine has no sound card; the game must still run.
+        if (!OpenSilentOutput()) {
+            Error(std::string("cannot open any audio output: ") + SDL_GetError());
+            Close();
+            return false;
+        }
+        std::cout << "[WARN] Sonavar: no audio device, running without sound" << std::endl;
+    }
+
+    if (Mix_AllocateChannels(channelCount) != channelCount) {
+        Error("cannot allocate " + std::to_string(channelCount) + " mixer channels");
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool AudioSystem::OpenDeviceOutput()
+{
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
+    subsystemUp = true;
+
+    int frequency = MIX_DEFAULT_FREQUENCY;
+    int channels = MIX_DEFAULT_CHANNELS;
+    QueryDeviceLayout(frequency, channels);
+    // No changes allowed: SDL converts to the device itself, and the mixer
+    // keeps exactly the format asked for.
+    if (Mix_OpenAudioDevice(frequency, MIX_DEFAULT_FORMAT, channels, BufferFrames, nullptr, 0) == 0) {
+        deviceOpen = true;
+        return true;
+    }
+    // Some outputs cannot take their own speaker layout; stereo is the safe one.
+    if (channels != 2 && Mix_OpenAudioDevice(frequency, MIX_DEFAULT_FORMAT, 2, BufferFrames, nullptr, 0) == 0) {
+        deviceOpen = true;
+        return true;
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    subsystemUp = false;
+    return false;
+}
+
+bool AudioSystem::OpenSilentOutput()
+{
+    // The override beats SDL_AUDIODRIVER; resetting it afterwards leaves the
+    // next audio start to choose its driver as usual.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (!started)
+        return false;
+    subsystemUp = true;
+
+    // Another part of the program may hold the subsystem up on the failing driver.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver == nullptr || std::strcmp(driver, "dummy") != 0) {
+        SDL_SetError("the audio subsystem stays on driver \"%s\"", driver ? driver : "none");
+        return false;
+    }
+    if (Mix_OpenAudioDevice(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, BufferFrames,
+                            nullptr, 0) != 0)
+        return false;
+    deviceOpen = true;
+    silent = true;
+    return true;
+}
+
+void AudioSystem::Close()
+{
+    if (deviceOpen)
+        Mix_HaltChannel(-1);
+    for (Mix_Chunk* chunk : chunks)
+        Mix_FreeChunk(chunk);
+    chunks.clear();
+    if (deviceOpen)
+        Mix_CloseAudio();
+    if (mixerUp)
+        Mix_Quit();
+    if (subsystemUp)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    deviceOpen = mixerUp = subsystemUp = silent = false;
+}
+
+Mix_Chunk* AudioSystem::Load(const std::string& fileName)
+{
+    SDL_RWops* file = SDL_RWFromFile(fileName.c_str(), "rb");
+    if (file == nullptr) {
+        Error("cannot open sound \"" + fileName + "\": " + SDL_GetError());
+        return nullptr;
+    }
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 1);
+    if (chunk == nullptr) {
+        Error("cannot decode sound \"" + fileName + "\": " + Mix_GetError());
+        return nullptr;
+    }
+    // An empty chunk would only fail later, when it is played.
+    if (chunk->alen == 0) {
+        Mix_FreeChunk(chunk);
+        Error("sound \"" + fileName + "\" holds no samples");
+        return nullptr;
+    }
+    chunks.push_back(chunk);
+    return chunk;
+}
+
+bool AudioSystem::Owns(const Mix_Chunk* chunk) const
+{
+    return chunk != nullptr && std::find(chunks.begin(), chunks.end(), chunk) != chunks.end();
+}
+
+int AudioSystem::Play(Mix_Chunk& chunk, int loopCount)
+{
+    int channel = Mix_PlayChannel(-1, &chunk, loopCount);
+    if (channel < 0)
+        Error(std::string("cannot play a sound: ") + Mix_GetError());
+    return channel;
+}
+
+void AudioSystem::Error(const std::string& message)
+{
+    std::cout << "[ERROR] Sonavar: " << message << std::endl;
+}

@@ -1,0 +1,59 @@
+#pragma once
+#include <string>
+#include <vector>
+
+struct Mix_Chunk;
+
+/// The audio output one engine opened: SDL's audio subsystem, the mixer with
+/// its decoders and channels, and every chunk loaded through it. Each step of
+/// Open is remembered, so Close (or destruction) undoes exactly what was done,
+/// once, in reverse order.
+class AudioSystem {
+public:
+    AudioSystem() = default;
+    ~AudioSystem();
+    AudioSystem(const AudioSystem&) = delete;
+    AudioSystem& operator=(const AudioSystem&) = delete;
+
+    /// Opens the output in the device's speaker layout, or in stereo if that
+    /// fails, or on SDL's silent "dummy" driver (with one warning) if no
+    /// device opens at all; then allocates `channelCount` mixer channels.
+    /// @return false, with a message, when none of that works.
+    bool Open(int channelCount);
+
+    /// Halts every channel, frees every chunk, closes the output and quits
+    /// the subsystem. Does nothing when nothing is open.
+    void Close();
+
+    bool IsOpen() const { return deviceOpen; }
+    /// True when Open fell back to the silent driver.
+    bool IsSilent() const { return silent; }
+
+    /// Decodes the whole file into a chunk this system owns until Close.
+    /// @return null, with a message, when the file cannot be read or decoded.
+    Mix_Chunk* Load(const std::string& fileName);
+
+    /// True for a chunk loaded here and not yet freed.
+    bool Owns(const Mix_Chunk* chunk) const;
+
+    /// Starts `chunk` on a free channel with `loopCount` extra repetitions.
+    /// @return the channel number, or -1 with a message.
+    int Play(Mix_Chunk& chunk, int loopCount);
+
+    /// Writes "[ERROR] Sonavar: <message>" to standard output.
+    static void Error(const std::string& message);
+
+private:
+    bool OpenDeviceOutput();
+    bool OpenSilentOutput();
+
+    /// Mixer buffer length in sample frames: short enough for prompt starts,
+    /// long enough not to underrun on a busy frame.
+    static const int BufferFrames = 1024;
+
+    bool subsystemUp = false;  ///< SDL_InitSubSystem(SDL_INIT_AUDIO) succeeded
+    bool mixerUp = false;      ///< Mix_Init was called
+    bool deviceOpen = false;   ///< Mix_OpenAudioDevice succeeded
+    bool silent = false;       ///< the output is the dummy driver
+    std::vector<Mix_Chunk*> chunks;
+};

@@ -1,0 +1,13 @@
+#include <sonavar/Sound.h>
+
+#include <sonavar/Sonavar.h>
+
+Sound::Sound(Sonavar& engine, Mix_Chunk& sound) : engine(&engine), sound(&sound) {}
+
+Sound::~Sound() = default;
+
+Channel* Sound::Play()
+{
+    loopCount = PlayLoopCount;
+    return engine->PlaySound(*this);
+}
