@@ -8,7 +8,9 @@
 #include <SDL_mixer.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -24,7 +26,8 @@ protected:
     std::string outputFile = folder.File("output.raw");
     AudioDriverEnvironment environment{"disk", outputFile};
 
-    // Starts an engine, lets `start` begin a sound, waits, and returns the output.
+    // Starts an engine, lets `start` begin a sound, lets `seconds` of output
+    // be written, and returns the output.
     template <typename Start>
     Recording Record(const std::string& soundFile, double seconds, Start start)
     {
@@ -41,9 +44,24 @@ protected:
         }
         std::unique_ptr<Channel> channel(start(engine, *sound));
         EXPECT_NE(channel, nullptr);
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        WaitForOutput(static_cast<uintmax_t>(seconds * rate) * channels * sizeof(int16_t));
         engine.Shutdown();  // closes and flushes the output file
         return Recording::Load(outputFile, channels, rate);
+    }
+
+    // Waits until the driver has written `bytes` more, however busy the machine.
+    void WaitForOutput(uintmax_t bytes)
+    {
+        std::error_code noFileYet;
+        const uintmax_t start = std::filesystem::file_size(outputFile, noFileYet);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::filesystem::file_size(outputFile, noFileYet) < start + bytes) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ADD_FAILURE() << "the disk driver stopped writing " << outputFile;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     }
 
     static Channel* PlayOnce(Sonavar& engine, Sound& sound) { return engine.PlaySound(sound); }
