@@ -1,0 +1,54 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <nodara/Logger.h>
+
+/// Builds the engine's three GLSL programs from the shader files in the data
+/// folder and hands out their GL names by program type.
+class OglShaderManager {
+public:
+    /// Index into the program list.
+    enum ProgramType {
+        FixedFunction = 0,      ///< always 0: no program
+        Lighting = 1,           ///< per-pixel lighting
+        ShadowMapping = 2,      ///< shadow mapping
+        EnvironmentMapping = 3  ///< environment-mapped reflection
+    };
+
+    /// Empty program list; no GL call.
+    OglShaderManager() = default;
+    OglShaderManager(const OglShaderManager&) = default;
+    OglShaderManager& operator=(const OglShaderManager&) = default;
+    /// Stops using any program and deletes every program built. Needs the
+    /// context current.
+    ~OglShaderManager();
+
+    /// Builds the three programs, in ProgramType order, from the files of
+    /// ShaderSources (relative to the working directory). A row whose file is
+    /// missing or empty is reported and keeps its slot with the value 0, so
+    /// the program types never shift.
+    /// @return true when every file was read, every shader compiled and every program linked.
+    bool CreateShaders();
+
+    /// The program of `type`, or 0 for a type not (yet) built.
+    unsigned int GetProgram(OglShaderManager::ProgramType type) const;
+
+    static Logger logger;  ///< "OglShaderManager"
+
+private:
+    /// Vertex and fragment shader path of each program, Lighting first.
+    static const char* const ShaderSources[3][2];
+
+    /// Replaces `text` with the file's bytes; false (text cleared) when the
+    /// file cannot be opened or is empty.
+    static bool LoadFromFile(const char* path, std::string& text);
+    /// True (and the info log reported) when `shader` failed to compile.
+    static bool CompilerError(unsigned int shader, const char* path);
+    /// True (and the info log reported) when `program` failed to link.
+    static bool LinkerError(unsigned int program);
+    /// A compiled shader of `type` from `text`; 0 when GL could not create one.
+    static unsigned int Compile(unsigned int type, const std::string& text, const char* path, bool& result);
+
+    std::vector<unsigned int> programs;
+};
