@@ -55,8 +55,11 @@ std::string IndexFault(const std::vector<unsigned int>& indices, std::size_t cou
 
 }  // namespace
 
-bool OglBufferManager::CanDraw(const Geometry& geometry, const Mesh& mesh, bool withTexCoords) {
+bool OglBufferManager::CanDraw(const Geometry& geometry, const Mesh& mesh) {
     const std::size_t count = geometry.GetVertexIndicesSize();
+    // Checked even where a path would skip them (no buffer yet), so that a
+    // broken geometry is left out by all three paths alike.
+    const bool withTexCoords = geometry.GetTexCoordIndicesSize() != 0 || geometry.GetTexCoordBindId() != 0;
     std::string fault = IndexFault(geometry.GetVertexIndices(), count, mesh.GetVertexArraySize(), "vertex",
                                    "vertices");
     if (fault.empty())
@@ -75,13 +78,12 @@ void OglBufferManager::Generate(Mesh& mesh) {
     for (unsigned int g = 0; Geometry* geometry = mesh.GetGeometry(g); ++g) {
         // Nothing to draw, and a zero-sized buffer cannot be mapped.
         if (geometry->GetVertexIndicesSize() == 0) continue;
-        const bool withTexCoords = geometry->GetTexCoordIndicesSize() != 0;
-        if (!CanDraw(*geometry, mesh, withTexCoords)) continue;
+        if (!CanDraw(*geometry, mesh)) continue;
         FillBuffer(geometry->GetVertexBindId(), geometry->GetVertexIndices(), mesh.GetVertexArray(),
                    "vertexbuffer");
         FillBuffer(geometry->GetNormalBindId(), geometry->GetNormalIndices(), mesh.GetNormalArray(),
                    "normalbuffer");
-        if (withTexCoords)
+        if (geometry->GetTexCoordIndicesSize() != 0)
             FillBuffer(geometry->GetTexCoordBindId(), geometry->GetTexCoordIndices(), mesh.GetTexCoordArray(),
                        "texcoordbuffer");
     }

@@ -176,8 +176,8 @@ void OglRenderer::Draw(const Geometry& geometry) {
 void OglRenderer::DrawVertices(const Geometry& geometry) {
     const Mesh* mesh = geometry.GetMesh();
     if (!mesh) return;
+    if (!bufferManager.CanDraw(geometry, *mesh)) return;
     const bool withTexCoords = geometry.GetTexCoordBindId() != 0;
-    if (!bufferManager.CanDraw(geometry, *mesh, withTexCoords)) return;
     const auto& vertices = mesh->GetVertexArray();
     const auto& normals = mesh->GetNormalArray();
     const auto& texCoords = mesh->GetTexCoordArray();

@@ -30,11 +30,12 @@ public:
     void DeleteDisplayLists(Geometry& geometry);
 
     /// True when drawing `geometry` from `mesh`'s arrays reads only inside
-    /// them: every vertex index in range, and the normal list (and, when
-    /// `withTexCoords`, the texture-coordinate list) at least as long as the
-    /// vertex list with every used index in range. Otherwise reports the
-    /// geometry on standard output, once per geometry, and returns false.
-    bool CanDraw(const Geometry& geometry, const Mesh& mesh, bool withTexCoords);
+    /// them: every vertex index in range, and the normal list (and the
+    /// texture-coordinate list, when the geometry has one or a buffer for
+    /// one) at least as long as the vertex list with every used index in
+    /// range. Otherwise reports the geometry on standard output, once per
+    /// geometry, and returns false; then no draw path draws it.
+    bool CanDraw(const Geometry& geometry, const Mesh& mesh);
     /// Forgets that `geometry` was reported, before it is destroyed.
     void Forget(const Geometry& geometry) { reported.erase(&geometry); }
 
