@@ -16,6 +16,8 @@ packages=(
     libpugixml-dev libsdl2-dev libsdl2-mixer-dev libbullet-dev
     # headless GL tests; lame encodes the sound tests' MP3 tone
     xvfb xauth lame
+    # test-only: the program test finds and inspects its window (xwininfo, xprop)
+    x11-utils
 )
 if [[ "${1:-}" == "--assets" ]]; then
     packages+=(blender lame python3-numpy python3-pil)

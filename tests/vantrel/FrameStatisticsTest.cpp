@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <nodara/PerformanceCounter.h>
+
+#include "FrameStatistics.h"
+
+TEST(FrameStatistics, StartsAtZero) {
+    const FrameStatistics statistics;
+    EXPECT_EQ(statistics.font, nullptr);
+    EXPECT_EQ(statistics.engine, nullptr);
+    EXPECT_EQ(statistics.cycleTime, 0.0);
+    EXPECT_EQ(statistics.lastTime, 0.0);
+}
+
+TEST(FrameStatistics, StepMeasuresTheTimeSinceTheLastStep) {
+    FrameStatistics statistics;
+    // The first step of a new mode takes the whole reading as its cycle time.
+    statistics.Step(1234.5);
+    EXPECT_DOUBLE_EQ(statistics.cycleTime, 1234.5);
+    EXPECT_DOUBLE_EQ(statistics.lastTime, 1234.5);
+    statistics.Step(1234.52);
+    EXPECT_NEAR(statistics.cycleTime, 0.02, 1e-9);
+    EXPECT_DOUBLE_EQ(statistics.lastTime, 1234.52);
+    statistics.Step(1235.52);
+    EXPECT_NEAR(statistics.cycleTime, 1.0, 1e-9);
+}
+
+TEST(FrameStatistics, StepReadsThePerformanceCounter) {
+    FrameStatistics statistics;
+    const double before = PerformanceCounter::Time();
+    statistics.Step();
+    const double after = PerformanceCounter::Time();
+    EXPECT_GE(statistics.lastTime, before);
+    EXPECT_LE(statistics.lastTime, after);
+    EXPECT_DOUBLE_EQ(statistics.cycleTime, statistics.lastTime);
+
+    statistics.Step();
+    EXPECT_GE(statistics.cycleTime, 0.0);
+    EXPECT_LE(statistics.cycleTime, PerformanceCounter::Time() - before);
+}

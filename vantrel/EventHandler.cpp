@@ -1,0 +1,71 @@
+#include "EventHandler.h"
+
+#include <algorithm>
+#include <cassert>
+
+void EventHandler::EventListener::OnMouse(EventHandler&, int, int, int, int) {}
+
+void EventHandler::EventListener::OnQuit(EventHandler&) {}
+
+EventHandler::EventHandler() : listeners(3) {}
+
+EventHandler::~EventHandler() = default;
+
+void EventHandler::AddListener(EventType type, EventListener* listener) {
+    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    if (!listener) return;
+    listeners[type].push_back(listener);
+}
+
+void EventHandler::RemoveListener(EventType type, EventListener* listener) {
+    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    std::vector<EventListener*>& list = listeners[type];
+    const auto found = std::find(list.begin(), list.end(), listener);
+    if (found != list.end()) list.erase(found);
+}
+
+unsigned EventHandler::GetListenerCount(EventType type) const {
+    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    return static_cast<unsigned>(listeners[type].size());
+}
+
+EventHandler::EventListener* EventHandler::GetListener(EventType type, unsigned index) const {
+    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    const std::vector<EventListener*>& list = listeners[type];
+    return index < list.size() ? list[index] : nullptr;
+}
+
+void EventHandler::HandleMessage(unsigned message, WParam wParam, LParam lParam) {
+    // Coordinates are the unsigned low and high words, origin top left.
+    const int x = static_cast<int>(LoWord(lParam));
+    const int y = static_cast<int>(HiWord(lParam));
+    switch (message) {
+        case WM_KEYDOWN: DispatchKey(static_cast<unsigned>(wParam), 0); break;
+        case WM_KEYUP: DispatchKey(static_cast<unsigned>(wParam), 1); break;
+        case WM_MOUSEMOVE: DispatchMouse(x, y, 0, 1); break;
+        case WM_LBUTTONDOWN: DispatchMouse(x, y, 1, 0); break;
+        case WM_LBUTTONUP: DispatchMouse(x, y, 1, 1); break;
+        case WM_DESTROY: DispatchQuit(); break;
+        default: break;
+    }
+}
+
+template <typename Call>
+void EventHandler::Dispatch(EventType type, Call call) {
+    // By index and with the size read before every call: listeners may be
+    // removed or appended by the very calls made here (mode switches).
+    const std::vector<EventListener*>& list = listeners[type];
+    for (std::size_t index = 0; index < list.size(); ++index) call(*list[index]);
+}
+
+void EventHandler::DispatchKey(unsigned key, int state) {
+    Dispatch(KeyEvent, [&](EventListener& listener) { listener.OnKey(*this, key, state); });
+}
+
+void EventHandler::DispatchMouse(int x, int y, int button, int state) {
+    Dispatch(MouseEvent, [&](EventListener& listener) { listener.OnMouse(*this, x, y, button, state); });
+}
+
+void EventHandler::DispatchQuit() {
+    Dispatch(QuitEvent, [&](EventListener& listener) { listener.OnQuit(*this); });
+}

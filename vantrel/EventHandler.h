@@ -1,0 +1,72 @@
+#pragma once
+#include <vector>
+
+#include "platform/WindowMessage.h"
+
+/// Turns the window messages that matter to the game into key, mouse and quit
+/// events and hands each to every listener registered for its kind, in
+/// registration order. The application owns the one handler of the program
+/// and feeds it every message its window procedure sees.
+///
+/// NOTE: listeners may add and remove listeners while an event is being
+/// dispatched (the mode switches do). Dispatch walks the list by index and
+/// reads its size again before every call, so a listener appended during a
+/// dispatch receives the same event, and when a listener is removed the one
+/// that moves into the current index is skipped for that event.
+class EventHandler {
+public:
+    /// Kind of event, and the index of its listener list.
+    enum EventType { KeyEvent = 0, MouseEvent = 1, QuitEvent = 2 };
+
+    /// Receives events. The handler only refers to its listeners; they are
+    /// destroyed through their own class, never through this one.
+    class EventListener {
+    public:
+        /// A key went down (state 0; auto-repeat sends more of these) or up (state 1).
+        /// @param key Win32 virtual-key code
+        virtual void OnKey(EventHandler& handler, unsigned key, int state) = 0;
+        /// The mouse moved (button 0, state 1) or the left button went down
+        /// (button 1, state 0) or up (button 1, state 1), at client-area
+        /// coordinates with the origin top left. Does nothing by default.
+        virtual void OnMouse(EventHandler& handler, int x, int y, int button, int state);
+        /// The window is gone or the game is asked to end. Does nothing by default.
+        virtual void OnQuit(EventHandler& handler);
+
+    protected:
+        ~EventListener() = default;
+    };
+
+    /// Three empty listener lists.
+    EventHandler();
+    virtual ~EventHandler();
+
+    /// Appends `listener` to the list of `type`; it may stand there more than
+    /// once. Null is ignored.
+    void AddListener(EventType type, EventListener* listener);
+    /// Removes the first occurrence of `listener` from the list of `type`,
+    /// keeping the order of the others; nothing if it is not there.
+    void RemoveListener(EventType type, EventListener* listener);
+
+    /// Number of listeners registered for `type`.
+    unsigned GetListenerCount(EventType type) const;
+    /// The listener at `index` in the list of `type`, or null past the end.
+    EventListener* GetListener(EventType type, unsigned index) const;
+
+    /// Translates one window message: key down and up, mouse movement, the
+    /// left button and the window's destruction; every other message,
+    /// system keys and the other buttons included, is ignored.
+    void HandleMessage(unsigned message, WParam wParam, LParam lParam);
+
+    void DispatchKey(unsigned key, int state);
+    void DispatchMouse(int x, int y, int button, int state);
+    /// Asks every quit listener to end the game; listeners may call it too.
+    void DispatchQuit();
+
+private:
+    /// Calls `call` on each listener of `type`, tolerating changes to the list.
+    template <typename Call>
+    void Dispatch(EventType type, Call call);
+
+    /// Exactly three lists, indexed by EventType.
+    std::vector<std::vector<EventListener*>> listeners;
+};

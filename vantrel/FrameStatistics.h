@@ -1,0 +1,21 @@
+#pragma once
+
+class Font;
+class Lumora;
+
+/// Frame timing of one game mode, and what its frame-rate line is drawn with.
+/// Every new mode starts from zero, so its first cycle time is the whole
+/// reading of the performance counter: the race skips such a frame, the show
+/// room uses it as it is.
+struct FrameStatistics {
+    Font* font = nullptr;      ///< "Arial" at size 18 for the frame-rate line; not owned
+    Lumora* engine = nullptr;  ///< the owning mode's graphics engine; not owned
+    double cycleTime = 0.0;    ///< duration of the previous frame (s)
+    double lastTime = 0.0;     ///< time stamp of the previous frame (s)
+
+    /// The timing step with the performance counter's current reading.
+    void Step();
+    /// The timing step at `nowS`: the cycle time becomes the time since the
+    /// last step and `nowS` the new time stamp.
+    void Step(double nowS);
+};

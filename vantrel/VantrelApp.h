@@ -1,0 +1,69 @@
+#pragma once
+#include <memory>
+
+#include "EventHandler.h"
+
+class AppWindow;
+class GameMode;
+
+/// The game's application object: it owns the window and its OpenGL
+/// context, the event handler, and at most one game mode at a time (the race
+/// or the show room). The program entry takes it, initialises and starts it,
+/// then calls Frame until a quit is requested.
+///
+/// It is the first keyboard listener and the only quit listener: any
+/// listener's EventHandler::DispatchQuit, and the window's close, end the loop
+/// after the pass in which they happen.
+class VantrelApp : public EventHandler::EventListener {
+public:
+    /// Title of the window.
+    static const char* const WindowTitle;
+    /// X11 class of the window.
+    static const char* const WindowClassName;
+    /// Client area of the window (px).
+    static const int WindowWidthPx = 1024;
+    static const int WindowHeightPx = 768;
+
+    /// The one application, made on first use and destroyed at process exit.
+    static VantrelApp& Instance();
+
+    /// Opens the window at (0, 0) and makes its OpenGL context current, then
+    /// sets the view up for its size. A window already open is closed first.
+    /// @return false when the window or its context cannot be made
+    bool Initialize();
+    /// Starts the game's content once the window exists.
+    /// @return false when the game cannot start; the program then ends
+    bool Start();
+    /// One pass of the frame loop: takes at most one window message, never
+    /// waiting, and hands it to the window procedure; runs the race's frame,
+    /// then the show room's; swaps the buffers.
+    void Frame();
+
+    /// Keyboard listener. The mode keys (Return, Escape) act only while a mode runs.
+    void OnKey(EventHandler& handler, unsigned key, int state) override;
+    /// Quit listener: ends the frame loop after the current pass.
+    void OnQuit(EventHandler& handler) override;
+
+    EventHandler& GetEventHandler() { return eventHandler; }
+    /// The window, or null before Initialize.
+    AppWindow* GetWindow() const { return window.get(); }
+    /// The running race, or null.
+    GameMode* GetRace() const { return race; }
+    /// The shown show room, or null.
+    GameMode* GetShowRoom() const { return showRoom; }
+    bool IsQuitRequested() const { return quitRequested; }
+
+private:
+    VantrelApp();
+    /// Deletes the modes while their context is still current, then closes
+    /// the window.
+    ~VantrelApp();
+    VantrelApp(const VantrelApp&) = delete;
+    VantrelApp& operator=(const VantrelApp&) = delete;
+
+    bool quitRequested = false;
+    std::unique_ptr<AppWindow> window;
+    EventHandler eventHandler;
+    GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
+    GameMode* showRoom = nullptr;  ///< owned
+};

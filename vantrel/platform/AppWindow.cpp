@@ -1,0 +1,77 @@
+#include "AppWindow.h"
+
+#include <cstdlib>
+
+#include <SDL2/SDL.h>
+
+#include "AppIcon.h"
+
+namespace {
+
+void SetIcon(SDL_Window* window) {
+    std::vector<std::uint32_t> pixels = MakeAppIcon();
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), AppIconSizePx, AppIconSizePx, 32,
+                                                           AppIconSizePx * 4, SDL_PIXELFORMAT_ARGB8888);
+    // A window without its icon still works; nothing to report.
+    if (!icon) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+}  // namespace
+
+std::unique_ptr<AppWindow> AppWindow::Create(const std::string& title, const std::string& className,
+                                             int widthPx, int heightPx) {
+    // SDL's X11 driver reads the WM_CLASS (instance and class) from here.
+    setenv("SDL_VIDEO_X11_WMCLASS", className.c_str(), 1);
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+
+    // Hidden until the icon is set, so the window appears whole.
+    SDL_Window* window = SDL_CreateWindow(title.c_str(), 0, 0, widthPx, heightPx,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    SetIcon(window);
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context || SDL_GL_MakeCurrent(window, context) != 0) {
+        if (context) SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    // Fails where the driver has no say over the swap interval; the loop
+    // then simply runs unsynchronised.
+    SDL_GL_SetSwapInterval(1);
+    // The game reads keys, never text: without this every key press would
+    // also queue a text event, and each queued event costs a frame.
+    SDL_StopTextInput();
+    SDL_ShowWindow(window);
+    return std::unique_ptr<AppWindow>(new AppWindow(window, context));
+}
+
+AppWindow::~AppWindow() {
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void AppWindow::SwapBuffers() { SDL_GL_SwapWindow(window); }
+
+void AppWindow::GetClientSize(int& widthPx, int& heightPx) const {
+    SDL_GL_GetDrawableSize(window, &widthPx, &heightPx);
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The game's window and its OpenGL context: the output half of the platform
+// layer.
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+
+/// One top-level window with a current OpenGL 2.0 compatibility context.
+/// Destroying it unbinds and deletes the context, then closes the window.
+class AppWindow {
+public:
+    /// Opens a shown, resizable window at (0, 0) whose client area is
+    /// `widthPx` × `heightPx`, with the X11 class `className` and the built-in
+    /// icon, and makes a double-buffered OpenGL 2.0 compatibility context with
+    /// a 24-bit depth and an 8-bit stencil buffer current on it. Buffer swaps
+    /// wait for the display where the driver allows it; where it does not,
+    /// they do not, and that is not an error.
+    /// NOTE: SDL's x11 video driver is forced, since Debian's GLEW speaks GLX only.
+    /// @return the window, or null when SDL, the window or the context cannot be made
+    static std::unique_ptr<AppWindow> Create(const std::string& title, const std::string& className,
+                                             int widthPx, int heightPx);
+    ~AppWindow();
+    AppWindow(const AppWindow&) = delete;
+    AppWindow& operator=(const AppWindow&) = delete;
+
+    /// Shows the back buffer.
+    void SwapBuffers();
+    /// Current size of the client area (px).
+    void GetClientSize(int& widthPx, int& heightPx) const;
+
+    SDL_Window* GetWindow() const { return window; }
+    /// The GL context (an SDL_GLContext).
+    void* GetContext() const { return context; }
+
+private:
+    AppWindow(SDL_Window* window, void* context) : window(window), context(context) {}
+
+    SDL_Window* window;
+    void* context;
+};
