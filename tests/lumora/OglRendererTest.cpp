@@ -236,10 +236,8 @@ TEST_F(OglRendererTest, RenderOptionSettersStoreAndApply) {
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
     EXPECT_EQ(renderer->GetCullFace(), Renderer::CullNone);
 
-    // An unknown polygon mode is stored but leaves GL as it was.
     renderer->SetPolygonMode(Renderer::Wireframe);
-    renderer->SetPolygonMode(static_cast<Renderer::PolygonMode>(7));
-    EXPECT_EQ(renderer->GetPolygonMode(), static_cast<Renderer::PolygonMode>(7));
+    EXPECT_EQ(renderer->GetPolygonMode(), Renderer::Wireframe);
     GLint modes[2] = {0, 0};
     glGetIntegerv(GL_POLYGON_MODE, modes);
     EXPECT_EQ(modes[0], GL_LINE);

@@ -165,10 +165,11 @@ TEST_F(OglStateManagerTest, AnisotropyNeverExceedsWhatTheRendererTakes) {
         EXPECT_EQ(State().GetAnisotropicFilter(), fits ? filter : StateManager::AnisotropicOff) << filter;
     }
 
-    // Values from outside the enumerations would index past the tables.
-    State().SetAnisotropicFilter(static_cast<StateManager::AnisotropicFilter>(9));
+    // Values past the enumerators (still in the enumerations' range) would
+    // index past the tables.
+    State().SetAnisotropicFilter(static_cast<StateManager::AnisotropicFilter>(7));
     EXPECT_EQ(State().GetAnisotropicFilter(), StateManager::AnisotropicOff);
-    State().SetTextureFilter(static_cast<StateManager::TextureFilter>(-1));
+    State().SetTextureFilter(static_cast<StateManager::TextureFilter>(6));
     EXPECT_EQ(State().GetTextureFilter(), StateManager::Bilinear);
 }
 
