@@ -1,5 +1,10 @@
 #include "VantrelApp.h"
 
+#include <iostream>
+
+#include <sonavar/Channel.h>
+#include <sonavar/Sound.h>
+
 #include "GameMode.h"
 #include "WindowProcedure.h"
 #include "platform/AppWindow.h"
@@ -7,6 +12,7 @@
 
 const char* const VantrelApp::WindowTitle = "Vantrel";
 const char* const VantrelApp::WindowClassName = "VANTREL";
+const char* const VantrelApp::MusicFile = "../data/music/Halverd - Evenfall.mp3";
 
 VantrelApp& VantrelApp::Instance() {
     static VantrelApp app;
@@ -22,7 +28,8 @@ VantrelApp::VantrelApp() {
 
 VantrelApp::~VantrelApp() {
     // The modes' engines free GL objects as they go, so they go first, while
-    // the context is still current.
+    // the context is still current. The music and the sound engine follow
+    // as members.
     delete showRoom;
     delete race;
     window.reset();
@@ -40,9 +47,16 @@ bool VantrelApp::Initialize() {
 }
 
 bool VantrelApp::Start() {
-    // The sound engine, the show room and the music start here; until they
-    // exist the loop only pumps messages and swaps buffers.
-    return true;
+    const bool soundStarted = sound.Initialize();
+    // The show room starts here, between the sound engine and the music, once
+    // the modes exist; until then the loop only pumps messages and swaps.
+    music.reset(sound.CreateSound(MusicFile));
+    if (music)
+        musicChannel.reset(music->Play());
+    else
+        std::cout << "[WARN] VantrelApp: no music (\"" << MusicFile << "\" did not load), the game runs silently"
+                  << std::endl;
+    return soundStarted;
 }
 
 void VantrelApp::Frame() {

@@ -1,14 +1,18 @@
 #pragma once
 #include <memory>
 
+#include <sonavar/Sonavar.h>
+
 #include "EventHandler.h"
 
 class AppWindow;
+class Channel;
 class GameMode;
+class Sound;
 
 /// The game's application object: it owns the window and its OpenGL
-/// context, the event handler, and at most one game mode at a time (the race
-/// or the show room). The program entry takes it, initialises and starts it,
+/// context, the event handler, the sound engine with the music, and at most
+/// one game mode at a time (the race or the show room). The program entry takes it, initialises and starts it,
 /// then calls Frame until a quit is requested.
 ///
 /// It is the first keyboard listener and the only quit listener: any
@@ -23,6 +27,8 @@ public:
     /// Client area of the window (px).
     static const int WindowWidthPx = 1024;
     static const int WindowHeightPx = 768;
+    /// Played from the start and through every mode switch.
+    static const char* const MusicFile;
 
     /// The one application, made on first use and destroyed at process exit.
     static VantrelApp& Instance();
@@ -31,8 +37,11 @@ public:
     /// sets the view up for its size. A window already open is closed first.
     /// @return false when the window or its context cannot be made
     bool Initialize();
-    /// Starts the game's content once the window exists.
-    /// @return false when the game cannot start; the program then ends
+    /// Starts the game's content once the window exists: the sound engine,
+    /// then the music, which plays on until the program ends. Music that
+    /// cannot be loaded is not an error: the game runs silently and says so
+    /// once on standard output.
+    /// @return false when the sound engine cannot start; the program then ends
     bool Start();
     /// One pass of the frame loop: takes at most one window message, never
     /// waiting, and hands it to the window procedure; runs the race's frame,
@@ -64,6 +73,9 @@ private:
     bool quitRequested = false;
     std::unique_ptr<AppWindow> window;
     EventHandler eventHandler;
+    Sonavar sound;                        ///< constructed here, initialised by Start
+    std::unique_ptr<Sound> music;         ///< null until Start, and when the file did not load
+    std::unique_ptr<Channel> musicChannel;
     GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
     GameMode* showRoom = nullptr;  ///< owned
 };
