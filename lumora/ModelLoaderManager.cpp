@@ -1,6 +1,7 @@
 #include <lumora/ModelLoaderManager.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <iostream>
 
@@ -22,6 +23,39 @@ Function LookUp(void* library, const std::string& name) {
     return reinterpret_cast<Function>(dlsym(library, name.c_str()));
 }
 
+// `fileName` in the folder of the library holding this code, or "" when that
+// folder cannot be told.
+std::string BesideEngine(const std::string& fileName) {
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&BesideEngine), &info) || !info.dli_fname) return "";
+    const std::string engine = info.dli_fname;
+    const size_t slash = engine.rfind('/');
+    return slash == std::string::npos ? "" : engine.substr(0, slash + 1) + fileName;
+}
+
+// dlopen by bare name searches the RUNPATH of its caller, the engine
+// library, so the plug-in beside it is found.
+// NOTE: under AddressSanitizer the caller is the sanitizer's dlopen
+// interceptor, whose RUNPATH is empty; a bare name the search misses is
+// therefore tried once more in the engine library's own folder.
+// RTLD_NOW: a plug-in with unresolved symbols fails here, with a message,
+// rather than in the middle of a load.
+void* OpenLibrary(const std::string& fileName, std::string& error) {
+    void* library = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library) return library;
+    const char* reason = dlerror();
+    error = reason ? reason : "unknown error";
+    if (fileName.find('/') != std::string::npos) return nullptr;
+    const std::string beside = BesideEngine(fileName);
+    if (beside.empty() || access(beside.c_str(), F_OK) != 0) return nullptr;
+    library = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        reason = dlerror();
+        error = reason ? reason : "unknown error";
+    }
+    return library;
+}
+
 }  // namespace
 
 ModelLoaderManager::ModelLoaderManager() { LoadPlugin(PluginName); }
@@ -29,13 +63,11 @@ ModelLoaderManager::ModelLoaderManager() { LoadPlugin(PluginName); }
 ModelLoaderManager::~ModelLoaderManager() { UnloadPlugins(); }
 
 void ModelLoaderManager::LoadPlugin(const std::string& fileName) {
-    // RTLD_NOW: a plug-in with unresolved symbols fails here, with a message,
-    // rather than in the middle of a load.
-    void* library = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string error;
+    void* library = OpenLibrary(fileName, error);
     if (!library) {
-        const char* reason = dlerror();
-        std::cout << "[WARN] ModelLoaderManager: Cannot load plug-in " << fileName << ": "
-                  << (reason ? reason : "unknown error") << std::endl;
+        std::cout << "[WARN] ModelLoaderManager: Cannot load plug-in " << fileName << ": " << error
+                  << std::endl;
         return;
     }
     auto registerLoader = LookUp<ModelLoaderRegisterFunction>(library, ModelLoader::RegisterFunction);

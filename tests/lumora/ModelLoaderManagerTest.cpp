@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -18,17 +19,23 @@ const std::string Second = "libLumoraTestLoaderSecond.so";
 const std::string NoRegister = "libLumoraTestLoaderNoRegister.so";
 const std::string NullRegister = "libLumoraTestLoaderNullRegister.so";
 
-// Whether `name` is loaded in this process right now.
+// The test plug-in `name` by its full path. Asking by bare name would only
+// match a library the engine opened by bare name.
+std::string InBin(const std::string& name) {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
+}
+
+// Whether test plug-in `name` is loaded in this process right now.
 bool IsLoaded(const std::string& name) {
-    void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    void* handle = dlopen(InBin(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!handle) return false;
     dlclose(handle);  // RTLD_NOLOAD still counts a reference
     return true;
 }
 
 // A counter a loaded test plug-in exports (LoadCalls, RegisterCalls).
-int Counter(const std::string& library, const char* function) {
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
+int Counter(const std::string& name, const char* function) {
+    void* handle = dlopen(InBin(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!handle) return -1;
     auto counter = reinterpret_cast<int (*)()>(dlsym(handle, function));
     const int value = counter ? counter() : -1;
