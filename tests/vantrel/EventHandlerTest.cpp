@@ -35,13 +35,6 @@ private:
     std::vector<std::string>& journal;
 };
 
-/// Overrides only the required key operation, to reach the defaults.
-class KeyOnly : public EventHandler::EventListener {
-public:
-    void OnKey(EventHandler&, unsigned, int) override { ++keys; }
-    int keys = 0;
-};
-
 using Journal = std::vector<std::string>;
 
 }  // namespace
@@ -84,18 +77,6 @@ TEST(EventHandler, AddAndRemoveEdges) {
 
     handler.DispatchKey(13, 1);
     EXPECT_EQ(journal, (Journal{"b:key(13,1)", "a:key(13,1)"}));
-}
-
-TEST(EventHandler, DefaultMouseAndQuitOperationsDoNothing) {
-    KeyOnly listener;
-    EventHandler handler;
-    handler.AddListener(EventHandler::KeyEvent, &listener);
-    handler.AddListener(EventHandler::MouseEvent, &listener);
-    handler.AddListener(EventHandler::QuitEvent, &listener);
-    handler.DispatchMouse(1, 2, 0, 1);
-    handler.DispatchQuit();
-    handler.DispatchKey(27, 0);
-    EXPECT_EQ(listener.keys, 1);
 }
 
 TEST(EventHandler, ListenerRemovedDuringDispatchSkipsTheOneMovingIntoItsPlace) {

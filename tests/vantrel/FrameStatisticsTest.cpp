@@ -4,17 +4,10 @@
 
 #include "FrameStatistics.h"
 
-TEST(FrameStatistics, StartsAtZero) {
-    const FrameStatistics statistics;
-    EXPECT_EQ(statistics.font, nullptr);
-    EXPECT_EQ(statistics.engine, nullptr);
-    EXPECT_EQ(statistics.cycleTime, 0.0);
-    EXPECT_EQ(statistics.lastTime, 0.0);
-}
-
 TEST(FrameStatistics, StepMeasuresTheTimeSinceTheLastStep) {
+    // A new mode's record starts at zero, so its first step takes the whole
+    // reading as the cycle time.
     FrameStatistics statistics;
-    // The first step of a new mode takes the whole reading as its cycle time.
     statistics.Step(1234.5);
     EXPECT_DOUBLE_EQ(statistics.cycleTime, 1234.5);
     EXPECT_DOUBLE_EQ(statistics.lastTime, 1234.5);
