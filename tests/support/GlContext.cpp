@@ -60,7 +60,6 @@ GlContext::GlContext(int width, int height) : width(width), height(height) {
 GlContext::~GlContext() {
     if (context) SDL_GL_DeleteContext(context);
     if (window) SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 std::uint32_t GlContext::Pixel(int x, int y) const {
