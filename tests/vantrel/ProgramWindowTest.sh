@@ -17,13 +17,15 @@ cd "$work" || exit 1
 fail() { echo "FAIL: $*"; [[ -n ${pid:-} ]] && kill -KILL "$pid" 2>/dev/null; exit 1; }
 
 # Prints the xwininfo tree line of the game's window once it is mapped.
+# Polls gently: some sandboxed Xvfb servers refuse a connection that follows
+# another client's close too closely.
 wait_for_window() {
     local line
-    for _ in $(seq 300); do
+    for _ in $(seq 120); do
         kill -0 "$pid" 2>/dev/null || return 1
         line=$(xwininfo -root -tree | grep '"VANTREL")' | head -n 1)
         if [[ -n $line ]]; then echo "$line"; return 0; fi
-        sleep 0.1
+        sleep 0.25
     done
     return 1
 }
@@ -32,7 +34,10 @@ run_once() {
     local signal=$1
     "$game" >"$work/out.txt" 2>"$work/err.txt" &
     pid=$!
-    line=$(wait_for_window) || fail "no window with class VANTREL appeared"
+    if ! line=$(wait_for_window); then
+        cat "$work/out.txt" "$work/err.txt"
+        fail "no window with class VANTREL appeared"
+    fi
     echo "window: $line"
     [[ $line == *'"Vantrel": ("VANTREL" "VANTREL")'* ]] || fail "title or class: $line"
     [[ $line == *' 1024x768+0+0 '* ]] || fail "size or position: $line"
@@ -57,5 +62,6 @@ run_once() {
 }
 
 run_once TERM
+sleep 0.5
 run_once INT
 echo "PASS"
