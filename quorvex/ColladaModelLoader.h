@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+
+#include <nodara/ModelLoader.h>
+
+#include "ColladaNode.h"
+
+class ColladaLibraryManager;
+class DaeInstance;
+class GroupNode;
+class MeshNode;
+
+/// The plug-in's model loader: reads a COLLADA document (".dae", or a ".zae"
+/// archive holding one) and converts its visual scene into a Model.
+/// Stateless between calls; each Load reads its own document and frees it
+/// before returning.
+class ColladaModelLoader : public ModelLoader {
+public:
+    /// A new model holding the document's visual scene, or null (with an
+    /// Error line) when the file can not be read as COLLADA, or null without
+    /// one when the document instances no visual scene.
+    Model* Load(const std::string& fileName) override;
+
+    /// A group node for `node` with its transform, its geometry instances as
+    /// mesh nodes and its child nodes as child groups. Never null.
+    GroupNode* ConvertNode(ColladaNode node, ColladaLibraryManager* library);
+
+    /// A mesh node for a geometry instance with a state node per bound
+    /// material and a drawable node per polygon group drawn with it; null when
+    /// the instance yields no mesh.
+    MeshNode* ConvertGeometryInstance(const DaeInstance* instance, ColladaLibraryManager* library);
+
+private:
+    Model* Convert(const std::string& fileName);
+};

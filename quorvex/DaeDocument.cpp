@@ -1,0 +1,178 @@
+#include "DaeDocument.h"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "DaeArchive.h"
+#include "DaeFilePath.h"
+#include "DaeGeometry.h"
+#include "DaeImage.h"
+#include "DaeMaterial.h"
+
+const char* const DaeDocument::ReaderName = "DaeReader";
+
+namespace {
+
+// End-of-line normalisation is left out: it only costs time on the big number
+// arrays, and every reader of text here treats '\r' as whitespace.
+constexpr unsigned ParseOptions = pugi::parse_default & ~pugi::parse_eol;
+
+/// The element name without a namespace prefix ("c:COLLADA" gives "COLLADA").
+const char* LocalName(const char* name) {
+    const char* colon = std::strrchr(name, ':');
+    return colon ? colon + 1 : name;
+}
+
+}  // namespace
+
+DaeDocument::DaeDocument() = default;
+DaeDocument::~DaeDocument() = default;
+
+bool DaeDocument::Load(const std::string& fileName, std::string& reason) {
+    folder = DaeFilePath::Folder(fileName);
+    if (!DaeArchive::IsArchive(fileName)) return ParseFile(fileName, reason);
+
+    archive = std::make_unique<DaeArchive>();
+    if (!archive->Open(fileName, reason)) return false;
+    const std::string root = archive->FindRootDocument();
+    if (root.empty()) {
+        reason = "archive holds no root document";
+        return false;
+    }
+    std::string text;
+    if (!archive->Read(root, text, DaeArchive::MaxEntrySize)) {
+        reason = "can not read '" + root + "' from the archive";
+        return false;
+    }
+    archiveFolder = DaeFilePath::Folder(root);
+    return Parse(text.data(), text.size(), reason);
+}
+
+bool DaeDocument::ParseFile(const std::string& path, std::string& reason) {
+    std::error_code error;
+    textSize = static_cast<std::size_t>(std::filesystem::file_size(path, error));
+    if (error) textSize = 0;
+    const pugi::xml_parse_result result = xml.load_file(path.c_str(), ParseOptions, pugi::encoding_auto);
+    if (!result) {
+        reason = result.status == pugi::status_file_not_found || result.status == pugi::status_io_error
+                     ? "can not open the file"
+                     : std::string("XML error at byte ") + std::to_string(result.offset) + ": " +
+                           result.description();
+        return false;
+    }
+    if (!CheckRoot(reason)) return false;
+    IndexIds();
+    return true;
+}
+
+bool DaeDocument::Parse(const char* data, std::size_t size, std::string& reason) {
+    textSize = size;
+    const pugi::xml_parse_result result = xml.load_buffer(data, size, ParseOptions, pugi::encoding_auto);
+    if (!result) {
+        reason = std::string("XML error at byte ") + std::to_string(result.offset) + ": " + result.description();
+        return false;
+    }
+    if (!CheckRoot(reason)) return false;
+    IndexIds();
+    return true;
+}
+
+bool DaeDocument::CheckRoot(std::string& reason) const {
+    const pugi::xml_node root = xml.document_element();
+    if (!root || std::strcmp(LocalName(root.name()), "COLLADA") != 0) {
+        reason = root ? std::string("not a COLLADA document (root element '") + root.name() + "')"
+                      : std::string("not a COLLADA document (no root element)");
+        return false;
+    }
+    return true;
+}
+
+void DaeDocument::IndexIds() {
+    // Iterative walk in document order, so the first of duplicate ids wins and
+    // no nesting depth can exhaust the stack.
+    const pugi::xml_node root = xml.document_element();
+    pugi::xml_node node = root;
+    while (node) {
+        if (node.type() == pugi::node_element) {
+            const pugi::xml_attribute id = node.attribute("id");
+            if (id && *id.value()) ids.emplace(std::string_view(id.value()), node.internal_object());
+        }
+        pugi::xml_node next = node.first_child();
+        while (!next && node != root) {
+            next = node.next_sibling();
+            if (!next) node = node.parent();
+        }
+        node = next;
+    }
+}
+
+pugi::xml_node DaeDocument::GetVisualScene(std::string& danglingUrl) const {
+    const pugi::xml_node instance = xml.document_element().child("scene").child("instance_visual_scene");
+    if (!instance) return pugi::xml_node();
+    const char* url = instance.attribute("url").value();
+    const pugi::xml_node scene = ResolveUrl(url);
+    if (!scene || std::strcmp(scene.name(), "visual_scene") != 0) {
+        danglingUrl = url;
+        return pugi::xml_node();
+    }
+    return scene;
+}
+
+pugi::xml_node DaeDocument::FindById(std::string_view id) const {
+    const auto found = ids.find(id);
+    return found == ids.end() ? pugi::xml_node() : pugi::xml_node(found->second);
+}
+
+pugi::xml_node DaeDocument::ResolveUrl(const char* url) const {
+    if (!url || url[0] != '#') return pugi::xml_node();  // other documents are not read
+    return FindById(std::string_view(url + 1));
+}
+
+DaeGeometry* DaeDocument::GetGeometry(pugi::xml_node element) {
+    if (!element || std::strcmp(element.name(), "geometry") != 0) return nullptr;
+    auto& slot = geometries[element.internal_object()];
+    if (!slot) slot = std::make_unique<DaeGeometry>(element);
+    return slot.get();
+}
+
+DaeMaterial* DaeDocument::GetMaterial(pugi::xml_node element) {
+    if (!element || std::strcmp(element.name(), "material") != 0) return nullptr;
+    auto& slot = materials[element.internal_object()];
+    if (!slot) slot = std::make_unique<DaeMaterial>(element);
+    return slot.get();
+}
+
+DaeImage* DaeDocument::GetImage(pugi::xml_node element) {
+    if (!element || std::strcmp(element.name(), "image") != 0) return nullptr;
+    auto& slot = images[element.internal_object()];
+    if (!slot) slot = std::make_unique<DaeImage>(element);
+    return slot.get();
+}
+
+std::string DaeDocument::ResolveFile(const std::string& uri, bool& found) {
+    const std::string decoded = DaeFilePath::DecodeUri(uri);
+    const std::string path = DaeFilePath::Normalize(decoded);
+    found = false;
+    if (path.empty()) return path;
+
+    if (archive && !DaeFilePath::IsAbsolute(path)) {
+        const std::string entry = archive->FindEntry(DaeFilePath::Normalize(archiveFolder + path));
+        const std::string extracted = entry.empty() ? std::string() : archive->Extract(entry);
+        if (!extracted.empty()) {
+            found = true;
+            return extracted;
+        }
+    }
+    if (DaeFilePath::IsAbsolute(path)) {
+        std::string existing =
+            path[0] == '/' ? DaeFilePath::FindExisting("/", path.substr(1)) : std::string();
+        // An absolute path from the author's machine: try the file beside the document.
+        if (existing.empty()) existing = DaeFilePath::FindExisting(folder, DaeFilePath::BaseName(path));
+        found = !existing.empty();
+        return found ? existing : path;
+    }
+    const std::string existing = DaeFilePath::FindExisting(folder, path);
+    found = !existing.empty();
+    return found ? existing : folder + path;
+}
