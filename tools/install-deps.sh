@@ -14,6 +14,9 @@ packages=(
     libfreeimage-dev libfreetype-dev libfontconfig-dev fonts-liberation2
     # COLLADA plug-in, window and sound, vehicle physics
     libpugixml-dev libsdl2-dev libsdl2-mixer-dev libbullet-dev
+    # COLLADA plug-in: .zae archives; a peer's COLLADA corpus for its tests and
+    # the peer's importer for its benchmark
+    libzip-dev assimp-testmodels libassimp-dev
     # headless GL tests; lame encodes the sound tests' MP3 tone
     xvfb xauth lame
     # test-only: the program test finds and inspects its window (xwininfo, xprop)
