@@ -1,0 +1,127 @@
+#pragma once
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include <nodara/Logger.h>
+#include <nodara/Perspective.h>
+#include <nodara/Renderer.h>
+#include "vmath/vec3.h"
+
+class GroupNode;
+class OglRenderer;
+class Scene;
+
+/// A whole frame with the engine's effects: a shadow map drawn from the
+/// scene's light, one face per frame of a cube environment map centred on
+/// the reflective object, and the group nodes it was given drawn with the
+/// fixed-function pipeline, per-pixel lighting, shadow mapping and a blended
+/// reflection pass. It draws only its groups, never the scene's root node.
+///
+/// Lifecycle: construct (no GL), Initialize with a current context after the
+/// renderer's Initialize, AddGroup, then hand it to Lumora::AddPass, which
+/// owns and deletes it while the context is still current.
+///
+/// Texture units: unit 0 holds the shadow map with the shadow texture matrix
+/// (kept after a frame), unit 1 the environment map while reflections draw.
+class OglEffectPass : public Renderer::Pass {
+public:
+    /// Which list a group goes into, and so how it is drawn.
+    enum Effect {
+        Standard = 0,          ///< fixed function in the main view and in the environment map
+        PerPixelLighting = 1,  ///< Lighting program, only in frames without Shadows groups
+        Shadows = 2,           ///< into the shadow map, then with the ShadowMapping program
+        Environment = 3,       ///< only into the environment map
+        Reflections = 4        ///< blended reflection pass; the first one centres the map
+    };
+
+    /// Keeps `renderer` for its managers and settings; no GL call.
+    explicit OglEffectPass(OglRenderer& renderer);
+    OglEffectPass(const OglEffectPass&) = delete;
+    OglEffectPass& operator=(const OglEffectPass&) = delete;
+    /// Deletes the maps and frame buffers GL still knows. Needs the context current.
+    ~OglEffectPass() override;
+
+    /// Makes the shadow map, the environment map and their frame buffers,
+    /// builds the shader programs and takes the light's projection.
+    /// @param lightProjection the projection the shadow map is drawn with
+    /// @return false when a frame buffer is incomplete (that map's sub-pass
+    ///         is then skipped every frame) or a program failed to build.
+    bool Initialize(const Perspective& lightProjection);
+
+    /// Appends `group` (not owned) to the list of `effect`; a group may be in
+    /// several lists. An effect outside the enumeration is ignored.
+    void AddGroup(OglEffectPass::Effect effect, const GroupNode& group);
+
+    /// Draws one frame: shadow map, one environment face, the main view and
+    /// the reflections; nothing before a successful Initialize found GL 2.0. Uses the viewport and projection the game set; gives
+    /// back the renderer's cull state and transparency flag, and the culled
+    /// flags the camera's cull traversal left on the groups.
+    void Render(const Scene& scene) override;
+
+    /// Texels across the shadow map (2048); a new value takes effect at Initialize.
+    unsigned int GetShadowMapSize() const { return shadowMapSize; }
+    void SetShadowMapSize(unsigned int texels) { shadowMapSize = texels; }
+    /// Texels across each environment face (512); a new value takes effect at Initialize.
+    unsigned int GetEnvironmentMapSize() const { return environmentMapSize; }
+    void SetEnvironmentMapSize(unsigned int texels) { environmentMapSize = texels; }
+
+    /// GL name of the depth texture (0 before Initialize).
+    unsigned int GetShadowMap() const { return shadowMap; }
+    /// GL name of the cube map (0 before Initialize).
+    unsigned int GetEnvironmentMap() const { return environmentMap; }
+    /// The cube face the next frame with reflections draws, 0 (+X) to 5 (-Z).
+    unsigned int GetCurrentCubeFace() const { return currentCubeFace; }
+
+    static Logger logger;  ///< "OglEffectPass"
+
+private:
+    /// Groups and the culled flags they had before a sub-view culled them.
+    using CullFlags = std::vector<std::pair<GroupNode*, bool>>;
+
+    bool GenerateRessources();
+    void GenerateShadowMap();
+    void GenerateEnvMap(const Scene& scene);
+    void UpdateMatrices(const Scene& scene);
+    void RenderShadows(const Scene& scene);
+    void RenderReflections(const Scene& scene);
+    void RenderPerPixelLighting(const Scene& scene);
+    /// Logs the status if it names an incomplete frame buffer.
+    void CheckFrameBufferStatus(unsigned int status, const char* name);
+
+    /// Draws every group of one list with the renderer.
+    void RenderGroups(OglEffectPass::Effect effect) const;
+    /// Culls the groups of `effects` against the GL matrices now loaded,
+    /// after saving every culled flag below them into `saved`.
+    void CullForSubView(std::initializer_list<OglEffectPass::Effect> effects, CullFlags& saved);
+    static void RestoreCullFlags(const CullFlags& saved);
+
+    /// Cube map face targets, +X, -X, +Y, -Y, +Z, -Z.
+    static const unsigned int CubeFace[6];
+    /// Direction each face looks along, in world space.
+    static const vmath::vec3<double> viewVecs[6];
+    /// Up direction of each face, as the cube map's orientation needs it.
+    static const vmath::vec3<double> upVecs[6];
+
+    OglRenderer& renderer;
+    unsigned int shadowMap = 0;
+    unsigned int shadowFrameBuffer = 0;
+    unsigned int shadowMapSize = 2048;
+    unsigned int environmentMap = 0;
+    unsigned int environmentFrameBuffer = 0;
+    unsigned int environmentDepthBuffer = 0;
+    unsigned int environmentMapSize = 512;
+    unsigned int currentCubeFace = 0;
+    Perspective lightProjection{85.0, 1.0, 1.0, 20.0};
+    std::vector<const GroupNode*> groups[5];
+    // Matrices in OpenGL's order, read back once per frame.
+    float lightViewMatrix[16] = {};
+    float lightProjectionMatrix[16] = {};
+    float cameraViewMatrix[16] = {};
+    float cameraProjectionMatrix[16] = {};
+    float shadowTextureMatrix[16] = {};  ///< bias x light projection x light view x inverse camera view
+    float inverseCameraViewMatrix[16] = {};
+    bool shadowMapReady = false;       ///< its frame buffer is complete
+    bool environmentMapReady = false;  ///< its frame buffer is complete
+    bool glReady = false;              ///< shader and frame-buffer entry points exist
+};

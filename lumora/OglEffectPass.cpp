@@ -1,0 +1,435 @@
+#include <lumora/OglEffectPass.h>
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include <lumora/OglRenderer.h>
+#include <lumora/Scene.h>
+#include <nodara/GroupNode.h>
+#include <nodara/Light.h>
+
+Logger OglEffectPass::logger("OglEffectPass");
+
+const unsigned int OglEffectPass::CubeFace[6] = {
+    GL_TEXTURE_CUBE_MAP_POSITIVE_X, GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Y,
+    GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z,
+};
+
+const vmath::vec3<double> OglEffectPass::viewVecs[6] = {
+    {1.0, 0.0, 0.0}, {-1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, -1.0, 0.0}, {0.0, 0.0, 1.0}, {0.0, 0.0, -1.0},
+};
+
+// A cube map face is addressed with t growing downwards on the side faces,
+// so their up vectors point along -y (or along z on the y faces).
+const vmath::vec3<double> OglEffectPass::upVecs[6] = {
+    {0.0, -1.0, 0.0}, {0.0, -1.0, 0.0}, {0.0, 0.0, 1.0}, {0.0, 0.0, -1.0}, {0.0, -1.0, 0.0}, {0.0, -1.0, 0.0},
+};
+
+namespace {
+
+// Inverse of a general 4 x 4 matrix (OpenGL order) as adjugate over
+// determinant, worked in double. A singular matrix gives the identity.
+void Invert(const float m[16], float out[16]) {
+    double a[16];
+    for (int i = 0; i < 16; ++i) a[i] = m[i];
+    double inv[16];
+    inv[0] = a[5] * a[10] * a[15] - a[5] * a[11] * a[14] - a[9] * a[6] * a[15] + a[9] * a[7] * a[14] +
+             a[13] * a[6] * a[11] - a[13] * a[7] * a[10];
+    inv[4] = -a[4] * a[10] * a[15] + a[4] * a[11] * a[14] + a[8] * a[6] * a[15] - a[8] * a[7] * a[14] -
+             a[12] * a[6] * a[11] + a[12] * a[7] * a[10];
+    inv[8] = a[4] * a[9] * a[15] - a[4] * a[11] * a[13] - a[8] * a[5] * a[15] + a[8] * a[7] * a[13] +
+             a[12] * a[5] * a[11] - a[12] * a[7] * a[9];
+    inv[12] = -a[4] * a[9] * a[14] + a[4] * a[10] * a[13] + a[8] * a[5] * a[14] - a[8] * a[6] * a[13] -
+              a[12] * a[5] * a[10] + a[12] * a[6] * a[9];
+    inv[1] = -a[1] * a[10] * a[15] + a[1] * a[11] * a[14] + a[9] * a[2] * a[15] - a[9] * a[3] * a[14] -
+             a[13] * a[2] * a[11] + a[13] * a[3] * a[10];
+    inv[5] = a[0] * a[10] * a[15] - a[0] * a[11] * a[14] - a[8] * a[2] * a[15] + a[8] * a[3] * a[14] +
+             a[12] * a[2] * a[11] - a[12] * a[3] * a[10];
+    inv[9] = -a[0] * a[9] * a[15] + a[0] * a[11] * a[13] + a[8] * a[1] * a[15] - a[8] * a[3] * a[13] -
+             a[12] * a[1] * a[11] + a[12] * a[3] * a[9];
+    inv[13] = a[0] * a[9] * a[14] - a[0] * a[10] * a[13] - a[8] * a[1] * a[14] + a[8] * a[2] * a[13] +
+              a[12] * a[1] * a[10] - a[12] * a[2] * a[9];
+    inv[2] = a[1] * a[6] * a[15] - a[1] * a[7] * a[14] - a[5] * a[2] * a[15] + a[5] * a[3] * a[14] +
+             a[13] * a[2] * a[7] - a[13] * a[3] * a[6];
+    inv[6] = -a[0] * a[6] * a[15] + a[0] * a[7] * a[14] + a[4] * a[2] * a[15] - a[4] * a[3] * a[14] -
+             a[12] * a[2] * a[7] + a[12] * a[3] * a[6];
+    inv[10] = a[0] * a[5] * a[15] - a[0] * a[7] * a[13] - a[4] * a[1] * a[15] + a[4] * a[3] * a[13] +
+              a[12] * a[1] * a[7] - a[12] * a[3] * a[5];
+    inv[14] = -a[0] * a[5] * a[14] + a[0] * a[6] * a[13] + a[4] * a[1] * a[14] - a[4] * a[2] * a[13] -
+              a[12] * a[1] * a[6] + a[12] * a[2] * a[5];
+    inv[3] = -a[1] * a[6] * a[11] + a[1] * a[7] * a[10] + a[5] * a[2] * a[11] - a[5] * a[3] * a[10] -
+             a[9] * a[2] * a[7] + a[9] * a[3] * a[6];
+    inv[7] = a[0] * a[6] * a[11] - a[0] * a[7] * a[10] - a[4] * a[2] * a[11] + a[4] * a[3] * a[10] +
+             a[8] * a[2] * a[7] - a[8] * a[3] * a[6];
+    inv[11] = -a[0] * a[5] * a[11] + a[0] * a[7] * a[9] + a[4] * a[1] * a[11] - a[4] * a[3] * a[9] -
+              a[8] * a[1] * a[7] + a[8] * a[3] * a[5];
+    inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] +
+              a[8] * a[1] * a[6] - a[8] * a[2] * a[5];
+    const double det = a[0] * inv[0] + a[1] * inv[4] + a[2] * inv[8] + a[3] * inv[12];
+    if (det == 0.0 || !std::isfinite(det)) {
+        for (int i = 0; i < 16; ++i) out[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+        return;
+    }
+    for (int i = 0; i < 16; ++i) out[i] = static_cast<float>(inv[i] / det);
+}
+
+// Sets a uniform of the program in use by name; a name it lacks is skipped.
+void SetUniform(unsigned int program, const char* name, int value) {
+    if (!program) return;
+    const GLint location = glGetUniformLocation(program, name);
+    if (location >= 0) glUniform1i(location, value);
+}
+
+void SetUniform(unsigned int program, const char* name, float value) {
+    if (!program) return;
+    const GLint location = glGetUniformLocation(program, name);
+    if (location >= 0) glUniform1f(location, value);
+}
+
+// Every group at or below `node`, with its culled flag.
+void SaveCullFlags(const Node& node, std::vector<std::pair<GroupNode*, bool>>& saved) {
+    if (const auto* group = dynamic_cast<const GroupNode*>(&node))
+        // NOTE: the flags are the one piece of a group the pass may change; it
+        // gives them back before the main view draws.
+        saved.emplace_back(const_cast<GroupNode*>(group), group->IsCulled());
+    for (unsigned int i = 0; const Node* child = node.GetChild(i); ++i) SaveCullFlags(*child, saved);
+}
+
+}  // namespace
+
+OglEffectPass::OglEffectPass(OglRenderer& renderer) : renderer(renderer) {}
+
+OglEffectPass::~OglEffectPass() {
+    // Nothing was made before Initialize, and GL may not even be loaded then.
+    if (!shadowMap && !environmentMap && !shadowFrameBuffer && !environmentFrameBuffer) return;
+    if (glIsTexture(shadowMap)) glDeleteTextures(1, &shadowMap);
+    if (glIsTexture(environmentMap)) glDeleteTextures(1, &environmentMap);
+    if (glIsRenderbufferEXT(environmentDepthBuffer)) glDeleteRenderbuffersEXT(1, &environmentDepthBuffer);
+    if (glIsFramebufferEXT(shadowFrameBuffer)) glDeleteFramebuffersEXT(1, &shadowFrameBuffer);
+    if (glIsFramebufferEXT(environmentFrameBuffer)) glDeleteFramebuffersEXT(1, &environmentFrameBuffer);
+}
+
+bool OglEffectPass::Initialize(const Perspective& projection) {
+    lightProjection = projection;
+    // Shader programs and frame-buffer objects are GL entry points GLEW loads
+    // with the renderer; without them nothing here can be called.
+    if (!GLEW_VERSION_2_0 || !GLEW_EXT_framebuffer_object) {
+        if (logger.IsEnabled(Logger::Error))
+            Logger::Stream(logger, Logger::Error).GetStream()
+                << "OpenGL 2.0 with frame buffer objects is not available: nothing will be drawn!";
+        return false;
+    }
+    glReady = true;
+    const bool ressources = GenerateRessources();
+    const bool shaders = renderer.GetShaderManager().CreateShaders();
+    return ressources && shaders;
+}
+
+void OglEffectPass::AddGroup(OglEffectPass::Effect effect, const GroupNode& group) {
+    if (effect < Standard || effect > Reflections) return;
+    groups[effect].push_back(&group);
+}
+
+bool OglEffectPass::GenerateRessources() {
+    // Shadow map: a depth texture compared against the pixel's depth from the light.
+    glGenTextures(1, &shadowMap);
+    glBindTexture(GL_TEXTURE_2D, shadowMap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_R_TO_TEXTURE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, shadowMapSize, shadowMapSize, 0, GL_DEPTH_COMPONENT,
+                 GL_UNSIGNED_INT, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    glGenFramebuffersEXT(1, &shadowFrameBuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, shadowFrameBuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, shadowMap, 0);
+    glDrawBuffer(GL_NONE);
+    glReadBuffer(GL_NONE);
+    const GLenum shadowStatus = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+    CheckFrameBufferStatus(shadowStatus, "ShadowMap FBO");
+    shadowMapReady = shadowStatus == GL_FRAMEBUFFER_COMPLETE_EXT;
+
+    // Environment map: six colour faces, drawn one per frame.
+    glGenTextures(1, &environmentMap);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, environmentMap);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    for (unsigned int face = 0; face < 6; ++face)
+        glTexImage2D(CubeFace[face], 0, GL_RGBA8, environmentMapSize, environmentMapSize, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+
+    glGenFramebuffersEXT(1, &environmentFrameBuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, environmentFrameBuffer);
+    glGenRenderbuffersEXT(1, &environmentDepthBuffer);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, environmentDepthBuffer);
+    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT16, environmentMapSize, environmentMapSize);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                                 environmentDepthBuffer);
+    // The colour attachment changes every frame; the first face stands in for
+    // all six, which share size and format, so the check holds for each.
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, CubeFace[0], environmentMap, 0);
+    const GLenum environmentStatus = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+    CheckFrameBufferStatus(environmentStatus, "EnvironmentMap FBO");
+    environmentMapReady = environmentStatus == GL_FRAMEBUFFER_COMPLETE_EXT;
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    return shadowMapReady && environmentMapReady;
+}
+
+void OglEffectPass::CheckFrameBufferStatus(unsigned int status, const char* name) {
+    const char* text = nullptr;
+    switch (status) {
+    case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT:
+        text = " (Incomplete Attachment)!";
+        break;
+    case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT:
+        text = " (Missing Attachment)!";
+        break;
+    case GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT:
+        text = " (Incomplete Dimensions)!";
+        break;
+    case GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT:
+        text = " (Incomplete Formats)!";
+        break;
+    case GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER_EXT:
+        text = " (Incomplete Draw Buffer)!";
+        break;
+    case GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER_EXT:
+        text = " (Incomplete Read Buffer)!";
+        break;
+    case GL_FRAMEBUFFER_UNSUPPORTED_EXT:
+        text = " (FrameBuffer Unsupported)!";
+        break;
+    default:
+        return;
+    }
+    if (logger.IsEnabled(Logger::Error))
+        Logger::Stream(logger, Logger::Error).GetStream() << "Error creating " << name << text;
+}
+
+void OglEffectPass::Render(const Scene& scene) {
+    if (!glReady) return;
+    OglStateManager& stateManager = renderer.GetStateManager();
+    const OglShaderManager& shaders = renderer.GetShaderManager();
+
+    UpdateMatrices(scene);
+    glUseProgram(0);
+    stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::FixedFunction));
+
+    const bool withShadows = !groups[Shadows].empty();
+    if (withShadows && shadowMapReady) GenerateShadowMap();
+    if (environmentMapReady) GenerateEnvMap(scene);
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(cameraProjectionMatrix);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(cameraViewMatrix);
+    // The environment face left light 0 placed under its own view.
+    stateManager.SetLightTransform(scene.GetLight());
+
+    RenderGroups(Standard);
+
+    if (withShadows && shadowMapReady) {
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::ShadowMapping));
+        RenderShadows(scene);
+    } else if (withShadows) {
+        // No shadow map to compare against: the shadow groups are still drawn, lit per pixel.
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::Lighting));
+        glUseProgram(shaders.GetProgram(OglShaderManager::Lighting));
+        RenderGroups(Shadows);
+    } else if (!groups[PerPixelLighting].empty()) {
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::Lighting));
+        RenderPerPixelLighting(scene);
+    }
+
+    // The reflections blend the environment map over the frame; without a
+    // complete map there is nothing to blend.
+    if (environmentMapReady) {
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::EnvironmentMapping));
+        RenderReflections(scene);
+    }
+
+    glUseProgram(0);
+    stateManager.SetActiveProgram(0);
+    renderer.CheckError();
+}
+
+void OglEffectPass::UpdateMatrices(const Scene& scene) {
+    glGetFloatv(GL_PROJECTION_MATRIX, cameraProjectionMatrix);
+    renderer.SetProjection(lightProjection);
+    glGetFloatv(GL_PROJECTION_MATRIX, lightProjectionMatrix);
+
+    // Light::GetView recomputes its view; a copy keeps the scene untouched.
+    Light light = scene.GetLight();
+    glLoadIdentity();
+    renderer.SetViewing(light.GetView());
+    glGetFloatv(GL_MODELVIEW_MATRIX, lightViewMatrix);
+
+    glLoadIdentity();
+    renderer.SetViewing(scene.GetCamera().GetView());
+    glGetFloatv(GL_MODELVIEW_MATRIX, cameraViewMatrix);
+    Invert(cameraViewMatrix, inverseCameraViewMatrix);
+
+    // Eye space of the camera -> world -> light's eye -> light's clip -> 0..1.
+    glLoadIdentity();
+    glTranslatef(0.5f, 0.5f, 0.5f);
+    glScalef(0.5f, 0.5f, 0.5f);
+    glMultMatrixf(lightProjectionMatrix);
+    glMultMatrixf(lightViewMatrix);
+    glMultMatrixf(inverseCameraViewMatrix);
+    glGetFloatv(GL_MODELVIEW_MATRIX, shadowTextureMatrix);
+
+    glLoadMatrixf(inverseCameraViewMatrix);
+}
+
+void OglEffectPass::GenerateShadowMap() {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, shadowFrameBuffer);
+    // The polygon group covers the cull face and the offset changed below.
+    glPushAttrib(GL_VIEWPORT_BIT | GL_POLYGON_BIT);
+    glViewport(0, 0, shadowMapSize, shadowMapSize);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(lightProjectionMatrix);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(lightViewMatrix);
+
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_LIGHTING);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    const Renderer::CullState cullState = renderer.GetCullFace();
+    // Only the faces turned away from the light go into the map, so a lit
+    // surface is never compared against its own depth.
+    glCullFace(GL_FRONT);
+    glEnable(GL_CULL_FACE);
+    glPolygonOffset(1.1f, 4.0f);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+
+    CullFlags cameraFlags;
+    CullForSubView({Shadows}, cameraFlags);
+    RenderGroups(Shadows);
+    RestoreCullFlags(cameraFlags);
+
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    renderer.SetCullFace(cullState);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_LIGHTING);
+    glPopAttrib();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
+
+void OglEffectPass::GenerateEnvMap(const Scene& scene) {
+    if (groups[Reflections].empty()) return;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90.0, 1.0, 0.1, 10000.0);
+    glMatrixMode(GL_MODELVIEW);
+    // The lighting group: the local viewer is switched on below.
+    glPushAttrib(GL_VIEWPORT_BIT | GL_LIGHTING_BIT);
+    glViewport(0, 0, environmentMapSize, environmentMapSize);
+
+    // Column-major: the translation sits at 12, 13 and 14.
+    const float* matrix = groups[Reflections].front()->GetTransform().GetMatrix().ptr();
+    const vmath::vec3<double> centre(matrix[12], matrix[13], matrix[14]);
+
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, environmentFrameBuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, CubeFace[currentCubeFace],
+                              environmentMap, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    const vmath::vec3<double> at = centre + viewVecs[currentCubeFace];
+    const vmath::vec3<double>& up = upVecs[currentCubeFace];
+    gluLookAt(centre.x, centre.y, centre.z, at.x, at.y, at.z, up.x, up.y, up.z);
+    renderer.GetStateManager().SetLightTransform(scene.GetLight());
+    // Highlights measured from the cube's centre rather than along each
+    // face's own axis, so that they meet where two faces meet.
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+
+    CullFlags cameraFlags;
+    CullForSubView({Standard, Environment}, cameraFlags);
+    RenderGroups(Standard);
+    RenderGroups(Environment);
+    RestoreCullFlags(cameraFlags);
+
+    currentCubeFace = (currentCubeFace + 1) % 6;
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glPopAttrib();
+}
+
+void OglEffectPass::RenderShadows(const Scene& scene) {
+    glActiveTexture(GL_TEXTURE0);
+    glMatrixMode(GL_TEXTURE);
+    glLoadMatrixf(shadowTextureMatrix);
+    glMatrixMode(GL_MODELVIEW);
+
+    const unsigned int program = renderer.GetShaderManager().GetProgram(OglShaderManager::ShadowMapping);
+    glUseProgram(program);
+    SetUniform(program, "Epsilon", 1.0f / static_cast<float>(shadowMapSize));
+    glBindTexture(GL_TEXTURE_2D, shadowMap);
+    SetUniform(program, "ShadowMap", 0);
+    renderer.GetStateManager().SetLightTransform(scene.GetLight());
+    RenderGroups(Shadows);
+}
+
+void OglEffectPass::RenderPerPixelLighting(const Scene& scene) {
+    glUseProgram(renderer.GetShaderManager().GetProgram(OglShaderManager::Lighting));
+    renderer.GetStateManager().SetLightTransform(scene.GetLight());
+    RenderGroups(PerPixelLighting);
+}
+
+void OglEffectPass::RenderReflections(const Scene& scene) {
+    glPushAttrib(GL_COLOR_BUFFER_BIT);
+    const bool transparency = renderer.GetRenderTransparency();
+    glEnable(GL_BLEND);
+    // Reflection squared plus frame squared: bright reflections show, dark
+    // ones leave the surface nearly as it was.
+    glBlendFunc(GL_SRC_COLOR, GL_DST_COLOR);
+    glLoadMatrixf(cameraViewMatrix);
+    renderer.GetStateManager().SetLightTransform(scene.GetLight());
+
+    const unsigned int program = renderer.GetShaderManager().GetProgram(OglShaderManager::EnvironmentMapping);
+    glUseProgram(program);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, environmentMap);
+    SetUniform(program, "EnvMap", 1);
+    const GLint inverseView = program ? glGetUniformLocation(program, "InvCameraView") : -1;
+    if (inverseView >= 0) glUniformMatrix4fv(inverseView, 1, GL_FALSE, inverseCameraViewMatrix);
+    // Filtering across face edges, where GL has it, hides the seams between faces.
+    const bool seamless = GLEW_ARB_seamless_cube_map && !glIsEnabled(GL_TEXTURE_CUBE_MAP_SEAMLESS);
+    if (seamless) glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
+
+    RenderGroups(Reflections);
+
+    if (seamless) glDisable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    renderer.SetRenderTransparency(transparency);
+    glPopAttrib();
+}
+
+void OglEffectPass::RenderGroups(OglEffectPass::Effect effect) const {
+    for (const GroupNode* group : groups[effect]) group->Render(renderer);
+}
+
+void OglEffectPass::CullForSubView(std::initializer_list<OglEffectPass::Effect> effects, CullFlags& saved) {
+    // The camera's cull traversal marked what lies outside the main view;
+    // the light and the cube faces look elsewhere, so they cull for themselves.
+    for (Effect effect : effects)
+        for (const GroupNode* group : groups[effect]) SaveCullFlags(*group, saved);
+    for (Effect effect : effects)
+        for (const GroupNode* group : groups[effect]) const_cast<GroupNode*>(group)->Cull(renderer);
+}
+
+void OglEffectPass::RestoreCullFlags(const CullFlags& saved) {
+    // In reverse, so a group saved twice ends with its first, original flag.
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it) it->first->SetCulled(it->second);
+}

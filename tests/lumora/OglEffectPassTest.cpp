@@ -1,0 +1,677 @@
+// The effect pass drawn for real in a hidden window and read back: shadows
+// of a box on a floor at show-room scale, the environment map's faces, which
+// lists a frame draws, the state it gives back and what per-pixel lighting
+// adds to fixed function.
+#include <gtest/gtest.h>
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include <lumora/Lumora.h>
+#include <lumora/OglEffectPass.h>
+#include <lumora/OglRenderer.h>
+#include <nodara/BoundingBox.h>
+#include <nodara/DrawableNode.h>
+#include <nodara/Geometry.h>
+#include <nodara/GroupNode.h>
+#include <nodara/Material.h>
+#include <nodara/Mesh.h>
+#include <nodara/Model.h>
+#include <nodara/Perspective.h>
+#include <nodara/StateNode.h>
+
+#include "LumoraTestSupport.h"
+
+namespace {
+
+using vec3 = vmath::vec3<float>;
+using vec4 = vmath::vec4<float>;
+
+// The show room's light: its position, the point it looks at and its projection.
+const vec4 LightPosition(0.0f, -2.0f, 2.5f, 1.0f);
+const vec3 LightTarget(0.0f, 3.63f, 0.0f);
+const Perspective LightProjection(85.0, 1.0, 1.0, 20.0);
+const float FloorZ = -2.1f;
+
+const vec4 GreyPaint(0.7f, 0.7f, 0.7f, 1.0f);
+const vec4 RedPaint(0.8f, 0.1f, 0.1f, 1.0f);
+
+// Faces of an axis-aligned box: outward normal and two edge directions
+// whose cross product is the normal, so each face winds counter-clockwise
+// seen from outside.
+struct Face {
+    vec3 normal, u, v;
+};
+const Face BoxFaces[6] = {
+    {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},  {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
+    {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}},  {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+    {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}},
+};
+
+vec3 Scale(const vec3& a, const vec3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
+
+// A mesh of the given faces of the box from -half to +half, one flat
+// normal per face.
+Mesh* MakeBoxMesh(const vec3& half, const std::vector<Face>& faces) {
+    auto* mesh = new Mesh;
+    auto* geometry = new Geometry;
+    geometry->SetMesh(mesh);
+    for (const Face& face : faces) {
+        const unsigned int first = mesh->GetVertexArraySize();
+        const unsigned int normal = mesh->GetNormalArraySize();
+        mesh->AddNormal(face.normal);
+        const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+        for (const auto& c : corners) {
+            const vec3 local = face.normal + face.u * c[0] + face.v * c[1];
+            mesh->AddVertex(Scale(local, half));
+            mesh->GetBoundingVolume().Expand(mesh->GetVertexArray().back());
+        }
+        for (unsigned int corner : {0u, 1u, 2u, 0u, 2u, 3u}) {
+            geometry->AddVertexIndex(first + corner);
+            geometry->AddNormalIndex(normal);
+        }
+    }
+    mesh->AddGeometry(geometry);
+    return mesh;
+}
+
+// Signed area test of the 2-D convex hull (counter-clockwise), monotone chain.
+struct Point {
+    double x, y;
+};
+double Cross(const Point& o, const Point& a, const Point& b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+std::vector<Point> ConvexHull(std::vector<Point> points) {
+    std::sort(points.begin(), points.end(), [](const Point& a, const Point& b) {
+        return a.x < b.x || (a.x == b.x && a.y < b.y);
+    });
+    std::vector<Point> hull(2 * points.size());
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        while (k >= 2 && Cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+        hull[k++] = points[i];
+    }
+    for (std::size_t i = points.size() - 1, lower = k + 1; i > 0; --i) {
+        while (k >= lower && Cross(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
+        hull[k++] = points[i - 1];
+    }
+    hull.resize(k - 1);
+    return hull;
+}
+// Distance from `p` to the polygon's outline, negative inside.
+double SignedDistance(const std::vector<Point>& polygon, const Point& p) {
+    bool inside = true;
+    double nearest = 1e30;
+    for (std::size_t i = 0; i < polygon.size(); ++i) {
+        const Point& a = polygon[i];
+        const Point& b = polygon[(i + 1) % polygon.size()];
+        if (Cross(a, b, p) < 0) inside = false;
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+        nearest = std::min(nearest, std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy));
+    }
+    return inside ? -nearest : nearest;
+}
+
+int Channel(const std::vector<std::uint8_t>& pixels, int index, int channel) { return pixels[index * 4 + channel]; }
+
+}  // namespace
+
+// A Lumora engine on a 200 x 150 hidden window, lit by the show room's light
+// and looking through a 60 degree perspective. Groups hang under the scene's
+// root, so the engine's cull traversal marks them as the game's would.
+class OglEffectPassTest : public testing::Test {
+protected:
+    static constexpr int Width = 200;
+    static constexpr int Height = 150;
+
+    void SetUp() override {
+        ASSERT_TRUE(context.IsValid()) << context.Error();
+        ASSERT_TRUE(engine.Initialize());
+        std::filesystem::create_directories(dir.File("bin"));
+        std::filesystem::create_directories(dir.File("data"));
+        std::filesystem::create_directory_symlink(SHADER_DIR, dir.File("data/shaders"));
+        Renderer().SetViewport(Width, Height);
+        Renderer().SetProjection(Perspective(60.0, double(Width) / Height, 0.1, 100.0));
+        SetLight(LightPosition);
+    }
+
+    void TearDown() override {
+        passes.clear();
+        Renderer().DeleteRessources(model);
+    }
+
+    OglRenderer& Renderer() { return static_cast<OglRenderer&>(*engine.GetRenderer()); }
+    Scene& GetScene() { return engine.GetScene(); }
+
+    void SetLight(const vec4& position, const vec3& target = LightTarget) {
+        GetScene().GetLight().SetPosition(position);
+        GetScene().GetLight().SetSpotDirection(target);
+        Renderer().GetStateManager().InitializeLighting(GetScene().GetLight());
+    }
+
+    void LookAt(const vmath::vec3<double>& eye, const vmath::vec3<double>& centre,
+                const vmath::vec3<double>& up = {0.0, 0.0, 1.0}) {
+        engine.GetCamera().SetView(View(eye, centre, up));
+    }
+
+    // An initialised pass, owned by the fixture; the output of Initialize
+    // goes to `log` when given.
+    OglEffectPass& MakePass(unsigned int shadowMapSize = 2048, unsigned int environmentMapSize = 512,
+                            bool expectInitialized = true, std::string* log = nullptr) {
+        passes.emplace_back(new OglEffectPass(Renderer()));
+        OglEffectPass& pass = *passes.back();
+        pass.SetShadowMapSize(shadowMapSize);
+        pass.SetEnvironmentMapSize(environmentMapSize);
+        WorkingDirectory bin(dir.File("bin"));
+        testing::internal::CaptureStdout();
+        const bool initialized = pass.Initialize(LightProjection);
+        const std::string out = testing::internal::GetCapturedStdout();
+        if (log) *log = out;
+        EXPECT_EQ(initialized, expectInitialized) << out;
+        return pass;
+    }
+
+    // A box of half extents `half` placed at `centre` by its group's
+    // transform, with `colour` as ambient and diffuse colour.
+    GroupNode& AddBox(const vec3& centre, const vec3& half, const vec4& colour) {
+        return AddMesh(MakeBoxMesh(half, {std::begin(BoxFaces), std::end(BoxFaces)}), centre, colour);
+    }
+
+    // A single quad facing +z, from -half to +half about `centre`.
+    GroupNode& AddQuad(const vec3& centre, float halfX, float halfY, const vec4& colour) {
+        return AddMesh(MakeBoxMesh({halfX, halfY, 0.0f}, {BoxFaces[4]}), centre, colour);
+    }
+
+    GroupNode& AddMesh(Mesh* mesh, const vec3& centre, const vec4& colour) {
+        model.AddMesh(mesh);
+        auto* material = new Material;
+        material->SetAmbient(colour);
+        material->SetDiffuse(colour);
+        model.AddMaterial(material);
+        auto* group = new GroupNode(*new BoundingBox(mesh->GetBoundingVolume()));
+        group->GetTransform().Translate(centre);
+        auto* state = new StateNode(*material);
+        state->AddChild(new DrawableNode(*mesh->GetGeometry(0)));
+        group->AddChild(state);
+        GetScene().AddNode(group);
+        Renderer().GenerateRessources(model);
+        return *group;
+    }
+
+    // One frame as the game draws it: cull with the camera, then the pass.
+    void Frame(OglEffectPass& pass) {
+        engine.CullScene();
+        pass.Render(GetScene());
+    }
+
+    // The window pixel a world point lands on, for the camera and
+    // projection now set.
+    void Project(const vec3& point, int& x, int& y) {
+        double modelView[16], projection[16];
+        int viewport[4];
+        CameraMatrices(modelView, projection, viewport);
+        double wx, wy, wz;
+        gluProject(point.x, point.y, point.z, modelView, projection, viewport, &wx, &wy, &wz);
+        x = static_cast<int>(wx);
+        y = static_cast<int>(wy);
+    }
+
+    void CameraMatrices(double modelView[16], double projection[16], int viewport[4]) {
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        Renderer().SetViewing(engine.GetCamera().GetView());
+        glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+        glPopMatrix();
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+    }
+
+    // With LUMORA_TEST_SNAPSHOTS naming a folder, the frame is written there
+    // as <name>.tga, for a person to look at.
+    void Snapshot(const char* name) {
+        const char* folder = std::getenv("LUMORA_TEST_SNAPSHOTS");
+        if (!folder) return;
+        const std::vector<std::uint8_t> pixels = context.ReadPixels();
+        std::vector<std::uint32_t> rgba(pixels.size() / 4);
+        for (std::size_t i = 0; i < rgba.size(); ++i)
+            rgba[i] = Rgba(pixels[i * 4], pixels[i * 4 + 1], pixels[i * 4 + 2]);
+        WriteTga(std::string(folder) + "/" + name + ".tga", Width, Height, rgba);
+    }
+
+    GlContext context{Width, Height};
+    Lumora engine;
+    Model model;  ///< meshes and materials of the groups; the groups belong to the scene
+    TempDir dir;
+    std::vector<std::unique_ptr<OglEffectPass>> passes;
+};
+
+TEST_F(OglEffectPassTest, BoxCastsAShadowThatMeetsItsBaseWithoutAcne) {
+    // A car-sized box resting on the show room's floor, seen from the side
+    // its shadow falls to.
+    const vec3 boxHalf(0.9f, 2.0f, 0.6f);
+    const vec3 boxCentre(1.68f, 3.63f, FloorZ + boxHalf.z);
+    GroupNode& floor = AddQuad({1.68f, 3.63f, FloorZ}, 10.0f, 10.0f, GreyPaint);
+    GroupNode& box = AddBox(boxCentre, boxHalf, RedPaint);
+    LookAt({6.0, 11.0, 1.5}, {2.0, 5.0, FloorZ});
+
+    // Reference: the same two lit per pixel without shadows.
+    OglEffectPass& lit = MakePass();
+    lit.AddGroup(OglEffectPass::PerPixelLighting, floor);
+    lit.AddGroup(OglEffectPass::PerPixelLighting, box);
+    Frame(lit);
+    const std::vector<std::uint8_t> reference = context.ReadPixels();
+    OglEffectPass& shadowed = MakePass();
+    shadowed.AddGroup(OglEffectPass::Shadows, floor);
+    shadowed.AddGroup(OglEffectPass::Shadows, box);
+    Frame(shadowed);
+    const std::vector<std::uint8_t> frame = context.ReadPixels();
+    Snapshot("shadow");
+
+    // The shadow on the floor: the box's base and its top cast from the light.
+    std::vector<Point> corners, base;
+    const float lightHeight = LightPosition.z - FloorZ;
+    for (float sx : {-1.0f, 1.0f})
+        for (float sy : {-1.0f, 1.0f}) {
+            const Point foot{boxCentre.x + sx * boxHalf.x, boxCentre.y + sy * boxHalf.y};
+            base.push_back(foot);
+            const double scale = lightHeight / (LightPosition.z - (FloorZ + 2.0 * boxHalf.z));
+            corners.push_back(foot);
+            corners.push_back({LightPosition.x + (foot.x - LightPosition.x) * scale,
+                               LightPosition.y + (foot.y - LightPosition.y) * scale});
+        }
+    const std::vector<Point> shadow = ConvexHull(corners);
+    const std::vector<Point> footprint = ConvexHull(base);
+
+    double modelView[16], projection[16];
+    int viewport[4];
+    CameraMatrices(modelView, projection, viewport);
+    const auto isBox = [&](int x, int y) {
+        if (x < 0 || y < 0 || x >= Width || y >= Height) return false;
+        const int i = y * Width + x;
+        return Channel(reference, i, 0) > Channel(reference, i, 1) + 40;
+    };
+    // Shadow edges are soft over a few map texels; 8 cm either side is left alone.
+    const double margin = 0.08;
+    int umbra = 0, nearBase = 0, open = 0;
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            const int i = y * Width + x;
+            int boxNeighbours = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) boxNeighbours += isBox(x + dx, y + dy);
+            // Pixels on the box's outline mix box and floor; they are left alone.
+            if (boxNeighbours > 0 && boxNeighbours < 9) continue;
+            if (boxNeighbours == 9) {
+                // The box's lit faces see the light: no acne on them either.
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(Channel(frame, i, c), Channel(reference, i, c), 2) << "box pixel " << x << "," << y;
+                continue;
+            }
+            // Where the pixel's ray meets the floor.
+            double nx, ny, nz, fx, fy, fz;
+            gluUnProject(x + 0.5, y + 0.5, 0.0, modelView, projection, viewport, &nx, &ny, &nz);
+            gluUnProject(x + 0.5, y + 0.5, 1.0, modelView, projection, viewport, &fx, &fy, &fz);
+            if (!(nz > FloorZ && fz < FloorZ)) continue;
+            const double t = (nz - FloorZ) / (nz - fz);
+            const Point p{nx + t * (fx - nx), ny + t * (fy - ny)};
+            const double distance = SignedDistance(shadow, p);
+            if (distance > margin) {
+                ++open;
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(Channel(frame, i, c), Channel(reference, i, c), 2) << "open floor " << x << "," << y;
+            } else if (distance < -margin) {
+                ++umbra;
+                if (SignedDistance(footprint, p) < 0.2) ++nearBase;
+                // Ambient only: well under two thirds of the lit floor.
+                ASSERT_LT(Channel(frame, i, 1) * 3, Channel(reference, i, 1) * 2) << "shadow " << x << "," << y;
+            }
+        }
+    EXPECT_GT(open, 5000);
+    EXPECT_GT(umbra, 500);
+    // The shadow reaches right up to the box's foot: no gap under it.
+    EXPECT_GT(nearBase, 20);
+}
+
+TEST_F(OglEffectPassTest, CasterOutsideTheViewStillCastsItsShadow) {
+    // Looking straight down at the floor where a box high above, out of
+    // sight, throws its shadow.
+    GroupNode& floor = AddQuad({0.0f, 6.0f, FloorZ}, 6.0f, 6.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 2.0f, 0.8f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 8.8, 0.0}, {0.0, 8.8, FloorZ}, {0.0, 1.0, 0.0});
+
+    OglEffectPass& open = MakePass();
+    open.AddGroup(OglEffectPass::Shadows, floor);
+    Frame(open);
+    const std::uint32_t lit = context.Pixel(Width / 2, Height / 2);
+
+    OglEffectPass& pass = MakePass();
+    pass.AddGroup(OglEffectPass::Shadows, floor);
+    pass.AddGroup(OglEffectPass::Shadows, box);
+    Frame(pass);
+    ASSERT_TRUE(box.IsCulled());  // the camera's cull traversal dropped it...
+    EXPECT_LT(Green(context.Pixel(Width / 2, Height / 2)) * 3, Green(lit) * 2);  // ...the light did not
+    EXPECT_TRUE(box.IsCulled());
+}
+
+TEST_F(OglEffectPassTest, PerPixelGroupsAreLeftOutWhileThereAreShadowGroups) {
+    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    int x, y;
+    Project({0.0f, 5.0f, FloorZ + 0.5f}, x, y);
+
+    OglEffectPass& both = MakePass();
+    both.AddGroup(OglEffectPass::Shadows, floor);
+    both.AddGroup(OglEffectPass::PerPixelLighting, box);
+    Frame(both);
+    const std::uint32_t withShadows = context.Pixel(x, y);
+    EXPECT_NEAR(Red(withShadows), Green(withShadows), 2) << "the floor, not the box";
+    EXPECT_GT(Green(withShadows), 0);
+
+    OglEffectPass& alone = MakePass();
+    alone.AddGroup(OglEffectPass::PerPixelLighting, box);
+    Frame(alone);
+    EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
+}
+
+TEST_F(OglEffectPassTest, EmptyShadowAndReflectionListsLeaveBothMapsAlone) {
+    GroupNode& standard = AddBox({-1.5f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    GroupNode& perPixel = AddBox({1.5f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    GroupNode& environment = AddBox({0.0f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 0.0, 0.0}, {0.0, 5.0, 0.0});
+    OglEffectPass& pass = MakePass(16, 16);
+    pass.AddGroup(OglEffectPass::Standard, standard);
+    pass.AddGroup(OglEffectPass::PerPixelLighting, perPixel);
+    pass.AddGroup(OglEffectPass::Environment, environment);
+
+    // Known contents in both maps: depth 0.25 and a grey in every face.
+    const std::vector<GLuint> depths(16 * 16, 0x40000000u);
+    const std::vector<std::uint32_t> grey(16 * 16, Rgba(128, 128, 128));
+    glBindTexture(GL_TEXTURE_2D, pass.GetShadowMap());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 16, 16, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, depths.data());
+    glBindTexture(GL_TEXTURE_CUBE_MAP, pass.GetEnvironmentMap());
+    for (int face = 0; face < 6; ++face)
+        glTexSubImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, 0, 0, 16, 16, GL_RGBA, GL_UNSIGNED_BYTE, grey.data());
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+
+    for (int frame = 0; frame < 2; ++frame) Frame(pass);
+    EXPECT_EQ(pass.GetCurrentCubeFace(), 0u);
+    int x, y;
+    for (const vec3 at : {vec3(-1.5f, 4.5f, 0.0f), vec3(1.5f, 4.5f, 0.0f)}) {
+        Project(at, x, y);
+        EXPECT_GT(Red(context.Pixel(x, y)), 60) << "drawn at " << at.x;
+    }
+    Project({0.0f, 4.5f, 0.0f}, x, y);
+    EXPECT_EQ(context.Pixel(x, y), Rgba(0, 0, 0)) << "environment-only group in the main view";
+
+    std::vector<GLuint> depthsAfter(16 * 16);
+    glBindTexture(GL_TEXTURE_2D, pass.GetShadowMap());
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, depthsAfter.data());
+    EXPECT_NEAR(depthsAfter[100] / 4294967295.0, 0.25, 1e-6);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, pass.GetEnvironmentMap());
+    std::vector<std::uint32_t> face(16 * 16);
+    for (int f = 0; f < 6; ++f) {
+        glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f, 0, GL_RGBA, GL_UNSIGNED_BYTE, face.data());
+        EXPECT_EQ(face[100], Rgba(128, 128, 128)) << "face " << f;
+    }
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// Six walls around a reflective box, one colour per world axis direction,
+// each with a white marker towards the corner where its face's s and t are
+// both large, as OpenGL's cube-map addressing defines them.
+class EnvironmentMapTest : public OglEffectPassTest {
+protected:
+    struct Side {
+        vec3 axis;        // the face's major axis
+        vec3 s, t;        // world directions in which s and t grow on that face
+        vec4 colour;
+    };
+    static constexpr int FaceSize = 64;
+    const vec3 centre{0.0f, 10.0f, 0.0f};
+    const Side sides[6] = {
+        {{1, 0, 0}, {0, 0, -1}, {0, -1, 0}, {1, 0, 0, 1}},   // +X red
+        {{-1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0, 1}},   // -X green
+        {{0, 1, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 1, 1}},     // +Y blue
+        {{0, -1, 0}, {1, 0, 0}, {0, 0, -1}, {1, 1, 0, 1}},   // -Y yellow
+        {{0, 0, 1}, {1, 0, 0}, {0, -1, 0}, {0, 1, 1, 1}},    // +Z cyan
+        {{0, 0, -1}, {-1, 0, 0}, {0, -1, 0}, {1, 0, 1, 1}},  // -Z magenta
+    };
+
+    // Walls 4 units out in Environment (even faces) or Standard (odd faces),
+    // markers in Environment, the light at the centre.
+    void BuildRoom(OglEffectPass& pass) {
+        for (int f = 0; f < 6; ++f) {
+            const Side& side = sides[f];
+            const vec3 extent = vec3(5.0f, 5.0f, 5.0f) - Scale(Abs(side.axis), vec3(4.95f, 4.95f, 4.95f));
+            GroupNode& wall = AddBox(centre + side.axis * 4.0f, extent, side.colour);
+            walls[f] = &wall;
+            pass.AddGroup(f % 2 ? OglEffectPass::Standard : OglEffectPass::Environment, wall);
+            GroupNode& marker = AddBox(centre + side.axis * 3.8f + side.s * 2.0f + side.t * 2.0f,
+                                       {0.4f, 0.4f, 0.4f}, {1, 1, 1, 1});
+            pass.AddGroup(OglEffectPass::Environment, marker);
+        }
+        SetLight({centre.x, centre.y, centre.z, 1.0f}, centre + vec3(0.0f, 0.0f, -1.0f));
+    }
+
+    static vec3 Abs(const vec3& v) { return {std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}; }
+
+    std::vector<std::uint32_t> ReadFace(OglEffectPass& pass, int face) {
+        std::vector<std::uint32_t> texels(FaceSize * FaceSize);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, pass.GetEnvironmentMap());
+        glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+        return texels;
+    }
+
+    // Each channel high where the colour has it and low where it does not.
+    static bool Shows(std::uint32_t texel, const vec4& colour) {
+        const int channels[3] = {Red(texel), Green(texel), Blue(texel)};
+        for (int c = 0; c < 3; ++c)
+            if ((colour[c] > 0.5f) != (channels[c] > 120) || (colour[c] < 0.5f && channels[c] > 40)) return false;
+        return true;
+    }
+
+    GroupNode* walls[6] = {};
+};
+
+TEST_F(EnvironmentMapTest, SixFramesDrawEachFaceOnceInOrderTheWayCubeMapsAreAddressed) {
+    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
+    OglEffectPass& pass = MakePass(64, FaceSize);
+    pass.AddGroup(OglEffectPass::Reflections, mirror);
+    BuildRoom(pass);
+    LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+
+    const std::vector<std::uint32_t> grey(FaceSize * FaceSize, Rgba(128, 128, 128));
+    glBindTexture(GL_TEXTURE_CUBE_MAP, pass.GetEnvironmentMap());
+    for (int face = 0; face < 6; ++face)
+        glTexSubImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, 0, 0, FaceSize, FaceSize, GL_RGBA,
+                        GL_UNSIGNED_BYTE, grey.data());
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+
+    const auto at = [](double s, double t) {
+        return static_cast<int>(t * FaceSize) * FaceSize + static_cast<int>(s * FaceSize);
+    };
+    // The marker's near face spans 1.6 to 2.4 units along s and t at 3.4
+    // out: tan 0.47 to 0.71, so s and t from 0.74 to 0.85.
+    for (unsigned int frame = 0; frame < 6; ++frame) {
+        Frame(pass);
+        EXPECT_EQ(pass.GetCurrentCubeFace(), (frame + 1) % 6);
+        for (unsigned int face = 0; face < 6; ++face) {
+            const std::vector<std::uint32_t> texels = ReadFace(pass, face);
+            if (face > frame) {
+                EXPECT_EQ(texels[at(0.5, 0.5)], Rgba(128, 128, 128)) << "face " << face << " after frame " << frame;
+                continue;
+            }
+            EXPECT_TRUE(Shows(texels[at(0.5, 0.5)], sides[face].colour)) << "face " << face;
+            EXPECT_TRUE(Shows(texels[at(0.79, 0.79)], {1, 1, 1, 1})) << "marker on face " << face;
+            EXPECT_TRUE(Shows(texels[at(0.21, 0.21)], sides[face].colour)) << "mirrored face " << face;
+        }
+    }
+}
+
+TEST_F(EnvironmentMapTest, MirrorReflectsTheWallBehindTheCamera) {
+    // A flat mirror facing the camera, which stands inside the room: the
+    // wall behind the camera lies outside its view and is culled there.
+    GroupNode& mirror = AddBox(centre, {1.0f, 0.05f, 1.0f}, GreyPaint);
+    OglEffectPass& pass = MakePass(64, FaceSize);
+    pass.AddGroup(OglEffectPass::Reflections, mirror);
+    BuildRoom(pass);
+    LookAt({centre.x, centre.y - 3.0, centre.z}, {centre.x, centre.y, centre.z});
+
+    for (int frame = 0; frame < 6; ++frame) Frame(pass);
+    Snapshot("mirror");
+    ASSERT_TRUE(walls[3]->IsCulled());
+    // Only the reflection is drawn there, blended over black: yellow squared.
+    EXPECT_TRUE(Shows(context.Pixel(Width / 2, Height / 2), sides[3].colour));
+}
+
+TEST_F(OglEffectPassTest, FrameGivesBackTheStateItChanges) {
+    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    OglEffectPass& pass = MakePass(256, 32);
+    pass.AddGroup(OglEffectPass::Shadows, floor);
+    pass.AddGroup(OglEffectPass::Shadows, box);
+    pass.AddGroup(OglEffectPass::Reflections, box);
+
+    const struct {
+        Renderer::CullState cull;
+        bool transparency;
+    } cases[] = {
+        {Renderer::CullNone, true},    // the game's "no culling" option; the shadow pass culls front faces
+        {Renderer::CullFront, false},  // the other two, with transparency off
+        {Renderer::CullBack, true},
+    };
+    for (const auto& c : cases) {
+        Renderer().SetCullFace(c.cull);
+        Renderer().SetRenderTransparency(c.transparency);
+        Frame(pass);
+        EXPECT_EQ(Renderer().GetCullFace(), c.cull);
+        EXPECT_EQ(glIsEnabled(GL_CULL_FACE), c.cull != Renderer::CullNone);
+        GLint mode = 0;
+        glGetIntegerv(GL_CULL_FACE_MODE, &mode);
+        if (c.cull != Renderer::CullNone) {
+            EXPECT_EQ(mode, c.cull == Renderer::CullBack ? GL_BACK : GL_FRONT);
+        }
+        EXPECT_EQ(Renderer().GetRenderTransparency(), c.transparency);
+        EXPECT_EQ(glIsEnabled(GL_BLEND), c.transparency);
+        EXPECT_EQ(glIsEnabled(GL_ALPHA_TEST), c.transparency);
+        GLint source = 0;
+        glGetIntegerv(GL_BLEND_SRC, &source);
+        EXPECT_EQ(source, GL_SRC_ALPHA);
+        GLint viewport[4];
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[2], Width);
+        EXPECT_EQ(viewport[3], Height);
+        GLint frameBuffer = -1, program = -1;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &frameBuffer);
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+        EXPECT_EQ(frameBuffer, 0);
+        EXPECT_EQ(program, 0);
+        EXPECT_EQ(Renderer().GetStateManager().GetActiveProgram(), 0u);
+        EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL));
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+        GLboolean writes[4];
+        glGetBooleanv(GL_COLOR_WRITEMASK, writes);
+        EXPECT_TRUE(writes[0] && writes[1] && writes[2] && writes[3]);
+        GLint localViewer = -1;
+        glGetIntegerv(GL_LIGHT_MODEL_LOCAL_VIEWER, &localViewer);
+        EXPECT_EQ(localViewer, GL_FALSE);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+}
+
+TEST_F(OglEffectPassTest, StandardGroupsAreLitAsThePlainRendererLightsThem) {
+    // The environment face drawn first moves light 0 under its own view;
+    // the main view must place it again before the Standard groups.
+    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
+    GroupNode& mirror = AddBox({20.0f, 0.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, GreyPaint);  // out of sight
+    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    const int x = Width / 2, y = Height / 3;
+    Renderer().RenderScene(GetScene());
+    const std::uint32_t plain = context.Pixel(x, y);
+    ASSERT_GT(Green(plain), 0);
+
+    OglEffectPass& pass = MakePass(64, 32);
+    pass.AddGroup(OglEffectPass::Standard, floor);
+    pass.AddGroup(OglEffectPass::Reflections, mirror);
+    for (int frame = 0; frame < 6; ++frame) {
+        Frame(pass);
+        EXPECT_NEAR(Green(context.Pixel(x, y)), Green(plain), 1) << "frame " << frame;
+    }
+}
+
+TEST_F(OglEffectPassTest, PerPixelLightingShowsAHighlightVertexLightingMisses) {
+    // A light 1 unit above the middle of a 20 x 20 quad of two triangles,
+    // seen from straight above: from the corners it lies nearly in the
+    // plane, so lighting at the vertices finds no highlight to interpolate.
+    GroupNode& quad = AddQuad({0.0f, 0.0f, 0.0f}, 10.0f, 10.0f, {0, 0, 0, 1});
+    Material& material = *model.GetMaterial(model.GetMaterialCount() - 1);
+    material.SetSpecular({1.0f, 1.0f, 1.0f, 1.0f});
+    material.SetShininess(20.0f);
+    SetLight({0.0f, 0.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f});
+    LookAt({0.0, 0.0, 5.0}, {0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+
+    OglEffectPass& fixed = MakePass(64, 32);
+    fixed.AddGroup(OglEffectPass::Standard, quad);
+    Frame(fixed);
+    Snapshot("highlight-vertex");
+    EXPECT_LT(Red(context.Pixel(Width / 2, Height / 2)), 30);
+
+    OglEffectPass& perPixel = MakePass(64, 32);
+    perPixel.AddGroup(OglEffectPass::PerPixelLighting, quad);
+    Frame(perPixel);
+    Snapshot("highlight-pixel");
+    EXPECT_GT(Red(context.Pixel(Width / 2, Height / 2)), 200);
+}
+
+TEST_F(OglEffectPassTest, IncompleteFrameBufferFailsInitializeAndItsSubPassIsSkipped) {
+    GroupNode& standard = AddBox({-1.5f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    GroupNode& shadowed = AddBox({1.5f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 0.0, 0.0}, {0.0, 5.0, 0.0});
+
+    const struct {
+        unsigned int shadowMapSize, environmentMapSize;
+        const char* message;  // nullptr: complete, nothing logged
+    } cases[] = {
+        {64, 32, nullptr},
+        // No texel to hold: GL calls the attachment incomplete.
+        {0, 32, "[Error] OglEffectPass - Error creating ShadowMap FBO ("},
+        {64, 0, "[Error] OglEffectPass - Error creating EnvironmentMap FBO ("},
+    };
+    for (const auto& c : cases) {
+        std::string log;
+        OglEffectPass& pass = MakePass(c.shadowMapSize, c.environmentMapSize, c.message == nullptr, &log);
+        if (c.message)
+            EXPECT_NE(log.find(c.message), std::string::npos) << log;
+        else
+            EXPECT_EQ(log.find("OglEffectPass"), std::string::npos) << log;
+        pass.AddGroup(OglEffectPass::Standard, standard);
+        pass.AddGroup(OglEffectPass::Shadows, shadowed);
+        pass.AddGroup(OglEffectPass::Reflections, shadowed);
+
+        testing::internal::CaptureStdout();
+        Frame(pass);
+        const std::string frameLog = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(frameLog, "") << c.shadowMapSize << " x " << c.environmentMapSize;
+        // The rest of the frame is drawn: both boxes show.
+        int x, y;
+        for (const vec3 at : {vec3(-1.5f, 4.5f, 0.0f), vec3(1.5f, 4.5f, 0.0f)}) {
+            Project(at, x, y);
+            EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40) << "box at " << at.x;
+        }
+        EXPECT_EQ(pass.GetCurrentCubeFace(), c.environmentMapSize ? 1u : 0u);
+    }
+}
