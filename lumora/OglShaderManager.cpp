@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdio>
 
 Logger OglShaderManager::logger("OglShaderManager");
@@ -23,15 +24,23 @@ void SetSampler(unsigned int program, const char* name, int unit) {
 }  // namespace
 
 OglShaderManager::~OglShaderManager() {
-    if (programs.size() < 2) return;
+    // Nothing built, nothing to give back (and maybe no GL to call).
+    if (std::all_of(programs.begin(), programs.end(), [](unsigned int p) { return p == 0; })) return;
     glUseProgram(0);
     for (std::size_t i = 1; i < programs.size(); ++i)
         if (programs[i]) glDeleteProgram(programs[i]);
 }
 
 bool OglShaderManager::CreateShaders() {
-    bool result = true;
     programs.push_back(0);
+    // Without GLEW brought up on an OpenGL 2.0 context the entry points below are null.
+    if (!GLEW_VERSION_2_0) {
+        if (logger.IsEnabled(Logger::Error))
+            Logger::Stream(logger, Logger::Error).GetStream() << "OpenGL 2.0 is not available: no programs built!";
+        programs.insert(programs.end(), 3, 0u);
+        return false;
+    }
+    bool result = true;
     for (const auto& row : ShaderSources) {
         // Fresh texts per row: a failed read must not compile the previous row again.
         std::string vertexText;

@@ -262,3 +262,14 @@ TEST(OglRendererWithoutContext, DrawsAndGeneratesNothingBeforeInitialize) {
     renderer.DeleteRessources(*model);
     EXPECT_EQ(model->GetMesh(0)->GetGeometry(0)->GetVertexBindId(), 0u);
 }
+
+TEST(OglRendererWithoutContext, ShaderManagerBuildsNothingWithoutOpenGl2) {
+    // GLEW was never brought up in this process: the entry points are null.
+    if (GLEW_VERSION_2_0) GTEST_SKIP() << "GLEW initialised by an earlier test of this process";
+    OglShaderManager manager;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(manager.CreateShaders());
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("OpenGL 2.0 is not available"), std::string::npos);
+    for (int type = 0; type < 4; ++type)
+        EXPECT_EQ(manager.GetProgram(static_cast<OglShaderManager::ProgramType>(type)), 0u);
+}
