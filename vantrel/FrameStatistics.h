@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 class Font;
 class Lumora;
@@ -18,4 +19,11 @@ struct FrameStatistics {
     /// The timing step at `nowS`: the cycle time becomes the time since the
     /// last step and `nowS` the new time stamp.
     void Step(double nowS);
+
+    /// "Frames per second: %.2f, Cycle time: %.6f [s] " for the last cycle.
+    std::string FrameRateLine() const;
+    /// Prints the frame-rate line in light grey at (70, `heightPx` - 80) with
+    /// `font` through `engine`'s font manager, in the caller's window-pixel
+    /// projection; nothing without a font or engine.
+    void DrawFrameRateLine(float heightPx) const;
 };

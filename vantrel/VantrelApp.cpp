@@ -2,10 +2,13 @@
 
 #include <iostream>
 
+#include <lumora/ImageLoader.h>
+#include <lumora/ModelLoaderManager.h>
 #include <sonavar/Channel.h>
 #include <sonavar/Sound.h>
 
 #include "GameMode.h"
+#include "ShowRoom.h"
 #include "WindowProcedure.h"
 #include "platform/AppWindow.h"
 #include "platform/EventTranslator.h"
@@ -20,6 +23,12 @@ VantrelApp& VantrelApp::Instance() {
 }
 
 VantrelApp::VantrelApp() {
+    // The modes give their models and images back to the engine's loaders
+    // when the application is destroyed at exit. Made before the application
+    // is complete, the loaders are destroyed after it, so they (and the
+    // plug-in that made the models) are still there then.
+    Singleton<ModelLoaderManager>::Instance();
+    Singleton<ImageLoader>::Instance();
     // First in the keyboard list, so the mode switches see every key before
     // the modes do.
     eventHandler.AddListener(EventHandler::KeyEvent, this);
@@ -48,15 +57,22 @@ bool VantrelApp::Initialize() {
 
 bool VantrelApp::Start() {
     const bool soundStarted = sound.Initialize();
-    // The show room starts here, between the sound engine and the music, once
-    // the modes exist; until then the loop only pumps messages and swaps.
+    const bool showRoomStarted = StartShowRoom();
     music.reset(sound.CreateSound(MusicFile));
     if (music)
         musicChannel.reset(music->Play());
     else
         std::cout << "[WARN] VantrelApp: no music (\"" << MusicFile << "\" did not load), the game runs silently"
                   << std::endl;
-    return soundStarted;
+    return soundStarted && showRoomStarted;
+}
+
+bool VantrelApp::StartShowRoom() {
+    delete race;
+    race = nullptr;
+    delete showRoom;
+    showRoom = new ShowRoom(eventHandler);
+    return showRoom->Initialize() && showRoom->Load();
 }
 
 void VantrelApp::Frame() {
@@ -67,6 +83,20 @@ void VantrelApp::Frame() {
     if (window) window->SwapBuffers();
 }
 
-void VantrelApp::OnKey(EventHandler&, unsigned, int) {}
+void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
+    if (state != 0) return;
+    switch (key) {
+    case VK_RETURN:
+        // NOTE: "Free Drive" and "Time Trial" start the race, which the game
+        // does not have yet; until then Return acts on "Exit Game" only.
+        if (showRoom && showRoom->GetSelection() == ShowRoom::ExitGame) handler.DispatchQuit();
+        break;
+    case VK_ESCAPE:
+        if (showRoom) handler.DispatchQuit();
+        if (race && !StartShowRoom()) handler.DispatchQuit();
+        break;
+    default: break;
+    }
+}
 
 void VantrelApp::OnQuit(EventHandler&) { quitRequested = true; }

@@ -8,6 +8,7 @@
 class AppWindow;
 class Channel;
 class GameMode;
+class ShowRoom;
 class Sound;
 
 /// The game's application object: it owns the window and its OpenGL
@@ -38,17 +39,24 @@ public:
     /// @return false when the window or its context cannot be made
     bool Initialize();
     /// Starts the game's content once the window exists: the sound engine,
-    /// then the music, which plays on until the program ends. Music that
-    /// cannot be loaded is not an error: the game runs silently and says so
-    /// once on standard output.
-    /// @return false when the sound engine cannot start; the program then ends
+    /// the show room, then the music, which plays on until the program ends
+    /// and through every mode switch. Music that cannot be loaded is not an
+    /// error: the game runs silently and says so once on standard output.
+    /// @return false when the sound engine or the show room cannot start; the
+    ///         program then ends
     bool Start();
+    /// Replaces the running mode with a new show room, initialised and loaded.
+    /// The new show room stays in place even when it failed.
+    /// @return false when the show room did not initialise or load
+    bool StartShowRoom();
     /// One pass of the frame loop: takes at most one window message, never
     /// waiting, and hands it to the window procedure; runs the race's frame,
     /// then the show room's; swaps the buffers.
     void Frame();
 
-    /// Keyboard listener. The mode keys (Return, Escape) act only while a mode runs.
+    /// Keyboard listener, on key presses: Escape in the show room quits, in a
+    /// race it returns to a new show room (and quits if that fails); Return
+    /// on the show room's "Exit Game" quits.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// Quit listener: ends the frame loop after the current pass.
     void OnQuit(EventHandler& handler) override;
@@ -59,7 +67,7 @@ public:
     /// The running race, or null.
     GameMode* GetRace() const { return race; }
     /// The shown show room, or null.
-    GameMode* GetShowRoom() const { return showRoom; }
+    ShowRoom* GetShowRoom() const { return showRoom; }
     bool IsQuitRequested() const { return quitRequested; }
 
 private:
@@ -77,5 +85,5 @@ private:
     std::unique_ptr<Sound> music;         ///< null until Start, and when the file did not load
     std::unique_ptr<Channel> musicChannel;
     GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
-    GameMode* showRoom = nullptr;  ///< owned
+    ShowRoom* showRoom = nullptr;  ///< owned
 };

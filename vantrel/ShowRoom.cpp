@@ -1,0 +1,257 @@
+#include "ShowRoom.h"
+
+#include <iostream>
+
+#include <GL/glew.h>
+
+#include <lumora/OglEffectPass.h>
+#include <lumora/OglRenderer.h>
+#include <nodara/Font.h>
+#include <nodara/GroupNode.h>
+#include <nodara/Light.h>
+#include <nodara/Model.h>
+#include <nodara/ModelNode.h>
+#include <nodara/View.h>
+
+#include "ImageTexture.h"
+#include "platform/WindowMessage.h"
+
+const char* const ShowRoom::MenuEntries[3] = {"Free Drive", "Time Trial", "Exit Game"};
+const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
+const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg";
+// The light hangs just above the turntable, so a narrow depth range suffices.
+const Perspective ShowRoom::LightProjection(85.0, 1.0, 1.0, 20.0);
+
+namespace {
+
+// Where each car stands on the turntable, in the room's coordinates.
+const vmath::vec3<float> TurntablePlacement(1.68f, 3.63f, -2.1f);
+
+// glPushAttrib mask of the overlay: viewport, depth buffer and lighting
+// among others (the value of GL_LIGHTING used as a mask).
+const GLbitfield OverlayAttributes = 0x0B50;
+
+void Report(const char* level, const std::string& message) {
+    std::cout << "[" << level << "] ShowRoom: " << message << std::endl;
+}
+
+}  // namespace
+
+ShowRoom::ShowRoom(EventHandler& handler) : handler(handler) {
+    handler.AddListener(EventHandler::KeyEvent, this);
+}
+
+ShowRoom::~ShowRoom() {
+    handler.RemoveListener(EventHandler::KeyEvent, this);
+    cars.reset();
+    displayNode.reset();
+    if (signTexture != 0 && glIsTexture(signTexture)) glDeleteTextures(1, &signTexture);
+    pendingEffectPass.reset();
+    // The engine goes last, as a member: it deletes the effect pass and the models.
+}
+
+bool ShowRoom::Initialize() {
+    if (!engine.Initialize()) {
+        Report("ERROR", "the graphics engine did not initialise");
+        return false;
+    }
+    bool ok = false;
+    if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer())) {
+        pendingEffectPass.reset(new OglEffectPass(*renderer));
+        effectPass = pendingEffectPass.get();
+        ok = effectPass->Initialize(LightProjection);
+        if (!ok) Report("ERROR", "the effect pass did not initialise");
+    } else {
+        Report("ERROR", "the engine's renderer is not an OpenGL renderer");
+    }
+
+    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
+    menuFont = fonts.Generate("Arial", 30);
+    frameStatistics.font = fonts.Generate("Arial", 18);
+    frameStatistics.engine = &engine;
+    cars.reset(new CarPool(engine));
+
+    signTexture = LoadImageTexture(SignFile);
+    if (signTexture == 0) {
+        Report("ERROR", std::string("the sign \"") + SignFile + "\" did not load");
+        return false;
+    }
+    if (!menuFont || !frameStatistics.font) {
+        Report("ERROR", "no font for the menu");
+        return false;
+    }
+    return ok;
+}
+
+bool ShowRoom::Load() {
+    Model* room = engine.LoadModel(RoomFile);
+    bool anyCar = false;
+    for (unsigned i = 0; i < CarPool::CarCount; ++i) {
+        Car* car = cars ? cars->GetCar(i) : nullptr;
+        carLoaded[i] = car != nullptr;
+        if (car) {
+            car->node->GetTransform().Translate(TurntablePlacement);
+            anyCar = true;
+        } else {
+            Report("WARN", std::string("car \"") + CarPool::ModelFiles[i] + "\" did not load and cannot be chosen");
+        }
+    }
+    if (!room) {
+        Report("ERROR", std::string("the room \"") + RoomFile + "\" did not load");
+        return false;
+    }
+    if (!anyCar || !effectPass) {
+        if (!anyCar) Report("ERROR", "no car loaded, there is nothing to show");
+        return false;
+    }
+    // Start on the first car that loaded.
+    if (!carLoaded[carIndex]) carIndex = NextLoadedCar(1);
+
+    ModelNode* roomNode = room->GetModelNode();
+    for (unsigned i = 0; i < roomNode->GetChildCount(); ++i) {
+        if (GroupNode* group = dynamic_cast<GroupNode*>(roomNode->GetChild(i))) {
+            effectPass->AddGroup(OglEffectPass::Shadows, *group);
+            effectPass->AddGroup(OglEffectPass::Environment, *group);
+        }
+    }
+    displayNode.reset(new GroupNode);
+    *displayNode = *GetCurrentCar()->node;
+    effectPass->AddGroup(OglEffectPass::Shadows, *displayNode);
+    effectPass->AddGroup(OglEffectPass::Reflections, *displayNode);
+    engine.AddPass(*pendingEffectPass.release());
+
+    Light& light = engine.GetScene().GetLight();
+    light.SetPosition(vmath::vec4<float>(0.0f, -2.0f, 2.5f, 1.0f));
+    light.SetSpotDirection(vmath::vec3<float>(0.0f, 3.63f, 0.0f));
+    View& view = engine.GetCamera().GetView();
+    view.SetEye(vmath::vec3<double>(-0.241, -1.69, -0.2));
+    view.SetCenter(vmath::vec3<double>(0.3, 0.2, -0.71));
+    return true;
+}
+
+Car* ShowRoom::GetCurrentCar() {
+    if (!cars || carIndex >= CarPool::CarCount || !carLoaded[carIndex]) return nullptr;
+    return cars->GetCar(carIndex);
+}
+
+unsigned ShowRoom::NextLoadedCar(int step) const {
+    const unsigned n = CarPool::CarCount;
+    unsigned index = carIndex;
+    for (unsigned tries = 0; tries < n; ++tries) {
+        index = (index + n + static_cast<unsigned>(step)) % n;
+        if (carLoaded[index]) return index;
+    }
+    return carIndex;
+}
+
+void ShowRoom::Frame() {
+    if (Car* car = GetCurrentCar(); car && displayNode) *displayNode = *car->node;
+    Update();
+    frameStatistics.Step();
+    engine.RenderScene();
+    DrawOverlay();
+}
+
+void ShowRoom::Update() {
+    if (Car* car = GetCurrentCar())
+        car->node->GetTransform().Rotate(static_cast<float>(TurntableSpeedDegS * frameStatistics.cycleTime),
+                                         vmath::vec3<float>(0.0f, 0.0f, 1.0f));
+}
+
+void ShowRoom::OnKey(EventHandler&, unsigned key, int state) {
+    if (state != 0) return;
+    switch (key) {
+    case VK_UP: selection = (selection + 2) % 3; break;
+    case VK_DOWN: selection = (selection + 1) % 3; break;
+    case VK_LEFT:
+    case VK_RIGHT: {
+        Car* shown = GetCurrentCar();
+        if (!shown) break;
+        // The next car takes over the placement and the turntable's angle.
+        const vmath::mat4<float> matrix = shown->node->GetTransform().GetMatrix();
+        carIndex = NextLoadedCar(key == VK_RIGHT ? 1 : -1);
+        GetCurrentCar()->node->GetTransform().SetMatrix(matrix);
+        break;
+    }
+    default: break;
+    }
+}
+
+void ShowRoom::DrawOverlay() {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    GLfloat viewport[4];
+    glGetFloatv(GL_VIEWPORT, viewport);
+    const float w = viewport[2], h = viewport[3];
+    glOrtho(0, w, 0, h, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(OverlayAttributes);
+    glDisable(GL_LIGHTING);
+
+    // Top band with the sign at its right end.
+    glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
+    glPushMatrix();
+    glTranslatef(0, h - 230, 0);
+    glBegin(GL_QUADS);
+    glVertex3f(0, 0, -0.5f);
+    glVertex3f(w, 0, -0.5f);
+    glVertex3f(w, 200, -0.5f);
+    glVertex3f(0, 200, -0.5f);
+    glEnd();
+
+    glActiveTexture(GL_TEXTURE3);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, signTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glTranslatef(w - 400, 0, 0);
+    glBegin(GL_QUADS);
+    glMultiTexCoord2f(GL_TEXTURE3, 0, 0);
+    glVertex3f(0, 0, -0.2f);
+    glMultiTexCoord2f(GL_TEXTURE3, 1, 0);
+    glVertex3f(300, 0, -0.2f);
+    glMultiTexCoord2f(GL_TEXTURE3, 1, 1);
+    glVertex3f(300, 200, -0.2f);
+    glMultiTexCoord2f(GL_TEXTURE3, 0, 1);
+    glVertex3f(0, 200, -0.2f);
+    glEnd();
+    glPopMatrix();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
+
+    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
+    if (menuFont) {
+        for (int i = 0; i < 3; ++i) {
+            if (i == selection)
+                glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
+            else
+                glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+            fonts.Print(*menuFont, 110, h - 70.0f * (i + 1), MenuEntries[i]);
+        }
+    }
+
+    // Bottom bar.
+    glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
+    glBegin(GL_QUADS);
+    glVertex3f(0, 15, -0.5f);
+    glVertex3f(w, 15, -0.5f);
+    glVertex3f(w, 70, -0.5f);
+    glVertex3f(0, 70, -0.5f);
+    glEnd();
+    if (menuFont) {
+        glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+        fonts.Print(*menuFont, 200, 30, "<<");
+        fonts.Print(*menuFont, w / 2 - 100, 30, "Choose your car");
+        fonts.Print(*menuFont, w - 250, 30, ">>");
+    }
+
+    glPopAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}

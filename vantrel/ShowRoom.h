@@ -1,0 +1,109 @@
+#pragma once
+#include <memory>
+
+#include <lumora/Lumora.h>
+#include <nodara/Perspective.h>
+
+#include "CarPool.h"
+#include "FrameStatistics.h"
+#include "GameMode.h"
+
+class Font;
+class GroupNode;
+class OglEffectPass;
+
+/// The game's start screen: a lit room with the chosen car turning on a
+/// turntable, the sign, the menu ("Free Drive", "Time Trial", "Exit Game")
+/// and the car bar ("<<", "Choose your car", ">>"). The arrow keys choose
+/// the car (Left, Right) and the menu entry (Up, Down); the application reads
+/// both when Return is pressed.
+///
+/// It owns its own engine with an effect pass (shadows on the room and the
+/// car, the car reflecting the room) and a pool of display cars. Only cars
+/// whose model loaded can be chosen.
+///
+/// Lifecycle: construct, Initialize, Load (only after Initialize succeeded),
+/// then one Frame per pass of the frame loop. Destroy it while the GL context
+/// is current.
+class ShowRoom : public GameMode {
+public:
+    /// The menu entries, in the order shown from the top.
+    enum Selection { FreeDrive = 0, TimeTrial = 1, ExitGame = 2 };
+    static const char* const MenuEntries[3];
+    static const char* const RoomFile;
+    static const char* const SignFile;
+    /// Degrees per second the turntable turns.
+    static constexpr float TurntableSpeedDegS = 12.0f;
+
+    /// Registers the show room in the key list of `handler`, which must
+    /// outlive it. No GL call.
+    explicit ShowRoom(EventHandler& handler);
+    /// Removes the listener, deletes the cars, the sign texture and the engine
+    /// with its effect pass and models. Needs the GL context current.
+    ~ShowRoom() override;
+    ShowRoom(const ShowRoom&) = delete;
+    ShowRoom& operator=(const ShowRoom&) = delete;
+
+    /// Brings up the engine and the effect pass, makes the fonts and the car
+    /// pool and loads the sign. Needs a current GL context.
+    /// @return false when the engine, the effect pass, a font or the sign
+    ///         cannot be made; the reason is on standard output
+    bool Initialize();
+    /// Loads the room and both cars, sets the effect groups, the light and
+    /// the camera. A car that does not load is skipped.
+    /// @return false when the room or no car at all loads
+    bool Load();
+
+    /// Shows the chosen car, turns it, measures the frame, renders the room
+    /// and draws the overlay.
+    void Frame() override;
+    /// Turns the shown car by the turntable's speed times the cycle time,
+    /// whatever its size: a new show room starts at an arbitrary angle.
+    void Update();
+    /// The bands, the sign, the menu and the car bar in window pixels.
+    void DrawOverlay();
+
+    /// Arrow keys, on presses only: Up and Down step through the menu,
+    /// Left and Right through the loaded cars, the new car taking over the
+    /// old one's placement and turntable angle. Other keys do nothing.
+    void OnKey(EventHandler& handler, unsigned key, int state) override;
+
+    /// The chosen menu entry (a Selection).
+    int GetSelection() const { return selection; }
+    /// The chosen car's index in the car pool.
+    unsigned GetCarIndex() const { return carIndex; }
+    /// The chosen car, or null before Load or when none loaded.
+    Car* GetCurrentCar();
+    /// The node the effect pass draws as the shown car (null before Load).
+    GroupNode* GetDisplayNode() const { return displayNode.get(); }
+    Lumora& GetEngine() { return engine; }
+    FrameStatistics& GetFrameStatistics() { return frameStatistics; }
+    /// GL name of the sign's texture, 0 when none.
+    unsigned int GetSignTexture() const { return signTexture; }
+
+private:
+    /// The loaded car after (`step` 1) or before (`step` -1) `carIndex`,
+    /// wrapping around; `carIndex` itself when no other car loaded.
+    unsigned NextLoadedCar(int step) const;
+
+    /// The effect pass's shadow map is drawn from the light with this projection.
+    static const Perspective LightProjection;
+
+    EventHandler& handler;
+    Lumora engine;
+    /// Owned here until Load hands it to the engine; `effectPass` stays valid
+    /// as long as the engine.
+    std::unique_ptr<OglEffectPass> pendingEffectPass;
+    OglEffectPass* effectPass = nullptr;
+    std::unique_ptr<CarPool> cars;
+    FrameStatistics frameStatistics;
+    Font* menuFont = nullptr;  ///< "Arial" at size 30; the font manager's
+    /// A shallow copy of the shown car's node, refreshed every frame: it
+    /// shares the car's children, transform and bounding box and frees none
+    /// of them.
+    std::unique_ptr<GroupNode> displayNode;
+    unsigned int signTexture = 0;
+    int selection = FreeDrive;
+    unsigned carIndex = 0;
+    bool carLoaded[CarPool::CarCount] = {};
+};
