@@ -2,7 +2,8 @@
 # Installs every Debian package Vantrel needs to build, run and test, skipping
 # what is already present. Run as root (or with sudo available).
 #   tools/install-deps.sh          build, run and test dependencies
-#   tools/install-deps.sh --assets also the tools that regenerate data/ (Blender, lame)
+#   tools/install-deps.sh --assets also the tools that regenerate data/ (Blender, lame;
+#                                  tools/assets/generate.sh)
 set -euo pipefail
 
 packages=(
@@ -21,9 +22,12 @@ packages=(
     xvfb xauth lame
     # test-only: the program test finds and inspects its window (xwininfo, xprop)
     x11-utils
+    # test-only: the data checks (tests/data/check_data.py) read images, COLLADA
+    # (schema included) and decode the music with SDL_mixer's MP3 decoder
+    python3-numpy python3-pil python3-collada libmpg123-0
 )
 if [[ "${1:-}" == "--assets" ]]; then
-    packages+=(blender lame python3-numpy python3-pil)
+    packages+=(blender lame)
 fi
 
 missing=()

@@ -1,0 +1,329 @@
+"""GreenValley's layout: the road's centre line, its elevation and the land.
+
+Pure numpy, so it runs in Blender's Python (track.py) and under
+/usr/bin/python3 (the plan image of plan.py). Units are metres, z is up,
+the start is at the origin facing +y.
+
+The road is a closed periodic cubic spline through WAYPOINTS (the start and
+the five checkpoints of Part 1.3 are waypoints, so the centre line passes
+through them exactly), resampled by arc length. Its elevation follows the
+land, smoothed and limited to MAX_GRADE, and is shifted so the road surface
+at the start is at z = 0.
+"""
+import numpy as np
+
+CHECKPOINTS = [(-388.0, 90.0), (-1156.0, 1884.0), (757.0, 1454.0), (1163.0, -333.0), (1169.0, -1933.0)]
+ALLOWANCES = [95.0, 80.0, 50.0, 60.0, 75.0]     # s given for reaching checkpoint 0..4
+
+# Clockwise loop: start, checkpoint 0 ... checkpoint 4, back to the start.
+# Entries are (x, y) or (x, y, tag); tagged points are the start and the checkpoints.
+WAYPOINTS = [
+    (0.0, 0.0, "start"),
+    (0.0, 110.0),
+    (-45.0, 215.0),
+    (-170.0, 250.0),
+    (-300.0, 185.0),
+    (-388.0, 90.0, "cp0"),
+    (-480.0, 20.0),
+    (-610.0, 25.0),
+    (-710.0, 140.0),
+    (-760.0, 420.0),
+    (-790.0, 800.0),
+    (-900.0, 1200.0),
+    (-1080.0, 1560.0),
+    (-1156.0, 1884.0, "cp1"),
+    (-1070.0, 2080.0),
+    (-860.0, 2110.0),
+    (-500.0, 2000.0),
+    (-120.0, 1860.0),
+    (300.0, 1700.0),
+    (757.0, 1454.0, "cp2"),
+    (1050.0, 1180.0),
+    (1190.0, 800.0),
+    (1100.0, 380.0),
+    (1090.0, 20.0),
+    (1163.0, -333.0, "cp3"),
+    (1290.0, -760.0),
+    (1270.0, -1250.0),
+    (1150.0, -1620.0),
+    (1169.0, -1933.0, "cp4"),
+    (1110.0, -2220.0),
+    (860.0, -2390.0),
+    (480.0, -2300.0),
+    (180.0, -1950.0),
+    (30.0, -1400.0),
+    (0.0, -800.0),
+    (0.0, -380.0),
+    (0.0, -140.0),
+]
+
+ROAD_HALF = 5.5          # asphalt half-width (m)
+VERGE = 2.0              # gravel shoulder beyond the asphalt
+VERGE_DROP = 0.12        # the verge's outer edge lies this much below the road edge
+DITCH = 1.5              # grass ditch beyond the verge
+DITCH_DROP = 0.30
+MAX_GRADE = 0.055        # longitudinal gradient limit
+MAX_BANK = 0.045         # cross slope limit in curves
+TERRAIN_HALF = 4000.0    # the land spans -4000 .. 4000 in x and y
+MARK_PERIOD = 22.0       # road texture repeat (m), adjusted to divide the loop
+
+
+def periodic_spline(points, samples_per_seg=400):
+    """Closed cubic spline through points (chord-length parameter); dense polyline."""
+    P = np.asarray(points, float)
+    n = len(P)
+    chord = np.linalg.norm(np.roll(P, -1, axis=0) - P, axis=1)
+    h = chord
+    # periodic spline: solve for second derivatives M with
+    # h[i-1] M[i-1] + 2 (h[i-1] + h[i]) M[i] + h[i] M[i+1] = 6 (d[i] - d[i-1])
+    A = np.zeros((n, n))
+    for i in range(n):
+        A[i, (i - 1) % n] = h[(i - 1) % n]
+        A[i, i] = 2 * (h[(i - 1) % n] + h[i])
+        A[i, (i + 1) % n] = h[i]
+    out = []
+    for dim in range(2):
+        y = P[:, dim]
+        d = (np.roll(y, -1) - y) / h
+        rhs = 6 * (d - np.roll(d, 1))
+        M = np.linalg.solve(A, rhs)
+        seg = []
+        for i in range(n):
+            t = np.linspace(0, h[i], samples_per_seg, endpoint=False)
+            i2 = (i + 1) % n
+            a = (M[i2] - M[i]) / (6 * h[i])
+            b = M[i] / 2
+            c = d[i] - h[i] * (2 * M[i] + M[i2]) / 6
+            seg.append(y[i] + c * t + b * t * t + a * t ** 3)
+        out.append(np.concatenate(seg))
+    return np.stack(out, axis=1)
+
+
+class Road:
+    """The centre line: positions, tangents and normals by arc length."""
+
+    def __init__(self):
+        pts = [(w[0], w[1]) for w in WAYPOINTS]
+        dense = periodic_spline(pts)
+        seg = np.linalg.norm(np.roll(dense, -1, axis=0) - dense, axis=1)
+        s = np.concatenate([[0], np.cumsum(seg)])
+        self.length = float(s[-1])
+        self.dense = np.vstack([dense, dense[:1]])
+        self.dense_s = s
+        # arc position of every tagged waypoint (they are spline knots)
+        per = len(dense) // len(pts)
+        self.tags = {}
+        for i, w in enumerate(WAYPOINTS):
+            if len(w) > 2:
+                self.tags[w[2]] = float(s[i * per])
+        assert self.tags["start"] == 0.0
+        n_marks = max(1, int(round(self.length / MARK_PERIOD)))
+        self.mark_period = self.length / n_marks
+
+    def at(self, s):
+        """Position (n, 2), unit tangent (n, 2), left normal (n, 2) at arc positions s."""
+        s = np.mod(np.asarray(s, float), self.length)
+        x = np.interp(s, self.dense_s, self.dense[:, 0])
+        y = np.interp(s, self.dense_s, self.dense[:, 1])
+        e = 0.5
+        x1 = np.interp(np.mod(s + e, self.length), self.dense_s, self.dense[:, 0])
+        y1 = np.interp(np.mod(s + e, self.length), self.dense_s, self.dense[:, 1])
+        x0 = np.interp(np.mod(s - e, self.length), self.dense_s, self.dense[:, 0])
+        y0 = np.interp(np.mod(s - e, self.length), self.dense_s, self.dense[:, 1])
+        t = np.stack([x1 - x0, y1 - y0], axis=-1)
+        t /= np.linalg.norm(t, axis=-1, keepdims=True)
+        nrm = np.stack([-t[..., 1], t[..., 0]], axis=-1)
+        return np.stack([x, y], axis=-1), t, nrm
+
+    def curvature(self, s, ds=4.0):
+        _, t0, _ = self.at(np.asarray(s) - ds)
+        _, t1, _ = self.at(np.asarray(s) + ds)
+        cross = t0[..., 0] * t1[..., 1] - t0[..., 1] * t1[..., 0]
+        dot = np.sum(t0 * t1, axis=-1)
+        return np.arctan2(cross, dot) / (2 * ds)          # 1/m, positive = left turn
+
+    def sections(self, max_step=6.0, max_turn_deg=1.0):
+        """Arc positions of the mesh's cross-sections.
+
+        Spacing adapts to curvature; s = 0 (the start line) and s = +-P/2
+        (the ends of the start line's texture tile) are sections exactly.
+        """
+        P = self.mark_period
+        fixed = sorted({0.0, P / 2, self.length - P / 2})
+        out = []
+        for a, b in zip(fixed, fixed[1:] + [self.length]):
+            s = a
+            pts = [a]
+            while True:
+                k = abs(self.curvature(s))
+                step = min(max_step, np.radians(max_turn_deg) / max(k, 1e-6))
+                step = max(step, 1.5)
+                if s + step >= b - 0.5 * step:
+                    break
+                s += step
+                pts.append(s)
+            # spread evenly between a and b with the count found
+            n = len(pts)
+            out.extend(np.linspace(a, b, n, endpoint=False))
+        return np.array(out)
+
+
+# ------------------------------------------------------------------- land
+def _fractal(seed, n, beta, lo, hi=None):
+    rng = np.random.default_rng(seed)
+    white = rng.standard_normal((n, n))
+    fy = np.fft.fftfreq(n)[:, None] * n
+    fx = np.fft.rfftfreq(n)[None, :] * n
+    f = np.sqrt(fx * fx + fy * fy)
+    amp = np.zeros_like(f)
+    band = f >= lo
+    if hi is not None:
+        band &= f <= hi
+    amp[band] = f[band] ** (-beta / 2)
+    out = np.fft.irfft2(np.fft.rfft2(white) * amp, s=(n, n))
+    out -= out.mean()
+    return out / np.abs(out).max()
+
+
+class Land:
+    """The natural landscape before the road is cut in: height by (x, y)."""
+
+    def __init__(self):
+        n = 512
+        self.n = n
+        self.extent = 2 * TERRAIN_HALF + 400.0           # noise tiles a bit beyond the land
+        self.hills = _fractal(31, n, 3.0, 3, 30)          # rolling hills, ~300-3000 m features
+        self.detail = _fractal(32, n, 2.0, 25, 120)       # small bumps, 70-300 m
+        self.ridges = _fractal(33, n, 2.6, 3, 36)         # mountain ridges
+
+    def _sample(self, grid, x, y):
+        n = self.n
+        u = (np.asarray(x) / self.extent + 0.5) * n
+        v = (np.asarray(y) / self.extent + 0.5) * n
+        i0 = np.floor(v).astype(int)
+        j0 = np.floor(u).astype(int)
+        fu, fv = u - j0, v - i0
+        i0 %= n
+        j0 %= n
+        i1, j1 = (i0 + 1) % n, (j0 + 1) % n
+        su = fu * fu * (3 - 2 * fu)
+        sv = fv * fv * (3 - 2 * fv)
+        return (grid[i0, j0] * (1 - su) * (1 - sv) + grid[i0, j1] * su * (1 - sv)
+                + grid[i1, j0] * (1 - su) * sv + grid[i1, j1] * su * sv)
+
+    def height(self, x, y):
+        x = np.asarray(x, float)
+        y = np.asarray(y, float)
+        rho = (np.abs(x) ** 4 + np.abs(y) ** 4) ** 0.25
+        t = np.clip((rho - 2650.0) / 1250.0, 0, 1)
+        mountain = t * t * (3 - 2 * t)
+        valley = 75.0 * self._sample(self.hills, x, y) + 3.0 * self._sample(self.detail, x, y)
+        # a gentle bowl: the valley floor rises towards the hills around it
+        bowl = 40.0 * np.clip((rho - 500.0) / 2200.0, 0, 1) ** 2
+        ridge = self._sample(self.ridges, x, y)
+        peaks = 380.0 + 240.0 * ridge + 40.0 * self._sample(self.detail, x * 0.7, y * 0.7)
+        return valley + bowl + mountain * peaks
+
+
+def smooth_circular(values, window):
+    n = len(values)
+    k = max(1, int(window))
+    c = np.cumsum(np.concatenate([values[-k:], values, values[:k]]))
+    out = (c[2 * k:2 * k + n] - c[:n]) / (2 * k)
+    return out
+
+
+def road_profile(road, land, step=5.0):
+    """Road-centre elevation by arc length (s, z) on a regular grid, z(0) = 0."""
+    s = np.arange(0.0, road.length, step)
+    pos, _, nrm = road.at(s)
+    z = land.height(pos[:, 0], pos[:, 1])
+    # the land across the whole corridor, so the road sits in its middle
+    for off in (-20.0, 20.0):
+        z = z + land.height(pos[:, 0] + off * nrm[:, 0], pos[:, 1] + off * nrm[:, 1])
+    z /= 3.0
+    z = smooth_circular(z, 300.0 / step)
+    for _ in range(6):
+        z = smooth_circular(z, 60.0 / step)
+        # grade limit, forwards and backwards round the loop
+        dz = MAX_GRADE * step
+        for _ in range(3):
+            for i in range(1, 2 * len(z)):
+                a, b = (i - 1) % len(z), i % len(z)
+                z[b] = np.clip(z[b], z[a] - dz, z[a] + dz)
+    z = smooth_circular(z, 40.0 / step)
+    return s, z
+
+
+class Design:
+    """Everything the mesh builder needs, computed once."""
+
+    def __init__(self):
+        self.road = Road()
+        self.land = Land()
+        s, z = road_profile(self.road, self.land)
+        self.offset = float(np.interp(0.0, s, z))        # shift: the start line is at z = 0
+        self.prof_s = np.concatenate([s, [self.road.length]])
+        self.prof_z = np.concatenate([z, [z[0]]]) - self.offset
+        k = self.road.curvature(s)
+        bank = np.clip(k * 12.0, -MAX_BANK, MAX_BANK)
+        bank = smooth_circular(bank, 60.0 / 5.0)
+        self.bank = np.concatenate([bank, [bank[0]]])
+
+    def road_z(self, s):
+        return np.interp(np.mod(s, self.road.length), self.prof_s, self.prof_z)
+
+    def road_bank(self, s):
+        """Cross slope: positive raises the right (outer for a left turn) side."""
+        return np.interp(np.mod(s, self.road.length), self.prof_s, self.bank)
+
+    def land_z(self, x, y):
+        return self.land.height(x, y) - self.offset
+
+    def cross_z(self, s, d):
+        """Height of the road, verge and ditch at arc s and signed offset d (left +)."""
+        zc = self.road_z(s)
+        e = self.road_bank(s)
+        ad = np.abs(d)
+        # banking tilts the road about its centre: left turn (e > 0) raises the right (d < 0)
+        zroad = zc - e * np.clip(d, -ROAD_HALF, ROAD_HALF)
+        edge = ROAD_HALF
+        z = zroad.copy() if np.ndim(zroad) else np.array(zroad, float)
+        t = np.clip((ad - edge) / VERGE, 0, 1)
+        z = z - VERGE_DROP * t
+        t2 = np.clip((ad - edge - VERGE) / DITCH, 0, 1)
+        z = z - (DITCH_DROP - VERGE_DROP) * np.sin(np.pi / 2 * t2)
+        return z
+
+    def final_z(self, x, y, s, d):
+        """Height of the finished land at (x, y), nearest road point (s, signed d)."""
+        x, y, s, d = (np.asarray(a, float) for a in (x, y, s, d))
+        ad = np.abs(d)
+        inner = ROAD_HALF + VERGE + DITCH
+        near = self.cross_z(s, np.clip(d, -inner, inner))
+        nat = self.land_z(x, y)
+        blend = 30.0 + 2.2 * np.abs(nat - near)
+        blend = np.minimum(blend, 170.0)
+        t = np.clip((ad - inner) / blend, 0, 1)
+        w = 1 - t * t * (3 - 2 * t)
+        z = w * near + (1 - w) * nat
+        return np.where(ad <= inner, self.cross_z(s, d), z)
+
+    def nearest(self, x, y, kd=None):
+        """Nearest centre-line point: (s, signed offset d) for each (x, y)."""
+        x = np.asarray(x, float)
+        y = np.asarray(y, float)
+        ss = np.arange(0.0, self.road.length, 1.0)
+        pos, t, nrm = self.road.at(ss)
+        if kd is None:
+            raise ValueError("pass a KD-tree builder")
+        idx = kd(pos, np.stack([x, y], axis=-1))
+        sel_pos = pos[idx]
+        s_near = ss[idx]
+        # refine along the tangent
+        rel = np.stack([x, y], axis=-1) - sel_pos
+        along = np.sum(rel * t[idx], axis=-1)
+        s_near = np.mod(s_near + along, self.road.length)
+        p2, t2, n2 = self.road.at(s_near)
+        d = np.sum((np.stack([x, y], axis=-1) - p2) * n2, axis=-1)
+        return s_near, d
