@@ -469,6 +469,9 @@ protected:
 
     std::vector<std::uint32_t> ReadFace(OglEffectPass& pass, int face) {
         std::vector<std::uint32_t> texels(FaceSize * FaceSize);
+        // NOTE: llvmpipe may hand back a face its rasteriser threads are
+        // still drawing unless the queue is drained first.
+        glFinish();
         glBindTexture(GL_TEXTURE_CUBE_MAP, pass.GetEnvironmentMap());
         glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
         glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
@@ -600,17 +603,19 @@ TEST_F(OglEffectPassTest, StandardGroupsAreLitAsThePlainRendererLightsThem) {
     GroupNode& mirror = AddBox({20.0f, 0.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, GreyPaint);  // out of sight
     LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
     const int x = Width / 2, y = Height / 3;
-    Renderer().RenderScene(GetScene());
-    const std::uint32_t plain = context.Pixel(x, y);
-    ASSERT_GT(Green(plain), 0);
-
     OglEffectPass& pass = MakePass(64, 32);
     pass.AddGroup(OglEffectPass::Standard, floor);
     pass.AddGroup(OglEffectPass::Reflections, mirror);
+    std::vector<int> greens;
     for (int frame = 0; frame < 6; ++frame) {
         Frame(pass);
-        EXPECT_NEAR(Green(context.Pixel(x, y)), Green(plain), 1) << "frame " << frame;
+        greens.push_back(Green(context.Pixel(x, y)));
     }
+
+    Renderer().RenderScene(GetScene());
+    const int plain = Green(context.Pixel(x, y));
+    ASSERT_GT(plain, 0);
+    for (int frame = 0; frame < 6; ++frame) EXPECT_NEAR(greens[frame], plain, 1) << "frame " << frame;
 }
 
 TEST_F(OglEffectPassTest, PerPixelLightingShowsAHighlightVertexLightingMisses) {
