@@ -31,3 +31,11 @@ TEST(FrameStatistics, StepReadsThePerformanceCounter) {
     EXPECT_GE(statistics.cycleTime, 0.0);
     EXPECT_LE(statistics.cycleTime, PerformanceCounter::Time() - before);
 }
+
+TEST(FrameStatistics, FrameRateLineShowsRateAndCycleTimeWithItsTrailingBlank) {
+    FrameStatistics statistics;
+    statistics.cycleTime = 0.025;
+    EXPECT_EQ(statistics.FrameRateLine(), "Frames per second: 40.00, Cycle time: 0.025000 [s] ");
+    statistics.cycleTime = 1.0 / 3.0;
+    EXPECT_EQ(statistics.FrameRateLine(), "Frames per second: 3.00, Cycle time: 0.333333 [s] ");
+}

@@ -1,0 +1,114 @@
+// The application's start and its mode keys, each test in a process of its
+// own (the application is a singleton), on generated stand-in data.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <SDL2/SDL_mixer.h>
+
+#include "GameDataFolder.h"
+#include "ShowRoom.h"
+#include "VantrelApp.h"
+#include "platform/WindowMessage.h"
+
+namespace {
+
+const int Press = 0, Release = 1;
+
+class GameModes : public ::testing::Test {
+protected:
+    /// Starts the application on a folder with `contents`, keeping what it printed.
+    bool Start(GameDataFolder::Contents contents) {
+        folder = std::make_unique<GameDataFolder>(contents);
+        testing::internal::CaptureStdout();
+        const bool started = app.Start();
+        output = testing::internal::GetCapturedStdout();
+        return started;
+    }
+    void Key(unsigned key, int state = Press) { app.GetEventHandler().DispatchKey(key, state); }
+
+    VantrelApp& app = VantrelApp::Instance();
+    std::unique_ptr<GameDataFolder> folder;
+    std::string output;
+};
+
+GameDataFolder::Contents WithMusic() {
+    GameDataFolder::Contents contents;
+    contents.music = true;
+    return contents;
+}
+
+}  // namespace
+
+TEST_F(GameModes, StartShowsTheShowRoomAndPlaysTheMusic) {
+    ASSERT_TRUE(Start(WithMusic())) << output;
+    EXPECT_EQ(output.find("[ERROR]"), std::string::npos) << output;
+    EXPECT_EQ(output.find("VantrelApp"), std::string::npos) << output;
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    ASSERT_NE(app.GetShowRoom(), nullptr);
+    EXPECT_EQ(app.GetRace(), nullptr);
+    // The application stays the first key listener, the show room follows.
+    EventHandler& handler = app.GetEventHandler();
+    ASSERT_EQ(handler.GetListenerCount(EventHandler::KeyEvent), 2u);
+    EXPECT_EQ(handler.GetListener(EventHandler::KeyEvent, 0), &app);
+    EXPECT_EQ(handler.GetListener(EventHandler::KeyEvent, 1), app.GetShowRoom());
+    app.Frame();
+    EXPECT_FALSE(app.IsQuitRequested());
+}
+
+TEST_F(GameModes, MissingMusicIsReportedOnceAndTheGameGoesOn) {
+    ASSERT_TRUE(Start({})) << output;
+    const std::string warning = "[WARN] VantrelApp: no music";
+    const std::size_t first = output.find(warning);
+    ASSERT_NE(first, std::string::npos) << output;
+    EXPECT_EQ(output.find(warning, first + 1), std::string::npos) << output;
+    EXPECT_NE(app.GetShowRoom(), nullptr);
+}
+
+TEST_F(GameModes, StartFailsWhenTheShowRoomCannotLoadButKeepsIt) {
+    GameDataFolder::Contents contents = WithMusic();
+    contents.room = false;
+    EXPECT_FALSE(Start(contents));
+    EXPECT_NE(app.GetShowRoom(), nullptr);
+    // The music is started all the same; the entry ends the program.
+    EXPECT_EQ(Mix_Playing(-1), 1);
+}
+
+TEST_F(GameModes, EscapeInTheShowRoomQuits) {
+    ASSERT_TRUE(Start({})) << output;
+    Key(VK_ESCAPE, Release);
+    EXPECT_FALSE(app.IsQuitRequested());
+    Key(VK_ESCAPE);
+    EXPECT_TRUE(app.IsQuitRequested());
+    // The show room saw the same press after the application and kept its choice.
+    EXPECT_EQ(app.GetShowRoom()->GetSelection(), ShowRoom::FreeDrive);
+}
+
+TEST_F(GameModes, ReturnQuitsOnlyOnExitGame) {
+    ASSERT_TRUE(Start({})) << output;
+    Key(VK_RETURN);  // "Free Drive"
+    Key(VK_DOWN);
+    Key(VK_RETURN);  // "Time Trial"
+    EXPECT_FALSE(app.IsQuitRequested());
+    EXPECT_NE(app.GetShowRoom(), nullptr);
+    Key(VK_DOWN);
+    Key(VK_RETURN, Release);
+    EXPECT_FALSE(app.IsQuitRequested());
+    Key(VK_RETURN);  // "Exit Game"
+    EXPECT_TRUE(app.IsQuitRequested());
+}
+
+TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {
+    ASSERT_TRUE(Start({})) << output;
+    Key(VK_DOWN);
+    Key(VK_RIGHT);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(app.StartShowRoom());
+    testing::internal::GetCapturedStdout();
+    ShowRoom* fresh = app.GetShowRoom();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->GetSelection(), ShowRoom::FreeDrive);
+    EXPECT_EQ(fresh->GetCarIndex(), 0u);
+    EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 2u);
+    app.Frame();
+}
