@@ -22,6 +22,8 @@ packages=(
     xvfb xauth lame
     # test-only: the program test finds and inspects its window (xwininfo, xprop)
     x11-utils
+    # test-only: the show-room program test reads its window back and types keys
+    x11-apps xdotool
     # test-only: the data checks (tests/data/check_data.py) read images, COLLADA
     # (schema included) and decode the music with SDL_mixer's MP3 decoder
     python3-numpy python3-pil python3-collada libmpg123-0
