@@ -6,18 +6,23 @@
 #include "ColladaPolygonGroup.h"
 #include "DaeGeometry.h"
 #include "DaeSemantic.h"
+#include "NodaraHandOver.h"
 
 namespace {
 
 Logger logger("ColladaGeometry");
 
-/// Appends `count` elements of a source to an array of the mesh.
+/// Appends the elements of a source to an array of the mesh, moving a
+/// packed source's vector when it is the first of its kind.
 template <typename Vector, unsigned Components>
-void Append(const DaeSource& source, std::vector<Vector>& array) {
+void Append(DaeSource& source, std::vector<Vector>& packed, std::vector<Vector>& array) {
+    if (array.empty() && packed.size() == source.count) {
+        array.swap(packed);
+        return;
+    }
     array.reserve(array.size() + source.count);
-    const float* data = source.data.data();
     for (std::size_t k = 0; k < source.count; ++k) {
-        const float* element = data + k * source.stride;
+        const float* element = source.GetElement(k);
         if constexpr (Components == 3)
             array.emplace_back(element[0], element[1], element[2]);
         else
@@ -39,7 +44,7 @@ Mesh* ColladaGeometry::CreateMesh(std::size_t textSize) {
 
     std::vector<vmath::vec3<float>> vertices, normals;
     std::vector<vmath::vec2<float>> texCoords;
-    for (const DaeSource& source : geometry->GetSources()) {
+    for (DaeSource& source : geometry->GetSources()) {
         const char* kind = source.type == DaeSemantic::Position ? "Vertex"
                            : source.type == DaeSemantic::Normal ? "Normal"
                            : source.type == DaeSemantic::TexCoord ? "Texcoord"
@@ -64,16 +69,16 @@ Mesh* ColladaGeometry::CreateMesh(std::size_t textSize) {
         if (!source.readable) continue;
         if (source.type == DaeSemantic::Position) {
             const std::size_t first = vertices.size();
-            Append<vmath::vec3<float>, 3>(source, vertices);
+            Append<vmath::vec3<float>, 3>(source, source.packed3, vertices);
             for (std::size_t i = first; i < vertices.size(); ++i) mesh->GetBoundingVolume().Expand(vertices[i]);
         } else if (source.type == DaeSemantic::Normal) {
-            Append<vmath::vec3<float>, 3>(source, normals);
+            Append<vmath::vec3<float>, 3>(source, source.packed3, normals);
         } else {
-            Append<vmath::vec2<float>, 2>(source, texCoords);
+            Append<vmath::vec2<float>, 2>(source, source.packed2, texCoords);
         }
     }
-    mesh->SetVertexArray(vertices);
-    mesh->SetNormalArray(normals);
-    mesh->SetTexCoordArray(texCoords);
+    NodaraHandOver::Swap(mesh->GetVertexArray(), vertices);
+    NodaraHandOver::Swap(mesh->GetNormalArray(), normals);
+    NodaraHandOver::Swap(mesh->GetTexCoordArray(), texCoords);
     return mesh;
 }

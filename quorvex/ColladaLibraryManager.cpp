@@ -16,6 +16,7 @@
 #include "DaeGeometry.h"
 #include "DaeImage.h"
 #include "DaeMaterial.h"
+#include "NodaraHandOver.h"
 
 namespace {
 
@@ -44,12 +45,12 @@ Mesh* ColladaLibraryManager::GetMesh(DaeGeometry* geometry) {
             << "Can not convert '" << name << "' to mesh in model '" << model->GetName() << "'.";
         return nullptr;
     }
-    const std::vector<DaePrimitive>& groups = geometry->GetPrimitives();
+    std::vector<DaePrimitive>& groups = geometry->GetPrimitives();
     auto& symbols = groupsBySymbol[mesh];
     std::vector<vmath::vec3<float>> normals;
     bool normalsMade = false;
     for (std::size_t i = 0; i < groups.size(); ++i) {
-        const ColladaPolygonGroup group(&groups[i]);
+        ColladaPolygonGroup group(&groups[i]);
         Geometry* g = group.CreateGeometry(geometry->GetSources());
         g->SetName(mesh->GetName() + "_" + std::to_string(i));
         if (g->GetNormalIndicesSize() < g->GetVertexIndicesSize() || g->GetTexCoordIndicesSize() < g->GetVertexIndicesSize()) {
@@ -62,8 +63,9 @@ Mesh* ColladaLibraryManager::GetMesh(DaeGeometry* geometry) {
         mesh->AddGeometry(g);
         g->SetMesh(mesh);
         symbols[group.GetMaterialSymbol()].push_back(static_cast<unsigned int>(i));
+        geometry->ReleaseIndices(i);  // copied out: keep the peak memory down
     }
-    if (normalsMade) mesh->SetNormalArray(normals);
+    if (normalsMade) NodaraHandOver::Swap(mesh->GetNormalArray(), normals);
     geometry->Release();  // everything is copied out; the document's copy is not needed again
     Debug("mesh", mesh->GetName(), "model", model->GetName());
     model->AddMesh(mesh);

@@ -8,17 +8,14 @@
 #include "DaePrimitive.h"
 #include "DaeSemantic.h"
 #include "DaeSource.h"
+#include "NodaraHandOver.h"
 
 namespace {
 
 Logger logger("ColladaPolygonGroup");
 
-/// `list` + `base` appended to `indices` (a plain copy when it is the first).
+/// `list` + `base` appended to `indices`.
 void AppendIndices(std::vector<unsigned int>& indices, const std::vector<unsigned int>& list, std::size_t base) {
-    if (indices.empty() && base == 0) {
-        indices = list;
-        return;
-    }
     indices.reserve(indices.size() + list.size());
     for (unsigned int index : list) indices.push_back(static_cast<unsigned int>(index + base));
 }
@@ -29,26 +26,32 @@ Logger& ColladaPolygonGroup::GetLogger() { return logger; }
 
 std::string ColladaPolygonGroup::GetMaterialSymbol() const { return group->GetMaterialSymbol(); }
 
-Geometry* ColladaPolygonGroup::CreateGeometry(const std::vector<DaeSource>& sources) const {
+Geometry* ColladaPolygonGroup::CreateGeometry(const std::vector<DaeSource>& sources) {
     auto* geometry = new Geometry;
-    std::vector<unsigned int> vertices, normals, texCoords;
-    for (const DaePrimitive::Input& input : group->GetInputs()) {
-        std::vector<unsigned int>* target = input.semantic == DaeSemantic::Position ? &vertices
-                                            : input.semantic == DaeSemantic::Normal ? &normals
-                                            : input.semantic == DaeSemantic::TexCoord ? &texCoords
-                                                                                      : nullptr;
-        if (!target) {
+    const std::vector<DaePrimitive::Input>& inputs = group->GetInputs();
+    std::vector<unsigned int> lists[3];  // positions, normals, texture coordinates
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const DaePrimitive::Input& input = inputs[i];
+        const int kind = input.semantic == DaeSemantic::Position ? 0
+                         : input.semantic == DaeSemantic::Normal ? 1
+                         : input.semantic == DaeSemantic::TexCoord ? 2
+                                                                   : -1;
+        if (kind < 0) {
             Logger::Stream(logger, Logger::Warn).GetStream() << "Unsupported polygon semantic '" << input.semantic << "'.";
             continue;
         }
         const std::size_t base = sources[static_cast<std::size_t>(input.source)].base;
-        AppendIndices(*target, group->GetSlot(input.slot), base);
+        bool usedLater = false;
+        for (std::size_t j = i + 1; j < inputs.size(); ++j) usedLater = usedLater || inputs[j].slot == input.slot;
+        // The usual case, one list starting a kind's array, moves without a copy.
+        if (lists[kind].empty() && base == 0 && !usedLater)
+            lists[kind] = group->TakeSlot(input.slot);
+        else
+            AppendIndices(lists[kind], group->GetSlot(input.slot), base);
     }
-    geometry->SetVertexIndices(vertices);
-    std::vector<unsigned int>().swap(vertices);
-    geometry->SetNormalIndices(normals);
-    std::vector<unsigned int>().swap(normals);
-    geometry->SetTexCoordIndices(texCoords);
+    NodaraHandOver::Swap(geometry->GetVertexIndices(), lists[0]);
+    NodaraHandOver::Swap(geometry->GetNormalIndices(), lists[1]);
+    NodaraHandOver::Swap(geometry->GetTexCoordIndices(), lists[2]);
     return geometry;
 }
 

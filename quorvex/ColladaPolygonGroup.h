@@ -13,7 +13,7 @@ class Logger;
 /// lists into a new Geometry. Owns nothing.
 class ColladaPolygonGroup {
 public:
-    explicit ColladaPolygonGroup(const DaePrimitive* group) : group(group) {}
+    explicit ColladaPolygonGroup(DaePrimitive* group) : group(group) {}
 
     /// The symbol the group's material is bound by ("" when it names none).
     std::string GetMaterialSymbol() const;
@@ -21,8 +21,9 @@ public:
     /// A new geometry with the group's position, normal and texture-coordinate
     /// index lists, each input appended to the list of its kind in input order.
     /// Indices into a second source of a kind are moved past the earlier
-    /// sources' elements, where the mesh keeps that source's data. Never null.
-    Geometry* CreateGeometry(const std::vector<DaeSource>& sources) const;
+    /// sources' elements, where the mesh keeps that source's data. The group's
+    /// lists are moved into the geometry where they can be. Never null.
+    Geometry* CreateGeometry(const std::vector<DaeSource>& sources);
 
     /// Gives a geometry without normals one flat normal per triangle, appended
     /// to `normals` (the mesh's normal array, set back by the caller), so that
@@ -36,5 +37,5 @@ public:
     static Logger& GetLogger();
 
 private:
-    const DaePrimitive* group;
+    DaePrimitive* group;
 };

@@ -1,8 +1,11 @@
 #include "DaeDocument.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "DaeArchive.h"
 #include "DaeFilePath.h"
@@ -18,6 +21,8 @@ namespace {
 // arrays, and every reader of text here treats '\r' as whitespace.
 constexpr unsigned ParseOptions = pugi::parse_default & ~pugi::parse_eol;
 
+constexpr off_t MapThreshold = 8 << 20;  ///< bytes from which a file is mapped rather than read
+
 /// The element name without a namespace prefix ("c:COLLADA" gives "COLLADA").
 const char* LocalName(const char* name) {
     const char* colon = std::strrchr(name, ':');
@@ -27,7 +32,13 @@ const char* LocalName(const char* name) {
 }  // namespace
 
 DaeDocument::DaeDocument() = default;
-DaeDocument::~DaeDocument() = default;
+
+DaeDocument::~DaeDocument() {
+    // The tree points into the mapping: free it first.
+    geometries.clear();
+    xml.reset();
+    if (mapping) munmap(mapping, mappingSize);
+}
 
 bool DaeDocument::Load(const std::string& fileName, std::string& reason) {
     folder = DaeFilePath::Folder(fileName);
@@ -50,15 +61,47 @@ bool DaeDocument::Load(const std::string& fileName, std::string& reason) {
 }
 
 bool DaeDocument::ParseFile(const std::string& path, std::string& reason) {
-    std::error_code error;
-    textSize = static_cast<std::size_t>(std::filesystem::file_size(path, error));
-    if (error) textSize = 0;
+    // A big file is parsed in place in a private mapping: no read copy, and
+    // its number arrays stay shared with the page cache (only the pages the
+    // parser writes terminators into are copied). Small files are cheaper to
+    // read into memory the allocator already has.
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    const bool regular = file >= 0 && fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular && info.st_size >= MapThreshold) {
+        // Mapped read-only first, so that MAP_POPULATE maps the cached pages in
+        // one go instead of faulting every few pages (a writable mapping would
+        // copy them all); then made writable for the parser's terminators.
+        void* data = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE,
+                          file, 0);
+        if (data != MAP_FAILED && mprotect(data, static_cast<std::size_t>(info.st_size), PROT_READ | PROT_WRITE) != 0) {
+            munmap(data, static_cast<std::size_t>(info.st_size));
+            data = MAP_FAILED;
+        }
+        if (data != MAP_FAILED) {
+            mapping = data;
+            mappingSize = static_cast<std::size_t>(info.st_size);
+        }
+    }
+    if (file >= 0) close(file);
+    if (mapping) {
+        textSize = mappingSize;
+        const pugi::xml_parse_result result = xml.load_buffer_inplace(mapping, mappingSize, ParseOptions, pugi::encoding_auto);
+        return Parsed(result, reason);
+    }
+    // Without a size to go by, bound allocations by a gigabyte of text.
+    textSize = regular ? static_cast<std::size_t>(info.st_size) : std::size_t(1) << 30;
     const pugi::xml_parse_result result = xml.load_file(path.c_str(), ParseOptions, pugi::encoding_auto);
+    if (result.status == pugi::status_file_not_found || result.status == pugi::status_io_error) {
+        reason = "can not open the file";
+        return false;
+    }
+    return Parsed(result, reason);
+}
+
+bool DaeDocument::Parsed(const pugi::xml_parse_result& result, std::string& reason) {
     if (!result) {
-        reason = result.status == pugi::status_file_not_found || result.status == pugi::status_io_error
-                     ? "can not open the file"
-                     : std::string("XML error at byte ") + std::to_string(result.offset) + ": " +
-                           result.description();
+        reason = std::string("XML error at byte ") + std::to_string(result.offset) + ": " + result.description();
         return false;
     }
     if (!CheckRoot(reason)) return false;
@@ -68,14 +111,7 @@ bool DaeDocument::ParseFile(const std::string& path, std::string& reason) {
 
 bool DaeDocument::Parse(const char* data, std::size_t size, std::string& reason) {
     textSize = size;
-    const pugi::xml_parse_result result = xml.load_buffer(data, size, ParseOptions, pugi::encoding_auto);
-    if (!result) {
-        reason = std::string("XML error at byte ") + std::to_string(result.offset) + ": " + result.description();
-        return false;
-    }
-    if (!CheckRoot(reason)) return false;
-    IndexIds();
-    return true;
+    return Parsed(xml.load_buffer(data, size, ParseOptions, pugi::encoding_auto), reason);
 }
 
 bool DaeDocument::CheckRoot(std::string& reason) const {

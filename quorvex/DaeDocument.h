@@ -59,9 +59,12 @@ public:
 private:
     bool Parse(const char* data, std::size_t size, std::string& reason);
     bool ParseFile(const std::string& path, std::string& reason);
+    bool Parsed(const pugi::xml_parse_result& result, std::string& reason);
     bool CheckRoot(std::string& reason) const;
     void IndexIds();
 
+    void* mapping = nullptr;  ///< the file, mapped privately and parsed in place
+    std::size_t mappingSize = 0;
     pugi::xml_document xml;
     std::size_t textSize = 0;
     std::string folder;                    ///< folder of the file on disk, with trailing '/'

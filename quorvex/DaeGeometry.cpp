@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "DaeLargeBuffer.h"
 #include "DaeSemantic.h"
 #include "DaeTextParser.h"
 
@@ -101,15 +102,37 @@ void DaeGeometry::ReadSource(DaeSource& source, pugi::xml_node element, std::siz
     // Parse no further than the accessor reaches; the array's count only bounds the reservation.
     const std::size_t reach = std::min(limit, offset + std::min(declared, limit / source.stride + 1) * source.stride);
     const std::size_t arrayCount = DaeTextParser::ParseCount(array.attribute("count").value(), reach, limit);
-    std::vector<float> numbers;
-    numbers.reserve(std::min(reach, arrayCount));
-    source.badNumbers = DaeTextParser::ParseFloats(array.child_value(), numbers, reach);
-    if (offset > 0) numbers.erase(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(std::min(offset, numbers.size())));
-    source.data = std::move(numbers);
-
-    const std::size_t whole = source.data.size() < components ? 0 : (source.data.size() - components) / source.stride + 1;
+    const std::size_t reserve = std::min(reach, arrayCount);
+    const char* text = array.child_value();
+    std::size_t whole = 0;
+    if (offset == 0 && source.stride == components) {
+        // Packed: read straight into the layout the mesh keeps.
+        float element[3];
+        std::size_t filled = 0;
+        if (components == 3)
+            DaeLargeBuffer::Reserve(source.packed3, reserve / 3);
+        else
+            DaeLargeBuffer::Reserve(source.packed2, reserve / 2);
+        while (whole < declared && DaeTextParser::NextFloat(text, element[filled], source.badNumbers)) {
+            if (++filled < components) continue;
+            filled = 0;
+            ++whole;
+            if (components == 3)
+                source.packed3.emplace_back(element[0], element[1], element[2]);
+            else
+                source.packed2.emplace_back(element[0], element[1]);
+        }
+    } else {
+        std::vector<float> numbers;
+        DaeLargeBuffer::Reserve(numbers, reserve);
+        source.badNumbers = DaeTextParser::ParseFloats(text, numbers, reach);
+        if (offset > 0)
+            numbers.erase(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(std::min(offset, numbers.size())));
+        source.data = std::move(numbers);
+        whole = source.data.size() < components ? 0 : (source.data.size() - components) / source.stride + 1;
+    }
     source.count = std::min(declared, whole);
-    if (accessor.attribute("count") && declared > whole)
+    if (accessor.attribute("count") && written > whole)
         source.problem = "its accessor counts " + std::to_string(written) + " elements but its array holds " +
                          std::to_string(whole);
     source.readable = true;

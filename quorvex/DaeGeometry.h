@@ -28,9 +28,11 @@ public:
     void Read(std::size_t textSize, Logger& polygonLog);
     /// Frees what Read made; a later Read reads again.
     void Release();
+    /// Frees the index lists of one polygon group once they are copied out.
+    void ReleaseIndices(std::size_t group) { primitives[group].ReleaseIndices(); }
 
-    const std::vector<DaeSource>& GetSources() const { return sources; }
-    const std::vector<DaePrimitive>& GetPrimitives() const { return primitives; }
+    std::vector<DaeSource>& GetSources() { return sources; }
+    std::vector<DaePrimitive>& GetPrimitives() { return primitives; }
 
 private:
     void ReadSource(DaeSource& source, pugi::xml_node element, std::size_t textSize);

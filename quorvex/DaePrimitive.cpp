@@ -5,6 +5,7 @@
 
 #include <nodara/Logger.h>
 
+#include "DaeLargeBuffer.h"
 #include "DaeSemantic.h"
 #include "DaeSource.h"
 #include "DaeTextParser.h"
@@ -84,11 +85,14 @@ void DaePrimitive::AddInput(int semantic, const char* url, std::size_t offset, c
 }
 
 std::size_t DaePrimitive::ReadCorners(const char* text) {
+    // Hot loop of big documents: the list each offset feeds is looked up once.
+    std::vector<std::vector<unsigned int>*> targets(stride, nullptr);
+    for (std::size_t offset = 0; offset < stride; ++offset)
+        if (slotOfOffset[offset] != NoSlot) targets[offset] = &raw[slotOfOffset[offset]];
     std::size_t corners = 0, at = 0;
     std::uint32_t value;
     while (DaeTextParser::NextIndex(text, value)) {
-        const unsigned slot = slotOfOffset[at];
-        if (slot != NoSlot) raw[slot].push_back(value);
+        if (std::vector<unsigned int>* target = targets[at]) target->push_back(value);
         if (++at == stride) {
             at = 0;
             ++corners;
@@ -97,7 +101,7 @@ std::size_t DaePrimitive::ReadCorners(const char* text) {
     if (at != 0) {  // a vertex cut short: take back the numbers it had
         partialVertices += at;
         for (std::size_t offset = 0; offset < at; ++offset)
-            if (slotOfOffset[offset] != NoSlot) raw[slotOfOffset[offset]].pop_back();
+            if (targets[offset]) targets[offset]->pop_back();
     }
     return corners;
 }
@@ -113,7 +117,7 @@ void DaePrimitive::ReadIndices(pugi::xml_node element, Kind kind, const MeshCont
     if (kind == Kind::Triangles || kind == Kind::Polylist) {
         if (kind == Kind::Triangles) {
             const std::size_t declared = DaeTextParser::ParseCount(element.attribute("count").value(), 0, textLimit);
-            for (auto& list : raw) list.reserve(std::min(declared * 3, textLimit));
+            for (auto& list : raw) DaeLargeBuffer::Reserve(list, std::min(declared * 3, textLimit));
         } else {
             DaeTextParser::ParseIndices(element.child("vcount").child_value(), sizes, mesh.textSize / 2 + 1);
         }
@@ -153,7 +157,7 @@ bool DaePrimitive::GatherPositions(std::size_t first, std::size_t count, const M
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t index = list[first + i];
         if (index >= source.count) return false;  // dropped later; a fan will do meanwhile
-        const float* p = &source.data[index * source.stride];
+        const float* p = source.GetElement(index);
         polygonPoints[i] = vmath::vec3<double>(p[0], p[1], p[2]);
     }
     return true;
@@ -161,8 +165,17 @@ bool DaePrimitive::GatherPositions(std::size_t first, std::size_t count, const M
 
 void DaePrimitive::Triangulate(Kind kind, const std::vector<std::uint32_t>& sizes, const MeshContext& mesh) {
     const std::size_t total = raw[0].size();
-    std::size_t corner = 0, small = 0, missing = 0;
-    for (auto& list : slots) list.clear();
+    std::size_t corner = 0, small = 0, missing = 0, output = 0;
+    for (std::uint32_t declared : sizes) {  // room for exactly the triangles to come
+        const std::size_t count = std::min<std::size_t>(declared, total - std::min(total, corner));
+        corner += count;
+        if (count >= 3) output += 3 * (count - 2);
+    }
+    corner = 0;
+    for (auto& list : slots) {
+        list.clear();
+        DaeLargeBuffer::Reserve(list, output);
+    }
     for (std::uint32_t declared : sizes) {
         std::size_t count = declared;
         if (count > total - corner) {

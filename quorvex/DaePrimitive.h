@@ -53,7 +53,13 @@ public:
     const std::vector<Input>& GetInputs() const { return inputs; }
     /// The triangulated index list of a slot (one converted input offset).
     const std::vector<unsigned int>& GetSlot(unsigned slot) const { return slots[slot]; }
+    /// The index list of a slot, moved out (the slot is left empty).
+    std::vector<unsigned int> TakeSlot(unsigned slot) { return std::move(slots[slot]); }
     std::size_t GetTriangleCount() const { return slots.empty() ? 0 : slots[0].size() / 3; }
+    /// Frees the index lists (the inputs stay, with empty lists).
+    void ReleaseIndices() {
+        for (auto& list : slots) std::vector<unsigned int>().swap(list);
+    }
 
 private:
     enum class Kind { Triangles, Polylist, Polygons, TriStrips, TriFans };

@@ -2,14 +2,6 @@
 
 #include <charconv>
 #include <cstring>
-#include <limits>
-
-const char* DaeTextParser::NextToken(const char*& text) {
-    while (*text != '\0' && IsSpace(*text)) ++text;
-    const char* end = text;
-    while (!IsSpace(*end)) ++end;  // the terminating null counts as whitespace
-    return end;
-}
 
 bool DaeTextParser::TokenToFloat(const char* first, const char* last, float& value) {
     if (first != last && *first == '+') ++first;  // from_chars refuses a leading plus
@@ -37,14 +29,8 @@ bool DaeTextParser::TokenToFloat(const char* first, const char* last, float& val
 std::size_t DaeTextParser::ParseFloats(const char* text, std::vector<float>& out, std::size_t maxCount) {
     std::size_t bad = 0;
     if (!text) return 0;
-    for (std::size_t n = 0; n < maxCount; ++n) {
-        const char* end = NextToken(text);
-        if (end == text) break;
-        float value;
-        if (!TokenToFloat(text, end, value)) ++bad;
-        out.push_back(value);
-        text = end;
-    }
+    float value;
+    for (std::size_t n = 0; n < maxCount && NextFloat(text, value, bad); ++n) out.push_back(value);
     return bad;
 }
 
@@ -56,15 +42,9 @@ void DaeTextParser::ParseIndices(const char* text, std::vector<std::uint32_t>& o
 
 std::size_t DaeTextParser::ParseFixed(const char* text, float* out, std::size_t count) {
     if (!text) return 0;
-    std::size_t n = 0;
-    while (n < count) {
-        const char* end = NextToken(text);
-        if (end == text) break;
-        float value;
-        TokenToFloat(text, end, value);
-        out[n++] = value;
-        text = end;
-    }
+    std::size_t n = 0, bad = 0;
+    float value;
+    while (n < count && NextFloat(text, value, bad)) out[n++] = value;
     return n;
 }
 

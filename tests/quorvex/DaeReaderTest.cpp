@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 
 #include "DaeFilePath.h"
 #include "DaePolygonTriangulator.h"
@@ -171,4 +174,34 @@ TEST(DaePolygonTriangulator, DegenerateOutlinesStillGiveNMinus2Triangles) {
     triangles.clear();
     triangulator.Triangulate(big.data(), big.size(), triangles);
     EXPECT_EQ(triangles.size(), 3 * (big.size() - 2));
+}
+
+TEST(DaeTextParser, FastPathRoundsExactlyLikeFromChars) {
+    // Every form exporters print, with random digits: the one-pass reader must
+    // give the very float the general conversion gives.
+    std::mt19937 random(42);
+    const char* const formats[] = {"%.6g", "%.7f", "%.3e", "%.8g", "%.1f", "%.9g", "%.0f", "%.12f"};
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    char text[64];
+    for (int i = 0; i < 200000; ++i) {
+        const double number = mantissa(random) * std::pow(10.0, exponent(random));
+        std::snprintf(text, sizeof(text), formats[i % std::size(formats)], number);
+        std::vector<float> fast;
+        ASSERT_EQ(DaeTextParser::ParseFloats(text, fast, 1), 0u) << text;
+        float general = 0;
+        ASSERT_TRUE(DaeTextParser::TokenToFloat(text, text + std::strlen(text), general)) << text;
+        ASSERT_EQ(fast.size(), 1u);
+        ASSERT_EQ(std::memcmp(&fast[0], &general, sizeof(float)), 0) << text << ": " << fast[0] << " vs " << general;
+    }
+    for (const char* odd : {".", "-", "+.", "e5", "1e", "--1", "0x10", "1.5.3", "0.", "-.5", "00.001", "-0"}) {
+        std::vector<float> values;
+        const std::size_t bad = DaeTextParser::ParseFloats(odd, values, 1);
+        float general = 0;
+        const bool number = DaeTextParser::TokenToFloat(odd, odd + std::strlen(odd), general);
+        EXPECT_EQ(bad == 0, number) << odd;
+        if (number) {
+            EXPECT_EQ(values.at(0), general) << odd;
+        }
+    }
 }
