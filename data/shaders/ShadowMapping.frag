@@ -1,7 +1,7 @@
 #version 110
 // Shadow mapping: the per-pixel lighting of Lighting.frag, with the light's
 // diffuse and specular share scaled by how much of the pixel the light sees.
-// The depth comparison runs on "ShadowMap" (unit 0, compare mode on) at 3 x 3
+// The depth comparison runs on "ShadowMap" (unit 0, compare mode on) at 2 x 2
 // taps "Epsilon" (one texel) apart, each filtered bilinearly by the hardware,
 // which softens the shadow's edge (percentage-closer filtering).
 
@@ -49,11 +49,15 @@ float Visibility(vec4 shadowCoord)
     vec3 coord = shadowCoord.xyz / shadowCoord.w;
     if (coord.x < 0.0 || coord.x > 1.0 || coord.y < 0.0 || coord.y > 1.0 || coord.z > 1.0)
         return 1.0;
-    float sum = 0.0;
-    for (int y = -1; y <= 1; ++y)
-        for (int x = -1; x <= 1; ++x)
-            sum += shadow2D(ShadowMap, vec3(coord.xy + vec2(float(x), float(y)) * Epsilon, coord.z)).r;
-    return sum / 9.0;
+    // Four taps half a texel off the pixel's own spot, each compared and
+    // filtered bilinearly by the hardware: together a tent over 3 x 3 texels.
+    // Nine taps look the same at this map size and cost twice as much.
+    float offset = 0.5 * Epsilon;
+    float sum = shadow2D(ShadowMap, vec3(coord.x - offset, coord.y - offset, coord.z)).r +
+                shadow2D(ShadowMap, vec3(coord.x + offset, coord.y - offset, coord.z)).r +
+                shadow2D(ShadowMap, vec3(coord.x - offset, coord.y + offset, coord.z)).r +
+                shadow2D(ShadowMap, vec3(coord.x + offset, coord.y + offset, coord.z)).r;
+    return 0.25 * sum;
 }
 
 void main()
