@@ -70,7 +70,12 @@ def main():
         if ob.type == "MESH":
             for m in ob.data.materials:
                 if m and m.use_nodes and "Principled BSDF" in m.node_tree.nodes:
-                    m.blend_method = "BLEND" if m.node_tree.nodes["Principled BSDF"].inputs["Alpha"].default_value < 1 else "OPAQUE"
+                    bsdf = m.node_tree.nodes["Principled BSDF"]
+                    m.blend_method = "BLEND" if bsdf.inputs["Alpha"].default_value < 1 else "OPAQUE"
+                    if kind != "car":
+                        # the importer's specular mapping glares at grazing angles on big terrain
+                        bsdf.inputs["Specular"].default_value = min(bsdf.inputs["Specular"].default_value, 0.2)
+                        bsdf.inputs["Roughness"].default_value = max(bsdf.inputs["Roughness"].default_value, 0.6)
     if kind == "car":
         floor = bpy.data.meshes.new("floor")
         floor.from_pydata([(-20, -20, 0), (20, -20, 0), (20, 20, 0), (-20, 20, 0)], [], [(0, 1, 2, 3)])

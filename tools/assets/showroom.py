@@ -125,7 +125,7 @@ def build(data):
     # eu = +x, ev = +z faces -y, into the room; u runs left to right as seen from it
     logo = quad_grid((lx - lw / 2, yb, lz - lh / 2), (lw, 0, 0), (0, 0, lh), 1, 1, 1.0, 0)
     logo["uvs"] = logo["uvs"] / np.array([lw, lh])
-    frame = G.box((lx, Y1 - 0.03, lz), (lw + 0.3, 0.04, lh + 0.3), 1)
+    frame = G.box((lx, Y1 - 0.015, lz), (lw + 0.3, 0.02, lh + 0.3), 1)     # behind the logo
     accent = G.box((lx, Y1 - 0.05, lz - lh / 2 - 0.35), (lw + 0.3, 0.04, 0.08), 2)
     add("Logo", G.merge([logo, frame, accent]), [m_logo, m_dark, m_red])
 

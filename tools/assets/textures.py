@@ -53,9 +53,16 @@ def colour_field(t, stops):
 
 
 # --------------------------------------------------------------------- track
-def grass(path):
+GRASS_RAMP = [(0.0, (0.16, 0.27, 0.07)), (0.35, (0.25, 0.40, 0.11)), (0.6, (0.33, 0.48, 0.15)),
+              (0.85, (0.45, 0.55, 0.22)), (1.0, (0.55, 0.58, 0.30))]
+# the pasture patches: a lusher, darker green
+MEADOW_RAMP = [(0.0, (0.14, 0.25, 0.06)), (0.35, (0.22, 0.37, 0.10)), (0.6, (0.29, 0.44, 0.13)),
+               (0.85, (0.40, 0.51, 0.20)), (1.0, (0.50, 0.55, 0.27))]
+
+
+def grass(path, seed=101, ramp=GRASS_RAMP):
     """Meadow grass, tiles every 32 m (1024 px)."""
-    rng = np.random.default_rng(101)
+    rng = np.random.default_rng(seed)
     n = 1024
     macro = noise.fractal(rng, n, n, beta=2.6, lo=1, hi=24)
     mid = noise.fractal(rng, n, n, beta=1.6, lo=8, hi=160)
@@ -69,9 +76,7 @@ def grass(path):
     blades = noise.normalise(blades)
     t = 0.45 * macro + 0.3 * mid + 0.15 * fine + 0.1 * blades
     t = noise.normalise(t)
-    rgb = colour_field(t, [(0.0, (0.16, 0.27, 0.07)), (0.35, (0.25, 0.40, 0.11)),
-                           (0.6, (0.33, 0.48, 0.15)), (0.85, (0.45, 0.55, 0.22)),
-                           (1.0, (0.55, 0.58, 0.30))])
+    rgb = colour_field(t, ramp)
     # a few clover / flower specks
     specks = (rng.random((n, n)) > 0.9993).astype(float)
     specks = np.clip(noise.blur(specks, 1) * 30, 0, 1)
@@ -451,6 +456,7 @@ def main():
     data = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "data")
     track = os.path.join(data, "tracks", "GreenValley")
     grass(os.path.join(track, "grass.jpg"))
+    grass(os.path.join(track, "meadow.jpg"), seed=102, ramp=MEADOW_RAMP)
     road(os.path.join(track, "road.jpg"))
     verge(os.path.join(track, "verge.jpg"))
     rock(os.path.join(track, "rock.jpg"))

@@ -35,7 +35,7 @@ CORRIDOR = 30.0
 GRASS_TILE = 32.0      # metres per grass texture repeat
 ROCK_TILE = 24.0
 VERGE_TILE = 8.0
-GRASS, ROAD, VERGE, ROCK, SNOW, SCREE = range(6)
+GRASS, ROAD, VERGE, ROCK, SNOW, SCREE, MEADOW = range(7)
 
 
 def kd_nearest(points, queries):
@@ -190,13 +190,18 @@ def build_terrain(design, near):
     rough = nrm[:, 2] < np.cos(np.radians(24))
     h = zc + wobble
     snow = (h > 560.0) & (nrm[:, 2] > np.cos(np.radians(40)))
+    # pasture patches break up the valley floor
+    cx, cy = v[:, :, 0].mean(axis=1), v[:, :, 1].mean(axis=1)
+    patch = design.land._sample(design.land.detail, cx * 0.35 + 900, cy * 0.35 - 700) \
+        + 0.5 * design.land._sample(design.land.hills, cx * 3.0, cy * 3.0)
     land_mat = np.where(snow, SNOW, np.where(steep | (h > 330.0), ROCK,
-                                            np.where(rough | (h > 230.0), SCREE, GRASS)))
+                                            np.where(rough | (h > 230.0), SCREE,
+                                                     np.where(patch > 0.2, MEADOW, GRASS))))
     for f, m, nn in zip(tri, land_mat, nrm):
         faces.append(list(f))
         mats.append(int(m))
         p = verts[f]
-        if m in (GRASS, SCREE):
+        if m in (GRASS, SCREE, MEADOW):
             uvs.extend(p[:, :2] / GRASS_TILE)
         else:
             # project along the dominant axis so cliffs are not smeared
@@ -231,11 +236,11 @@ def atlas(p, cell, planar=None):
 
 def pine_mesh():
     parts = []
-    trunk = G.lathe([(-1.0, 0.24), (2.2, 0.14)], 8, axis="z", uv_repeat=0.999)
+    trunk = G.lathe([(-1.0, 0.24), (2.2, 0.14)], 6, axis="z", uv_repeat=0.999)
     parts.append(atlas(trunk, BARK_U))
     for k, (z0, h, r) in enumerate(((1.5, 4.4, 2.4), (3.5, 3.8, 1.9), (5.4, 3.4, 1.35))):
-        cone = G.lathe([(z0, r), (z0 + h, 0.02)], 10, axis="z", uv_repeat=0.999)
-        under = G.disc(z0, r, 10, facing=-1)
+        cone = G.lathe([(z0, r), (z0 + h, 0.02)], 9, axis="z", uv_repeat=0.999)
+        under = G.disc(z0, r, 9, facing=-1)
         under = G.transform(under, np.array([[0, 1, 0], [0, 0, 1], [1, 0, 0]]))
         parts.append(atlas(G.merge([cone, under]), PINE_U))
     return G.merge(parts)
@@ -245,11 +250,11 @@ def broadleaf_mesh(seed):
     rng = np.random.default_rng(seed)
     trunk = G.lathe([(-1.0, 0.32), (3.4, 0.2)], 8, axis="z", uv_repeat=0.999)
     parts = [atlas(trunk, BARK_U)]
-    for k in range(3):
+    for k in range(2):
         ico = icosphere(1)
-        ico["verts"] = ico["verts"] * (rng.uniform(0.85, 1.15, 3) * np.array([2.6, 2.6, 2.1]))
-        ico["verts"] *= rng.uniform(0.9, 1.1, (len(ico["verts"]), 1))
-        off = (rng.uniform(-1.1, 1.1), rng.uniform(-1.1, 1.1), 4.3 + rng.uniform(-0.3, 1.2))
+        ico["verts"] = ico["verts"] * (rng.uniform(0.9, 1.15, 3) * np.array([2.9, 2.9, 2.4]))
+        ico["verts"] *= rng.uniform(0.88, 1.12, (len(ico["verts"]), 1))
+        off = (rng.uniform(-1.0, 1.0), rng.uniform(-1.0, 1.0), 4.4 + 1.1 * k + rng.uniform(-0.2, 0.4))
         ico = G.transform(ico, offset=off)
         parts.append(atlas(ico, LEAF_U, planar=0.12))
     return G.merge(parts)
@@ -345,13 +350,22 @@ def ground_caster(verts, faces):
 
 
 def scatter(design, near, z_at, rng):
-    """Tree and rock positions: clustered woods, kept off the road and the peaks."""
-    half = 3400.0
-    cand = rng.uniform(-half, half, (60000, 2))
+    """Tree and rock positions: clustered woods, kept off the road and the peaks.
+
+    Half the candidates lie within 250 m of the road, where the driver sees
+    them; the rest spread over the valley. A low-frequency noise field makes
+    woods and clearings.
+    """
+    ss = rng.uniform(0, design.road.length, 16000)
+    off = rng.choice([-1.0, 1.0], len(ss)) * (17.0 + rng.exponential(70.0, len(ss)))
+    p, t, nrm = design.road.at(ss)
+    near_road = p + off[:, None] * nrm
+    valley = rng.uniform(-3300.0, 3300.0, (9000, 2))
+    cand = np.concatenate([near_road, valley])
     dens = design.land._sample(design.land.hills, cand[:, 0] * 2.3 + 500, cand[:, 1] * 2.3 - 300)
     dens2 = design.land._sample(design.land.detail, cand[:, 0] * 0.8, cand[:, 1] * 0.8)
-    prob = np.clip((dens + 0.35 * dens2 - 0.12) * 2.2, 0, 1) ** 1.5
-    pick = rng.random(len(cand)) < prob * 0.16
+    prob = np.clip((dens + 0.35 * dens2 - 0.05) * 2.2, 0, 1) ** 1.5
+    pick = rng.random(len(cand)) < prob * 0.38
     cand = cand[pick]
     s, d = near(cand[:, 0], cand[:, 1])
     ok = np.abs(d) > 16.0
@@ -399,9 +413,12 @@ def build(data):
                          ambient=(0.7, 0.72, 0.76))
     m_scree = bu.material("Scree", (0.45, 0.47, 0.35), specular=(0.08, 0.08, 0.08), shininess=8,
                           texture=tex("scree.jpg"), ambient=(0.55, 0.55, 0.55))
+    m_meadow = bu.material("Meadow", (0.25, 0.4, 0.12), specular=(0.05, 0.05, 0.05), shininess=6,
+                           texture=tex("meadow.jpg"), ambient=(0.55, 0.55, 0.55))
     verts, faces, mats, uvs = build_terrain(design, near)
     terrain = bu.mesh_object("Terrain", verts, faces, mesh_name="Terrain", uvs=uvs, mat_index=mats,
-                             materials=[m_grass, m_road, m_verge, m_rock, m_snow, m_scree], smooth=True,
+                             materials=[m_grass, m_road, m_verge, m_rock, m_snow, m_scree, m_meadow],
+                             smooth=True,
                              auto_smooth_deg=50)
     n_terrain = len(faces)
     print("  terrain: %d triangles" % n_terrain)
