@@ -58,9 +58,18 @@ MeshData MakeQuad(const vmath::vec3<float>& a, const vmath::vec3<float>& b, cons
     return MeshData{{a, b, c, d}, {0, 1, 2, 0, 2, 3}};
 }
 
-Drive::Drive(const MeshData& ground, unsigned carIndex, const MatrixGL& start, const MatrixGL& groundMatrix) {
+Drive::Drive(const MeshData& ground, unsigned carIndex, const MatrixGL& start, const MatrixGL& groundMatrix)
+    : ownWorld(std::make_unique<physics::World>()), world(*ownWorld) {
     world.AddStaticMesh(ground.vertices, ground.indices, groundMatrix.m);
     car = world.CreateCar(physics::CarTemplate::RaceCar(carIndex), start.m);
+}
+
+Drive::Drive(physics::World& sharedWorld, unsigned carIndex, const MatrixGL& start) : world(sharedWorld) {
+    car = world.CreateCar(physics::CarTemplate::RaceCar(carIndex), start.m);
+}
+
+Drive::~Drive() {
+    if (!ownWorld) world.DestroyCar(car);
 }
 
 float Drive::Run(float seconds, float steering, float throttle, float brake, bool held,

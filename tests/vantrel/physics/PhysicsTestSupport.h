@@ -53,6 +53,12 @@ public:
     /// @param start the car's start frame
     Drive(const MeshData& ground, unsigned carIndex, const MatrixGL& start,
           const MatrixGL& groundMatrix = MatrixGL::Identity());
+    /// A car in a world made elsewhere, which must outlive the drive; the
+    /// car leaves that world with the drive.
+    Drive(physics::World& sharedWorld, unsigned carIndex, const MatrixGL& start);
+    ~Drive();
+    Drive(const Drive&) = delete;
+    Drive& operator=(const Drive&) = delete;
 
     /// Runs frames for `seconds`, setting the controls before each one; the
     /// callback, when given, sees the car after each frame and may stop the
@@ -61,7 +67,11 @@ public:
     float Run(float seconds, float steering, float throttle, float brake, bool held = false,
               const std::function<bool(float timeS)>& afterFrame = nullptr);
 
-    physics::World world;
+private:
+    std::unique_ptr<physics::World> ownWorld;
+
+public:
+    physics::World& world;
     physics::DynamicObjectCar* car = nullptr;
 };
 
