@@ -1,11 +1,75 @@
 #pragma once
+#include <vector>
 
+class Camera;
+class Font;
+class Gauge;
 class GroupNode;
+class Lumora;
 class Model;
 
-/// One car of the game as the show room needs it: the car's group node in
-/// its loaded model. The race adds the driving state.
+namespace physics {
+class DynamicObjectCar;
+}
+
+/// One car of the game: its scene nodes, and for a race car also its HUD
+/// dials, physics body, driver controls and chase-camera state. The show
+/// room uses only `node` and `model`. Everything pointed to belongs to
+/// someone else: the model and its nodes to the engine, the font to the
+/// engine's font manager, the dials and the body to the car pool.
 struct Car {
-    GroupNode* node = nullptr;  ///< the car node inside `model`; owned by the model
-    Model* model = nullptr;     ///< the loaded model; owned by the engine that loaded it
+    /// Chase-camera view: eye and centre offsets along the camera frame
+    /// (L0 sideways, L1 up, L2 towards the car) and the distance kept (m).
+    struct ChaseView {
+        float eye[3];
+        float centre[3];
+        float distance;
+    };
+    static const ChaseView Views[2];
+
+    Font* gearFont = nullptr;   ///< "Arial" at size 26, for the gear line
+    GroupNode* node = nullptr;  ///< the car node inside `model`
+    Model* model = nullptr;     ///< the loaded model
+    Gauge* rpmGauge = nullptr;
+    Gauge* speedGauge = nullptr;
+    std::vector<GroupNode*> wheels;         ///< front left, front right, rear left, rear right
+    std::vector<GroupNode*> steeringNodes;  ///< front left, front right
+    physics::DynamicObjectCar* body = nullptr;
+
+    float throttle = 0.0f;          ///< 0 ... 1
+    float brake = 0.0f;             ///< 0 ... 1
+    float steering = 0.0f;          ///< -1 ... 1, positive to the left
+    float steeringRate = 0.0f;      ///< degrees the steering nodes turn this frame
+    float previousSteering = 0.0f;  ///< `steering` of the previous frame
+    int cameraMode = 0;             ///< chase view 0 or 1
+    float cameraHeightTerm = 1.0f;  ///< chase camera's height correction, -1 ... 1
+    float cameraTime = 0.0f;        ///< seconds of chase-camera run-in (s)
+    bool controlsEnabled = false;   ///< the driver's input reaches the body
+    float cameraPosition[4] = {0.0f, 0.0f, 0.0f, 0.0f};  ///< chase-camera anchor in the world (m)
+
+    /// Control adjustments by `amount`; see the clamps of each.
+    /// Throttle and brake stay within 0 ... 1.
+    void AdjustThrottle(float amount);
+    void AdjustBrake(float amount);
+    /// Steering to the left stays within 0 ... 1: steering to the left while
+    /// it stands to the right first jumps to the centre.
+    void AdjustLeft(float amount);
+    /// Steering to the right stays within -1 ... 0, as AdjustLeft mirrored.
+    void AdjustRight(float amount);
+
+    /// Hands the controls to the body (or, while controls are disabled, holds
+    /// it with full brake) and shows its speed and engine speed on the dials.
+    /// Without a body only the dials are left alone.
+    void ApplyControls();
+    /// Moves the car node to the body's frame, spins the wheels by their
+    /// angular speed over `dtS` and turns the steering nodes with the steering.
+    void UpdateNodes(float dtS);
+    /// Moves the chase camera behind the car: a run-in over its first two
+    /// seconds, then it lags, keeps its distance and corrects its height.
+    /// Looking almost straight down or up at the car leaves the view as it was.
+    void UpdateCamera(Camera& camera, float dtS);
+    /// The translucent wedge, both dials and the gear line in the bottom right
+    /// corner of a window `viewportWidth` pixels wide, in the caller's
+    /// window-pixel projection.
+    void DrawInstruments(Lumora& engine, float viewportWidth);
 };

@@ -2,9 +2,16 @@
 #include <array>
 #include <memory>
 
+#include <vector>
+
 #include "Car.h"
 
+class Gauge;
 class Lumora;
+
+namespace physics {
+class World;
+}
 
 /// The cars of one game mode, made on first request through the mode's
 /// engine and kept until the pool is destroyed. The models themselves belong
@@ -18,20 +25,44 @@ public:
     /// Name of each car's group node inside its model.
     static const char* const NodeNames[CarCount];
 
+    /// Each car's dial images: engine speed and road speed.
+    static const char* const RpmDialFiles[CarCount];
+    static const char* const SpeedDialFiles[CarCount];
+
     /// A pool for display only (no physics) on `engine`, which must outlive it.
     explicit CarPool(Lumora& engine);
+    /// A pool of race cars on `engine`, with their bodies in `physics`; both
+    /// must outlive the pool. A null world makes a display pool.
+    CarPool(Lumora& engine, physics::World* physics);
     ~CarPool();
     CarPool(const CarPool&) = delete;
     CarPool& operator=(const CarPool&) = delete;
 
+    /// The race car `index` when the pool has physics, else the display car.
+    /// A race car is made on the first request: nodes, gear font, dials and
+    /// body, stopping at the first step that fails and releasing what it made.
+    /// @return the car (owned by the pool), or null when it cannot be made
+    Car* GetCar(unsigned index);
+
+private:
     /// The display car `index`, loading its model on the first request.
     /// @return the car (owned by the pool), or null when the index is out of
     ///         range, the model does not load or has no car node (such a
     ///         model is unloaded again); a failed car is tried again on the
     ///         next request
-    Car* GetCar(unsigned index);
+    Car* GetDisplayCar(unsigned index);
+    Car* GetRaceCar(unsigned index);
+    /// The steps of race-car creation; each says whether it succeeded.
+    bool FindRaceCarNodes(Car& car, unsigned index);
+    bool MakeDials(Car& car, unsigned index);
+    bool MakeBody(Car& car, unsigned index);
+    /// Deletes a failed race car's dials and body again.
+    void ReleaseParts(Car& car);
 
-private:
     Lumora& engine;
+    physics::World* physics = nullptr;
     std::array<std::unique_ptr<Car>, CarCount> displayCars;
+    std::array<std::unique_ptr<Car>, CarCount> raceCars;
+    std::vector<std::unique_ptr<Gauge>> gauges;   ///< every dial made
+    std::vector<physics::DynamicObjectCar*> bodies;  ///< released to the world with the pool
 };

@@ -7,6 +7,7 @@
 #include <sonavar/Channel.h>
 #include <sonavar/Sound.h>
 
+#include "GameEngine.h"
 #include "GameMode.h"
 #include "ShowRoom.h"
 #include "WindowProcedure.h"
@@ -75,6 +76,15 @@ bool VantrelApp::StartShowRoom() {
     return showRoom->Initialize() && showRoom->Load();
 }
 
+bool VantrelApp::StartRace(unsigned carIndex, bool freeDrive) {
+    delete showRoom;
+    showRoom = nullptr;
+    delete race;
+    GameEngine* newRace = new GameEngine(eventHandler);
+    race = newRace;
+    return newRace->Initialize() && newRace->Start(carIndex, freeDrive);
+}
+
 void VantrelApp::Frame() {
     WindowMessage message;
     if (PeekWindowMessage(message)) WindowProcedure(message.message, message.wParam, message.lParam);
@@ -87,9 +97,14 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
     if (state != 0) return;
     switch (key) {
     case VK_RETURN:
-        // NOTE: "Free Drive" and "Time Trial" start the race, which the game
-        // does not have yet; until then Return acts on "Exit Game" only.
-        if (showRoom && showRoom->GetSelection() == ShowRoom::ExitGame) handler.DispatchQuit();
+        if (!showRoom) break;
+        if (showRoom->GetSelection() == ShowRoom::ExitGame) {
+            handler.DispatchQuit();
+        } else {
+            const unsigned carIndex = showRoom->GetCarIndex();
+            const bool freeDrive = showRoom->GetSelection() == ShowRoom::FreeDrive;
+            if (!StartRace(carIndex, freeDrive)) handler.DispatchQuit();
+        }
         break;
     case VK_ESCAPE:
         if (showRoom) handler.DispatchQuit();

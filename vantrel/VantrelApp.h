@@ -49,6 +49,10 @@ public:
     /// The new show room stays in place even when it failed.
     /// @return false when the show room did not initialise or load
     bool StartShowRoom();
+    /// Replaces the running mode with a new race with car `carIndex`, in Free
+    /// Drive or Time Trial, initialised and started.
+    /// @return false when the race did not initialise or start
+    bool StartRace(unsigned carIndex, bool freeDrive);
     /// One pass of the frame loop: takes at most one window message, never
     /// waiting, and hands it to the window procedure; runs the race's frame,
     /// then the show room's; swaps the buffers.
@@ -56,7 +60,8 @@ public:
 
     /// Keyboard listener, on key presses: Escape in the show room quits, in a
     /// race it returns to a new show room (and quits if that fails); Return
-    /// on the show room's "Exit Game" quits.
+    /// on the show room's "Free Drive" or "Time Trial" starts the race with
+    /// the chosen car (and quits if that fails), on "Exit Game" it quits.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// Quit listener: ends the frame loop after the current pass.
     void OnQuit(EventHandler& handler) override;

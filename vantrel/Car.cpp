@@ -1,0 +1,141 @@
+#include "Car.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include <GL/glew.h>
+
+#include <lumora/Lumora.h>
+#include <nodara/Camera.h>
+#include <nodara/GroupNode.h>
+#include <nodara/View.h>
+
+#include "Gauge.h"
+#include "physics/DynamicObjectCar.h"
+
+const Car::ChaseView Car::Views[2] = {
+    {{0.0f, 1.5f, 2.0f}, {0.0f, 1.0f, 1.0f}, 10.0f},
+    {{0.0f, 2.5f, -3.0f}, {0.0f, 1.0f, 1.0f}, 10.0f},
+};
+
+namespace {
+
+using vec3f = vmath::vec3<float>;
+
+// rad/s to revolutions per minute, and radians to degrees as the wheel spin uses it.
+const float RadSToRpm = 9.549304291547923f;
+const float RadToDeg = 57.2957763671875f;
+
+}  // namespace
+
+void Car::AdjustThrottle(float amount) { throttle = std::clamp(throttle + amount, 0.0f, 1.0f); }
+
+void Car::AdjustBrake(float amount) { brake = std::clamp(brake + amount, 0.0f, 1.0f); }
+
+void Car::AdjustLeft(float amount) { steering = std::clamp(steering + amount, 0.0f, 1.0f); }
+
+void Car::AdjustRight(float amount) { steering = std::clamp(steering - amount, -1.0f, 0.0f); }
+
+void Car::ApplyControls() {
+    if (body) {
+        if (controlsEnabled) {
+            // The physics needs no second per-frame call: the controls hold
+            // for every substep until the next frame.
+            body->SetControls(steering, throttle, brake, false);
+            steeringRate = 40.0f * (steering - previousSteering);
+            previousSteering = steering;
+        } else {
+            body->SetControls(0.0f, 0.0f, 1.0f, true);
+        }
+    } else if (controlsEnabled) {
+        steeringRate = 40.0f * (steering - previousSteering);
+        previousSteering = steering;
+    }
+    if (body && speedGauge) speedGauge->SetValue(body->GetSpeedMs() * 3.6f);
+    if (body && rpmGauge) rpmGauge->SetValue(body->GetEngineAngularSpeedRadS() * RadSToRpm);
+}
+
+void Car::UpdateNodes(float dtS) {
+    if (!body || !node) return;
+    vmath::mat4<float> matrix;
+    body->GetMatrixGL(matrix.ptr());
+    node->GetTransform().SetMatrix(matrix);
+    for (std::size_t i = 0; i < wheels.size(); ++i)
+        wheels[i]->GetTransform().Rotate(body->GetWheelAngularSpeedRadS(static_cast<int>(i)) * dtS * -RadToDeg,
+                                         vec3f(1.0f, 0.0f, 0.0f));
+    for (GroupNode* steer : steeringNodes) steer->GetTransform().Rotate(steeringRate, vec3f(0.0f, 0.0f, 1.0f));
+}
+
+void Car::UpdateCamera(Camera& camera, float dtS) {
+    if (!body) return;
+    const vec3f p = body->GetPosition();
+    const vec3f x = body->GetAxis(0), y = body->GetAxis(1), z = body->GetAxis(2);
+    const vec3f v = body->GetLinearVelocity();
+    const ChaseView& view = Views[cameraMode == 1 ? 1 : 0];
+    vec3f a(cameraPosition[0], cameraPosition[1], cameraPosition[2]);
+    float distance = view.distance;
+
+    if (cameraTime < 2.0f) {
+        const vec3f target = p - y * 20.0f;
+        if (cameraTime <= 1.0f)
+            a = target;
+        else
+            a = a + (target - a) * (2.0f - cameraTime);
+        distance += (2.0f - cameraTime) * (2.0f - cameraTime);
+        cameraTime += dtS;
+    }
+    const float dist = vmath::length(a - p);
+    if (dist < distance) {
+        a = a - x * (1.1f * (distance - dist));
+        a.z += 0.2f * (distance - dist);
+    }
+    // Per frame, not per second: the lag grows with the frame rate's inverse.
+    a = a - v * 0.1f;
+    a.x -= 0.2f * cameraHeightTerm * z.x;
+    a.y -= 0.2f * cameraHeightTerm * z.y;
+    cameraHeightTerm = std::clamp(0.1f * vmath::dot(p - a, z), -1.0f, 1.0f);
+
+    const float toCar = vmath::length(p - a);
+    const vec3f dir = toCar > 0.0f ? (p - a) * (1.0f / toCar) : vec3f(0.0f, 1.0f, 0.0f);
+    a = p - dir * distance;
+    cameraPosition[0] = a.x;
+    cameraPosition[1] = a.y;
+    cameraPosition[2] = a.z;
+    cameraPosition[3] = 0.0f;
+    // Straight above or below the car the frame below has no sideways axis.
+    if (std::fabs(dir.z) > 0.99f) return;
+
+    const vec3f l2 = dir;
+    const vec3f l0 = vmath::normalize(vmath::cross(vec3f(0.0f, 0.0f, 1.0f), dir));
+    const vec3f l1 = vmath::cross(l2, l0);
+    const vec3f eye = a + l0 * view.eye[0] + l1 * view.eye[1] + l2 * view.eye[2];
+    const vec3f centre = p + l0 * view.centre[0] + l1 * view.centre[1] + l2 * view.centre[2];
+    View& cameraView = camera.GetView();
+    cameraView.SetEye(vmath::vec3<double>(eye.x, eye.y, eye.z));
+    cameraView.SetCenter(vmath::vec3<double>(centre.x, centre.y, centre.z));
+}
+
+void Car::DrawInstruments(Lumora& engine, float viewportWidth) {
+    const float w = viewportWidth;
+    glColor4f(0.2f, 0.2f, 0.2f, 0.6f);
+    glBegin(GL_TRIANGLES);
+    glVertex3f(w - 470.0f, 0.0f, -0.8f);
+    glVertex3f(w, 0.0f, -0.8f);
+    glVertex3f(w, 140.0f, -0.8f);
+    glEnd();
+    if (speedGauge) {
+        speedGauge->SetPosition(w - 285.0f, 90.0f);
+        speedGauge->Draw();
+    }
+    if (rpmGauge) {
+        rpmGauge->SetPosition(w - 110.0f, 140.0f);
+        rpmGauge->Draw();
+    }
+    if (gearFont && engine.GetRenderer()) {
+        char line[32];
+        std::snprintf(line, sizeof line, "Gear: %d", body ? body->GetCurrentGear() : 0);
+        glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+        engine.GetRenderer()->GetFontManager().Print(*gearFont, w - 145.0f, 25.0f, line);
+    }
+}

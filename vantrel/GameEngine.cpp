@@ -1,0 +1,365 @@
+#include "GameEngine.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <GL/glew.h>
+
+#include <lumora/OglEffectPass.h>
+#include <lumora/OglRenderer.h>
+#include <nodara/Font.h>
+#include <nodara/Geometry.h>
+#include <nodara/GroupNode.h>
+#include <nodara/Light.h>
+#include <nodara/Mesh.h>
+#include <nodara/MeshNode.h>
+#include <nodara/Model.h>
+#include <nodara/ModelNode.h>
+#include <nodara/Perspective.h>
+#include <nodara/StateManager.h>
+
+#include "Car.h"
+#include "physics/DynamicObjectCar.h"
+#include "physics/World.h"
+#include "platform/WindowMessage.h"
+
+const char* const GameEngine::SkyDomeFile = "../data/models/SkyDome/SkyDome.dae";
+const char* const GameEngine::TrackFile = "../data/tracks/GreenValley/GreenValley.dae";
+
+const Track::Checkpoint Track::Checkpoints[5] = {
+    {-388.0f, 90.0f, 95.0f}, {-1156.0f, 1884.0f, 80.0f}, {757.0f, 1454.0f, 50.0f},
+    {1163.0f, -333.0f, 60.0f}, {1169.0f, -1933.0f, 75.0f},
+};
+
+namespace {
+
+// The light hangs 2 km above the track's middle and sees all of it.
+const Perspective LightProjection(65.0, 1.0, 100.0, 5000.0);
+const vmath::vec4<float> LightPosition(0.0f, 0.0f, 2000.0f, 1.0f);
+
+// glPushAttrib mask of the HUD: viewport, depth buffer and lighting among
+// others (the value of GL_LIGHTING used as a mask).
+const GLbitfield HudAttributes = 0x0B50;
+
+// Names of the renderer's settings by value, for the messages and the panel.
+const char* const RenderModeNames[] = {"VertexBufferObjects", "Immediate", "DisplayLists"};
+const char* const PolygonModeNames[] = {"Fill", "Wireframe"};
+const char* const TextureFilterNames[] = {"Nearest", "Nearest Bilinear", "Nearest Trilinear",
+                                          "Linear",  "Bilinear",         "Trilinear"};
+const char* const AnisotropicFilterNames[] = {"Off", "2x", "4x", "8x", "16x"};
+
+template <std::size_t N>
+const char* NameOf(const char* const (&names)[N], int value) {
+    return value >= 0 && static_cast<std::size_t>(value) < N ? names[value] : "?";
+}
+
+// A cycle time the race acts on: below a second, and a number.
+bool IsUsableStep(float dtS) { return dtS < 1.0f; }
+
+}  // namespace
+
+GameEngine::GameEngine(EventHandler& handler) : handler(handler) {
+    handler.AddListener(EventHandler::KeyEvent, this);
+    handler.AddListener(EventHandler::KeyEvent, &player);
+    handler.AddListener(EventHandler::MouseEvent, &player);
+}
+
+GameEngine::~GameEngine() {
+    handler.RemoveListener(EventHandler::KeyEvent, this);
+    handler.RemoveListener(EventHandler::KeyEvent, &player);
+    handler.RemoveListener(EventHandler::MouseEvent, &player);
+    player.SetCar(nullptr);
+    // The bodies go back to the world before it goes; the engine, a member,
+    // goes last with the effect pass and the models.
+    cars.reset();
+    track.checkpoints.clear();
+    world.reset();
+}
+
+bool GameEngine::Initialize() {
+    // NOTE: without an initialised renderer GL's entry points are not loaded,
+    // so nothing below may run.
+    if (!engine.Initialize()) return false;
+    world.reset(new physics::World);
+    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
+    frameStatistics.font = fonts.Generate("Arial", 18);
+    frameStatistics.engine = &engine;
+    messageFont = fonts.Generate("Arial", 18);
+    smallFont = fonts.Generate("Arial", 32);
+    largeFont = fonts.Generate("Arial", 64);
+    cars.reset(new CarPool(engine, world.get()));
+    return frameStatistics.font && messageFont && smallFont && largeFont;
+}
+
+bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
+    if (!world || !cars) return false;
+    Model* skyDome = engine.LoadModel(SkyDomeFile);
+    const bool trackLoaded = LoadTrack(engine.LoadModel(TrackFile));
+    if (!skyDome || !trackLoaded) return false;
+
+    // Without a car there is nothing to drive, to follow or to draw the
+    // instruments of: the race does not start.
+    Car* car = cars->GetCar(carIndex);
+    if (!car) return false;
+    player.SetCamera(&engine.GetCamera());
+    player.SetCar(car);
+    engine.GetScene().GetLight().SetPosition(LightPosition);
+
+    if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer())) {
+        std::unique_ptr<OglEffectPass> pass(new OglEffectPass(*renderer));
+        if (!pass->Initialize(LightProjection)) return false;
+        ModelNode* skyNode = skyDome->GetModelNode();
+        for (unsigned i = 0; i < skyNode->GetChildCount(); ++i)
+            if (GroupNode* group = dynamic_cast<GroupNode*>(skyNode->GetChild(i))) {
+                pass->AddGroup(OglEffectPass::Standard, *group);
+                pass->AddGroup(OglEffectPass::Environment, *group);
+            }
+        ModelNode* trackNode = track.model->GetModelNode();
+        for (unsigned i = 0; i < trackNode->GetChildCount(); ++i)
+            if (GroupNode* group = dynamic_cast<GroupNode*>(trackNode->GetChild(i))) {
+                pass->AddGroup(OglEffectPass::PerPixelLighting, *group);
+                pass->AddGroup(OglEffectPass::Environment, *group);
+            }
+        pass->AddGroup(OglEffectPass::PerPixelLighting, *car->node);
+        pass->AddGroup(OglEffectPass::Reflections, *car->node);
+        effectPass = pass.get();
+        engine.AddPass(*pass.release());
+    }
+    BeginRace(freeDriveMode);
+    return true;
+}
+
+bool GameEngine::LoadTrack(Model* model) {
+    if (!model) return false;
+    Node& top = *model->GetModelNode();
+    if (GroupNode* frame = dynamic_cast<GroupNode*>(Node::Search(top, "Terrain")))
+        track.terrainMatrix = frame->GetTransform().GetMatrix();
+    MeshNode* meshNode = dynamic_cast<MeshNode*>(Node::Search(top, "Terrain-mesh"));
+    if (!meshNode) return false;
+    track.model = model;
+    track.checkpoints.assign(std::begin(Track::Checkpoints), std::end(Track::Checkpoints));
+
+    const Mesh& mesh = meshNode->GetMesh();
+    std::vector<unsigned int> indices;
+    for (unsigned i = 0; i < mesh.GetGeometryCount(); ++i) {
+        const std::vector<unsigned int>& part = mesh.GetGeometry(i)->GetVertexIndices();
+        indices.insert(indices.end(), part.begin(), part.end());
+    }
+    // NOTE: a terrain the physics refuses (no triangle, a bad index) leaves the
+    // car to fall; the data checks keep such a track out of the game.
+    world->AddStaticMesh(mesh.GetVertexArray(), indices, track.terrainMatrix.ptr());
+    return true;
+}
+
+void GameEngine::BeginRace(bool freeDriveMode) {
+    // The game always has checkpoints, but a track without any leaves the
+    // clock alone rather than reading past the end.
+    if (nextCheckpoint < track.checkpoints.size()) remainingTime = track.checkpoints[nextCheckpoint].time;
+    countdown = CountdownS;
+    freeDrive = freeDriveMode;
+    goTime = GoS;
+}
+
+void GameEngine::Frame() {
+    UpdatePlayer();
+    Update();
+    frameStatistics.Step();
+    engine.RenderScene();
+    DrawHud();
+}
+
+void GameEngine::UpdatePlayer() {
+    const float dtS = static_cast<float>(frameStatistics.cycleTime);
+    if (!IsUsableStep(dtS)) return;
+    player.Update(dtS);
+    Car* car = player.GetCar();
+    if (freeDrive) {
+        if (car) car->controlsEnabled = true;
+    } else {
+        countdown -= dtS;
+        if (countdown < 0.0f && car) car->controlsEnabled = true;
+    }
+}
+
+void GameEngine::Update() {
+    const float dtS = static_cast<float>(frameStatistics.cycleTime);
+    if (!IsUsableStep(dtS) || player.IsSpectator()) return;
+    const bool racing = nextCheckpoint < track.checkpoints.size();
+    Car* car = player.GetCar();
+    if (racing && world) {
+        world->Step(dtS);
+        if (car) {
+            car->UpdateNodes(dtS);
+            car->UpdateCamera(engine.GetCamera(), dtS);
+        }
+    }
+    if (racing && remainingTime > 0.0 && !freeDrive && car && car->body) TestCheckpoint(car->body->GetPosition(), dtS);
+}
+
+void GameEngine::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
+    if (nextCheckpoint >= track.checkpoints.size()) return;
+    const Track::Checkpoint& next = track.checkpoints[nextCheckpoint];
+    if (std::fabs(next.x - position.x) < CheckpointReach && std::fabs(next.y - position.y) < CheckpointReach) {
+        ++nextCheckpoint;
+        if (nextCheckpoint < track.checkpoints.size()) remainingTime += track.checkpoints[nextCheckpoint].time;
+        return;
+    }
+    remainingTime -= dtS;
+    if (remainingTime < 0.0) remainingTime = 0.0;
+}
+
+bool GameEngine::IsPerfect() const {
+    return !track.checkpoints.empty() && nextCheckpoint == track.checkpoints.size() && remainingTime > 0.0;
+}
+
+std::string GameEngine::FormatClock(double seconds) {
+    const double whole = std::trunc(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d.%02d", static_cast<int>(seconds / 60.0),
+                  static_cast<int>(whole) % 60, static_cast<int>((seconds - whole) * 100.0));
+    return text;
+}
+
+const char* GameEngine::CountdownDigit(float countdownS) {
+    if (countdownS < 0.0f || countdownS >= 3.0f) return nullptr;
+    if (countdownS >= 2.0f) return "3";
+    if (countdownS >= 1.0f) return "2";
+    return "1";
+}
+
+void GameEngine::DrawHud() {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    GLfloat viewport[4];
+    glGetFloatv(GL_VIEWPORT, viewport);
+    const float w = viewport[2], h = viewport[3];
+    glOrtho(0, w, 0, h, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(HudAttributes);
+    glDisable(GL_LIGHTING);
+    const float dtS = static_cast<float>(frameStatistics.cycleTime);
+
+    if (!player.IsSpectator()) {
+        if (!freeDrive) DrawRaceLines(w, h, dtS);
+        if (Car* car = player.GetCar()) car->DrawInstruments(engine, w);
+    }
+
+    messageAge += dtS;
+    if (messageAge < 4.0f && messageFont) {
+        glColor4f(0.9f, 0.9f, 0.9f, 1.0f - 0.25f * messageAge);
+        engine.GetRenderer()->GetFontManager().Print(*messageFont, 50.0f, 50.0f, message);
+    }
+    if (showOptions) DrawOptions(w, h);
+
+    glPopAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void GameEngine::DrawRaceLines(float w, float h, float dtS) {
+    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
+    if (!smallFont || !largeFont) return;
+    if (countdown >= 0.0f) {
+        glColor4f(1.0f, 0.8f, 0.0f, 1.0f);
+        if (const char* digit = CountdownDigit(countdown)) fonts.Print(*largeFont, w / 2 - 20, h / 2 + 100, digit);
+        return;
+    }
+    goTime -= dtS;
+    if (goTime > 0.0f) {
+        glColor4f(1.0f, 0.8f, 0.0f, goTime * 0.5f);
+        fonts.Print(*largeFont, w / 2 - 30, h / 2 + 100, "Go!");
+    }
+    glColor3f(1.0f, 1.0f, 0.0f);
+    char line[64];
+    std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(nextCheckpoint) + 1);
+    fonts.Print(*smallFont, 30, h - 50, line);
+    fonts.Print(*smallFont, w / 2 - 50, h - 50, FormatClock(remainingTime));
+    if (remainingTime <= 0.0) {
+        fonts.Print(*largeFont, w / 2 - 130, h / 2, "Time is up !");
+    } else if (nextCheckpoint == track.checkpoints.size()) {
+        fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
+        fonts.Print(*smallFont, w / 2 - 90, h / 2 - 60, "(Press Escape)");
+    }
+}
+
+void GameEngine::DrawOptions(float w, float h) {
+    glColor4f(0.2f, 0.2f, 0.8f, 0.6f);
+    glBegin(GL_QUADS);
+    glVertex3f(50.0f, 400.0f, -0.5f);
+    glVertex3f(w - 50.0f, 400.0f, -0.5f);
+    glVertex3f(w - 50.0f, h - 50.0f, -0.5f);
+    glVertex3f(50.0f, h - 50.0f, -0.5f);
+    glEnd();
+    frameStatistics.DrawFrameRateLine(h);
+    if (!messageFont) return;
+    Renderer& renderer = *engine.GetRenderer();
+    StateManager& states = renderer.GetStateManager();
+    Renderer::FontManager& fonts = renderer.GetFontManager();
+    char line[128];
+    glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+    std::snprintf(line, sizeof line, "RenderMode: %s [F6]", NameOf(RenderModeNames, renderer.GetRenderMode()));
+    fonts.Print(*messageFont, 70, h - 100, line);
+    std::snprintf(line, sizeof line, "PolygonMode: %s [F3]", NameOf(PolygonModeNames, renderer.GetPolygonMode()));
+    fonts.Print(*messageFont, 70, h - 120, line);
+    std::snprintf(line, sizeof line, "Texture filtering: %s [F4]",
+                  NameOf(TextureFilterNames, states.GetTextureFilter()));
+    fonts.Print(*messageFont, 70, h - 140, line);
+    std::snprintf(line, sizeof line, "Anisotropic filtering: %s [F5]",
+                  NameOf(AnisotropicFilterNames, states.GetAnisotropicFilter()));
+    fonts.Print(*messageFont, 70, h - 160, line);
+    fonts.Print(*messageFont, 70, h - 180,
+                renderer.GetRenderTransparency() ? "Render Transparencies: On [F9]" : "Render Transparencies: Off [F9]");
+}
+
+void GameEngine::SetMessage(const std::string& text) {
+    message = text.substr(0, 255);
+    messageAge = 0.0f;
+}
+
+void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
+    if (state != 0 || key < VK_F1 || key > VK_F1 + 8) return;
+    Renderer& renderer = *engine.GetRenderer();
+    StateManager& states = renderer.GetStateManager();
+    switch (key - VK_F1 + 1) {
+    case 1:
+        showOptions = !showOptions;
+        messageAge = 4.0f;
+        break;
+    case 3: {
+        const int mode = (renderer.GetPolygonMode() + 1) % 2;
+        renderer.SetPolygonMode(static_cast<Renderer::PolygonMode>(mode));
+        SetMessage(std::string("PolygonMode: ") + NameOf(PolygonModeNames, mode));
+        break;
+    }
+    case 4: {
+        const int filter = (states.GetTextureFilter() + 1) % 6;
+        states.SetTextureFilter(static_cast<StateManager::TextureFilter>(filter));
+        SetMessage(std::string("Texture filtering: ") + NameOf(TextureFilterNames, filter));
+        break;
+    }
+    case 5: {
+        const int filter = (states.GetAnisotropicFilter() + 1) % 5;
+        states.SetAnisotropicFilter(static_cast<StateManager::AnisotropicFilter>(filter));
+        SetMessage(std::string("Anisotropic filtering: ") + NameOf(AnisotropicFilterNames, filter));
+        break;
+    }
+    case 6: {
+        const int mode = (renderer.GetRenderMode() + 1) % 3;
+        renderer.SetRenderMode(static_cast<Renderer::RenderMode>(mode));
+        SetMessage(std::string("RenderMode: ") + NameOf(RenderModeNames, mode));
+        break;
+    }
+    case 9: {
+        const bool transparency = !renderer.GetRenderTransparency();
+        renderer.SetRenderTransparency(transparency);
+        SetMessage(transparency ? "Render Transparencies: On" : "Render Transparencies: Off");
+        break;
+    }
+    default: break;  // F2, F7 and F8 are free
+    }
+}

@@ -1,0 +1,138 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include <lumora/Lumora.h>
+
+#include "CarPool.h"
+#include "FrameStatistics.h"
+#include "GameMode.h"
+#include "Player.h"
+#include "Track.h"
+
+class Font;
+class Model;
+class OglEffectPass;
+
+namespace physics {
+class World;
+}
+
+/// One race on GreenValley: its own engine with the sky dome, the track and
+/// the player's car, the physics world, the player and the rules. In Free
+/// Drive the car just drives; in Time Trial a four-second countdown holds
+/// it, then five checkpoints must be passed in order before the clock, topped
+/// up at each one, runs out. The HUD draws over the rendered frame, and F1
+/// to F9 change the renderer's settings.
+///
+/// Lifecycle: construct, Initialize, Start, then one Frame per pass of the
+/// frame loop. Destroy it while the GL context is current.
+class GameEngine : public GameMode {
+public:
+    static const char* const SkyDomeFile;
+    static const char* const TrackFile;
+    /// Half-size of a checkpoint's square on the ground (m); the car's centre
+    /// must be strictly inside it.
+    static constexpr float CheckpointReach = 3.0f;
+    /// Seconds the Time Trial holds the car before the start.
+    static constexpr float CountdownS = 4.0f;
+    /// Seconds "Go!" is shown once the car is released.
+    static constexpr float GoS = 2.0f;
+
+    /// Registers the race in the key list of `handler`, and the player in its
+    /// key and mouse lists; `handler` must outlive the race. No GL call.
+    explicit GameEngine(EventHandler& handler);
+    /// Removes the listeners, deletes the cars, the physics world and the
+    /// engine with its effect pass and models. Needs the GL context current.
+    ~GameEngine() override;
+    GameEngine(const GameEngine&) = delete;
+    GameEngine& operator=(const GameEngine&) = delete;
+
+    /// Brings up the engine, the physics world, the fonts and the car pool.
+    /// Needs a current GL context.
+    /// @return false when the engine does not initialise or a font is missing
+    bool Initialize();
+    /// Loads the sky dome and the track, makes the chosen car, sets up the
+    /// effect pass and the race. Only after a successful Initialize.
+    /// @return false when the sky dome, the track or its terrain, the car or
+    ///         the effect pass cannot be made; the race must not run then
+    bool Start(unsigned carIndex, bool freeDrive);
+
+    /// The race's share of a pass of the frame loop: UpdatePlayer, Update,
+    /// the timing step, rendering, DrawHud.
+    void Frame() override;
+    /// The player's input over the last cycle time, and the countdown.
+    /// Cycle times of 1 s or more (or not a number) are skipped.
+    void UpdatePlayer();
+    /// Physics, car nodes, chase camera and checkpoints over the last cycle
+    /// time; nothing in spectator mode, for skipped cycle times, or once the
+    /// last checkpoint is passed (the world freezes).
+    void Update();
+    /// The 2-D overlay in window pixels: countdown, "Go!", checkpoint and
+    /// clock, the result, the instruments, the fading message and the
+    /// options panel.
+    void DrawHud();
+
+    /// The render-option keys F1 to F9, on presses.
+    void OnKey(EventHandler& handler, unsigned key, int state) override;
+
+    /// The Time Trial's checkpoint rule for a car at `position` over `dtS`:
+    /// a checkpoint reached tops the clock up with the next one's time (none
+    /// after the last), otherwise the clock runs down, stopping at 0.
+    void TestCheckpoint(const vmath::vec3<float>& position, float dtS);
+    /// Sets the mode, the countdown and "Go!" time and, when the track has a
+    /// checkpoint, the clock from the next one.
+    void BeginRace(bool freeDrive);
+
+    /// "%02d:%02d.%02d", minutes, seconds and hundredths, truncated.
+    static std::string FormatClock(double seconds);
+    /// The countdown digit shown at `countdown` seconds ("3", "2", "1"), or
+    /// null when none is.
+    static const char* CountdownDigit(float countdown);
+
+    Lumora& GetEngine() { return engine; }
+    Player& GetPlayer() { return player; }
+    Track& GetTrack() { return track; }
+    FrameStatistics& GetFrameStatistics() { return frameStatistics; }
+    physics::World* GetWorld() const { return world.get(); }
+    Car* GetCar() const { return player.GetCar(); }
+    unsigned GetNextCheckpoint() const { return nextCheckpoint; }
+    double GetRemainingTime() const { return remainingTime; }
+    void SetRemainingTime(double seconds) { remainingTime = seconds; }
+    float GetCountdown() const { return countdown; }
+    float GetGoTime() const { return goTime; }
+    bool IsFreeDrive() const { return freeDrive; }
+    bool IsShowingOptions() const { return showOptions; }
+    const std::string& GetMessage() const { return message; }
+    float GetMessageAge() const { return messageAge; }
+    /// True once the last checkpoint is passed with time left.
+    bool IsPerfect() const;
+
+private:
+    /// Track load: the terrain's frame and mesh into the physics, the
+    /// checkpoints appended. False without a model or a "Terrain-mesh" node.
+    bool LoadTrack(Model* model);
+    void SetMessage(const std::string& text);
+    void DrawRaceLines(float width, float height, float dtS);
+    void DrawOptions(float width, float height);
+
+    EventHandler& handler;
+    bool showOptions = false;
+    Lumora engine;
+    std::unique_ptr<physics::World> world;  ///< stands in for the physics box record
+    OglEffectPass* effectPass = nullptr;     ///< owned by `engine` once added
+    std::unique_ptr<CarPool> cars;
+    Player player;
+    Track track;
+    FrameStatistics frameStatistics;
+    Font* messageFont = nullptr;  ///< "Arial" 18
+    std::string message;          ///< last render-option message, at most 255 characters
+    float messageAge = 0.0f;      ///< seconds since `message` was set
+    Font* smallFont = nullptr;    ///< "Arial" 32
+    Font* largeFont = nullptr;    ///< "Arial" 64
+    unsigned nextCheckpoint = 0;
+    double remainingTime = 0.0;   ///< Time Trial clock (s)
+    bool freeDrive = false;
+    float countdown = 0.0f;       ///< (s)
+    float goTime = 0.0f;          ///< seconds left to show "Go!"
+};

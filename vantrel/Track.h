@@ -1,0 +1,24 @@
+#pragma once
+#include <vector>
+
+#include <vmath/mat4.h>
+
+class Model;
+
+/// The race's track: its model, the terrain's frame and the checkpoints of
+/// the Time Trial, which belong to the game rather than to the track file.
+struct Track {
+    /// A gate on the ground plane (world coordinates, m) and the seconds it
+    /// adds to the clock when it becomes the next one to reach.
+    struct Checkpoint {
+        float x = 0.0f;
+        float y = 0.0f;
+        float time = 0.0f;  ///< (s)
+    };
+    /// The five checkpoints in the order they must be passed.
+    static const Checkpoint Checkpoints[5];
+
+    Model* model = nullptr;  ///< owned by the race's engine
+    vmath::mat4<float> terrainMatrix = vmath::mat4<float>::identity();  ///< OpenGL order
+    std::vector<Checkpoint> checkpoints;
+};
