@@ -109,8 +109,8 @@ DynamicObjectCar::DynamicObjectCar(btDiscreteDynamicsWorld& world, const CarTemp
     float frontY = 0.0f, rearY = 0.0f;
     int fronts = 0, rears = 0;
     for (const CarTemplate::Wheel& wheel : settings.wheels) {
-        if (wheel.steered) frontY += wheel.upperPointCS.y, ++fronts;
-        else rearY += wheel.upperPointCS.y, ++rears;
+        (wheel.steered ? frontY : rearY) += wheel.upperPointCS.y;
+        ++(wheel.steered ? fronts : rears);
     }
     if (fronts > 0 && rears > 0) wheelbaseM = std::fabs(frontY / fronts - rearY / rears);
 }
@@ -137,21 +137,16 @@ int DynamicObjectCar::CountWheelsOnGround() const {
 }
 
 void DynamicObjectCar::PreSubstep(float dtS) {
-    const btMatrix3x3& basis = body->getWorldTransform().getBasis();
-    const btVector3 right = basis.getColumn(0);
-    const btVector3 forward = basis.getColumn(1);
+    const btVector3 forward = body->getWorldTransform().getBasis().getColumn(1);
     const btScalar forwardSpeed = body->getLinearVelocity().dot(forward);
     const int wheelsOnGround = CountWheelsOnGround();
 
     float drivenSpeed = 0.0f;
     int drivenCount = 0;
-    int brakedCount = 0;
     for (int i = 0; i < WheelCount; ++i) {
-        if (settings.wheels[i].driven) {
-            drivenSpeed += wheelAngularSpeedRadS[i];
-            ++drivenCount;
-        }
-        if (settings.wheels[i].braked) ++brakedCount;
+        if (!settings.wheels[i].driven) continue;
+        drivenSpeed += wheelAngularSpeedRadS[i];
+        ++drivenCount;
     }
     if (drivenCount > 0) drivenSpeed /= static_cast<float>(drivenCount);
 
@@ -164,7 +159,6 @@ void DynamicObjectCar::PreSubstep(float dtS) {
     if (stopPedal > 0.0f || held) drivePedal = 0.0f;
     if (gear < 0) drivePedal *= std::clamp((settings.maxReverseSpeedMs + forwardSpeed) / 2.0f, 0.0f, 1.0f);
 
-    const float ratio = gearbox.GetTotalRatio();
     const bool engaged = gear != 0 && !gearbox.IsShifting();
     engine.Update(dtS, drivePedal, gearbox.GetDrivelineRpm(gear, drivenSpeed), engaged);
 
@@ -178,43 +172,57 @@ void DynamicObjectCar::PreSubstep(float dtS) {
         vehicle->setSteeringValue(settings.wheels[i].steered ? steering * lock : 0.0f, i);
 
     UpdateHold(dtS, held || stopPedal > 0.0f, wheelsOnGround);
+    if (holding) {
+        for (int i = 0; i < WheelCount; ++i) vehicle->applyEngineForce(0.0f, i);
+    } else {
+        ApplyWheelForces(dtS, stopPedal, engaged, wheelsOnGround);
+    }
+    ApplyResistance(dtS, wheelsOnGround);
+    ClampSweptMotion(dtS);
+    substepStart = FromBullet(body->getCenterOfMassPosition());
+}
 
-    const float efficiency = settings.gearbox.efficiency;
+void DynamicObjectCar::ApplyWheelForces(float dtS, float stopPedal, bool engaged, int wheelsOnGround) {
+    const btMatrix3x3& basis = body->getWorldTransform().getBasis();
+    const btVector3 right = basis.getColumn(0);
+    const btVector3 forward = basis.getColumn(1);
+    int drivenCount = 0, brakedCount = 0;
+    for (const CarTemplate::Wheel& wheel : settings.wheels) {
+        if (wheel.driven) ++drivenCount;
+        if (wheel.braked) ++brakedCount;
+    }
+    const float ratio = gearbox.GetTotalRatio();
     const float radius = settings.wheelRadiusM;
-    const float driveForce = engaged ? engine.GetDriveTorqueNm() * ratio * efficiency / radius : 0.0f;
+    const float driveForce = engaged ? engine.GetDriveTorqueNm() * ratio * settings.gearbox.efficiency / radius : 0.0f;
     const float engineBrakeForce = engaged ? engine.GetBrakingTorqueNm() * std::fabs(ratio) / radius : 0.0f;
     const btVector3 centreOfMass = body->getCenterOfMassPosition();
     for (int i = 0; i < WheelCount; ++i) {
         const CarTemplate::Wheel& wheel = settings.wheels[i];
-        btWheelInfo& info = vehicle->getWheelInfo(i);
-        // Bullet's own brake is an impulse per substep that each wheel spends
-        // on stopping the whole car; brakes here are forces instead, capped
-        // so that the wheels together never more than stop the car.
-        vehicle->setBrake(0.0f, i);
+        const btWheelInfo& info = vehicle->getWheelInfo(i);
         float force = 0.0f;
-        if (!holding) {
-            if (wheel.driven && drivenCount > 0) force += driveForce / static_cast<float>(drivenCount);
-            float resisting = 0.0f;
-            if (wheel.braked && brakedCount > 0) {
-                float axleShare = wheel.steered ? settings.frontBrakeShare : 1.0f - settings.frontBrakeShare;
-                resisting += stopPedal * settings.maxBrakeForceN * axleShare * 0.5f;
-            }
-            if (wheel.driven && drivenCount > 0) resisting += engineBrakeForce / static_cast<float>(drivenCount);
-            if (resisting > 0.0f && info.m_raycastInfo.m_isInContact) {
-                float steer = info.m_steering;
-                btVector3 wheelForward = forward * std::cos(steer) - right * std::sin(steer);
-                btVector3 contact = info.m_raycastInfo.m_contactPointWS - centreOfMass;
-                float groundSpeed = body->getVelocityInLocalPoint(contact).dot(wheelForward);
-                float stopping = settings.massKg * std::fabs(groundSpeed) / (dtS * std::max(1, wheelsOnGround));
-                force -= std::copysign(std::min(resisting, stopping), groundSpeed);
-            }
+        float resisting = 0.0f;
+        if (wheel.driven) {
+            force += driveForce / static_cast<float>(drivenCount);
+            resisting += engineBrakeForce / static_cast<float>(drivenCount);
+        }
+        if (wheel.braked) {
+            float axleShare = wheel.steered ? settings.frontBrakeShare : 1.0f - settings.frontBrakeShare;
+            resisting += stopPedal * settings.maxBrakeForceN * axleShare * 2.0f / static_cast<float>(brakedCount);
+        }
+        // Bullet's own brake is an impulse per substep that each wheel spends
+        // on stopping the whole car, which rocks a car at rest; brakes here
+        // are forces, capped so that the wheels together never more than
+        // stop the car within the substep.
+        if (resisting > 0.0f && info.m_raycastInfo.m_isInContact) {
+            float steer = info.m_steering;
+            btVector3 wheelForward = forward * std::cos(steer) - right * std::sin(steer);
+            btVector3 contact = info.m_raycastInfo.m_contactPointWS - centreOfMass;
+            float groundSpeed = body->getVelocityInLocalPoint(contact).dot(wheelForward);
+            float stopping = settings.massKg * std::fabs(groundSpeed) / (dtS * static_cast<float>(std::max(1, wheelsOnGround)));
+            force -= std::copysign(std::min(resisting, stopping), groundSpeed);
         }
         vehicle->applyEngineForce(force, i);
     }
-
-    ApplyResistance(dtS, wheelsOnGround);
-    ClampSweptMotion(dtS);
-    substepStart = FromBullet(body->getCenterOfMassPosition());
 }
 
 void DynamicObjectCar::UpdateHold(float dtS, bool wantHold, int wheelsOnGround) {

@@ -96,7 +96,10 @@ private:
     /// Reads the wheels' spin after a substep.
     void PostSubstep(float dtS);
 
+    /// Pins a car that stands with the brake on where it stopped.
     void UpdateHold(float dtS, bool wantHold, int wheelsOnGround);
+    /// Drive, brakes and engine braking, through each wheel's engine force.
+    void ApplyWheelForces(float dtS, float stopPedal, bool engaged, int wheelsOnGround);
     void ApplyResistance(float dtS, int wheelsOnGround);
     void ClampSweptMotion(float dtS);
     int CountWheelsOnGround() const;

@@ -38,19 +38,6 @@ void Hold(Gearbox& box, float seconds, float speedMs, float wheelRadS, float thr
 
 }  // namespace
 
-TEST(GearboxTest, RatiosAndDrivelineSpeed) {
-    GearboxSettings settings = TestGearbox();
-    Gearbox box(settings);
-    EXPECT_FLOAT_EQ(box.GetTotalRatio(1), 6.0f);
-    EXPECT_FLOAT_EQ(box.GetTotalRatio(3), 2.0f);
-    EXPECT_FLOAT_EQ(box.GetTotalRatio(-1), -6.0f);  // reverse turns the wheels backwards
-    EXPECT_FLOAT_EQ(box.GetTotalRatio(0), 0.0f);
-    EXPECT_FLOAT_EQ(box.GetTotalRatio(4), 0.0f);    // no such gear
-    // 100 rad/s at the wheels in gear 1: 600 rad/s at the engine.
-    EXPECT_NEAR(box.GetDrivelineRpm(1, 100.0f), 600.0f * 60.0f / (2.0f * 3.14159265f), 0.1f);
-    EXPECT_NEAR(box.GetDrivelineRpm(-1, -100.0f), box.GetDrivelineRpm(1, 100.0f), 0.1f);
-}
-
 TEST(GearboxTest, StartsInNeutralAndTheThrottleEngagesFirst) {
     GearboxSettings settings = TestGearbox();
     Gearbox box(settings);
