@@ -10,6 +10,7 @@ set -uo pipefail
 set -m
 
 game=$(realpath "$1")
+source "$(dirname "$(realpath "$0")")/KeepGlDriver.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -32,7 +33,7 @@ wait_for_window() {
 
 run_once() {
     local signal=$1
-    "$game" >"$work/out.txt" 2>"$work/err.txt" &
+    "${keep_gl_driver[@]}" "$game" >"$work/out.txt" 2>"$work/err.txt" &
     pid=$!
     if ! line=$(wait_for_window); then
         cat "$work/out.txt" "$work/err.txt"

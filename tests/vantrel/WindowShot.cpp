@@ -1,6 +1,7 @@
 // Reads X window dumps (xwd) of the game's 1024 × 768 window and checks what
 // the show room must show, for ShowRoomProgramTest.sh:
-//   WindowShot shown <shot.xwd>                exit 0 once the menu is drawn
+//   WindowShot shown <shot.xwd> [entry]        exit 0 once the menu is drawn
+//                                              with `entry` (0) highlighted
 //   WindowShot check <a.xwd> <b.xwd> <entry>   menu with `entry` highlighted,
 //                                              sign and a turning car
 //   WindowShot png <shot.xwd> <out.png>        for a person to look at
@@ -129,7 +130,10 @@ bool WritePng(const Shot& shot, const std::string& file) {
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     Shot a, b;
-    if (command == "shown" && argc == 3) return ReadXwd(argv[2], a) && a.width == 1024 && YellowInEntry(a, 0) > 50 ? 0 : 1;
+    if (command == "shown" && (argc == 3 || argc == 4)) {
+        const int entry = argc == 4 ? std::atoi(argv[3]) : 0;
+        return ReadXwd(argv[2], a) && a.width == 1024 && YellowInEntry(a, entry) > 50 ? 0 : 1;
+    }
     if (command == "check" && argc == 5) {
         if (!ReadXwd(argv[2], a) || !ReadXwd(argv[3], b)) {
             std::printf("FAIL: cannot read the window dumps\n");
