@@ -238,8 +238,19 @@ void GameEngine::DrawHud() {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    glPushAttrib(HudAttributes);
+    // The effect pass leaves depth testing, culling and textures on units 0
+    // to 2 behind; the HUD draws over everything, untextured but for its dials.
+    glPushAttrib(HudAttributes | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
     glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    for (GLenum unit = GL_TEXTURE0; unit <= GL_TEXTURE2; ++unit) {
+        glActiveTexture(unit);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_TEXTURE_CUBE_MAP);
+    }
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
 
     if (!player.IsSpectator()) {
