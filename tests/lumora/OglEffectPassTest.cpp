@@ -680,3 +680,28 @@ TEST_F(OglEffectPassTest, IncompleteFrameBufferFailsInitializeAndItsSubPassIsSki
         EXPECT_EQ(pass.GetCurrentCubeFace(), c.environmentMapSize ? 1u : 0u);
     }
 }
+
+TEST_F(OglEffectPassTest, MissingShaderFilesFailInitializeAndTheGroupsStillDraw) {
+    GroupNode& shadowed = AddBox({0.0f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 0.0, 0.0}, {0.0, 5.0, 0.0});
+    TempDir empty;
+    std::filesystem::create_directories(empty.File("bin"));
+    OglEffectPass pass(Renderer());
+    testing::internal::CaptureStdout();
+    {
+        WorkingDirectory bin(empty.File("bin"));
+        EXPECT_FALSE(pass.Initialize(LightProjection));
+    }
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("../data/shaders/ShadowMapping.frag"), std::string::npos) << log;
+    pass.AddGroup(OglEffectPass::Shadows, shadowed);
+    pass.AddGroup(OglEffectPass::Reflections, shadowed);
+
+    // Without programs the groups fall back to fixed function, quietly.
+    testing::internal::CaptureStdout();
+    Frame(pass);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    int x, y;
+    Project({0.0f, 4.5f, 0.0f}, x, y);
+    EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
+}
