@@ -126,15 +126,23 @@ bool DaeDocument::CheckRoot(std::string& reason) const {
 
 void DaeDocument::IndexIds() {
     // Iterative walk in document order, so the first of duplicate ids wins and
-    // no nesting depth can exhaust the stack.
+    // no nesting depth can exhaust the stack. Subtrees whose ids the
+    // conversion never looks up (animations, cameras, the inside of a mesh,
+    // whose sources are found within the mesh) are not entered.
+    static const char* const unreferenced[] = {
+        "asset", "mesh", "convex_mesh", "spline", "library_animations", "library_animation_clips",
+        "library_controllers", "library_cameras", "library_lights", "library_physics_models",
+        "library_physics_scenes", "library_physics_materials", "library_force_fields"};
     const pugi::xml_node root = xml.document_element();
     pugi::xml_node node = root;
     while (node) {
-        if (node.type() == pugi::node_element) {
+        bool enter = node.type() == pugi::node_element;
+        if (enter) {
             const pugi::xml_attribute id = node.attribute("id");
             if (id && *id.value()) ids.emplace(std::string_view(id.value()), node.internal_object());
+            for (const char* name : unreferenced) enter = enter && std::strcmp(node.name(), name) != 0;
         }
-        pugi::xml_node next = node.first_child();
+        pugi::xml_node next = enter ? node.first_child() : pugi::xml_node();
         while (!next && node != root) {
             next = node.next_sibling();
             if (!next) node = node.parent();

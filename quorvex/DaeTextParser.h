@@ -103,49 +103,42 @@ private:
         return static_cast<std::uint32_t>(number);
     }
 
-    /// Plain decimals ("-12.5", "3e-4") with at most 8 significant digits and
-    /// a small exponent: the digits and the power of ten are exact floats, so
-    /// one multiplication or division rounds correctly. False (with `text`
-    /// unchanged) for every other form.
+    /// Plain decimals ("-12.5", "3e-4", "0,25") whose digits make an integer
+    /// of at most 2^24 and whose power of ten is within 10^-10 ... 10^10: both
+    /// are exact floats, so one multiplication or division rounds correctly.
+    /// False (with `text` unchanged) for every other form.
     static bool FastFloat(const char*& text, float& value) {
         static const float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
         const char* p = text;
         const bool negative = *p == '-';
-        p += negative || *p == '+';
-        const char* zeros = p;
-        while (*p == '0') ++p;  // leading zeros are no significant digits
-        bool anyDigit = p != zeros;
-        const char* start = p;
-        std::uint32_t mantissa = 0, digit;
-        while ((digit = static_cast<unsigned char>(*p) - '0') < 10u) {
+        p += negative;
+        std::uint64_t mantissa = 0;
+        const char* digits = p;
+        unsigned digit;
+        while ((digit = static_cast<unsigned>(static_cast<unsigned char>(*p) - '0')) < 10u) {
             mantissa = mantissa * 10 + digit;
             ++p;
         }
-        int significant = static_cast<int>(p - start), scale = 0;
-        anyDigit = anyDigit || significant;
-        if (*p == '.') {
+        std::ptrdiff_t count = p - digits;
+        int scale = 0;
+        if (*p == '.' || *p == ',') {  // a comma-decimal locale's exporter writes "34,693176"
             const char* fraction = ++p;
-            if (!mantissa)
-                while (*p == '0') ++p;  // zeros after the point of "0.000123" are no digits either
-            anyDigit = anyDigit || p != fraction;
-            const char* digits = p;
-            while ((digit = static_cast<unsigned char>(*p) - '0') < 10u && significant + (p - digits) < 9) {
+            while ((digit = static_cast<unsigned>(static_cast<unsigned char>(*p) - '0')) < 10u) {
                 mantissa = mantissa * 10 + digit;
                 ++p;
             }
-            if (static_cast<unsigned>(static_cast<unsigned char>(*p) - '0') < 10u) return false;  // too many digits
-            significant += static_cast<int>(p - digits);
-            anyDigit = anyDigit || p != digits;
             scale = -static_cast<int>(p - fraction);
+            count += p - fraction;
         }
-        if (significant > 8 || !anyDigit) return false;
+        // No digits, or so many that the integer may have wrapped.
+        if (count == 0 || count > 19) return false;
         if ((*p | 0x20) == 'e') {
             const char* e = p + 1;
             const bool down = *e == '-';
             e += down || *e == '+';
             int exponent = 0;
             const char* first = e;
-            while ((digit = static_cast<unsigned char>(*e) - '0') < 10u && exponent < 1000) {
+            while ((digit = static_cast<unsigned>(static_cast<unsigned char>(*e) - '0')) < 10u && exponent < 1000) {
                 exponent = exponent * 10 + static_cast<int>(digit);
                 ++e;
             }
