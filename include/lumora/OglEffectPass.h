@@ -43,7 +43,8 @@ public:
     ~OglEffectPass() override;
 
     /// Makes the shadow map, the environment map and their frame buffers,
-    /// builds the shader programs and takes the light's projection.
+    /// builds the shader programs and takes the light's projection. Call it
+    /// once, after the renderer's Initialize.
     /// @param lightProjection the projection the shadow map is drawn with
     /// @return false when a frame buffer is incomplete (that map's sub-pass
     ///         is then skipped every frame) or a program failed to build.
@@ -54,9 +55,10 @@ public:
     void AddGroup(OglEffectPass::Effect effect, const GroupNode& group);
 
     /// Draws one frame: shadow map, one environment face, the main view and
-    /// the reflections; nothing before a successful Initialize found GL 2.0. Uses the viewport and projection the game set; gives
+    /// the reflections, with the viewport and projection the game set. Gives
     /// back the renderer's cull state and transparency flag, and the culled
-    /// flags the camera's cull traversal left on the groups.
+    /// flags the camera's cull traversal left on the groups. Draws nothing
+    /// until Initialize has found OpenGL 2.0 with frame-buffer objects.
     void Render(const Scene& scene) override;
 
     /// Texels across the shadow map (2048); a new value takes effect at Initialize.

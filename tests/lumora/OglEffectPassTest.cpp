@@ -592,6 +592,9 @@ TEST_F(OglEffectPassTest, FrameGivesBackTheStateItChanges) {
         GLint localViewer = -1;
         glGetIntegerv(GL_LIGHT_MODEL_LOCAL_VIEWER, &localViewer);
         EXPECT_EQ(localViewer, GL_FALSE);
+        if (GLEW_ARB_seamless_cube_map) {
+            EXPECT_FALSE(glIsEnabled(GL_TEXTURE_CUBE_MAP_SEAMLESS));
+        }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
 }
