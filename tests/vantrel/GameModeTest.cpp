@@ -84,18 +84,25 @@ TEST_F(GameModes, EscapeInTheShowRoomQuits) {
     EXPECT_EQ(app.GetShowRoom()->GetSelection(), ShowRoom::FreeDrive);
 }
 
-TEST_F(GameModes, ReturnQuitsOnlyOnExitGame) {
+TEST_F(GameModes, ReturnQuitsOnExitGame) {
     ASSERT_TRUE(Start({})) << output;
-    Key(VK_RETURN);  // "Free Drive"
     Key(VK_DOWN);
-    Key(VK_RETURN);  // "Time Trial"
-    EXPECT_FALSE(app.IsQuitRequested());
-    EXPECT_NE(app.GetShowRoom(), nullptr);
     Key(VK_DOWN);
     Key(VK_RETURN, Release);
     EXPECT_FALSE(app.IsQuitRequested());
     Key(VK_RETURN);  // "Exit Game"
     EXPECT_TRUE(app.IsQuitRequested());
+}
+
+TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceAndQuitsWhenItCannotStart) {
+    ASSERT_TRUE(Start({})) << output;
+    Key(VK_DOWN);
+    Key(VK_RETURN);  // "Time Trial", on stand-in data without a track
+    EXPECT_EQ(app.GetShowRoom(), nullptr);
+    EXPECT_NE(app.GetRace(), nullptr);
+    EXPECT_TRUE(app.IsQuitRequested());
+    // The race's listeners replaced the show room's: the race and its player.
+    EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 3u);
 }
 
 TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {
