@@ -24,7 +24,14 @@ fail() {
     exit 1
 }
 
-dump() { xwd -id "$id" -silent >"$work/$1.xwd" 2>/dev/null; }
+# Xvfb now and then refuses a connection that follows another's close: retry.
+dump() {
+    for _ in 1 2 3 4 5; do
+        xwd -id "$id" -silent >"$work/$1.xwd" 2>/dev/null && return 0
+        sleep 0.3
+    done
+    return 1
+}
 
 source "$(dirname "$(realpath "$0")")/KeepGlDriver.sh"
 "${keep_gl_driver[@]}" "$game" >"$work/out.txt" 2>"$work/err.txt" &
