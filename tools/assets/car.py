@@ -56,7 +56,9 @@ CARS = {
     ),
     "BugattiVeyron": dict(
         h=0.70, radius=0.32, rim=0.24, tyre_width=0.245,
-        paint=(0.42, 0.02, 0.04), paint2=(0.025, 0.025, 0.03), caliper=(0.08, 0.08, 0.09),
+        # the game's reflection pass adds the environment map's colour squared to the
+        # frame's, so a black paint turns into a mirror: the second tone is graphite
+        paint=(0.45, 0.02, 0.04), paint2=(0.16, 0.16, 0.18), caliper=(0.08, 0.08, 0.09),
         rim_colour=(0.70, 0.71, 0.74), spokes=10, spoke_pairs=False,
         top=[(-2.26, -0.10), (-2.18, 0.10), (-1.9, 0.17), (-1.0, 0.20), (-0.6, 0.17), (0.3, 0.07),
              (0.9, 0.03), (1.5, -0.02), (1.95, -0.10), (2.18, -0.20), (2.30, -0.32)],
@@ -423,8 +425,8 @@ def decals(name, c, surface, profiles):
         parts.append(decal(surface, rect(0.45, 0.75, -0.17, -0.07), back, (0.5, 0.17, 1.0, 0.33), res=3))
     else:
         for sx in (1, -1):
-            parts.append(decal(surface, rect(sx * 0.48, sx * 0.86, -0.24, -0.12), fwd, CELLS["head"],
-                               mirror_u=sx < 0))
+            parts.append(decal(surface, taper(sx * 0.86, sx * 0.46, -0.25, -0.11, 0.55), fwd, CELLS["head"],
+                               mirror_u=sx > 0))
         parts.append(decal(surface, rect(-0.84, 0.84, 0.0, 0.06), back, CELLS["tail"], res=12))
         parts.append(decal(surface, horseshoe(0.0, -0.34, 0.20, 0.26), fwd, CELLS["grille"]))
         for sx in (1, -1):
@@ -434,6 +436,15 @@ def decals(name, c, surface, profiles):
         parts.append(decal(surface, rect(-0.22, 0.22, -0.12, -0.02), back, CELLS["plate"]))
     parts = [p for p in parts if p is not None]
     return G.merge(parts)
+
+
+def taper(a0, a1, b0, b1, k):
+    """A lamp outline that narrows from a0 (full height) to a1 (k of the height)."""
+    def f(s, t):
+        h = 1 - (1 - k) * s
+        mid = 0.5 * (b0 + b1) + 0.25 * (b1 - b0) * s
+        return a0 + (a1 - a0) * s, mid + (t - 0.5) * (b1 - b0) * h
+    return f
 
 
 def horseshoe(xc, zb, half_w, height):

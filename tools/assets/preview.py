@@ -66,6 +66,12 @@ def main():
     views = a[3:] if len(a) > 3 else None
     sc, cam = setup(kind)
     bpy.ops.wm.collada_import(filepath=dae)
+    sky = os.environ.get("PREVIEW_SKY")
+    if sky:
+        before = set(sc.objects)
+        bpy.ops.wm.collada_import(filepath=os.path.abspath(sky))
+        for ob in set(sc.objects) - before:
+            ob.visible_shadow = False
     for ob in sc.objects:
         if ob.type == "MESH":
             for m in ob.data.materials:

@@ -398,11 +398,14 @@ def car_details(path, style):
                 d.ellipse([cx - r, y0 + 128 - r, cx + r, y0 + 128 + r], fill=col)
         d.rectangle([x0 + 10, y0 + 215, x1 - 10, y0 + 235], fill=(240, 150, 30))
     else:
+        # a dark lens in a chrome rim, four LED projectors and a light strip
+        d.rectangle([x0, y0, x1, y1], fill=(175, 178, 186))
+        d.rectangle([x0 + 14, y0 + 14, x1 - 14, y1 - 14], fill=(34, 38, 46))
         for k in range(4):
-            cx = x0 + 45 + k * 55
-            for r, col in ((26, (70, 70, 76)), (20, (230, 235, 245)), (10, (255, 255, 255))):
-                d.ellipse([cx - r, y0 + 110 - r, cx + r, y0 + 110 + r], fill=col)
-        d.rectangle([x0 + 20, y0 + 170, x1 - 20, y0 + 180], fill=(235, 240, 255))
+            cx = x0 + 50 + k * 52
+            for r, col in ((22, (90, 94, 104)), (16, (225, 232, 245)), (7, (255, 255, 255))):
+                d.ellipse([cx - r, y0 + 120 - r, cx + r, y0 + 120 + r], fill=col)
+        d.rectangle([x0 + 30, y0 + 178, x1 - 30, y0 + 186], fill=(230, 238, 255))
 
     # tail light
     x0, y0, x1, y1 = cell(0.5, 0.5, 1, 1)
