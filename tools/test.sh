@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 
+# Relative paths in the compiler cache key, so clones in other folders share hits.
+export CCACHE_BASEDIR="$PWD"
 jobs=$(nproc)
 run_suite() {
     local preset=$1
