@@ -14,7 +14,9 @@ the zenith at the image centre, r = (90 - elevation) / 110 * 0.5, so there
 is no seam. The game lights the dome with fixed-function lighting from a
 point light 2,000 up, which strikes the inward faces almost head-on
 everywhere (N.L between 0.96 and 1.0), so a white diffuse colour and a small
-ambient term show the texture evenly; emission is black as the game expects.
+ambient term (lit by the light's 0.3 and the scene's 0.2 ambient) show the
+texture evenly at about its own brightness; emission is black as the game
+expects.
 """
 import os
 import sys
@@ -34,7 +36,7 @@ def build(data):
     folder = os.path.join(data, "models", "SkyDome")
     bu.reset()
     sky = bu.material("Sky", (1.0, 1.0, 1.0), specular=(0.0, 0.0, 0.0), shininess=1.0,
-                      texture=os.path.join(folder, "sky.jpg"), ambient=(0.15, 0.15, 0.15))
+                      texture=os.path.join(folder, "sky.jpg"), ambient=(0.06, 0.06, 0.06))
     elev = np.linspace(LOWEST, 90.0, RINGS + 1)
     # denser rings near the horizon, where the gradient changes fastest
     t = np.linspace(0, 1, RINGS + 1)

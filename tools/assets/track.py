@@ -396,25 +396,28 @@ def scatter(design, near, z_at, rng):
 
 
 def build(data):
+    """The game lights the track from a point 2,000 up over the origin: N.L near 1
+    round the start, about 0.7 at the checkpoints, plus half the ambient colour
+    (light 0.3 + scene 0.2); ambient 0.4 keeps the near ground from washing out."""
     folder = os.path.join(data, "tracks", "GreenValley")
     bu.reset()
     design = T.Design()
     near = Nearest(design)
     tex = lambda n: os.path.join(folder, n)  # noqa: E731
     m_grass = bu.material("Grass", (0.35, 0.5, 0.2), specular=(0.05, 0.05, 0.05), shininess=6,
-                          texture=tex("grass.jpg"), ambient=(0.55, 0.55, 0.55))
+                          texture=tex("grass.jpg"), ambient=(0.4, 0.4, 0.4))
     m_road = bu.material("Road", (0.35, 0.35, 0.36), specular=(0.25, 0.25, 0.25), shininess=24,
-                         texture=tex("road.jpg"), ambient=(0.55, 0.55, 0.55))
+                         texture=tex("road.jpg"), ambient=(0.4, 0.4, 0.4))
     m_verge = bu.material("Verge", (0.5, 0.46, 0.4), specular=(0.08, 0.08, 0.08), shininess=8,
-                          texture=tex("verge.jpg"), ambient=(0.55, 0.55, 0.55))
+                          texture=tex("verge.jpg"), ambient=(0.4, 0.4, 0.4))
     m_rock = bu.material("Rock", (0.5, 0.48, 0.45), specular=(0.12, 0.12, 0.12), shininess=10,
-                         texture=tex("rock.jpg"), ambient=(0.55, 0.55, 0.55))
+                         texture=tex("rock.jpg"), ambient=(0.4, 0.4, 0.4))
     m_snow = bu.material("Snow", (0.92, 0.94, 0.98), specular=(0.3, 0.3, 0.3), shininess=20,
                          ambient=(0.7, 0.72, 0.76))
     m_scree = bu.material("Scree", (0.45, 0.47, 0.35), specular=(0.08, 0.08, 0.08), shininess=8,
-                          texture=tex("scree.jpg"), ambient=(0.55, 0.55, 0.55))
+                          texture=tex("scree.jpg"), ambient=(0.4, 0.4, 0.4))
     m_meadow = bu.material("Meadow", (0.25, 0.4, 0.12), specular=(0.05, 0.05, 0.05), shininess=6,
-                           texture=tex("meadow.jpg"), ambient=(0.55, 0.55, 0.55))
+                           texture=tex("meadow.jpg"), ambient=(0.4, 0.4, 0.4))
     verts, faces, mats, uvs = build_terrain(design, near)
     terrain = bu.mesh_object("Terrain", verts, faces, mesh_name="Terrain", uvs=uvs, mat_index=mats,
                              materials=[m_grass, m_road, m_verge, m_rock, m_snow, m_scree, m_meadow],

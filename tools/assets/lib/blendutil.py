@@ -65,7 +65,8 @@ def material(name, diffuse, specular=(0.2, 0.2, 0.2), shininess=20.0, texture=No
         tex.image = img
         mat.node_tree.links.new(tex.outputs["Color"], bsdf.inputs["Base Color"])
     if ambient is None:
-        ambient = tuple(0.6 * c for c in diffuse) if texture is None else (0.6, 0.6, 0.6)
+        # the game's light adds half the ambient colour (light 0.3 + scene 0.2)
+        ambient = tuple(0.6 * c for c in diffuse) if texture is None else (0.45, 0.45, 0.45)
     MATERIALS[name] = {
         "emission": tuple(emission) + (1.0,),
         "ambient": tuple(ambient) + (1.0,),
