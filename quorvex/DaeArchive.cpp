@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -125,16 +126,14 @@ bool DaeArchive::Read(const std::string& entry, std::string& out, std::size_t li
         return false;
     zip_file_t* file = zip_fopen(archive, entry.c_str(), 0);
     if (!file) return false;
-    out.resize(static_cast<std::size_t>(stat.size));
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const zip_int64_t n = zip_fread(file, &out[done], out.size() - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
+    // Grow with what really arrives: the size a header claims may be a lie.
+    out.clear();
+    out.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 1 << 24)));
+    char chunk[1 << 16];
+    zip_int64_t n;
+    while (out.size() <= stat.size && (n = zip_fread(file, chunk, sizeof(chunk))) > 0) out.append(chunk, static_cast<std::size_t>(n));
     zip_fclose(file);
-    out.resize(done);
-    return done == static_cast<std::size_t>(stat.size);
+    return out.size() == stat.size;
 }
 
 std::string DaeArchive::Extract(const std::string& entry) {
