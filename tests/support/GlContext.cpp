@@ -23,15 +23,26 @@ void PinDriver() {
         nullptr);
 }
 
+// Opens SDL video (and with it the X display) once per process and keeps it.
+// A loaded Xvfb refuses a connection now and then, most often right after
+// another client closed one, so a refused attempt is retried.
+bool InitVideoOnce(std::string& error) {
+    static bool ready = false;
+    if (ready) return true;
+    // Debian's GLEW is built for GLX: force X11 rather than an EGL path.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    for (int attempt = 0; attempt < 10 && !ready; ++attempt) {
+        if (attempt > 0) SDL_Delay(100 * attempt);
+        ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    if (!ready) error = std::string("SDL video: ") + SDL_GetError();
+    return ready;
+}
+
 }  // namespace
 
 GlContext::GlContext(int width, int height) : width(width), height(height) {
-    // Debian's GLEW is built for GLX: force X11 rather than an EGL path.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        error = std::string("SDL video: ") + SDL_GetError();
-        return;
-    }
+    if (!InitVideoOnce(error)) return;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);

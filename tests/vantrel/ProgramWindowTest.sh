@@ -45,7 +45,15 @@ run_once() {
     id=$(awk '{print $1}' <<<"$line")
     icon=$(xprop -id "$id" _NET_WM_ICON)
     [[ ${icon:0:200} =~ 48\ x\ 48|=\ 48,\ 48 ]] || fail "no 48 x 48 icon: ${icon:0:80}"
-    [[ $(readlink "/proc/$pid/cwd") == "$(dirname "$game")" ]] || fail "working directory is $(readlink /proc/$pid/cwd)"
+    # The window found may still be the previous run's, closing: give this
+    # run a moment to reach its own folder before judging.
+    local cwd=""
+    for _ in $(seq 50); do
+        cwd=$(readlink "/proc/$pid/cwd")
+        [[ $cwd == "$(dirname "$game")" ]] && break
+        sleep 0.1
+    done
+    [[ $cwd == "$(dirname "$game")" ]] || fail "working directory is $cwd"
 
     kill "-$signal" "$pid"
     for _ in $(seq 100); do
