@@ -1,10 +1,16 @@
 // Reads X window dumps (xwd) of the game's 1024 × 768 window and checks what
-// the show room must show, for ShowRoomProgramTest.sh:
+// the show room and the race must show, for ShowRoomProgramTest.sh:
 //   WindowShot shown <shot.xwd> [entry]        exit 0 once the menu is drawn
 //                                              with `entry` (0) highlighted
 //   WindowShot check <a.xwd> <b.xwd> <entry>   menu with `entry` highlighted,
 //                                              sign and a turning car
+//   WindowShot race <shot.xwd>                 exit 0 once the race's dials show
+//   WindowShot drove <a.xwd> <b.xwd>           the view and the speed needle
+//                                              moved from a to b
+//   WindowShot options <shot.xwd>              the options panel is drawn
+//   WindowShot countdown <shot.xwd>            a countdown digit is drawn
 //   WindowShot png <shot.xwd> <out.png>        for a person to look at
+//   WindowShot autorepeat on|off               the X server's key auto-repeat
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +21,7 @@
 #include <vector>
 
 #include <FreeImage.h>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -90,6 +97,76 @@ bool Expect(bool condition, const char* what, int value) {
     return condition;
 }
 
+// The race's dials in window pixels from the top left: the speed dial's
+// centre and the 40 px needle at its scale 1.6, the rev counter's at 1.8.
+const int SpeedDialX = 1024 - 285, SpeedDialY = 768 - 90, SpeedNeedlePx = 64;
+const int RpmDialX = 1024 - 110, RpmDialY = 768 - 140, RpmNeedlePx = 72;
+
+bool IsRed(const std::uint8_t* p) { return p[0] > 170 && p[1] < 70 && p[2] < 70; }
+bool IsDark(const std::uint8_t* p) { return p[0] + p[1] + p[2] < 150; }
+/// The countdown's colour (1, 0.8, 0).
+bool IsAmber(const std::uint8_t* p) { return p[0] > 220 && p[1] > 150 && p[1] < 230 && p[2] < 70; }
+
+template <typename Test>
+int CountInCircle(const Shot& shot, int cx, int cy, int radius, Test test) {
+    int count = 0;
+    for (int y = cy - radius; y <= cy + radius; ++y)
+        for (int x = cx - radius; x <= cx + radius; ++x)
+            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius && x >= 0 && y >= 0 && x < shot.width &&
+                y < shot.height)
+                count += test(shot.At(x, y));
+    return count;
+}
+
+/// Both dials drawn: a dark face with a red needle each.
+bool RaceHudShown(const Shot& shot) {
+    if (shot.width != 1024 || shot.height != 768) return false;
+    const int face = 50 * 50 * 3;  // about the area within 50 px of the centre
+    return CountInCircle(shot, SpeedDialX, SpeedDialY, SpeedNeedlePx, IsRed) > 30 &&
+           CountInCircle(shot, RpmDialX, RpmDialY, RpmNeedlePx, IsRed) > 30 &&
+           CountInCircle(shot, SpeedDialX, SpeedDialY, 50, IsDark) > face / 2;
+}
+
+/// Pixels inside the speed dial's needle circle that changed from a to b.
+int SpeedNeedleChange(const Shot& a, const Shot& b) {
+    int count = 0;
+    const int r = SpeedNeedlePx - 2;
+    for (int y = SpeedDialY - r; y <= SpeedDialY + r; ++y)
+        for (int x = SpeedDialX - r; x <= SpeedDialX + r; ++x)
+            if ((x - SpeedDialX) * (x - SpeedDialX) + (y - SpeedDialY) * (y - SpeedDialY) <= r * r)
+                count += ChangedPixels(a, b, x, y, x + 1, y + 1);
+    return count;
+}
+
+/// The options panel blends (0.2, 0.2, 0.8) at 0.6 over the scene from x = 50
+/// to W - 50 and 50 px below the top to 400 px above the bottom: each pixel
+/// just inside its left and right edges is 0.4 of the one just outside plus
+/// the panel's share. Rows a few pixels apart rarely match so by chance.
+int PanelEdgeRows(const Shot& shot) {
+    int rows = 0;
+    for (int y = 60; y < 360; ++y) {
+        bool edges = true;
+        for (const int x : {50, 1024 - 51}) {
+            const int outside = x == 50 ? x - 3 : x + 3, inside = x == 50 ? x + 3 : x - 3;
+            const std::uint8_t *out = shot.At(outside, y), *in = shot.At(inside, y);
+            const double share[3] = {0.6 * 0.2 * 255, 0.6 * 0.2 * 255, 0.6 * 0.8 * 255};
+            for (int c = 0; c < 3; ++c) edges &= std::abs(in[c] - (0.4 * out[c] + share[c])) < 10.0;
+        }
+        rows += edges;
+    }
+    return rows;
+}
+
+int Drove(const Shot& a, const Shot& b) {
+    bool ok = Expect(RaceHudShown(a) && RaceHudShown(b), "race dials drawn in both", 0);
+    if (!ok) return 1;
+    const int view = ChangedPixels(a, b, 0, 0, 1024, 520);
+    ok &= Expect(view > 1024 * 520 / 20, "the view moved", view);
+    const int needle = SpeedNeedleChange(a, b);
+    ok &= Expect(needle > 60, "the speed needle moved", needle);
+    return ok ? 0 : 1;
+}
+
 int Check(const Shot& a, const Shot& b, int selected) {
     bool ok = Expect(a.width == 1024 && a.height == 768, "1024 x 768 window", a.width);
     if (!ok || b.width != a.width || b.height != a.height) return 1;
@@ -132,7 +209,44 @@ int main(int argc, char** argv) {
     Shot a, b;
     if (command == "shown" && (argc == 3 || argc == 4)) {
         const int entry = argc == 4 ? std::atoi(argv[3]) : 0;
-        return ReadXwd(argv[2], a) && a.width == 1024 && YellowInEntry(a, entry) > 50 ? 0 : 1;
+        // A race's "Checkpoint" line is yellow in the same place; the dials tell.
+        return ReadXwd(argv[2], a) && a.width == 1024 && YellowInEntry(a, entry) > 50 && !RaceHudShown(a) ? 0 : 1;
+    }
+    if (command == "race" && argc == 3) return ReadXwd(argv[2], a) && RaceHudShown(a) ? 0 : 1;
+    if (command == "options" && argc == 3) {
+        if (!ReadXwd(argv[2], a) || !RaceHudShown(a)) return 1;
+        const int rows = PanelEdgeRows(a);
+        std::printf("options panel edges in %d of 300 rows\n", rows);
+        return rows > 240 ? 0 : 1;
+    }
+    if (command == "countdown" && argc == 3) {
+        if (!ReadXwd(argv[2], a) || !RaceHudShown(a)) return 1;
+        // The digit is printed at size 64 from 20 px left of the middle, its
+        // baseline 100 px above it.
+        int amber = 0;
+        for (int y = 768 / 2 - 170; y < 768 / 2 - 90; ++y)
+            for (int x = 1024 / 2 - 40; x < 1024 / 2 + 50; ++x) amber += IsAmber(a.At(x, y));
+        return amber > 40 ? 0 : 1;
+    }
+    if (command == "drove" && argc == 4) {
+        if (!ReadXwd(argv[2], a) || !ReadXwd(argv[3], b)) {
+            std::printf("FAIL: cannot read the window dumps\n");
+            return 1;
+        }
+        return Drove(a, b);
+    }
+    if (command == "autorepeat" && argc == 3) {
+        // A key held with xdotool auto-repeats like a real one; the game takes
+        // one event a frame, so at a few frames a second the repeats would
+        // queue up for many seconds behind the release.
+        Display* display = XOpenDisplay(nullptr);
+        if (!display) return 1;
+        if (std::string(argv[2]) == "off")
+            XAutoRepeatOff(display);
+        else
+            XAutoRepeatOn(display);
+        XCloseDisplay(display);
+        return 0;
     }
     if (command == "check" && argc == 5) {
         if (!ReadXwd(argv[2], a) || !ReadXwd(argv[3], b)) {
@@ -142,6 +256,8 @@ int main(int argc, char** argv) {
         return Check(a, b, std::stoi(argv[4]));
     }
     if (command == "png" && argc == 4) return ReadXwd(argv[2], a) && WritePng(a, argv[3]) ? 0 : 1;
-    std::fprintf(stderr, "usage: WindowShot shown <xwd> | check <a.xwd> <b.xwd> <entry> | png <xwd> <png>\n");
+    std::fprintf(stderr, "usage: WindowShot shown <xwd> [entry] | check <a.xwd> <b.xwd> <entry> | race <xwd> | "
+                         "drove <a.xwd> <b.xwd> | options <xwd> | countdown <xwd> | png <xwd> <png> | "
+                         "autorepeat on|off\n");
     return 2;
 }
