@@ -278,13 +278,14 @@ def cabin(c, profiles):
     rn = len(ring)
     ns = len(ys)
     faces, mats = [], []
-    glass_side = set(range(2, side + 3)) | set(range(rn - side - 3, rn - 2))
+    glass_side = set(range(3, side)) | set(range(rn - side, rn - 4))
     roof_mid = set(range(side + 4, side + topn - 3))
     for i in range(ns - 1):
         yc = 0.5 * (ys[i] + ys[i + 1])
         zr = 0.5 * (roof[i] + roof[i + 1])
         zb = 0.5 * (belt[i] + belt[i + 1])
         slope = abs(roof[i + 1] - roof[i]) / (ys[i + 1] - ys[i])
+        hgt_i = min(roof[i], roof[i + 1]) - max(belt[i], belt[i + 1])
         for j in range(rn - 1):
             a, b = i * rn + j, i * rn + j + 1
             faces.append((a, b, (i + 1) * rn + j + 1, (i + 1) * rn + j))
@@ -294,7 +295,8 @@ def cabin(c, profiles):
             windshield = slope > 0.35 and yc > 0.1 and not is_side and j in roof_mid | set(
                 range(side + 2, side + topn - 1))
             rear_window = slope > 0.35 and yc < -0.3 and not is_side and j in roof_mid
-            side_window = (is_side and j in glass_side and zf > zb + 0.05 and zf < zr - 0.05
+            # by ring index, so the window's lower edge follows the belt line smoothly
+            side_window = (is_side and j in glass_side and hgt_i > 0.12
                            and c["c_pillar"] < yc < c["roof"][-1][0] - 0.12)
             if c["b_pillar"] is not None and abs(yc - c["b_pillar"]) < 0.045:
                 side_window = False
@@ -348,7 +350,8 @@ class Surface:
         return np.array(loc), np.array(normal)
 
 
-def decal(surface, outline, direction, uv_cell, mat=LAMPS, offset=0.006, res=8, mirror_u=False):
+def decal(surface, outline, direction, uv_cell, mat=LAMPS, offset=0.006, res=8, mirror_u=False,
+          min_facing=0.45):
     """Projects a patch onto the body along `direction`.
 
     outline: callable (s, t) in [0,1]^2 -> (a, b) plane coordinates; the plane
@@ -357,7 +360,7 @@ def decal(surface, outline, direction, uv_cell, mat=LAMPS, offset=0.006, res=8, 
     uv_cell: (u0, v0, u1, v1) of the atlas cell mapped onto s, t.
     """
     d = np.asarray(direction, float)
-    verts, uvs_v = [], []
+    verts, uvs_v, facing = [], [], []
     for i in range(res + 1):
         for j in range(res + 1):
             s, t = j / res, i / res
@@ -374,6 +377,7 @@ def decal(surface, outline, direction, uv_cell, mat=LAMPS, offset=0.006, res=8, 
             loc, nrm = h
             if np.dot(nrm, d) > 0:
                 nrm = -nrm
+            facing.append(-np.dot(nrm, d))
             verts.append(loc + nrm * offset)
             u0, v0, u1, v1 = uv_cell
             su = 1 - s if mirror_u else s
@@ -383,8 +387,12 @@ def decal(surface, outline, direction, uv_cell, mat=LAMPS, offset=0.006, res=8, 
     for i in range(res):
         for j in range(res):
             f = [i * n + j, i * n + j + 1, (i + 1) * n + j + 1, (i + 1) * n + j]
+            if min(facing[k] for k in f) < min_facing:
+                continue           # where the body turns away the patch would smear
             faces.append(f)
             uvs.extend(uvs_v[k] for k in f)
+    if not faces:
+        return None
     p = G.part(verts, faces, uvs, mat)
     # orient the faces against the ray (towards the viewer)
     v = p["verts"]
@@ -425,14 +433,16 @@ def decals(name, c, surface, profiles):
         parts.append(decal(surface, rect(0.45, 0.75, -0.17, -0.07), back, (0.5, 0.17, 1.0, 0.33), res=3))
     else:
         for sx in (1, -1):
+            # the nose slopes away: these lenses lie on it at a shallow angle
             parts.append(decal(surface, taper(sx * 0.86, sx * 0.46, -0.25, -0.11, 0.55), fwd, CELLS["head"],
-                               mirror_u=sx > 0))
-        parts.append(decal(surface, rect(-0.84, 0.84, 0.0, 0.06), back, CELLS["tail"], res=12))
+                               mirror_u=sx > 0, min_facing=0.1))
+        parts.append(decal(surface, rect(-0.80, 0.80, 0.0, 0.06), back, CELLS["tail"], res=12, min_facing=0.2))
         parts.append(decal(surface, horseshoe(0.0, -0.34, 0.20, 0.26), fwd, CELLS["grille"]))
         for sx in (1, -1):
             parts.append(decal(surface, rect(sx * 0.30, sx * 0.72, -0.42, -0.30), fwd, CELLS["grille"],
                                mat=TRIM))
-        parts.append(decal(surface, rect(-0.70, 0.70, -0.38, -0.14), back, CELLS["grille"], mat=TRIM))
+        parts.append(decal(surface, rect(-0.62, 0.62, -0.36, -0.14), back, CELLS["grille"], mat=TRIM,
+                           min_facing=0.15))
         parts.append(decal(surface, rect(-0.22, 0.22, -0.12, -0.02), back, CELLS["plate"]))
     parts = [p for p in parts if p is not None]
     return G.merge(parts)
@@ -517,10 +527,6 @@ def extras(name, c, profiles):
             faces.append(tuple(front))
             mats.append(TRIM)
             parts.append(G.part(verts, faces, mats=mats))
-        # a low rear spoiler flush with the engine cover
-        yw = -1.86
-        zdeck = float(np.interp(yw, ys, top))
-        parts.append(G.box((0, yw, zdeck + 0.025), (1.4, 0.30, 0.03), PAINT2))
     return G.merge(parts)
 
 

@@ -12,7 +12,9 @@ do not fit what our loader (Part 4.2) reads:
 * Texture coordinates are written with stride 2 (S, T). Part 4.2 warns on any
   texture-coordinate source whose stride is not 3, so they are widened to
   (S, T, P) with P = 0.
-* Time stamps: fixed, so a rerun writes identical files.
+* Time stamps: fixed, and normals recomputed from the positions in a fixed
+  order (Blender's differ in the last digit between runs), so a rerun writes
+  identical files.
 
 Image paths become file names next to the document. Inputs the loader
 would warn about (colour sets and the like) stop the generator. Everything
@@ -145,6 +147,55 @@ def fix_texcoords(root):
                     p.text = " ".join(idx)
 
 
+def recompute_normals(root):
+    """Rewrites every normal from the positions, keeping Blender's smoothing.
+
+    Blender's own normals differ in the last digit from run to run (its
+    accumulation is threaded), which would make every regeneration a change.
+    Each normal index Blender wrote stands for a group of face corners shaded
+    together (split at sharp edges); its normal becomes the angle-weighted sum
+    of those corners' face normals, normalised, summed in file order.
+    """
+    import numpy as np
+    for mesh in root.iter(q("mesh")):
+        sources = {s.get("id"): s for s in mesh.findall(q("source"))}
+        vert = mesh.find(q("vertices"))
+        pos_id = [i.get("source")[1:] for i in vert.findall(q("input")) if i.get("semantic") == "POSITION"][0]
+        pos = np.array(sources[pos_id].find(q("float_array")).text.split(), float).reshape(-1, 3)
+        normal_id = None
+        corners_v, corners_n = [], []
+        for prim in _primitives(mesh):
+            inputs = prim.findall(q("input"))
+            width = max(int(i.get("offset", "0")) for i in inputs) + 1
+            off = {i.get("semantic"): int(i.get("offset", "0")) for i in inputs}
+            if "NORMAL" not in off:
+                continue
+            normal_id = [i.get("source")[1:] for i in inputs if i.get("semantic") == "NORMAL"][0]
+            idx = np.array(prim.find(q("p")).text.split(), int).reshape(-1, 3, width)
+            corners_v.append(idx[:, :, off["VERTEX"]])
+            corners_n.append(idx[:, :, off["NORMAL"]])
+        if normal_id is None:
+            continue
+        tv = np.concatenate(corners_v)
+        tn = np.concatenate(corners_n)
+        arr = sources[normal_id].find(q("float_array"))
+        old = np.array(arr.text.split(), float).reshape(-1, 3)
+        p0, p1, p2 = pos[tv[:, 0]], pos[tv[:, 1]], pos[tv[:, 2]]
+        face = np.cross(p1 - p0, p2 - p0)
+        length = np.linalg.norm(face, axis=1, keepdims=True)
+        face = np.where(length > 0, face / np.maximum(length, 1e-30), 0.0)
+        acc = np.zeros_like(old)
+        for k, (a, b, c) in enumerate(((p0, p1, p2), (p1, p2, p0), (p2, p0, p1))):
+            e1, e2 = b - a, c - a
+            cosang = np.sum(e1 * e2, axis=1) / np.maximum(
+                np.linalg.norm(e1, axis=1) * np.linalg.norm(e2, axis=1), 1e-30)
+            ang = np.arccos(np.clip(cosang, -1.0, 1.0))
+            np.add.at(acc, tn[:, k], face * ang[:, None])
+        n = np.linalg.norm(acc, axis=1, keepdims=True)
+        new = np.where(n > 1e-12, acc / np.maximum(n, 1e-30), old)
+        arr.text = " ".join("%.6g" % v for v in new.reshape(-1))
+
+
 def fix_images(root, folder):
     """Image paths relative to the document: the file must lie next to it."""
     for img in root.iter(q("image")):
@@ -195,6 +246,7 @@ def fix(path, materials):
     fix_images(root, os.path.dirname(os.path.abspath(path)))
     fix_effects(root, materials)
     fix_texcoords(root)
+    recompute_normals(root)
     check_inputs(root)
     strip_blender_extras(root)
     ET.indent(tree, space="  ")
