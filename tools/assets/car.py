@@ -57,8 +57,9 @@ CARS = {
     "BugattiVeyron": dict(
         h=0.70, radius=0.32, rim=0.24, tyre_width=0.245,
         # the game's reflection pass adds the environment map's colour squared to the
-        # frame's, so a black paint turns into a mirror: the second tone is graphite
-        paint=(0.45, 0.02, 0.04), paint2=(0.16, 0.16, 0.18), caliper=(0.08, 0.08, 0.09),
+        # frame's, so a dark paint turns into a mirror of the sky: the rear, roof and
+        # spine (what the chase camera sees) are a bright red, the nose and doors graphite
+        paint=(0.30, 0.30, 0.33), paint2=(0.58, 0.03, 0.05), caliper=(0.08, 0.08, 0.09),
         rim_colour=(0.70, 0.71, 0.74), spokes=10, spoke_pairs=False,
         top=[(-2.26, -0.10), (-2.18, 0.10), (-1.9, 0.17), (-1.0, 0.20), (-0.6, 0.17), (0.3, 0.07),
              (0.9, 0.03), (1.5, -0.02), (1.95, -0.10), (2.18, -0.20), (2.30, -0.32)],

@@ -74,13 +74,14 @@ def grass(path, seed=101, ramp=GRASS_RAMP):
         b = np.array(Image.fromarray(noise.to_u8(np.dstack([b] * 3))).resize((n, n), Image.BICUBIC))[..., 0] / 255.0
         blades += np.roll(np.rot90(b, k), k * 97, axis=0)
     blades = noise.normalise(blades)
-    t = 0.45 * macro + 0.3 * mid + 0.15 * fine + 0.1 * blades
+    # little variation at the tile's own scale (32 m): it would show the tiling
+    t = 0.18 * macro + 0.42 * mid + 0.25 * fine + 0.15 * blades
     t = noise.normalise(t)
     rgb = colour_field(t, ramp)
     # a few clover / flower specks
     specks = (rng.random((n, n)) > 0.9993).astype(float)
     specks = np.clip(noise.blur(specks, 1) * 30, 0, 1)
-    rgb = mix(rgb, (0.85, 0.85, 0.6), specks * 0.6)
+    rgb = mix(rgb, (0.80, 0.80, 0.55), specks * 0.3)
     save(rgb, path)
 
 

@@ -187,7 +187,7 @@ def build_terrain(design, near):
     zc = v[:, :, 2].mean(axis=1)
     wobble = 40.0 * np.sin(v[:, :, 0].mean(axis=1) / 170.0) * np.cos(v[:, :, 1].mean(axis=1) / 230.0)
     steep = nrm[:, 2] < np.cos(np.radians(34))
-    rough = nrm[:, 2] < np.cos(np.radians(24))
+    rough = nrm[:, 2] < np.cos(np.radians(28))
     h = zc + wobble
     snow = (h > 560.0) & (nrm[:, 2] > np.cos(np.radians(40)))
     # pasture patches break up the valley floor
