@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Checks the game data folder: the files Parts 1.3 to 1.7 expect, in the shape
-the game, the COLLADA loader (Part 4.2) and the physics (Part 1.6) need.
+"""Checks the game data folder: the files the game loads, in the shape
+the game, the COLLADA loader and the vehicle physics need.
 
 Usage: check_data.py DATA_DIR   (run by CTest as "DataChecks")
 
@@ -27,13 +27,13 @@ CARS = {
     "NissanSkyline": (0.72, 0.30),
     "BugattiVeyron": (0.70, 0.32),
 }
-WHEELS = {  # Part 1.6: node -> (x, y) of the wheel centre in the car node's frame
+WHEELS = {  # physics: node -> (x, y) of the wheel centre in the car node's frame
     "wheel_front_left": (1.1, 1.1), "wheel_front_right": (-1.1, 1.1),
     "wheel_rear_left": (1.1, -1.1), "wheel_rear_right": (-1.1, -1.1),
 }
 STEERING = {"steer_front_left": (1.1, 1.1), "steer_front_right": (-1.1, 1.1)}
 CHECKPOINTS = [(-388, 90), (-1156, 1884), (757, 1454), (1163, -333), (1169, -1933)]
-DIALS = {  # Part 1.4: car -> dial -> (top value, angle at 0, angle at the top value)
+DIALS = {  # dial calibrations: car -> dial -> (top value, angle at 0, angle at the top value)
     "NissanSkyline": {"rpm.png": (9000, 215.0, 30.0), "tacho.png": (320, 215.0, -35.0)},
     "BugattiVeyron": {"rpm.png": (9000, 270.0, 0.0), "tacho.png": (360, 270.0, 0.0)},
 }
@@ -236,7 +236,7 @@ class Collada(unittest.TestCase):
                             n = len(sources[vin["POSITION"]][0])
                         else:
                             data, stride = sources[src]
-                            # Part 4.2 warns on any stride but 3, texture coordinates included
+                            # our loader warns on any stride but 3, texture coordinates included
                             self.assertEqual(stride, 3, (rel, gid, sem))
                             n = len(data)
                         idx = p[:, :, off]

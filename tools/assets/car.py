@@ -3,12 +3,12 @@
 Run: blender -b --factory-startup --python car.py -- CAR DATA_DIR
      (CAR: NissanSkyline or BugattiVeyron)
 
-Frame (Parts 1.4, 1.6): the car node sits at (0, 0, h), h being the height
+Frame, as the game and its physics expect: the car node sits at (0, 0, h), h being the height
 of the physics box's centre above flat ground with the car at rest; it
 faces +y with +z up. All geometry below is in the car node's frame, so the
 ground is at z = -h. The physics box has half-extents 1.0 x 2.35 x 0.55; the
 wheels' centres are at x = +-1.1, y = +-1.1, z = r - h (tyres touching the
-ground), radius r = 0.30 (car 0) or 0.32 (car 1). Part 1.6 lists the front
+ground), radius r = 0.30 (car 0) or 0.32 (car 1). The physics puts the front
 left wheel at x = +1.1, so the "left" nodes are the ones at +x.
 
 The body is lofted from cross-sections (superellipses whose width, heights

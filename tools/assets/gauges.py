@@ -5,7 +5,7 @@ Usage: gauges.py DATA_DIR
 
 The game draws a dial as a 100 x 100 quad and its needle from the centre
 along +x, turned anticlockwise by the calibrated angle, 40 units long
-(Part 1.4). So a value v sits on the ray at angle
+(as the game draws it). So a value v sits on the ray at angle
     a(v) = a0 + v / vmax * (a1 - a0)   (degrees, anticlockwise from +x)
 and the ticks are drawn on those rays, just outside the needle tip
 (radius 0.8 of the dial). The image is 256 x 256 RGBA, transparent outside

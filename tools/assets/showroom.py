@@ -2,7 +2,7 @@
 
 Run: blender -b --factory-startup --python showroom.py -- DATA_DIR
 
-Placement (Part 1.5): the shown car's node is moved by (1.68, 3.63, -2.1)
+Placement, as the show room does it: the shown car's node is moved by (1.68, 3.63, -2.1)
 from its place in the car file, so the car turns about (1.68, 3.63) with
 its wheels on z = -2.1: that is the top of the turntable. The camera looks
 from (-0.241, -1.69, -0.2) at (0.3, 0.2, -0.71) with a 45 degree vertical

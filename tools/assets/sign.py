@@ -3,7 +3,7 @@
 
 Usage: sign.py DATA_DIR
 
-The game shows the sign as a 300 x 200 quad (Part 1.5), so the logo is drawn
+The game shows the sign as a 300 x 200 quad, so the logo is drawn
 at 3:2 (768 x 512) and squeezed into a 512 x 512 image: on screen it is
 stretched back to its drawn proportions. The same file is the logo panel on
 the show room's back wall (mapped onto a 3 x 2 m panel).

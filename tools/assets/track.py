@@ -2,7 +2,7 @@
 
 Run: blender -b --factory-startup --python track.py -- DATA_DIR
 
-The land is one mesh, node "Terrain" with geometry "Terrain-mesh" (Part 1.3):
+The land is one mesh, node "Terrain" with geometry "Terrain-mesh" (the names the race looks up):
 a structured ribbon along the road (asphalt, gravel verges, grass ditches
 and embankments, 30 m either side of the centre line) stitched into a
 constrained Delaunay triangulation of a grid that is 25 m apart in the

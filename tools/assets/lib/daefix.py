@@ -1,7 +1,7 @@
 """Tidies a COLLADA document written by Blender's exporter for Vantrel's loader.
 
 Blender 3.4's exporter writes standard COLLADA 1.4.1, but three things in it
-do not fit what our loader (Part 4.2) reads:
+do not fit what our COLLADA loader reads:
 
 * Every effect is a `<lambert>` without specular colour or shininess (the
   exporter ignores the Principled BSDF's specular), and translucency goes to
@@ -9,7 +9,7 @@ do not fit what our loader (Part 4.2) reads:
   each effect as `<phong>` with the emission, ambient, diffuse (colour or the
   exported texture), specular, shininess and transparency the generator
   chose for that material.
-* Texture coordinates are written with stride 2 (S, T). Part 4.2 warns on any
+* Texture coordinates are written with stride 2 (S, T). Our loader warns on any
   texture-coordinate source whose stride is not 3, so they are widened to
   (S, T, P) with P = 0.
 * Time stamps: fixed, and normals recomputed from the positions in a fixed

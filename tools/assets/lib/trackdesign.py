@@ -5,7 +5,7 @@ Pure numpy, so it runs in Blender's Python (track.py) and under
 the start is at the origin facing +y.
 
 The road is a closed periodic cubic spline through WAYPOINTS (the start and
-the five checkpoints of Part 1.3 are waypoints, so the centre line passes
+the race's five checkpoints are waypoints, so the centre line passes
 through them exactly), resampled by arc length. Its elevation follows the
 land, smoothed and limited to MAX_GRADE, and is shifted so the road surface
 at the start is at z = 0.
