@@ -19,6 +19,7 @@
 #include <nodara/StateManager.h>
 
 #include "Car.h"
+#include "ScreenProjection.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
@@ -228,16 +229,8 @@ const char* GameEngine::CountdownDigit(float countdownS) {
 }
 
 void GameEngine::DrawHud() {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    GLfloat viewport[4];
-    glGetFloatv(GL_VIEWPORT, viewport);
-    const float w = viewport[2], h = viewport[3];
-    glOrtho(0, w, 0, h, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    const ScreenProjection screen;
+    const float w = screen.GetWidth(), h = screen.GetHeight();
     // The effect pass leaves depth testing, culling and textures on units 0
     // to 2 behind; the HUD draws over everything, untextured but for its dials.
     glPushAttrib(HudAttributes | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
@@ -266,10 +259,6 @@ void GameEngine::DrawHud() {
     if (showOptions) DrawOptions(w, h);
 
     glPopAttrib();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
 
 void GameEngine::DrawRaceLines(float w, float h, float dtS) {

@@ -14,6 +14,7 @@
 #include <nodara/View.h>
 
 #include "ImageTexture.h"
+#include "ScreenProjection.h"
 #include "platform/WindowMessage.h"
 
 const char* const ShowRoom::MenuEntries[3] = {"Free Drive", "Time Trial", "Exit Game"};
@@ -178,16 +179,8 @@ void ShowRoom::OnKey(EventHandler&, unsigned key, int state) {
 }
 
 void ShowRoom::DrawOverlay() {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    GLfloat viewport[4];
-    glGetFloatv(GL_VIEWPORT, viewport);
-    const float w = viewport[2], h = viewport[3];
-    glOrtho(0, w, 0, h, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    const ScreenProjection screen;
+    const float w = screen.GetWidth(), h = screen.GetHeight();
     glPushAttrib(OverlayAttributes);
     glDisable(GL_LIGHTING);
 
@@ -250,8 +243,4 @@ void ShowRoom::DrawOverlay() {
     }
 
     glPopAttrib();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
