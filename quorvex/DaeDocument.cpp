@@ -21,7 +21,7 @@ namespace {
 // arrays, and every reader of text here treats '\r' as whitespace.
 constexpr unsigned ParseOptions = pugi::parse_default & ~pugi::parse_eol;
 
-constexpr off_t MapThreshold = 8 << 20;  ///< bytes from which a file is mapped rather than read
+constexpr off_t MapThreshold = 32 << 20;  ///< bytes from which a file is mapped rather than read
 
 /// The element name without a namespace prefix ("c:COLLADA" gives "COLLADA").
 const char* LocalName(const char* name) {
@@ -61,10 +61,13 @@ bool DaeDocument::Load(const std::string& fileName, std::string& reason) {
 }
 
 bool DaeDocument::ParseFile(const std::string& path, std::string& reason) {
-    // A big file is parsed in place in a private mapping: no read copy, and
-    // its number arrays stay shared with the page cache (only the pages the
-    // parser writes terminators into are copied). Small files are cheaper to
-    // read into memory the allocator already has.
+    // A very big file is parsed in place in a private mapping: no read copy,
+    // and its number arrays stay shared with the page cache (only the pages
+    // the parser writes terminators into are copied). Below the size from
+    // which the allocator maps every block afresh, reading into heap memory
+    // it already has is cheaper: a document of many small elements has
+    // terminators on nearly every page, and each written page of a mapping is
+    // a copy.
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info;
     const bool regular = file >= 0 && fstat(file, &info) == 0 && S_ISREG(info.st_mode);

@@ -34,24 +34,25 @@ public:
     /// of the text. Negative, oversized or malformed tokens give InvalidIndex.
     static bool NextIndex(const char*& text, std::uint32_t& value) {
         const char* p = text;
-        while (IsSpace(*p) && *p != '\0') ++p;
-        if (*p == '\0') {
-            text = p;
-            return false;
-        }
-        // Up to 9 digits cannot overflow 32 bits: the usual case, kept tight.
-        std::uint32_t number = static_cast<unsigned char>(*p) - '0';
-        if (number < 10u) {
-            const char* first = p;
-            std::uint32_t digit;
-            while ((digit = static_cast<unsigned char>(*++p) - '0') < 10u && p - first < 9) number = number * 10 + digit;
-            if (IsSpace(*p)) {
-                value = number;
+        for (unsigned char c; (c = static_cast<unsigned char>(*p)) <= ' '; ++p)
+            if (c == '\0') {
                 text = p;
-                return true;
+                return false;
             }
-            p = first;
+        // Up to 9 digits fit 32 bits: the usual case, kept tight.
+        const char* first = p;
+        std::uint64_t number = 0;
+        unsigned digit;
+        while ((digit = static_cast<unsigned>(static_cast<unsigned char>(*p)) - '0') < 10u) {
+            number = number * 10 + digit;
+            ++p;
         }
+        if (p != first && p - first <= 9 && IsSpace(*p)) {
+            value = static_cast<std::uint32_t>(number);
+            text = p;
+            return true;
+        }
+        p = first;
         value = SlowIndex(p);
         text = p;
         return true;

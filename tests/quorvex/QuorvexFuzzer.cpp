@@ -50,6 +50,8 @@ void CheckModel(const Model& model) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Load reads files, so each input is written to one of this process's own.
     static const std::string path = "/tmp/quorvex-fuzz-" + std::to_string(getpid()) + ".dae";
+    static const bool cleanup = std::atexit([] { std::remove(path.c_str()); }) == 0;
+    (void)cleanup;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return 0;
     if (size) std::fwrite(data, 1, size, file);
