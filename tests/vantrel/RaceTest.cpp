@@ -17,7 +17,7 @@
 #include "Car.h"
 #include "GameEngine.h"
 #include "Gauge.h"
-#include "RoadCentreLine.h"
+#include "CentreLineDriver.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
@@ -54,60 +54,6 @@ protected:
 
     EventHandler handler;
     std::unique_ptr<GameEngine> race;
-};
-
-/// Drives with the arrow keys along the road's centre line: steers towards
-/// a point ahead, brakes before curves too tight for its speed.
-class CentreLineDriver {
-public:
-    CentreLineDriver(GameEngine& race, EventHandler& handler) : race(race), handler(handler) {}
-
-    void Drive() {
-        const physics::DynamicObjectCar& body = *race.GetCar()->body;
-        const vmath::vec3<float> p = body.GetPosition(), forward = body.GetAxis(1);
-        const double speed = body.GetForwardSpeedMs();
-        nearest = road.Nearest(p.x, p.y, nearest);
-        const double s = road.Dense(nearest).s;
-
-        // Pure pursuit: the arc through the point ahead.
-        const double ahead = 7.0 + 0.3 * std::max(speed, 0.0);
-        const RoadCentreLine::Point target = road.At(s + ahead);
-        const double dx = target.x - p.x, dy = target.y - p.y;
-        const double along = dx * forward.x + dy * forward.y, left = -dx * forward.y + dy * forward.x;
-        const double curvature = 2.0 * left / (along * along + left * left);
-        const double wheelbase = 2.2, v2 = std::max(speed * speed, 1.0);
-        const double fullLock = std::min(0.55, std::atan(16.0 * wheelbase / v2));
-        const double wanted = std::clamp(std::atan(curvature * wheelbase) / fullLock, -1.0, 1.0);
-
-        // The slowest speed any curve in braking reach allows.
-        double limit = 58.0;
-        for (double d = 0.0; d < 250.0; d += 5.0) {
-            const double k = std::fabs(road.Curvature(s + d));
-            const double curveSpeed = std::sqrt(6.5 / std::max(k, 1e-6));
-            limit = std::min(limit, std::sqrt(curveSpeed * curveSpeed + 2.0 * 6.0 * d));
-        }
-        Set(VK_UP, speed < limit - 0.5);
-        Set(VK_DOWN, speed > limit + 1.5);
-
-        // The keys move the steering 0.8 per second; a released key lets it
-        // return towards the centre, and steering across the centre jumps there.
-        const float steering = race.GetCar()->steering;
-        bool leftKey = false, rightKey = false;
-        if (wanted > steering)
-            leftKey = !(steering < 0.0f && wanted <= 0.0);
-        else if (wanted < steering)
-            rightKey = !(steering > 0.0f && wanted >= 0.0);
-        Set(VK_LEFT, leftKey);
-        Set(VK_RIGHT, rightKey);
-    }
-
-private:
-    void Set(unsigned key, bool down) { handler.DispatchKey(key, down ? Press : Release); }
-
-    GameEngine& race;
-    EventHandler& handler;
-    RoadCentreLine road;
-    std::size_t nearest = 0;
 };
 
 }  // namespace
@@ -172,7 +118,9 @@ TEST_F(Race, RenderOptionKeysCycleTheSettingsAndF1HidesTheMessage) {
     const StateManager::TextureFilter start = states.GetTextureFilter();
     for (int i = 0; i < 6; ++i) {
         Key(VK_F1 + 3);
-        if (i == 0) EXPECT_NE(states.GetTextureFilter(), start);
+        if (i == 0) {
+            EXPECT_NE(states.GetTextureFilter(), start);
+        }
     }
     EXPECT_EQ(states.GetTextureFilter(), start);
     EXPECT_EQ(race->GetMessage().rfind("Texture filtering: ", 0), 0u) << race->GetMessage();

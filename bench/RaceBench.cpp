@@ -1,0 +1,223 @@
+// The race as the program runs it, from its own folder on the real data: a
+// Time Trial driven by the test driver (tests/vantrel/CentreLineDriver.h) on a
+// fixed 1/60 s step, every frame rendered at the window's 1024 × 768. Prints
+// the frame time (mean and 95th percentile) split into physics, effect pass,
+// HUD and buffer swap, then the effect pass split into its sub-passes and the
+// camera's cull traversal, and the peak memory.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include <time.h>
+
+#include <GL/glew.h>
+
+#include <lumora/Lumora.h>
+#include <lumora/OglEffectPass.h>
+#include <lumora/OglRenderer.h>
+#include <nodara/GroupNode.h>
+#include <nodara/Model.h>
+#include <nodara/ModelNode.h>
+#include <nodara/Perspective.h>
+#include <nodara/RootNode.h>
+
+#include "CentreLineDriver.h"
+#include "GameEngine.h"
+#include "VantrelApp.h"
+#include "platform/AppWindow.h"
+#include "platform/ProgramFolder.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const double Step = 1.0 / 60.0;
+// Frames each effect-pass variant is drawn in the sub-pass split; a multiple
+// of six, so every cube face is drawn equally often.
+const int SplitFrames = 60;
+
+double Seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+
+/// Peak resident memory so far (MB), from the kernel's high-water mark.
+double PeakMemoryMb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    return 0.0;
+}
+
+struct Summary {
+    double meanMs, p95Ms;
+};
+
+Summary Summarise(std::vector<double> timesS) {
+    if (timesS.empty()) return {0.0, 0.0};
+    const double mean = std::accumulate(timesS.begin(), timesS.end(), 0.0) / timesS.size();
+    std::sort(timesS.begin(), timesS.end());
+    const double p95 = timesS[std::min(timesS.size() - 1, static_cast<std::size_t>(timesS.size() * 0.95))];
+    return {mean * 1e3, p95 * 1e3};
+}
+
+/// Adds the groups below `model` to `pass` under each of `effects`.
+void AddGroups(OglEffectPass& pass, const Model& model, std::initializer_list<OglEffectPass::Effect> effects) {
+    const ModelNode* top = model.GetModelNode();
+    for (unsigned i = 0; i < top->GetChildCount(); ++i)
+        if (GroupNode* group = dynamic_cast<GroupNode*>(top->GetChild(i)))
+            for (OglEffectPass::Effect effect : effects) pass.AddGroup(effect, *group);
+}
+
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+double Mean(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+}
+
+/// Per-draw wall-clock and process CPU time (the renderer's threads
+/// included), each draw drained from the GL queue.
+struct DrawTimes {
+    std::vector<double> wallS, cpuS;
+    template <typename Draw>
+    void Time(Draw draw) {
+        const Clock::time_point start = Clock::now();
+        const double cpuStart = CpuSeconds();
+        draw();
+        glFinish();
+        wallS.push_back(Seconds(start, Clock::now()));
+        cpuS.push_back(CpuSeconds() - cpuStart);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1200;
+    const unsigned carIndex = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 0;
+
+    ChangeToProgramFolder();
+    VantrelApp& app = VantrelApp::Instance();
+    if (!app.Initialize() || !app.StartRace(carIndex, false)) {
+        std::printf("RaceBench: the race did not start\n");
+        return 1;
+    }
+    GameEngine& race = *dynamic_cast<GameEngine*>(app.GetRace());
+    EventHandler& handler = app.GetEventHandler();
+    CentreLineDriver driver(race, handler);
+
+    // The race frame of the program in its parts, each drained from the GL
+    // queue before the next starts so the time lands on the step that caused
+    // it. The step is fixed, as in the race tests, so the drive is the same
+    // on any machine however slow its frames.
+    std::vector<double> frameS, physicsS, passS, hudS, swapS;
+    for (int i = 0; i < frames; ++i) {
+        const Clock::time_point t0 = Clock::now();
+        if (race.GetCar()->controlsEnabled) driver.Drive();
+        race.GetFrameStatistics().cycleTime = Step;
+        race.UpdatePlayer();
+        race.Update();
+        const Clock::time_point t1 = Clock::now();
+        race.GetEngine().RenderScene();
+        glFinish();
+        const Clock::time_point t2 = Clock::now();
+        race.DrawHud();
+        glFinish();
+        const Clock::time_point t3 = Clock::now();
+        app.GetWindow()->SwapBuffers();
+        const Clock::time_point t4 = Clock::now();
+        physicsS.push_back(Seconds(t0, t1));
+        passS.push_back(Seconds(t1, t2));
+        hudS.push_back(Seconds(t2, t3));
+        swapS.push_back(Seconds(t3, t4));
+        frameS.push_back(Seconds(t0, t4));
+    }
+    const double drivePeakMb = PeakMemoryMb();
+    const Car& car = *race.GetCar();
+    const vmath::vec3<float> position = car.body->GetPosition();
+
+    // The sub-passes, by difference, where the drive ended: the main view
+    // alone (sky fixed function, track and car lit per pixel), then with the
+    // environment face, then the game's own pass, which adds the reflections.
+    // The face is drawn only for a pass with something to reflect, so the
+    // second pass reflects an empty group where the car stands. The extra
+    // passes' maps would raise the peak memory, so they come after the drive.
+    Lumora& engine = race.GetEngine();
+    OglRenderer& renderer = *dynamic_cast<OglRenderer*>(engine.GetRenderer());
+    const RootNode& root = engine.GetScene().GetRootNode();
+    // The sky dome is the first model the race loads.
+    const Model& sky = dynamic_cast<ModelNode*>(root.GetChild(0))->GetModel();
+    const Model& track = *race.GetTrack().model;
+    const Perspective lightProjection(65.0, 1.0, 100.0, 5000.0);
+    OglEffectPass mainView(renderer), withEnvironment(renderer);
+    if (!mainView.Initialize(lightProjection) || !withEnvironment.Initialize(lightProjection)) {
+        std::printf("RaceBench: the effect passes of the sub-pass split did not initialise\n");
+        return 1;
+    }
+    GroupNode mapCentre;
+    mapCentre.GetTransform().SetMatrix(car.node->GetTransform().GetMatrix());
+    AddGroups(mainView, sky, {OglEffectPass::Standard});
+    AddGroups(mainView, track, {OglEffectPass::PerPixelLighting});
+    mainView.AddGroup(OglEffectPass::PerPixelLighting, *car.node);
+    AddGroups(withEnvironment, sky, {OglEffectPass::Standard, OglEffectPass::Environment});
+    AddGroups(withEnvironment, track, {OglEffectPass::PerPixelLighting, OglEffectPass::Environment});
+    withEnvironment.AddGroup(OglEffectPass::PerPixelLighting, *car.node);
+    withEnvironment.AddGroup(OglEffectPass::Reflections, mapCentre);
+    const Scene& scene = engine.GetScene();
+    // Interleaved draw by draw, so the machine's changing load falls on all
+    // three alike. Means over whole turns of the environment map: its faces
+    // differ in cost, and each pass turns its own.
+    DrawTimes mainTimes, environmentTimes, fullTimes, cullTimes;
+    for (int i = 0; i < SplitFrames; ++i) {
+        mainTimes.Time([&] { mainView.Render(scene); });
+        environmentTimes.Time([&] { withEnvironment.Render(scene); });
+        fullTimes.Time([&] { engine.RenderScene(); });
+    }
+    // The race frame has no cull traversal of its own (only the environment
+    // face culls, inside the pass); this is what one would cost. Last, as it
+    // leaves culled flags on the groups.
+    for (int i = 0; i < SplitFrames; ++i) cullTimes.Time([&] { engine.CullScene(); });
+
+    const Summary whole = Summarise(frameS);
+    std::printf("RaceBench: renderer %s, window 1024 x 768, car %u, Time Trial\n", glGetString(GL_RENDERER), carIndex);
+    std::printf("drive: %d frames of 1/60 s, ended at checkpoint %u at (%.0f, %.0f), %.0f km/h, clock %s\n", frames,
+                race.GetNextCheckpoint() + 1, position.x, position.y, car.body->GetForwardSpeedMs() * 3.6,
+                GameEngine::FormatClock(race.GetRemainingTime()).c_str());
+    std::printf("frame time: mean %.2f ms (%.1f fps), 95th percentile %.2f ms (target >= 30 fps)\n", whole.meanMs,
+                1e3 / whole.meanMs, whole.p95Ms);
+    std::printf("where it goes (GL drained after each step):   mean ms   p95 ms\n");
+    const std::pair<const char*, const std::vector<double>*> parts[] = {
+        {"physics, controls, camera, checkpoints", &physicsS},
+        {"effect pass (the scene)", &passS},
+        {"HUD", &hudS},
+        {"buffer swap", &swapS}};
+    for (const auto& part : parts) {
+        const Summary s = Summarise(*part.second);
+        std::printf("  %-40s %8.3f %8.3f\n", part.first, s.meanMs, s.p95Ms);
+    }
+    const double mainMs = Mean(mainTimes.wallS) * 1e3, mainCpuMs = Mean(mainTimes.cpuS) * 1e3;
+    const double environmentMs = Mean(environmentTimes.wallS) * 1e3;
+    const double environmentCpuMs = Mean(environmentTimes.cpuS) * 1e3;
+    const double fullMs = Mean(fullTimes.wallS) * 1e3, fullCpuMs = Mean(fullTimes.cpuS) * 1e3;
+    std::printf("effect pass by sub-pass, where the drive ended (means of %d interleaved draws):\n", SplitFrames);
+    std::printf("                                                wall ms   cpu ms\n");
+    std::printf("  main view (sky, track and car lit per pixel) %8.3f %8.3f\n", mainMs, mainCpuMs);
+    std::printf("  environment map face (with its culling)      %8.3f %8.3f\n", environmentMs - mainMs,
+                environmentCpuMs - mainCpuMs);
+    std::printf("  reflections blended over the car            %8.3f %8.3f\n", fullMs - environmentMs,
+                fullCpuMs - environmentCpuMs);
+    std::printf("  whole pass                                   %8.3f %8.3f\n", fullMs, fullCpuMs);
+    std::printf("camera cull traversal (not part of the race frame): %.3f ms\n", Mean(cullTimes.wallS) * 1e3);
+    std::printf("peak memory (resident) over the drive: %.1f MB\n", drivePeakMb);
+    app.OnQuit(handler);
+    return 0;
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The test driver of the Time Trial, for the race tests and the race
+// benchmark: it plays a GameEngine with the arrow keys.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "Car.h"
+#include "EventHandler.h"
+#include "GameEngine.h"
+#include "RoadCentreLine.h"
+#include "physics/DynamicObjectCar.h"
+#include "platform/WindowMessage.h"
+
+/// Drives with the arrow keys along the road's centre line: steers towards
+/// a point ahead, brakes before curves too tight for its speed.
+class CentreLineDriver {
+public:
+    CentreLineDriver(GameEngine& race, EventHandler& handler) : race(race), handler(handler) {}
+
+    /// One frame's keys, from the car body's state; call it while the car's
+    /// controls are enabled.
+    void Drive() {
+        const physics::DynamicObjectCar& body = *race.GetCar()->body;
+        const vmath::vec3<float> p = body.GetPosition(), forward = body.GetAxis(1);
+        const double speed = body.GetForwardSpeedMs();
+        nearest = road.Nearest(p.x, p.y, nearest);
+        const double s = road.Dense(nearest).s;
+
+        // Pure pursuit: the arc through the point ahead.
+        const double ahead = 7.0 + 0.3 * std::max(speed, 0.0);
+        const RoadCentreLine::Point target = road.At(s + ahead);
+        const double dx = target.x - p.x, dy = target.y - p.y;
+        const double along = dx * forward.x + dy * forward.y, left = -dx * forward.y + dy * forward.x;
+        const double curvature = 2.0 * left / (along * along + left * left);
+        const double wheelbase = 2.2, v2 = std::max(speed * speed, 1.0);
+        const double fullLock = std::min(0.55, std::atan(16.0 * wheelbase / v2));
+        const double wanted = std::clamp(std::atan(curvature * wheelbase) / fullLock, -1.0, 1.0);
+
+        // The slowest speed any curve in braking reach allows.
+        double limit = 58.0;
+        for (double d = 0.0; d < 250.0; d += 5.0) {
+            const double k = std::fabs(road.Curvature(s + d));
+            const double curveSpeed = std::sqrt(6.5 / std::max(k, 1e-6));
+            limit = std::min(limit, std::sqrt(curveSpeed * curveSpeed + 2.0 * 6.0 * d));
+        }
+        Set(VK_UP, speed < limit - 0.5);
+        Set(VK_DOWN, speed > limit + 1.5);
+
+        // The keys move the steering 0.8 per second; a released key lets it
+        // return towards the centre, and steering across the centre jumps there.
+        const float steering = race.GetCar()->steering;
+        bool leftKey = false, rightKey = false;
+        if (wanted > steering)
+            leftKey = !(steering < 0.0f && wanted <= 0.0);
+        else if (wanted < steering)
+            rightKey = !(steering > 0.0f && wanted >= 0.0);
+        Set(VK_LEFT, leftKey);
+        Set(VK_RIGHT, rightKey);
+    }
+
+private:
+    void Set(unsigned key, bool down) { handler.DispatchKey(key, down ? 0 : 1); }  // press 0, release 1
+
+    GameEngine& race;
+    EventHandler& handler;
+    RoadCentreLine road;
+    std::size_t nearest = 0;
+};
