@@ -1,12 +1,13 @@
 #include "ColladaGeometry.h"
 
+#include <utility>
+
 #include <nodara/Logger.h>
 #include <nodara/Mesh.h>
 
 #include "ColladaPolygonGroup.h"
 #include "DaeGeometry.h"
 #include "DaeSemantic.h"
-#include "NodaraHandOver.h"
 
 namespace {
 
@@ -77,8 +78,8 @@ Mesh* ColladaGeometry::CreateMesh(std::size_t textSize) {
             Append<vmath::vec2<float>, 2>(source, source.packed2, texCoords);
         }
     }
-    NodaraHandOver::Swap(mesh->GetVertexArray(), vertices);
-    NodaraHandOver::Swap(mesh->GetNormalArray(), normals);
-    NodaraHandOver::Swap(mesh->GetTexCoordArray(), texCoords);
+    mesh->SetVertexArray(std::move(vertices));
+    mesh->SetNormalArray(std::move(normals));
+    mesh->SetTexCoordArray(std::move(texCoords));
     return mesh;
 }

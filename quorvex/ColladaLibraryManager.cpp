@@ -1,5 +1,7 @@
 #include "ColladaLibraryManager.h"
 
+#include <utility>
+
 #include <nodara/Geometry.h>
 #include <nodara/Image.h>
 #include <nodara/Logger.h>
@@ -16,7 +18,6 @@
 #include "DaeGeometry.h"
 #include "DaeImage.h"
 #include "DaeMaterial.h"
-#include "NodaraHandOver.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ Mesh* ColladaLibraryManager::GetMesh(DaeGeometry* geometry) {
         symbols[group.GetMaterialSymbol()].push_back(static_cast<unsigned int>(i));
         geometry->ReleaseIndices(i);  // copied out: keep the peak memory down
     }
-    if (normalsMade) NodaraHandOver::Swap(mesh->GetNormalArray(), normals);
+    if (normalsMade) mesh->SetNormalArray(std::move(normals));
     geometry->Release();  // everything is copied out; the document's copy is not needed again
     Debug("mesh", mesh->GetName(), "model", model->GetName());
     model->AddMesh(mesh);

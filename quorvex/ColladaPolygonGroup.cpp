@@ -1,6 +1,7 @@
 #include "ColladaPolygonGroup.h"
 
 #include <cmath>
+#include <utility>
 
 #include <nodara/Geometry.h>
 #include <nodara/Logger.h>
@@ -8,7 +9,6 @@
 #include "DaePrimitive.h"
 #include "DaeSemantic.h"
 #include "DaeSource.h"
-#include "NodaraHandOver.h"
 
 namespace {
 
@@ -49,9 +49,9 @@ Geometry* ColladaPolygonGroup::CreateGeometry(const std::vector<DaeSource>& sour
         else
             AppendIndices(lists[kind], group->GetSlot(input.slot), base);
     }
-    NodaraHandOver::Swap(geometry->GetVertexIndices(), lists[0]);
-    NodaraHandOver::Swap(geometry->GetNormalIndices(), lists[1]);
-    NodaraHandOver::Swap(geometry->GetTexCoordIndices(), lists[2]);
+    geometry->SetVertexIndices(std::move(lists[0]));
+    geometry->SetNormalIndices(std::move(lists[1]));
+    geometry->SetTexCoordIndices(std::move(lists[2]));
     return geometry;
 }
 

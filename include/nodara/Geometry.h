@@ -1,4 +1,5 @@
 #pragma once
+#include <utility>
 #include <vector>
 
 #include <nodara/Drawable.h>
@@ -23,6 +24,10 @@ public:
     void SetVertexIndices(const std::vector<unsigned int>& value) { vertexIndices = value; }
     void SetNormalIndices(const std::vector<unsigned int>& value) { normalIndices = value; }
     void SetTexCoordIndices(const std::vector<unsigned int>& value) { texCoordIndices = value; }
+    /// Move forms, so a loader hands over large lists without a copy.
+    void SetVertexIndices(std::vector<unsigned int>&& value) { vertexIndices = std::move(value); }
+    void SetNormalIndices(std::vector<unsigned int>&& value) { normalIndices = std::move(value); }
+    void SetTexCoordIndices(std::vector<unsigned int>&& value) { texCoordIndices = std::move(value); }
     const std::vector<unsigned int>& GetVertexIndices() const { return vertexIndices; }
     const std::vector<unsigned int>& GetNormalIndices() const { return normalIndices; }
     const std::vector<unsigned int>& GetTexCoordIndices() const { return texCoordIndices; }

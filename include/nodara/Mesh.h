@@ -1,4 +1,5 @@
 #pragma once
+#include <utility>
 #include <vector>
 
 #include <nodara/BoundingBox.h>
@@ -26,6 +27,10 @@ public:
     void SetVertexArray(const std::vector<vmath::vec3<float>>& value) { vertexArray = value; }
     void SetNormalArray(const std::vector<vmath::vec3<float>>& value) { normalArray = value; }
     void SetTexCoordArray(const std::vector<vmath::vec2<float>>& value) { texCoordArray = value; }
+    /// Move forms, so a loader hands over large arrays without a copy.
+    void SetVertexArray(std::vector<vmath::vec3<float>>&& value) { vertexArray = std::move(value); }
+    void SetNormalArray(std::vector<vmath::vec3<float>>&& value) { normalArray = std::move(value); }
+    void SetTexCoordArray(std::vector<vmath::vec2<float>>&& value) { texCoordArray = std::move(value); }
     const std::vector<vmath::vec3<float>>& GetVertexArray() const { return vertexArray; }
     const std::vector<vmath::vec3<float>>& GetNormalArray() const { return normalArray; }
     const std::vector<vmath::vec2<float>>& GetTexCoordArray() const { return texCoordArray; }
