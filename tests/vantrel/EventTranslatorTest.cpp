@@ -94,6 +94,26 @@ TEST(EventTranslator, AutoRepeatStaysAKeyDown) {
     EXPECT_EQ(message.wParam, 115u);
 }
 
+TEST(EventTranslator, StaleRepeatsDoNotDelayTheRelease) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    SDL_Event repeat = Key(SDL_KEYDOWN, SDLK_LEFT);
+    repeat.key.repeat = 1;
+    for (int i = 0; i < 20; ++i) SDL_PushEvent(&repeat);  // a slow frame's backlog
+    SDL_Event release = Key(SDL_KEYUP, SDLK_LEFT);
+    SDL_PushEvent(&release);
+    SDL_PushEvent(&repeat);  // the last repeat, with nothing behind it, is still delivered
+
+    WindowMessage message;
+    ASSERT_TRUE(PeekWindowMessage(message));
+    EXPECT_EQ(message.message, unsigned(WM_KEYUP));
+    EXPECT_EQ(message.wParam, 37u);
+    ASSERT_TRUE(PeekWindowMessage(message));
+    EXPECT_EQ(message.message, unsigned(WM_KEYDOWN));
+    EXPECT_FALSE(PeekWindowMessage(message));
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
 TEST(EventTranslator, MouseMessagesCarryClientCoordinates) {
     struct Row {
         SDL_Event event;

@@ -78,6 +78,11 @@ bool TranslateEvent(const SDL_Event& event, WindowMessage& message) {
 
 bool PeekWindowMessage(WindowMessage& message) {
     SDL_Event event;
-    if (!SDL_PollEvent(&event)) return false;
+    // One message a frame: when frames are slow, auto-repeats pile up in front
+    // of the key's release and the car would keep steering for seconds. A
+    // repeat with more events queued behind it is stale and dropped.
+    do {
+        if (!SDL_PollEvent(&event)) return false;
+    } while (event.type == SDL_KEYDOWN && event.key.repeat && SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT));
     return TranslateEvent(event, message);
 }
