@@ -9,7 +9,7 @@ cmake --build --preset default -j"$(nproc)"
 
 game=build/bin/Vantrel
 if [[ ! -x $game ]]; then
-    echo "play.sh: the libraries are built; the game program is not part of this build yet."
-    exit 0
+    echo "play.sh: $game was not built; see the build output above."
+    exit 1
 fi
 exec "$game"
