@@ -38,6 +38,7 @@
 #include <nodara/StateNode.h>
 #include <nodara/Texture.h>
 
+#include "FrameTimer.h"
 #include "GlContext.h"
 
 namespace {
@@ -206,34 +207,6 @@ Scene3d MakeScene() {
     return scene;
 }
 
-struct FrameTime {
-    double wallMs;
-    double cpuMs;
-};
-
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
-// Wall-clock and process CPU time per frame (ms); each frame ends in
-// glFinish, so the rasteriser threads' work is inside the time.
-FrameTime TimeFrames(int frames, const std::function<void()>& frame) {
-    for (int i = 0; i < WarmUpFrames; ++i) {
-        frame();
-        glFinish();
-    }
-    const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = CpuSeconds();
-    for (int i = 0; i < frames; ++i) {
-        frame();
-        glFinish();
-    }
-    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-    return {elapsed.count() / frames, (CpuSeconds() - cpuStart) * 1000.0 / frames};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -302,7 +275,7 @@ int main(int argc, char** argv) {
     // round of one row rather than a whole row.
     for (int round = 0; round < Rounds; ++round)
         for (Row& row : rows) {
-            const FrameTime t = TimeFrames(frames, [&] {
+            const FrameTime t = TimeFrames(WarmUpFrames, frames, [&] {
                 engine.CullScene();
                 if (row.pass)
                     row.pass->Render(engine.GetScene());

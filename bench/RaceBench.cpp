@@ -29,6 +29,7 @@
 #include <nodara/RootNode.h>
 
 #include "CentreLineDriver.h"
+#include "FrameTimer.h"
 #include "GameEngine.h"
 #include "VantrelApp.h"
 #include "platform/AppWindow.h"
@@ -72,12 +73,6 @@ void AddGroups(OglEffectPass& pass, const Model& model, std::initializer_list<Og
     for (unsigned i = 0; i < top->GetChildCount(); ++i)
         if (GroupNode* group = dynamic_cast<GroupNode*>(top->GetChild(i)))
             for (OglEffectPass::Effect effect : effects) pass.AddGroup(effect, *group);
-}
-
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
 double Mean(const std::vector<double>& values) {

@@ -33,6 +33,7 @@
 #include <nodara/StateNode.h>
 #include <nodara/Texture.h>
 
+#include "FrameTimer.h"
 #include "GlContext.h"
 
 namespace {
@@ -184,38 +185,6 @@ void RawFrame(const View& view, const std::vector<GroupNode*>& groups, const Mat
     }
 }
 
-// Wall-clock and process CPU time per frame (ms) over `frames` frames, after
-// a short warm-up. Each frame ends in glFinish, so the time covers the
-// rasterising too. CPU time counts every thread of the process (llvmpipe
-// rasterises on its own threads) and little of what else the machine runs.
-struct FrameTime {
-    double wallMs;
-    double cpuMs;
-};
-
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
-FrameTime TimeFrames(GlContext& context, int frames, const std::function<void()>& frame) {
-    for (int i = 0; i < WarmUpFrames; ++i) {
-        frame();
-        glFinish();
-    }
-    const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = CpuSeconds();
-    for (int i = 0; i < frames; ++i) {
-        frame();
-        glFinish();
-    }
-    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-    const double cpu = (CpuSeconds() - cpuStart) * 1000.0;
-    context.Swap();
-    return {elapsed.count() / frames, cpu / frames};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,7 +236,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round)
         for (Row& row : rows) {
             renderer.SetRenderMode(row.mode);
-            const FrameTime time = TimeFrames(context, std::max(1, frames / rounds), [&] {
+            const FrameTime time = TimeFrames(WarmUpFrames, std::max(1, frames / rounds), [&] {
                 if (!row.engine) {
                     RawFrame(engine.GetCamera().GetView(), groups, material, geometry);
                     return;
@@ -276,6 +245,7 @@ int main(int argc, char** argv) {
                 if (row.cull) engine.CullScene();
                 engine.RenderScene();
             });
+            context.Swap();
             row.best.wallMs = std::min(row.best.wallMs, time.wallMs);
             row.best.cpuMs = std::min(row.best.cpuMs, time.cpuMs);
         }
