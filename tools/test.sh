@@ -14,7 +14,9 @@ run_suite() {
     local preset=$1
     cmake --preset "$preset"
     cmake --build --preset "$preset" -j"$jobs"
-    xvfb-run -a -s "-screen 0 1280x1024x24" \
+    # -noreset: by default Xvfb resets whenever its last client leaves, and a
+    # test connecting during the reset has its connection cut (SIGPIPE).
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
         env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 \
             ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
             LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \

@@ -1,10 +1,13 @@
 #include "GlContext.h"
+#include "TestDisplay.h"
 
 #include <SDL2/SDL.h>
 #include <GL/gl.h>
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -23,14 +26,13 @@ void PinDriver() {
         nullptr);
 }
 
-// Opens SDL video (and with it the X display) once per process and keeps it.
-// A loaded Xvfb refuses a connection now and then, most often right after
-// another client closed one, so a refused attempt is retried.
-bool InitVideoOnce(std::string& error) {
+}  // namespace
+
+bool OpenTestDisplay(std::string& error) {
     static bool ready = false;
     if (ready) return true;
     // Debian's GLEW is built for GLX: force X11 rather than an EGL path.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     for (int attempt = 0; attempt < 10 && !ready; ++attempt) {
         if (attempt > 0) SDL_Delay(100 * attempt);
         ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
@@ -39,10 +41,15 @@ bool InitVideoOnce(std::string& error) {
     return ready;
 }
 
-}  // namespace
+void OpenTestDisplayOrExit() {
+    std::string error;
+    if (OpenTestDisplay(error)) return;
+    std::fprintf(stderr, "cannot open the test display: %s\n", error.c_str());
+    std::exit(1);
+}
 
 GlContext::GlContext(int width, int height) : width(width), height(height) {
-    if (!InitVideoOnce(error)) return;
+    if (!OpenTestDisplay(error)) return;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);

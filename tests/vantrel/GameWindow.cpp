@@ -1,11 +1,13 @@
 #include "GameWindow.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include "TestDisplay.h"
 #include "VantrelApp.h"
 
 BackBuffer::BackBuffer() {
@@ -25,9 +27,13 @@ class GameWindowEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
-        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        ASSERT_TRUE(VantrelApp::Instance().Initialize()) << SDL_GetError();
+        OpenTestDisplayOrExit();
+        // Exits rather than asserts: a failing global set-up is reported as
+        // every test skipped.
+        if (!VantrelApp::Instance().Initialize()) {
+            std::fprintf(stderr, "cannot open the game window: %s\n", SDL_GetError());
+            std::exit(1);
+        }
     }
 };
 

@@ -9,6 +9,7 @@
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xutil.h>
 
+#include "TestDisplay.h"
 #include "VantrelApp.h"
 #include "WindowProcedure.h"
 #include "platform/AppWindow.h"
@@ -91,8 +92,7 @@ public:
         // SDL reads the X11 class when video starts, so it must be known
         // here already; the program's own class is checked by ProgramWindowTest.sh.
         setenv("SDL_VIDEO_X11_WMCLASS", VantrelApp::WindowClassName, 1);
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
-        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        OpenTestDisplayOrExit();
     }
     void TearDown() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 };
