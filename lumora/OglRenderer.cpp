@@ -135,27 +135,35 @@ void OglRenderer::RenderScene(const Scene& scene) {
 
 void OglRenderer::GenerateRessources(Model& model) {
     if (!glReady) return;
-    // Display lists record the immediate path.
-    SetRenderMode(Immediate);
-    for (unsigned int m = 0; Mesh* mesh = model.GetMesh(m); ++m) {
-        bufferManager.Generate(*mesh);
-        for (unsigned int g = 0; Geometry* geometry = mesh->GetGeometry(g); ++g)
-            bufferManager.GenerateDisplayLists(*geometry, *this);
-    }
+    for (unsigned int m = 0; Mesh* mesh = model.GetMesh(m); ++m) GenerateRessources(*mesh);
     SetRenderMode(VertexBufferObjects);
     for (unsigned int i = 0; Image* image = model.GetImage(i); ++i) bufferManager.Generate(*image);
 }
 
+void OglRenderer::GenerateRessources(Mesh& mesh) {
+    if (!glReady) return;
+    bufferManager.Generate(mesh);
+    // Display lists record the immediate path.
+    const RenderMode mode = renderMode;
+    SetRenderMode(Immediate);
+    for (unsigned int g = 0; Geometry* geometry = mesh.GetGeometry(g); ++g)
+        bufferManager.GenerateDisplayLists(*geometry, *this);
+    SetRenderMode(mode);
+}
+
 void OglRenderer::DeleteRessources(Model& model) {
     if (!glReady) return;
-    for (unsigned int m = 0; Mesh* mesh = model.GetMesh(m); ++m) {
-        for (unsigned int g = 0; Geometry* geometry = mesh->GetGeometry(g); ++g) {
-            bufferManager.DeleteDisplayLists(*geometry);
-            bufferManager.Forget(*geometry);
-        }
-        bufferManager.Delete(*mesh);
-    }
+    for (unsigned int m = 0; Mesh* mesh = model.GetMesh(m); ++m) DeleteRessources(*mesh);
     for (unsigned int i = 0; Image* image = model.GetImage(i); ++i) bufferManager.Delete(*image);
+}
+
+void OglRenderer::DeleteRessources(Mesh& mesh) {
+    if (!glReady) return;
+    for (unsigned int g = 0; Geometry* geometry = mesh.GetGeometry(g); ++g) {
+        bufferManager.DeleteDisplayLists(*geometry);
+        bufferManager.Forget(*geometry);
+    }
+    bufferManager.Delete(mesh);
 }
 
 void OglRenderer::Draw(const Geometry& geometry) {

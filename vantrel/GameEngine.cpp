@@ -20,6 +20,7 @@
 
 #include "Car.h"
 #include "ScreenProjection.h"
+#include "TerrainTiles.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
@@ -37,6 +38,9 @@ namespace {
 // The light hangs 2 km above the track's middle and sees all of it.
 const Perspective LightProjection(65.0, 1.0, 100.0, 5000.0);
 const vmath::vec4<float> LightPosition(0.0f, 0.0f, 2000.0f, 1.0f);
+// Side of the ground's tiles, in the track's units (metres): a few tens of
+// tiles over the valley, a few hundred triangles to a few thousand each.
+const float TerrainTileSize = 1000.0f;
 
 // glPushAttrib mask of the HUD: viewport, depth buffer and lighting among
 // others (the value of GL_LIGHTING used as a mask).
@@ -133,8 +137,8 @@ bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
 bool GameEngine::LoadTrack(Model* model) {
     if (!model) return false;
     Node& top = *model->GetModelNode();
-    if (GroupNode* frame = dynamic_cast<GroupNode*>(Node::Search(top, "Terrain")))
-        track.terrainMatrix = frame->GetTransform().GetMatrix();
+    GroupNode* frame = dynamic_cast<GroupNode*>(Node::Search(top, "Terrain"));
+    if (frame) track.terrainMatrix = frame->GetTransform().GetMatrix();
     MeshNode* meshNode = dynamic_cast<MeshNode*>(Node::Search(top, "Terrain-mesh"));
     if (!meshNode) return false;
     track.model = model;
@@ -149,6 +153,14 @@ bool GameEngine::LoadTrack(Model* model) {
     // NOTE: a terrain the physics refuses (no triangle, a bad index) leaves the
     // car to fall; the data checks keep such a track out of the game.
     world->AddStaticMesh(mesh.GetVertexArray(), indices, track.terrainMatrix.ptr());
+
+    // Drawn whole, the ground would cost every view all of its triangles.
+    OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer());
+    if (frame && renderer)
+        if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, TerrainTileSize)) {
+            renderer->DeleteRessources(const_cast<Mesh&>(mesh));
+            renderer->GenerateRessources(*tiles);
+        }
     return true;
 }
 

@@ -41,6 +41,11 @@ public:
     void GenerateRessources(Model& model) override;
     /// Deletes what GenerateRessources made; the render mode is kept.
     void DeleteRessources(Model& model) override;
+    /// Vertex buffers and display lists of one mesh, for a mesh made or
+    /// changed after its model was loaded. The render mode is kept.
+    void GenerateRessources(Mesh& mesh);
+    /// Deletes the buffers and display lists of one mesh.
+    void DeleteRessources(Mesh& mesh);
     /// Draws by the current render mode. A geometry whose indices would read
     /// outside its mesh arrays is reported once and not drawn.
     void Draw(const Geometry& geometry) override;
