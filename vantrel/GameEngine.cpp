@@ -19,6 +19,7 @@
 #include <nodara/StateManager.h>
 
 #include "Car.h"
+#include "SceneryBatches.h"
 #include "ScreenProjection.h"
 #include "TerrainTiles.h"
 #include "physics/DynamicObjectCar.h"
@@ -154,13 +155,20 @@ bool GameEngine::LoadTrack(Model* model) {
     // car to fall; the data checks keep such a track out of the game.
     world->AddStaticMesh(mesh.GetVertexArray(), indices, track.terrainMatrix.ptr());
 
-    // Drawn whole, the ground would cost every view all of its triangles.
+    // Drawn whole, the ground would cost every view all of its triangles;
+    // drawn one by one, the scenery would cost a draw per tree.
     OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer());
-    if (frame && renderer)
+    if (!renderer) return true;
+    if (frame)
         if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, TerrainTileSize)) {
             renderer->DeleteRessources(const_cast<Mesh&>(mesh));
             renderer->GenerateRessources(*tiles);
         }
+    for (unsigned i = 0; i < top.GetChildCount(); ++i) {
+        GroupNode* group = dynamic_cast<GroupNode*>(top.GetChild(i));
+        if (group && group != frame)
+            if (Mesh* batches = SceneryBatches::Merge(*model, *group)) renderer->GenerateRessources(*batches);
+    }
     return true;
 }
 

@@ -1,0 +1,226 @@
+// Baking a group of placed objects into one geometry per material: drawn
+// before and after, the picture is the same (positions and lit normals under
+// rotation and uneven scale), and groups the baking cannot take stay as they
+// were.
+#include <gtest/gtest.h>
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include <lumora/OglRenderer.h>
+#include <nodara/BoundingBox.h>
+#include <nodara/DrawableNode.h>
+#include <nodara/Geometry.h>
+#include <nodara/GroupNode.h>
+#include <nodara/Light.h>
+#include <nodara/Material.h>
+#include <nodara/Mesh.h>
+#include <nodara/MeshNode.h>
+#include <nodara/Model.h>
+#include <nodara/ModelNode.h>
+#include <nodara/Perspective.h>
+#include <nodara/StateNode.h>
+#include <nodara/View.h>
+
+#include "GlContext.h"
+#include "SceneryBatches.h"
+
+namespace {
+
+using vec3 = vmath::vec3<float>;
+
+// A unit cube centred on the origin, flat-shaded: 24 corners, one normal per face.
+Mesh* MakeCube(Geometry*& geometry) {
+    auto* mesh = new Mesh;
+    const vec3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    geometry = new Geometry;
+    geometry->SetMesh(mesh);
+    for (int axis = 0; axis < 3; ++axis)
+        for (float side : {-1.0f, 1.0f}) {
+            const vec3 n = axes[axis] * side;
+            const vec3 u = axes[(axis + 1) % 3] * 0.5f, w = axes[(axis + 2) % 3] * 0.5f;
+            const unsigned base = mesh->GetVertexArraySize();
+            const vec3 centre = n * 0.5f;
+            for (const vec3& corner : {centre - u - w, centre + u - w, centre + u + w, centre - u + w}) {
+                mesh->AddVertex(corner);
+                mesh->GetBoundingVolume().Expand(corner);
+            }
+            mesh->AddNormal(n);
+            const unsigned normal = mesh->GetNormalArraySize() - 1;
+            // Counter-clockwise seen from outside.
+            const bool flip = side < 0.0f;
+            for (unsigned corner : {0u, flip ? 2u : 1u, flip ? 1u : 2u, 0u, flip ? 3u : 2u, flip ? 2u : 3u}) {
+                geometry->AddVertexIndex(base + corner);
+                geometry->AddNormalIndex(normal);
+            }
+        }
+    mesh->AddGeometry(geometry);
+    return mesh;
+}
+
+Material* MakeMaterial(float r, float g, float b) {
+    auto* material = new Material;
+    material->SetAmbient({r * 0.3f, g * 0.3f, b * 0.3f, 1.0f});
+    material->SetDiffuse({r, g, b, 1.0f});
+    return material;
+}
+
+// A placement: rotation about z by `degrees`, scale (sx, sy, sz), then a move
+// to `at`; stored in OpenGL's order, as the transforms of the scene keep it.
+vmath::mat4<float> Placement(float degrees, vec3 scale, vec3 at) {
+    const float c = std::cos(degrees * float(M_PI) / 180.0f), s = std::sin(degrees * float(M_PI) / 180.0f);
+    const float gl[16] = {c * scale.x, s * scale.x, 0, 0, -s * scale.y, c * scale.y, 0, 0, 0, 0, scale.z, 0,
+                          at.x, at.y, at.z, 1};
+    vmath::mat4<float> matrix(1.0f);
+    std::copy(gl, gl + 16, matrix.m);
+    return matrix;
+}
+
+// Three cubes, two red and one green, each placed under its own group
+// (group -> mesh node -> material -> drawable), as a loaded model holds them.
+struct Wood {
+    Wood() {
+        mesh = MakeCube(cube);
+        model.AddMesh(mesh);
+        red = MakeMaterial(0.9f, 0.1f, 0.1f);
+        green = MakeMaterial(0.1f, 0.8f, 0.2f);
+        model.AddMaterial(red);
+        model.AddMaterial(green);
+        Place(*red, Placement(30.0f, {1.0f, 1.0f, 2.5f}, {-2.0f, 0.0f, 1.25f}));
+        Place(*green, Placement(-20.0f, {2.0f, 0.7f, 1.0f}, {1.5f, 1.0f, 0.5f}));
+        Place(*red, Placement(75.0f, {0.6f, 1.4f, 0.8f}, {0.5f, -2.0f, 0.4f}));
+        group.SetName("Wood");
+    }
+    void Place(Material& material, const vmath::mat4<float>& matrix) {
+        auto* placed = new GroupNode;
+        placed->GetTransform().SetMatrix(matrix);
+        auto* meshNode = new MeshNode(*mesh);
+        auto* state = new StateNode(material);
+        state->AddChild(new DrawableNode(*cube));
+        meshNode->AddChild(state);
+        placed->AddChild(meshNode);
+        group.AddChild(placed);
+    }
+
+    Model model;
+    GroupNode group;
+    Mesh* mesh;
+    Geometry* cube;
+    Material* red;
+    Material* green;
+};
+
+class SceneryBatchesGl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(context.IsValid()) << context.Error();
+        ASSERT_TRUE(renderer.Initialize());
+        renderer.SetViewport(Size, Size);
+        light.SetPosition({4.0f, -6.0f, 9.0f, 1.0f});
+        renderer.GetStateManager().InitializeLighting(light);
+    }
+    std::vector<std::uint8_t> Draw(const GroupNode& group) {
+        renderer.SetProjection(Perspective(45.0, 1.0, 0.5, 50.0));
+        glLoadIdentity();
+        renderer.SetViewing(View({3.0f, -9.0f, 6.0f}, {0.0f, 0.0f, 0.5f}, {0.0f, 0.0f, 1.0f}));
+        renderer.GetStateManager().SetLightTransform(light);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        group.Render(renderer);
+        return context.ReadPixels();
+    }
+
+    static constexpr int Size = 160;
+    GlContext context{Size, Size};
+    OglRenderer renderer;
+    Light light;
+};
+
+int Covered(const std::vector<std::uint8_t>& rgba) {
+    int count = 0;
+    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) count += (rgba[i] | rgba[i + 1] | rgba[i + 2]) != 0;
+    return count;
+}
+
+int MaxDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    int most = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) most = std::max(most, std::abs(a[i] - b[i]));
+    return most;
+}
+
+}  // namespace
+
+TEST_F(SceneryBatchesGl, BakedGroupDrawsTheSamePictureInOneDrawPerMaterial) {
+    Wood wood;
+    renderer.GenerateRessources(wood.model);
+    const std::vector<std::uint8_t> before = Draw(wood.group);
+    ASSERT_GT(Covered(before), Size * Size / 20);
+
+    Mesh* baked = SceneryBatches::Merge(wood.model, wood.group);
+    ASSERT_NE(baked, nullptr);
+    EXPECT_EQ(wood.model.GetMeshCount(), 2u);
+    renderer.GenerateRessources(*baked);
+    // Red first (first used), then green; each one drawable.
+    ASSERT_EQ(wood.group.GetChildCount(), 2u);
+    EXPECT_EQ(&static_cast<const StateNode*>(wood.group.GetChild(0))->GetState(), wood.red);
+    EXPECT_EQ(&static_cast<const StateNode*>(wood.group.GetChild(1))->GetState(), wood.green);
+    EXPECT_EQ(baked->GetGeometryCount(), 2u);
+    EXPECT_EQ(baked->GetGeometry(0)->GetVertexIndicesSize(), 72u);
+    EXPECT_EQ(baked->GetGeometry(1)->GetVertexIndicesSize(), 36u);
+
+    const std::vector<std::uint8_t> after = Draw(wood.group);
+    EXPECT_LE(MaxDifference(before, after), 2);
+    EXPECT_EQ(Covered(after), Covered(before));
+
+    // The group's box holds every placed cube: the tall red one reaches 2.5 up.
+    ASSERT_NE(wood.group.GetBoundingVolume(), nullptr);
+    EXPECT_NEAR(wood.group.GetBoundingVolume()->GetMaximum().z, 2.5f, 1e-5f);
+    EXPECT_NEAR(wood.group.GetBoundingVolume()->GetMinimum().z, 0.0f, 1e-5f);
+    // The cube's own mesh is left as it was.
+    EXPECT_EQ(wood.mesh->GetVertexArraySize(), 24u);
+    EXPECT_EQ(wood.cube->GetVertexIndicesSize(), 36u);
+    renderer.DeleteRessources(wood.model);
+}
+
+TEST(SceneryBatches, GroupsItCannotBakeStayAsTheyWere) {
+    {
+        // A drawable without normals.
+        Wood wood;
+        wood.cube->SetNormalIndices(std::vector<unsigned>());
+        EXPECT_EQ(SceneryBatches::Merge(wood.model, wood.group), nullptr);
+        EXPECT_EQ(wood.group.GetChildCount(), 3u);
+        EXPECT_EQ(wood.model.GetMeshCount(), 1u);
+    }
+    {
+        // A kind of node that has no place among placed objects.
+        Wood wood;
+        wood.group.AddChild(new ModelNode(wood.model));
+        EXPECT_EQ(SceneryBatches::Merge(wood.model, wood.group), nullptr);
+        EXPECT_EQ(wood.group.GetChildCount(), 4u);
+    }
+    {
+        // Nothing left to draw: every triangle reads outside the arrays.
+        Wood wood;
+        wood.cube->SetVertexIndices(std::vector<unsigned>(36, 99));
+        EXPECT_EQ(SceneryBatches::Merge(wood.model, wood.group), nullptr);
+        EXPECT_EQ(wood.group.GetChildCount(), 3u);
+        EXPECT_EQ(wood.group.GetBoundingVolume(), nullptr);
+    }
+}
+
+TEST(SceneryBatches, BadTrianglesAreLeftOutAndAChildListedTwiceIsReleasedOnce) {
+    Wood wood;
+    std::vector<unsigned> indices = wood.cube->GetVertexIndices();
+    indices[0] = 24;  // the first triangle reads past the 24 corners
+    wood.cube->SetVertexIndices(indices);
+    wood.group.AddChild(wood.group.GetChild(0));
+    Mesh* baked = SceneryBatches::Merge(wood.model, wood.group);
+    ASSERT_NE(baked, nullptr);
+    // Red is placed three times now (one placement listed twice): 3 x 11 triangles.
+    EXPECT_EQ(baked->GetGeometry(0)->GetVertexIndicesSize(), 99u);
+    EXPECT_EQ(baked->GetGeometry(1)->GetVertexIndicesSize(), 33u);
+}
