@@ -38,6 +38,7 @@
 #include <nodara/StateNode.h>
 #include <nodara/Texture.h>
 
+#include "BenchMeshes.h"
 #include "FrameTimer.h"
 #include "GlContext.h"
 
@@ -51,36 +52,6 @@ const int Width = 1024;
 const int Height = 768;
 const int WarmUpFrames = 6;  // one turn of the environment map
 const int Rounds = 5;
-
-// A mesh from a function of (u, v) in 0..1 giving position and normal, cut
-// into `across` x `down` quads.
-template <typename Surface>
-Mesh* MakeSurface(int across, int down, float tiling, Surface surface) {
-    auto* mesh = new Mesh;
-    for (int j = 0; j <= down; ++j)
-        for (int i = 0; i <= across; ++i) {
-            vec3 position, normal;
-            surface(float(i) / across, float(j) / down, position, normal);
-            mesh->AddVertex(position);
-            mesh->AddNormal(normal);
-            mesh->AddTexCoord({tiling * i / across, tiling * j / down});
-            mesh->GetBoundingVolume().Expand(position);
-        }
-    auto* geometry = new Geometry;
-    geometry->SetMesh(mesh);
-    const unsigned int stride = across + 1;
-    for (int j = 0; j < down; ++j)
-        for (int i = 0; i < across; ++i) {
-            const unsigned int a = j * stride + i;
-            for (unsigned int corner : {a, a + 1, a + stride + 1, a, a + stride + 1, a + stride}) {
-                geometry->AddVertexIndex(corner);
-                geometry->AddNormalIndex(corner);
-                geometry->AddTexCoordIndex(corner);
-            }
-        }
-    mesh->AddGeometry(geometry);
-    return mesh;
-}
 
 // The five sides of a box but its bottom, each a grid of 4 x 4 quads.
 std::vector<Mesh*> MakeBoxSides(const vec3& half) {
@@ -99,25 +70,6 @@ std::vector<Mesh*> MakeBoxSides(const vec3& half) {
             }));
         }
     return sides;
-}
-
-// A 64 x 64 mipmapped checker for the floor; its name goes into the image.
-void MakeChecker(Image& image) {
-    std::vector<unsigned char> texels(64 * 64 * 4);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const bool light = ((x / 8) + (y / 8)) % 2 == 0;
-            unsigned char* t = &texels[(y * 64 + x) * 4];
-            t[0] = t[1] = t[2] = light ? 220 : 90;
-            t[3] = 255;
-        }
-    glGenTextures(1, &image.GetBindId());
-    glBindTexture(GL_TEXTURE_2D, image.GetBindId());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    glGenerateMipmapEXT(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 // The scene as one model: every piece a group under the model node, like the
@@ -157,7 +109,8 @@ Scene3d MakeScene() {
     };
 
     scene.checker = new Image("checker");
-    MakeChecker(*scene.checker);
+    const unsigned char light[3] = {220, 220, 220}, dark[3] = {90, 90, 90};
+    MakeChecker(*scene.checker, light, dark);
     Material* floorPaint = material({0.9f, 0.9f, 0.9f, 1.0f}, 10.0f);
     floorPaint->AddTexture(new Texture(*scene.checker, Texture::Diffuse, {1.0f, 1.0f}, {0.0f, 0.0f}, 0.0f));
     scene.room.push_back(add(MakeSurface(32, 32, 8.0f, [](float s, float t, vec3& p, vec3& n) {

@@ -33,6 +33,7 @@
 #include <nodara/StateNode.h>
 #include <nodara/Texture.h>
 
+#include "BenchMeshes.h"
 #include "FrameTimer.h"
 #include "GlContext.h"
 
@@ -47,56 +48,16 @@ const int QuadsDown = 20;
 const int WarmUpFrames = 10;
 
 // A wavy 2 x 2 sheet in the xy plane, facing +z, with per-vertex normals.
-Mesh* MakeSheet(Geometry*& geometry) {
-    auto* mesh = new Mesh;
+Mesh* MakeSheet() {
     const auto height = [](float x, float y) { return 0.1f * std::sin(6.0f * x) * std::cos(6.0f * y); };
-    for (int j = 0; j <= QuadsDown; ++j)
-        for (int i = 0; i <= QuadsAcross; ++i) {
-            const float x = -1.0f + 2.0f * i / QuadsAcross;
-            const float y = -1.0f + 2.0f * j / QuadsDown;
-            const float e = 0.01f;
-            const vmath::vec3<float> dx(2 * e, 0.0f, height(x + e, y) - height(x - e, y));
-            const vmath::vec3<float> dy(0.0f, 2 * e, height(x, y + e) - height(x, y - e));
-            mesh->AddVertex({x, y, height(x, y)});
-            mesh->AddNormal(vmath::normalize(vmath::cross(dx, dy)));
-            mesh->AddTexCoord({2.0f * i / QuadsAcross, 2.0f * j / QuadsDown});
-            mesh->GetBoundingVolume().Expand(mesh->GetVertexArray().back());
-        }
-    geometry = new Geometry;
-    geometry->SetMesh(mesh);
-    const unsigned int stride = QuadsAcross + 1;
-    for (unsigned int j = 0; j < QuadsDown; ++j)
-        for (unsigned int i = 0; i < QuadsAcross; ++i) {
-            const unsigned int a = j * stride + i;
-            for (unsigned int corner : {a, a + 1, a + stride + 1, a, a + stride + 1, a + stride}) {
-                geometry->AddVertexIndex(corner);
-                geometry->AddNormalIndex(corner);
-                geometry->AddTexCoordIndex(corner);
-            }
-        }
-    mesh->AddGeometry(geometry);
-    return mesh;
-}
-
-// A 64 x 64 mipmapped checker texture; its name goes into the image.
-void MakeTexture(Image& image) {
-    std::vector<unsigned char> texels(64 * 64 * 4);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const bool light = ((x / 8) + (y / 8)) % 2 == 0;
-            unsigned char* t = &texels[(y * 64 + x) * 4];
-            t[0] = light ? 230 : 60;
-            t[1] = light ? 200 : 90;
-            t[2] = light ? 120 : 160;
-            t[3] = 255;
-        }
-    glGenTextures(1, &image.GetBindId());
-    glBindTexture(GL_TEXTURE_2D, image.GetBindId());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    glGenerateMipmapEXT(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    using vec3 = vmath::vec3<float>;
+    return MakeSurface(QuadsAcross, QuadsDown, 2.0f, [&](float u, float v, vec3& p, vec3& n) {
+        const float x = -1.0f + 2.0f * u, y = -1.0f + 2.0f * v, e = 0.01f;
+        const vec3 dx(2 * e, 0.0f, height(x + e, y) - height(x - e, y));
+        const vec3 dy(0.0f, 2 * e, height(x, y + e) - height(x, y - e));
+        p = vec3(x, y, height(x, y));
+        n = vmath::normalize(vmath::cross(dx, dy));
+    });
 }
 
 // The model: one mesh, one textured material, and 200 groups in a grid
@@ -105,11 +66,12 @@ void MakeTexture(Image& image) {
 // engine has made the model's buffers: its texture is made here, not loaded.
 Model* MakeScene(std::vector<GroupNode*>& groups, Image*& image) {
     auto* model = new Model;
-    Geometry* geometry = nullptr;
-    Mesh* mesh = MakeSheet(geometry);
+    Mesh* mesh = MakeSheet();
+    Geometry* geometry = mesh->GetGeometry(0);
     model->AddMesh(mesh);
     image = new Image("checker");
-    MakeTexture(*image);
+    const unsigned char light[3] = {230, 200, 120}, dark[3] = {60, 90, 160};
+    MakeChecker(*image, light, dark);
     auto* material = new Material;
     material->SetSpecular({0.3f, 0.3f, 0.3f, 1.0f});
     material->SetShininess(20.0f);
