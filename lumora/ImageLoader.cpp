@@ -1,6 +1,7 @@
 #include <lumora/ImageLoader.h>
 
 #include <FreeImage.h>
+#include <sys/stat.h>
 
 #include <iostream>
 
@@ -79,6 +80,13 @@ unsigned int ImageLoader::ImageFile::GetHeight() const { return FreeImage_GetHei
 const void* ImageLoader::ImageFile::GetPixelData() const { return FreeImage_GetBits(bitmap); }
 
 ImageLoader::ImageFile* ImageLoader::LoadImageFile(const std::string& fileName) {
+    // Model files name their images: a FIFO or a device there would block
+    // the read or never end it, so only regular files are opened.
+    struct stat info;
+    if (stat(fileName.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        std::cout << CannotReadMessage << fileName << std::endl;
+        return nullptr;
+    }
     // Contents first, so a file with a wrong extension still loads.
     FREE_IMAGE_FORMAT format = FreeImage_GetFileType(fileName.c_str(), 0);
     if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(fileName.c_str());

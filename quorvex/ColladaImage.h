@@ -1,7 +1,8 @@
 #pragma once
 #include <string>
 
-class DaeDocument;
+#include "DaeDocument.h"
+
 class DaeImage;
 class Image;
 
@@ -14,9 +15,11 @@ public:
     std::string GetName() const;
 
     /// A new image named by its id, holding the path under which its file is
-    /// found (resolved against the document; the file is not opened).
-    /// `found` tells whether that file exists.
-    Image* CreateImage(DaeDocument& document, bool& found) const;
+    /// found (resolved against the document; the file is not opened). Only a
+    /// regular file, or a path where nothing is, is handed on: anything else
+    /// at that path leaves the image without a file name. `location` tells
+    /// where the file was looked for and what was there.
+    Image* CreateImage(DaeDocument& document, DaeDocument::FileLocation& location) const;
 
 private:
     DaeImage* image;

@@ -13,6 +13,7 @@
 #include "ColladaGeometry.h"
 #include "ColladaImage.h"
 #include "ColladaMaterial.h"
+#include "ColladaNode.h"
 #include "ColladaPolygonGroup.h"
 #include "DaeDocument.h"
 #include "DaeGeometry.h"
@@ -31,19 +32,58 @@ void Debug(const std::string& what, const std::string& name, const std::string& 
 
 vmath::vec4<float> Opaque(const vmath::vec4<float>& c) { return vmath::vec4<float>(c.x, c.y, c.z, 1.0f); }
 
+/// The first entry of each name, as the model's own lookup finds it.
+template <typename T>
+void IndexByName(std::unordered_map<std::string, T*>& index, T* (Model::*at)(unsigned int) const, const Model& model) {
+    for (unsigned int i = 0; T* item = (model.*at)(i); ++i) index.emplace(item->GetName(), item);
+}
+
+template <typename T>
+T* FindByName(const std::unordered_map<std::string, T*>& index, const std::string& name) {
+    const auto found = index.find(name);
+    return found == index.end() ? nullptr : found->second;
+}
+
 }  // namespace
 
+ColladaLibraryManager::ColladaLibraryManager(Model& model, DaeDocument& document) : model(&model), document(&document) {
+    IndexByName(meshesByName, &Model::GetMesh, model);
+    IndexByName(materialsByName, &Model::GetMaterial, model);
+    IndexByName(imagesByName, &Model::GetImage, model);
+}
+
+ColladaLibraryManager::~ColladaLibraryManager() {
+    try {
+        for (const RecurringProblem& problem : problems) {
+            Logger::Stream line(*problem.log, Logger::Warn);
+            line.GetStream() << problem.message;
+            if (problem.count > 1) line.GetStream() << " (seen " << problem.count << " times)";
+            line.GetStream() << ".";
+        }
+    } catch (...) {
+        // Out of memory while logging: the lines are lost, the load is not.
+    }
+}
+
 Logger& ColladaLibraryManager::GetLogger() { return logger; }
+
+std::size_t ColladaLibraryManager::FindProblem(Logger& log, std::string message) {
+    const auto [slot, added] = problemByText.try_emplace(message, problems.size());
+    if (added) problems.push_back(RecurringProblem{&log, std::move(message), 0});
+    return slot->second;
+}
 
 Mesh* ColladaLibraryManager::GetMesh(DaeGeometry* geometry) {
     if (!geometry) return nullptr;
     const std::string name = geometry->GetId();
-    if (Mesh* cached = model->GetMesh(name)) return cached;
+    if (Mesh* cached = FindByName(meshesByName, name)) return cached;
 
-    Mesh* mesh = ColladaGeometry(geometry).CreateMesh(document->GetTextSize());
+    Mesh* mesh = notMeshes.count(geometry) ? nullptr : ColladaGeometry(geometry).CreateMesh(document->GetTextSize());
     if (!mesh) {
-        Logger::Stream(logger, Logger::Warn).GetStream()
-            << "Can not convert '" << name << "' to mesh in model '" << model->GetName() << "'.";
+        notMeshes.insert(geometry);
+        Recur(logger, Problem::NotAMesh, geometry, nullptr, [&] {
+            return "Can not convert '" + name + "' to mesh in model '" + model->GetName() + "'";
+        });
         return nullptr;
     }
     std::vector<DaePrimitive>& groups = geometry->GetPrimitives();
@@ -70,7 +110,14 @@ Mesh* ColladaLibraryManager::GetMesh(DaeGeometry* geometry) {
     geometry->Release();  // everything is copied out; the document's copy is not needed again
     Debug("mesh", mesh->GetName(), "model", model->GetName());
     model->AddMesh(mesh);
+    meshesByName.emplace(name, mesh);
     return mesh;
+}
+
+const vmath::mat4<float>& ColladaLibraryManager::GetLocalMatrix(const ColladaNode& node) {
+    const auto [slot, first] = localMatrices.try_emplace(node.GetElement().internal_object());
+    if (first) slot->second = node.GetMatrix();
+    return slot->second;
 }
 
 const std::map<std::string, std::vector<unsigned int>>& ColladaLibraryManager::GetGroupsBySymbol(const Mesh* mesh) const {
@@ -82,7 +129,7 @@ const std::map<std::string, std::vector<unsigned int>>& ColladaLibraryManager::G
 Material* ColladaLibraryManager::GetMaterial(DaeMaterial* material) {
     if (!material) return nullptr;
     const std::string name = material->GetId();
-    if (Material* cached = model->GetMaterial(name)) return cached;
+    if (Material* cached = FindByName(materialsByName, name)) return cached;
 
     const ColladaMaterial wrapper(material);
     Material* result = wrapper.CreateMaterial(*document);
@@ -113,24 +160,51 @@ Material* ColladaLibraryManager::GetMaterial(DaeMaterial* material) {
     }
     Debug("material", result->GetName(), "model", model->GetName());
     model->AddMaterial(result);
+    materialsByName.emplace(name, result);
     return result;
 }
 
 Image* ColladaLibraryManager::GetImage(DaeImage* image) {
     if (!image) return nullptr;
     const std::string name = image->GetId();
-    if (Image* cached = model->GetImage(name)) return cached;
+    if (Image* cached = FindByName(imagesByName, name)) return cached;
 
-    bool found = false;
-    Image* result = ColladaImage(image).CreateImage(*document, found);
-    if (result->GetFilename().empty())
-        Logger::Stream(logger, Logger::Warn).GetStream() << "Image '" << name << "' names no file.";
-    else if (!found)
+    DaeDocument::FileLocation location;
+    Image* result = ColladaImage(image).CreateImage(*document, location);
+    switch (location.status) {
+    case DaeDocument::FileLocation::Found:
+        break;
+    case DaeDocument::FileLocation::Missing:
+        if (location.path.empty())
+            Logger::Stream(logger, Logger::Warn).GetStream() << "Image '" << name << "' names no file.";
+        else
+            Logger::Stream(logger, Logger::Warn).GetStream()
+                << "Image '" << name << "' names the file '" << location.path << "', which does not exist.";
+        break;
+    case DaeDocument::FileLocation::NotRegular:
         Logger::Stream(logger, Logger::Warn).GetStream()
-            << "Image '" << name << "' names the file '" << result->GetFilename() << "', which does not exist.";
+            << "Image '" << name << "' names '" << location.path << "', which is not a regular file; it is not read.";
+        break;
+    case DaeDocument::FileLocation::NotExtracted:
+        Logger::Stream(logger, Logger::Warn).GetStream()
+            << "Image '" << name << "' is not taken from the archive: " << location.problem << ".";
+        break;
+    }
     Debug("image", result->GetName(), "model", model->GetName());
     model->AddImage(result);
+    imagesByName.emplace(name, result);
     return result;
+}
+
+bool ColladaLibraryManager::ChargeElementReads(std::size_t count) {
+    const bool wasOut = IsOutOfElementReads();
+    elementsRead += count;
+    if (!IsOutOfElementReads()) return true;
+    if (!wasOut)
+        Logger::Stream(logger, Logger::Error).GetStream()
+            << "Model '" << model->GetName() << "' makes its scene walk read more than " << MaxElementReads
+            << " elements (an instanced node is read again on every visit); the rest of the scene is skipped.";
+    return false;
 }
 
 bool ColladaLibraryManager::TakeNodes(std::size_t count) {

@@ -24,6 +24,12 @@ namespace {
 
 Logger logger("ColladaModelLoader");
 
+/// Charges the copy of `object`'s name into a new node to the walk: names
+/// are copied on every visit, and any of them may be long.
+bool ChargeName(const Object& object, ColladaLibraryManager* library) {
+    return library->ChargeElementReads(object.GetName().size() / DaeSceneNode::BytesPerRead);
+}
+
 }  // namespace
 
 Model* ColladaModelLoader::Load(const std::string& fileName) {
@@ -75,8 +81,8 @@ Model* ColladaModelLoader::Convert(const std::string& fileName) {
 
         ColladaLibraryManager library(*model, document);
         // The root gets no node of its own: only its children are converted.
-        for (const ColladaNode& child : root.GetChildren(document, logger)) {
-            if (!library.TakeNodes(1)) break;
+        for (const ColladaNode& child : ReadChildren(root, &library)) {
+            if (library.IsOutOfElementReads() || !library.TakeNodes(1)) break;
             GroupNode* group = ConvertNode(child, &library);
             if (logger.IsEnabled(Logger::Debug))
                 Logger::Stream(logger, Logger::Debug).GetStream()
@@ -90,17 +96,40 @@ Model* ColladaModelLoader::Convert(const std::string& fileName) {
     return model;
 }
 
+std::vector<ColladaNode> ColladaModelLoader::ReadChildren(const ColladaNode& node, ColladaLibraryManager* library) {
+    std::size_t reads = 0;
+    std::vector<pugi::xml_node> dangling;
+    std::vector<ColladaNode> children = node.GetChildren(*library->document, dangling, reads);
+    if (!library->ChargeElementReads(reads)) return {};
+    for (const pugi::xml_node instance : dangling)
+        library->Recur(logger, ColladaLibraryManager::Problem::DanglingNode, node.GetElement().internal_object(),
+                       instance.internal_object(), [&] {
+                           return "Node '" + node.GetName() + "' instances '" + instance.attribute("url").value() +
+                                  "', which names no node; it is skipped";
+                       });
+    return children;
+}
+
 GroupNode* ColladaModelLoader::ConvertNode(ColladaNode node, ColladaLibraryManager* library) {
     auto* group = new GroupNode;
     group->SetName(node.GetName());
-    group->GetTransform().SetMatrix(node.GetMatrix());
+    group->GetTransform().SetMatrix(library->GetLocalMatrix(node));
+
+    // Every visit of an instanced node reads its elements again; the reads
+    // are charged to the load, so the walk ends once the budget is spent.
+    std::size_t reads = node.GetNameReads();
+    const std::vector<DaeInstance> instances = node.GetInstances(*library->document, reads);
+    if (!library->ChargeElementReads(reads)) return group;
+    const std::vector<ColladaNode> children = ReadChildren(node, library);
 
     library->path.push_back(node.GetElement().internal_object());
-    for (const DaeInstance& instance : node.GetInstances(*library->document)) {
+    for (const DaeInstance& instance : instances) {
+        if (library->IsOutOfElementReads()) break;
         if (instance.type != DaeInstance::Geometry) continue;  // cameras, lights, controllers, ...
         if (MeshNode* meshNode = ConvertGeometryInstance(&instance, library)) group->AddChild(meshNode);
     }
-    for (const ColladaNode& child : node.GetChildren(*library->document, logger)) {
+    for (const ColladaNode& child : children) {
+        if (library->IsOutOfElementReads()) break;
         if (library->path.size() >= ColladaLibraryManager::MaxNodeDepth) {
             if (library->FirstTime("depth"))
                 Logger::Stream(logger, Logger::Warn).GetStream()
@@ -110,8 +139,11 @@ GroupNode* ColladaModelLoader::ConvertNode(ColladaNode node, ColladaLibraryManag
         }
         const auto& path = library->path;
         if (std::find(path.begin(), path.end(), child.GetElement().internal_object()) != path.end()) {
-            Logger::Stream(logger, Logger::Warn).GetStream() << "Node '" << node.GetName() << "' instances its own ancestor '"
-                                                             << child.GetName() << "'; the cycle is cut there.";
+            library->Recur(logger, ColladaLibraryManager::Problem::Cycle, node.GetElement().internal_object(),
+                           child.GetElement().internal_object(), [&] {
+                               return "Node '" + node.GetName() + "' instances its own ancestor '" + child.GetName() +
+                                      "'; the cycle is cut there";
+                           });
             continue;
         }
         if (!library->TakeNodes(1)) break;
@@ -123,10 +155,10 @@ GroupNode* ColladaModelLoader::ConvertNode(ColladaNode node, ColladaLibraryManag
 
 MeshNode* ColladaModelLoader::ConvertGeometryInstance(const DaeInstance* instance, ColladaLibraryManager* library) {
     if (!instance->geometry)
-        Logger::Stream(logger, Logger::Warn).GetStream()
-            << "Geometry instance '" << instance->url << "' names no geometry; it is skipped.";
+        library->Recur(logger, ColladaLibraryManager::Problem::NoGeometry, instance->element.internal_object(), nullptr,
+                       [&] { return "Geometry instance '" + instance->url + "' names no geometry; it is skipped"; });
     Mesh* mesh = library->GetMesh(instance->geometry);
-    if (!mesh || !library->TakeNodes(1)) return nullptr;
+    if (!mesh || !library->TakeNodes(1) || !ChargeName(*mesh, library)) return nullptr;
     auto* meshNode = new MeshNode(*mesh);
     meshNode->SetName(mesh->GetName());
 
@@ -134,27 +166,33 @@ MeshNode* ColladaModelLoader::ConvertGeometryInstance(const DaeInstance* instanc
     for (const DaeInstance::MaterialBinding& binding : instance->bindings) {
         if (states.count(binding.symbol)) continue;
         if (!binding.material)
-            Logger::Stream(logger, Logger::Warn).GetStream() << "Material binding '" << binding.symbol << "' names '"
-                                                             << binding.target << "', which is no material; it is skipped.";
+            library->Recur(logger, ColladaLibraryManager::Problem::NoMaterial, binding.element.internal_object(),
+                           nullptr, [&] {
+                               return "Material binding '" + binding.symbol + "' names '" + binding.target +
+                                      "', which is no material; it is skipped";
+                           });
         Material* material = library->GetMaterial(binding.material);
-        if (!material || !library->TakeNodes(1)) continue;
+        if (!material || !library->TakeNodes(1) || !ChargeName(*material, library)) continue;
         auto* stateNode = new StateNode(*material);
         stateNode->SetName(material->GetName());
         states.emplace(binding.symbol, stateNode);
         meshNode->AddChild(stateNode);
     }
-    for (const auto& [symbol, groups] : library->GetGroupsBySymbol(mesh)) {
+    // Each symbol of the mesh is looked up on every instance.
+    for (const auto& entry : library->GetGroupsBySymbol(mesh)) {
+        const std::string& symbol = entry.first;
+        if (!library->ChargeElementReads(1 + symbol.size() / DaeSceneNode::BytesPerRead)) break;
         const auto state = states.find(symbol);
         if (state == states.end()) {
-            if (library->FirstTime("unbound " + mesh->GetName() + "\n" + symbol))
-                Logger::Stream(logger, Logger::Warn).GetStream()
-                    << "Mesh '" << mesh->GetName() << "' has no material bound to symbol '" << symbol
-                    << "'; its polygon groups with that symbol are not drawn.";
+            library->Recur(logger, ColladaLibraryManager::Problem::UnboundSymbol, mesh, &symbol, [&] {
+                return "Mesh '" + mesh->GetName() + "' has no material bound to symbol '" + symbol +
+                       "'; its polygon groups with that symbol are not drawn";
+            });
             continue;
         }
-        for (unsigned int j : groups) {
+        for (unsigned int j : entry.second) {
             Geometry* geometry = mesh->GetGeometry(j);
-            if (!geometry || !library->TakeNodes(1)) continue;
+            if (!geometry || !library->TakeNodes(1) || !ChargeName(*geometry, library)) continue;
             auto* drawable = new DrawableNode(*geometry);
             drawable->SetName(geometry->GetName());
             state->second->AddChild(drawable);

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include <nodara/ModelLoader.h>
 
@@ -32,4 +33,7 @@ public:
 
 private:
     Model* Convert(const std::string& fileName);
+    /// The child nodes of `node`, its reads charged to the load and its
+    /// dangling <instance_node>s reported; none once the budget is spent.
+    std::vector<ColladaNode> ReadChildren(const ColladaNode& node, ColladaLibraryManager* library);
 };

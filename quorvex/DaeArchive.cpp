@@ -1,15 +1,15 @@
 #include "DaeArchive.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
-#include <vector>
 
 #include <pugixml.hpp>
 
@@ -17,46 +17,24 @@
 
 namespace {
 
-/// Owns the plug-in's temporary folder: made on the first extraction, removed
-/// with everything in it when the library is unloaded.
-class TemporaryFolder {
-public:
-    ~TemporaryFolder() {
-        if (path.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-
-    /// A fresh sub-folder for one archive, or an empty string if none can be made.
-    std::string MakeSubFolder() {
-        if (path.empty()) {
-            std::error_code error;
-            std::filesystem::path base = std::filesystem::temp_directory_path(error);
-            if (error) base = "/tmp";
-            std::string pattern = (base / "quorvex-XXXXXX").string();
-            std::vector<char> buffer(pattern.begin(), pattern.end());
-            buffer.push_back('\0');
-            if (!mkdtemp(buffer.data())) return std::string();
-            path = buffer.data();
-        }
-        const std::string sub = path + "/" + std::to_string(++counter);
-        std::error_code error;
-        std::filesystem::create_directories(sub, error);
-        return error ? std::string() : sub;
-    }
-
-private:
-    std::string path;
-    unsigned counter = 0;
-};
-
-TemporaryFolder temporaryFolder;
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 bool EndsWithDae(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".dae";
+    return name.size() >= 4 && Lower(name.substr(name.size() - 4)) == ".dae";
+}
+
+bool WriteAll(int file, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(file, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 }  // namespace
@@ -87,9 +65,9 @@ bool DaeArchive::Open(const std::string& path, std::string& reason) {
     return true;
 }
 
-std::string DaeArchive::FindRootDocument() const {
-    std::string manifest;
-    if (Read("manifest.xml", manifest, 1 << 20)) {
+std::string DaeArchive::FindRootDocument() {
+    std::string manifest, ignored;
+    if (Read("manifest.xml", manifest, 1 << 20, ignored)) {
         pugi::xml_document document;
         if (document.load_buffer(manifest.data(), manifest.size())) {
             const std::string root =
@@ -109,45 +87,132 @@ std::string DaeArchive::FindRootDocument() const {
     return only;
 }
 
-std::string DaeArchive::FindEntry(const std::string& entry) const {
+std::string DaeArchive::FindEntry(const std::string& entry) {
     if (!archive || entry.empty()) return std::string();
     zip_int64_t index = zip_name_locate(archive, entry.c_str(), 0);
-    if (index < 0) index = zip_name_locate(archive, entry.c_str(), ZIP_FL_NOCASE);
+    if (index < 0) {
+        // libzip matches without case entry by entry; a document naming many
+        // files in an archive of many entries would make that quadratic.
+        if (entriesByLowerName.empty()) {
+            const zip_int64_t count = zip_get_num_entries(archive, 0);
+            for (zip_int64_t i = 0; i < count; ++i)
+                if (const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0))
+                    entriesByLowerName.emplace(Lower(name), i);
+        }
+        const auto found = entriesByLowerName.find(Lower(entry));
+        index = found == entriesByLowerName.end() ? -1 : found->second;
+    }
     if (index < 0) return std::string();
     const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(index), 0);
     return name ? std::string(name) : std::string();
 }
 
-bool DaeArchive::Read(const std::string& entry, std::string& out, std::size_t limit) const {
-    if (!archive) return false;
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat(archive, entry.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) || stat.size > limit)
-        return false;
-    zip_file_t* file = zip_fopen(archive, entry.c_str(), 0);
-    if (!file) return false;
-    // Grow with what really arrives: the size a header claims may be a lie.
-    out.clear();
-    out.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 1 << 24)));
-    char chunk[1 << 16];
-    zip_int64_t n;
-    while (out.size() <= stat.size && (n = zip_fread(file, chunk, sizeof(chunk))) > 0) out.append(chunk, static_cast<std::size_t>(n));
-    zip_fclose(file);
-    return out.size() == stat.size;
+bool DaeArchive::IsSafeName(const std::string& entry) {
+    const std::string safe = DaeFilePath::Normalize(entry);
+    return !safe.empty() && safe[0] != '/' && safe.compare(0, 3, "../") != 0 && safe != "..";
 }
 
-std::string DaeArchive::Extract(const std::string& entry) {
+std::string DaeArchive::OverLimit(const std::string& entry) const {
+    return "'" + entry + "' does not fit in the " + std::to_string(bytesLeft) + " bytes left of the " +
+           std::to_string(byteLimit) + " one archive may unpack";
+}
+
+bool DaeArchive::Unpack(const std::string& entry, std::uint64_t limit, const Sink& sink, std::string& reason) {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (!archive || zip_stat(archive, entry.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
+        reason = "the archive holds no readable '" + entry + "'";
+        return false;
+    }
+    if (stat.size > std::min(limit, bytesLeft)) {
+        reason = stat.size > bytesLeft ? OverLimit(entry) : "'" + entry + "' is too big";
+        return false;
+    }
+    zip_file_t* file = zip_fopen(archive, entry.c_str(), 0);
+    if (!file) {
+        reason = "can not open '" + entry + "' in the archive";
+        return false;
+    }
+    // Count what really arrives: the size a header claims may be a lie.
+    char chunk[1 << 16];
+    std::uint64_t total = 0;
+    bool ok = true;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, chunk, sizeof(chunk));
+        if (n == 0) break;
+        if (n < 0) {
+            reason = "'" + entry + "' is damaged (" + zip_file_strerror(file) + ")";
+            ok = false;
+            break;
+        }
+        total += static_cast<std::uint64_t>(n);
+        if (total > stat.size) {
+            reason = "'" + entry + "' unpacks to more than the " + std::to_string(stat.size) + " bytes it claims";
+            ok = false;
+            break;
+        }
+        if (!sink(chunk, static_cast<std::size_t>(n))) {
+            reason = "'" + entry + "' can not be written out";
+            ok = false;
+            break;
+        }
+    }
+    zip_fclose(file);
+    bytesLeft -= std::min(bytesLeft, total);  // the work was done, whether it succeeded or not
+    if (ok && total != stat.size) {
+        reason = "'" + entry + "' is shorter than the " + std::to_string(stat.size) + " bytes it claims";
+        ok = false;
+    }
+    return ok;
+}
+
+bool DaeArchive::Read(const std::string& entry, std::string& out, std::size_t limit, std::string& reason) {
+    out.clear();
+    const bool ok = Unpack(entry, limit, [&out](const char* data, std::size_t size) {
+        out.append(data, size);
+        return true;
+    }, reason);
+    if (!ok) out.clear();
+    return ok;
+}
+
+std::string DaeArchive::Extract(const std::string& entry, std::string& reason) {
     // Never write outside the folder, whatever the stored name says.
+    if (!IsSafeName(entry)) {
+        reason = "'" + entry + "' would land outside the archive's folder";
+        return std::string();
+    }
     const std::string safe = DaeFilePath::Normalize(entry);
-    if (safe.empty() || safe[0] == '/' || safe.compare(0, 3, "../") == 0 || safe == "..") return std::string();
-    std::string data;
-    if (!Read(entry, data, MaxEntrySize)) return std::string();
-    if (extractFolder.empty()) extractFolder = temporaryFolder.MakeSubFolder();
-    if (extractFolder.empty()) return std::string();
-    const std::filesystem::path target = std::filesystem::path(extractFolder) / safe;
+    if (const auto done = extracted.find(safe); done != extracted.end()) return done->second;
+    if (bytesLeft < FileCost) {
+        reason = OverLimit(entry);
+        return std::string();
+    }
+    if (!folder) folder = DaeExtractFolder::Make();
+    if (!folder) {
+        reason = "no temporary folder can be made";
+        return std::string();
+    }
+    const std::filesystem::path target = std::filesystem::path(folder->GetPath()) / safe;
     std::error_code error;
     std::filesystem::create_directories(target.parent_path(), error);
-    std::ofstream stream(target, std::ios::binary);
-    stream.write(data.data(), static_cast<std::streamsize>(data.size()));
-    return stream ? target.string() : std::string();
+    // Only a file this archive creates is ever written: nothing that was there, and no link.
+    const int file = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (file < 0) {
+        reason = "'" + target.string() + "' can not be created";
+        return std::string();
+    }
+    bytesLeft -= FileCost;
+    bool ok = Unpack(entry, bytesLeft, [file](const char* data, std::size_t size) { return WriteAll(file, data, size); },
+                     reason);
+    if (close(file) != 0 && ok) {
+        reason = "'" + target.string() + "' can not be written";
+        ok = false;
+    }
+    if (!ok) {
+        std::filesystem::remove(target, error);
+        return std::string();
+    }
+    extracted.emplace(safe, target.string());
+    return target.string();
 }

@@ -1,17 +1,32 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
+
+#include "DaeExtractFolder.h"
 
 struct zip;
 
 /// A ".zae" archive: a zip file holding a COLLADA document and the files it
-/// refers to. The document is read from memory; the files it names are
-/// extracted on request into a private temporary folder, because the renderer
-/// opens image files by name long after the load has returned. That folder is
-/// removed when the plug-in is unloaded.
+/// refers to. The document is read into memory; the files it names are
+/// extracted on request, streamed in chunks into a private temporary folder,
+/// because the renderer opens image files by name after the load has
+/// returned. Whatever one archive unpacks is held to a byte limit, so a small
+/// archive can not claim gigabytes of memory or disk.
 class DaeArchive {
 public:
-    DaeArchive() = default;
+    /// Most bytes one archive unpacks, its document and every extracted file
+    /// together (each file also costs FileCost).
+    static constexpr std::uint64_t MaxUnpackedBytes = std::uint64_t(256) << 20;
+    /// What each extracted file costs on top of its bytes, so that thousands
+    /// of empty entries can not fill a folder with files.
+    static constexpr std::uint64_t FileCost = 4096;
+
+    /// @param byteLimit most bytes this archive unpacks (tests use less)
+    explicit DaeArchive(std::uint64_t byteLimit = MaxUnpackedBytes) : byteLimit(byteLimit), bytesLeft(byteLimit) {}
     ~DaeArchive();
     DaeArchive(const DaeArchive&) = delete;
     DaeArchive& operator=(const DaeArchive&) = delete;
@@ -25,25 +40,45 @@ public:
     /// The entry name of the root document: the manifest's "dae_root"
     /// (percent-decoded, relative to the archive root) or, without a usable
     /// manifest, the only ".dae" entry. Empty when there is none.
-    std::string FindRootDocument() const;
+    std::string FindRootDocument();
 
     /// The stored name of `entry`, matched exactly or else ignoring case;
     /// empty when the archive has no such file.
-    std::string FindEntry(const std::string& entry) const;
+    std::string FindEntry(const std::string& entry);
 
-    /// Reads a whole entry into `out`; false if it is missing, unreadable or
-    /// larger than `limit` bytes.
-    bool Read(const std::string& entry, std::string& out, std::size_t limit) const;
+    /// True when an entry of that stored name would be extracted inside the
+    /// folder (no absolute path, no climbing out with "..").
+    static bool IsSafeName(const std::string& entry);
+
+    /// Reads a whole entry into `out`; false (with `reason` set) if it is
+    /// missing or damaged, or larger than `limit` or than what is left of
+    /// the archive's byte limit.
+    bool Read(const std::string& entry, std::string& out, std::size_t limit, std::string& reason);
 
     /// Extracts `entry` (a stored name from FindEntry) and returns the path of
-    /// the extracted file, or an empty string on failure.
-    std::string Extract(const std::string& entry);
+    /// the extracted file; an entry asked for again is not extracted again.
+    /// Empty, with `reason` set and no partial file left, on failure.
+    std::string Extract(const std::string& entry, std::string& reason);
 
-    /// Largest entry this reader unpacks (bytes), so that a crafted archive
-    /// cannot claim gigabytes.
-    static constexpr std::size_t MaxEntrySize = std::size_t(1) << 30;
+    /// The folder of the extracted files, null before the first extraction.
+    /// It is removed when the archive and every other holder have let go.
+    const std::shared_ptr<DaeExtractFolder>& GetExtractFolder() const { return folder; }
+
+    /// Bytes unpacked so far (file costs included).
+    std::uint64_t GetBytesUnpacked() const { return byteLimit - bytesLeft; }
 
 private:
+    using Sink = std::function<bool(const char* data, std::size_t size)>;
+
+    /// Streams `entry` to `sink` in chunks, charging what arrives to the
+    /// byte limit; false with `reason` on any failure.
+    bool Unpack(const std::string& entry, std::uint64_t limit, const Sink& sink, std::string& reason);
+    std::string OverLimit(const std::string& entry) const;
+
     zip* archive = nullptr;
-    std::string extractFolder;  ///< this archive's folder under the plug-in's temporary folder
+    std::uint64_t byteLimit;
+    std::uint64_t bytesLeft;
+    std::shared_ptr<DaeExtractFolder> folder;
+    std::unordered_map<std::string, std::string> extracted;  ///< folder-relative name to extracted path
+    std::unordered_map<std::string, std::int64_t> entriesByLowerName;  ///< made on the first match ignoring case
 };

@@ -23,6 +23,12 @@ constexpr unsigned ParseOptions = pugi::parse_default & ~pugi::parse_eol;
 
 constexpr off_t MapThreshold = 32 << 20;  ///< bytes from which a file is mapped rather than read
 
+/// False when something other than a regular file is at `path`.
+bool IsRegularOrMissing(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+}
+
 /// The element name without a namespace prefix ("c:COLLADA" gives "COLLADA").
 const char* LocalName(const char* name) {
     const char* colon = std::strrchr(name, ':');
@@ -34,7 +40,7 @@ const char* LocalName(const char* name) {
 DaeDocument::DaeDocument() = default;
 
 DaeDocument::~DaeDocument() {
-    // The tree points into the mapping: free it first.
+    // The tree points into the mapping or the archive text: free it first.
     geometries.clear();
     xml.reset();
     if (mapping) munmap(mapping, mappingSize);
@@ -42,6 +48,11 @@ DaeDocument::~DaeDocument() {
 
 bool DaeDocument::Load(const std::string& fileName, std::string& reason) {
     folder = DaeFilePath::Folder(fileName);
+    // Opening a FIFO or a device could block, or never end.
+    if (!IsRegularOrMissing(fileName)) {
+        reason = "not a regular file";
+        return false;
+    }
     if (!DaeArchive::IsArchive(fileName)) return ParseFile(fileName, reason);
 
     archive = std::make_unique<DaeArchive>();
@@ -51,13 +62,15 @@ bool DaeDocument::Load(const std::string& fileName, std::string& reason) {
         reason = "archive holds no root document";
         return false;
     }
-    std::string text;
-    if (!archive->Read(root, text, DaeArchive::MaxEntrySize)) {
-        reason = "can not read '" + root + "' from the archive";
+    std::string problem;
+    if (!archive->Read(root, archiveText, DaeArchive::MaxUnpackedBytes, problem)) {
+        reason = "can not read '" + root + "' from the archive: " + problem;
         return false;
     }
     archiveFolder = DaeFilePath::Folder(root);
-    return Parse(text.data(), text.size(), reason);
+    textSize = archiveText.size();
+    return Parsed(xml.load_buffer_inplace(archiveText.data(), archiveText.size(), ParseOptions, pugi::encoding_auto),
+                  reason);
 }
 
 bool DaeDocument::ParseFile(const std::string& path, std::string& reason) {
@@ -110,11 +123,6 @@ bool DaeDocument::Parsed(const pugi::xml_parse_result& result, std::string& reas
     if (!CheckRoot(reason)) return false;
     IndexIds();
     return true;
-}
-
-bool DaeDocument::Parse(const char* data, std::size_t size, std::string& reason) {
-    textSize = size;
-    return Parsed(xml.load_buffer(data, size, ParseOptions, pugi::encoding_auto), reason);
 }
 
 bool DaeDocument::CheckRoot(std::string& reason) const {
@@ -197,29 +205,35 @@ DaeImage* DaeDocument::GetImage(pugi::xml_node element) {
     return slot.get();
 }
 
-std::string DaeDocument::ResolveFile(const std::string& uri, bool& found) {
-    const std::string decoded = DaeFilePath::DecodeUri(uri);
-    const std::string path = DaeFilePath::Normalize(decoded);
-    found = false;
-    if (path.empty()) return path;
+DaeDocument::FileLocation DaeDocument::ResolveFile(const std::string& uri) {
+    const std::string path = DaeFilePath::Normalize(DaeFilePath::DecodeUri(uri));
+    FileLocation location;
+    if (path.empty()) return location;
 
     if (archive && !DaeFilePath::IsAbsolute(path)) {
         const std::string entry = archive->FindEntry(DaeFilePath::Normalize(archiveFolder + path));
-        const std::string extracted = entry.empty() ? std::string() : archive->Extract(entry);
-        if (!extracted.empty()) {
-            found = true;
-            return extracted;
+        if (!entry.empty() && DaeArchive::IsSafeName(entry)) {
+            location.path = archive->Extract(entry, location.problem);
+            location.status = location.path.empty() ? FileLocation::NotExtracted : FileLocation::Found;
+            if (!location.path.empty()) location.folder = archive->GetExtractFolder();
+            return location;
         }
     }
+    std::string existing;
     if (DaeFilePath::IsAbsolute(path)) {
-        std::string existing =
-            path[0] == '/' ? DaeFilePath::FindExisting("/", path.substr(1)) : std::string();
+        location.path = path;
+        if (path[0] == '/') existing = DaeFilePath::FindExisting("/", path.substr(1));
         // An absolute path from the author's machine: try the file beside the document.
         if (existing.empty()) existing = DaeFilePath::FindExisting(folder, DaeFilePath::BaseName(path));
-        found = !existing.empty();
-        return found ? existing : path;
+    } else {
+        location.path = folder + path;
+        existing = DaeFilePath::FindExisting(folder, path);
     }
-    const std::string existing = DaeFilePath::FindExisting(folder, path);
-    found = !existing.empty();
-    return found ? existing : folder + path;
+    if (!existing.empty()) {
+        location.status = FileLocation::Found;
+        location.path = existing;
+    } else {
+        location.status = IsRegularOrMissing(location.path) ? FileLocation::Missing : FileLocation::NotRegular;
+    }
+    return location;
 }

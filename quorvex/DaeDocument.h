@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 class DaeArchive;
+class DaeExtractFolder;
 class DaeGeometry;
 class DaeImage;
 class DaeMaterial;
@@ -23,13 +24,29 @@ public:
     static constexpr int ReaderVersionMajor = 1;
     static constexpr int ReaderVersionMinor = 0;
 
+    /// Where a file the document names was found.
+    struct FileLocation {
+        enum Status {
+            Found,         ///< `path` is a regular file
+            Missing,       ///< nothing is at `path`, where it was looked for (empty: the name is empty)
+            NotRegular,    ///< `path` is a folder, FIFO, device, ...: never to be read
+            NotExtracted,  ///< the archive holds it, but `problem` kept it from being extracted
+        };
+        Status status = Missing;
+        std::string path;
+        std::string problem;
+        /// For a file extracted from an archive: its folder, which lives as
+        /// long as anyone holds it.
+        std::shared_ptr<DaeExtractFolder> folder;
+    };
+
     DaeDocument();
     ~DaeDocument();
     DaeDocument(const DaeDocument&) = delete;
     DaeDocument& operator=(const DaeDocument&) = delete;
 
-    /// Reads `fileName`; false with `reason` set when it is missing, not XML,
-    /// malformed or not a COLLADA document.
+    /// Reads `fileName`; false with `reason` set when it is missing, not a
+    /// regular file, not XML, malformed or not a COLLADA document.
     bool Load(const std::string& fileName, std::string& reason);
 
     /// The <visual_scene> that <scene>/<instance_visual_scene> names; null
@@ -47,17 +64,16 @@ public:
     DaeMaterial* GetMaterial(pugi::xml_node element);
     DaeImage* GetImage(pugi::xml_node element);
 
-    /// The path under which the renderer finds a file the document names
-    /// (an image's <init_from>), resolved against the document's folder or,
-    /// in an archive, extracted from it. `found` tells whether the file exists.
-    std::string ResolveFile(const std::string& uri, bool& found);
+    /// Where the renderer finds a file the document names (an image's
+    /// <init_from>): resolved against the document's folder or, in an
+    /// archive, extracted from it.
+    FileLocation ResolveFile(const std::string& uri);
 
     /// Bytes of the document text: no array of it can hold more numbers than
     /// half of that, which bounds every allocation a count asks for.
     std::size_t GetTextSize() const { return textSize; }
 
 private:
-    bool Parse(const char* data, std::size_t size, std::string& reason);
     bool ParseFile(const std::string& path, std::string& reason);
     bool Parsed(const pugi::xml_parse_result& result, std::string& reason);
     bool CheckRoot(std::string& reason) const;
@@ -69,6 +85,7 @@ private:
     std::size_t textSize = 0;
     std::string folder;                    ///< folder of the file on disk, with trailing '/'
     std::unique_ptr<DaeArchive> archive;   ///< set while reading a ".zae"
+    std::string archiveText;               ///< the root document of an archive, parsed in place
     std::string archiveFolder;             ///< folder of the root document inside the archive
     std::unordered_map<std::string_view, pugi::xml_node_struct*> ids;
     std::unordered_map<pugi::xml_node_struct*, std::unique_ptr<DaeGeometry>> geometries;

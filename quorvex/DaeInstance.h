@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include <pugixml.hpp>
+
 class DaeGeometry;
 class DaeMaterial;
 
@@ -16,9 +18,11 @@ public:
         std::string symbol;
         std::string target;               ///< the target URL as written
         DaeMaterial* material = nullptr;  ///< null when the URL does not name a material
+        pugi::xml_node element;           ///< the <instance_material> itself
     };
 
     Type type = Simple;
+    pugi::xml_node element;  ///< the instance element itself
     std::string url;
     DaeGeometry* geometry = nullptr;  ///< the instanced geometry, or null
     std::vector<MaterialBinding> bindings;

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include <nodara/Logger.h>
-
 #include "DaeDocument.h"
 #include "DaeTextParser.h"
 
@@ -114,21 +112,28 @@ vmath::mat4<float> DaeSceneNode::GetLocalMatrix() const {
     return gl;
 }
 
-std::vector<DaeInstance> DaeSceneNode::GetInstances(DaeDocument& document) const {
+std::vector<DaeInstance> DaeSceneNode::GetInstances(DaeDocument& document, std::size_t& elementsRead) const {
     std::vector<DaeInstance> instances;
     for (pugi::xml_node child : element.children()) {
+        ++elementsRead;
         const char* name = child.name();
         if (std::strncmp(name, "instance_", 9) != 0 || !std::strcmp(name, "instance_node")) continue;
         DaeInstance instance;
+        instance.element = child;
         instance.url = child.attribute("url").value();
+        elementsRead += TextReads(instance.url.c_str());
         if (!std::strcmp(name, "instance_geometry")) {
             instance.type = DaeInstance::Geometry;
             instance.geometry = document.GetGeometry(document.ResolveUrl(instance.url.c_str()));
             const pugi::xml_node common = child.child("bind_material").child("technique_common");
-            for (pugi::xml_node binding : common.children("instance_material")) {
+            for (pugi::xml_node binding : common.children()) {
+                ++elementsRead;
+                if (std::strcmp(binding.name(), "instance_material") != 0) continue;
                 DaeInstance::MaterialBinding entry;
+                entry.element = binding;
                 entry.symbol = binding.attribute("symbol").value();
                 entry.target = binding.attribute("target").value();
+                elementsRead += TextReads(entry.symbol.c_str()) + TextReads(entry.target.c_str());
                 entry.material = document.GetMaterial(document.ResolveUrl(entry.target.c_str()));
                 instance.bindings.push_back(std::move(entry));
             }
@@ -140,20 +145,22 @@ std::vector<DaeInstance> DaeSceneNode::GetInstances(DaeDocument& document) const
     return instances;
 }
 
-std::vector<DaeSceneNode> DaeSceneNode::GetChildren(const DaeDocument& document, Logger& log) const {
+std::vector<DaeSceneNode> DaeSceneNode::GetChildren(const DaeDocument& document, std::vector<pugi::xml_node>& dangling,
+                                                    std::size_t& elementsRead) const {
     std::vector<DaeSceneNode> children;
     for (pugi::xml_node child : element.children()) {
+        ++elementsRead;
         const char* name = child.name();
         if (!std::strcmp(name, "node")) {
             children.emplace_back(child);
         } else if (!std::strcmp(name, "instance_node")) {
             const char* url = child.attribute("url").value();
+            elementsRead += TextReads(url);
             const pugi::xml_node target = document.ResolveUrl(url);
             if (target && !std::strcmp(target.name(), "node"))
                 children.emplace_back(target);
             else
-                Logger::Stream(log, Logger::Warn).GetStream()
-                    << "Node '" << GetId() << "' instances '" << url << "', which names no node; it is skipped.";
+                dangling.push_back(child);
         }
     }
     return children;

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,12 +10,17 @@
 #include "vmath/mat4.h"
 
 class DaeDocument;
-class Logger;
 
 /// A <node> (or the <visual_scene> root) seen through its element: id, local
 /// matrix, instances and child nodes. A light value; copying it is free.
 class DaeSceneNode {
 public:
+    /// Text the walk copies, hashes or compares counts one element read per
+    /// this many bytes, so that long names cost what they take.
+    static constexpr std::size_t BytesPerRead = 16;
+    /// The element reads `text` counts for (0 for a short one).
+    static std::size_t TextReads(const char* text) { return std::strlen(text) / BytesPerRead; }
+
     DaeSceneNode() = default;
     explicit DaeSceneNode(pugi::xml_node element) : element(element) {}
 
@@ -26,12 +33,17 @@ public:
     vmath::mat4<float> GetLocalMatrix() const;
 
     /// The instance elements in document order, references resolved.
-    std::vector<DaeInstance> GetInstances(DaeDocument& document) const;
+    /// @param elementsRead grows by every element looked at on the way, and
+    ///        by the TextReads of the references and symbols copied
+    std::vector<DaeInstance> GetInstances(DaeDocument& document, std::size_t& elementsRead) const;
 
     /// The child nodes in document order: <node> children and the targets of
-    /// <instance_node>. An <instance_node> naming no node is skipped with a
-    /// warning on `log`.
-    std::vector<DaeSceneNode> GetChildren(const DaeDocument& document, Logger& log) const;
+    /// <instance_node>.
+    /// @param dangling receives each <instance_node> that names no node
+    /// @param elementsRead grows by every element looked at on the way, and
+    ///        by the TextReads of the references resolved
+    std::vector<DaeSceneNode> GetChildren(const DaeDocument& document, std::vector<pugi::xml_node>& dangling,
+                                          std::size_t& elementsRead) const;
 
 private:
     pugi::xml_node element;

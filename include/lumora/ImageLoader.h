@@ -41,7 +41,8 @@ public:
     /// has none).
     /// @return a new image file for UnLoadImageFile, or null (after one
     ///         "[ERROR] ImageLoader::ImageFile: ..." line on standard output)
-    ///         when the file is missing, unsupported or unreadable.
+    ///         when the file is missing, unsupported or unreadable, or is not
+    ///         a regular file (a FIFO or device is never opened).
     ImageLoader::ImageFile* LoadImageFile(const std::string& fileName);
     /// Releases the pixels and deletes `file`; null is ignored.
     void UnLoadImageFile(ImageLoader::ImageFile* file);

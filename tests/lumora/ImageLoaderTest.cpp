@@ -2,6 +2,7 @@
 
 #include <FreeImage.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstring>
@@ -170,6 +171,18 @@ protected:
         return path;
     }
 
+    std::string Fifo(const std::string& name) {
+        const std::string path = folder + name;
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
+        return path;
+    }
+
+    std::string Folder(const std::string& name) {
+        const std::string path = folder + name;
+        std::filesystem::create_directory(path);
+        return path;
+    }
+
     // LoadImageFile with what it wrote to standard output.
     ImageLoader::ImageFile* Load(const std::string& path, std::string& output) {
         testing::internal::CaptureStdout();
@@ -286,6 +299,9 @@ TEST_F(ImageLoaderTest, UnreadableFilesGiveNullAndOneErrorLine) {
          cannotRead},
         // A format FreeImage knows but cannot read.
         {"fax G3", Write("fax.g3", "not really a fax either\n"), cannotRead},
+        // Not a regular file: never opened, so a FIFO without a writer can not block the load.
+        {"FIFO named .png", Fifo("pipe.png"), cannotRead},
+        {"folder named .png", Folder("folder.png"), cannotRead},
         // Neither contents nor extension say what it is.
         {"unknown extension", Write("notes.xyz", "plain words, no picture\n"), unsupported},
         {"no extension, missing", folder + "nothing", unsupported},
