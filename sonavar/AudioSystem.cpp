@@ -17,10 +17,12 @@ namespace {
 // Oldest SDL2_mixer accepted at run time: the library may be swapped after the build.
 const int OldestMixerVersion = SDL_VERSIONNUM(2, 6, 0);
 
-// The music is MP3 and the other formats are the common ones; WAV needs no
-// decoder library. The rest are loaded when present but not insisted on.
-const int RequiredDecoders = MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_FLAC;
-const int OptionalDecoders = MIX_INIT_OPUS | MIX_INIT_MOD | MIX_INIT_MID;
+// The game's only sound, its music, is MP3, and WAV needs no decoder library.
+// Ogg Vorbis and FLAC are the other common formats: missing, they are worth a
+// warning but no refusal. The rest are loaded when present, without a word.
+const int RequiredDecoders = MIX_INIT_MP3;
+const int CommonDecoders = MIX_INIT_OGG | MIX_INIT_FLAC;
+const int OtherDecoders = MIX_INIT_OPUS | MIX_INIT_MOD | MIX_INIT_MID;
 
 // Rate and speaker layout of the default output, where the driver can tell.
 void QueryDeviceLayout(int& frequency, int& channels)
@@ -39,6 +41,8 @@ void QueryDeviceLayout(int& frequency, int& channels)
 }
 
 } // namespace
+
+AudioSystem::AudioSystem(DecoderStart startDecoders) : startDecoders(startDecoders ? startDecoders : Mix_Init) {}
 
 AudioSystem::~AudioSystem()
 {
@@ -64,11 +68,17 @@ bool AudioSystem::Open(int channelCount)
     }
 
     mixerUp = true;  // Mix_Quit also undoes a partly successful Mix_Init
-    int decoders = Mix_Init(RequiredDecoders | OptionalDecoders);
+    const int decoders = startDecoders(RequiredDecoders | CommonDecoders | OtherDecoders);
     if ((decoders & RequiredDecoders) != RequiredDecoders) {
-        Error(std::string("the MP3, Ogg Vorbis and FLAC decoders are not all available: ") + Mix_GetError());
+        const std::string reason = Mix_GetError();
+        Error("the MP3 decoder is not available" + (reason.empty() ? "" : ": " + reason));
         Close();
         return false;
+    }
+    if ((decoders & CommonDecoders) != CommonDecoders) {
+        const bool noOgg = (decoders & MIX_INIT_OGG) == 0, noFlac = (decoders & MIX_INIT_FLAC) == 0;
+        std::cout << "[WARN] Sonavar: no " << (noOgg ? "Ogg Vorbis" : "") << (noOgg && noFlac ? " or " : "")
+                  << (noFlac ? "FLAC" : "") << " decoder, such sounds will not load" << std::endl;
     }
 
     if (!OpenDeviceOutput()) {

@@ -10,14 +10,23 @@ struct Mix_Chunk;
 /// once, in reverse order.
 class AudioSystem {
 public:
-    AudioSystem() = default;
+    /// Starts the mixer's decoders named in `flags` (MIX_INIT_* bits) and
+    /// returns the bits of those that started, as Mix_Init does.
+    using DecoderStart = int (*)(int flags);
+
+    /// @param startDecoders how Open starts the decoders: Mix_Init when null;
+    ///        tests pass a stand-in that offers fewer.
+    explicit AudioSystem(DecoderStart startDecoders = nullptr);
     ~AudioSystem();
     AudioSystem(const AudioSystem&) = delete;
     AudioSystem& operator=(const AudioSystem&) = delete;
 
-    /// Opens the output in the device's speaker layout, or in stereo if that
-    /// fails, or on SDL's silent "dummy" driver (with one warning) if no
-    /// device opens at all; then allocates `channelCount` mixer channels.
+    /// Starts the decoders, then opens the output in the device's speaker
+    /// layout, or in stereo if that fails, or on SDL's silent "dummy" driver
+    /// (with one warning) if no device opens at all; then allocates
+    /// `channelCount` mixer channels. Only the MP3 decoder is required (the
+    /// game's music is MP3; WAV needs none); missing Ogg Vorbis or FLAC
+    /// decoders cost one warning.
     /// @return false, with a message, when none of that works.
     bool Open(int channelCount);
 
@@ -51,6 +60,7 @@ private:
     /// long enough not to underrun on a busy frame.
     static const int BufferFrames = 1024;
 
+    DecoderStart startDecoders;
     bool subsystemUp = false;  ///< SDL_InitSubSystem(SDL_INIT_AUDIO) succeeded
     bool mixerUp = false;      ///< Mix_Init was called
     bool deviceOpen = false;   ///< Mix_OpenAudioDevice succeeded

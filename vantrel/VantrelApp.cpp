@@ -57,15 +57,20 @@ bool VantrelApp::Initialize() {
 }
 
 bool VantrelApp::Start() {
+    // Sound is a nicety: a machine whose mixer cannot start still plays the game.
     const bool soundStarted = sound.Initialize();
+    if (!soundStarted)
+        std::cout << "[WARN] VantrelApp: the sound engine did not start, the game runs silently" << std::endl;
     const bool showRoomStarted = StartShowRoom();
-    music.reset(sound.CreateSound(MusicFile));
-    if (music)
-        musicChannel.reset(music->Play());
-    else
-        std::cout << "[WARN] VantrelApp: no music (\"" << MusicFile << "\" did not load), the game runs silently"
-                  << std::endl;
-    return soundStarted && showRoomStarted;
+    if (soundStarted) {
+        music.reset(sound.CreateSound(MusicFile));
+        if (music)
+            musicChannel.reset(music->Play());
+        else
+            std::cout << "[WARN] VantrelApp: no music (\"" << MusicFile << "\" did not load), the game runs silently"
+                      << std::endl;
+    }
+    return showRoomStarted;
 }
 
 bool VantrelApp::StartShowRoom() {

@@ -40,10 +40,10 @@ public:
     bool Initialize();
     /// Starts the game's content once the window exists: the sound engine,
     /// the show room, then the music, which plays on until the program ends
-    /// and through every mode switch. Music that cannot be loaded is not an
-    /// error: the game runs silently and says so once on standard output.
-    /// @return false when the sound engine or the show room cannot start; the
-    ///         program then ends
+    /// and through every mode switch. A sound engine that cannot start or
+    /// music that cannot be loaded is not an error: the game runs silently
+    /// and says so once on standard output.
+    /// @return false when the show room cannot start; the program then ends
     bool Start();
     /// Replaces the running mode with a new show room, initialised and loaded.
     /// The new show room stays in place even when it failed.

@@ -24,10 +24,12 @@ public:
     Sonavar& operator=(const Sonavar& other);
 
     /// Opens the audio output with MaxChannels mixer channels and the
-    /// decoders for MP3, Ogg Vorbis, FLAC and WAV. Where no output device can
-    /// be opened it runs on a silent output instead, warns once and still
+    /// decoders for MP3 and WAV, plus Ogg Vorbis and FLAC where the mixer has
+    /// them (a warning names those it lacks). Where no output device can be
+    /// opened it runs on a silent output instead, warns once and still
     /// succeeds, so the game starts on machines without sound.
-    /// @return false when the mixer is too old or cannot start at all.
+    /// @return false when the mixer is too old, has no MP3 decoder or cannot
+    ///         start at all.
     bool Initialize();
 
     /// Halts every channel, frees every sound this engine loaded and closes

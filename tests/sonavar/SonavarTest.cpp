@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "AudioSystem.h"
 #include "AudioTestSupport.h"
 
 using namespace std::string_literals;
@@ -167,6 +168,30 @@ TEST_F(SonavarTest, CopiesShareOneOutputAndASecondEngineIsRefused)
     EXPECT_NE(channel, nullptr) << "destroying one copy closed the shared output";
     copy.Shutdown();
     EXPECT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 0);
+}
+
+// A mixer built with fewer decoders, played by a stand-in for Mix_Init that
+// starts only some of those asked for: MP3 is all the game needs.
+TEST_F(SonavarTest, OnlyTheMp3DecoderIsRequired)
+{
+    std::string tone = ToneFile();
+    {
+        AudioSystem mp3Only([](int flags) { return Mix_Init(flags & MIX_INIT_MP3); });
+        CaptureStdout();
+        ASSERT_TRUE(mp3Only.Open(8));
+        EXPECT_EQ(GetCapturedStdout(), "[WARN] Sonavar: no Ogg Vorbis or FLAC decoder, such sounds will not load\n");
+        // WAV needs no decoder of its own.
+        Mix_Chunk* chunk = mp3Only.Load(tone);
+        ASSERT_NE(chunk, nullptr);
+        EXPECT_GE(mp3Only.Play(*chunk, 0), 0);
+    }
+
+    AudioSystem noMp3([](int flags) { return Mix_Init(flags & ~MIX_INIT_MP3); });
+    CaptureStdout();
+    EXPECT_FALSE(noMp3.Open(8));
+    EXPECT_THAT(GetCapturedStdout(), HasSubstr("[ERROR] Sonavar: the MP3 decoder is not available"));
+    EXPECT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 0) << "a refused start left the output open";
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
 // Outputs that cannot open: the engine warns once and carries on silently.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
 #include "GameDataFolder.h"
@@ -63,6 +64,25 @@ TEST_F(GameModes, MissingMusicIsReportedOnceAndTheGameGoesOn) {
     ASSERT_NE(first, std::string::npos) << output;
     EXPECT_EQ(output.find(warning, first + 1), std::string::npos) << output;
     EXPECT_NE(app.GetShowRoom(), nullptr);
+}
+
+TEST_F(GameModes, SoundThatCannotStartIsReportedOnceAndTheGameGoesOn) {
+    // The mixer is one per process: held open here, it refuses the game's engine.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_AUDIO), 0) << SDL_GetError();
+    ASSERT_EQ(Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 1024), 0) << Mix_GetError();
+    const bool started = Start(WithMusic());
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+
+    ASSERT_TRUE(started) << output;
+    const std::string warning = "[WARN] VantrelApp: the sound engine did not start, the game runs silently\n";
+    const std::size_t line = output.find(warning);
+    ASSERT_NE(line, std::string::npos) << output;
+    EXPECT_EQ(output.find("VantrelApp:", line + warning.size()), std::string::npos) << output;
+    ASSERT_NE(app.GetShowRoom(), nullptr);
+    app.Frame();
+    EXPECT_FALSE(app.IsQuitRequested());
 }
 
 TEST_F(GameModes, StartFailsWhenTheShowRoomCannotLoadButKeepsIt) {
