@@ -74,9 +74,13 @@ GameEngine::~GameEngine() {
     handler.RemoveListener(EventHandler::KeyEvent, this);
     handler.RemoveListener(EventHandler::KeyEvent, &player);
     handler.RemoveListener(EventHandler::MouseEvent, &player);
+    ReleaseRace();
+    // The engine, a member, goes last with the effect pass and the models.
+}
+
+void GameEngine::ReleaseRace() {
     player.SetCar(nullptr);
-    // The bodies go back to the world before it goes; the engine, a member,
-    // goes last with the effect pass and the models.
+    // The cars' bodies live in the world: they go back to it before it goes.
     cars.reset();
     track.checkpoints.clear();
     world.reset();
@@ -86,6 +90,7 @@ bool GameEngine::Initialize() {
     // NOTE: without an initialised renderer GL's entry points are not loaded,
     // so nothing below may run.
     if (!engine.Initialize()) return false;
+    ReleaseRace();
     world.reset(new physics::World);
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
     frameStatistics.font = fonts.Generate("Arial", 18);

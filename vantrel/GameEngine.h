@@ -49,7 +49,8 @@ public:
     GameEngine& operator=(const GameEngine&) = delete;
 
     /// Brings up the engine, the physics world, the fonts and the car pool.
-    /// Needs a current GL context.
+    /// Called again, it first releases the cars and the world of the last
+    /// call, so the race must be started anew. Needs a current GL context.
     /// @return false when the engine does not initialise or a font is missing
     bool Initialize();
     /// Loads the sky dome and the track, makes the chosen car, sets up the
@@ -112,6 +113,9 @@ private:
     /// Track load: the terrain's frame and mesh into the physics, the
     /// checkpoints appended. False without a model or a "Terrain-mesh" node.
     bool LoadTrack(Model* model);
+    /// Lets go of the player's car, then the cars, the checkpoints and last
+    /// the world the cars' bodies live in.
+    void ReleaseRace();
     void SetMessage(const std::string& text);
     void DrawRaceLines(float width, float height, float dtS);
     void DrawOptions(float width, float height);

@@ -65,6 +65,21 @@ TEST_F(Race, ACarThatCannotBeMadeFailsTheStart) {
     RunFrames(3);
 }
 
+TEST_F(Race, InitializeAgainReleasesTheCarsBeforeTheirWorldAndTheRaceStartsAnew) {
+    ASSERT_TRUE(Start(0, true));
+    ASSERT_NE(race->GetCar(), nullptr);
+    // Under ASan: the old pool hands its bodies back to the old world, so
+    // that world must still be there when the pool goes.
+    ASSERT_TRUE(race->Initialize());
+    EXPECT_EQ(race->GetCar(), nullptr);
+    ASSERT_NE(race->GetWorld(), nullptr);
+    RunFrames(3);
+    ASSERT_TRUE(Start(1, true));
+    ASSERT_NE(race->GetCar(), nullptr);
+    RunFrames(30);
+    EXPECT_GT(race->GetWorld()->GetTimeS(), 0.0);
+}
+
 TEST_F(Race, StartPutsTheCarOnTheStartLineAndHoldsItThroughTheCountdown) {
     ASSERT_TRUE(Start(0, false));
     Car* car = race->GetCar();
