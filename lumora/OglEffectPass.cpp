@@ -101,7 +101,9 @@ void SaveCullFlags(const Node& node, std::vector<std::pair<GroupNode*, bool>>& s
 
 OglEffectPass::OglEffectPass(OglRenderer& renderer) : renderer(renderer) {}
 
-OglEffectPass::~OglEffectPass() {
+OglEffectPass::~OglEffectPass() { DeleteRessources(); }
+
+void OglEffectPass::DeleteRessources() {
     // Nothing was made before Initialize, and GL may not even be loaded then.
     if (!shadowMap && !environmentMap && !shadowFrameBuffer && !environmentFrameBuffer) return;
     if (glIsTexture(shadowMap)) glDeleteTextures(1, &shadowMap);
@@ -109,6 +111,8 @@ OglEffectPass::~OglEffectPass() {
     if (glIsRenderbufferEXT(environmentDepthBuffer)) glDeleteRenderbuffersEXT(1, &environmentDepthBuffer);
     if (glIsFramebufferEXT(shadowFrameBuffer)) glDeleteFramebuffersEXT(1, &shadowFrameBuffer);
     if (glIsFramebufferEXT(environmentFrameBuffer)) glDeleteFramebuffersEXT(1, &environmentFrameBuffer);
+    shadowMap = environmentMap = environmentDepthBuffer = shadowFrameBuffer = environmentFrameBuffer = 0;
+    shadowMapReady = environmentMapReady = false;
 }
 
 bool OglEffectPass::Initialize(const Perspective& projection) {
@@ -122,6 +126,8 @@ bool OglEffectPass::Initialize(const Perspective& projection) {
         return false;
     }
     glReady = true;
+    // Called again (for new map sizes, say), the maps are made anew.
+    DeleteRessources();
     const bool ressources = GenerateRessources();
     const bool shaders = renderer.GetShaderManager().CreateShaders();
     return ressources && shaders;

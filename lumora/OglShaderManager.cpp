@@ -23,15 +23,24 @@ void SetSampler(unsigned int program, const char* name, int unit) {
 
 }  // namespace
 
-OglShaderManager::~OglShaderManager() {
+OglShaderManager::~OglShaderManager() { DeletePrograms(); }
+
+void OglShaderManager::DeletePrograms() {
     // Nothing built, nothing to give back (and maybe no GL to call).
-    if (std::all_of(programs.begin(), programs.end(), [](unsigned int p) { return p == 0; })) return;
+    if (std::all_of(programs.begin(), programs.end(), [](unsigned int p) { return p == 0; })) {
+        programs.clear();
+        return;
+    }
     glUseProgram(0);
     for (std::size_t i = 1; i < programs.size(); ++i)
         if (programs[i]) glDeleteProgram(programs[i]);
+    programs.clear();
 }
 
 bool OglShaderManager::CreateShaders() {
+    // A second call builds afresh: appended behind the first set, the new
+    // programs would never be handed out.
+    DeletePrograms();
     programs.push_back(0);
     // Without GLEW brought up on an OpenGL 2.0 context the entry points below are null.
     if (!GLEW_VERSION_2_0) {

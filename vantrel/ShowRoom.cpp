@@ -52,6 +52,13 @@ ShowRoom::~ShowRoom() {
 }
 
 bool ShowRoom::Initialize() {
+    // A second set of effect pass, car pool and sign would replace the first
+    // under the feet of a loaded room; the application never asks for one.
+    if (initializeCalled) {
+        Report("ERROR", "Initialize was already called, the show room is left as it was");
+        return false;
+    }
+    initializeCalled = true;
     if (!engine.Initialize()) {
         Report("ERROR", "the graphics engine did not initialise");
         return false;

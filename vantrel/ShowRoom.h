@@ -45,9 +45,11 @@ public:
     ShowRoom& operator=(const ShowRoom&) = delete;
 
     /// Brings up the engine and the effect pass, makes the fonts and the car
-    /// pool and loads the sign. Needs a current GL context.
+    /// pool and loads the sign. Needs a current GL context. Once only: a
+    /// second call is refused and changes nothing.
     /// @return false when the engine, the effect pass, a font or the sign
-    ///         cannot be made; the reason is on standard output
+    ///         cannot be made, or on a second call; the reason is on
+    ///         standard output
     bool Initialize();
     /// Loads the room and both cars, sets the effect groups, the light and
     /// the camera. A car that does not load is skipped.
@@ -103,6 +105,7 @@ private:
     /// of them.
     std::unique_ptr<GroupNode> displayNode;
     unsigned int signTexture = 0;
+    bool initializeCalled = false;  ///< set by the first Initialize, whatever its outcome
     int selection = FreeDrive;
     unsigned carIndex = 0;
     bool carLoaded[CarPool::CarCount] = {};

@@ -44,7 +44,9 @@ public:
 
     /// Makes the shadow map, the environment map and their frame buffers,
     /// builds the shader programs and takes the light's projection. Call it
-    /// once, after the renderer's Initialize.
+    /// after the renderer's Initialize; a second call deletes the maps, frame
+    /// buffers and programs of the first and makes them anew, at the sizes
+    /// set now.
     /// @param lightProjection the projection the shadow map is drawn with
     /// @return false when a frame buffer is incomplete (that map's sub-pass
     ///         is then skipped every frame) or a program failed to build.
@@ -82,6 +84,8 @@ private:
     using CullFlags = std::vector<std::pair<GroupNode*, bool>>;
 
     bool GenerateRessources();
+    /// Deletes the maps and frame buffers GL still knows and forgets them.
+    void DeleteRessources();
     void GenerateShadowMap();
     void GenerateEnvMap(const Scene& scene);
     void UpdateMatrices(const Scene& scene);

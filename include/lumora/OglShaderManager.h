@@ -27,7 +27,8 @@ public:
     /// Builds the three programs, in ProgramType order, from the files of
     /// ShaderSources (relative to the working directory). A row whose file is
     /// missing or empty is reported and keeps its slot with the value 0, so
-    /// the program types never shift.
+    /// the program types never shift. A second call deletes the programs of
+    /// the first before it builds.
     /// @return true when every file was read, every shader compiled and every program linked.
     bool CreateShaders();
 
@@ -47,6 +48,8 @@ private:
     static bool CompilerError(unsigned int shader, const char* path);
     /// True (and the info log reported) when `program` failed to link.
     static bool LinkerError(unsigned int program);
+    /// Stops using any program, deletes every program built and empties the list.
+    void DeletePrograms();
     /// A compiled shader of `type` from `text`; 0 when GL could not create one.
     static unsigned int Compile(unsigned int type, const std::string& text, const char* path, bool& result);
 

@@ -123,6 +123,18 @@ double SignedDistance(const std::vector<Point>& polygon, const Point& p) {
 
 int Channel(const std::vector<std::uint8_t>& pixels, int index, int channel) { return pixels[index * 4 + channel]; }
 
+// Live GL objects of each kind the pass makes (textures, frame buffers,
+// render buffers, programs), counted over the first few thousand names.
+std::vector<int> LiveGlObjects() {
+    const auto count = [](auto isName) {
+        int live = 0;
+        for (GLuint name = 1; name <= 4096; ++name) live += isName(name) ? 1 : 0;
+        return live;
+    };
+    return {count([](GLuint n) { return glIsTexture(n); }), count([](GLuint n) { return glIsFramebufferEXT(n); }),
+            count([](GLuint n) { return glIsRenderbufferEXT(n); }), count([](GLuint n) { return glIsProgram(n); })};
+}
+
 }  // namespace
 
 // A Lumora engine on a 200 x 150 hidden window, lit by the show room's light
@@ -682,6 +694,24 @@ TEST_F(OglEffectPassTest, IncompleteFrameBufferFailsInitializeAndItsSubPassIsSki
         }
         EXPECT_EQ(pass.GetCurrentCubeFace(), c.environmentMapSize ? 1u : 0u);
     }
+}
+
+TEST_F(OglEffectPassTest, InitializeAgainReplacesEveryObjectOfTheFirstAtTheNewSizes) {
+    OglEffectPass& pass = MakePass(64, 32);
+    const std::vector<int> firstSet = LiveGlObjects();
+    pass.SetShadowMapSize(128);
+    {
+        WorkingDirectory bin(dir.File("bin"));
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(pass.Initialize(LightProjection));
+        testing::internal::GetCapturedStdout();
+    }
+    EXPECT_EQ(LiveGlObjects(), firstSet) << "textures, frame buffers, render buffers, programs";
+    GLint width = 0;
+    glBindTexture(GL_TEXTURE_2D, pass.GetShadowMap());
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(width, 128);
 }
 
 TEST_F(OglEffectPassTest, MissingShaderFilesFailInitializeAndTheGroupsStillDraw) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include <GL/gl.h>
+
 #include <lumora/Lumora.h>
 #include <nodara/GroupNode.h>
 #include <nodara/Light.h>
@@ -232,6 +234,21 @@ TEST_F(ShowRoomTest, InitializeFailsWithoutTheSign) {
               std::string::npos)
         << output;
     EXPECT_EQ(room->GetSignTexture(), 0u);
+}
+
+TEST_F(ShowRoomTest, ASecondInitializeIsRefusedAndTheOneSignGoesWithTheRoom) {
+    ASSERT_TRUE(Open()) << output;
+    const unsigned int sign = room->GetSignTexture();
+    ASSERT_NE(sign, 0u);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(room->Initialize());
+    output = testing::internal::GetCapturedStdout();
+    EXPECT_NE(output.find("[ERROR] ShowRoom: Initialize was already called"), std::string::npos) << output;
+    EXPECT_EQ(room->GetSignTexture(), sign);
+    EXPECT_TRUE(glIsTexture(sign));
+    room->Frame();
+    room.reset();
+    EXPECT_FALSE(glIsTexture(sign));
 }
 
 TEST_F(ShowRoomTest, RegistersForKeysUntilDeleted) {
