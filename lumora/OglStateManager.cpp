@@ -45,12 +45,15 @@ void OglStateManager::SetAnisotropicFilter(StateManager::AnisotropicFilter filte
 
 int OglStateManager::SupportedAnisotropy() {
     if (supportedAnisotropy > 0) return supportedAnisotropy;
+    // NOTE: before GLEW is up on a current context every extension reads as
+    // missing; none for now, but nothing is kept, so GL is asked again later.
+    const char* name = GLEW_VERSION_1_1 ? reinterpret_cast<const char*>(glGetString(GL_RENDERER)) : nullptr;
+    if (!name) return 1;
     supportedAnisotropy = 1;
     if (!GLEW_EXT_texture_filter_anisotropic) return supportedAnisotropy;
-    const char* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     // WARNING: llvmpipe and softpipe report 16x, but filter anisotropically
     // so slowly that one frame at a grazing angle takes tens of seconds.
-    if (name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe"))) return supportedAnisotropy;
+    if (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe")) return supportedAnisotropy;
     GLint maximum = 1;
     glGetIntegerv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
     if (maximum > 1) supportedAnisotropy = maximum;

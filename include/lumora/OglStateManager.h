@@ -42,7 +42,8 @@ public:
 
     /// The highest anisotropy the renderer takes (1 = none). Queried once from
     /// GL; a software rasteriser counts as 1, since anisotropic sampling there
-    /// costs seconds per frame at grazing angles. Needs a current context.
+    /// costs seconds per frame at grazing angles. Asked before GLEW is up on a
+    /// current context, it answers 1 and asks GL again the next time.
     int SupportedAnisotropy();
 
     /// The maximum anisotropy each AnisotropicFilter value asks for.

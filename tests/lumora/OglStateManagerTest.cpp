@@ -173,6 +173,21 @@ TEST_F(OglStateManagerTest, AnisotropyNeverExceedsWhatTheRendererTakes) {
     EXPECT_EQ(State().GetTextureFilter(), StateManager::Bilinear);
 }
 
+// Under Mesa's software rasteriser the answer is 1 either way; the test is
+// run again under another renderer name, where GL reports its 16x.
+TEST_F(OglStateManagerTest, AnisotropyAskedBeforeGlewIsUpIsAskedAgainOnceItIs) {
+    OglStateManager early;
+    // GLEW's flags as they read before glewInit.
+    const GLboolean version = __GLEW_VERSION_1_1, anisotropic = __GLEW_EXT_texture_filter_anisotropic;
+    __GLEW_VERSION_1_1 = __GLEW_EXT_texture_filter_anisotropic = GL_FALSE;
+    EXPECT_EQ(early.SupportedAnisotropy(), 1);
+    __GLEW_VERSION_1_1 = version;
+    __GLEW_EXT_texture_filter_anisotropic = anisotropic;
+
+    const int maximum = anisotropic ? Integer(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT) : 1;
+    EXPECT_EQ(early.SupportedAnisotropy(), SoftwareRasteriser() ? 1 : std::max(1, maximum));
+}
+
 TEST_F(OglStateManagerTest, ActiveProgramGetsDiffuseUniformsFromMaterials) {
     const char* source =
         "#version 110\n"
