@@ -27,6 +27,12 @@ packages=(
     # test-only: the data checks (tests/data/check_data.py) read images, COLLADA
     # (schema included) and decode the music with SDL_mixer's MP3 decoder
     python3-numpy python3-pil python3-collada libmpg123-0
+    # the Debian package (tools/package.sh): dpkg-shlibdeps computes its
+    # dependencies, and CPack finds the ELF files to ask it about with file
+    dpkg-dev file
+    # test-only: the installation test validates the desktop entry and the
+    # AppStream metadata
+    desktop-file-utils appstream
 )
 if [[ "${1:-}" == "--assets" ]]; then
     packages+=(blender lame)
