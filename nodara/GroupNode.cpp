@@ -13,10 +13,13 @@ GroupNode::GroupNode(const GroupNode& other)
 GroupNode& GroupNode::operator=(const GroupNode& other) {
     if (this == &other) return *this;
     TransformNode::operator=(other);
-    if (ownsBoundingVolume && boundingVolume != other.boundingVolume) delete boundingVolume;
+    // Our box stays ours when the source shares it (an earlier copy of this
+    // group assigned back); otherwise it goes.
+    const bool keepBox = ownsBoundingVolume && boundingVolume == other.boundingVolume;
+    if (ownsBoundingVolume && !keepBox) delete boundingVolume;
     culled = other.culled;
     boundingVolume = other.boundingVolume;
-    ownsBoundingVolume = false;
+    ownsBoundingVolume = keepBox;
     return *this;
 }
 

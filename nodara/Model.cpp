@@ -8,12 +8,7 @@
 namespace {
 
 template <typename T>
-T* AtIndex(const std::vector<T*>& list, unsigned int index) {
-    return index < list.size() ? list[index] : nullptr;
-}
-
-template <typename T>
-T* ByName(const std::vector<T*>& list, const std::string& name) {
+T* ByName(const OwnedList<T>& list, const std::string& name) {
     for (T* item : list)
         if (item && item->GetName() == name) return item;
     return nullptr;
@@ -21,59 +16,57 @@ T* ByName(const std::vector<T*>& list, const std::string& name) {
 
 }  // namespace
 
+// Out of line, where the contents are complete: each of these may destroy some.
+Model::Model() = default;
+
 Model::Model(const Model& other)
     : Object(other),
       modelNode(other.modelNode),
       meshes(other.meshes),
       materials(other.materials),
       images(other.images),
-      ownsContents(false) {}
+      ownsModelNode(false) {}
 
 Model& Model::operator=(const Model& other) {
     if (this == &other) return *this;
-    // Only a model that owns nothing can become a shallow view of another
-    // without leaking or double-freeing.
-    if (ownsContents && modelNode != other.modelNode) DeleteAll();
+    // Our tree stays ours when the source shares it (an earlier copy of this
+    // model assigned back); otherwise it goes, before the meshes and materials
+    // it refers to.
+    const bool keepNode = ownsModelNode && modelNode == other.modelNode;
+    if (ownsModelNode && !keepNode) delete modelNode;
     Object::operator=(other);
     modelNode = other.modelNode;
+    ownsModelNode = keepNode;
     meshes = other.meshes;
-    materials = other.materials;
     images = other.images;
-    ownsContents = false;
+    materials = other.materials;
     return *this;
 }
 
-Model::~Model() {
-    if (ownsContents) DeleteAll();
-}
+Model::~Model() { DeleteAll(); }
 
 void Model::DeleteAll() {
     // The node tree first: it refers to the meshes and materials below.
-    delete modelNode;
+    if (ownsModelNode) delete modelNode;
     modelNode = nullptr;
-    for (Mesh* mesh : meshes) delete mesh;
-    for (Image* image : images) delete image;
-    for (Material* material : materials) delete material;
-    meshes.clear();
-    images.clear();
-    materials.clear();
+    meshes.Release();
+    images.Release();
+    materials.Release();
 }
 
-void Model::AddMesh(Mesh* mesh) {
-    if (mesh) meshes.push_back(mesh);
+void Model::SetModelNode(ModelNode* node) {
+    if (node == modelNode) return;
+    modelNode = node;
+    ownsModelNode = true;
 }
 
-void Model::AddMaterial(Material* material) {
-    if (material) materials.push_back(material);
-}
+void Model::AddMesh(Mesh* mesh) { meshes.Add(mesh); }
+void Model::AddMaterial(Material* material) { materials.Add(material); }
+void Model::AddImage(Image* image) { images.Add(image); }
 
-void Model::AddImage(Image* image) {
-    if (image) images.push_back(image);
-}
-
-Mesh* Model::GetMesh(unsigned int index) const { return AtIndex(meshes, index); }
-Material* Model::GetMaterial(unsigned int index) const { return AtIndex(materials, index); }
-Image* Model::GetImage(unsigned int index) const { return AtIndex(images, index); }
+Mesh* Model::GetMesh(unsigned int index) const { return meshes.Get(index); }
+Material* Model::GetMaterial(unsigned int index) const { return materials.Get(index); }
+Image* Model::GetImage(unsigned int index) const { return images.Get(index); }
 Mesh* Model::GetMesh(const std::string& name) const { return ByName(meshes, name); }
 Material* Model::GetMaterial(const std::string& name) const { return ByName(materials, name); }
 Image* Model::GetImage(const std::string& name) const { return ByName(images, name); }

@@ -5,7 +5,8 @@ class BoundingBox;
 
 /// A transform node with a bounding box (owned, may be null) and a culled
 /// flag, so that the culler can skip a whole subtree.
-/// Copies share the source's box but do not own it.
+/// Copies share the source's box but do not own it; a group assigned an
+/// earlier copy of itself keeps owning the box.
 class GroupNode : public TransformNode {
 public:
     GroupNode() = default;

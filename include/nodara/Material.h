@@ -1,16 +1,16 @@
 #pragma once
-#include <vector>
-
+#include <nodara/OwnedList.h>
 #include <nodara/State.h>
 #include "vmath/vec4.h"
 
 class Texture;
 
 /// Surface colours, shininess and textures (owned, in texture-unit order).
-/// Copies share the source's textures and own none of them.
+/// Copies share the source's textures and own none of them (ownership rules
+/// as for OwnedList).
 class Material : public State {
 public:
-    Material() = default;
+    Material();
     Material(const Material& other);
     Material& operator=(const Material& other);
     ~Material() override;
@@ -31,22 +31,19 @@ public:
 
     /// Appends `texture` and takes ownership; null is ignored.
     void AddTexture(Texture* texture);
-    unsigned int GetTextureCount() const { return static_cast<unsigned int>(textures.size()); }
+    unsigned int GetTextureCount() const { return textures.GetCount(); }
     /// Null past the end, so callers can walk GetTexture(0), (1), ... until null.
-    Texture* GetTexture(unsigned int index) const;
+    Texture* GetTexture(unsigned int index) const { return textures.Get(index); }
 
     /// True when the ambient, diffuse or specular alpha is not exactly 1
     /// (the emission's alpha does not count).
     bool IsTranslucent() const;
 
 private:
-    void DeleteTextures();
-
     float shininess = 0.0f;
     vmath::vec4<float> ambient{0.2f, 0.2f, 0.2f, 1.0f};
     vmath::vec4<float> diffuse{0.8f, 0.8f, 0.8f, 1.0f};
     vmath::vec4<float> specular{0.0f, 0.0f, 0.0f, 1.0f};
     vmath::vec4<float> emission{0.0f, 0.0f, 0.0f, 1.0f};
-    std::vector<Texture*> textures;
-    bool ownsTextures = true;  ///< false for copies
+    OwnedList<Texture> textures;
 };

@@ -4,6 +4,7 @@
 
 #include <nodara/BoundingBox.h>
 #include <nodara/Object.h>
+#include <nodara/OwnedList.h>
 #include "vmath/vec2.h"
 #include "vmath/vec3.h"
 
@@ -11,10 +12,10 @@ class Geometry;
 
 /// Shared vertex, normal and texture-coordinate arrays and the geometry
 /// pieces (owned) that index into them. Copies share the geometry and own
-/// none of it.
+/// none of it (ownership rules as for OwnedList).
 class Mesh : public Object {
 public:
-    Mesh() = default;
+    Mesh();
     Mesh(const Mesh& other);
     Mesh& operator=(const Mesh& other);
     ~Mesh() override;
@@ -41,20 +42,17 @@ public:
     /// Appends and takes ownership; null is ignored. The geometry's mesh
     /// pointer is left for the caller to set.
     void AddGeometry(Geometry* geometry);
-    unsigned int GetGeometryCount() const { return static_cast<unsigned int>(geometries.size()); }
+    unsigned int GetGeometryCount() const { return geometries.GetCount(); }
     /// Null past the end.
-    Geometry* GetGeometry(unsigned int index) const;
+    Geometry* GetGeometry(unsigned int index) const { return geometries.Get(index); }
 
     BoundingBox& GetBoundingVolume() { return boundingVolume; }
     const BoundingBox& GetBoundingVolume() const { return boundingVolume; }
 
 private:
-    void DeleteGeometries();
-
     std::vector<vmath::vec3<float>> vertexArray;
     std::vector<vmath::vec3<float>> normalArray;
     std::vector<vmath::vec2<float>> texCoordArray;
-    std::vector<Geometry*> geometries;
+    OwnedList<Geometry> geometries;
     BoundingBox boundingVolume;
-    bool ownsGeometries = true;  ///< false for copies
 };

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
-#include <vector>
 
 #include <nodara/Object.h>
+#include <nodara/OwnedList.h>
 
 class Image;
 class Material;
@@ -11,10 +11,11 @@ class ModelNode;
 
 /// A loaded model: owns its node tree, meshes, materials and images.
 /// Destroyed through this virtual destructor by whoever holds it, also when a
-/// plug-in allocated it. Copies share everything and own nothing.
+/// plug-in allocated it. Copies share everything and own nothing; the node
+/// tree follows the same ownership rules as the lists (see OwnedList).
 class Model : public Object {
 public:
-    Model() = default;
+    Model();
     Model(const Model& other);
     Model& operator=(const Model& other);
     ~Model() override;
@@ -24,9 +25,9 @@ public:
     void AddMaterial(Material* material);
     void AddImage(Image* image);
 
-    unsigned int GetMeshCount() const { return static_cast<unsigned int>(meshes.size()); }
-    unsigned int GetMaterialCount() const { return static_cast<unsigned int>(materials.size()); }
-    unsigned int GetImageCount() const { return static_cast<unsigned int>(images.size()); }
+    unsigned int GetMeshCount() const { return meshes.GetCount(); }
+    unsigned int GetMaterialCount() const { return materials.GetCount(); }
+    unsigned int GetImageCount() const { return images.GetCount(); }
     /// Null past the end.
     Mesh* GetMesh(unsigned int index) const;
     Material* GetMaterial(unsigned int index) const;
@@ -36,16 +37,17 @@ public:
     Material* GetMaterial(const std::string& name) const;
     Image* GetImage(const std::string& name) const;
 
-    /// Stores the root of the node tree; a previous tree is left to the caller.
-    void SetModelNode(ModelNode* node) { modelNode = node; }
+    /// Stores the root of the node tree and takes ownership of it; a previous
+    /// tree is left to the caller.
+    void SetModelNode(ModelNode* node);
     ModelNode* GetModelNode() const { return modelNode; }
 
 private:
     void DeleteAll();
 
     ModelNode* modelNode = nullptr;
-    std::vector<Mesh*> meshes;
-    std::vector<Material*> materials;
-    std::vector<Image*> images;
-    bool ownsContents = true;  ///< false for copies
+    OwnedList<Mesh> meshes;
+    OwnedList<Material> materials;
+    OwnedList<Image> images;
+    bool ownsModelNode = true;  ///< false for copies
 };

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
-#include <vector>
 
 #include <nodara/Object.h>
+#include <nodara/OwnedList.h>
 
 class Renderer;
 
@@ -11,7 +11,9 @@ class Renderer;
 /// with the child lists.
 ///
 /// Copies are shallow: a copy lists the same children as its source but owns
-/// none of them, so the children are released once, by the source.
+/// none of them, so the children are released once, by the source. A child
+/// added to a copy belongs to the copy, and a node assigned an earlier copy of
+/// itself keeps owning the children they share.
 class Node : public Object {
 public:
     enum NodeType {
@@ -27,8 +29,8 @@ public:
     Node() = default;
     /// Sets the back-reference only; `parent`'s child list is not touched.
     explicit Node(Node* parent) : parent(parent) {}
-    Node(const Node& other);
-    Node& operator=(const Node& other);
+    Node(const Node& other) = default;
+    Node& operator=(const Node& other) = default;
     ~Node() override;
 
     virtual NodeType GetType() const = 0;
@@ -51,7 +53,7 @@ public:
 
     /// The child at `index`, or null past the end.
     Node* GetChild(unsigned int index) const;
-    unsigned int GetChildCount() const { return static_cast<unsigned int>(children.size()); }
+    unsigned int GetChildCount() const { return children.GetCount(); }
 
     /// Breadth-first per level, descending child by child: `start` itself, then
     /// its children, then each child's subtree in list order. Null if no match.
@@ -61,6 +63,5 @@ private:
     void DeleteAllChilds();
 
     Node* parent = nullptr;
-    std::vector<Node*> children;
-    bool ownsChildren = true;  ///< false for shallow copies
+    OwnedList<Node> children;
 };

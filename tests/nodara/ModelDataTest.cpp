@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <nodara/Geometry.h>
 #include <nodara/Image.h>
 #include <nodara/Material.h>
@@ -10,6 +12,54 @@
 #include <nodara/Transform.h>
 
 #include "RecordingRenderer.h"
+
+namespace {
+
+/// Counts its own destruction, to catch leaks and double frees.
+template <typename Base>
+class Counted : public Base {
+public:
+    template <typename... Args>
+    explicit Counted(int& destroyed, Args&&... args) : Base(std::forward<Args>(args)...), destroyed(destroyed) {}
+    ~Counted() override { ++destroyed; }
+
+private:
+    int& destroyed;
+};
+
+/// Drives a container's shallow copies and assignments through the cases that
+/// once leaked or freed twice. `add` appends a new counted item; `first`
+/// returns the first item listed.
+template <typename Container, typename Add, typename First>
+void ExpectEachItemReleasedOnce(Add add, First first) {
+    int destroyed = 0;
+    {
+        Container owner;
+        add(owner, destroyed);
+        Container view(owner);
+        add(owner, destroyed);
+        owner = view;  // an earlier copy back onto its grown source
+        EXPECT_EQ(destroyed, 1);
+        ASSERT_EQ(first(owner), first(view));
+        first(owner)->SetName("still alive");
+        Container& self = owner;
+        owner = self;
+        EXPECT_EQ(destroyed, 1);
+        add(view, destroyed);  // belongs to the copy
+    }
+    EXPECT_EQ(destroyed, 3);
+    {
+        Container owner;
+        add(owner, destroyed);
+        Container unrelated;
+        add(unrelated, destroyed);
+        owner = unrelated;
+        EXPECT_EQ(destroyed, 4);
+    }
+    EXPECT_EQ(destroyed, 5);
+}
+
+}  // namespace
 
 TEST(Material, TranslucencyLooksAtAmbientDiffuseSpecularAlphaOnly) {
     Material m;
@@ -121,6 +171,34 @@ TEST(Model, DestructionReleasesEverythingOnce) {
     }
     delete model;  // ASan reports any double free or leak here
     Model empty;   // no node, no lists: destruction does nothing
+}
+
+TEST(ModelData, CopiesAndAssignmentsReleaseEachItemOnce) {
+    ExpectEachItemReleasedOnce<Mesh>([](Mesh& m, int& n) { m.AddGeometry(new Counted<Geometry>(n)); },
+                                     [](const Mesh& m) { return m.GetGeometry(0); });
+    Image image("a.png");
+    ExpectEachItemReleasedOnce<Material>(
+        [&image](Material& m, int& n) {
+            m.AddTexture(new Counted<Texture>(n, image, Texture::Diffuse, vmath::vec2<float>(1, 1),
+                                              vmath::vec2<float>(0, 0), 0.0f));
+        },
+        [](const Material& m) { return m.GetTexture(0); });
+    // Models without a node tree, so that only the lists decide.
+    ExpectEachItemReleasedOnce<Model>([](Model& m, int& n) { m.AddMesh(new Counted<Mesh>(n)); },
+                                      [](const Model& m) { return m.GetMesh(0u); });
+
+    // The node tree follows the same rules as the lists.
+    int destroyed = 0;
+    {
+        Model owner;
+        owner.SetModelNode(new Counted<ModelNode>(destroyed, owner));
+        Model view(owner);
+        owner.AddMesh(new Counted<Mesh>(destroyed));
+        owner = view;
+        EXPECT_EQ(destroyed, 1);
+        view.SetModelNode(new Counted<ModelNode>(destroyed, view));
+    }
+    EXPECT_EQ(destroyed, 3);
 }
 
 TEST(Transform, TranslateAndRotateOrder) {
