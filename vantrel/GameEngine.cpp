@@ -19,6 +19,7 @@
 #include <nodara/StateManager.h>
 
 #include "Car.h"
+#include "CarRecovery.h"
 #include "SceneryBatches.h"
 #include "ScreenProjection.h"
 #include "TerrainTiles.h"
@@ -28,6 +29,7 @@
 
 const char* const GameEngine::SkyDomeFile = "../data/models/SkyDome/SkyDome.dae";
 const char* const GameEngine::TrackFile = "../data/tracks/GreenValley/GreenValley.dae";
+const char* const GameEngine::RoadFile = "../data/tracks/GreenValley/GreenValley.road";
 
 const Track::Checkpoint Track::Checkpoints[5] = {
     {-388.0f, 90.0f, 95.0f}, {-1156.0f, 1884.0f, 80.0f}, {757.0f, 1454.0f, 50.0f},
@@ -149,6 +151,9 @@ bool GameEngine::LoadTrack(Model* model) {
     if (!meshNode) return false;
     track.model = model;
     track.checkpoints.assign(std::begin(Track::Checkpoints), std::end(Track::Checkpoints));
+    // A bad road file costs the map and recovery, not the race.
+    track.road.Load(RoadFile);
+    minimap.SetRoad(track.road);
 
     const Mesh& mesh = meshNode->GetMesh();
     std::vector<unsigned int> indices;
@@ -217,6 +222,7 @@ void GameEngine::Update() {
         if (car) {
             car->UpdateNodes(dtS);
             car->UpdateCamera(engine.GetCamera(), dtS);
+            if (car->body) wrongWay.Update(track.road, car->body->GetPosition(), car->body->GetLinearVelocity(), dtS);
         }
     }
     if (racing && remainingTime > 0.0 && !freeDrive && car && car->body) TestCheckpoint(car->body->GetPosition(), dtS);
@@ -272,8 +278,12 @@ void GameEngine::DrawHud() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
 
     if (!player.IsSpectator()) {
+        Car* car = player.GetCar();
+        const bool checkpointAhead = !freeDrive && nextCheckpoint < track.checkpoints.size();
+        if (car && car->body)
+            minimap.Draw(w, h, *car->body, checkpointAhead ? &track.checkpoints[nextCheckpoint] : nullptr);
         if (!freeDrive) DrawRaceLines(w, h, dtS);
-        if (Car* car = player.GetCar()) car->DrawInstruments(engine, w);
+        if (car) car->DrawInstruments(engine, w);
     }
 
     messageAge += dtS;
@@ -302,8 +312,16 @@ void GameEngine::DrawRaceLines(float w, float h, float dtS) {
     glColor3f(1.0f, 1.0f, 0.0f);
     char line[64];
     std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(nextCheckpoint) + 1);
+    Car* car = player.GetCar();
+    if (nextCheckpoint < track.checkpoints.size() && car && car->body) {
+        const Track::Checkpoint& next = track.checkpoints[nextCheckpoint];
+        const vmath::vec3<float> p = car->body->GetPosition();
+        std::snprintf(line, sizeof line, "Checkpoint: %d  (%.0f m)", static_cast<int>(nextCheckpoint) + 1,
+                      std::hypot(next.x - p.x, next.y - p.y));
+    }
     fonts.Print(*smallFont, 30, h - 50, line);
     fonts.Print(*smallFont, w / 2 - 50, h - 50, FormatClock(remainingTime));
+    wrongWay.Draw(fonts, *largeFont, w, h);
     if (remainingTime <= 0.0) {
         fonts.Print(*largeFont, w / 2 - 130, h / 2, "Time is up !");
     } else if (nextCheckpoint == track.checkpoints.size()) {
@@ -347,6 +365,14 @@ void GameEngine::SetMessage(const std::string& text) {
 }
 
 void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
+    if (key == CarRecovery::Key && state == 0) {
+        Car* car = player.GetCar();
+        const bool over = !freeDrive && (IsPerfect() || remainingTime <= 0.0);
+        if (car && car->controlsEnabled && !over && !player.IsSpectator() && world &&
+            CarRecovery::Recover(*car, *world, track.road))
+            wrongWay.Reset();
+        return;
+    }
     if (state != 0 || key < VK_F1 || key > VK_F1 + 8) return;
     Renderer& renderer = *engine.GetRenderer();
     StateManager& states = renderer.GetStateManager();

@@ -7,8 +7,10 @@
 #include "CarPool.h"
 #include "FrameStatistics.h"
 #include "GameMode.h"
+#include "Minimap.h"
 #include "Player.h"
 #include "Track.h"
+#include "WrongWay.h"
 
 class Font;
 class Model;
@@ -31,6 +33,8 @@ class GameEngine : public GameMode {
 public:
     static const char* const SkyDomeFile;
     static const char* const TrackFile;
+    /// The track's road centre line; without it the race has no map and no recovery.
+    static const char* const RoadFile;
     /// Half-size of a checkpoint's square on the ground (m); the car's centre
     /// must be strictly inside it.
     static constexpr float CheckpointReach = 3.0f;
@@ -74,7 +78,9 @@ public:
     /// options panel.
     void DrawHud();
 
-    /// The render-option keys F1 to F9, on presses.
+    /// The render-option keys F1 to F9, on presses; R puts the car back on
+    /// the road, except while it is held for the start, once a Time Trial is
+    /// over and while the world stands still for the spectator.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
 
     /// The Time Trial's checkpoint rule for a car at `position` over `dtS`:
@@ -104,6 +110,7 @@ public:
     float GetGoTime() const { return goTime; }
     bool IsFreeDrive() const { return freeDrive; }
     bool IsShowingOptions() const { return showOptions; }
+    const WrongWay& GetWrongWay() const { return wrongWay; }
     const std::string& GetMessage() const { return message; }
     float GetMessageAge() const { return messageAge; }
     /// True once the last checkpoint is passed with time left.
@@ -139,4 +146,6 @@ private:
     bool freeDrive = false;
     float countdown = 0.0f;       ///< (s)
     float goTime = 0.0f;          ///< seconds left to show "Go!"
+    WrongWay wrongWay;
+    Minimap minimap;
 };

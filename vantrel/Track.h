@@ -3,10 +3,13 @@
 
 #include <vmath/mat4.h>
 
+#include "RoadCentreLine.h"
+
 class Model;
 
-/// The race's track: its model, the terrain's frame and the checkpoints of
-/// the Time Trial, which belong to the game rather than to the track file.
+/// The race's track: its model, the terrain's frame, the road's centre line
+/// and the checkpoints of the Time Trial, which belong to the game rather
+/// than to the track file.
 struct Track {
     /// A gate on the ground plane (world coordinates, m) and the seconds it
     /// adds to the clock when it becomes the next one to reach.
@@ -20,5 +23,6 @@ struct Track {
 
     Model* model = nullptr;  ///< owned by the race's engine
     vmath::mat4<float> terrainMatrix = vmath::mat4<float>::identity();  ///< OpenGL order
+    RoadCentreLine road;  ///< empty when its file could not be read
     std::vector<Checkpoint> checkpoints;
 };

@@ -37,6 +37,7 @@ DIALS = {  # dial calibrations: car -> dial -> (top value, angle at 0, angle at 
     "NissanSkyline": {"rpm.png": (9000, 215.0, 30.0), "tacho.png": (320, 215.0, -35.0)},
     "BugattiVeyron": {"rpm.png": (9000, 270.0, 0.0), "tacho.png": (360, 270.0, 0.0)},
 }
+ROAD = "tracks/GreenValley/GreenValley.road"  # centre line, tools/assets/road.py
 MUSIC = "music/Halverd - Evenfall.mp3"
 MUSIC_SECONDS = 100.0           # the length the composer script writes (tools/assets/music.py)
 ROAD_SLOPE_LIMIT = 6.0          # degrees: no asphalt triangle is steeper
@@ -186,7 +187,7 @@ def tri_normals(pos, tris):
 # ------------------------------------------------------------------ tests
 class Files(unittest.TestCase):
     def test_every_file_exists(self):
-        files = MODELS + [MUSIC, "models/ShowRoom/Sign-Vantrel.jpg"]
+        files = MODELS + [MUSIC, ROAD, "models/ShowRoom/Sign-Vantrel.jpg"]
         for car in CARS:
             files += ["cars/%s/gauges/rpm.png" % car, "cars/%s/gauges/tacho.png" % car]
         for f in files:
@@ -555,6 +556,21 @@ class Track(unittest.TestCase):
             self.assertLess(np.hypot(m[0, 3] - cx, m[1, 3] - cy), 1.0, i)
         self.assertIsNotNone(self.d.node("StartGantry"))
 
+    def test_road_file_follows_the_built_road_in_race_direction(self):
+        points = read_road(path(ROAD))
+        seg = np.roll(points, -1, axis=0) - points
+        step = np.linalg.norm(seg, axis=1)
+        self.assertTrue(1.0 <= step.min() and step.max() <= 3.0, (step.min(), step.max()))
+        self.assertLess(np.linalg.norm(points[0]), 0.01, "the line does not start on the start line")
+        # the road mesh's own centre vertices lie on the line
+        centre = self.pos[np.unique(self.centre_line())][:, :2]
+        dist, _ = polyline_distance(points, centre)
+        self.assertLess(dist.max(), 0.05, "a centre vertex of the road lies %.3f m off the line" % dist.max())
+        # the checkpoints lie on it, in the order the race passes them
+        dist, s = polyline_distance(points, np.array(CHECKPOINTS, float))
+        self.assertLess(dist.max(), 0.05)
+        self.assertTrue(np.all(np.diff(s) > 0), "checkpoints out of race order: %s" % s)
+
     def test_scenery_shares_meshes(self):
         geo_use = {}
         for n, m, gid, _ in self.d.instances():
@@ -562,6 +578,32 @@ class Track(unittest.TestCase):
         shared = {g: c for g, c in geo_use.items() if c > 1}
         self.assertGreater(sum(shared.values()), 100, geo_use)
         self.assertEqual(geo_use.get("Terrain-mesh"), 1)
+
+
+def read_road(file):
+    """The points of a road centre-line file, checked against its header."""
+    with open(file) as f:
+        lines = f.read().split("\n")
+    magic, version, count = lines[0].split()
+    assert (magic, version) == ("vantrel-road", "1"), lines[0]
+    body = [ln for ln in lines[1:] if ln.strip()]
+    assert len(body) == int(count), "header says %s points, file holds %d" % (count, len(body))
+    return np.array([[float(v) for v in ln.split()] for ln in body])
+
+
+def polyline_distance(points, queries):
+    """Distance of each query to the closed polyline, and its arc position there."""
+    a, ab = points, np.roll(points, -1, axis=0) - points
+    length = np.linalg.norm(ab, axis=1)
+    start = np.concatenate([[0.0], np.cumsum(length)[:-1]])
+    dist, arc = [], []
+    for q in queries:
+        t = np.clip(np.sum((q - a) * ab, axis=1) / (length * length), 0, 1)
+        d = np.linalg.norm(a + t[:, None] * ab - q, axis=1)
+        i = np.argmin(d)
+        dist.append(d[i])
+        arc.append(start[i] + t[i] * length[i])
+    return np.array(dist), np.array(arc)
 
 
 def point_in_triangles(p, tri):

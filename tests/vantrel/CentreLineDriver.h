@@ -12,11 +12,13 @@
 #include "physics/DynamicObjectCar.h"
 #include "platform/WindowMessage.h"
 
-/// Drives with the arrow keys along the road's centre line: steers towards
-/// a point ahead, brakes before curves too tight for its speed.
+/// Drives with the arrow keys along the road's centre line, as the race
+/// loaded it with the track: steers towards a point ahead, brakes before
+/// curves too tight for its speed.
 class CentreLineDriver {
 public:
-    CentreLineDriver(GameEngine& race, EventHandler& handler) : race(race), handler(handler) {}
+    CentreLineDriver(GameEngine& race, EventHandler& handler)
+        : race(race), handler(handler), road(race.GetTrack().road) {}
 
     /// One frame's keys, from the car body's state; call it while the car's
     /// controls are enabled.
@@ -25,7 +27,7 @@ public:
         const vmath::vec3<float> p = body.GetPosition(), forward = body.GetAxis(1);
         const double speed = body.GetForwardSpeedMs();
         nearest = road.Nearest(p.x, p.y, nearest);
-        const double s = road.Dense(nearest).s;
+        const double s = road.GetPoint(nearest).s;
 
         // Pure pursuit: the arc through the point ahead.
         const double ahead = 7.0 + 0.3 * std::max(speed, 0.0);
@@ -64,6 +66,6 @@ private:
 
     GameEngine& race;
     EventHandler& handler;
-    RoadCentreLine road;
+    const RoadCentreLine& road;
     std::size_t nearest = 0;
 };

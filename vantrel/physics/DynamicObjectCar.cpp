@@ -321,6 +321,60 @@ void DynamicObjectCar::PostSubstep(float dtS) {
         wheelAngularSpeedRadS[i] = vehicle->getWheelInfo(i).m_deltaRotation / dtS;
 }
 
+bool DynamicObjectCar::PlaceAt(const vmath::vec3<float>& groundPoint, const vmath::vec3<float>& groundNormal,
+                               const vmath::vec3<float>& forward) {
+    auto finite = [](const vmath::vec3<float>& v) {
+        return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+    };
+    if (!finite(groundPoint) || !finite(groundNormal) || !finite(forward)) return false;
+    const btVector3 ground = ToBullet(groundPoint), normal = ToBullet(groundNormal), ahead = ToBullet(forward);
+    if (normal.length2() < 1.0e-12f) return false;
+    const btVector3 up = normal.normalized();
+    btVector3 y = ahead - up * ahead.dot(up);
+    // Forward (nearly) along the normal leaves no heading on the ground.
+    if (y.length2() < 1.0e-6f * ahead.length2() || y.length2() < 1.0e-12f) return false;
+    y.normalize();
+    const btVector3 x = y.cross(up);
+    const btMatrix3x3 basis(x.x(), y.x(), up.x(), x.y(), y.y(), up.y(), x.z(), y.z(), up.z());
+
+    // The box centre at the height the car rests at on its springs (the
+    // longest strut's reach less the static sag), and a little higher: it
+    // settles without a drop that would bounce it.
+    float reach = 0.0f;
+    for (const CarTemplate::Wheel& wheel : settings.wheels)
+        reach = std::max(reach, settings.suspensionRestLengthM + settings.wheelRadiusM - wheel.upperPointCS.z);
+    const float sagM = world.getGravity().length() / (static_cast<float>(WheelCount) * settings.suspensionStiffness);
+    const float clearanceM = 0.02f;
+    const btTransform boxFrame(basis, ground + up * (reach - sagM + clearanceM));
+    const btTransform bodyFrame =
+        boxFrame * btTransform(btMatrix3x3::getIdentity(), btVector3(0.0f, 0.0f, settings.centreOfMassDropM)).inverse();
+
+    body->setWorldTransform(bodyFrame);
+    body->setInterpolationWorldTransform(bodyFrame);
+    body->setLinearVelocity(btVector3(0.0f, 0.0f, 0.0f));
+    body->setAngularVelocity(btVector3(0.0f, 0.0f, 0.0f));
+    body->setInterpolationLinearVelocity(btVector3(0.0f, 0.0f, 0.0f));
+    body->setInterpolationAngularVelocity(btVector3(0.0f, 0.0f, 0.0f));
+    body->clearForces();
+    // Contacts cached where the car was would push it on its first step here.
+    world.getBroadphase()->getOverlappingPairCache()->cleanProxyFromPairs(body->getBroadphaseHandle(),
+                                                                         world.getDispatcher());
+    world.updateSingleAabb(body.get());
+    vehicle->resetSuspension();
+    for (int i = 0; i < vehicle->getNumWheels(); ++i) {
+        btWheelInfo& info = vehicle->getWheelInfo(i);
+        info.m_deltaRotation = 0.0f;
+        vehicle->updateWheelTransform(i, false);
+    }
+    wheelAngularSpeedRadS = {};
+    engine.Reset();
+    gearbox.Reset();
+    holding = false;
+    substepStart = FromBullet(bodyFrame.getOrigin());
+    motionVelocity = vmath::vec3<float>(0.0f, 0.0f, 0.0f);
+    return true;
+}
+
 void DynamicObjectCar::GetMatrixGL(float matrixGL[16]) const {
     btTransform boxFrame = body->getWorldTransform() *
                            btTransform(btMatrix3x3::getIdentity(), btVector3(0.0f, 0.0f, settings.centreOfMassDropM));

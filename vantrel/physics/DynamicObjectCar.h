@@ -50,6 +50,16 @@ public:
     ///        never engages reverse and the gearbox rests in neutral
     void SetControls(float steering, float throttle, float brake, bool held);
 
+    /// Puts the car down at rest: upright on ground through `groundPoint`
+    /// with `groundNormal`, facing `forward` as far as the ground's slope
+    /// lets it, a couple of centimetres above the height it rests at on its
+    /// springs. It then neither moves nor spins, its engine idles and its
+    /// gearbox is in neutral; the controls are left as they are.
+    /// @return false, leaving the car alone, when the vectors are not
+    ///         finite, the normal has no length or `forward` lies along it
+    bool PlaceAt(const vmath::vec3<float>& groundPoint, const vmath::vec3<float>& groundNormal,
+                 const vmath::vec3<float>& forward);
+
     /// Chassis box frame in OpenGL's order: the three axes as rows 0 to 2,
     /// the box centre in row 3.
     void GetMatrixGL(float matrixGL[16]) const;

@@ -11,6 +11,13 @@ constexpr float RpmToRadS = 2.0f * 3.14159265f / 60.0f;
 
 Engine::Engine(const EngineSettings& settings) : settings(settings), rpm(settings.idleRpm) {}
 
+void Engine::Reset() {
+    rpm = settings.idleRpm;
+    driveTorqueNm = 0.0f;
+    brakingTorqueNm = 0.0f;
+    limiting = false;
+}
+
 float Engine::GetAngularSpeedRadS() const { return rpm * RpmToRadS; }
 
 float Engine::GetTorqueFraction(float rpmValue) const {

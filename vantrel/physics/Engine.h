@@ -18,6 +18,8 @@ public:
     /// @param drivelineRpm engine speed the wheels impose through the engaged gear (rpm, >= 0)
     /// @param engaged false in neutral and while a gear changes: the engine revs freely
     void Update(float dtS, float throttle, float drivelineRpm, bool engaged);
+    /// Back to a started engine's state: idling, no torque.
+    void Reset();
 
     /// Driving torque at the crankshaft after the last update (N m, >= 0).
     float GetDriveTorqueNm() const { return driveTorqueNm; }

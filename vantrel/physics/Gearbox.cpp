@@ -10,6 +10,13 @@ constexpr float RadSToRpm = 60.0f / (2.0f * 3.14159265f);
 
 Gearbox::Gearbox(const GearboxSettings& settings) : settings(settings) {}
 
+void Gearbox::Reset() {
+    gear = 0;
+    shiftRemainingS = 0.0f;
+    sinceShiftS = 1.0e6f;
+    brakeAtRestS = 0.0f;
+}
+
 float Gearbox::GetTotalRatio(int gearNumber) const {
     if (gearNumber == -1) return -settings.reverseRatio * settings.finalDriveRatio;
     if (gearNumber < 1 || gearNumber > GetForwardGearCount()) return 0.0f;

@@ -24,6 +24,8 @@ public:
     /// @param held true while the race holds the car: neutral, never reverse
     void Update(float dtS, float forwardSpeedMs, float wheelAngularSpeedRadS, float throttle, float brake,
                 bool held);
+    /// Back to a new gearbox's state: neutral, no change under way.
+    void Reset();
 
     /// -1, 0 or 1 ... N.
     int GetCurrentGear() const { return gear; }

@@ -87,6 +87,29 @@ void World::DestroyCar(DynamicObjectCar* car) {
     if (found != cars.end()) cars.erase(found);
 }
 
+bool World::FindGround(float x, float y, vmath::vec3<float>& point, vmath::vec3<float>& normal) const {
+    // Static objects only: the ray must pass through a car standing there.
+    struct GroundOnly : btCollisionWorld::ClosestRayResultCallback {
+        using ClosestRayResultCallback::ClosestRayResultCallback;
+        bool needsCollision(btBroadphaseProxy* proxy) const override {
+            const auto* object = static_cast<const btCollisionObject*>(proxy->m_clientObject);
+            return object->isStaticObject() && ClosestRayResultCallback::needsCollision(proxy);
+        }
+    };
+    // Just inside the broadphase's box, which the ray must not leave.
+    const float top = settings.halfExtentM * 0.999f;
+    if (!std::isfinite(x) || !std::isfinite(y)) return false;
+    const btVector3 from(x, y, top), to(x, y, -top);
+    GroundOnly hit(from, to);
+    dynamicsWorld->rayTest(from, to, hit);
+    if (!hit.hasHit()) return false;
+    btVector3 up = hit.m_hitNormalWorld.normalized();
+    if (up.z() < 0.0f) up = -up;
+    point = FromBullet(hit.m_hitPointWorld);
+    normal = FromBullet(up);
+    return true;
+}
+
 int World::GetSubstepCount(float dtS) const {
     if (!(dtS > 0.0f) || !std::isfinite(dtS)) return 0;
     // The small allowance keeps 1/60 s at two substeps despite rounding.

@@ -58,6 +58,13 @@ public:
     /// another world is ignored.
     void DestroyCar(DynamicObjectCar* car);
 
+    /// The static ground straight below or above (x, y): the highest surface
+    /// of the static meshes there, inside the world's bounds; cars are not ground.
+    /// @param point receives the surface point (m)
+    /// @param normal receives the surface's unit normal on the side facing up
+    /// @return false when no static mesh lies at (x, y)
+    bool FindGround(float x, float y, vmath::vec3<float>& point, vmath::vec3<float>& normal) const;
+
     /// Advances the world by `dtS` seconds in equal substeps of at most
     /// WorldSettings::maxSubstepS; the cars' read-back values are those of
     /// the last substep. Zero, negative and non-finite steps do nothing.

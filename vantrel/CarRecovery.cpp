@@ -1,0 +1,29 @@
+#include "CarRecovery.h"
+
+#include "Car.h"
+#include "RoadCentreLine.h"
+#include "physics/DynamicObjectCar.h"
+#include "physics/World.h"
+
+bool CarRecovery::Recover(Car& car, physics::World& world, const RoadCentreLine& road) {
+    if (!car.body || road.IsEmpty()) return false;
+    const vmath::vec3<float> position = car.body->GetPosition();
+    const double s = road.Project(position.x, position.y);
+    const RoadCentreLine::Point at = road.At(s);
+    const vmath::vec2<double> along = road.Tangent(s);
+    vmath::vec3<float> ground, normal;
+    if (!world.FindGround(static_cast<float>(at.x), static_cast<float>(at.y), ground, normal)) return false;
+    const vmath::vec3<float> forward(static_cast<float>(along.x), static_cast<float>(along.y), 0.0f);
+    if (!car.body->PlaceAt(ground, normal, forward)) return false;
+
+    // The pedals and the wheel start afresh: keys still held take them up again.
+    car.throttle = car.brake = car.steering = 0.0f;
+    // The chase camera's anchor straight behind at the view's distance and
+    // level with the car: the next update frames it there instead of
+    // swinging round from where the car was.
+    const Car::ChaseView& view = Car::Views[car.cameraMode == 1 ? 1 : 0];
+    const vmath::vec3<float> anchor = car.body->GetPosition() - car.body->GetAxis(1) * view.distance;
+    for (int i = 0; i < 3; ++i) car.cameraPosition[i] = anchor[i];
+    car.cameraHeightTerm = 0.0f;
+    return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+struct Car;
+class RoadCentreLine;
+
+namespace physics {
+class World;
+}
+
+/// Puts a car that left the road, or lies on its roof, back on the road: on
+/// the centre line level with it (never ahead of it along the road), facing
+/// the race's way, upright and at rest on the ground there, with the chase
+/// camera straight behind it. The race decides when it may be used.
+class CarRecovery {
+public:
+    /// The key that asks for it ('R').
+    static constexpr unsigned Key = 82;
+
+    /// @return false, with the car left alone, when the road is empty, the
+    ///         car has no body or there is no ground under the road there
+    static bool Recover(Car& car, physics::World& world, const RoadCentreLine& road);
+};
