@@ -27,11 +27,16 @@ void PinDriver() {
         nullptr);
 }
 
-/// Loads the driver through a throwaway context and pins it, so every test
-/// program is covered, including those whose contexts the game itself makes.
+/// Loads the GL library and the driver once for the whole test program and
+/// pins the driver, so every test program is covered, including those whose
+/// contexts the game itself makes. The library's own load is never undone:
+/// were it unloaded with the throwaway window, the driver would keep the
+/// screen it made for it, threads and all, and LeakSanitizer's thread
+/// tracer trips over such threads at exit.
 void LoadAndPinDriver() {
+    if (SDL_GL_LoadLibrary(nullptr) != 0) return;  // the test that needs GL reports it
     SDL_Window* window = SDL_CreateWindow("pin", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) return;  // the test that needs GL reports the failure itself
+    if (!window) return;
     if (SDL_GLContext context = SDL_GL_CreateContext(window)) {
         PinDriver();
         SDL_GL_DeleteContext(context);
@@ -39,10 +44,11 @@ void LoadAndPinDriver() {
     SDL_DestroyWindow(window);
 }
 
+bool ready = false;  ///< the display is open and the driver pinned
+
 }  // namespace
 
 bool OpenTestDisplay(std::string& error) {
-    static bool ready = false;
     if (ready) return true;
     // Debian's GLEW is built for GLX: force X11 rather than an EGL path.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
@@ -56,6 +62,13 @@ bool OpenTestDisplay(std::string& error) {
     }
     LoadAndPinDriver();
     return true;
+}
+
+void CloseTestDisplay() {
+    if (!ready) return;
+    SDL_GL_UnloadLibrary();  // the load OpenTestDisplay made
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    ready = false;
 }
 
 void OpenTestDisplayOrExit() {

@@ -94,7 +94,7 @@ public:
         setenv("SDL_VIDEO_X11_WMCLASS", VantrelApp::WindowClassName, 1);
         OpenTestDisplayOrExit();
     }
-    void TearDown() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+    void TearDown() override { CloseTestDisplay(); }
 };
 
 const auto* const videoEnvironment = ::testing::AddGlobalTestEnvironment(new VideoEnvironment);
