@@ -10,6 +10,7 @@
 #include <lumora/OglRenderer.h>
 #include <nodara/Geometry.h>
 #include <nodara/Image.h>
+#include <nodara/Logger.h>
 #include <nodara/Mesh.h>
 
 #include "GlErrorText.h"
@@ -106,7 +107,10 @@ void OglBufferManager::Generate(Image& image) {
                   << std::endl;
         return;
     }
-    std::cout << "[INFO] OglRenderer::OglBufferManager: Generate texture " << image.GetFilename() << std::endl;
+    // A direct line rather than a logger's, but an informative one: it keeps
+    // to the process's threshold like every logger.
+    if (Logger::GetProcessLevel() <= Logger::Info)
+        std::cout << "[INFO] OglRenderer::OglBufferManager: Generate texture " << image.GetFilename() << std::endl;
     if (!glIsTexture(image.GetBindId())) {
         glGenTextures(1, &image.GetBindId());
         glBindTexture(GL_TEXTURE_2D, image.GetBindId());

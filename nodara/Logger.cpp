@@ -3,6 +3,7 @@
 #include <iostream>
 
 const char* const Logger::LevelNames[5] = {"Debug", "Info", "Warn", "Error", "Fatal"};
+Logger::Level Logger::processLevel = Logger::Debug;
 
 Logger::Logger(const std::string& name) : level(Debug), name(name) {}
 

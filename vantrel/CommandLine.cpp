@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <nodara/Logger.h>
+
 // Set by the build from the project's version.
 #ifndef VANTREL_VERSION
 #error "VANTREL_VERSION must be defined by the build"
@@ -16,6 +18,11 @@ CommandLine::CommandLine() {
         out << "Vantrel " << VANTREL_VERSION << '\n';
         return Outcome::Exit;
     });
+    Add("--verbose", "", "print everything the game and its libraries log",
+        [](const std::string&, std::ostream&, std::ostream&) {
+            Logger::SetProcessLevel(Logger::Debug);
+            return Outcome::Continue;
+        });
 }
 
 void CommandLine::Add(std::string name, std::string argument, std::string help, Action action) {

@@ -23,7 +23,7 @@ public:
     /// Exit status of a bad command line.
     static constexpr int UsageError = 2;
 
-    /// The game's options: --help and --version.
+    /// The game's options: --help, --version and --verbose.
     CommandLine();
     // The built-in actions refer to this object.
     CommandLine(const CommandLine&) = delete;

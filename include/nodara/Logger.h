@@ -35,8 +35,9 @@ public:
     Logger::Level GetLevel() const { return level; }
     void SetLevel(Logger::Level value) { level = value; }
 
-    /// True when a message at `value` would be written.
-    bool IsEnabled(Logger::Level value) const { return value >= level; }
+    /// True when a message at `value` would be written: at or above both the
+    /// logger's threshold and the process's.
+    bool IsEnabled(Logger::Level value) const { return value >= level && value >= processLevel; }
 
     /// Writes one line when `value` passes the threshold. A level outside the
     /// five enumerators is printed as "Unknown" rather than read out of bounds.
@@ -44,8 +45,17 @@ public:
 
     const std::string& GetName() const { return name; }
 
+    /// A threshold under every logger of the process, the plug-ins' included:
+    /// Debug by default, so each logger's own threshold decides. A program
+    /// raises it once at start to keep its console to what matters.
+    /// NOTE: process-wide on purpose; the loggers of a plug-in are out of the
+    /// program's reach otherwise.
+    static Logger::Level GetProcessLevel() { return processLevel; }
+    static void SetProcessLevel(Logger::Level value) { processLevel = value; }
+
 private:
     Logger::Level level;
     std::string name;
     static const char* const LevelNames[5];
+    static Logger::Level processLevel;
 };

@@ -26,6 +26,20 @@ TEST(Logger, ThresholdFiltersLowerLevels) {
     EXPECT_EQ(logger.GetLevel(), Logger::Debug);
 }
 
+TEST(Logger, ProcessLevelQuietsEveryLoggerBelowIt) {
+    Logger chatty("ColladaModelLoader");
+    Logger strict("OglRenderer", Logger::Error);
+    Logger::SetProcessLevel(Logger::Warn);
+    EXPECT_FALSE(chatty.IsEnabled(Logger::Info));
+    CaptureStdout();
+    chatty.Log(Logger::Info, "hidden");
+    chatty.Log(Logger::Warn, "shown");
+    strict.Log(Logger::Warn, "below its own threshold");
+    Logger::SetProcessLevel(Logger::Debug);  // back to every logger's own say
+    chatty.Log(Logger::Debug, "again");
+    EXPECT_EQ(GetCapturedStdout(), "[Warn] ColladaModelLoader - shown\n[Debug] ColladaModelLoader - again\n");
+}
+
 TEST(Logger, StreamEmitsOnceAtEndOfStatement) {
     Logger logger("GameEngine");
     CaptureStdout();
