@@ -29,6 +29,12 @@ const float RadToDeg = 57.2957763671875f;
 
 }  // namespace
 
+std::string Car::GearLabel(int gear) {
+    if (gear < 0) return "R";
+    if (gear == 0) return "N";
+    return std::to_string(gear);
+}
+
 void Car::AdjustThrottle(float amount) { throttle = std::clamp(throttle + amount, 0.0f, 1.0f); }
 
 void Car::AdjustBrake(float amount) { brake = std::clamp(brake + amount, 0.0f, 1.0f); }
@@ -134,7 +140,7 @@ void Car::DrawInstruments(Lumora& engine, float viewportWidth) {
     }
     if (gearFont && engine.GetRenderer()) {
         char line[32];
-        std::snprintf(line, sizeof line, "Gear: %d", body ? body->GetCurrentGear() : 0);
+        std::snprintf(line, sizeof line, "Gear: %s", GearLabel(body ? body->GetCurrentGear() : 0).c_str());
         glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
         engine.GetRenderer()->GetFontManager().Print(*gearFont, w - 145.0f, 25.0f, line);
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <vector>
 
 class Camera;
@@ -72,4 +73,7 @@ struct Car {
     /// corner of a window `viewportWidth` pixels wide, in the caller's
     /// window-pixel projection.
     void DrawInstruments(Lumora& engine, float viewportWidth);
+    /// The gear as the gear line shows it: "R" in reverse, "N" in neutral,
+    /// else its number.
+    static std::string GearLabel(int gear);
 };

@@ -1,5 +1,7 @@
 #include "CarPool.h"
 
+#include <algorithm>
+
 #include <lumora/Lumora.h>
 #include <nodara/Font.h>
 #include <nodara/GroupNode.h>
@@ -74,8 +76,34 @@ Car* CarPool::GetRaceCar(unsigned index) {
         if (car->model) engine.UnLoadModel(car->model);
         return nullptr;
     }
+    std::vector<vmath::mat4<float>>& start = startMatrices[index];
+    start = {car->node->GetTransform().GetMatrix()};
+    for (const std::vector<GroupNode*>* nodes : {&car->wheels, &car->steeringNodes})
+        for (GroupNode* node : *nodes) start.push_back(node->GetTransform().GetMatrix());
     raceCars[index] = std::move(car);
     return raceCars[index].get();
+}
+
+bool CarPool::ResetCar(unsigned index) {
+    if (!physics || index >= CarCount || !raceCars[index]) return false;
+    Car& car = *raceCars[index];
+    // The wheels and steering nodes turn by increments: they go back too.
+    const std::vector<vmath::mat4<float>>& start = startMatrices[index];
+    std::size_t next = 0;
+    car.node->GetTransform().SetMatrix(start[next++]);
+    for (const std::vector<GroupNode*>* nodes : {&car.wheels, &car.steeringNodes})
+        for (GroupNode* node : *nodes) node->GetTransform().SetMatrix(start[next++]);
+
+    // A new body rather than the old one moved back: nothing of the last run
+    // (speeds, gear, engine, suspension, a hold) can carry over.
+    bodies.erase(std::find(bodies.begin(), bodies.end(), car.body));
+    physics->DestroyCar(car.body);
+    car.body = nullptr;
+    car.throttle = car.brake = car.steering = car.steeringRate = car.previousSteering = 0.0f;
+    car.cameraHeightTerm = 1.0f;
+    car.cameraTime = 0.0f;
+    car.controlsEnabled = false;
+    return MakeBody(car, index);
 }
 
 bool CarPool::FindRaceCarNodes(Car& car, unsigned index) {

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include <vmath/mat4.h>
+
 #include "Car.h"
 
 class Gauge;
@@ -44,6 +46,14 @@ public:
     /// @return the car (owned by the pool), or null when it cannot be made
     Car* GetCar(unsigned index);
 
+    /// Puts race car `index` back as it was made, for a new start on the same
+    /// track: its nodes where the model placed them, a new body there at
+    /// rest, no pedals or steering, controls disabled and the chase camera
+    /// to run in again; the chosen chase view stays. Nothing is loaded.
+    /// @return false when the pool has no such race car, or its new body
+    ///         cannot be made (the car is then left without one)
+    bool ResetCar(unsigned index);
+
 private:
     /// The display car `index`, loading its model on the first request.
     /// @return the car (owned by the pool), or null when the index is out of
@@ -63,6 +73,8 @@ private:
     physics::World* physics = nullptr;
     std::array<std::unique_ptr<Car>, CarCount> displayCars;
     std::array<std::unique_ptr<Car>, CarCount> raceCars;
+    /// Each race car's node, wheel and steering-node matrices as loaded, in that order.
+    std::array<std::vector<vmath::mat4<float>>, CarCount> startMatrices;
     std::vector<std::unique_ptr<Gauge>> gauges;   ///< every dial made
     std::vector<physics::DynamicObjectCar*> bodies;  ///< released to the world with the pool
 };

@@ -7,30 +7,32 @@ void EventHandler::EventListener::OnMouse(EventHandler&, int, int, int, int) {}
 
 void EventHandler::EventListener::OnQuit(EventHandler&) {}
 
-EventHandler::EventHandler() : listeners(3) {}
+void EventHandler::EventListener::OnFocusLost(EventHandler&) {}
+
+EventHandler::EventHandler() : listeners(FocusLostEvent + 1) {}
 
 EventHandler::~EventHandler() = default;
 
 void EventHandler::AddListener(EventType type, EventListener* listener) {
-    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    assert(type >= KeyEvent && type <= FocusLostEvent && "unknown event type");
     if (!listener) return;
     listeners[type].push_back(listener);
 }
 
 void EventHandler::RemoveListener(EventType type, EventListener* listener) {
-    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    assert(type >= KeyEvent && type <= FocusLostEvent && "unknown event type");
     std::vector<EventListener*>& list = listeners[type];
     const auto found = std::find(list.begin(), list.end(), listener);
     if (found != list.end()) list.erase(found);
 }
 
 unsigned EventHandler::GetListenerCount(EventType type) const {
-    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    assert(type >= KeyEvent && type <= FocusLostEvent && "unknown event type");
     return static_cast<unsigned>(listeners[type].size());
 }
 
 EventHandler::EventListener* EventHandler::GetListener(EventType type, unsigned index) const {
-    assert(type >= KeyEvent && type <= QuitEvent && "unknown event type");
+    assert(type >= KeyEvent && type <= FocusLostEvent && "unknown event type");
     const std::vector<EventListener*>& list = listeners[type];
     return index < list.size() ? list[index] : nullptr;
 }
@@ -46,6 +48,7 @@ void EventHandler::HandleMessage(unsigned message, WParam wParam, LParam lParam)
         case WM_LBUTTONDOWN: DispatchMouse(x, y, 1, 0); break;
         case WM_LBUTTONUP: DispatchMouse(x, y, 1, 1); break;
         case WM_DESTROY: DispatchQuit(); break;
+        case WM_KILLFOCUS: DispatchFocusLost(); break;
         default: break;
     }
 }
@@ -68,4 +71,8 @@ void EventHandler::DispatchMouse(int x, int y, int button, int state) {
 
 void EventHandler::DispatchQuit() {
     Dispatch(QuitEvent, [&](EventListener& listener) { listener.OnQuit(*this); });
+}
+
+void EventHandler::DispatchFocusLost() {
+    Dispatch(FocusLostEvent, [&](EventListener& listener) { listener.OnFocusLost(*this); });
 }

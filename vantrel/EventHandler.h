@@ -3,9 +3,9 @@
 
 #include "platform/WindowMessage.h"
 
-/// Turns the window messages that matter to the game into key, mouse and quit
-/// events and hands each to every listener registered for its kind, in
-/// registration order. The application owns the one handler of the program
+/// Turns the window messages that matter to the game into key, mouse, quit
+/// and focus-lost events and hands each to every listener registered for its
+/// kind, in registration order. The application owns the one handler of the program
 /// and feeds it every message its window procedure sees.
 ///
 /// NOTE: listeners may add and remove listeners while an event is being
@@ -16,7 +16,7 @@
 class EventHandler {
 public:
     /// Kind of event, and the index of its listener list.
-    enum EventType { KeyEvent = 0, MouseEvent = 1, QuitEvent = 2 };
+    enum EventType { KeyEvent = 0, MouseEvent = 1, QuitEvent = 2, FocusLostEvent = 3 };
 
     /// Receives events. The handler only refers to its listeners; they are
     /// destroyed through their own class, never through this one.
@@ -31,12 +31,15 @@ public:
         virtual void OnMouse(EventHandler& handler, int x, int y, int button, int state);
         /// The window is gone or the game is asked to end. Does nothing by default.
         virtual void OnQuit(EventHandler& handler);
+        /// The window lost the keyboard focus: no key presses or releases
+        /// reach the game until it comes back. Does nothing by default.
+        virtual void OnFocusLost(EventHandler& handler);
 
     protected:
         ~EventListener() = default;
     };
 
-    /// Three empty listener lists.
+    /// Four empty listener lists.
     EventHandler();
     virtual ~EventHandler();
 
@@ -53,20 +56,22 @@ public:
     EventListener* GetListener(EventType type, unsigned index) const;
 
     /// Translates one window message: key down and up, mouse movement, the
-    /// left button and the window's destruction; every other message,
-    /// system keys and the other buttons included, is ignored.
+    /// left button, the window's destruction and the loss of the keyboard
+    /// focus; every other message, system keys and the other buttons
+    /// included, is ignored.
     void HandleMessage(unsigned message, WParam wParam, LParam lParam);
 
     void DispatchKey(unsigned key, int state);
     void DispatchMouse(int x, int y, int button, int state);
     /// Asks every quit listener to end the game; listeners may call it too.
     void DispatchQuit();
+    void DispatchFocusLost();
 
 private:
     /// Calls `call` on each listener of `type`, tolerating changes to the list.
     template <typename Call>
     void Dispatch(EventType type, Call call);
 
-    /// Exactly three lists, indexed by EventType.
+    /// One list per EventType, indexed by it.
     std::vector<std::vector<EventListener*>> listeners;
 };

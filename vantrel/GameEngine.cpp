@@ -66,16 +66,20 @@ bool IsUsableStep(float dtS) { return dtS < 1.0f; }
 
 }  // namespace
 
-GameEngine::GameEngine(EventHandler& handler) : handler(handler) {
+GameEngine::GameEngine(EventHandler& handler, RecordsStore* records) : handler(handler), records(records) {
     handler.AddListener(EventHandler::KeyEvent, this);
     handler.AddListener(EventHandler::KeyEvent, &player);
     handler.AddListener(EventHandler::MouseEvent, &player);
+    handler.AddListener(EventHandler::FocusLostEvent, this);
+    handler.AddListener(EventHandler::FocusLostEvent, &player);
 }
 
 GameEngine::~GameEngine() {
     handler.RemoveListener(EventHandler::KeyEvent, this);
     handler.RemoveListener(EventHandler::KeyEvent, &player);
     handler.RemoveListener(EventHandler::MouseEvent, &player);
+    handler.RemoveListener(EventHandler::FocusLostEvent, this);
+    handler.RemoveListener(EventHandler::FocusLostEvent, &player);
     ReleaseRace();
     // The engine, a member, goes last with the effect pass and the models.
 }
@@ -116,6 +120,7 @@ bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
     if (!car) return false;
     player.SetCamera(&engine.GetCamera());
     player.SetCar(car);
+    this->carIndex = carIndex;
     engine.GetScene().GetLight().SetPosition(LightPosition);
 
     if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer())) {
@@ -189,6 +194,16 @@ void GameEngine::BeginRace(bool freeDriveMode) {
     countdown = CountdownS;
     freeDrive = freeDriveMode;
     goTime = GoS;
+    raceClock.Start();
+    result.Clear();
+}
+
+void GameEngine::RaceAgain() {
+    // The track and the car stay loaded: the car only needs a new body at the start.
+    if (cars) cars->ResetCar(carIndex);
+    wrongWay.Reset();
+    nextCheckpoint = 0;
+    BeginRace(freeDrive);
 }
 
 void GameEngine::Frame() {
@@ -201,20 +216,21 @@ void GameEngine::Frame() {
 
 void GameEngine::UpdatePlayer() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
-    if (!IsUsableStep(dtS)) return;
+    if (!IsUsableStep(dtS) || raceClock.IsPaused()) return;
     player.Update(dtS);
     Car* car = player.GetCar();
     if (freeDrive) {
         if (car) car->controlsEnabled = true;
     } else {
         countdown -= dtS;
-        if (countdown < 0.0f && car) car->controlsEnabled = true;
+        // Once the trial is over (time up) the car only brakes.
+        if (car) car->controlsEnabled = countdown < 0.0f && !IsOver();
     }
 }
 
 void GameEngine::Update() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
-    if (!IsUsableStep(dtS) || player.IsSpectator()) return;
+    if (!IsUsableStep(dtS) || player.IsSpectator() || raceClock.IsPaused()) return;
     const bool racing = nextCheckpoint < track.checkpoints.size();
     Car* car = player.GetCar();
     if (racing && world) {
@@ -230,27 +246,29 @@ void GameEngine::Update() {
 
 void GameEngine::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
     if (nextCheckpoint >= track.checkpoints.size()) return;
+    if (countdown < 0.0f) raceClock.Elapse(dtS);
     const Track::Checkpoint& next = track.checkpoints[nextCheckpoint];
     if (std::fabs(next.x - position.x) < CheckpointReach && std::fabs(next.y - position.y) < CheckpointReach) {
         ++nextCheckpoint;
-        if (nextCheckpoint < track.checkpoints.size()) remainingTime += track.checkpoints[nextCheckpoint].time;
+        if (nextCheckpoint < track.checkpoints.size())
+            remainingTime += track.checkpoints[nextCheckpoint].time;
+        else
+            result.Finish(records, CarPool::NodeNames[carIndex], raceClock.GetTakenS());
         return;
     }
     remainingTime -= dtS;
     if (remainingTime < 0.0) remainingTime = 0.0;
 }
 
+bool GameEngine::IsOver() const {
+    return !freeDrive && !track.checkpoints.empty() && (remainingTime <= 0.0 || IsPerfect());
+}
+
 bool GameEngine::IsPerfect() const {
     return !track.checkpoints.empty() && nextCheckpoint == track.checkpoints.size() && remainingTime > 0.0;
 }
 
-std::string GameEngine::FormatClock(double seconds) {
-    const double whole = std::trunc(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d.%02d", static_cast<int>(seconds / 60.0),
-                  static_cast<int>(whole) % 60, static_cast<int>((seconds - whole) * 100.0));
-    return text;
-}
+std::string GameEngine::FormatClock(double seconds) { return RaceClock::Format(seconds); }
 
 const char* GameEngine::CountdownDigit(float countdownS) {
     if (countdownS < 0.0f || countdownS >= 3.0f) return nullptr;
@@ -292,6 +310,10 @@ void GameEngine::DrawHud() {
         engine.GetRenderer()->GetFontManager().Print(*messageFont, 50.0f, 50.0f, message);
     }
     if (showOptions) DrawOptions(w, h);
+    if (raceClock.IsPaused() && largeFont) {
+        glColor3f(1.0f, 1.0f, 0.0f);
+        engine.GetRenderer()->GetFontManager().Print(*largeFont, w / 2 - 100, h / 2 + 190, "Paused");
+    }
 
     glPopAttrib();
 }
@@ -299,12 +321,15 @@ void GameEngine::DrawHud() {
 void GameEngine::DrawRaceLines(float w, float h, float dtS) {
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
     if (!smallFont || !largeFont) return;
+    // The clock runs from the start, countdown included, and shows it.
+    glColor3f(1.0f, 1.0f, 0.0f);
+    fonts.Print(*smallFont, w / 2 - 50, h - 50, FormatClock(remainingTime));
     if (countdown >= 0.0f) {
         glColor4f(1.0f, 0.8f, 0.0f, 1.0f);
         if (const char* digit = CountdownDigit(countdown)) fonts.Print(*largeFont, w / 2 - 20, h / 2 + 100, digit);
         return;
     }
-    goTime -= dtS;
+    if (!raceClock.IsPaused()) goTime -= dtS;
     if (goTime > 0.0f) {
         glColor4f(1.0f, 0.8f, 0.0f, goTime * 0.5f);
         fonts.Print(*largeFont, w / 2 - 30, h / 2 + 100, "Go!");
@@ -320,14 +345,13 @@ void GameEngine::DrawRaceLines(float w, float h, float dtS) {
                       std::hypot(next.x - p.x, next.y - p.y));
     }
     fonts.Print(*smallFont, 30, h - 50, line);
-    fonts.Print(*smallFont, w / 2 - 50, h - 50, FormatClock(remainingTime));
     wrongWay.Draw(fonts, *largeFont, w, h);
     if (remainingTime <= 0.0) {
         fonts.Print(*largeFont, w / 2 - 130, h / 2, "Time is up !");
     } else if (nextCheckpoint == track.checkpoints.size()) {
         fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
-        fonts.Print(*smallFont, w / 2 - 90, h / 2 - 60, "(Press Escape)");
     }
+    if (IsOver()) result.Draw(fonts, *smallFont, w, h);
 }
 
 void GameEngine::DrawOptions(float w, float h) {
@@ -364,7 +388,17 @@ void GameEngine::SetMessage(const std::string& text) {
     messageAge = 0.0f;
 }
 
+void GameEngine::OnFocusLost(EventHandler&) { raceClock.Pause(); }
+
 void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
+    if (state == 0 && key == VK_RETURN && IsOver()) {
+        RaceAgain();
+        return;
+    }
+    if (state == 0 && key == RaceClock::PauseKey) {
+        raceClock.TogglePause();
+        return;
+    }
     if (key == CarRecovery::Key && state == 0) {
         Car* car = player.GetCar();
         const bool over = !freeDrive && (IsPerfect() || remainingTime <= 0.0);

@@ -9,12 +9,15 @@
 #include "GameMode.h"
 #include "Minimap.h"
 #include "Player.h"
+#include "RaceClock.h"
 #include "Track.h"
+#include "TrialResult.h"
 #include "WrongWay.h"
 
 class Font;
 class Model;
 class OglEffectPass;
+class RecordsStore;
 
 namespace physics {
 class World;
@@ -26,6 +29,11 @@ class World;
 /// it, then five checkpoints must be passed in order before the clock, topped
 /// up at each one, runs out. The HUD draws over the rendered frame, and F1
 /// to F9 change the renderer's settings.
+///
+/// Once a Time Trial is over, Return runs it again with the same car on the
+/// same track; a won one goes into the player's records. P, or the window
+/// losing the keyboard, stops the world and the clocks until P is pressed
+/// again.
 ///
 /// Lifecycle: construct, Initialize, Start, then one Frame per pass of the
 /// frame loop. Destroy it while the GL context is current.
@@ -43,9 +51,11 @@ public:
     /// Seconds "Go!" is shown once the car is released.
     static constexpr float GoS = 2.0f;
 
-    /// Registers the race in the key list of `handler`, and the player in its
-    /// key and mouse lists; `handler` must outlive the race. No GL call.
-    explicit GameEngine(EventHandler& handler);
+    /// Registers the race in the key and focus lists of `handler`, and the
+    /// player in its key, mouse and focus lists; `handler` must outlive the
+    /// race, as must `records` (null: won trials are timed but not kept).
+    /// No GL call.
+    explicit GameEngine(EventHandler& handler, RecordsStore* records = nullptr);
     /// Removes the listeners, deletes the cars, the physics world and the
     /// engine with its effect pass and models. Needs the GL context current.
     ~GameEngine() override;
@@ -68,10 +78,12 @@ public:
     void Frame() override;
     /// The player's input over the last cycle time, and the countdown.
     /// Cycle times of 1 s or more (or not a number) are skipped.
+    /// Nothing while paused; once the time is up the car only brakes.
     void UpdatePlayer();
     /// Physics, car nodes, chase camera and checkpoints over the last cycle
     /// time; nothing in spectator mode, for skipped cycle times, or once the
     /// last checkpoint is passed (the world freezes).
+    /// Nothing while paused either.
     void Update();
     /// The 2-D overlay in window pixels: countdown, "Go!", checkpoint and
     /// clock, the result, the instruments, the fading message and the
@@ -81,17 +93,28 @@ public:
     /// The render-option keys F1 to F9, on presses; R puts the car back on
     /// the road, except while it is held for the start, once a Time Trial is
     /// over and while the world stands still for the spectator.
+    /// Return, once a Time Trial is over, races again (RaceAgain); P pauses
+    /// and resumes.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
+    /// The player went to another window: the race waits for them (paused).
+    void OnFocusLost(EventHandler& handler) override;
+    /// The same mode with the same car from the start again: the car back
+    /// on the start line at rest, the countdown, the clock, the checkpoints
+    /// and the result as at Start. Nothing is loaded again.
+    void RaceAgain();
 
     /// The Time Trial's checkpoint rule for a car at `position` over `dtS`:
     /// a checkpoint reached tops the clock up with the next one's time (none
     /// after the last), otherwise the clock runs down, stopping at 0.
+    /// Once the car is released the frame also counts as time taken; the
+    /// last checkpoint ends the trial and offers that time to the records.
     void TestCheckpoint(const vmath::vec3<float>& position, float dtS);
     /// Sets the mode, the countdown and "Go!" time and, when the track has a
     /// checkpoint, the clock from the next one.
     void BeginRace(bool freeDrive);
 
-    /// "%02d:%02d.%02d", minutes, seconds and hundredths, truncated.
+    /// "%02d:%02d.%02d", minutes, seconds and hundredths, truncated
+    /// (RaceClock::Format).
     static std::string FormatClock(double seconds);
     /// The countdown digit shown at `countdown` seconds ("3", "2", "1"), or
     /// null when none is.
@@ -115,6 +138,10 @@ public:
     float GetMessageAge() const { return messageAge; }
     /// True once the last checkpoint is passed with time left.
     bool IsPerfect() const;
+    /// True once a Time Trial is won or its time is up.
+    bool IsOver() const;
+    const RaceClock& GetRaceClock() const { return raceClock; }
+    const TrialResult& GetResult() const { return result; }
 
 private:
     /// Track load: the terrain's frame and mesh into the physics, the
@@ -128,6 +155,7 @@ private:
     void DrawOptions(float width, float height);
 
     EventHandler& handler;
+    RecordsStore* records;  ///< the run's best times; null for none
     bool showOptions = false;
     Lumora engine;
     std::unique_ptr<physics::World> world;  ///< stands in for the physics box record
@@ -142,6 +170,9 @@ private:
     Font* smallFont = nullptr;    ///< "Arial" 32
     Font* largeFont = nullptr;    ///< "Arial" 64
     unsigned nextCheckpoint = 0;
+    unsigned carIndex = 0;  ///< the player's car in the pool
+    RaceClock raceClock;    ///< time taken and pause
+    TrialResult result;
     double remainingTime = 0.0;   ///< Time Trial clock (s)
     bool freeDrive = false;
     float countdown = 0.0f;       ///< (s)

@@ -54,6 +54,11 @@ void Player::OnKey(EventHandler&, unsigned key, int state) {
     }
 }
 
+void Player::OnFocusLost(EventHandler&) {
+    accelerateKey = brakeKey = leftKey = rightKey = false;
+    dragging = false;
+}
+
 void Player::OnMouse(EventHandler&, int x, int y, int button, int state) {
     if (!spectator) return;
     if (button == LeftButton) {

@@ -32,6 +32,9 @@ public:
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// In spectator mode only: a left-button drag turns the camera.
     void OnMouse(EventHandler& handler, int x, int y, int button, int state) override;
+    /// The window lost the keyboard: the releases of the keys held now will
+    /// never come, so they count as released.
+    void OnFocusLost(EventHandler& handler) override;
 
     /// The race engine's camera, which the race keeps alive; null for none.
     void SetCamera(Camera* value) { camera = value; }

@@ -14,8 +14,10 @@
 #include <nodara/View.h>
 
 #include "ImageTexture.h"
+#include "RaceClock.h"
 #include "ScreenProjection.h"
 #include "platform/WindowMessage.h"
+#include "storage/RecordsStore.h"
 
 const char* const ShowRoom::MenuEntries[3] = {"Free Drive", "Time Trial", "Exit Game"};
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
@@ -38,7 +40,7 @@ void Report(const char* level, const std::string& message) {
 
 }  // namespace
 
-ShowRoom::ShowRoom(EventHandler& handler) : handler(handler) {
+ShowRoom::ShowRoom(EventHandler& handler, RecordsStore* records) : handler(handler), records(records) {
     handler.AddListener(EventHandler::KeyEvent, this);
 }
 
@@ -135,6 +137,17 @@ bool ShowRoom::Load() {
     view.SetEye(vmath::vec3<double>(-0.241, -1.69, -0.2));
     view.SetCenter(vmath::vec3<double>(0.3, 0.2, -0.71));
     return true;
+}
+
+void ShowRoom::Choose(unsigned car, int entry) {
+    if (car < CarPool::CarCount) carIndex = car;
+    if (entry >= FreeDrive && entry <= ExitGame) selection = entry;
+}
+
+std::string ShowRoom::GetBestLine() const {
+    if (!records || carIndex >= CarPool::CarCount) return "";
+    const std::optional<std::uint32_t> best = records->BestMs(CarPool::NodeNames[carIndex]);
+    return best ? "Best: " + RaceClock::FormatMs(*best) : "";
 }
 
 Car* ShowRoom::GetCurrentCar() {
@@ -248,6 +261,9 @@ void ShowRoom::DrawOverlay() {
         fonts.Print(*menuFont, w / 2 - 100, 30, "Choose your car");
         fonts.Print(*menuFont, w - 250, 30, ">>");
     }
+    // In the strip under the bar, in the small font: it fits there.
+    const std::string best = GetBestLine();
+    if (!best.empty() && frameStatistics.font) fonts.Print(*frameStatistics.font, w / 2 - 50, 2, best);
 
     glPopAttrib();
 }

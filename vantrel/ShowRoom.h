@@ -11,12 +11,14 @@
 class Font;
 class GroupNode;
 class OglEffectPass;
+class RecordsStore;
 
 /// The game's start screen: a lit room with the chosen car turning on a
 /// turntable, the sign, the menu ("Free Drive", "Time Trial", "Exit Game")
-/// and the car bar ("<<", "Choose your car", ">>"). The arrow keys choose
-/// the car (Left, Right) and the menu entry (Up, Down); the application reads
-/// both when Return is pressed.
+/// and the car bar ("<<", "Choose your car", ">>") with the chosen car's best
+/// Time Trial time under it. The arrow keys choose the car (Left, Right) and
+/// the menu entry (Up, Down); the application reads both when Return is
+/// pressed.
 ///
 /// It owns its own engine with an effect pass (shadows on the room and the
 /// car, the car reflecting the room) and a pool of display cars. Only cars
@@ -36,8 +38,8 @@ public:
     static constexpr float TurntableSpeedDegS = 12.0f;
 
     /// Registers the show room in the key list of `handler`, which must
-    /// outlive it. No GL call.
-    explicit ShowRoom(EventHandler& handler);
+    /// outlive it, as must `records` (null: no best times shown). No GL call.
+    explicit ShowRoom(EventHandler& handler, RecordsStore* records = nullptr);
     /// Removes the listener, deletes the cars, the sign texture and the engine
     /// with its effect pass and models. Needs the GL context current.
     ~ShowRoom() override;
@@ -51,6 +53,10 @@ public:
     ///         cannot be made, or on a second call; the reason is on
     ///         standard output
     bool Initialize();
+    /// The car and menu entry to start on instead of the first ones, the
+    /// player's last choice; before Load. Values out of range are ignored, and
+    /// a car that does not load gives way to the next one that does.
+    void Choose(unsigned car, int entry);
     /// Loads the room and both cars, sets the effect groups, the light and
     /// the camera. A car that does not load is skipped.
     /// @return false when the room or no car at all loads
@@ -76,6 +82,9 @@ public:
     unsigned GetCarIndex() const { return carIndex; }
     /// The chosen car, or null before Load or when none loaded.
     Car* GetCurrentCar();
+    /// "Best: 01:23.45", the chosen car's best Time Trial time, or empty when
+    /// it has none (or there are no records).
+    std::string GetBestLine() const;
     /// The node the effect pass draws as the shown car (null before Load).
     GroupNode* GetDisplayNode() const { return displayNode.get(); }
     Lumora& GetEngine() { return engine; }
@@ -92,6 +101,7 @@ private:
     static const Perspective LightProjection;
 
     EventHandler& handler;
+    RecordsStore* records;
     Lumora engine;
     /// Owned here until Load hands it to the engine; `effectPass` stays valid
     /// as long as the engine.

@@ -13,6 +13,7 @@
 #include "WindowProcedure.h"
 #include "platform/AppWindow.h"
 #include "platform/EventTranslator.h"
+#include "storage/RecordsStore.h"
 
 const char* const VantrelApp::WindowTitle = "Vantrel";
 const char* const VantrelApp::WindowClassName = "VANTREL";
@@ -57,6 +58,9 @@ bool VantrelApp::Initialize() {
 }
 
 bool VantrelApp::Start() {
+    // Here rather than at construction: the records' folder is read from the
+    // environment the program (or a test) has set by now.
+    records.reset(new RecordsStore);
     // Sound is a nicety: a machine whose mixer cannot start still plays the game.
     const bool soundStarted = sound.Initialize();
     if (!soundStarted)
@@ -77,7 +81,8 @@ bool VantrelApp::StartShowRoom() {
     delete race;
     race = nullptr;
     delete showRoom;
-    showRoom = new ShowRoom(eventHandler);
+    showRoom = new ShowRoom(eventHandler, records.get());
+    showRoom->Choose(chosenCar, chosenEntry);
     return showRoom->Initialize() && showRoom->Load();
 }
 
@@ -85,7 +90,7 @@ bool VantrelApp::StartRace(unsigned carIndex, bool freeDrive) {
     delete showRoom;
     showRoom = nullptr;
     delete race;
-    GameEngine* newRace = new GameEngine(eventHandler);
+    GameEngine* newRace = new GameEngine(eventHandler, records.get());
     race = newRace;
     return newRace->Initialize() && newRace->Start(carIndex, freeDrive);
 }
@@ -106,9 +111,9 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (showRoom->GetSelection() == ShowRoom::ExitGame) {
             handler.DispatchQuit();
         } else {
-            const unsigned carIndex = showRoom->GetCarIndex();
-            const bool freeDrive = showRoom->GetSelection() == ShowRoom::FreeDrive;
-            if (!StartRace(carIndex, freeDrive)) handler.DispatchQuit();
+            chosenCar = showRoom->GetCarIndex();
+            chosenEntry = showRoom->GetSelection();
+            if (!StartRace(chosenCar, chosenEntry == ShowRoom::FreeDrive)) handler.DispatchQuit();
         }
         break;
     case VK_ESCAPE:

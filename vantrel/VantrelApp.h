@@ -8,6 +8,7 @@
 class AppWindow;
 class Channel;
 class GameMode;
+class RecordsStore;
 class ShowRoom;
 class Sound;
 
@@ -38,15 +39,16 @@ public:
     /// sets the view up for its size. A window already open is closed first.
     /// @return false when the window or its context cannot be made
     bool Initialize();
-    /// Starts the game's content once the window exists: the sound engine,
-    /// the show room, then the music, which plays on until the program ends
+    /// Starts the game's content once the window exists: the player's
+    /// records, the sound engine, the show room, then the music, which plays on until the program ends
     /// and through every mode switch. A sound engine that cannot start or
     /// music that cannot be loaded is not an error: the game runs silently
     /// and says so once on standard output.
     /// @return false when the show room cannot start; the program then ends
     bool Start();
-    /// Replaces the running mode with a new show room, initialised and loaded.
-    /// The new show room stays in place even when it failed.
+    /// Replaces the running mode with a new show room, initialised and loaded,
+    /// on the car and menu entry last chosen. The new show room stays in
+    /// place even when it failed.
     /// @return false when the show room did not initialise or load
     bool StartShowRoom();
     /// Replaces the running mode with a new race with car `carIndex`, in Free
@@ -61,7 +63,8 @@ public:
     /// Keyboard listener, on key presses: Escape in the show room quits, in a
     /// race it returns to a new show room (and quits if that fails); Return
     /// on the show room's "Free Drive" or "Time Trial" starts the race with
-    /// the chosen car (and quits if that fails), on "Exit Game" it quits.
+    /// the chosen car (and quits if that fails), remembering the choice for
+    /// the show room after it; on "Exit Game" it quits.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// Quit listener: ends the frame loop after the current pass.
     void OnQuit(EventHandler& handler) override;
@@ -74,6 +77,8 @@ public:
     /// The shown show room, or null.
     ShowRoom* GetShowRoom() const { return showRoom; }
     bool IsQuitRequested() const { return quitRequested; }
+    /// The player's best times, shared by every mode of the run; null before Start.
+    RecordsStore* GetRecords() const { return records.get(); }
 
 private:
     VantrelApp();
@@ -91,4 +96,9 @@ private:
     std::unique_ptr<Channel> musicChannel;
     GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
     ShowRoom* showRoom = nullptr;  ///< owned
+    /// One store for the run: a second one would write its older copy of the
+    /// file over the first one's records.
+    std::unique_ptr<RecordsStore> records;
+    unsigned chosenCar = 0;  ///< the show room's choice when the last race started
+    int chosenEntry = 0;
 };

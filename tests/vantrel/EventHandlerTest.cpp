@@ -26,6 +26,7 @@ public:
                           std::to_string(button) + "," + std::to_string(state) + ")");
     }
     void OnQuit(EventHandler&) override { journal.push_back(name + ":quit"); }
+    void OnFocusLost(EventHandler&) override { journal.push_back(name + ":focus-lost"); }
 
     /// Runs on the next key event only.
     std::function<void(EventHandler&)> onKey;
@@ -178,6 +179,7 @@ TEST(EventHandler, HandleMessageTranslatesTheTable) {
     handler.AddListener(EventHandler::KeyEvent, &r);
     handler.AddListener(EventHandler::MouseEvent, &r);
     handler.AddListener(EventHandler::QuitEvent, &r);
+    handler.AddListener(EventHandler::FocusLostEvent, &r);
 
     struct Row {
         unsigned message;
@@ -193,6 +195,7 @@ TEST(EventHandler, HandleMessageTranslatesTheTable) {
         {WM_LBUTTONUP, 0, MakeLParam(5, 6), "r:mouse(5,6,1,1)"},        // left release
         {WM_MOUSEMOVE, 0, MakeLParam(-1, -2), "r:mouse(65535,65534,0,1)"},  // words are unsigned
         {WM_DESTROY, 0, 0, "r:quit"},                             // window gone: quit
+        {WM_KILLFOCUS, 0, 0, "r:focus-lost"},                     // keyboard gone elsewhere
         {WM_SYSKEYDOWN, 13, 0, nullptr},                          // system keys are not translated
         {WM_SYSKEYUP, 13, 0, nullptr},
         {WM_RBUTTONDOWN, 0, MakeLParam(1, 1), nullptr},           // nor the other buttons

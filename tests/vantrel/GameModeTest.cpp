@@ -2,6 +2,8 @@
 // own (the application is a singleton), on generated stand-in data.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <SDL2/SDL.h>
@@ -21,6 +23,10 @@ protected:
     /// Starts the application on a folder with `contents`, keeping what it printed.
     bool Start(GameDataFolder::Contents contents) {
         folder = std::make_unique<GameDataFolder>(contents);
+        // The records the application reads stay in the scratch folder.
+        const std::string playerFiles = (std::filesystem::current_path().parent_path() / "player").string();
+        setenv("XDG_DATA_HOME", playerFiles.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", playerFiles.c_str(), 1);
         testing::internal::CaptureStdout();
         const bool started = app.Start();
         output = testing::internal::GetCapturedStdout();

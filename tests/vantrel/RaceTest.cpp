@@ -1,13 +1,17 @@
 // The race on the real game data in the application's window: starting,
-// the render-option keys, spectator mode and a whole Time Trial driven with
-// the arrow keys by a simple driver, frames on a fixed 1/60 s step without
+// the render-option keys, spectator mode, pause, racing again and a whole
+// Time Trial driven with the arrow keys by a simple driver into the player's
+// records (in a temporary folder), frames on a fixed 1/60 s step without
 // drawing. Skipped where the game data is missing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include <nodara/Camera.h>
 #include <nodara/GroupNode.h>
@@ -17,10 +21,12 @@
 #include "Car.h"
 #include "GameEngine.h"
 #include "Gauge.h"
+#include "ShowRoom.h"
 #include "CentreLineDriver.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
+#include "storage/RecordsStore.h"
 
 namespace {
 
@@ -29,10 +35,20 @@ const double Frame = 1.0 / 60.0;
 
 class Race : public ::testing::Test {
 protected:
+    /// The player's files go to a temporary folder, never the real home.
+    Race() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-race-XXXXXX").string();
+        if (mkdtemp(pattern.data())) playerFiles = pattern;
+        setenv("XDG_DATA_HOME", (playerFiles / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (playerFiles / "config").c_str(), 1);
+        records = std::make_unique<RecordsStore>();
+    }
+    ~Race() override { std::filesystem::remove_all(playerFiles); }
     void SetUp() override {
+        ASSERT_FALSE(playerFiles.empty());
         if (!std::filesystem::exists(GameEngine::TrackFile))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
-        race = std::make_unique<GameEngine>(handler);
+        race = std::make_unique<GameEngine>(handler, records.get());
         ASSERT_TRUE(race->Initialize());
     }
     void TearDown() override { race.reset(); }
@@ -52,6 +68,15 @@ protected:
         }
     }
 
+    /// What the race shows of the car and the clocks, to compare across frames.
+    std::vector<double> Standing() const {
+        const vmath::vec3<float> p = race->GetCar()->body->GetPosition();
+        return {p.x, p.y, p.z, race->GetWorld()->GetTimeS(), race->GetRemainingTime(), race->GetCountdown(),
+                race->GetRaceClock().GetTakenS()};
+    }
+
+    std::filesystem::path playerFiles;
+    std::unique_ptr<RecordsStore> records;
     EventHandler handler;
     std::unique_ptr<GameEngine> race;
 };
@@ -127,6 +152,63 @@ TEST_F(Race, SpectatorModeFreezesTheWorldAndTheClock) {
     EXPECT_GT(race->GetWorld()->GetTimeS(), world);
 }
 
+TEST_F(Race, PStopsTheWorldAndTheClocksUntilPressedAgainAndSoDoesLeavingTheWindow) {
+    ASSERT_TRUE(Start(1, false));
+    Key(VK_UP);
+    RunFrames(120);  // half the countdown
+    Key('P');
+    const std::vector<double> paused = Standing();
+    RunFrames(600);  // ten seconds: the countdown would be long over
+    EXPECT_EQ(Standing(), paused);
+    Key('P');
+    RunFrames(300);  // the rest of the countdown, then three seconds of driving
+    EXPECT_GT(race->GetCar()->body->GetForwardSpeedMs(), 3.0f);
+    EXPECT_NEAR(race->GetRaceClock().GetTakenS(), 420 * Frame - GameEngine::CountdownS, 2 * Frame);
+
+    // Another window takes the keyboard: the race waits, and Up, whose
+    // release goes to that window, counts as released.
+    handler.HandleMessage(WM_KILLFOCUS, 0, 0);
+    const std::vector<double> away = Standing();
+    RunFrames(120);
+    EXPECT_EQ(Standing(), away);
+    Key('P');
+    RunFrames(1);
+    EXPECT_FLOAT_EQ(race->GetCar()->throttle, 0.0f);
+    EXPECT_GT(race->GetWorld()->GetTimeS(), away[3]);
+}
+
+TEST_F(Race, ATrialThatIsOverRunsAgainFromTheStartOnReturn) {
+    ASSERT_TRUE(Start(0, false));
+    Car* car = race->GetCar();
+    Key(VK_UP);
+    RunFrames(600);  // the countdown, then six seconds at full throttle
+    Key(VK_RETURN);  // a trial under way goes on
+    ASSERT_GT(car->body->GetForwardSpeedMs(), 10.0f);
+    race->SetRemainingTime(0.0);
+    RunFrames(300);  // time is up: Up still held, but the car brakes to a stop in neutral
+    ASSERT_TRUE(race->IsOver());
+    EXPECT_LT(car->body->GetSpeedMs(), 0.1f);
+    EXPECT_EQ(Car::GearLabel(car->body->GetCurrentGear()), "N");
+    EXPECT_EQ(race->GetResult().Lines(), std::vector<std::string>{TrialResult::NextKeysLine});
+
+    Key(VK_UP, Release);
+    Key(VK_RETURN);
+    EXPECT_FALSE(race->IsOver());
+    EXPECT_DOUBLE_EQ(race->GetRemainingTime(), 95.0);
+    EXPECT_FLOAT_EQ(race->GetCountdown(), GameEngine::CountdownS);
+    EXPECT_EQ(race->GetNextCheckpoint(), 0u);
+    EXPECT_EQ(race->GetRaceClock().GetTakenS(), 0.0);
+    EXPECT_NEAR(car->body->GetPosition().x, 0.0f, 0.5f);
+    EXPECT_NEAR(car->body->GetPosition().y, 0.0f, 0.5f);
+    EXPECT_LT(car->body->GetSpeedMs(), 0.05f);
+    EXPECT_EQ(race->GetWorld()->GetCarCount(), 1u);
+    // Held through the new countdown, then Down at a standstill backs it up.
+    Key(VK_DOWN);
+    RunFrames(400);
+    EXPECT_LT(car->body->GetForwardSpeedMs(), -0.5f);
+    EXPECT_EQ(Car::GearLabel(car->body->GetCurrentGear()), "R");
+}
+
 TEST_F(Race, RenderOptionKeysCycleTheSettingsAndF1HidesTheMessage) {
     ASSERT_TRUE(Start(0, true));
     StateManager& states = race->GetEngine().GetRenderer()->GetStateManager();
@@ -157,7 +239,8 @@ TEST_F(Race, RenderOptionKeysCycleTheSettingsAndF1HidesTheMessage) {
     EXPECT_FALSE(race->IsShowingOptions());
 }
 
-TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCar) {
+TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarIntoTheRecordsAndTheShowRoom) {
+    std::uint32_t takenMs[CarPool::CarCount] = {};
     for (unsigned carIndex = 0; carIndex < CarPool::CarCount; ++carIndex) {
         SCOPED_TRACE(carIndex);
         if (carIndex > 0) SetUp();
@@ -177,6 +260,18 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCar) {
                   << GameEngine::FormatClock(race->GetRemainingTime()) << " left after " << frames / 60.0 << " s"
                   << std::endl;
         RecordProperty("TimeLeftCar" + std::to_string(carIndex), GameEngine::FormatClock(race->GetRemainingTime()));
+        // The time runs from "Go!", four seconds after the start, and is the
+        // car's first record.
+        const TrialResult& result = race->GetResult();
+        ASSERT_TRUE(result.IsFinished());
+        takenMs[carIndex] = result.GetTakenMs();
+        EXPECT_NEAR(takenMs[carIndex] / 1000.0, frames * Frame - GameEngine::CountdownS, 2 * Frame);
+        EXPECT_TRUE(result.IsNewRecord());
+        EXPECT_EQ(result.GetBestMs(), takenMs[carIndex]);
+        const std::string time = RaceClock::FormatMs(takenMs[carIndex]);
+        EXPECT_EQ(result.Lines(), (std::vector<std::string>{"Time: " + time, "Best: " + time, "New record!",
+                                                             TrialResult::NextKeysLine}));
+        RecordProperty("TimeCar" + std::to_string(carIndex), time);
         // Once perfect, the world stands still.
         if (race->IsPerfect()) {
             const double t = race->GetWorld()->GetTimeS();
@@ -185,4 +280,22 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCar) {
         }
         race.reset();
     }
+
+    // The records file holds both times; the next run reads them back and
+    // its show room shows the chosen car's.
+    std::ifstream file(playerFiles / "data" / "vantrel" / RecordsStore::FileName);
+    std::stringstream text;
+    text << file.rdbuf();
+    for (unsigned i = 0; i < CarPool::CarCount; ++i)
+        EXPECT_NE(text.str().find("best_ms = " + std::to_string(takenMs[i])), std::string::npos) << text.str();
+    RecordsStore nextRun;
+    ShowRoom room(handler, &nextRun);
+    room.Choose(1, ShowRoom::TimeTrial);
+    testing::internal::CaptureStdout();
+    const bool shown = room.Initialize() && room.Load();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[1]));
+    Key(VK_RIGHT);
+    EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[0]));
 }

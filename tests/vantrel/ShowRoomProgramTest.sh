@@ -5,12 +5,15 @@
 # Up, Right, Left (xdotool) and checks the highlighted entry. Then the race:
 # Return on "Free Drive" starts it, Up held for three seconds moves the car
 # (the view and the speed needle change), F1 shows the options panel, Escape
-# returns to the show room, Return on "Time Trial" shows the countdown, and
-# Escape, Escape quits: exit status 0, no "[ERROR]" line, and in the
-# sanitizer build no leak report. With a number of extra mode switches it
-# goes from the show room to a race and back that many times before quitting.
-# Leaves the last window dumps as show-room.png and race.png in $SHOT_DIR
-# when that is set.
+# returns to the show room. Right and Return on "Time Trial" start it with
+# car 1 and show the countdown; P shows "Paused" and stops the window still
+# (two dumps a second apart are the same), P again lets it run; Escape brings
+# the show room back on car 1 and "Time Trial", and Escape quits: exit status
+# 0, no "[ERROR]" line, a quiet standard output, and in the sanitizer build
+# no leak report. With a number of extra mode switches it goes from the show
+# room to a race and back that many times before quitting. The player's files
+# go to the scratch folder. Leaves the last window dumps as show-room.png,
+# race.png and paused.png in $SHOT_DIR when that is set.
 #   ShowRoomProgramTest.sh <Vantrel> <WindowShot> [extra mode switches]
 # Needs xwd (x11-apps), xdotool and xwininfo (x11-utils).
 set -uo pipefail
@@ -38,6 +41,10 @@ dump() {
     done
     return 1
 }
+
+# Records and settings stay out of the real home; the console at its default.
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+unset VANTREL_LOG
 
 source "$(dirname "$(realpath "$0")")/KeepGlDriver.sh"
 "${keep_gl_driver[@]}" "$game" >"$work/out.txt" 2>"$work/err.txt" &
@@ -133,19 +140,48 @@ await "the options panel" options
 echo "options panel shown"
 xdotool key Escape
 await "the show room after the race" shown 0
+# The Time Trial with car 1, silver and red where car 0 is blue.
 press Down 1
+xdotool key Right
+for _ in $(seq 120); do
+    dump car && ! "$shot" bluecar "$work/car.xwd" >/dev/null && break
+    sleep 0.5
+done
+"$shot" bluecar "$work/car.xwd" >/dev/null && fail "Right did not show car 1"
 xdotool key Return
 await "the Time Trial's countdown" countdown
 echo "countdown shown"
+
+# P stops the world and the clocks: nothing on the window moves.
+xdotool key p
+await "\"Paused\"" paused
+sleep 1
+dump pausedA || fail "cannot read the window back"
+sleep 1
+dump pausedB || fail "cannot read the window back"
+[[ -n ${SHOT_DIR:-} ]] && "$shot" png "$work/pausedB.xwd" "$SHOT_DIR/paused.png"
+cmp -s "$work/pausedA.xwd" "$work/pausedB.xwd" || fail "the paused race still moves"
+echo "paused"
+xdotool key p
+resumed=
+for _ in $(seq 60); do
+    dump runA && sleep 0.5 && dump runB && ! "$shot" paused "$work/runB.xwd" &&
+        ! cmp -s "$work/runA.xwd" "$work/runB.xwd" && { resumed=1; break; }
+done
+[[ -n $resumed ]] || fail "P again did not let the race run on"
+echo "running again"
+
 xdotool key Escape
-await "the show room after the Time Trial" shown 0
+await "the show room after the Time Trial" shown 1
+"$shot" bluecar "$work/now.xwd" >/dev/null && fail "the show room came back on car 0 instead of car 1"
+echo "show room back on car 1 and \"Time Trial\""
 
 # Mode switches, each followed until the new mode shows.
 for ((i = 0; i < switches; i += 2)); do
     xdotool key Return
     await "race $((i / 2 + 1)) of the mode switches" race
     xdotool key Escape
-    await "the show room after race $((i / 2 + 1)) of the mode switches" shown 0
+    await "the show room after race $((i / 2 + 1)) of the mode switches" shown 1
 done
 ((switches > 0)) && echo "$switches mode switches done"
 
@@ -160,5 +196,8 @@ rc=$?
 pid=
 [[ $rc -eq 0 ]] || fail "exit status $rc after Escape"
 ! grep -q '\[ERROR\]' "$work/out.txt" || fail "printed an error: $(grep '\[ERROR\]' "$work/out.txt" | head -n 3)"
+# Without --verbose the game says what went wrong and nothing more.
+lines=$(wc -l <"$work/out.txt")
+((lines <= 3)) || fail "$lines lines on standard output without --verbose"
 ! grep -q 'LeakSanitizer\|AddressSanitizer\|runtime error' "$work/err.txt" || fail "sanitizer report"
 echo "PASS"

@@ -9,6 +9,8 @@
 //                                              moved from a to b
 //   WindowShot options <shot.xwd>              the options panel is drawn
 //   WindowShot countdown <shot.xwd>            a countdown digit is drawn
+//   WindowShot paused <shot.xwd>               "Paused" is drawn over the race
+//   WindowShot bluecar <shot.xwd>              the show room shows the blue car (car 0)
 //   WindowShot png <shot.xwd> <out.png>        for a person to look at
 //   WindowShot autorepeat on|off               the X server's key auto-repeat
 #include <cstdint>
@@ -104,6 +106,7 @@ const int RpmDialX = 1024 - 110, RpmDialY = 768 - 140, RpmNeedlePx = 72;
 
 bool IsRed(const std::uint8_t* p) { return p[0] > 170 && p[1] < 70 && p[2] < 70; }
 bool IsDark(const std::uint8_t* p) { return p[0] + p[1] + p[2] < 150; }
+bool IsLight(const std::uint8_t* p) { return p[0] > 180 && p[1] > 180 && p[2] > 180; }
 /// The countdown's colour (1, 0.8, 0).
 bool IsAmber(const std::uint8_t* p) { return p[0] > 220 && p[1] > 150 && p[1] < 230 && p[2] < 70; }
 
@@ -118,13 +121,15 @@ int CountInCircle(const Shot& shot, int cx, int cy, int radius, Test test) {
     return count;
 }
 
-/// Both dials drawn: a dark face with a red needle each.
+/// Both dials drawn: a face with a red needle each, dark on car 0's dials,
+/// light on car 1's.
 bool RaceHudShown(const Shot& shot) {
     if (shot.width != 1024 || shot.height != 768) return false;
     const int face = 50 * 50 * 3;  // about the area within 50 px of the centre
     return CountInCircle(shot, SpeedDialX, SpeedDialY, SpeedNeedlePx, IsRed) > 30 &&
            CountInCircle(shot, RpmDialX, RpmDialY, RpmNeedlePx, IsRed) > 30 &&
-           CountInCircle(shot, SpeedDialX, SpeedDialY, 50, IsDark) > face / 2;
+           (CountInCircle(shot, SpeedDialX, SpeedDialY, 50, IsDark) > face / 2 ||
+            CountInCircle(shot, SpeedDialX, SpeedDialY, 50, IsLight) > face / 2);
 }
 
 /// Pixels inside the speed dial's needle circle that changed from a to b.
@@ -228,6 +233,26 @@ int main(int argc, char** argv) {
             for (int x = 1024 / 2 - 40; x < 1024 / 2 + 50; ++x) amber += IsAmber(a.At(x, y));
         return amber > 40 ? 0 : 1;
     }
+    if (command == "paused" && argc == 3) {
+        if (!ReadXwd(argv[2], a) || a.width != 1024 || a.height != 768) return 1;
+        // Size 64 from 100 px left of the middle, its baseline 190 px above it.
+        int yellow = 0;
+        for (int y = 768 / 2 - 250; y < 768 / 2 - 185; ++y)
+            for (int x = 1024 / 2 - 105; x < 1024 / 2 + 110; ++x) yellow += IsYellow(a.At(x, y));
+        return yellow > 400 ? 0 : 1;
+    }
+    if (command == "bluecar" && argc == 3) {
+        if (!ReadXwd(argv[2], a) || a.width != 1024 || a.height != 768) return 1;
+        // Car 0's paint; car 1 is silver and red, the room grey.
+        int blue = 0;
+        for (int y = 260; y < 690; ++y)
+            for (int x = 200; x < 824; ++x) {
+                const std::uint8_t* p = a.At(x, y);
+                blue += p[2] > p[0] + 60 && p[2] > p[1] + 40;
+            }
+        std::printf("blue paint: %d px\n", blue);
+        return blue > 5000 ? 0 : 1;
+    }
     if (command == "drove" && argc == 4) {
         if (!ReadXwd(argv[2], a) || !ReadXwd(argv[3], b)) {
             std::printf("FAIL: cannot read the window dumps\n");
@@ -257,7 +282,8 @@ int main(int argc, char** argv) {
     }
     if (command == "png" && argc == 4) return ReadXwd(argv[2], a) && WritePng(a, argv[3]) ? 0 : 1;
     std::fprintf(stderr, "usage: WindowShot shown <xwd> [entry] | check <a.xwd> <b.xwd> <entry> | race <xwd> | "
-                         "drove <a.xwd> <b.xwd> | options <xwd> | countdown <xwd> | png <xwd> <png> | "
+                         "drove <a.xwd> <b.xwd> | options <xwd> | countdown <xwd> | paused <xwd> | bluecar <xwd> | "
+                         "png <xwd> <png> | "
                          "autorepeat on|off\n");
     return 2;
 }

@@ -68,6 +68,8 @@ bool TranslateEvent(const SDL_Event& event, WindowMessage& message) {
             // SIZE_CHANGED rather than RESIZED: it also follows sizes set by the program.
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
                 return Set(message, WM_SIZE, 0, MakeLParam(event.window.data1, event.window.data2));
+            // The keyboard went elsewhere: keys released meanwhile will not arrive.
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) return Set(message, WM_KILLFOCUS, 0, 0);
             return false;
         case SDL_QUIT:
             return Set(message, WM_DESTROY, 0, 0);

@@ -18,7 +18,8 @@ unsigned VirtualKeyFromSdl(std::int32_t sdlKey);
 /// mouse movement and the left, right and middle buttons with the client-area
 /// position packed into lParam; the window's close request, and SDL's quit
 /// event (which SIGINT and SIGTERM raise), as WM_DESTROY; a size change as
-/// WM_SIZE with the new client size packed into lParam.
+/// WM_SIZE with the new client size packed into lParam; the loss of the keyboard
+/// focus as WM_KILLFOCUS.
 /// @return false when the event means nothing to the game
 bool TranslateEvent(const SDL_Event& event, WindowMessage& message);
 

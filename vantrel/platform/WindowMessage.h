@@ -15,6 +15,7 @@ using LResult = std::intptr_t;
 enum WindowMessageId : unsigned {
     WM_DESTROY = 0x0002,
     WM_SIZE = 0x0005,
+    WM_KILLFOCUS = 0x0008,
     WM_KEYDOWN = 0x0100,
     WM_KEYUP = 0x0101,
     WM_SYSKEYDOWN = 0x0104,
