@@ -401,8 +401,8 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
     }
     if (key == CarRecovery::Key && state == 0) {
         Car* car = player.GetCar();
-        const bool over = !freeDrive && (IsPerfect() || remainingTime <= 0.0);
-        if (car && car->controlsEnabled && !over && !player.IsSpectator() && world &&
+        // A paused world must not move, and a recovery then would be free.
+        if (car && car->controlsEnabled && !IsOver() && !raceClock.IsPaused() && !player.IsSpectator() && world &&
             CarRecovery::Recover(*car, *world, track.road))
             wrongWay.Reset();
         return;

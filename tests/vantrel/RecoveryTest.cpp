@@ -157,7 +157,7 @@ TEST_F(Recovery, RPutsALostCarBackOnTheRoadUprightAtRestFacingTheRace) {
     EXPECT_GT(SpeedAlongRoad(), 5.0);
 }
 
-TEST_F(Recovery, RDoesNothingDuringTheCountdownOnceTheTrialIsOverOrForTheSpectator) {
+TEST_F(Recovery, RDoesNothingDuringTheCountdownOrAPauseOnceTheTrialIsOverOrForTheSpectator) {
     Start(false);
     // A car off the road, so that a recovery would show.
     auto pressRAndSeeIfTheCarMoved = [this]() {
@@ -175,6 +175,9 @@ TEST_F(Recovery, RDoesNothingDuringTheCountdownOnceTheTrialIsOverOrForTheSpectat
     Key('S');
     EXPECT_FALSE(pressRAndSeeIfTheCarMoved()) << "in spectator mode";
     Key('S');
+    Key(RaceClock::PauseKey);
+    EXPECT_FALSE(pressRAndSeeIfTheCarMoved()) << "while paused";
+    Key(RaceClock::PauseKey);
     EXPECT_TRUE(pressRAndSeeIfTheCarMoved()) << "while racing";
     // The clock runs on through a recovery.
     const double clock = race->GetRemainingTime();
