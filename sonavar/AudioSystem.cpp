@@ -4,6 +4,8 @@
 #include <SDL_mixer.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 
@@ -96,6 +98,8 @@ bool AudioSystem::Open(int channelCount)
         Close();
         return false;
     }
+    voices.reset(new Voice[channelCount]);
+    voiceCount = channelCount;
     return true;
 }
 
@@ -158,6 +162,9 @@ void AudioSystem::Close()
     chunks.clear();
     if (deviceOpen)
         Mix_CloseAudio();
+    // Only now: the halt above removed the effects that point at the voices.
+    voices.reset();
+    voiceCount = 0;
     if (mixerUp)
         Mix_Quit();
     if (subsystemUp)
@@ -194,10 +201,123 @@ bool AudioSystem::Owns(const Mix_Chunk* chunk) const
 
 int AudioSystem::Play(Mix_Chunk& chunk, int loopCount)
 {
-    int channel = Mix_PlayChannel(-1, &chunk, loopCount);
-    if (channel < 0)
+    // The channel is chosen here rather than by the mixer, so its voice and
+    // effect are ready before the mixer takes the first buffer of the play.
+    // Only this thread starts sounds, so a free channel stays free.
+    int channel = 0;
+    while (channel < voiceCount && Mix_Playing(channel) != 0)
+        ++channel;
+    if (channel == voiceCount) {
+        Error("cannot play a sound: all " + std::to_string(voiceCount) + " channels are busy");
+        return -1;
+    }
+    int speakers = 2;
+    Mix_QuerySpec(nullptr, nullptr, &speakers);
+    Voice& voice = voices[channel];
+    voice.chunk = &chunk;
+    ++voice.generation;
+    voice.volume = 1.0f;
+    voice.rate.store(1.0f, std::memory_order_relaxed);
+    voice.loops = loopCount != 0;
+    voice.speakers = std::max(speakers, 1);
+    voice.position = 0.0;
+    voice.resampling = false;
+    // The mixer keeps a channel's volume from one play to the next.
+    Mix_Volume(channel, MIX_MAX_VOLUME);
+    // At rate 1 the effect only counts frames and the mixer's copy passes.
+    // The mixer drops a channel's effects when its play ends.
+    if (Mix_RegisterEffect(channel, Resample, nullptr, &voice) == 0)
+        Error(std::string("no rate control on a channel: ") + Mix_GetError());
+    if (Mix_PlayChannel(channel, &chunk, loopCount) < 0) {
+        Mix_UnregisterAllEffects(channel);
         Error(std::string("cannot play a sound: ") + Mix_GetError());
+        return -1;
+    }
     return channel;
+}
+
+unsigned AudioSystem::GetGeneration(int channel) const
+{
+    return channel >= 0 && channel < voiceCount ? voices[channel].generation : 0;
+}
+
+bool AudioSystem::IsCurrent(int channel, unsigned generation) const
+{
+    if (!deviceOpen || channel < 0 || channel >= voiceCount || voices[channel].generation != generation)
+        return false;
+    // A play that ended leaves the channel idle, or to a later play (with a
+    // newer generation, checked above).
+    return Mix_Playing(channel) != 0 && Mix_GetChunk(channel) == voices[channel].chunk;
+}
+
+void AudioSystem::SetVolume(int channel, float volume)
+{
+    if (channel < 0 || channel >= voiceCount)
+        return;
+    volume = std::isnan(volume) ? 0.0f : std::clamp(volume, 0.0f, 1.0f);
+    voices[channel].volume = volume;
+    Mix_Volume(channel, static_cast<int>(std::lround(volume * MIX_MAX_VOLUME)));
+}
+
+float AudioSystem::GetVolume(int channel) const
+{
+    return channel >= 0 && channel < voiceCount ? voices[channel].volume : 0.0f;
+}
+
+void AudioSystem::SetRate(int channel, float rate)
+{
+    if (channel < 0 || channel >= voiceCount)
+        return;
+    rate = std::isnan(rate) ? 1.0f : std::clamp(rate, 1.0f / 16.0f, 16.0f);
+    voices[channel].rate.store(rate, std::memory_order_relaxed);
+}
+
+float AudioSystem::GetRate(int channel) const
+{
+    return channel >= 0 && channel < voiceCount ? voices[channel].rate.load(std::memory_order_relaxed) : 0.0f;
+}
+
+void AudioSystem::Resample(int, void* stream, int len, void* data)
+{
+    Voice& voice = *static_cast<Voice*>(data);
+    const int speakers = voice.speakers;
+    const size_t frames = static_cast<size_t>(len) / (sizeof(int16_t) * speakers);
+    const size_t total = voice.chunk->alen / (sizeof(int16_t) * speakers);
+    if (total == 0)
+        return;
+    const float rate = voice.rate.load(std::memory_order_relaxed);
+    if (!voice.resampling && rate == 1.0f) {
+        // The mixer hands over exactly these frames: nothing to do but keep up.
+        voice.position += static_cast<double>(frames);
+        if (voice.position >= static_cast<double>(total))
+            voice.position = std::fmod(voice.position, static_cast<double>(total));
+        return;
+    }
+    voice.resampling = true;
+
+    const int16_t* in = reinterpret_cast<const int16_t*>(voice.chunk->abuf);
+    int16_t* out = static_cast<int16_t*>(stream);
+    const double end = static_cast<double>(total);
+    double position = voice.position;
+    for (size_t f = 0; f < frames; ++f, out += speakers) {
+        if (position >= end) {
+            if (!voice.loops) {
+                // A single play has run out; the mixer ends the channel later.
+                std::memset(out, 0, (frames - f) * speakers * sizeof(int16_t));
+                break;
+            }
+            position = std::fmod(position, end);
+        }
+        const size_t i = static_cast<size_t>(position);
+        const size_t next = i + 1 < total ? i + 1 : (voice.loops ? 0 : i);
+        const float t = static_cast<float>(position - static_cast<double>(i));
+        const int16_t* a = in + i * speakers;
+        const int16_t* b = in + next * speakers;
+        for (int s = 0; s < speakers; ++s)
+            out[s] = static_cast<int16_t>(a[s] + t * (b[s] - a[s]));
+        position += rate;
+    }
+    voice.position = position;
 }
 
 void AudioSystem::Error(const std::string& message)

@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,14 +47,45 @@ public:
     /// True for a chunk loaded here and not yet freed.
     bool Owns(const Mix_Chunk* chunk) const;
 
-    /// Starts `chunk` on a free channel with `loopCount` extra repetitions.
+    /// Starts `chunk` on a free channel with `loopCount` extra repetitions,
+    /// at full volume and rate 1, with the resampling effect in place.
     /// @return the channel number, or -1 with a message.
     int Play(Mix_Chunk& chunk, int loopCount);
+
+    /// How often Play has started a sound on `channel`: a Channel holding an
+    /// older count belongs to a play that is over. 0 for a bad channel.
+    unsigned GetGeneration(int channel) const;
+    /// True while play `generation` of `channel` is still on the mixer.
+    bool IsCurrent(int channel, unsigned generation) const;
+
+    /// Volume (0 ... 1) and rate (1/16 ... 16) of `channel`'s current play,
+    /// clamped; the getters give what was set.
+    void SetVolume(int channel, float volume);
+    float GetVolume(int channel) const;
+    void SetRate(int channel, float rate);
+    float GetRate(int channel) const;
 
     /// Writes "[ERROR] Sonavar: <message>" to standard output.
     static void Error(const std::string& message);
 
 private:
+    /// What the resampling effect of one mixer channel needs. The main thread
+    /// fills it under the audio lock when a play starts; afterwards only
+    /// `rate` is written from there, and the rest belongs to the audio thread.
+    struct Voice {
+        const Mix_Chunk* chunk = nullptr;
+        unsigned generation = 0;  ///< main thread only
+        float volume = 1.0f;      ///< main thread only
+        std::atomic<float> rate{1.0f};
+        bool loops = false;
+        int speakers = 2;       ///< interleaved samples per frame
+        double position = 0.0;  ///< frames into the chunk
+        bool resampling = false;  ///< position has left the mixer's own
+    };
+    /// The channel effect: writes `len` bytes of output from the chunk at the
+    /// voice's rate, interpolating linearly between neighbouring frames.
+    static void Resample(int channel, void* stream, int len, void* voice);
+
     bool OpenDeviceOutput();
     bool OpenSilentOutput();
 
@@ -66,4 +99,6 @@ private:
     bool deviceOpen = false;   ///< Mix_OpenAudioDevice succeeded
     bool silent = false;       ///< the output is the dummy driver
     std::vector<Mix_Chunk*> chunks;
+    std::unique_ptr<Voice[]> voices;  ///< one per mixer channel while open
+    int voiceCount = 0;
 };

@@ -58,5 +58,5 @@ Channel* Sonavar::PlaySound(Sound& sound)
         return nullptr;
     }
     int channel = system->Play(*chunk, sound.GetLoopCount());
-    return channel >= 0 ? new Channel(sound, channel) : nullptr;
+    return channel >= 0 ? new Channel(system, sound, channel, system->GetGeneration(channel)) : nullptr;
 }

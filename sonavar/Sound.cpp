@@ -11,3 +11,9 @@ Channel* Sound::Play()
     loopCount = PlayLoopCount;
     return engine->PlaySound(*this);
 }
+
+Channel* Sound::PlayLooping()
+{
+    loopCount = LoopForever;
+    return engine->PlaySound(*this);
+}

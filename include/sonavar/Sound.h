@@ -15,6 +15,8 @@ public:
     /// Loop count every Play sets: the game's music repeats this often, long
     /// enough to last a whole session.
     static constexpr int PlayLoopCount = 100;
+    /// Loop count that repeats a sound until it is stopped.
+    static constexpr int LoopForever = -1;
 
     Sound(Sonavar& engine, Mix_Chunk& sound);
     /// Does nothing; see the class comment.
@@ -34,6 +36,10 @@ public:
     /// engine (Sonavar::PlaySound).
     /// @return the playing channel, owned by the caller, or null.
     Channel* Play();
+    /// Sets the loop count to LoopForever and starts the sound, which then
+    /// plays until its channel is stopped or the engine shuts down.
+    /// @return the playing channel, owned by the caller, or null.
+    Channel* PlayLooping();
 
 private:
     Sonavar* engine;

@@ -7,10 +7,13 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <memory>
 #include <thread>
 
@@ -64,6 +67,13 @@ protected:
         }
     }
 
+    // Frames the driver has written so far, at `channels` speakers.
+    size_t FramesWritten(int channels)
+    {
+        std::error_code noFileYet;
+        return std::filesystem::file_size(outputFile, noFileYet) / (channels * sizeof(int16_t));
+    }
+
     static Channel* PlayOnce(Sonavar& engine, Sound& sound) { return engine.PlaySound(sound); }
     static Channel* PlayLooped(Sonavar&, Sound& sound) { return sound.Play(); }
 };
@@ -106,6 +116,98 @@ TEST_F(SonavarOutputTest, PlayRepeatsTheSoundWhilePlaySoundPlaysItOnce)
     Recording looped = Record(tone, 0.6, PlayLooped);
     EXPECT_GT(looped.LoudFrames(), period * 3) << "Play must repeat the sound";
     EXPECT_NEAR(looped.ToneFrequencyHz(), 440.0, 440.0 * 0.02);
+}
+
+// Largest sample size in frames [from, to) of the first speaker.
+int Peak(const Recording& out, size_t from, size_t to)
+{
+    int peak = 0;
+    for (size_t i = from; i < std::min(to, out.samples.size()); ++i)
+        peak = std::max(peak, std::abs(static_cast<int>(out.samples[i])));
+    return peak;
+}
+
+TEST_F(SonavarOutputTest, RateShiftsThePitchAndVolumeScalesTheAmplitude)
+{
+    // A one-second tone looped forever: the rates below run through it
+    // several times, so the loop must carry on at the new rate.
+    std::string tone = folder.File("tone.wav");
+    WriteToneWav(tone, 440.0, 1.0);
+    const std::pair<float, double> rates[] = {{2.0f, 880.0}, {0.5f, 220.0}, {1.5f, 660.0}};
+    for (const auto& [rate, expectedHz] : rates) {
+        Recording out = Record(tone, 1.2, [rate = rate](Sonavar&, Sound& sound) {
+            Channel* channel = sound.PlayLooping();
+            EXPECT_TRUE(channel && channel->SetRate(rate));
+            EXPECT_FLOAT_EQ(channel ? channel->GetRate() : 0.0f, rate);
+            return channel;
+        });
+        EXPECT_NEAR(out.ToneFrequencyHz(), expectedHz, expectedHz * 0.02) << "rate " << rate;
+        // Linear interpolation keeps the level.
+        EXPECT_NEAR(Peak(out, 0, out.samples.size()), 16383, 800) << "rate " << rate;
+    }
+
+    Recording full = Record(tone, 0.5, PlayOnce);
+    Recording quiet = Record(tone, 0.5, [](Sonavar& engine, Sound& sound) {
+        Channel* channel = engine.PlaySound(sound);
+        EXPECT_TRUE(channel && channel->SetVolume(0.25f));
+        return channel;
+    });
+    const int fullPeak = Peak(full, 0, full.samples.size());
+    EXPECT_GT(fullPeak, 15000);
+    EXPECT_NEAR(Peak(quiet, 0, quiet.samples.size()), fullPeak / 4, fullPeak / 40);
+    EXPECT_NEAR(quiet.ToneFrequencyHz(300), 440.0, 440.0 * 0.02);
+}
+
+TEST_F(SonavarOutputTest, LoopingSoundPlaysOnUntilPausedOrStopped)
+{
+    std::string tone = folder.File("short.wav");
+    WriteToneWav(tone, 440.0, 0.1);
+    Sonavar engine;
+    ASSERT_TRUE(engine.Initialize());
+    int rate = 0, channels = 0;
+    ASSERT_NE(Mix_QuerySpec(&rate, nullptr, &channels), 0);
+    const size_t second = static_cast<size_t>(rate);
+    std::unique_ptr<Sound> sound(engine.CreateSound(tone));
+    ASSERT_NE(sound, nullptr);
+    std::unique_ptr<Channel> channel(sound->PlayLooping());
+    ASSERT_NE(channel, nullptr);
+    EXPECT_EQ(sound->GetLoopCount(), Sound::LoopForever);
+
+    // Marks in the output, in frames, after each step has had 0.5 s.
+    auto step = [&](const std::function<void()>& action) {
+        action();
+        const size_t mark = FramesWritten(channels);
+        WaitForOutput(second / 2 * channels * sizeof(int16_t));
+        return mark;
+    };
+    const size_t looping = step([] {});
+    EXPECT_TRUE(channel->IsPlaying()) << "five times the sound's length later";
+    const size_t paused = step([&] { EXPECT_TRUE(channel->Pause()); });
+    EXPECT_TRUE(channel->IsPaused());
+    EXPECT_TRUE(channel->IsPlaying());
+    const size_t resumed = step([&] { EXPECT_TRUE(channel->Resume()); });
+    const size_t stopped = step([&] { EXPECT_TRUE(channel->Stop()); });
+    EXPECT_FALSE(channel->IsPlaying());
+    EXPECT_FALSE(channel->SetVolume(0.5f) || channel->SetRate(2.0f) || channel->Resume() || channel->Stop());
+
+    // The next play takes the same mixer channel; the old handle stays dead.
+    std::unique_ptr<Channel> next(engine.PlaySound(*sound));
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->GetMixerChannel(), channel->GetMixerChannel());
+    EXPECT_TRUE(next->IsPlaying());
+    EXPECT_FALSE(channel->IsPlaying() || channel->Pause());
+    EXPECT_FLOAT_EQ(next->GetVolume(), 1.0f);
+    engine.Shutdown();
+    EXPECT_FALSE(next->IsPlaying() || next->SetVolume(1.0f));
+
+    Recording out = Recording::Load(outputFile, channels, rate);
+    // Windows well inside each step, clear of the driver's buffering.
+    const size_t margin = second / 10;
+    auto loudIn = [&](size_t from) { return Peak(out, from + margin, from + second / 2 - margin); };
+    EXPECT_GT(loudIn(looping), 10000);
+    EXPECT_EQ(loudIn(paused), 0);
+    EXPECT_GT(loudIn(resumed), 10000);
+    EXPECT_EQ(loudIn(stopped), 0);
 }
 
 } // namespace
