@@ -234,7 +234,7 @@ void OglEffectPass::Render(const Scene& scene) {
 
     const bool withShadows = !groups[Shadows].empty();
     if (withShadows && shadowMapReady) GenerateShadowMap();
-    if (environmentMapReady) GenerateEnvMap(scene);
+    if (environmentMapReady && reflections) GenerateEnvMap(scene);
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
@@ -261,7 +261,7 @@ void OglEffectPass::Render(const Scene& scene) {
 
     // The reflections blend the environment map over the frame; without a
     // complete map there is nothing to blend.
-    if (environmentMapReady) {
+    if (environmentMapReady && reflections) {
         stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::EnvironmentMapping));
         RenderReflections(scene);
     }

@@ -70,6 +70,11 @@ public:
     unsigned int GetEnvironmentMapSize() const { return environmentMapSize; }
     void SetEnvironmentMapSize(unsigned int texels) { environmentMapSize = texels; }
 
+    /// Whether the environment map is drawn and blended over the Reflections
+    /// groups (true). Off, neither costs anything and the cube face stays.
+    bool GetReflections() const { return reflections; }
+    void SetReflections(bool on) { reflections = on; }
+
     /// GL name of the depth texture (0 before Initialize).
     unsigned int GetShadowMap() const { return shadowMap; }
     /// GL name of the cube map (0 before Initialize).
@@ -130,4 +135,5 @@ private:
     bool shadowMapReady = false;       ///< its frame buffer is complete
     bool environmentMapReady = false;  ///< its frame buffer is complete
     bool glReady = false;              ///< shader and frame-buffer entry points exist
+    bool reflections = true;           ///< SetReflections
 };

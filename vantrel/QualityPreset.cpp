@@ -1,0 +1,80 @@
+#include "QualityPreset.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include <lumora/OglEffectPass.h>
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+QualityPreset::Level QualityPreset::ForRenderer(const std::string& glRenderer) {
+    const std::string name = Lower(glRenderer);
+    for (const char* software : {"llvmpipe", "softpipe", "swrast"})
+        if (name.find(software) != std::string::npos) return Low;
+    return High;
+}
+
+QualityPreset::Settings QualityPreset::For(Level level) {
+    switch (level) {
+    // A software rasteriser pays per texel and per pixel: a small shadow
+    // map, no reflections, and the far scenery left out.
+    case Low: return {512, 64, false, 800.0f};
+    case Medium: return {1024, 256, true, 2000.0f};
+    case High: break;
+    }
+    return {2048, 512, true, 0.0f};
+}
+
+bool QualityPreset::Apply(Level level, OglEffectPass& pass, const Perspective& lightProjection) {
+    const Settings settings = For(level);
+    pass.SetReflections(settings.reflections);
+    const bool resized = pass.GetShadowMapSize() != settings.shadowMapSize ||
+                         pass.GetEnvironmentMapSize() != settings.environmentMapSize;
+    pass.SetShadowMapSize(settings.shadowMapSize);
+    pass.SetEnvironmentMapSize(settings.environmentMapSize);
+    // Before the pass's own Initialize there are no maps to make anew yet.
+    const bool initialized = pass.GetShadowMap() != 0 || pass.GetEnvironmentMap() != 0;
+    return resized && initialized ? pass.Initialize(lightProjection) : true;
+}
+
+const char* QualityPreset::Name(Level level) {
+    switch (level) {
+    case Low: return "Low";
+    case Medium: return "Medium";
+    case High: break;
+    }
+    return "High";
+}
+
+const char* QualityPreset::Key(Level level) {
+    switch (level) {
+    case Low: return "low";
+    case Medium: return "medium";
+    case High: break;
+    }
+    return "high";
+}
+
+std::optional<QualityPreset::Level> QualityPreset::FromKey(const std::string& key) {
+    const std::string name = Lower(key);
+    for (Level level : {Low, Medium, High})
+        if (name == Key(level)) return level;
+    return std::nullopt;
+}
+
+QualityPreset::Level QualityPreset::Next(Level level) {
+    switch (level) {
+    case High: return Medium;
+    case Medium: return Low;
+    case Low: break;
+    }
+    return High;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// How much of the effects the machine can afford. A software rasteriser
+// draws the full effect pass at a few frames a second, so the game starts
+// there with the cheapest preset and the player may ask for more.
+#include <optional>
+#include <string>
+
+class OglEffectPass;
+class Perspective;
+
+/// The graphics presets and what each one sets.
+class QualityPreset {
+public:
+    enum Level { Low = 0, Medium = 1, High = 2 };
+
+    /// What a preset asks of the effect pass and the race.
+    struct Settings {
+        unsigned shadowMapSize;       ///< texels a side
+        unsigned environmentMapSize;  ///< texels a side of each cube face
+        /// Whether the environment map is drawn and reflected by the cars.
+        bool reflections;
+        /// Scenery and ground tiles wholly beyond this distance ahead (m), or
+        /// outside the view, are not drawn in a race; 0: no limit, no culling.
+        float drawDistanceM;
+    };
+
+    /// High on a real GPU, Low on Mesa's software rasterisers ("llvmpipe",
+    /// "softpipe", "swrast" anywhere in GL_RENDERER, in any case).
+    static Level ForRenderer(const std::string& glRenderer);
+    /// What `level` sets; High is the game's full look.
+    static Settings For(Level level);
+    /// Gives `pass` the map sizes and reflections of `level`: before the pass's
+    /// Initialize, for it to make; after it, maps of another size are made
+    /// anew at once (OglEffectPass::Initialize with `lightProjection`).
+    /// @return false when that Initialize failed
+    static bool Apply(Level level, OglEffectPass& pass, const Perspective& lightProjection);
+    /// "High", "Medium", "Low": for the menu and the options panel.
+    static const char* Name(Level level);
+    /// "high", "medium", "low": in the settings file and on the command line.
+    static const char* Key(Level level);
+    /// The level whose Key is `key` (any case); none for anything else.
+    static std::optional<Level> FromKey(const std::string& key);
+    /// The menu's order: High, Medium, Low, High again.
+    static Level Next(Level level);
+};

@@ -1,0 +1,123 @@
+#include "SettingsStore.h"
+
+#include <charconv>
+#include <utility>
+
+#include "AtomicFile.h"
+#include "UserFolders.h"
+
+namespace {
+
+const char* const QualityKey = "quality";
+const char* const FullscreenKey = "fullscreen";
+const char* const WindowKey = "window";
+
+// Smaller is no use for the HUD, larger no screen has.
+const int MinWindowPx = 320;
+const int MaxWindowPx = 16384;
+
+bool ParsePx(const char* begin, const char* end, int& px) {
+    const std::from_chars_result result = std::from_chars(begin, end, px);
+    return begin != end && *begin != '-' && *begin != '+' && result.ec == std::errc() && result.ptr == end &&
+           px >= MinWindowPx && px <= MaxWindowPx;
+}
+
+}  // namespace
+
+const char* const SettingsStore::FileName = "settings.ini";
+const char* const SettingsStore::GraphicsSection = "graphics";
+
+Logger SettingsStore::logger("SettingsStore");
+
+SettingsStore::SettingsStore() : SettingsStore(UserFolders::ConfigFolder()) {}
+
+SettingsStore::SettingsStore(std::string folder)
+    : folder(std::move(folder)), path(this->folder.empty() ? "" : this->folder + "/" + FileName) {}
+
+void SettingsStore::Load() {
+    loaded = true;
+    settings = IniFile();
+    writeBlocked = false;
+    if (path.empty()) return;
+    std::string text;
+    std::string problem;
+    switch (AtomicFile::Read(path, IniFile::MaxBytes, text, problem)) {
+    case AtomicFile::ReadResult::Missing:
+        return;
+    case AtomicFile::ReadResult::Read:
+        if (settings.Parse(text, path, problem)) return;
+        break;
+    case AtomicFile::ReadResult::Failed:
+        break;
+    }
+    std::string message = problem + "; ";
+    std::string asidePath;
+    std::string error;
+    if (AtomicFile::SetAside(path, asidePath, error)) {
+        message += "set aside as " + asidePath + ", starting with the default settings";
+    } else {
+        writeBlocked = true;
+        message += "cannot set it aside (" + error + "), settings kept for this run only";
+    }
+    if (logger.IsEnabled(Logger::Warn)) Logger::Stream(logger, Logger::Warn).GetStream() << message;
+}
+
+std::optional<std::string> SettingsStore::Get(const std::string& section, const std::string& key) {
+    if (!loaded) Load();
+    return settings.Get(section, key);
+}
+
+bool SettingsStore::Set(const std::string& section, const std::string& key, const std::string& value) {
+    const std::optional<std::string> current = Get(section, key);
+    IniFile changed = settings;
+    if (!changed.Set(section, key, value)) return false;
+    // Compared as read back: the file keeps no blanks around a value.
+    if (current && changed.Get(section, key) == current) return true;
+    settings = std::move(changed);
+    Save();
+    return true;
+}
+
+std::optional<QualityPreset::Level> SettingsStore::GetQuality() {
+    const std::optional<std::string> text = Get(GraphicsSection, QualityKey);
+    return text ? QualityPreset::FromKey(*text) : std::nullopt;
+}
+
+void SettingsStore::SetQuality(QualityPreset::Level level) { Set(GraphicsSection, QualityKey, QualityPreset::Key(level)); }
+
+bool SettingsStore::GetFullscreen() { return Get(GraphicsSection, FullscreenKey) == std::string("true"); }
+
+void SettingsStore::SetFullscreen(bool fullscreen) {
+    Set(GraphicsSection, FullscreenKey, fullscreen ? "true" : "false");
+}
+
+bool SettingsStore::GetWindowSize(int& widthPx, int& heightPx) {
+    const std::optional<std::string> text = Get(GraphicsSection, WindowKey);
+    return text && ParseWindowSize(*text, widthPx, heightPx);
+}
+
+void SettingsStore::SetWindowSize(int widthPx, int heightPx) {
+    Set(GraphicsSection, WindowKey, std::to_string(widthPx) + "x" + std::to_string(heightPx));
+}
+
+bool SettingsStore::ParseWindowSize(const std::string& text, int& widthPx, int& heightPx) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    int w = 0, h = 0;
+    const char* begin = text.data();
+    if (!ParsePx(begin, begin + x, w) || !ParsePx(begin + x + 1, begin + text.size(), h)) return false;
+    widthPx = w;
+    heightPx = h;
+    return true;
+}
+
+void SettingsStore::Save() {
+    if (writeBlocked) return;
+    std::string error;
+    if (UserFolders::MakeFolder(folder, error) && AtomicFile::Write(path, settings.ToString(), true, error)) return;
+    if (writeWarned) return;
+    writeWarned = true;
+    if (logger.IsEnabled(Logger::Warn))
+        Logger::Stream(logger, Logger::Warn).GetStream()
+            << "cannot save the settings (" << error << "), keeping them for this run only";
+}

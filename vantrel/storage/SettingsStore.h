@@ -1,0 +1,75 @@
+#pragma once
+// The player's settings, kept between runs in settings.ini in the
+// configuration folder:
+//   [graphics]
+//   quality = low
+//   fullscreen = false
+//   window = 1024x768
+// Other parts of the game keep their own keys in their own sections through
+// Get and Set. Like the records, a file that cannot be used costs the player
+// nothing more than the settings: it is set aside and the defaults apply.
+#include <optional>
+#include <string>
+
+#include <nodara/Logger.h>
+
+#include "IniFile.h"
+#include "QualityPreset.h"
+
+/// Settings by section and key, read from and written to one settings file.
+/// NOTE: one store per running game, as for RecordsStore.
+class SettingsStore {
+public:
+    static const char* const FileName;         ///< "settings.ini"
+    static const char* const GraphicsSection;  ///< "graphics"
+
+    /// A store on "settings.ini" in UserFolders::ConfigFolder().
+    SettingsStore();
+    /// A store on "settings.ini" in `folder`.
+    explicit SettingsStore(std::string folder);
+
+    /// Reads the settings file, replacing what the store held. No file means
+    /// defaults, silently. A file that cannot be read or parsed is set aside
+    /// (AtomicFile::SetAside) with one Warn line, and the store starts empty;
+    /// should the rename fail too, the store never writes over it in this run.
+    void Load();
+
+    /// The value of `key` in `section`; none when it is not set. Loads first
+    /// if Load was not called.
+    std::optional<std::string> Get(const std::string& section, const std::string& key);
+    /// Sets `key` in `section` and rewrites the file atomically when the value
+    /// changed (nothing is written otherwise). A file that cannot be written
+    /// keeps the value for this run, with one Warn line in the run.
+    /// @return false, changing nothing, for a name or value IniFile::Set refuses
+    bool Set(const std::string& section, const std::string& key, const std::string& value);
+
+    /// The saved preset; none when unset or not a preset's key.
+    std::optional<QualityPreset::Level> GetQuality();
+    void SetQuality(QualityPreset::Level level);
+    /// Whether the game last ran full screen (false when unset or not "true"/"false").
+    bool GetFullscreen();
+    void SetFullscreen(bool fullscreen);
+    /// The saved window size; false, leaving both alone, when unset or not a
+    /// valid "WIDTHxHEIGHT" (IsValidWindowSize).
+    bool GetWindowSize(int& widthPx, int& heightPx);
+    void SetWindowSize(int widthPx, int heightPx);
+
+    /// Reads "WIDTHxHEIGHT", each a whole number from 320 to 16384.
+    static bool ParseWindowSize(const std::string& text, int& widthPx, int& heightPx);
+
+    /// The settings file's path; empty when no home folder was found, and
+    /// then the settings last for the run only.
+    const std::string& GetPath() const { return path; }
+
+private:
+    void Save();
+
+    static Logger logger;
+
+    std::string folder;
+    std::string path;
+    IniFile settings;
+    bool loaded = false;
+    bool writeWarned = false;   ///< a failed write has been reported in this run
+    bool writeBlocked = false;  ///< an unusable file could not be set aside: never write over it
+};
