@@ -1,6 +1,10 @@
 #include "Player.h"
 
+#include <cmath>
+
 #include "Car.h"
+#include "Gamepad.h"
+#include "physics/DynamicObjectCar.h"
 #include "platform/WindowMessage.h"
 
 namespace {
@@ -22,6 +26,16 @@ void Player::Update(float dtS) {
         return;
     }
     if (!car) return;
+    if (car->throttle != carControls.throttle || car->brake != carControls.brake ||
+        car->steering != carControls.steering) {
+        // Set elsewhere (a recovery): the ramps go on from there, and the
+        // car's sudden stop is no impact.
+        rumble.Reset();
+    } else {
+        car->throttle = keyControls.throttle;
+        car->brake = keyControls.brake;
+        car->steering = keyControls.steering;
+    }
     // Releasing Up or Down drops the pedal at once.
     car->AdjustThrottle(accelerateKey ? ThrottleRate * dtS : -1.0f);
     car->AdjustBrake(brakeKey ? BrakeRate * dtS : -1.0f);
@@ -34,7 +48,27 @@ void Player::Update(float dtS) {
         else
             car->AdjustRight(-SteeringRate * dtS);
     }
+    keyControls = {car->throttle, car->brake, car->steering};
+    if (gamepad) {
+        const Gamepad::Driving pad = gamepad->GetDriving();
+        car->throttle = std::fmax(car->throttle, pad.throttle);
+        car->brake = std::fmax(car->brake, pad.brake);
+        if (std::fabs(pad.steering) > std::fabs(car->steering)) car->steering = pad.steering;
+    }
+    carControls = {car->throttle, car->brake, car->steering};
     car->ApplyControls();
+    if (gamepad && car->body) Rumble(dtS);
+}
+
+void Player::Rumble(float dtS) {
+    // A new body (the race run again) starts at rest: no impact either.
+    if (car->body != rumbleBody) rumble.Reset();
+    rumbleBody = car->body;
+    const vmath::vec3<float> position = car->body->GetPosition();
+    const double offRoadM = rumbleRoad ? CarRumble::DistanceFromRoad(*rumbleRoad, position.x, position.y) : -1.0;
+    CarRumble::Pulse pulse;
+    if (rumble.Update(car->body->GetSpeedMs(), offRoadM, dtS, pulse))
+        gamepad->Rumble(pulse.lowFrequency, pulse.highFrequency, pulse.durationMs);
 }
 
 void Player::OnKey(EventHandler&, unsigned key, int state) {

@@ -1,14 +1,20 @@
 #pragma once
 #include <lumora/Spectator.h>
 
+#include "CarRumble.h"
 #include "EventHandler.h"
 
 class Camera;
 struct Car;
+class Gamepad;
+class RoadCentreLine;
 
 /// The race's driver: the arrow keys become throttle, brake and steering of
 /// its car, C switches the chase view and S a free-flying spectator camera,
-/// which the arrow keys move and a left-button drag turns.
+/// which the arrow keys move and a left-button drag turns. A pad's analogue
+/// stick and triggers drive the car beside the keys: for each control the
+/// larger demand wins, the keys keeping their ramps and the pad's values
+/// going to the car as they are.
 class Player : public EventHandler::EventListener {
 public:
     /// Throttle, brake and steering rates per second of key held.
@@ -39,15 +45,39 @@ public:
     /// The race engine's camera, which the race keeps alive; null for none.
     void SetCamera(Camera* value) { camera = value; }
     /// The driven car, which the race's car pool keeps alive; null for none.
-    void SetCar(Car* value) { car = value; }
+    void SetCar(Car* value) {
+        car = value;
+        keyControls = carControls = Controls();
+        rumble.Reset();
+    }
     Car* GetCar() const { return car; }
+    /// The pads, which outlive the player, and the road whose verges they
+    /// rumble on (null: only impacts rumble); a null pad for none.
+    void SetGamepad(Gamepad* pad, const RoadCentreLine* road) {
+        gamepad = pad;
+        rumbleRoad = road;
+    }
     bool IsSpectator() const { return spectator; }
 
 private:
+    /// The pad's rumble for the car's last frame.
+    void Rumble(float dtS);
+
     bool dragging = false;  ///< left button held in spectator mode
     bool accelerateKey = false, brakeKey = false, leftKey = false, rightKey = false;
     bool spectator = false;
     Camera* camera = nullptr;
     Spectator spectatorCamera;
     Car* car = nullptr;
+    Gamepad* gamepad = nullptr;
+    const RoadCentreLine* rumbleRoad = nullptr;
+    CarRumble rumble;
+    const void* rumbleBody = nullptr;  ///< the body `rumble` has followed
+    /// The car's controls as the keys' ramps left them, and as handed to the
+    /// car after the pad's share, last frame: the ramps go on from their own
+    /// values, unless something else (a recovery, a new start) set the car's.
+    struct Controls {
+        float throttle = 0.0f, brake = 0.0f, steering = 0.0f;
+    };
+    Controls keyControls, carControls;
 };

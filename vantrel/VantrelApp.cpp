@@ -54,6 +54,7 @@ bool VantrelApp::Initialize() {
     int widthPx = 0, heightPx = 0;
     window->GetClientSize(widthPx, heightPx);
     WindowProcedure(WM_SIZE, 0, MakeLParam(widthPx, heightPx));
+    gamepad.Initialize();
     return true;
 }
 
@@ -92,12 +93,16 @@ bool VantrelApp::StartRace(unsigned carIndex, bool freeDrive) {
     delete race;
     GameEngine* newRace = new GameEngine(eventHandler, records.get());
     race = newRace;
+    newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
     return newRace->Initialize() && newRace->Start(carIndex, freeDrive);
 }
 
 void VantrelApp::Frame() {
     WindowMessage message;
-    if (PeekWindowMessage(message)) WindowProcedure(message.message, message.wParam, message.lParam);
+    if (PeekWindowMessage(message, [this](const SDL_Event& event) { gamepad.HandleEvent(event); }))
+        WindowProcedure(message.message, message.wParam, message.lParam);
+    // In a race the stick steers the car instead.
+    gamepad.Update(showRoom != nullptr);
     if (race) race->Frame();
     if (showRoom) showRoom->Frame();
     if (window) window->SwapBuffers();

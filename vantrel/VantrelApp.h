@@ -4,6 +4,7 @@
 #include <sonavar/Sonavar.h>
 
 #include "EventHandler.h"
+#include "Gamepad.h"
 
 class AppWindow;
 class Channel;
@@ -56,8 +57,9 @@ public:
     /// @return false when the race did not initialise or start
     bool StartRace(unsigned carIndex, bool freeDrive);
     /// One pass of the frame loop: takes at most one window message, never
-    /// waiting, and hands it to the window procedure; runs the race's frame,
-    /// then the show room's; swaps the buffers.
+    /// waiting, and hands it to the window procedure (the pads' events on the
+    /// way to the pads); lets the pads' stick step through the show room;
+    /// runs the race's frame, then the show room's; swaps the buffers.
     void Frame();
 
     /// Keyboard listener, on key presses: Escape in the show room quits, in a
@@ -91,6 +93,8 @@ private:
     bool quitRequested = false;
     std::unique_ptr<AppWindow> window;
     EventHandler eventHandler;
+    /// Opened with the window; a machine without pads plays on the keyboard.
+    Gamepad gamepad{eventHandler};
     Sonavar sound;                        ///< constructed here, initialised by Start
     std::unique_ptr<Sound> music;         ///< null until Start, and when the file did not load
     std::unique_ptr<Channel> musicChannel;

@@ -78,13 +78,19 @@ bool TranslateEvent(const SDL_Event& event, WindowMessage& message) {
     }
 }
 
-bool PeekWindowMessage(WindowMessage& message) {
+bool PeekWindowMessage(WindowMessage& message, const std::function<void(const SDL_Event&)>& deviceEvent) {
     SDL_Event event;
     // One message a frame: when frames are slow, auto-repeats pile up in front
     // of the key's release and the car would keep steering for seconds. A
     // repeat with more events queued behind it is stale and dropped.
-    do {
+    for (;;) {
         if (!SDL_PollEvent(&event)) return false;
-    } while (event.type == SDL_KEYDOWN && event.key.repeat && SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT));
-    return TranslateEvent(event, message);
+        // The joystick and controller events, up to the touch events.
+        if (event.type >= SDL_JOYAXISMOTION && event.type < SDL_FINGERDOWN) {
+            if (deviceEvent) deviceEvent(event);
+            continue;
+        }
+        if (event.type == SDL_KEYDOWN && event.key.repeat && SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) continue;
+        return TranslateEvent(event, message);
+    }
 }

@@ -2,6 +2,7 @@
 // SDL events in, Win32-style window messages out: the input half of the
 // platform layer.
 #include <cstdint>
+#include <functional>
 
 #include "WindowMessage.h"
 
@@ -24,5 +25,9 @@ unsigned VirtualKeyFromSdl(std::int32_t sdlKey);
 bool TranslateEvent(const SDL_Event& event, WindowMessage& message);
 
 /// Takes at most one event off the queue, never waiting, and translates it.
+/// Joystick and controller events on the way are handed to `deviceEvent`
+/// (dropped without one) and cost no message: a moving stick sends dozens a
+/// second, and the keyboard's messages would wait behind them.
 /// @return true when an event was taken and it became `message`
-bool PeekWindowMessage(WindowMessage& message);
+bool PeekWindowMessage(WindowMessage& message,
+                       const std::function<void(const SDL_Event&)>& deviceEvent = nullptr);
