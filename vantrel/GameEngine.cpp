@@ -20,6 +20,7 @@
 
 #include "Car.h"
 #include "CarRecovery.h"
+#include "EngineSound.h"
 #include "SceneryBatches.h"
 #include "ScreenProjection.h"
 #include "TerrainTiles.h"
@@ -80,6 +81,7 @@ GameEngine::~GameEngine() {
     handler.RemoveListener(EventHandler::MouseEvent, &player);
     handler.RemoveListener(EventHandler::FocusLostEvent, this);
     handler.RemoveListener(EventHandler::FocusLostEvent, &player);
+    if (engineSound) engineSound->Leave();
     ReleaseRace();
     // The engine, a member, goes last with the effect pass and the models.
 }
@@ -209,6 +211,7 @@ void GameEngine::RaceAgain() {
 void GameEngine::Frame() {
     UpdatePlayer();
     Update();
+    if (engineSound) engineSound->Update(*this);
     frameStatistics.Step();
     engine.RenderScene();
     DrawHud();

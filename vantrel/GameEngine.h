@@ -14,6 +14,7 @@
 #include "TrialResult.h"
 #include "WrongWay.h"
 
+class EngineSound;
 class Font;
 class Model;
 class OglEffectPass;
@@ -120,6 +121,10 @@ public:
     /// null when none is.
     static const char* CountdownDigit(float countdown);
 
+    /// The run's race sounds, fed once a frame and left when the race goes
+    /// (null: none); it must outlive the race.
+    void SetEngineSound(EngineSound* sound) { engineSound = sound; }
+
     Lumora& GetEngine() { return engine; }
     Player& GetPlayer() { return player; }
     Track& GetTrack() { return track; }
@@ -156,6 +161,7 @@ private:
 
     EventHandler& handler;
     RecordsStore* records;  ///< the run's best times; null for none
+    EngineSound* engineSound = nullptr;
     bool showOptions = false;
     Lumora engine;
     std::unique_ptr<physics::World> world;  ///< stands in for the physics box record

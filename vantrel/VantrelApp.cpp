@@ -7,6 +7,7 @@
 #include <sonavar/Channel.h>
 #include <sonavar/Sound.h>
 
+#include "EngineSound.h"
 #include "GameEngine.h"
 #include "GameMode.h"
 #include "ShowRoom.h"
@@ -75,6 +76,8 @@ bool VantrelApp::Start() {
             std::cout << "[WARN] VantrelApp: no music (\"" << MusicFile << "\" did not load), the game runs silently"
                       << std::endl;
     }
+    raceSound.reset(new EngineSound(soundStarted ? &sound : nullptr));
+    raceSound->SetMusic(musicChannel.get());
     return showRoomStarted;
 }
 
@@ -93,6 +96,7 @@ bool VantrelApp::StartRace(unsigned carIndex, bool freeDrive) {
     delete race;
     GameEngine* newRace = new GameEngine(eventHandler, records.get());
     race = newRace;
+    newRace->SetEngineSound(raceSound.get());
     newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
     return newRace->Initialize() && newRace->Start(carIndex, freeDrive);
 }
@@ -124,6 +128,15 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
     case VK_ESCAPE:
         if (showRoom) handler.DispatchQuit();
         if (race && !StartShowRoom()) handler.DispatchQuit();
+        break;
+    // Volume in tenths, in every mode: 7 / 8 the music, 9 / 0 the race's sounds.
+    case '7':
+    case '8':
+        if (raceSound) raceSound->SetMusicVolume(raceSound->GetMusicVolume() + (key == '8' ? 0.1f : -0.1f));
+        break;
+    case '9':
+    case '0':
+        if (raceSound) raceSound->SetEffectsVolume(raceSound->GetEffectsVolume() + (key == '0' ? 0.1f : -0.1f));
         break;
     default: break;
     }

@@ -8,6 +8,7 @@
 
 class AppWindow;
 class Channel;
+class EngineSound;
 class GameMode;
 class RecordsStore;
 class ShowRoom;
@@ -98,6 +99,9 @@ private:
     Sonavar sound;                        ///< constructed here, initialised by Start
     std::unique_ptr<Sound> music;         ///< null until Start, and when the file did not load
     std::unique_ptr<Channel> musicChannel;
+    /// The races' engine, squeal and thud, and the volume keys' levels
+    /// (kept for the run); made by Start, silent without sound.
+    std::unique_ptr<EngineSound> raceSound;
     GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
     ShowRoom* showRoom = nullptr;  ///< owned
     /// One store for the run: a second one would write its older copy of the

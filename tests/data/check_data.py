@@ -11,6 +11,7 @@ import math
 import os
 import sys
 import unittest
+import wave
 import xml.etree.ElementTree as ET
 
 import numpy as np
@@ -39,6 +40,8 @@ DIALS = {  # dial calibrations: car -> dial -> (top value, angle at 0, angle at 
 }
 ROAD = "tracks/GreenValley/GreenValley.road"  # centre line, tools/assets/road.py
 MUSIC = "music/Halverd - Evenfall.mp3"
+SOUNDS = ["sounds/engine-idle.wav", "sounds/engine-load.wav", "sounds/squeal.wav", "sounds/thud.wav"]
+ENGINE_FIRING_HZ = 100.0        # the engine loops: 3000 rpm, two firings a turn (tools/assets/sounds.py)
 MUSIC_SECONDS = 100.0           # the length the composer script writes (tools/assets/music.py)
 ROAD_SLOPE_LIMIT = 6.0          # degrees: no asphalt triangle is steeper
 VERGE_SLOPE_LIMIT = 10.0
@@ -187,7 +190,7 @@ def tri_normals(pos, tris):
 # ------------------------------------------------------------------ tests
 class Files(unittest.TestCase):
     def test_every_file_exists(self):
-        files = MODELS + [MUSIC, ROAD, "models/ShowRoom/Sign-Vantrel.jpg"]
+        files = MODELS + SOUNDS + [MUSIC, ROAD, "models/ShowRoom/Sign-Vantrel.jpg"]
         for car in CARS:
             files += ["cars/%s/gauges/rpm.png" % car, "cars/%s/gauges/tacho.png" % car]
         for f in files:
@@ -688,6 +691,31 @@ class Music(unittest.TestCase):
         end, start = np.sqrt(np.mean(x[-second:] ** 2)), np.sqrt(np.mean(x[:second] ** 2))
         self.assertLess(max(end, start) / min(end, start), 2.0)
         self.assertLess(np.abs(x[0] - x[-1]).max(), 0.1)
+
+
+class Sounds(unittest.TestCase):
+    def read(self, name):
+        with wave.open(path(name)) as w:
+            self.assertEqual((w.getframerate(), w.getnchannels(), w.getsampwidth()), (44100, 1, 2), name)
+            return np.frombuffer(w.readframes(w.getnframes()), "<i2").astype(float) / 32768.0
+
+    def test_loud_unclipped_and_the_loops_seamless(self):
+        for name in SOUNDS:
+            x = self.read(name)
+            self.assertGreater(np.sqrt(np.mean(x ** 2)), 0.05, name + " is silent")
+            self.assertLess(np.abs(x).max(), 0.999, name + " clips")
+            if "thud" not in name:
+                # the end runs into the start like any step inside the loop
+                self.assertLessEqual(abs(x[-1] - x[0]), np.abs(np.diff(x)).max(), name)
+
+    def test_engine_loops_fire_at_the_base_rpm_in_whole_periods(self):
+        for name in SOUNDS[:2]:
+            x = self.read(name)
+            periods = len(x) * ENGINE_FIRING_HZ / 44100
+            self.assertAlmostEqual(periods, round(periods), delta=1e-9, msg=name)
+            spectrum = np.abs(np.fft.rfft(x))
+            strongest = np.fft.rfftfreq(len(x), 1 / 44100)[np.argmax(spectrum)]
+            self.assertAlmostEqual(strongest, ENGINE_FIRING_HZ, delta=1.0, msg=name)
 
 
 if __name__ == "__main__":

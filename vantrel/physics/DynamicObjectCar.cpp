@@ -417,6 +417,13 @@ bool DynamicObjectCar::IsWheelInContact(int wheel) const {
     return wheel >= 0 && wheel < WheelCount && vehicle->getWheelInfo(wheel).m_raycastInfo.m_isInContact;
 }
 
+float DynamicObjectCar::GetWheelSkid(int wheel) const {
+    if (!IsWheelInContact(wheel)) return 0.0f;
+    // Bullet's friction solver scales a sliding wheel's impulse down by its
+    // skid factor, 1 while the tyre grips.
+    return std::clamp(1.0f - static_cast<float>(vehicle->getWheelInfo(wheel).m_skidInfo), 0.0f, 1.0f);
+}
+
 void DynamicObjectCar::GetWheelMatrixGL(int wheel, float matrixGL[16]) const {
     if (wheel < 0 || wheel >= WheelCount) {
         btTransform::getIdentity().getOpenGLMatrix(matrixGL);

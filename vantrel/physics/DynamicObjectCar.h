@@ -94,6 +94,10 @@ public:
     /// Steering angle of a wheel (rad, positive to the left).
     float GetWheelSteeringAngleRad(int wheel) const;
     bool IsWheelInContact(int wheel) const;
+    /// How far a wheel's grip is exceeded in the last substep: 0 while it
+    /// holds the road, towards 1 the harder it slides; 0 for an index out
+    /// of range or a wheel off the ground.
+    float GetWheelSkid(int wheel) const;
     /// True while the car is held on the spot (brake at a standstill, or held by the race).
     bool IsHolding() const { return holding; }
 

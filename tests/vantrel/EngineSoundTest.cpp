@@ -1,0 +1,160 @@
+#include "EngineSound.h"
+
+#include <sonavar/Channel.h>
+#include <sonavar/Sonavar.h>
+#include <sonavar/Sound.h>
+
+#include <gtest/gtest.h>
+
+#include <SDL_mixer.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <utility>
+
+#include "../sonavar/AudioTestSupport.h"
+
+namespace {
+
+// Magnitude of `frequencyHz` in samples [from, to), per sample (Goertzel).
+double Magnitude(const Recording& out, size_t from, size_t to, double frequencyHz) {
+    const double w = 2.0 * M_PI * frequencyHz / out.sampleRate, c = 2.0 * std::cos(w);
+    double s1 = 0.0, s2 = 0.0;
+    for (size_t i = from; i < to; ++i) {
+        const double s0 = out.samples[i] + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return std::sqrt(std::max(s1 * s1 + s2 * s2 - c * s1 * s2, 0.0)) / (to - from);
+}
+
+// The strongest line between 30 and 400 Hz, to 1 Hz.
+double Fundamental(const Recording& out, std::pair<size_t, size_t> span) {
+    double best = 0.0, bestHz = 0.0;
+    for (double hz = 30.0; hz <= 400.0; hz += 1.0) {
+        const double m = Magnitude(out, span.first, span.second, hz);
+        if (m > best) best = m, bestHz = hz;
+    }
+    return bestHz;
+}
+
+// Summed magnitude over the squeal's main band (near 1.1 kHz and rising with
+// the slip), read halfway between the lines of an engine at 3000 rpm, which
+// are 50 Hz apart.
+double SquealBand(const Recording& out, std::pair<size_t, size_t> span) {
+    double sum = 0.0;
+    for (double hz = 1075.0; hz <= 1325.0; hz += 50.0) sum += Magnitude(out, span.first, span.second, hz);
+    return sum;
+}
+
+int Peak(const Recording& out, std::pair<size_t, size_t> span) {
+    int peak = 0;
+    for (size_t i = span.first; i < span.second; ++i) peak = std::max(peak, std::abs(int(out.samples[i])));
+    return peak;
+}
+
+// The race's sounds on the game's own files, into SDL's disk driver: each
+// step holds one drive state for a while, the game's frames at 60 Hz, and
+// the output is examined per step once the engine has closed the file.
+class EngineSoundTest : public testing::Test {
+protected:
+    ScratchFolder folder;
+    std::string outputFile = folder.File("output.raw");
+    AudioDriverEnvironment environment{"disk", outputFile};
+    Sonavar engine;
+    int rate = 0, channels = 0;
+
+    void SetUp() override {
+        ASSERT_TRUE(engine.Initialize());
+        ASSERT_NE(Mix_QuerySpec(&rate, nullptr, &channels), 0);
+    }
+
+    size_t Written() {
+        std::error_code noFileYet;
+        return std::filesystem::file_size(outputFile, noFileYet) / (channels * sizeof(int16_t));
+    }
+
+    // Frames of the output while `drive` held for `seconds`, less the first
+    // 0.15 s in which the change reaches the output.
+    std::pair<size_t, size_t> Hold(EngineSound& sound, const EngineSound::Drive& drive, double seconds) {
+        const size_t start = Written(), end = start + static_cast<size_t>(seconds * rate);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (Written() < end && std::chrono::steady_clock::now() < deadline) {
+            sound.Update(drive, 1.0f / 60.0f);
+            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        }
+        return {start + static_cast<size_t>(0.15 * rate), end};
+    }
+
+    Recording Finish() {
+        engine.Shutdown();
+        return Recording::Load(outputFile, channels, rate);
+    }
+};
+
+EngineSound::Drive Driving(float rpm, float throttle, float slip = 0.0f) {
+    EngineSound::Drive drive;
+    drive.running = true;
+    drive.rpm = rpm;
+    drive.throttle = throttle;
+    drive.slip = slip;
+    drive.speedMs = 20.0f;
+    return drive;
+}
+
+TEST_F(EngineSoundTest, EnginePitchFollowsTheRpmAndTheSquealTheSlip) {
+    EngineSound sound(&engine, SOUND_DIR);
+    ASSERT_TRUE(sound.IsLoaded());
+    const auto low = Hold(sound, Driving(1500.0f, 0.2f), 0.6);
+    const auto high = Hold(sound, Driving(6000.0f, 1.0f), 0.6);
+    const auto grip = Hold(sound, Driving(3000.0f, 0.5f), 0.6);
+    const auto slide = Hold(sound, Driving(3000.0f, 0.5f, 1.0f), 0.6);
+    Recording out = Finish();
+
+    // Four cylinders fire twice per turn: the main line is rpm / 30 Hz.
+    EXPECT_NEAR(Fundamental(out, low), 50.0, 2.0);
+    EXPECT_NEAR(Fundamental(out, high), 200.0, 4.0);
+    EXPECT_NEAR(Fundamental(out, grip), 100.0, 2.0);
+    EXPECT_NEAR(Fundamental(out, slide), 100.0, 2.0) << "the engine goes on under the squeal";
+    EXPECT_GT(SquealBand(out, slide), 4.0 * SquealBand(out, grip));
+    // The open throttle is louder.
+    EXPECT_GT(Peak(out, high), Peak(out, low));
+}
+
+TEST_F(EngineSoundTest, PauseHoldsEverySoundAndTheRaceTurnsTheMusicDown) {
+    WriteToneWav(folder.File("music.wav"), 440.0, 1.0);
+    std::unique_ptr<Sound> music(engine.CreateSound(folder.File("music.wav")));
+    ASSERT_NE(music, nullptr);
+    std::unique_ptr<Channel> musicChannel(music->Play());
+    ASSERT_NE(musicChannel, nullptr);
+
+    EngineSound silent(nullptr);
+    silent.Update(Driving(3000.0f, 1.0f), 0.016f);  // no engine: nothing, no crash
+
+    EngineSound sound(&engine, SOUND_DIR);
+    sound.SetMusic(musicChannel.get());
+    EXPECT_FLOAT_EQ(musicChannel->GetVolume(), 1.0f);
+    const auto racing = Hold(sound, Driving(3000.0f, 1.0f, 1.0f), 0.5);
+    EXPECT_FLOAT_EQ(musicChannel->GetVolume(), EngineSound::RaceMusicShare);
+    EngineSound::Drive paused = Driving(3000.0f, 1.0f, 1.0f);
+    paused.running = false;
+    const auto held = Hold(sound, paused, 0.5);
+    EXPECT_TRUE(musicChannel->IsPaused());
+    const auto again = Hold(sound, Driving(3000.0f, 1.0f, 1.0f), 0.5);
+    sound.Leave();
+    EXPECT_FLOAT_EQ(musicChannel->GetVolume(), 1.0f);
+    EXPECT_FALSE(musicChannel->IsPaused());
+    sound.SetMusicVolume(0.4f);
+    EXPECT_FLOAT_EQ(musicChannel->GetVolume(), 0.4f);
+    Recording out = Finish();
+
+    EXPECT_GT(Peak(out, racing), 5000);
+    EXPECT_EQ(Peak(out, held), 0) << "paused, not a sound: engine, squeal and music";
+    EXPECT_GT(Peak(out, again), 5000);
+    EXPECT_GT(SquealBand(out, again), 0.5 * SquealBand(out, racing)) << "the squeal resumes too";
+}
+
+}  // namespace

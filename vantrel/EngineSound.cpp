@@ -1,0 +1,160 @@
+#include "EngineSound.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+#include <sonavar/Channel.h>
+#include <sonavar/Sonavar.h>
+#include <sonavar/Sound.h>
+
+#include "Car.h"
+#include "GameEngine.h"
+#include "physics/DynamicObjectCar.h"
+
+namespace {
+
+float Clamp01(float value) { return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f; }
+
+// Moves `level` towards `target` with time constant `tauS`.
+float Follow(float level, float target, float dtS, float tauS) {
+    return level + (target - level) * (1.0f - std::exp(-std::max(dtS, 0.0f) / tauS));
+}
+
+void Set(const std::unique_ptr<Channel>& channel, float volume, float rate) {
+    if (!channel) return;
+    channel->SetVolume(volume);
+    channel->SetRate(rate);
+}
+
+}  // namespace
+
+EngineSound::EngineSound(Sonavar* engine, const std::string& folder) {
+    if (!engine) return;
+    // CreateSound names each file that fails; one line more says what it costs.
+    idle.reset(engine->CreateSound(folder + "engine-idle.wav"));
+    load.reset(engine->CreateSound(folder + "engine-load.wav"));
+    squeal.reset(engine->CreateSound(folder + "squeal.wav"));
+    thud.reset(engine->CreateSound(folder + "thud.wav"));
+    if (!idle || !load || !squeal || !thud) {
+        std::cout << "[WARN] EngineSound: the race's sounds did not load from \"" << folder
+                  << "\", races run without them" << std::endl;
+        idle.reset();
+        load.reset();
+        squeal.reset();
+        thud.reset();
+    }
+}
+
+EngineSound::~EngineSound() { Leave(); }
+
+void EngineSound::SetMusic(Channel* channel) {
+    music = channel;
+    ApplyMusicVolume();
+}
+
+void EngineSound::SetMusicVolume(float volume) {
+    musicVolume = Clamp01(volume);
+    ApplyMusicVolume();
+}
+
+void EngineSound::SetEffectsVolume(float volume) { effectsVolume = Clamp01(volume); }
+
+void EngineSound::ApplyMusicVolume() {
+    if (music) music->SetVolume(musicVolume * (inRace ? RaceMusicShare : 1.0f));
+}
+
+float EngineSound::SlipFrom(float skid, float lateralSpeedMs, float speedMs) {
+    // Sideways drift starts to sing at 1.5 m/s and is full at 5; a crawling
+    // car makes no squeal whatever its wheels do.
+    const float drift = Clamp01((std::fabs(lateralSpeedMs) - 1.5f) / 3.5f);
+    const float moving = Clamp01((speedMs - 1.0f) / 2.0f);
+    return std::max(Clamp01(skid), drift) * moving;
+}
+
+void EngineSound::Update(GameEngine& race) {
+    Drive drive;
+    const Car* car = race.GetCar();
+    const physics::DynamicObjectCar* body = car ? car->body : nullptr;
+    drive.running = body && !race.GetRaceClock().IsPaused() && !race.GetPlayer().IsSpectator();
+    if (body) {
+        drive.rpm = body->GetEngineRpm();
+        drive.throttle = car->controlsEnabled ? car->throttle : 0.0f;
+        drive.speedMs = body->GetSpeedMs();
+        float skid = 0.0f;
+        for (int wheel = 0; wheel < physics::DynamicObjectCar::WheelCount; ++wheel)
+            if (body->IsWheelInContact(wheel)) skid = std::max(skid, body->GetWheelSkid(wheel));
+        const float lateral = vmath::dot(body->GetLinearVelocity(), body->GetAxis(0));
+        drive.slip = SlipFrom(skid, lateral, drive.speedMs);
+    }
+    Update(drive, static_cast<float>(race.GetFrameStatistics().cycleTime));
+}
+
+void EngineSound::Update(const Drive& drive, float dtS) {
+    if (!IsLoaded()) return;
+    if (!inRace) {
+        inRace = true;
+        ApplyMusicVolume();
+    }
+    if (!drive.running) {
+        PauseAll(true);
+        lastSpeedMs = -1.0f;  // the speed after the pause is no knock
+        return;
+    }
+    PauseAll(false);
+    if (!std::isfinite(dtS) || dtS <= 0.0f || dtS >= 1.0f) dtS = 0.0f;
+    if (!idleChannel) {
+        // Started together, the two engine loops stay in step.
+        idleChannel.reset(idle->PlayLooping());
+        loadChannel.reset(load->PlayLooping());
+        squealChannel.reset(squeal->PlayLooping());
+        Set(squealChannel, 0.0f, 1.0f);
+    }
+
+    const float rpm = std::isfinite(drive.rpm) ? std::max(drive.rpm, 0.0f) : 0.0f;
+    const float rate = std::clamp(rpm / BaseRpm, MinRate, MaxRate);
+    throttleLevel = Follow(throttleLevel, Clamp01(drive.throttle), dtS, 0.06f);
+    // Louder with the revs; the open throttle brings the harsher loop in.
+    const float loudness = effectsVolume * (0.55f + 0.45f * Clamp01(rpm / 7000.0f));
+    Set(idleChannel, loudness * (1.0f - 0.6f * throttleLevel), rate);
+    Set(loadChannel, loudness * throttleLevel, rate);
+
+    slipLevel = Follow(slipLevel, Clamp01(drive.slip), dtS, 0.05f);
+    const float slip = slipLevel < 0.02f ? 0.0f : slipLevel;
+    Set(squealChannel, effectsVolume * 0.8f * slip, 0.9f + 0.2f * slip);
+
+    thudWaitS = std::max(thudWaitS - dtS, 0.0f);
+    const float speed = std::isfinite(drive.speedMs) ? drive.speedMs : 0.0f;
+    if (lastSpeedMs >= 0.0f && dtS > 0.0f && thudWaitS == 0.0f) {
+        const float loss = lastSpeedMs - speed;
+        if (loss > ThudSpeedLossMs && loss / dtS > ThudDecelerationMs2) {
+            // Once: Sound::Play would repeat it like the music.
+            thudChannel.reset(thud->GetSonavar().PlaySound(*thud));
+            if (thudChannel) thudChannel->SetVolume(effectsVolume * Clamp01(0.3f + loss / 10.0f));
+            thudWaitS = 0.3f;
+        }
+    }
+    lastSpeedMs = speed;
+}
+
+void EngineSound::PauseAll(bool pause) {
+    if (pause == paused) return;
+    paused = pause;
+    for (const std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel}) {
+        if (*channel) pause ? (*channel)->Pause() : (*channel)->Resume();
+    }
+    if (music) pause ? music->Pause() : music->Resume();
+}
+
+void EngineSound::Leave() {
+    PauseAll(false);
+    for (std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel}) {
+        if (*channel) (*channel)->Stop();
+        channel->reset();
+    }
+    inRace = false;
+    throttleLevel = slipLevel = 0.0f;
+    lastSpeedMs = -1.0f;
+    thudWaitS = 0.0f;
+    ApplyMusicVolume();
+}

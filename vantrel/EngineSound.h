@@ -1,0 +1,83 @@
+#pragma once
+#include <memory>
+#include <string>
+
+class Channel;
+class GameEngine;
+class Sonavar;
+class Sound;
+
+/// The race's sound effects: the engine following the rpm and the throttle,
+/// tyres squealing while they slip and a thud on hard knocks. It also turns
+/// the music down while a race runs. Pause and spectator mode hold every
+/// sound, the music included, until the race goes on.
+///
+/// Made once for the run by the application, beside the music; a race hands
+/// it the car's state once a frame. Without a sound engine, or where its
+/// files did not load (one warning), it does nothing.
+class EngineSound {
+public:
+    /// The engine loops' speed: they play at rate rpm / BaseRpm.
+    static constexpr float BaseRpm = 3000.0f;
+    static constexpr float MinRate = 0.25f;
+    static constexpr float MaxRate = 3.0f;
+    /// Share of the music's volume left while a race runs.
+    static constexpr float RaceMusicShare = 0.5f;
+    /// Deceleration (m/s^2) beyond any brake's, and a speed lost (m/s)
+    /// beyond a frame's jitter: a knock.
+    static constexpr float ThudDecelerationMs2 = 30.0f;
+    static constexpr float ThudSpeedLossMs = 1.5f;
+
+    /// One frame of the race as the sounds see it.
+    struct Drive {
+        bool running = false;  ///< a car on the road, neither paused nor watched by the spectator
+        float rpm = 0.0f;
+        float throttle = 0.0f;  ///< 0 ... 1
+        float slip = 0.0f;      ///< 0 (grip) ... 1 (sliding)
+        float speedMs = 0.0f;
+    };
+
+    /// Loads the four sounds from `folder` through `engine`; null: silent.
+    explicit EngineSound(Sonavar* engine, const std::string& folder = "../data/sounds/");
+    /// Stops the effects and gives the music its volume back.
+    ~EngineSound();
+    EngineSound(const EngineSound&) = delete;
+    EngineSound& operator=(const EngineSound&) = delete;
+
+    /// The music's channel, which the race turns down (null: none).
+    void SetMusic(Channel* music);
+    /// Volume settings, 0 ... 1 (clamped), 1 at the start.
+    void SetMusicVolume(float volume);
+    void SetEffectsVolume(float volume);
+    float GetMusicVolume() const { return musicVolume; }
+    float GetEffectsVolume() const { return effectsVolume; }
+
+    /// The race's frame: its car, pause and spectator mode.
+    void Update(GameEngine& race);
+    /// One frame `dtS` long. The loops start with the first running frame.
+    void Update(const Drive& drive, float dtS);
+    /// The race is gone: the effects stop, the music comes back up.
+    void Leave();
+
+    /// Wheel slip (0 ... 1) from the car's own sliding measure and its
+    /// sideways speed; for the physics' read-back values.
+    static float SlipFrom(float skid, float lateralSpeedMs, float speedMs);
+
+    bool IsLoaded() const { return idle != nullptr; }
+
+private:
+    void ApplyMusicVolume();
+    void PauseAll(bool pause);
+
+    std::unique_ptr<Sound> idle, load, squeal, thud;
+    std::unique_ptr<Channel> idleChannel, loadChannel, squealChannel, thudChannel;
+    Channel* music = nullptr;
+    float musicVolume = 1.0f;
+    float effectsVolume = 1.0f;
+    bool inRace = false;   ///< a race has sent frames since the last Leave
+    bool paused = false;
+    float throttleLevel = 0.0f;  ///< smoothed, against zipper noise
+    float slipLevel = 0.0f;
+    float lastSpeedMs = -1.0f;   ///< < 0: no speed yet
+    float thudWaitS = 0.0f;      ///< until another thud may sound
+};
