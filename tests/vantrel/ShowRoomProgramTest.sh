@@ -7,13 +7,15 @@
 # (the view and the speed needle change), F1 shows the options panel, Escape
 # returns to the show room. Right and Return on "Time Trial" start it with
 # car 1 and show the countdown; P shows "Paused" and stops the window still
-# (two dumps a second apart are the same), P again lets it run; Escape brings
+# (two dumps a second apart are the same), P again lets it run; driven off the
+# road at full lock, R puts the car back on it; Escape brings
 # the show room back on car 1 and "Time Trial", and Escape quits: exit status
 # 0, no "[ERROR]" line, a quiet standard output, and in the sanitizer build
 # no leak report. With a number of extra mode switches it goes from the show
 # room to a race and back that many times before quitting. The player's files
 # go to the scratch folder. Leaves the last window dumps as show-room.png,
-# race.png and paused.png in $SHOT_DIR when that is set.
+# race.png, paused.png, off-road.png and recovered.png in $SHOT_DIR when that
+# is set.
 #   ShowRoomProgramTest.sh <Vantrel> <WindowShot> [extra mode switches]
 # Needs xwd (x11-apps), xdotool and xwininfo (x11-utils).
 set -uo pipefail
@@ -170,6 +172,17 @@ for _ in $(seq 60); do
 done
 [[ -n $resumed ]] || fail "P again did not let the race run on"
 echo "running again"
+
+# Off the road at full lock once "Go!" releases the car, then R puts it back.
+xdotool keydown Up keydown Left
+await "the car off the road" offroad
+xdotool keyup Left keyup Up
+"$shot" offroad "$work/now.xwd"
+[[ -n ${SHOT_DIR:-} ]] && "$shot" png "$work/now.xwd" "$SHOT_DIR/off-road.png"
+xdotool key r
+await "the car back on the road after R" onroad
+"$shot" onroad "$work/now.xwd"
+[[ -n ${SHOT_DIR:-} ]] && "$shot" png "$work/now.xwd" "$SHOT_DIR/recovered.png"
 
 xdotool key Escape
 await "the show room after the Time Trial" shown 1

@@ -11,6 +11,7 @@
 //   WindowShot countdown <shot.xwd>            a countdown digit is drawn
 //   WindowShot paused <shot.xwd>               "Paused" is drawn over the race
 //   WindowShot bluecar <shot.xwd>              the show room shows the blue car (car 0)
+//   WindowShot offroad|onroad <shot.xwd>       grass, or road, under the race's car
 //   WindowShot png <shot.xwd> <out.png>        for a person to look at
 //   WindowShot autorepeat on|off               the X server's key auto-repeat
 #include <cstdint>
@@ -191,6 +192,21 @@ int Check(const Shot& a, const Shot& b, int selected) {
     return ok ? 0 : 1;
 }
 
+/// Shares of green (grass) and grey (asphalt, lines) pixels in the strip
+/// under the chase camera's car, between the car and the window's bottom
+/// edge and left of the speed dial.
+void GroundUnderCar(const Shot& shot, double& grass, double& road) {
+    int green = 0, grey = 0, all = 0;
+    for (int y = 700; y < 765; ++y)
+        for (int x = 380; x < 640; ++x, ++all) {
+            const int r = shot.At(x, y)[0], g = shot.At(x, y)[1], b = shot.At(x, y)[2];
+            green += g > r + 20 && g > b + 20;
+            grey += std::abs(r - g) < 20 && std::abs(g - b) < 25;
+        }
+    grass = double(green) / all;
+    road = double(grey) / all;
+}
+
 bool WritePng(const Shot& shot, const std::string& file) {
     FIBITMAP* bitmap = FreeImage_Allocate(shot.width, shot.height, 24);
     if (!bitmap) return false;
@@ -241,6 +257,13 @@ int main(int argc, char** argv) {
             for (int x = 1024 / 2 - 105; x < 1024 / 2 + 110; ++x) yellow += IsYellow(a.At(x, y));
         return yellow > 400 ? 0 : 1;
     }
+    if ((command == "offroad" || command == "onroad") && argc == 3) {
+        if (!ReadXwd(argv[2], a) || !RaceHudShown(a)) return 1;
+        double grass = 0.0, road = 0.0;
+        GroundUnderCar(a, grass, road);
+        std::printf("under the car: %.0f %% grass, %.0f %% road\n", 100 * grass, 100 * road);
+        return (command == "offroad" ? grass : road) > 0.6 ? 0 : 1;
+    }
     if (command == "bluecar" && argc == 3) {
         if (!ReadXwd(argv[2], a) || a.width != 1024 || a.height != 768) return 1;
         // Car 0's paint; car 1 is silver and red, the room grey.
@@ -283,6 +306,7 @@ int main(int argc, char** argv) {
     if (command == "png" && argc == 4) return ReadXwd(argv[2], a) && WritePng(a, argv[3]) ? 0 : 1;
     std::fprintf(stderr, "usage: WindowShot shown <xwd> [entry] | check <a.xwd> <b.xwd> <entry> | race <xwd> | "
                          "drove <a.xwd> <b.xwd> | options <xwd> | countdown <xwd> | paused <xwd> | bluecar <xwd> | "
+                         "offroad|onroad <xwd> | "
                          "png <xwd> <png> | "
                          "autorepeat on|off\n");
     return 2;
