@@ -4,6 +4,8 @@
 
 #include <nodara/Logger.h>
 
+#include "storage/SettingsStore.h"
+
 // Set by the build from the project's version.
 #ifndef VANTREL_VERSION
 #error "VANTREL_VERSION must be defined by the build"
@@ -22,6 +24,29 @@ CommandLine::CommandLine() {
         [](const std::string&, std::ostream&, std::ostream&) {
             Logger::SetProcessLevel(Logger::Debug);
             return Outcome::Continue;
+        });
+    Add("--quality", "low|medium|high", "draw with this graphics preset, for this run only",
+        [this](const std::string& value, std::ostream&, std::ostream& err) {
+            choices.quality = QualityPreset::FromKey(value);
+            if (choices.quality) return Outcome::Continue;
+            err << "vantrel: --quality takes low, medium or high, not '" << value << "'\n";
+            return Outcome::Invalid;
+        });
+    Add("--fullscreen", "", "start full screen (F11 switches), and keep to it",
+        [this](const std::string&, std::ostream&, std::ostream&) {
+            choices.fullscreen = true;
+            return Outcome::Continue;
+        });
+    Add("--window", "WIDTHxHEIGHT", "the window's size in pixels, and keep to it",
+        [this](const std::string& value, std::ostream&, std::ostream& err) {
+            int w = 0, h = 0;
+            if (SettingsStore::ParseWindowSize(value, w, h)) {
+                choices.windowWidthPx = w;
+                choices.windowHeightPx = h;
+                return Outcome::Continue;
+            }
+            err << "vantrel: --window takes WIDTHxHEIGHT, each from 320 to 16384 pixels, not '" << value << "'\n";
+            return Outcome::Invalid;
         });
 }
 

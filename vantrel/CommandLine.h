@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "QualityPreset.h"
+
 class CommandLine {
 public:
     /// What an option's action decides.
@@ -20,10 +22,18 @@ public:
     /// standard output, `err` the error stream.
     using Action = std::function<Outcome(const std::string& value, std::ostream& out, std::ostream& err)>;
 
+    /// What the display options chose; unset where the player's settings decide.
+    struct Choices {
+        std::optional<QualityPreset::Level> quality;  ///< for this run only
+        std::optional<bool> fullscreen;
+        std::optional<int> windowWidthPx, windowHeightPx;
+    };
+
     /// Exit status of a bad command line.
     static constexpr int UsageError = 2;
 
-    /// The game's options: --help, --version and --verbose.
+    /// The game's options: --help, --version, --verbose, --quality,
+    /// --fullscreen and --window.
     CommandLine();
     // The built-in actions refer to this object.
     CommandLine(const CommandLine&) = delete;
@@ -39,6 +49,9 @@ public:
     ///         value, with the usage on `err`), or nothing to go on and start the game
     std::optional<int> Parse(int argc, const char* const* argv, std::ostream& out, std::ostream& err) const;
 
+    /// What Parse read of the display options.
+    const Choices& GetChoices() const { return choices; }
+
     /// The usage line and one line per option.
     void PrintUsage(std::ostream& out) const;
 
@@ -50,4 +63,5 @@ private:
         Action action;
     };
     std::vector<Option> options;
+    Choices choices;
 };

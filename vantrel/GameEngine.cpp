@@ -1,5 +1,6 @@
 #include "GameEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -7,6 +8,7 @@
 
 #include <lumora/OglEffectPass.h>
 #include <lumora/OglRenderer.h>
+#include <lumora/OglStateManager.h>
 #include <nodara/Font.h>
 #include <nodara/Geometry.h>
 #include <nodara/GroupNode.h>
@@ -21,6 +23,7 @@
 #include "Car.h"
 #include "CarRecovery.h"
 #include "EngineSound.h"
+#include "DrawDistance.h"
 #include "SceneryBatches.h"
 #include "ScreenProjection.h"
 #include "TerrainTiles.h"
@@ -127,6 +130,7 @@ bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
 
     if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer())) {
         std::unique_ptr<OglEffectPass> pass(new OglEffectPass(*renderer));
+        QualityPreset::Apply(quality, *pass, LightProjection);
         if (!pass->Initialize(LightProjection)) return false;
         ModelNode* skyNode = skyDome->GetModelNode();
         for (unsigned i = 0; i < skyNode->GetChildCount(); ++i)
@@ -213,6 +217,7 @@ void GameEngine::Frame() {
     Update();
     if (engineSound) engineSound->Update(*this);
     frameStatistics.Step();
+    DrawDistance::Cull(engine, QualityPreset::For(quality).drawDistanceM);
     engine.RenderScene();
     DrawHud();
 }
@@ -379,11 +384,20 @@ void GameEngine::DrawOptions(float w, float h) {
     std::snprintf(line, sizeof line, "Texture filtering: %s [F4]",
                   NameOf(TextureFilterNames, states.GetTextureFilter()));
     fonts.Print(*messageFont, 70, h - 140, line);
-    std::snprintf(line, sizeof line, "Anisotropic filtering: %s [F5]",
-                  NameOf(AnisotropicFilterNames, states.GetAnisotropicFilter()));
+    // The degree in force: the renderer may take less than the setting asks.
+    const int filter = states.GetAnisotropicFilter();
+    int degree = filter >= 0 && filter < 5 ? OglStateManager::AnisotropicFilters[filter] : 1;
+    if (auto* oglStates = dynamic_cast<OglStateManager*>(&states))
+        degree = std::min(degree, std::max(1, oglStates->SupportedAnisotropy()));
+    if (degree > 1)
+        std::snprintf(line, sizeof line, "Anisotropic filtering: %dx [F5]", degree);
+    else
+        std::snprintf(line, sizeof line, "Anisotropic filtering: Off [F5]");
     fonts.Print(*messageFont, 70, h - 160, line);
     fonts.Print(*messageFont, 70, h - 180,
                 renderer.GetRenderTransparency() ? "Render Transparencies: On [F9]" : "Render Transparencies: Off [F9]");
+    std::snprintf(line, sizeof line, "Graphics: %s (in the show room)", QualityPreset::Name(quality));
+    fonts.Print(*messageFont, 70, h - 200, line);
 }
 
 void GameEngine::SetMessage(const std::string& text) {

@@ -9,6 +9,7 @@
 #include "GameMode.h"
 #include "Minimap.h"
 #include "Player.h"
+#include "QualityPreset.h"
 #include "RaceClock.h"
 #include "Track.h"
 #include "TrialResult.h"
@@ -121,6 +122,10 @@ public:
     /// null when none is.
     static const char* CountdownDigit(float countdown);
 
+    /// The graphics preset the race is drawn with; before Start. High until set.
+    void SetQuality(QualityPreset::Level level) { quality = level; }
+    QualityPreset::Level GetQuality() const { return quality; }
+
     /// The run's race sounds, fed once a frame and left when the race goes
     /// (null: none); it must outlive the race.
     void SetEngineSound(EngineSound* sound) { engineSound = sound; }
@@ -163,6 +168,7 @@ private:
     RecordsStore* records;  ///< the run's best times; null for none
     EngineSound* engineSound = nullptr;
     bool showOptions = false;
+    QualityPreset::Level quality = QualityPreset::High;
     Lumora engine;
     std::unique_ptr<physics::World> world;  ///< stands in for the physics box record
     OglEffectPass* effectPass = nullptr;     ///< owned by `engine` once added

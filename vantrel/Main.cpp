@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     // Without its folder the data is not found and Start fails on its own.
     ChangeToProgramFolder();
     VantrelApp& app = VantrelApp::Instance();
+    app.Configure(commandLine.GetChoices());
     if (!app.Initialize() || !app.Start()) return 0;
     while (!app.IsQuitRequested()) app.Frame();
     return 0;

@@ -19,7 +19,7 @@
 #include "platform/WindowMessage.h"
 #include "storage/RecordsStore.h"
 
-const char* const ShowRoom::MenuEntries[3] = {"Free Drive", "Time Trial", "Exit Game"};
+const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Graphics: ", "Exit Game"};
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
 const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg";
 // The light hangs just above the turntable, so a narrow depth range suffices.
@@ -69,6 +69,7 @@ bool ShowRoom::Initialize() {
     if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer())) {
         pendingEffectPass.reset(new OglEffectPass(*renderer));
         effectPass = pendingEffectPass.get();
+        QualityPreset::Apply(quality, *effectPass, LightProjection);
         ok = effectPass->Initialize(LightProjection);
         if (!ok) Report("ERROR", "the effect pass did not initialise");
     } else {
@@ -141,7 +142,7 @@ bool ShowRoom::Load() {
 
 void ShowRoom::Choose(unsigned car, int entry) {
     if (car < CarPool::CarCount) carIndex = car;
-    if (entry >= FreeDrive && entry <= ExitGame) selection = entry;
+    if (entry >= 0 && entry < EntryCount) selection = entry;
 }
 
 std::string ShowRoom::GetBestLine() const {
@@ -165,6 +166,15 @@ unsigned ShowRoom::NextLoadedCar(int step) const {
     return carIndex;
 }
 
+bool ShowRoom::SetQuality(QualityPreset::Level level) {
+    quality = level;
+    return !effectPass || QualityPreset::Apply(level, *effectPass, LightProjection);
+}
+
+std::string ShowRoom::GetGraphicsEntry() const {
+    return std::string(MenuEntries[Graphics]) + QualityPreset::Name(quality);
+}
+
 void ShowRoom::Frame() {
     if (Car* car = GetCurrentCar(); car && displayNode) *displayNode = *car->node;
     Update();
@@ -182,8 +192,8 @@ void ShowRoom::Update() {
 void ShowRoom::OnKey(EventHandler&, unsigned key, int state) {
     if (state != 0) return;
     switch (key) {
-    case VK_UP: selection = (selection + 2) % 3; break;
-    case VK_DOWN: selection = (selection + 1) % 3; break;
+    case VK_UP: selection = (selection + EntryCount - 1) % EntryCount; break;
+    case VK_DOWN: selection = (selection + 1) % EntryCount; break;
     case VK_LEFT:
     case VK_RIGHT: {
         Car* shown = GetCurrentCar();
@@ -238,12 +248,12 @@ void ShowRoom::DrawOverlay() {
 
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
     if (menuFont) {
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < EntryCount; ++i) {
             if (i == selection)
                 glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
             else
                 glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
-            fonts.Print(*menuFont, 110, h - 70.0f * (i + 1), MenuEntries[i]);
+            fonts.Print(*menuFont, 110, h - 70.0f * (i + 1), i == Graphics ? GetGraphicsEntry() : MenuEntries[i]);
         }
     }
 

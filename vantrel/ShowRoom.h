@@ -7,6 +7,7 @@
 #include "CarPool.h"
 #include "FrameStatistics.h"
 #include "GameMode.h"
+#include "QualityPreset.h"
 
 class Font;
 class GroupNode;
@@ -30,8 +31,10 @@ class RecordsStore;
 class ShowRoom : public GameMode {
 public:
     /// The menu entries, in the order shown from the top.
-    enum Selection { FreeDrive = 0, TimeTrial = 1, ExitGame = 2 };
-    static const char* const MenuEntries[3];
+    enum Selection { FreeDrive = 0, TimeTrial = 1, Graphics = 2, ExitGame = 3 };
+    static const int EntryCount = 4;
+    /// The entries' text; Graphics's is followed by the preset's name.
+    static const char* const MenuEntries[EntryCount];
     static const char* const RoomFile;
     static const char* const SignFile;
     /// Degrees per second the turntable turns.
@@ -76,6 +79,16 @@ public:
     /// old one's placement and turntable angle. Other keys do nothing.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
 
+    /// The graphics preset, shown in the menu; on a loaded show room its
+    /// effect pass takes it at once (QualityPreset::Apply). High until set.
+    /// @return false when the effect pass could not make its maps anew
+    bool SetQuality(QualityPreset::Level level);
+    QualityPreset::Level GetQuality() const { return quality; }
+    /// "Graphics: High" and so on.
+    std::string GetGraphicsEntry() const;
+    /// The effect pass (owned by the engine), or null before Initialize.
+    OglEffectPass* GetEffectPass() const { return effectPass; }
+
     /// The chosen menu entry (a Selection).
     int GetSelection() const { return selection; }
     /// The chosen car's index in the car pool.
@@ -117,6 +130,7 @@ private:
     unsigned int signTexture = 0;
     bool initializeCalled = false;  ///< set by the first Initialize, whatever its outcome
     int selection = FreeDrive;
+    QualityPreset::Level quality = QualityPreset::High;
     unsigned carIndex = 0;
     bool carLoaded[CarPool::CarCount] = {};
 };

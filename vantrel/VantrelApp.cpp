@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include <GL/gl.h>
+
 #include <lumora/ImageLoader.h>
 #include <lumora/ModelLoaderManager.h>
 #include <sonavar/Channel.h>
@@ -15,6 +17,7 @@
 #include "platform/AppWindow.h"
 #include "platform/EventTranslator.h"
 #include "storage/RecordsStore.h"
+#include "storage/SettingsStore.h"
 
 const char* const VantrelApp::WindowTitle = "Vantrel";
 const char* const VantrelApp::WindowClassName = "VANTREL";
@@ -47,10 +50,25 @@ VantrelApp::~VantrelApp() {
     window.reset();
 }
 
+void VantrelApp::Configure(const CommandLine::Choices& choices) {
+    settings.reset(new SettingsStore);
+    qualityOverride = choices.quality;
+    if (choices.windowWidthPx && choices.windowHeightPx) {
+        windowWidthPx = *choices.windowWidthPx;
+        windowHeightPx = *choices.windowHeightPx;
+        settings->SetWindowSize(windowWidthPx, windowHeightPx);
+    } else {
+        settings->GetWindowSize(windowWidthPx, windowHeightPx);
+    }
+    if (choices.fullscreen) settings->SetFullscreen(*choices.fullscreen);
+    fullscreen = choices.fullscreen.value_or(settings->GetFullscreen());
+}
+
 bool VantrelApp::Initialize() {
     window.reset();
-    window = AppWindow::Create(WindowTitle, WindowClassName, WindowWidthPx, WindowHeightPx);
+    window = AppWindow::Create(WindowTitle, WindowClassName, windowWidthPx, windowHeightPx);
     if (!window) return false;
+    if (fullscreen) window->SetFullscreen(true);
     // A new window gets its first size message before anything is drawn.
     int widthPx = 0, heightPx = 0;
     window->GetClientSize(widthPx, heightPx);
@@ -63,6 +81,17 @@ bool VantrelApp::Start() {
     // Here rather than at construction: the records' folder is read from the
     // environment the program (or a test) has set by now.
     records.reset(new RecordsStore);
+    if (!settings) settings.reset(new SettingsStore);
+    if (qualityOverride) {
+        quality = *qualityOverride;
+    } else if (const std::optional<QualityPreset::Level> saved = settings->GetQuality()) {
+        quality = *saved;
+    } else {
+        // A first start: what this machine's renderer can afford, kept.
+        const GLubyte* renderer = glGetString(GL_RENDERER);
+        quality = QualityPreset::ForRenderer(renderer ? reinterpret_cast<const char*>(renderer) : "");
+        settings->SetQuality(quality);
+    }
     // Sound is a nicety: a machine whose mixer cannot start still plays the game.
     const bool soundStarted = sound.Initialize();
     if (!soundStarted)
@@ -87,6 +116,7 @@ bool VantrelApp::StartShowRoom() {
     delete showRoom;
     showRoom = new ShowRoom(eventHandler, records.get());
     showRoom->Choose(chosenCar, chosenEntry);
+    showRoom->SetQuality(quality);
     return showRoom->Initialize() && showRoom->Load();
 }
 
@@ -115,9 +145,19 @@ void VantrelApp::Frame() {
 void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
     if (state != 0) return;
     switch (key) {
+    case VK_F1 + 10:
+        if (!window) break;
+        fullscreen = !fullscreen;
+        window->SetFullscreen(fullscreen);
+        if (settings) settings->SetFullscreen(fullscreen);
+        break;
     case VK_RETURN:
         if (!showRoom) break;
-        if (showRoom->GetSelection() == ShowRoom::ExitGame) {
+        if (showRoom->GetSelection() == ShowRoom::Graphics) {
+            quality = QualityPreset::Next(quality);
+            showRoom->SetQuality(quality);
+            if (settings) settings->SetQuality(quality);
+        } else if (showRoom->GetSelection() == ShowRoom::ExitGame) {
             handler.DispatchQuit();
         } else {
             chosenCar = showRoom->GetCarIndex();

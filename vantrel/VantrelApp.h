@@ -3,14 +3,17 @@
 
 #include <sonavar/Sonavar.h>
 
+#include "CommandLine.h"
 #include "EventHandler.h"
 #include "Gamepad.h"
+#include "QualityPreset.h"
 
 class AppWindow;
 class Channel;
 class EngineSound;
 class GameMode;
 class RecordsStore;
+class SettingsStore;
 class ShowRoom;
 class Sound;
 
@@ -37,7 +40,13 @@ public:
     /// The one application, made on first use and destroyed at process exit.
     static VantrelApp& Instance();
 
-    /// Opens the window at (0, 0) and makes its OpenGL context current, then
+    /// Takes the display choices of the command line, before Initialize: the
+    /// window's size and full screen from there, else from the player's
+    /// settings (which keep them), else 1024 x 768 in a window; a preset
+    /// that overrides the settings' for this run. Without it the game opens
+    /// the default window and reads the settings at Start.
+    void Configure(const CommandLine::Choices& choices);
+    /// Opens the window at (0, 0), full screen if so configured, and makes its OpenGL context current, then
     /// sets the view up for its size. A window already open is closed first.
     /// @return false when the window or its context cannot be made
     bool Initialize();
@@ -63,7 +72,10 @@ public:
     /// runs the race's frame, then the show room's; swaps the buffers.
     void Frame();
 
-    /// Keyboard listener, on key presses: Escape in the show room quits, in a
+    /// Keyboard listener, on key presses: F11 switches between full screen
+    /// and the window, and keeps the choice; Return on the show room's
+    /// "Graphics" entry steps to the next preset, applied at once and kept;
+    /// Escape in the show room quits, in a
     /// race it returns to a new show room (and quits if that fails); Return
     /// on the show room's "Free Drive" or "Time Trial" starts the race with
     /// the chosen car (and quits if that fails), remembering the choice for
@@ -80,6 +92,11 @@ public:
     /// The shown show room, or null.
     ShowRoom* GetShowRoom() const { return showRoom; }
     bool IsQuitRequested() const { return quitRequested; }
+    /// The player's settings; null before Configure or Start.
+    SettingsStore* GetSettings() const { return settings.get(); }
+    /// The graphics preset the modes are made with.
+    QualityPreset::Level GetQuality() const { return quality; }
+    bool IsFullscreen() const { return fullscreen; }
     /// The player's best times, shared by every mode of the run; null before Start.
     RecordsStore* GetRecords() const { return records.get(); }
 
@@ -107,6 +124,13 @@ private:
     /// One store for the run: a second one would write its older copy of the
     /// file over the first one's records.
     std::unique_ptr<RecordsStore> records;
+    /// One store for the run, as for the records.
+    std::unique_ptr<SettingsStore> settings;
+    std::optional<QualityPreset::Level> qualityOverride;  ///< --quality: this run only
+    QualityPreset::Level quality = QualityPreset::High;
+    int windowWidthPx = WindowWidthPx;  ///< the window's size out of full screen
+    int windowHeightPx = WindowHeightPx;
+    bool fullscreen = false;
     unsigned chosenCar = 0;  ///< the show room's choice when the last race started
     int chosenEntry = 0;
 };

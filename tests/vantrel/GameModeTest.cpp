@@ -6,13 +6,17 @@
 #include <filesystem>
 #include <string>
 
+#include <GL/glew.h>
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
+
+#include <lumora/OglEffectPass.h>
 
 #include "GameDataFolder.h"
 #include "ShowRoom.h"
 #include "VantrelApp.h"
 #include "platform/WindowMessage.h"
+#include "storage/SettingsStore.h"
 
 namespace {
 
@@ -112,12 +116,51 @@ TEST_F(GameModes, EscapeInTheShowRoomQuits) {
 
 TEST_F(GameModes, ReturnQuitsOnExitGame) {
     ASSERT_TRUE(Start({})) << output;
-    Key(VK_DOWN);
-    Key(VK_DOWN);
+    Key(VK_UP);
     Key(VK_RETURN, Release);
     EXPECT_FALSE(app.IsQuitRequested());
     Key(VK_RETURN);  // "Exit Game"
     EXPECT_TRUE(app.IsQuitRequested());
+}
+
+TEST_F(GameModes, ReturnOnGraphicsStepsThroughThePresetsAppliesEachAtOnceAndKeepsIt) {
+    ASSERT_TRUE(Start({})) << output;
+    ShowRoom* room = app.GetShowRoom();
+    const OglEffectPass& pass = *room->GetEffectPass();
+    const auto shadowMapTexels = [&pass]() {
+        GLint texels = 0;
+        glBindTexture(GL_TEXTURE_2D, pass.GetShadowMap());
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texels);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return texels;
+    };
+    const auto saved = []() { return SettingsStore().GetQuality(); };
+    // A first start on the tests' software rasteriser picks Low, and keeps it.
+    EXPECT_EQ(room->GetGraphicsEntry(), "Graphics: Low");
+    EXPECT_EQ(saved(), QualityPreset::Low);
+    EXPECT_FALSE(pass.GetReflections());
+    EXPECT_EQ(shadowMapTexels(), 512);
+
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(app.GetShowRoom(), room) << "the show room stays";
+    EXPECT_FALSE(app.IsQuitRequested());
+    EXPECT_EQ(room->GetGraphicsEntry(), "Graphics: High");
+    EXPECT_EQ(saved(), QualityPreset::High);
+    EXPECT_TRUE(pass.GetReflections());
+    EXPECT_EQ(shadowMapTexels(), 2048);
+    app.Frame();
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetGraphicsEntry(), "Graphics: Medium");
+    EXPECT_EQ(saved(), QualityPreset::Medium);
+    EXPECT_EQ(shadowMapTexels(), 1024);
+    app.Frame();
+    // The next show room comes up with the preset chosen.
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(app.StartShowRoom());
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(app.GetShowRoom()->GetQuality(), QualityPreset::Medium);
 }
 
 TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceAndQuitsWhenItCannotStart) {

@@ -3,7 +3,10 @@
 # display and checks its window: title, X11 class, size and position, icon, and
 # that the program moved into its own folder. Then ends it with SIGTERM and,
 # on a second run, SIGINT: both must take the quit path and exit with 0.
-# Needs xwininfo and xprop (x11-utils).
+# A third run, at --quality low: F11 makes the window cover the screen and
+# F11 again gives it back its 1024x768, and the choice is kept in the
+# settings. The player's files go to the scratch folder.
+# Needs xwininfo and xprop (x11-utils), xdotool.
 set -uo pipefail
 # Job control: without it a background job starts with SIGINT ignored, and a
 # program never sees a signal its parent told it to ignore.
@@ -14,6 +17,7 @@ source "$(dirname "$(realpath "$0")")/KeepGlDriver.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 
 fail() { echo "FAIL: $*"; [[ -n ${pid:-} ]] && kill -KILL "$pid" 2>/dev/null; exit 1; }
 
@@ -70,7 +74,46 @@ run_once() {
     echo "SIG$signal: clean exit"
 }
 
+# Follows the window's geometry until it reads `$1`.
+await_geometry() {
+    local line
+    for _ in $(seq 80); do
+        line=$(xwininfo -id "$id" 2>/dev/null | awk '/-geometry/ {print $2}')
+        [[ $line == "$1"* ]] && return 0
+        sleep 0.25
+    done
+    fail "window geometry $line, not $1"
+}
+
+full_screen() {
+    # The earlier runs kept the preset of their renderer; the player chose another since.
+    sed -i 's/^quality = .*/quality = medium/' "$work/config/vantrel/settings.ini"
+    "${keep_gl_driver[@]}" "$game" --quality low >"$work/out.txt" 2>"$work/err.txt" &
+    pid=$!
+    line=$(wait_for_window) || fail "no window at --quality low"
+    id=$(awk '{print $1}' <<<"$line")
+    screen=$(xwininfo -root | awk '/-geometry/ {print $2}' | cut -d+ -f1)
+    xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+    xdotool key F11
+    await_geometry "$screen"
+    echo "F11: full screen $screen"
+    grep -q '^fullscreen = true$' "$work/config/vantrel/settings.ini" || fail "full screen not kept"
+    xdotool key F11
+    await_geometry 1024x768
+    echo "F11 again: 1024x768"
+    grep -q '^fullscreen = false$' "$work/config/vantrel/settings.ini" || fail "the window not kept"
+    # --quality is for the run only: the preset kept stays.
+    grep -q '^quality = medium$' "$work/config/vantrel/settings.ini" || fail "--quality was saved"
+    kill -TERM "$pid"
+    wait "$pid"
+    local rc=$?
+    pid=
+    [[ $rc -eq 0 ]] || fail "exit status $rc at --quality low"
+}
+
 run_once TERM
 sleep 0.5
 run_once INT
+sleep 0.5
+full_screen
 echo "PASS"

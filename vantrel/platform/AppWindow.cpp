@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xlib.h>
 
 #include "AppIcon.h"
 
@@ -71,6 +73,52 @@ AppWindow::~AppWindow() {
 }
 
 void AppWindow::SwapBuffers() { SDL_GL_SwapWindow(window); }
+
+namespace {
+
+// SDL asks the window manager for full screen; where none runs (a bare X
+// server, as in the tests) nobody would carry the request out.
+bool HasWindowManager(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+    Display* display = info.info.x11.display;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* value = nullptr;
+    const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType,
+                                          &type, &format, &count, &left, &value) == Success &&
+                       count > 0;
+    if (value) XFree(value);
+    return found;
+}
+
+}  // namespace
+
+bool AppWindow::SetFullscreen(bool fullscreen) {
+    if (HasWindowManager(window))
+        // The desktop's own resolution: no mode switch, so no flicker and
+        // nothing to restore should the game end abruptly.
+        return SDL_SetWindowFullscreen(window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+    // Without one the window covers the screen itself, borderless.
+    if (fullscreen) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0) return false;
+        if (!windowedWidthPx) SDL_GetWindowSize(window, &windowedWidthPx, &windowedHeightPx);
+        SDL_SetWindowBordered(window, SDL_FALSE);
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+    } else if (windowedWidthPx) {
+        SDL_SetWindowBordered(window, SDL_TRUE);
+        SDL_SetWindowSize(window, windowedWidthPx, windowedHeightPx);
+        SDL_SetWindowPosition(window, 0, 0);
+        windowedWidthPx = windowedHeightPx = 0;
+    }
+    return true;
+}
 
 void AppWindow::GetClientSize(int& widthPx, int& heightPx) const {
     SDL_GL_GetDrawableSize(window, &widthPx, &heightPx);

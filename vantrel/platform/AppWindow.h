@@ -26,6 +26,10 @@ public:
 
     /// Shows the back buffer.
     void SwapBuffers();
+    /// Covers the whole screen (at the desktop's resolution) or gives the
+    /// window back its size and place. The new size arrives as a size message.
+    /// @return false when the window system refused
+    bool SetFullscreen(bool fullscreen);
     /// Current size of the client area (px).
     void GetClientSize(int& widthPx, int& heightPx) const;
 
@@ -38,4 +42,7 @@ private:
 
     SDL_Window* window;
     void* context;
+    /// The size to go back to from a full screen made without a window manager; 0 otherwise.
+    int windowedWidthPx = 0;
+    int windowedHeightPx = 0;
 };

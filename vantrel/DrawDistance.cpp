@@ -1,0 +1,28 @@
+#include "DrawDistance.h"
+
+#include <GL/glew.h>
+
+#include <lumora/Lumora.h>
+
+void DrawDistance::Cull(Lumora& engine, float distanceM) {
+    if (!(distanceM > 0.0f)) return;
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    GLfloat projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    // A perspective matrix holds its planes in elements 10 and 14 (column
+    // major): C = -(f + n) / (f - n), D = -2 f n / (f - n). Only the far plane
+    // moves, so the view's sides and near plane stay the frame's own.
+    const double c = projection[10], d = projection[14];
+    const double nearM = d / (c - 1.0);
+    const double farM = distanceM;
+    if (nearM > 0.0 && farM > nearM) {
+        projection[10] = static_cast<GLfloat>(-(farM + nearM) / (farM - nearM));
+        projection[14] = static_cast<GLfloat>(-2.0 * farM * nearM / (farM - nearM));
+        glLoadMatrixf(projection);
+        engine.CullScene();
+    }
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}

@@ -1,0 +1,17 @@
+#pragma once
+class Lumora;
+
+/// Leaves out of the next frame what lies far ahead: the camera's cull
+/// traversal runs once with the far plane pulled in to a distance, so every
+/// group whose bounding box lies wholly beyond it (or outside the view) is
+/// marked culled, a ground tile or a wood at a time. The sky and the other
+/// unbounded groups are never culled; the projection the frame is drawn with
+/// keeps its far plane.
+class DrawDistance {
+public:
+    /// Culls `engine`'s scene for a view reaching `distanceM` ahead; a
+    /// distance of 0 (no limit) changes nothing. Needs the GL context current
+    /// and the game's perspective projection in GL_PROJECTION, which it
+    /// gives back as it was; leaves GL_MODELVIEW selected.
+    static void Cull(Lumora& engine, float distanceM);
+};
