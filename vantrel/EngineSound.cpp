@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
 
 #include <sonavar/Channel.h>
@@ -11,10 +12,17 @@
 #include "Car.h"
 #include "GameEngine.h"
 #include "physics/DynamicObjectCar.h"
+#include "storage/SettingsStore.h"
 
 namespace {
 
 float Clamp01(float value) { return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f; }
+
+// Volumes go in tenths: key steps never drift, and the file reads plainly.
+float Tenths(float volume) { return std::round(Clamp01(volume) * 10.0f) / 10.0f; }
+
+const char* const MusicKey = "music";
+const char* const EffectsKey = "effects";
 
 // Moves `level` towards `target` with time constant `tauS`.
 float Follow(float level, float target, float dtS, float tauS) {
@@ -53,12 +61,47 @@ void EngineSound::SetMusic(Channel* channel) {
     ApplyMusicVolume();
 }
 
+const char* const EngineSound::SettingsSection = "sound";
+
 void EngineSound::SetMusicVolume(float volume) {
-    musicVolume = Clamp01(volume);
+    musicVolume = Tenths(volume);
     ApplyMusicVolume();
+    if (settings) settings->Set(SettingsSection, MusicKey, std::to_string(std::lround(musicVolume * 10.0f) * 10));
 }
 
-void EngineSound::SetEffectsVolume(float volume) { effectsVolume = Clamp01(volume); }
+void EngineSound::SetEffectsVolume(float volume) {
+    effectsVolume = Tenths(volume);
+    if (settings)
+        settings->Set(SettingsSection, EffectsKey, std::to_string(std::lround(effectsVolume * 10.0f) * 10));
+}
+
+bool EngineSound::OnVolumeKey(unsigned key) {
+    switch (key) {
+    case '7': SetMusicVolume(musicVolume - 0.1f); return true;
+    case '8': SetMusicVolume(musicVolume + 0.1f); return true;
+    case '9': SetEffectsVolume(effectsVolume - 0.1f); return true;
+    case '0': SetEffectsVolume(effectsVolume + 0.1f); return true;
+    default: return false;
+    }
+}
+
+void EngineSound::KeepIn(SettingsStore* store) {
+    settings = nullptr;  // reading is no change to write back
+    if (store) {
+        // Saved in percent; anything else leaves the volume as it is.
+        auto read = [store](const char* key, float& volume) {
+            const std::optional<std::string> text = store->Get(SettingsSection, key);
+            if (!text || text->empty()) return;
+            char* end = nullptr;
+            const long percent = std::strtol(text->c_str(), &end, 10);
+            if (*end == '\0' && percent >= 0 && percent <= 100) volume = Tenths(percent / 100.0f);
+        };
+        read(MusicKey, musicVolume);
+        read(EffectsKey, effectsVolume);
+        ApplyMusicVolume();
+    }
+    settings = store;
+}
 
 void EngineSound::ApplyMusicVolume() {
     if (music) music->SetVolume(musicVolume * (inRace ? RaceMusicShare : 1.0f));

@@ -4,6 +4,7 @@
 
 class Channel;
 class GameEngine;
+class SettingsStore;
 class Sonavar;
 class Sound;
 
@@ -46,11 +47,19 @@ public:
 
     /// The music's channel, which the race turns down (null: none).
     void SetMusic(Channel* music);
-    /// Volume settings, 0 ... 1 (clamped), 1 at the start.
+    /// Volume settings, 0 ... 1 (clamped) in tenths, 1 at the start.
     void SetMusicVolume(float volume);
     void SetEffectsVolume(float volume);
     float GetMusicVolume() const { return musicVolume; }
     float GetEffectsVolume() const { return effectsVolume; }
+    /// The volume keys, on presses: 7 / 8 the music down / up, 9 / 0 the
+    /// effects, a tenth a press.
+    /// @return true for one of these keys
+    bool OnVolumeKey(unsigned key);
+    /// Takes the volumes from `store`'s "sound" section (what is missing or
+    /// unreadable stays) and keeps every change there; null: for the run only.
+    void KeepIn(SettingsStore* store);
+    static const char* const SettingsSection;  ///< "sound"
 
     /// The race's frame: its car, pause and spectator mode.
     void Update(GameEngine& race);
@@ -72,6 +81,7 @@ private:
     std::unique_ptr<Sound> idle, load, squeal, thud;
     std::unique_ptr<Channel> idleChannel, loadChannel, squealChannel, thudChannel;
     Channel* music = nullptr;
+    SettingsStore* settings = nullptr;
     float musicVolume = 1.0f;
     float effectsVolume = 1.0f;
     bool inRace = false;   ///< a race has sent frames since the last Leave

@@ -107,6 +107,7 @@ bool VantrelApp::Start() {
     }
     raceSound.reset(new EngineSound(soundStarted ? &sound : nullptr));
     raceSound->SetMusic(musicChannel.get());
+    raceSound->KeepIn(settings.get());
     return showRoomStarted;
 }
 
@@ -169,16 +170,10 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (showRoom) handler.DispatchQuit();
         if (race && !StartShowRoom()) handler.DispatchQuit();
         break;
-    // Volume in tenths, in every mode: 7 / 8 the music, 9 / 0 the race's sounds.
-    case '7':
-    case '8':
-        if (raceSound) raceSound->SetMusicVolume(raceSound->GetMusicVolume() + (key == '8' ? 0.1f : -0.1f));
+    default:
+        // In every mode: 7 / 8 and 9 / 0 set the music's and the race sounds' volume.
+        if (raceSound) raceSound->OnVolumeKey(key);
         break;
-    case '9':
-    case '0':
-        if (raceSound) raceSound->SetEffectsVolume(raceSound->GetEffectsVolume() + (key == '0' ? 0.1f : -0.1f));
-        break;
-    default: break;
     }
 }
 

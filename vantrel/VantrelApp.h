@@ -117,7 +117,7 @@ private:
     std::unique_ptr<Sound> music;         ///< null until Start, and when the file did not load
     std::unique_ptr<Channel> musicChannel;
     /// The races' engine, squeal and thud, and the volume keys' levels
-    /// (kept for the run); made by Start, silent without sound.
+    /// (kept in the settings); made by Start, silent without sound.
     std::unique_ptr<EngineSound> raceSound;
     GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
     ShowRoom* showRoom = nullptr;  ///< owned

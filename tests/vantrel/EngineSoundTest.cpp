@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "../sonavar/AudioTestSupport.h"
+#include "storage/SettingsStore.h"
 
 namespace {
 
@@ -155,6 +156,36 @@ TEST_F(EngineSoundTest, PauseHoldsEverySoundAndTheRaceTurnsTheMusicDown) {
     EXPECT_EQ(Peak(out, held), 0) << "paused, not a sound: engine, squeal and music";
     EXPECT_GT(Peak(out, again), 5000);
     EXPECT_GT(SquealBand(out, again), 0.5 * SquealBand(out, racing)) << "the squeal resumes too";
+}
+
+TEST(EngineSoundVolumeTest, KeysStepInTenthsAndTheSettingsKeepThem) {
+    ScratchFolder folder;
+    const std::string config = folder.File("config");
+    {
+        SettingsStore store(config);
+        EngineSound sound(nullptr);  // the volumes need no sound engine
+        sound.KeepIn(&store);
+        EXPECT_FLOAT_EQ(sound.GetMusicVolume(), 1.0f);
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(sound.OnVolumeKey('7'));
+        EXPECT_TRUE(sound.OnVolumeKey('8'));
+        for (int i = 0; i < 12; ++i) EXPECT_TRUE(sound.OnVolumeKey('9'));  // stops at 0
+        EXPECT_TRUE(sound.OnVolumeKey('0'));
+        EXPECT_FALSE(sound.OnVolumeKey('P'));
+        EXPECT_FLOAT_EQ(sound.GetMusicVolume(), 0.8f);
+        EXPECT_FLOAT_EQ(sound.GetEffectsVolume(), 0.1f);
+    }
+    SettingsStore store(config);
+    EngineSound next(nullptr);
+    next.KeepIn(&store);
+    EXPECT_FLOAT_EQ(next.GetMusicVolume(), 0.8f) << "the next run starts where this one left off";
+    EXPECT_FLOAT_EQ(next.GetEffectsVolume(), 0.1f);
+
+    store.Set(EngineSound::SettingsSection, "music", "loud");
+    store.Set(EngineSound::SettingsSection, "effects", "250");
+    EngineSound edited(nullptr);
+    edited.KeepIn(&store);
+    EXPECT_FLOAT_EQ(edited.GetMusicVolume(), 1.0f);
+    EXPECT_FLOAT_EQ(edited.GetEffectsVolume(), 1.0f);
 }
 
 }  // namespace
