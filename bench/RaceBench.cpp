@@ -4,7 +4,8 @@
 // the frame time (mean and 95th percentile) split into physics, effect pass,
 // HUD and buffer swap, then the effect pass split into its sub-passes and the
 // camera's cull traversal, and the peak memory.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car]
+// With --quality the race is drawn at that preset (High otherwise).
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -97,11 +98,21 @@ struct DrawTimes {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1200;
-    const unsigned carIndex = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 0;
+    CommandLine::Choices choices;
+    std::vector<const char*> numbers;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--quality" && i + 1 < argc)
+            choices.quality = QualityPreset::FromKey(argv[++i]);
+        else
+            numbers.push_back(argv[i]);
+    }
+    const int frames = numbers.size() > 0 ? std::max(1, std::atoi(numbers[0])) : 1200;
+    const unsigned carIndex = numbers.size() > 1 ? static_cast<unsigned>(std::atoi(numbers[1])) : 0;
+    if (!choices.quality) choices.quality = QualityPreset::High;
 
     ChangeToProgramFolder();
     VantrelApp& app = VantrelApp::Instance();
+    app.Configure(choices);
     if (!app.Initialize() || !app.StartRace(carIndex, false)) {
         std::printf("RaceBench: the race did not start\n");
         return 1;
@@ -122,7 +133,7 @@ int main(int argc, char** argv) {
         race.UpdatePlayer();
         race.Update();
         const Clock::time_point t1 = Clock::now();
-        race.GetEngine().RenderScene();
+        race.RenderScene();
         glFinish();
         const Clock::time_point t2 = Clock::now();
         race.DrawHud();
@@ -183,7 +194,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < SplitFrames; ++i) cullTimes.Time([&] { engine.CullScene(); });
 
     const Summary whole = Summarise(frameS);
-    std::printf("RaceBench: renderer %s, window 1024 x 768, car %u, Time Trial\n", glGetString(GL_RENDERER), carIndex);
+    std::printf("RaceBench: renderer %s, window 1024 x 768, car %u, Time Trial, preset %s\n", glGetString(GL_RENDERER),
+                carIndex, QualityPreset::Name(race.GetQuality()));
     std::printf("drive: %d frames of 1/60 s, ended at checkpoint %u at (%.0f, %.0f), %.0f km/h, clock %s\n", frames,
                 race.GetNextCheckpoint() + 1, position.x, position.y, car.body->GetForwardSpeedMs() * 3.6,
                 GameEngine::FormatClock(race.GetRemainingTime()).c_str());

@@ -2,13 +2,16 @@
 // data: time from process start to the first shown frame, then the frame time
 // over a run of frames at the window's 1024 × 768 (mean and 95th percentile),
 // where that time goes, and the peak memory.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./ShowRoomBench [frames]
+// With --quality the room is drawn at that preset, else at the one the
+// player's settings (or the renderer) give.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./ShowRoomBench [frames] [--quality low|medium|high]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <numeric>
+#include <string>
 #include <vector>
 
 #include <GL/glew.h>
@@ -62,13 +65,21 @@ Summary Summarise(std::vector<double> timesS) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 600;
+    CommandLine::Choices choices;
+    int frames = 600;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--quality" && i + 1 < argc)
+            choices.quality = QualityPreset::FromKey(argv[++i]);
+        else
+            frames = std::max(1, std::atoi(argv[i]));
+    }
     const Clock::time_point mainEntered = Clock::now();
     const double beforeMainS = SinceProcessStartS();
 
     // Start-up as the program does it, up to the first shown frame.
     ChangeToProgramFolder();
     VantrelApp& app = VantrelApp::Instance();
+    app.Configure(choices);
     if (!app.Initialize() || !app.Start() || !app.GetShowRoom()) {
         std::printf("ShowRoomBench: the game did not start\n");
         return 1;
@@ -111,7 +122,8 @@ int main(int argc, char** argv) {
         swapS.push_back(Seconds(t3, t4));
     }
 
-    std::printf("ShowRoomBench: renderer %s, window 1024 x 768\n", glGetString(GL_RENDERER));
+    std::printf("ShowRoomBench: renderer %s, window 1024 x 768, preset %s\n", glGetString(GL_RENDERER),
+                QualityPreset::Name(app.GetQuality()));
     std::printf("first show-room frame after process start: %.3f s (target <= 2 s; %.3f s before main)\n", firstFrameS,
                 beforeMainS);
     std::printf("frame time over %d frames: mean %.2f ms (%.1f fps), 95th percentile %.2f ms (target >= 30 fps)\n",

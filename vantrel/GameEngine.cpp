@@ -217,9 +217,13 @@ void GameEngine::Frame() {
     Update();
     if (engineSound) engineSound->Update(*this);
     frameStatistics.Step();
+    RenderScene();
+    DrawHud();
+}
+
+void GameEngine::RenderScene() {
     DrawDistance::Cull(engine, QualityPreset::For(quality).drawDistanceM);
     engine.RenderScene();
-    DrawHud();
 }
 
 void GameEngine::UpdatePlayer() {

@@ -87,6 +87,9 @@ public:
     /// last checkpoint is passed (the world freezes).
     /// Nothing while paused either.
     void Update();
+    /// The 3-D scene at the race's preset: what lies beyond its draw distance
+    /// left out, then the engine's passes.
+    void RenderScene();
     /// The 2-D overlay in window pixels: countdown, "Go!", checkpoint and
     /// clock, the result, the instruments, the fading message and the
     /// options panel.

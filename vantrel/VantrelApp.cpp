@@ -53,6 +53,7 @@ VantrelApp::~VantrelApp() {
 void VantrelApp::Configure(const CommandLine::Choices& choices) {
     settings.reset(new SettingsStore);
     qualityOverride = choices.quality;
+    if (qualityOverride) quality = *qualityOverride;
     if (choices.windowWidthPx && choices.windowHeightPx) {
         windowWidthPx = *choices.windowWidthPx;
         windowHeightPx = *choices.windowHeightPx;
