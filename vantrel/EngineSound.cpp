@@ -54,7 +54,10 @@ EngineSound::EngineSound(Sonavar* engine, const std::string& folder) {
     }
 }
 
-EngineSound::~EngineSound() { Leave(); }
+EngineSound::~EngineSound() {
+    for (const std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel})
+        if (*channel) (*channel)->Stop();
+}
 
 void EngineSound::SetMusic(Channel* channel) {
     music = channel;

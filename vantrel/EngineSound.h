@@ -40,7 +40,8 @@ public:
 
     /// Loads the four sounds from `folder` through `engine`; null: silent.
     explicit EngineSound(Sonavar* engine, const std::string& folder = "../data/sounds/");
-    /// Stops the effects and gives the music its volume back.
+    /// Stops the effects. The music is left as it is: its channel may be
+    /// gone by now, while Leave (a race's end) gives it its volume back.
     ~EngineSound();
     EngineSound(const EngineSound&) = delete;
     EngineSound& operator=(const EngineSound&) = delete;

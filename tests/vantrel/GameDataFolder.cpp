@@ -104,7 +104,7 @@ void WriteImage(const fs::path& file, const unsigned char* colour) {
     for (std::uint32_t i = 0; i < side * side; ++i) out.put(char(colour[2])).put(char(colour[1])).put(char(colour[0]));
 }
 
-/// Half a second of a 16-bit mono tone as a WAV file under the music's name.
+/// Half a second of a 16-bit mono tone as a WAV file under a sound's name.
 void WriteTone(const fs::path& file) {
     const std::uint32_t rate = 22050, samples = rate / 2;
     std::ofstream out(file, std::ios::binary);
@@ -148,6 +148,9 @@ GameDataFolder::GameDataFolder(const Contents& contents) {
     if (contents.music) {
         fs::create_directories(data / "music");
         WriteTone(data / "music" / "Halverd - Evenfall.mp3");
+        fs::create_directories(data / "sounds");
+        for (const char* sound : {"engine-idle.wav", "engine-load.wav", "squeal.wav", "thud.wav"})
+            WriteTone(data / "sounds" / sound);
     }
     previous = fs::current_path();
     fs::current_path(root / "bin");

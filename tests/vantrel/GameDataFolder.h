@@ -14,7 +14,7 @@ public:
         bool sign = true;
         bool car0 = true;
         bool car1 = true;
-        bool music = false;
+        bool music = false;  ///< the music and the race's sounds, tones standing in
         /// Car 0's document without its "NissanSkyline" node.
         bool car0WithoutNode = false;
     };
