@@ -51,7 +51,8 @@ desktop-file-validate "$prefix/share/applications/vantrel.desktop" || fail "desk
 appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml >"$work/appstream.txt" ||
     { cat "$work/appstream.txt"; fail "AppStream metadata"; }
 
-# --- The game through its launcher
+# --- The game through its launcher, its player's files in the scratch folder
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 "${keep_gl_driver[@]}" "$game" >"$work/out.txt" 2>"$work/err.txt" &
 pid=$!
 show() { cat "$work/out.txt" "$work/err.txt"; }

@@ -14,8 +14,12 @@
 #include <sstream>
 
 #include <nodara/Camera.h>
+#include <nodara/BoundingBox.h>
 #include <nodara/GroupNode.h>
+#include <nodara/Model.h>
+#include <nodara/ModelNode.h>
 #include <nodara/StateManager.h>
+#include <nodara/TransformNode.h>
 #include <nodara/View.h>
 
 #include "Car.h"
@@ -298,4 +302,55 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarIntoTheRecordsAndTheShowRoom
     EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[1]));
     Key(VK_RIGHT);
     EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[0]));
+}
+
+TEST_F(Race, AtLowWhatLiesBeyondTheDrawDistanceIsLeftOutAndWhatIsNearIsDrawn) {
+    race->SetQuality(QualityPreset::Low);
+    ASSERT_TRUE(Start(0, true));
+    RunFrames(180);  // the chase camera settles behind the car
+    race->RenderScene();
+    const vmath::vec3<double> eye = race->GetEngine().GetCamera().GetView().GetEye();
+    const vmath::vec3<float> car = race->GetCar()->body->GetPosition();
+    // Each bounded group of the track (ground tiles, woods) in world space.
+    int farCount = 0, farDrawn = 0, nearDrawn = 0;
+    bool underCarDrawn = false;
+    const auto visit = [&](const auto& self, const Node& node, const vmath::mat4<float>& parent) -> void {
+        vmath::mat4<float> matrix = parent;
+        if (const auto* transform = dynamic_cast<const TransformNode*>(&node))
+            matrix = parent * transform->GetTransform().GetMatrix();
+        const auto* group = dynamic_cast<const GroupNode*>(&node);
+        if (group && group->GetBoundingVolume() && node.GetType() != Node::MODEL_NODE) {
+            const BoundingBox& box = *group->GetBoundingVolume();
+            float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+            for (int corner = 0; corner < 8; ++corner) {
+                const vmath::vec4<float> p = matrix * vmath::vec4<float>(
+                    corner & 1 ? box.GetMaximum().x : box.GetMinimum().x,
+                    corner & 2 ? box.GetMaximum().y : box.GetMinimum().y,
+                    corner & 4 ? box.GetMaximum().z : box.GetMinimum().z, 1.0f);
+                const float xyz[3] = {p.x, p.y, p.z};
+                for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], xyz[k]), hi[k] = std::max(hi[k], xyz[k]);
+            }
+            const double e[3] = {eye.x, eye.y, eye.z};
+            double squared = 0.0;
+            for (int k = 0; k < 3; ++k) {
+                const double gap = std::max({lo[k] - e[k], 0.0, e[k] - hi[k]});
+                squared += gap * gap;
+            }
+            const double nearestM = std::sqrt(squared);
+            // Beyond the distance at the view's corners too (about 35 degrees off its axis).
+            if (nearestM > QualityPreset::For(QualityPreset::Low).drawDistanceM / 0.8) {
+                ++farCount;
+                farDrawn += !group->IsCulled();
+            }
+            if (nearestM < 200.0) nearDrawn += !group->IsCulled();
+            if (car.x >= lo[0] && car.x <= hi[0] && car.y >= lo[1] && car.y <= hi[1])
+                underCarDrawn = underCarDrawn || !group->IsCulled();
+        }
+        for (unsigned i = 0; i < node.GetChildCount(); ++i) self(self, *node.GetChild(i), matrix);
+    };
+    visit(visit, *race->GetTrack().model->GetModelNode(), vmath::mat4<float>::identity());
+    EXPECT_GT(farCount, 3);
+    EXPECT_EQ(farDrawn, 0);
+    EXPECT_TRUE(underCarDrawn) << "the ground under the car";
+    EXPECT_GT(nearDrawn, 1);
 }
