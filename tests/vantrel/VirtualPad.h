@@ -2,7 +2,6 @@
 // SDL's virtual joystick as a game controller: SDL maps one of this type with
 // the standard buttons and axes in SDL's own order, so the button and axis
 // numbers are SDL_CONTROLLER_BUTTON_* and SDL_CONTROLLER_AXIS_*.
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -16,8 +15,7 @@
 class VirtualPad {
 public:
     VirtualPad() {
-        SDL_VirtualJoystickDesc desc;
-        SDL_zero(desc);
+        SDL_VirtualJoystickDesc desc{};
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
         desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
         desc.naxes = SDL_CONTROLLER_AXIS_MAX;
@@ -27,7 +25,7 @@ public:
             static_cast<VirtualPad*>(self)->rumbles.emplace_back(low, high);
             return 0;
         };
-        const int index = SDL_JoystickAttachVirtualEx(&desc);
+        index = SDL_JoystickAttachVirtualEx(&desc);
         joystick = index < 0 ? nullptr : SDL_JoystickOpen(index);
         // A virtual trigger's travel is the whole axis: at rest it would be half pressed.
         Trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, 0.0f);
@@ -38,13 +36,12 @@ public:
     VirtualPad& operator=(const VirtualPad&) = delete;
 
     bool IsPlugged() const { return joystick != nullptr; }
+    /// NOTE: the only joystick of the test, so its device index stays the same.
     void Unplug() {
         if (!joystick) return;
-        const SDL_JoystickID id = SDL_JoystickInstanceID(joystick);
         SDL_JoystickClose(joystick);
         joystick = nullptr;
-        for (int i = 0; i < SDL_NumJoysticks(); ++i)
-            if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+        SDL_JoystickDetachVirtual(index);
     }
     void Button(SDL_GameControllerButton button, bool down) { SDL_JoystickSetVirtualButton(joystick, button, down); }
     /// A stick axis, -1 ... 1.
@@ -60,6 +57,7 @@ public:
     std::vector<std::pair<Uint16, Uint16>> rumbles;
 
 private:
+    int index = -1;
     SDL_Joystick* joystick = nullptr;
 };
 
