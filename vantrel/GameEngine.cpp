@@ -138,13 +138,17 @@ bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
                 pass->AddGroup(OglEffectPass::Standard, *group);
                 pass->AddGroup(OglEffectPass::Environment, *group);
             }
+        // Lit per vertex the ground costs a software rasteriser far less.
+        const OglEffectPass::Effect lit = QualityPreset::For(quality).perPixelLighting
+                                              ? OglEffectPass::PerPixelLighting
+                                              : OglEffectPass::Standard;
         ModelNode* trackNode = track.model->GetModelNode();
         for (unsigned i = 0; i < trackNode->GetChildCount(); ++i)
             if (GroupNode* group = dynamic_cast<GroupNode*>(trackNode->GetChild(i))) {
-                pass->AddGroup(OglEffectPass::PerPixelLighting, *group);
+                pass->AddGroup(lit, *group);
                 pass->AddGroup(OglEffectPass::Environment, *group);
             }
-        pass->AddGroup(OglEffectPass::PerPixelLighting, *car->node);
+        pass->AddGroup(lit, *car->node);
         pass->AddGroup(OglEffectPass::Reflections, *car->node);
         effectPass = pass.get();
         engine.AddPass(*pass.release());

@@ -19,6 +19,9 @@ public:
         unsigned environmentMapSize;  ///< texels a side of each cube face
         /// Whether the environment map is drawn and reflected by the cars.
         bool reflections;
+        /// Whether the race's track and car are lit per pixel; otherwise by
+        /// the fixed-function pipeline, per vertex.
+        bool perPixelLighting;
         /// Scenery and ground tiles wholly beyond this distance ahead (m), or
         /// outside the view, are not drawn in a race; 0: no limit, no culling.
         float drawDistanceM;

@@ -37,6 +37,7 @@ TEST(QualityPreset, KeysReadBackAndTheMenuCyclesThroughAllThree) {
     EXPECT_EQ(high.shadowMapSize, 2048u);
     EXPECT_EQ(high.environmentMapSize, 512u);
     EXPECT_TRUE(high.reflections);
+    EXPECT_TRUE(high.perPixelLighting);
     EXPECT_EQ(high.drawDistanceM, 0.0f);
     EXPECT_LT(QualityPreset::For(QualityPreset::Low).shadowMapSize, QualityPreset::For(QualityPreset::Medium).shadowMapSize);
 }
