@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 #include <GL/gl.h>
 #include <dlfcn.h>
+#include <glob.h>
 #include <link.h>
 
 #include <cstdio>
@@ -12,12 +13,12 @@
 
 namespace {
 
-// Keeps the GL driver (Mesa's DRI module) loaded until the process ends.
-// SDL unloads the GL library, and with it the driver, whenever its last GL
-// window goes; the driver's own global blocks are then no longer reachable
-// from its data, and LeakSanitizer reports them from an unknown module that
-// no suppression can name. Pinned, they stay reachable and are not reported.
-void PinDriver() {
+// Keeps Mesa's DRI driver loaded until the process ends. SDL unloads the GL
+// library, and with it the driver, whenever its last GL window goes; the
+// driver's own global blocks are then no longer reachable from its data, and
+// LeakSanitizer reports them from an unknown module that no suppression can
+// name. Pinned, they stay reachable and are not reported.
+void PinLoadedDriver() {
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void*) {
             if (info->dlpi_name && std::strstr(info->dlpi_name, "/dri/"))
@@ -27,21 +28,16 @@ void PinDriver() {
         nullptr);
 }
 
-/// Loads the GL library and the driver once for the whole test program and
-/// pins the driver, so every test program is covered, including those whose
-/// contexts the game itself makes. The library's own load is never undone:
-/// were it unloaded with the throwaway window, the driver would keep the
-/// screen it made for it, threads and all, and LeakSanitizer's thread
-/// tracer trips over such threads at exit.
-void LoadAndPinDriver() {
-    if (SDL_GL_LoadLibrary(nullptr) != 0) return;  // the test that needs GL reports it
-    SDL_Window* window = SDL_CreateWindow("pin", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) return;
-    if (SDL_GLContext context = SDL_GL_CreateContext(window)) {
-        PinDriver();
-        SDL_GL_DeleteContext(context);
-    }
-    SDL_DestroyWindow(window);
+/// Loads and pins Mesa's software driver, which the tests render with, before
+/// any context exists, as preloading it would: this covers the test programs
+/// whose contexts the game itself makes and whose windows come and go. No
+/// throwaway context: the threads of one that came and went tripped
+/// LeakSanitizer's thread scan at exit now and then.
+void PinSoftwareDriver() {
+    glob_t found{};
+    if (glob("/usr/lib/*/dri/swrast_dri.so", 0, nullptr, &found) == 0 && found.gl_pathc > 0)
+        dlopen(found.gl_pathv[0], RTLD_LAZY | RTLD_NODELETE);
+    globfree(&found);
 }
 
 bool ready = false;  ///< the display is open and the driver pinned
@@ -60,13 +56,12 @@ bool OpenTestDisplay(std::string& error) {
         error = std::string("SDL video: ") + SDL_GetError();
         return false;
     }
-    LoadAndPinDriver();
+    PinSoftwareDriver();
     return true;
 }
 
 void CloseTestDisplay() {
     if (!ready) return;
-    SDL_GL_UnloadLibrary();  // the load OpenTestDisplay made
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     ready = false;
 }
@@ -101,6 +96,7 @@ GlContext::GlContext(int width, int height) : width(width), height(height) {
         return;
     }
     SDL_GL_MakeCurrent(window, context);
+    PinLoadedDriver();  // whichever driver the context took
     glViewport(0, 0, width, height);
 }
 
