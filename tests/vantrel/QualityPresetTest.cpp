@@ -18,26 +18,11 @@ TEST(QualityPreset, SoftwareRasterisersStartLowEverythingElseHigh) {
     for (const auto& c : cases) EXPECT_EQ(QualityPreset::ForRenderer(c.renderer), c.level) << c.renderer;
 }
 
-TEST(QualityPreset, KeysReadBackAndTheMenuCyclesThroughAllThree) {
-    QualityPreset::Level level = QualityPreset::High;
-    const char* names[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(QualityPreset::FromKey(QualityPreset::Key(level)), level);
-        names[i] = QualityPreset::Name(level);
-        level = QualityPreset::Next(level);
-    }
-    EXPECT_EQ(level, QualityPreset::High);
-    EXPECT_STREQ(names[1], "Medium");
-    EXPECT_STREQ(names[2], "Low");
+TEST(QualityPreset, TheMenuCyclesHighMediumLowAndKeysReadBackInAnyCase) {
+    EXPECT_EQ(QualityPreset::Next(QualityPreset::High), QualityPreset::Medium);
+    EXPECT_EQ(QualityPreset::Next(QualityPreset::Medium), QualityPreset::Low);
+    EXPECT_EQ(QualityPreset::Next(QualityPreset::Low), QualityPreset::High);
     EXPECT_EQ(QualityPreset::FromKey("LOW"), QualityPreset::Low);
+    EXPECT_EQ(QualityPreset::FromKey(QualityPreset::Key(QualityPreset::Medium)), QualityPreset::Medium);
     EXPECT_FALSE(QualityPreset::FromKey("ultra"));
-    EXPECT_FALSE(QualityPreset::FromKey(""));
-    // High is the full look; each step down costs less.
-    const QualityPreset::Settings high = QualityPreset::For(QualityPreset::High);
-    EXPECT_EQ(high.shadowMapSize, 2048u);
-    EXPECT_EQ(high.environmentMapSize, 512u);
-    EXPECT_TRUE(high.reflections);
-    EXPECT_TRUE(high.perPixelLighting);
-    EXPECT_EQ(high.drawDistanceM, 0.0f);
-    EXPECT_LT(QualityPreset::For(QualityPreset::Low).shadowMapSize, QualityPreset::For(QualityPreset::Medium).shadowMapSize);
 }
