@@ -130,6 +130,7 @@ bool VantrelApp::StartRace(unsigned carIndex, bool freeDrive) {
     race = newRace;
     newRace->SetEngineSound(raceSound.get());
     newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
+    newRace->SetQuality(quality);
     return newRace->Initialize() && newRace->Start(carIndex, freeDrive);
 }
 
