@@ -15,6 +15,9 @@
 class VirtualPad {
 public:
     VirtualPad() {
+        // SDL drops pad input while none of the process's windows has the
+        // keyboard focus, and another test's window may take it at any time.
+        SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
         SDL_VirtualJoystickDesc desc{};
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
         desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
