@@ -1,5 +1,6 @@
 #include "ShowRoom.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include <GL/glew.h>
@@ -214,13 +215,15 @@ void ShowRoom::DrawOverlay() {
     glPushAttrib(OverlayAttributes);
     glDisable(GL_LIGHTING);
 
-    // Top band with the sign at its right end.
+    // Top band with the sign at its right end; it reaches down past the
+    // last menu entry.
+    const float bandBottom = std::min(0.0f, 200.0f - 70.0f * EntryCount);
     glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
     glPushMatrix();
     glTranslatef(0, h - 230, 0);
     glBegin(GL_QUADS);
-    glVertex3f(0, 0, -0.5f);
-    glVertex3f(w, 0, -0.5f);
+    glVertex3f(0, bandBottom, -0.5f);
+    glVertex3f(w, bandBottom, -0.5f);
     glVertex3f(w, 200, -0.5f);
     glVertex3f(0, 200, -0.5f);
     glEnd();
