@@ -3,7 +3,6 @@
 #include <charconv>
 #include <utility>
 
-#include "AtomicFile.h"
 #include "UserFolders.h"
 
 namespace {
@@ -18,40 +17,12 @@ Logger RecordsStore::logger("RecordsStore");
 
 RecordsStore::RecordsStore() : RecordsStore(UserFolders::DataFolder()) {}
 
-RecordsStore::RecordsStore(std::string folder)
-    : folder(std::move(folder)), path(this->folder.empty() ? "" : this->folder + "/" + FileName) {}
+RecordsStore::RecordsStore(std::string folder) : file(std::move(folder), FileName, "records", logger) {}
 
-void RecordsStore::Load() {
-    loaded = true;
-    records = IniFile();
-    writeBlocked = false;
-    if (path.empty()) return;
-    std::string text;
-    std::string problem;
-    switch (AtomicFile::Read(path, IniFile::MaxBytes, text, problem)) {
-    case AtomicFile::ReadResult::Missing:
-        return;
-    case AtomicFile::ReadResult::Read:
-        if (records.Parse(text, path, problem)) return;
-        break;
-    case AtomicFile::ReadResult::Failed:
-        break;
-    }
-    std::string message = problem + "; ";
-    std::string asidePath;
-    std::string error;
-    if (AtomicFile::SetAside(path, asidePath, error)) {
-        message += "set aside as " + asidePath + ", starting without records";
-    } else {
-        writeBlocked = true;
-        message += "cannot set it aside (" + error + "), records kept for this run only";
-    }
-    if (logger.IsEnabled(Logger::Warn)) Logger::Stream(logger, Logger::Warn).GetStream() << message;
-}
+void RecordsStore::Load() { file.Load(); }
 
 std::optional<std::uint32_t> RecordsStore::BestMs(const std::string& car) {
-    if (!loaded) Load();
-    const std::optional<std::string> text = records.Get(car, BestKey);
+    const std::optional<std::string> text = file.Contents().Get(car, BestKey);
     if (!text) return std::nullopt;
     std::uint32_t ms = 0;
     const char* end = text->data() + text->size();
@@ -64,18 +35,7 @@ bool RecordsStore::Submit(const std::string& car, std::uint32_t ms) {
     if (ms == 0 || !IniFile::IsValidName(car)) return false;
     const std::optional<std::uint32_t> best = BestMs(car);
     if (best && *best <= ms) return false;
-    records.Set(car, BestKey, std::to_string(ms));
-    Save();
+    file.Contents().Set(car, BestKey, std::to_string(ms));
+    file.Save();
     return true;
-}
-
-void RecordsStore::Save() {
-    if (writeBlocked) return;
-    std::string error;
-    if (UserFolders::MakeFolder(folder, error) && AtomicFile::Write(path, records.ToString(), true, error)) return;
-    if (writeWarned) return;
-    writeWarned = true;
-    if (logger.IsEnabled(Logger::Warn))
-        Logger::Stream(logger, Logger::Warn).GetStream()
-            << "cannot save the records (" << error << "), keeping them for this run only";
 }

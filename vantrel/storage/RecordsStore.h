@@ -11,7 +11,7 @@
 
 #include <nodara/Logger.h>
 
-#include "IniFile.h"
+#include "PlayerFile.h"
 
 /// Best times by car, read from and written to one records file.
 /// A car is named by a stable key that survives reordering the car list:
@@ -50,18 +50,10 @@ public:
 
     /// The records file's path; empty when no home folder was found, and
     /// then the records last for the run only.
-    const std::string& GetPath() const { return path; }
+    const std::string& GetPath() const { return file.GetPath(); }
 
 private:
-    /// Writes the records out, or says once why it cannot.
-    void Save();
-
     static Logger logger;
 
-    std::string folder;
-    std::string path;
-    IniFile records;
-    bool loaded = false;
-    bool writeWarned = false;   ///< a failed write has been reported in this run
-    bool writeBlocked = false;  ///< an unusable file could not be set aside: never write over it
+    PlayerFile file;
 };

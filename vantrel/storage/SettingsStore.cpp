@@ -3,7 +3,6 @@
 #include <charconv>
 #include <utility>
 
-#include "AtomicFile.h"
 #include "UserFolders.h"
 
 namespace {
@@ -31,50 +30,22 @@ Logger SettingsStore::logger("SettingsStore");
 
 SettingsStore::SettingsStore() : SettingsStore(UserFolders::ConfigFolder()) {}
 
-SettingsStore::SettingsStore(std::string folder)
-    : folder(std::move(folder)), path(this->folder.empty() ? "" : this->folder + "/" + FileName) {}
+SettingsStore::SettingsStore(std::string folder) : file(std::move(folder), FileName, "settings", logger) {}
 
-void SettingsStore::Load() {
-    loaded = true;
-    settings = IniFile();
-    writeBlocked = false;
-    if (path.empty()) return;
-    std::string text;
-    std::string problem;
-    switch (AtomicFile::Read(path, IniFile::MaxBytes, text, problem)) {
-    case AtomicFile::ReadResult::Missing:
-        return;
-    case AtomicFile::ReadResult::Read:
-        if (settings.Parse(text, path, problem)) return;
-        break;
-    case AtomicFile::ReadResult::Failed:
-        break;
-    }
-    std::string message = problem + "; ";
-    std::string asidePath;
-    std::string error;
-    if (AtomicFile::SetAside(path, asidePath, error)) {
-        message += "set aside as " + asidePath + ", starting with the default settings";
-    } else {
-        writeBlocked = true;
-        message += "cannot set it aside (" + error + "), settings kept for this run only";
-    }
-    if (logger.IsEnabled(Logger::Warn)) Logger::Stream(logger, Logger::Warn).GetStream() << message;
-}
+void SettingsStore::Load() { file.Load(); }
 
 std::optional<std::string> SettingsStore::Get(const std::string& section, const std::string& key) {
-    if (!loaded) Load();
-    return settings.Get(section, key);
+    return file.Contents().Get(section, key);
 }
 
 bool SettingsStore::Set(const std::string& section, const std::string& key, const std::string& value) {
     const std::optional<std::string> current = Get(section, key);
-    IniFile changed = settings;
+    IniFile changed = file.Contents();
     if (!changed.Set(section, key, value)) return false;
     // Compared as read back: the file keeps no blanks around a value.
     if (current && changed.Get(section, key) == current) return true;
-    settings = std::move(changed);
-    Save();
+    file.Contents() = std::move(changed);
+    file.Save();
     return true;
 }
 
@@ -109,15 +80,4 @@ bool SettingsStore::ParseWindowSize(const std::string& text, int& widthPx, int& 
     widthPx = w;
     heightPx = h;
     return true;
-}
-
-void SettingsStore::Save() {
-    if (writeBlocked) return;
-    std::string error;
-    if (UserFolders::MakeFolder(folder, error) && AtomicFile::Write(path, settings.ToString(), true, error)) return;
-    if (writeWarned) return;
-    writeWarned = true;
-    if (logger.IsEnabled(Logger::Warn))
-        Logger::Stream(logger, Logger::Warn).GetStream()
-            << "cannot save the settings (" << error << "), keeping them for this run only";
 }

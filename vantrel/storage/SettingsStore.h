@@ -13,7 +13,7 @@
 
 #include <nodara/Logger.h>
 
-#include "IniFile.h"
+#include "PlayerFile.h"
 #include "QualityPreset.h"
 
 /// Settings by section and key, read from and written to one settings file.
@@ -59,17 +59,10 @@ public:
 
     /// The settings file's path; empty when no home folder was found, and
     /// then the settings last for the run only.
-    const std::string& GetPath() const { return path; }
+    const std::string& GetPath() const { return file.GetPath(); }
 
 private:
-    void Save();
-
     static Logger logger;
 
-    std::string folder;
-    std::string path;
-    IniFile settings;
-    bool loaded = false;
-    bool writeWarned = false;   ///< a failed write has been reported in this run
-    bool writeBlocked = false;  ///< an unusable file could not be set aside: never write over it
+    PlayerFile file;
 };
