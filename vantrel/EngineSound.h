@@ -68,6 +68,9 @@ public:
     void Update(const Drive& drive, float dtS);
     /// The race is gone: the effects stop, the music comes back up.
     void Leave();
+    /// The car was put down by hand (a recovery, a race run again): the
+    /// speed it lost then is no knock.
+    void CarPlaced() { lastSpeedMs = -1.0f; }
 
     /// Wheel slip (0 ... 1) from the car's own sliding measure and its
     /// sideways speed; for the physics' read-back values.

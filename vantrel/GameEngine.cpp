@@ -211,9 +211,15 @@ void GameEngine::BeginRace(bool freeDriveMode) {
 void GameEngine::RaceAgain() {
     // The track and the car stay loaded: the car only needs a new body at the start.
     if (cars) cars->ResetCar(carIndex);
-    wrongWay.Reset();
+    CarPlaced();
     nextCheckpoint = 0;
     BeginRace(freeDrive);
+}
+
+void GameEngine::CarPlaced() {
+    wrongWay.Reset();
+    player.CarPlaced();
+    if (engineSound) engineSound->CarPlaced();
 }
 
 void GameEngine::Frame() {
@@ -429,7 +435,7 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
         // A paused world must not move, and a recovery then would be free.
         if (car && car->controlsEnabled && !IsOver() && !raceClock.IsPaused() && !player.IsSpectator() && world &&
             CarRecovery::Recover(*car, *world, track.road))
-            wrongWay.Reset();
+            CarPlaced();
         return;
     }
     if (state != 0 || key < VK_F1 || key > VK_F1 + 8) return;

@@ -163,6 +163,8 @@ private:
     /// Lets go of the player's car, then the cars, the checkpoints and last
     /// the world the cars' bodies live in.
     void ReleaseRace();
+    /// After the car was put down by hand: what followed its motion starts anew.
+    void CarPlaced();
     void SetMessage(const std::string& text);
     void DrawRaceLines(float width, float height, float dtS);
     void DrawOptions(float width, float height);

@@ -51,6 +51,8 @@ public:
         rumble.Reset();
     }
     Car* GetCar() const { return car; }
+    /// The car was put down by hand: the speed it lost then is no impact.
+    void CarPlaced() { rumble.Reset(); }
     /// The pads, which outlive the player, and the road whose verges they
     /// rumble on (null: only impacts rumble); a null pad for none.
     void SetGamepad(Gamepad* pad, const RoadCentreLine* road) {
