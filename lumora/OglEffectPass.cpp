@@ -139,6 +139,10 @@ void OglEffectPass::AddGroup(OglEffectPass::Effect effect, const GroupNode& grou
 }
 
 bool OglEffectPass::GenerateRessources() {
+    // Given back at the end: a preset change may come while the game's own
+    // frame buffer is bound.
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
     // Shadow map: a depth texture compared against the pixel's depth from the light.
     glGenTextures(1, &shadowMap);
     glBindTexture(GL_TEXTURE_2D, shadowMap);
@@ -188,7 +192,7 @@ bool OglEffectPass::GenerateRessources() {
     environmentMapReady = environmentStatus == GL_FRAMEBUFFER_COMPLETE_EXT;
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
 
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
     return shadowMapReady && environmentMapReady;
 }
 
@@ -227,6 +231,12 @@ void OglEffectPass::Render(const Scene& scene) {
     if (!glReady) return;
     OglStateManager& stateManager = renderer.GetStateManager();
     const OglShaderManager& shaders = renderer.GetShaderManager();
+
+    // The game may draw the frame into a frame buffer of its own (a scaled
+    // view); the maps' sub-passes hand that one back, not the window's.
+    GLint target = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &target);
+    targetFrameBuffer = static_cast<unsigned int>(target);
 
     UpdateMatrices(scene);
     glUseProgram(0);
@@ -330,7 +340,7 @@ void OglEffectPass::GenerateShadowMap() {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_LIGHTING);
     glPopAttrib();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targetFrameBuffer);
 }
 
 void OglEffectPass::GenerateEnvMap(const Scene& scene) {
@@ -367,7 +377,7 @@ void OglEffectPass::GenerateEnvMap(const Scene& scene) {
     RestoreCullFlags(cameraFlags);
 
     currentCubeFace = (currentCubeFace + 1) % 6;
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targetFrameBuffer);
     glPopAttrib();
 }
 

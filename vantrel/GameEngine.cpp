@@ -232,8 +232,11 @@ void GameEngine::Frame() {
 }
 
 void GameEngine::RenderScene() {
-    DrawDistance::Cull(engine, QualityPreset::For(quality).drawDistanceM);
+    const QualityPreset::Settings settings = QualityPreset::For(quality);
+    DrawDistance::Cull(engine, settings.drawDistanceM);
+    const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
+    if (scaled) scaledView.End();
 }
 
 void GameEngine::UpdatePlayer() {

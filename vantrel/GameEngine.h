@@ -3,6 +3,7 @@
 #include <string>
 
 #include <lumora/Lumora.h>
+#include <lumora/OglScaledView.h>
 
 #include "CarPool.h"
 #include "FrameStatistics.h"
@@ -88,7 +89,8 @@ public:
     /// Nothing while paused either.
     void Update();
     /// The 3-D scene at the race's preset: what lies beyond its draw distance
-    /// left out, then the engine's passes.
+    /// left out, then the engine's passes, at the preset's render scale
+    /// (stretched over the window when below 1).
     void RenderScene();
     /// The 2-D overlay in window pixels: countdown, "Go!", checkpoint and
     /// clock, the result, the instruments, the fading message and the
@@ -196,4 +198,5 @@ private:
     float goTime = 0.0f;          ///< seconds left to show "Go!"
     WrongWay wrongWay;
     Minimap minimap;
+    OglScaledView scaledView;  ///< the 3-D view below High's render scale
 };

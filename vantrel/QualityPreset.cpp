@@ -26,12 +26,12 @@ QualityPreset::Settings QualityPreset::For(Level level) {
     switch (level) {
     // A software rasteriser pays per texel and per pixel: a small shadow
     // map, no reflections, lighting per vertex in a race and the far
-    // scenery left out.
-    case Low: return {512, 64, false, false, 800.0f};
-    case Medium: return {1024, 256, true, true, 5000.0f};
+    // scenery left out, and a quarter of the pixels in the 3-D view.
+    case Low: return {512, 64, false, false, 800.0f, 0.5f};
+    case Medium: return {1024, 256, true, true, 5000.0f, 1.0f};
     case High: break;
     }
-    return {2048, 512, true, true, 0.0f};
+    return {2048, 512, true, true, 0.0f, 1.0f};
 }
 
 bool QualityPreset::Apply(Level level, OglEffectPass& pass, const Perspective& lightProjection) {

@@ -25,6 +25,10 @@ public:
         /// Scenery and ground tiles wholly beyond this distance ahead (m), or
         /// outside the view, are not drawn in a race; 0: no limit, no culling.
         float drawDistanceM;
+        /// The 3-D view is drawn at this fraction of the window's width and
+        /// height and stretched over it; the HUD stays at full size. 1: drawn
+        /// straight into the window.
+        float renderScale;
     };
 
     /// High on a real GPU, Low on Mesa's software rasterisers ("llvmpipe",

@@ -180,8 +180,14 @@ void ShowRoom::Frame() {
     if (Car* car = GetCurrentCar(); car && displayNode) *displayNode = *car->node;
     Update();
     frameStatistics.Step();
-    engine.RenderScene();
+    RenderScene();
     DrawOverlay();
+}
+
+void ShowRoom::RenderScene() {
+    const bool scaled = scaledView.Begin(QualityPreset::For(quality).renderScale);
+    engine.RenderScene();
+    if (scaled) scaledView.End();
 }
 
 void ShowRoom::Update() {

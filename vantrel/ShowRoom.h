@@ -2,6 +2,7 @@
 #include <memory>
 
 #include <lumora/Lumora.h>
+#include <lumora/OglScaledView.h>
 #include <nodara/Perspective.h>
 
 #include "CarPool.h"
@@ -68,6 +69,9 @@ public:
     /// Shows the chosen car, turns it, measures the frame, renders the room
     /// and draws the overlay.
     void Frame() override;
+    /// The room and the car through the effect pass, at the preset's render
+    /// scale (stretched over the window when below 1).
+    void RenderScene();
     /// Turns the shown car by the turntable's speed times the cycle time,
     /// whatever its size: a new show room starts at an arbitrary angle.
     void Update();
@@ -133,4 +137,5 @@ private:
     QualityPreset::Level quality = QualityPreset::High;
     unsigned carIndex = 0;
     bool carLoaded[CarPool::CarCount] = {};
+    OglScaledView scaledView;  ///< the 3-D view below High's render scale
 };

@@ -58,7 +58,8 @@ public:
 
     /// Draws one frame: shadow map, one environment face, the main view and
     /// the reflections, with the viewport and projection the game set. Gives
-    /// back the renderer's cull state and transparency flag, and the culled
+    /// back the renderer's cull state and transparency flag, the frame buffer
+    /// bound when it began (the window's or an off-screen one), and the culled
     /// flags the camera's cull traversal left on the groups. Draws nothing
     /// until Initialize has found OpenGL 2.0 with frame-buffer objects.
     void Render(const Scene& scene) override;
@@ -123,6 +124,7 @@ private:
     unsigned int environmentDepthBuffer = 0;
     unsigned int environmentMapSize = 512;
     unsigned int currentCubeFace = 0;
+    unsigned int targetFrameBuffer = 0;  ///< bound when Render began; the sub-passes go back to it
     Perspective lightProjection{85.0, 1.0, 1.0, 20.0};
     std::vector<const GroupNode*> groups[5];
     // Matrices in OpenGL's order, read back once per frame.

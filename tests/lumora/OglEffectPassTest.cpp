@@ -1,7 +1,7 @@
 // The effect pass drawn for real in a hidden window and read back: shadows
 // of a box on a floor at show-room scale, the environment map's faces, which
 // lists a frame draws, the state it gives back and what per-pixel lighting
-// adds to fixed function.
+// adds to fixed function; and the pass drawn at half size into a scaled view.
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
@@ -17,6 +17,7 @@
 #include <lumora/Lumora.h>
 #include <lumora/OglEffectPass.h>
 #include <lumora/OglRenderer.h>
+#include <lumora/OglScaledView.h>
 #include <nodara/BoundingBox.h>
 #include <nodara/DrawableNode.h>
 #include <nodara/Geometry.h>
@@ -737,4 +738,91 @@ TEST_F(OglEffectPassTest, MissingShaderFilesFailInitializeAndTheGroupsStillDraw)
     int x, y;
     Project({0.0f, 4.5f, 0.0f}, x, y);
     EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
+}
+
+TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFullSizeOverlay) {
+    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    // The shadow map's sub-pass binds its own frame buffer and must hand the
+    // scaled one back, not the window's.
+    OglEffectPass& pass = MakePass(256, 32);
+    pass.AddGroup(OglEffectPass::Shadows, floor);
+    pass.AddGroup(OglEffectPass::Shadows, box);
+    int x = 0, y = 0;
+    Project({0.0f, 5.0f, FloorZ + 0.5f}, x, y);
+
+    Frame(pass);  // full size, straight into the window: it leaves the box's depth there
+    const std::vector<std::uint8_t> full = context.ReadPixels();
+    float boxDepth = 1.0f;
+    glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &boxDepth);
+    ASSERT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
+
+    // Blue wherever the stretch does not land (colour only: the box's depth stays).
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    OglScaledView view;
+    ASSERT_TRUE(view.Begin(0.5f));
+    EXPECT_EQ(view.GetTargetWidth(), Width / 2);
+    EXPECT_EQ(view.GetTargetHeight(), Height / 2);
+    Frame(pass);
+    view.End();
+    const std::vector<std::uint8_t> scaled = context.ReadPixels();
+    Snapshot("half-scale");
+    // The same picture, softer: the box where it was, the frame covered.
+    EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
+    int differing = 0;
+    for (int i = 0; i < Width * Height; ++i)
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(Channel(full, i, c) - Channel(scaled, i, c)) > 48) {
+                ++differing;
+                break;
+            }
+    EXPECT_LT(differing, Width * Height / 25) << "pixels unlike the full-size frame";
+
+    // A white overlay in window pixels, behind the box's old depth but in
+    // front of the far plane, up to x = 101: a half-size view would round
+    // its edge to an even pixel, and an uncleared depth buffer would hide it
+    // over the box.
+    const float overlayDepth = 0.99f;
+    ASSERT_LT(boxDepth, overlayDepth);
+    GLint viewport[4], frameBuffer = -1, program = -1;
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &frameBuffer);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    EXPECT_EQ(viewport[2], Width);
+    EXPECT_EQ(viewport[3], Height);
+    EXPECT_EQ(frameBuffer, 0);
+    EXPECT_EQ(program, 0);
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, Width, 0, Height, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    const float z = 1.0f - 2.0f * overlayDepth;  // eye z giving that window depth
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glVertex3f(0, 0, z);
+    glVertex3f(101, 0, z);
+    glVertex3f(101, Height, z);
+    glVertex3f(0, Height, z);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    ASSERT_NEAR(x, 100, 2);  // row y crosses the box at the edge
+    for (int row : {y, Height / 4, 3 * Height / 4}) {
+        EXPECT_EQ(context.Pixel(100, row) & 0xFFFFFFu, Rgba(255, 255, 255) & 0xFFFFFFu) << "row " << row;
+        EXPECT_NE(context.Pixel(101, row) & 0xFFFFFFu, Rgba(255, 255, 255) & 0xFFFFFFu) << "row " << row;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -1,0 +1,165 @@
+#include <lumora/OglScaledView.h>
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A quad given in clip coordinates (-1..1) samples the target across it; no
+// matrix is read, so the game's projection and texture matrices stay put.
+const char* const VertexSource =
+    "varying vec2 uv;\n"
+    "void main() {\n"
+    "    uv = gl_Vertex.xy * 0.5 + 0.5;\n"
+    "    gl_Position = vec4(gl_Vertex.xy, 0.0, 1.0);\n"
+    "}\n";
+const char* const FragmentSource =
+    "uniform sampler2D image;\n"
+    "varying vec2 uv;\n"
+    "void main() { gl_FragColor = texture2D(image, uv); }\n";
+
+GLuint Compile(GLenum type, const char* source) {
+    const GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled) return shader;
+    glDeleteShader(shader);
+    return 0;
+}
+
+}  // namespace
+
+OglScaledView::~OglScaledView() {
+    DeleteTarget();
+    if (program) glDeleteProgram(program);
+}
+
+bool OglScaledView::Supported() { return GLEW_VERSION_2_0 && GLEW_EXT_framebuffer_object; }
+
+bool OglScaledView::Begin(float scale) {
+    if (!(scale > 0.0f && scale < 1.0f)) {
+        // Back at full size the target is of no more use.
+        if (frameBuffer) DeleteTarget();
+        return false;
+    }
+    if (!Supported() || !MakeProgram()) return false;
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int width = std::max(1, static_cast<int>(std::lround(viewport[2] * scale)));
+    const int height = std::max(1, static_cast<int>(std::lround(viewport[3] * scale)));
+    if (width != targetWidth || height != targetHeight || !frameBuffer) {
+        // A target GL refused once is not asked for every frame.
+        if (targetFailed || !MakeTarget(width, height)) {
+            targetFailed = true;
+            return false;
+        }
+    }
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previousFrameBuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+    glViewport(0, 0, targetWidth, targetHeight);
+    return true;
+}
+
+void OglScaledView::End() {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previousFrameBuffer));
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+
+    GLint previousProgram = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TEXTURE_BIT | GL_POLYGON_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    // The window's depth buffer holds nothing of this frame's scene: cleared,
+    // it lets the overlay draw as it would over the scene's far depths.
+    glDepthMask(GL_TRUE);
+    glClear(GL_DEPTH_BUFFER_BIT);
+
+    glUseProgram(program);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glUniform1i(glGetUniformLocation(program, "image"), 0);
+    glBegin(GL_QUADS);
+    glVertex2f(-1.0f, -1.0f);
+    glVertex2f(1.0f, -1.0f);
+    glVertex2f(1.0f, 1.0f);
+    glVertex2f(-1.0f, 1.0f);
+    glEnd();
+    glUseProgram(static_cast<GLuint>(previousProgram));
+    glPopAttrib();
+}
+
+bool OglScaledView::MakeTarget(int width, int height) {
+    DeleteTarget();
+    GLint texture = 0, previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
+
+    glGenTextures(1, &colour);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+
+    glGenRenderbuffersEXT(1, &depth);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth);
+    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, width, height);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+
+    glGenFramebuffersEXT(1, &frameBuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depth);
+    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous));
+    if (!complete) {
+        DeleteTarget();
+        return false;
+    }
+    targetWidth = width;
+    targetHeight = height;
+    return true;
+}
+
+void OglScaledView::DeleteTarget() {
+    if (frameBuffer) glDeleteFramebuffersEXT(1, &frameBuffer);
+    if (depth) glDeleteRenderbuffersEXT(1, &depth);
+    if (colour) glDeleteTextures(1, &colour);
+    frameBuffer = depth = colour = 0;
+    targetWidth = targetHeight = 0;
+}
+
+bool OglScaledView::MakeProgram() {
+    if (program) return true;
+    if (programFailed) return false;
+    const GLuint vertex = Compile(GL_VERTEX_SHADER, VertexSource);
+    const GLuint fragment = Compile(GL_FRAGMENT_SHADER, FragmentSource);
+    GLint linked = GL_FALSE;
+    if (vertex && fragment) {
+        program = glCreateProgram();
+        glAttachShader(program, vertex);
+        glAttachShader(program, fragment);
+        glLinkProgram(program);
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    }
+    // The program keeps its shaders alive while attached.
+    if (vertex) glDeleteShader(vertex);
+    if (fragment) glDeleteShader(fragment);
+    if (!linked) {
+        if (program) glDeleteProgram(program);
+        program = 0;
+        programFailed = true;
+    }
+    return program != 0;
+}
