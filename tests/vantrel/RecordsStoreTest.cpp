@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 
+#include "FileText.h"
 #include "storage/IniFile.h"
 #include "storage/RecordsStore.h"
 #include "storage/UserFolders.h"
@@ -19,13 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
 
 std::vector<std::string> FilesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -41,12 +35,7 @@ public:
     CapturedOutput() : previous(std::cout.rdbuf(text.rdbuf())) {}
     ~CapturedOutput() { std::cout.rdbuf(previous); }
     std::string Text() const { return text.str(); }
-    int WarnLines() const {
-        const std::string all = text.str(), tag = "[Warn] RecordsStore - ";
-        int count = 0;
-        for (std::size_t at = all.find(tag); at != std::string::npos; at = all.find(tag, at + 1)) ++count;
-        return count;
-    }
+    int WarnLines() const { return Count(text.str(), "[Warn] RecordsStore - "); }
 
 private:
     std::ostringstream text;

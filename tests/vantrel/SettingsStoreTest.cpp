@@ -7,24 +7,12 @@
 #include <iostream>
 #include <sstream>
 
+#include "FileText.h"
 #include "storage/SettingsStore.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
-
-int Count(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
 
 /// A scratch folder; what the logger prints meanwhile is kept.
 class SettingsStoreTest : public testing::Test {
