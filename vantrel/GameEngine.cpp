@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include <GL/glew.h>
 
@@ -361,13 +362,14 @@ void GameEngine::DrawRaceLines(float w, float h, float dtS) {
     }
     glColor3f(1.0f, 1.0f, 0.0f);
     char line[64];
-    std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(nextCheckpoint) + 1);
     Car* car = player.GetCar();
     if (nextCheckpoint < track.checkpoints.size() && car && car->body) {
         const Track::Checkpoint& next = track.checkpoints[nextCheckpoint];
         const vmath::vec3<float> p = car->body->GetPosition();
         std::snprintf(line, sizeof line, "Checkpoint: %d  (%.0f m)", static_cast<int>(nextCheckpoint) + 1,
                       std::hypot(next.x - p.x, next.y - p.y));
+    } else {
+        std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(nextCheckpoint) + 1);
     }
     fonts.Print(*smallFont, 30, h - 50, line);
     wrongWay.Draw(fonts, *largeFont, w, h);
@@ -403,7 +405,7 @@ void GameEngine::DrawOptions(float w, float h) {
     fonts.Print(*messageFont, 70, h - 140, line);
     // The degree in force: the renderer may take less than the setting asks.
     const int filter = states.GetAnisotropicFilter();
-    int degree = filter >= 0 && filter < 5 ? OglStateManager::AnisotropicFilters[filter] : 1;
+    int degree = filter >= 0 && filter < static_cast<int>(std::size(OglStateManager::AnisotropicFilters)) ? OglStateManager::AnisotropicFilters[filter] : 1;
     if (auto* oglStates = dynamic_cast<OglStateManager*>(&states))
         degree = std::min(degree, std::max(1, oglStates->SupportedAnisotropy()));
     if (degree > 1)

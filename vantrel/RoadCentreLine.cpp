@@ -137,8 +137,14 @@ double RoadCentreLine::Project(double x, double y) const {
     // The run that may come nearest first, then every other run that still may.
     auto gap = [x, y](const Run& run) { return std::hypot(run.x - x, run.y - y) - run.radius; };
     const Run* closest = &runs[0];
-    for (const Run& run : runs)
-        if (gap(run) < gap(*closest)) closest = &run;
+    double closestGap = gap(runs[0]);
+    for (const Run& run : runs) {
+        const double g = gap(run);
+        if (g < closestGap) {
+            closest = &run;
+            closestGap = g;
+        }
+    }
     double best = 0.0, bestDistance2 = INFINITY;
     ProjectOnRun(*closest, x, y, bestDistance2, best);
     for (const Run& run : runs) {
