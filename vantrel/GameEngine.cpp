@@ -405,7 +405,8 @@ void GameEngine::DrawOptions(float w, float h) {
     fonts.Print(*messageFont, 70, h - 140, line);
     // The degree in force: the renderer may take less than the setting asks.
     const int filter = states.GetAnisotropicFilter();
-    int degree = filter >= 0 && filter < static_cast<int>(std::size(OglStateManager::AnisotropicFilters)) ? OglStateManager::AnisotropicFilters[filter] : 1;
+    const int filterCount = static_cast<int>(std::size(OglStateManager::AnisotropicFilters));
+    int degree = filter >= 0 && filter < filterCount ? OglStateManager::AnisotropicFilters[filter] : 1;
     if (auto* oglStates = dynamic_cast<OglStateManager*>(&states))
         degree = std::min(degree, std::max(1, oglStates->SupportedAnisotropy()));
     if (degree > 1)
