@@ -7,7 +7,9 @@
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 #include "TestDisplay.h"
 #include "VantrelApp.h"
@@ -59,7 +61,25 @@ private:
     EventHandler& handler;
 };
 
-/// Top-level X windows of the class VANTREL on the application window's display.
+/// Whether X window `id` belongs to this process (SDL sets _NET_WM_PID).
+bool IsOwnWindow(Display* display, Window id) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    if (XGetWindowProperty(display, id, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) !=
+            Success ||
+        !data)
+        return false;
+    const bool own = count == 1 && format == 32 && *reinterpret_cast<unsigned long*>(data) == static_cast<unsigned long>(getpid());
+    XFree(data);
+    return own;
+}
+
+/// Top-level X windows of the class VANTREL that this process has on the
+/// application window's display; other test programs running beside it may
+/// have theirs.
 int CountGameWindows(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
@@ -73,7 +93,7 @@ int CountGameWindows(SDL_Window* window) {
     for (unsigned i = 0; i < count; ++i) {
         XClassHint hint{};
         if (!XGetClassHint(display, children[i], &hint)) continue;
-        if (std::strcmp(hint.res_class, "VANTREL") == 0) ++found;
+        if (std::strcmp(hint.res_class, "VANTREL") == 0 && IsOwnWindow(display, children[i])) ++found;
         XFree(hint.res_name);
         XFree(hint.res_class);
     }
