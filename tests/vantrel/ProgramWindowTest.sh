@@ -85,6 +85,16 @@ await_geometry() {
     fail "window geometry $line, not $1"
 }
 
+# Follows the settings file until it holds the line `$1`: the window may take
+# its new size before the game has written the choice down.
+await_setting() {
+    for _ in $(seq 80); do
+        grep -qx "$1" "$work/config/vantrel/settings.ini" 2>/dev/null && return 0
+        sleep 0.25
+    done
+    fail "$2"
+}
+
 full_screen() {
     # The earlier runs kept the preset of their renderer; the player chose another since.
     sed -i 's/^quality = .*/quality = medium/' "$work/config/vantrel/settings.ini"
@@ -97,11 +107,11 @@ full_screen() {
     xdotool key F11
     await_geometry "$screen"
     echo "F11: full screen $screen"
-    grep -q '^fullscreen = true$' "$work/config/vantrel/settings.ini" || fail "full screen not kept"
+    await_setting 'fullscreen = true' "full screen not kept"
     xdotool key F11
     await_geometry 1024x768
     echo "F11 again: 1024x768"
-    grep -q '^fullscreen = false$' "$work/config/vantrel/settings.ini" || fail "the window not kept"
+    await_setting 'fullscreen = false' "the window not kept"
     # --quality is for the run only: the preset kept stays.
     grep -q '^quality = medium$' "$work/config/vantrel/settings.ini" || fail "--quality was saved"
     kill -TERM "$pid"
