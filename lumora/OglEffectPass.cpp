@@ -3,12 +3,14 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include <lumora/OglRenderer.h>
 #include <lumora/Scene.h>
 #include <nodara/GroupNode.h>
 #include <nodara/Light.h>
+#include "vmath/mat4.h"
 
 Logger OglEffectPass::logger("OglEffectPass");
 
@@ -28,52 +30,6 @@ const vmath::vec3<double> OglEffectPass::upVecs[6] = {
 };
 
 namespace {
-
-// Inverse of a general 4 x 4 matrix (OpenGL order) as adjugate over
-// determinant, worked in double. A singular matrix gives the identity.
-void Invert(const float m[16], float out[16]) {
-    double a[16];
-    for (int i = 0; i < 16; ++i) a[i] = m[i];
-    double inv[16];
-    inv[0] = a[5] * a[10] * a[15] - a[5] * a[11] * a[14] - a[9] * a[6] * a[15] + a[9] * a[7] * a[14] +
-             a[13] * a[6] * a[11] - a[13] * a[7] * a[10];
-    inv[4] = -a[4] * a[10] * a[15] + a[4] * a[11] * a[14] + a[8] * a[6] * a[15] - a[8] * a[7] * a[14] -
-             a[12] * a[6] * a[11] + a[12] * a[7] * a[10];
-    inv[8] = a[4] * a[9] * a[15] - a[4] * a[11] * a[13] - a[8] * a[5] * a[15] + a[8] * a[7] * a[13] +
-             a[12] * a[5] * a[11] - a[12] * a[7] * a[9];
-    inv[12] = -a[4] * a[9] * a[14] + a[4] * a[10] * a[13] + a[8] * a[5] * a[14] - a[8] * a[6] * a[13] -
-              a[12] * a[5] * a[10] + a[12] * a[6] * a[9];
-    inv[1] = -a[1] * a[10] * a[15] + a[1] * a[11] * a[14] + a[9] * a[2] * a[15] - a[9] * a[3] * a[14] -
-             a[13] * a[2] * a[11] + a[13] * a[3] * a[10];
-    inv[5] = a[0] * a[10] * a[15] - a[0] * a[11] * a[14] - a[8] * a[2] * a[15] + a[8] * a[3] * a[14] +
-             a[12] * a[2] * a[11] - a[12] * a[3] * a[10];
-    inv[9] = -a[0] * a[9] * a[15] + a[0] * a[11] * a[13] + a[8] * a[1] * a[15] - a[8] * a[3] * a[13] -
-             a[12] * a[1] * a[11] + a[12] * a[3] * a[9];
-    inv[13] = a[0] * a[9] * a[14] - a[0] * a[10] * a[13] - a[8] * a[1] * a[14] + a[8] * a[2] * a[13] +
-              a[12] * a[1] * a[10] - a[12] * a[2] * a[9];
-    inv[2] = a[1] * a[6] * a[15] - a[1] * a[7] * a[14] - a[5] * a[2] * a[15] + a[5] * a[3] * a[14] +
-             a[13] * a[2] * a[7] - a[13] * a[3] * a[6];
-    inv[6] = -a[0] * a[6] * a[15] + a[0] * a[7] * a[14] + a[4] * a[2] * a[15] - a[4] * a[3] * a[14] -
-             a[12] * a[2] * a[7] + a[12] * a[3] * a[6];
-    inv[10] = a[0] * a[5] * a[15] - a[0] * a[7] * a[13] - a[4] * a[1] * a[15] + a[4] * a[3] * a[13] +
-              a[12] * a[1] * a[7] - a[12] * a[3] * a[5];
-    inv[14] = -a[0] * a[5] * a[14] + a[0] * a[6] * a[13] + a[4] * a[1] * a[14] - a[4] * a[2] * a[13] -
-              a[12] * a[1] * a[6] + a[12] * a[2] * a[5];
-    inv[3] = -a[1] * a[6] * a[11] + a[1] * a[7] * a[10] + a[5] * a[2] * a[11] - a[5] * a[3] * a[10] -
-             a[9] * a[2] * a[7] + a[9] * a[3] * a[6];
-    inv[7] = a[0] * a[6] * a[11] - a[0] * a[7] * a[10] - a[4] * a[2] * a[11] + a[4] * a[3] * a[10] +
-             a[8] * a[2] * a[7] - a[8] * a[3] * a[6];
-    inv[11] = -a[0] * a[5] * a[11] + a[0] * a[7] * a[9] + a[4] * a[1] * a[11] - a[4] * a[3] * a[9] -
-              a[8] * a[1] * a[7] + a[8] * a[3] * a[5];
-    inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] +
-              a[8] * a[1] * a[6] - a[8] * a[2] * a[5];
-    const double det = a[0] * inv[0] + a[1] * inv[4] + a[2] * inv[8] + a[3] * inv[12];
-    if (det == 0.0 || !std::isfinite(det)) {
-        for (int i = 0; i < 16; ++i) out[i] = (i % 5 == 0) ? 1.0f : 0.0f;
-        return;
-    }
-    for (int i = 0; i < 16; ++i) out[i] = static_cast<float>(inv[i] / det);
-}
 
 // Sets a uniform of the program in use by name; a name it lacks is skipped.
 void SetUniform(unsigned int program, const char* name, int value) {
@@ -243,7 +199,8 @@ void OglEffectPass::Render(const Scene& scene) {
     stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::FixedFunction));
 
     const bool withShadows = !groups[Shadows].empty();
-    if (withShadows && shadowMapReady) GenerateShadowMap();
+    const bool mapped = withShadows && shadows && shadowMapReady;
+    if (mapped) GenerateShadowMap();
     if (environmentMapReady && reflections) GenerateEnvMap(scene);
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -256,7 +213,9 @@ void OglEffectPass::Render(const Scene& scene) {
 
     RenderGroups(Standard);
 
-    if (withShadows && shadowMapReady) {
+    if (withShadows && !shadows) {
+        RenderGroups(Shadows);
+    } else if (mapped) {
         stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::ShadowMapping));
         RenderShadows(scene);
     } else if (withShadows) {
@@ -295,7 +254,10 @@ void OglEffectPass::UpdateMatrices(const Scene& scene) {
     glLoadIdentity();
     renderer.SetViewing(scene.GetCamera().GetView());
     glGetFloatv(GL_MODELVIEW_MATRIX, cameraViewMatrix);
-    Invert(cameraViewMatrix, inverseCameraViewMatrix);
+    vmath::mat4<float> view;
+    std::copy(cameraViewMatrix, cameraViewMatrix + 16, view.m);
+    const vmath::mat4<float> inverse = vmath::inverse(view);
+    std::copy(inverse.m, inverse.m + 16, inverseCameraViewMatrix);
 
     // Eye space of the camera -> world -> light's eye -> light's clip -> 0..1.
     glLoadIdentity();

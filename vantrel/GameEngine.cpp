@@ -139,17 +139,16 @@ bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
                 pass->AddGroup(OglEffectPass::Standard, *group);
                 pass->AddGroup(OglEffectPass::Environment, *group);
             }
-        // Lit per vertex the ground costs a software rasteriser far less.
-        const OglEffectPass::Effect lit = QualityPreset::For(quality).perPixelLighting
-                                              ? OglEffectPass::PerPixelLighting
-                                              : OglEffectPass::Standard;
+        // Lit per vertex, the ground and the car cost a software rasteriser far less.
+        const QualityPreset::Settings settings = QualityPreset::For(quality);
+        const auto lit = [](bool perPixel) { return perPixel ? OglEffectPass::PerPixelLighting : OglEffectPass::Standard; };
         ModelNode* trackNode = track.model->GetModelNode();
         for (unsigned i = 0; i < trackNode->GetChildCount(); ++i)
             if (GroupNode* group = dynamic_cast<GroupNode*>(trackNode->GetChild(i))) {
-                pass->AddGroup(lit, *group);
+                pass->AddGroup(lit(settings.perPixelTrack), *group);
                 pass->AddGroup(OglEffectPass::Environment, *group);
             }
-        pass->AddGroup(lit, *car->node);
+        pass->AddGroup(lit(settings.perPixelCar), *car->node);
         pass->AddGroup(OglEffectPass::Reflections, *car->node);
         effectPass = pass.get();
         engine.AddPass(*pass.release());

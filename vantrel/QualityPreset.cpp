@@ -23,20 +23,39 @@ QualityPreset::Level QualityPreset::ForRenderer(const std::string& glRenderer) {
 }
 
 QualityPreset::Settings QualityPreset::For(Level level) {
+    Settings settings;  // High: the game's full look
     switch (level) {
-    // A software rasteriser pays per texel and per pixel: a small shadow
-    // map, no reflections, lighting per vertex in a race and the far
-    // scenery left out, and a quarter of the pixels in the 3-D view.
-    case Low: return {512, 64, false, false, 800.0f, 0.5f};
-    case Medium: return {1024, 256, true, true, 5000.0f, 1.0f};
+    case Medium:
+        // The per-pixel look and the shadow map on half the pixels, without
+        // reflections (a second pass over the car and a cube face a frame).
+        settings.shadowMapSize = 1024;
+        settings.environmentMapSize = 128;
+        settings.reflections = false;
+        settings.drawDistanceM = 1500.0f;
+        settings.renderScale = 0.7f;
+        break;
+    case Low:
+        // A software rasteriser pays per pixel and per vertex: lighting per
+        // vertex, no shadow map and no reflections, the far scenery left out,
+        // and a quarter of the pixels in the 3-D view.
+        settings.shadowMapSize = 512;
+        settings.environmentMapSize = 64;
+        settings.shadows = false;
+        settings.reflections = false;
+        settings.perPixelTrack = false;
+        settings.perPixelCar = false;
+        settings.drawDistanceM = 800.0f;
+        settings.renderScale = 0.5f;
+        break;
     case High: break;
     }
-    return {2048, 512, true, true, 0.0f, 1.0f};
+    return settings;
 }
 
 bool QualityPreset::Apply(Level level, OglEffectPass& pass, const Perspective& lightProjection) {
     const Settings settings = For(level);
     pass.SetReflections(settings.reflections);
+    pass.SetShadows(settings.shadows);
     const bool resized = pass.GetShadowMapSize() != settings.shadowMapSize ||
                          pass.GetEnvironmentMapSize() != settings.environmentMapSize;
     pass.SetShadowMapSize(settings.shadowMapSize);

@@ -13,22 +13,27 @@ class QualityPreset {
 public:
     enum Level { Low = 0, Medium = 1, High = 2 };
 
-    /// What a preset asks of the effect pass and the race.
+    /// What a preset asks of the effect pass, the show room and the race.
     struct Settings {
-        unsigned shadowMapSize;       ///< texels a side
-        unsigned environmentMapSize;  ///< texels a side of each cube face
+        unsigned shadowMapSize = 2048;      ///< texels a side
+        unsigned environmentMapSize = 512;  ///< texels a side of each cube face
+        /// Whether the show room draws its shadow map; otherwise its room and
+        /// car are lit per vertex and a dark patch lies under the car.
+        bool shadows = true;
         /// Whether the environment map is drawn and reflected by the cars.
-        bool reflections;
-        /// Whether the race's track and car are lit per pixel; otherwise by
-        /// the fixed-function pipeline, per vertex.
-        bool perPixelLighting;
+        bool reflections = true;
+        /// Whether the race's track is lit per pixel; otherwise by the
+        /// fixed-function pipeline, per vertex.
+        bool perPixelTrack = true;
+        /// Whether the race's car is lit per pixel; otherwise per vertex.
+        bool perPixelCar = true;
         /// Scenery and ground tiles wholly beyond this distance ahead (m), or
         /// outside the view, are not drawn in a race; 0: no limit, no culling.
-        float drawDistanceM;
+        float drawDistanceM = 0.0f;
         /// The 3-D view is drawn at this fraction of the window's width and
         /// height and stretched over it; the HUD stays at full size. 1: drawn
         /// straight into the window.
-        float renderScale;
+        float renderScale = 1.0f;
     };
 
     /// High on a real GPU, Low on Mesa's software rasterisers ("llvmpipe",
@@ -36,7 +41,7 @@ public:
     static Level ForRenderer(const std::string& glRenderer);
     /// What `level` sets; High is the game's full look.
     static Settings For(Level level);
-    /// Gives `pass` the map sizes and reflections of `level`: before the pass's
+    /// Gives `pass` the map sizes, shadows and reflections of `level`: before the pass's
     /// Initialize, for it to make; after it, maps of another size are made
     /// anew at once (OglEffectPass::Initialize with `lightProjection`).
     /// @return false when that Initialize failed

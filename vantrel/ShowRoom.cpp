@@ -102,6 +102,7 @@ bool ShowRoom::Load() {
         Car* car = cars ? cars->GetCar(i) : nullptr;
         carLoaded[i] = car != nullptr;
         if (car) {
+            footprints[i] = ContactShadow::FootprintOf(*car->node);
             car->node->GetTransform().Translate(TurntablePlacement);
             anyCar = true;
         } else {
@@ -185,8 +186,13 @@ void ShowRoom::Frame() {
 }
 
 void ShowRoom::RenderScene() {
-    const bool scaled = scaledView.Begin(QualityPreset::For(quality).renderScale);
+    const QualityPreset::Settings settings = QualityPreset::For(quality);
+    const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
+    // Without the shadow map the car still stands on the turntable, not above it.
+    if (!settings.shadows && GetCurrentCar() && displayNode)
+        ContactShadow::Draw(*engine.GetRenderer(), engine.GetCamera().GetView(), displayNode->GetTransform().GetMatrix(),
+                            footprints[carIndex]);
     if (scaled) scaledView.End();
 }
 

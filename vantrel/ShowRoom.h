@@ -6,6 +6,7 @@
 #include <nodara/Perspective.h>
 
 #include "CarPool.h"
+#include "ContactShadow.h"
 #include "FrameStatistics.h"
 #include "GameMode.h"
 #include "QualityPreset.h"
@@ -138,4 +139,6 @@ private:
     unsigned carIndex = 0;
     bool carLoaded[CarPool::CarCount] = {};
     OglScaledView scaledView;  ///< the 3-D view below High's render scale
+    /// Where each car's patch lies when the preset has no shadow map.
+    ContactShadow::Footprint footprints[CarPool::CarCount];
 };

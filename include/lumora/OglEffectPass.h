@@ -76,6 +76,13 @@ public:
     bool GetReflections() const { return reflections; }
     void SetReflections(bool on) { reflections = on; }
 
+    /// Whether the shadow map is drawn and the Shadows groups are compared
+    /// against it (true). Off, the Shadows groups are drawn like the Standard
+    /// ones, lit per vertex by the fixed-function pipeline, and the map costs
+    /// nothing; it is kept for when they come back on.
+    bool GetShadows() const { return shadows; }
+    void SetShadows(bool on) { shadows = on; }
+
     /// GL name of the depth texture (0 before Initialize).
     unsigned int GetShadowMap() const { return shadowMap; }
     /// GL name of the cube map (0 before Initialize).
@@ -138,4 +145,5 @@ private:
     bool environmentMapReady = false;  ///< its frame buffer is complete
     bool glReady = false;              ///< shader and frame-buffer entry points exist
     bool reflections = true;           ///< SetReflections
+    bool shadows = true;               ///< SetShadows
 };

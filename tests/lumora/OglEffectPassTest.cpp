@@ -355,7 +355,7 @@ TEST_F(OglEffectPassTest, BoxCastsAShadowThatMeetsItsBaseWithoutAcne) {
     EXPECT_GT(nearBase, 20);
 }
 
-TEST_F(OglEffectPassTest, CasterOutsideTheViewStillCastsItsShadow) {
+TEST_F(OglEffectPassTest, CasterOutsideTheViewStillCastsItsShadowAndNoneWithShadowsOff) {
     // Looking straight down at the floor where a box high above, out of
     // sight, throws its shadow.
     GroupNode& floor = AddQuad({0.0f, 6.0f, FloorZ}, 6.0f, 6.0f, GreyPaint);
@@ -374,6 +374,18 @@ TEST_F(OglEffectPassTest, CasterOutsideTheViewStillCastsItsShadow) {
     ASSERT_TRUE(box.IsCulled());  // the camera's cull traversal dropped it...
     EXPECT_LT(Green(context.Pixel(Width / 2, Height / 2)) * 3, Green(lit) * 2);  // ...the light did not
     EXPECT_TRUE(box.IsCulled());
+
+    // Without shadows the same groups are lit as the plain renderer lights
+    // them, per vertex, and nothing darkens the floor; back on, the shadow is back.
+    pass.SetShadows(false);
+    Frame(pass);
+    const int unshadowed = Green(context.Pixel(Width / 2, Height / 2));
+    Renderer().RenderScene(GetScene());
+    EXPECT_NEAR(unshadowed, Green(context.Pixel(Width / 2, Height / 2)), 1);
+    EXPECT_GT(unshadowed * 2, Green(lit));
+    pass.SetShadows(true);
+    Frame(pass);
+    EXPECT_LT(Green(context.Pixel(Width / 2, Height / 2)) * 3, Green(lit) * 2);
 }
 
 TEST_F(OglEffectPassTest, PerPixelGroupsAreLeftOutWhileThereAreShadowGroups) {

@@ -88,3 +88,14 @@ TEST(Vmath, ProductOrderAndIdentity) {
     EXPECT_EQ(a(1, 3), 2.0f);
     EXPECT_EQ(a(0, 3), 1.0f);
 }
+
+TEST(Vmath, InverseUndoesAGeneralMatrixAndASingularOneGivesTheIdentity) {
+    mat4<float> m = translation(3.0f, -2.0f, 7.5f) * rotation(35.0f, vec3<float>(1, 2, 3));
+    m(0, 0) *= 2.0f;  // a scale and a projective row make it more than rigid
+    m(3, 2) = 0.25f;
+    ExpectMatNear(m * inverse(m), mat4<float>::identity(), 1e-5f);
+    ExpectMatNear(inverse(transpose(m)), transpose(inverse(m)), 1e-5f);
+    mat4<float> singular = m;
+    for (int c = 0; c < 4; ++c) singular(2, c) = 2.0f * singular(1, c);
+    ExpectMatNear(inverse(singular), mat4<float>::identity(), 0.0f);
+}

@@ -139,6 +139,7 @@ TEST_F(GameModes, ReturnOnGraphicsStepsThroughThePresetsAppliesEachAtOnceAndKeep
     EXPECT_EQ(room->GetGraphicsEntry(), "Graphics: Low");
     EXPECT_EQ(saved(), QualityPreset::Low);
     EXPECT_FALSE(pass.GetReflections());
+    EXPECT_FALSE(pass.GetShadows());
     EXPECT_EQ(shadowMapTexels(), 512);
 
     Key(VK_DOWN);
@@ -149,6 +150,7 @@ TEST_F(GameModes, ReturnOnGraphicsStepsThroughThePresetsAppliesEachAtOnceAndKeep
     EXPECT_EQ(room->GetGraphicsEntry(), "Graphics: High");
     EXPECT_EQ(saved(), QualityPreset::High);
     EXPECT_TRUE(pass.GetReflections());
+    EXPECT_TRUE(pass.GetShadows());
     EXPECT_EQ(shadowMapTexels(), 2048);
     app.Frame();
     Key(VK_RETURN);
