@@ -1,48 +1,89 @@
 #!/bin/bash
 # Frame times of the show room and the race at each graphics preset, side by
-# side from one run: mean and 95th percentile (ms) and the mean's frames per
-# second, from ShowRoomBench and RaceBench at 1024 x 768.
-#   bench/presets.sh [build/bin] [show-room frames] [race frames]   (from the repository root)
+# side from one run: mean and 95th percentile (ms), the mean's frames per
+# second and the peak resident memory (MB), from ShowRoomBench and RaceBench
+# at 1024 x 768.
+#   bench/presets.sh [build/bin] [frames] [--baseline other/bin]   (from the repository root)
+# With --baseline, the benchmarks of another build (one from before the
+# presets, say) run in the same session after each of ours, and the table
+# ends with that build's frame and how High compares with it.
 # Needs the benchmarks built; starts its own Xvfb when no display is set. The
 # player's files go to a scratch folder.
 set -euo pipefail
 
-bin=$(realpath "${1:-build/bin}")
-roomFrames=${2:-200}
-raceFrames=${3:-300}
+bin=build/bin
+frames=1200
+baseline=
+positional=0
+while (($#)); do
+    case $1 in
+    --baseline) baseline=$(realpath "$2"); shift 2 ;;
+    *)
+        if ((positional == 0)); then bin=$1; else frames=$1; fi
+        positional=$((positional + 1))
+        shift
+        ;;
+    esac
+done
+bin=$(realpath "$bin")
 
 if [[ -z ${DISPLAY:-} ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$bin" "$roomFrames" "$raceFrames"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$bin" "$frames" ${baseline:+--baseline "$baseline"}
 fi
 for program in ShowRoomBench RaceBench; do
-    [[ -x $bin/$program ]] || { echo "presets: $bin/$program is missing (build the benchmarks)"; exit 1; }
+    for folder in "$bin" ${baseline:+"$baseline"}; do
+        [[ -x $folder/$program ]] || { echo "presets: $folder/$program is missing (build the benchmarks)"; exit 1; }
+    done
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
 
-# "mean 12.34 ms (81.0 fps), 95th percentile 15.67 ms" -> "12.34 15.67 81.0"
+# "mean 12.34 ms (81.0 fps), 95th percentile 15.67 ms" and "peak memory ...: 171.2 MB"
+#   -> "12.34 15.67 81.0 171.2"
 figures() {
-    sed -n 's/.*mean \([0-9.]*\) ms (\([0-9.]*\) fps), 95th percentile \([0-9.]*\) ms.*/\1 \3 \2/p' | head -n 1
+    local times memory
+    times=$(sed -n 's/.*mean \([0-9.]*\) ms (\([0-9.]*\) fps), 95th percentile \([0-9.]*\) ms.*/\1 \3 \2/p' "$1" | head -n 1)
+    memory=$(sed -n 's/^peak memory[^:]*: \([0-9.]*\) MB.*/\1/p' "$1" | head -n 1)
+    echo "$times ${memory:--}"
 }
 
-renderer=
-declare -A room race
-for preset in high medium low; do
-    "$bin/ShowRoomBench" "$roomFrames" --quality "$preset" >"$work/room-$preset.txt" 2>&1 ||
-        { cat "$work/room-$preset.txt"; exit 1; }
-    "$bin/RaceBench" "$raceFrames" 0 --quality "$preset" >"$work/race-$preset.txt" 2>&1 ||
-        { cat "$work/race-$preset.txt"; exit 1; }
-    room[$preset]=$(figures <"$work/room-$preset.txt")
-    race[$preset]=$(figures <"$work/race-$preset.txt")
-    renderer=${renderer:-$(sed -n 's/^ShowRoomBench: renderer \(.*\), window.*/\1/p' "$work/room-$preset.txt")}
-done
+# run NAME PROGRAM ARGS...: the figures of one benchmark run, kept under NAME.
+declare -A result
+run() {
+    local name=$1
+    shift
+    "$@" >"$work/$name.txt" 2>&1 || { cat "$work/$name.txt"; exit 1; }
+    result[$name]=$(figures "$work/$name.txt")
+}
 
-echo "renderer: $renderer; window 1024 x 768; show room $roomFrames frames, race $raceFrames frames"
-printf '%-8s | %-28s | %-28s\n' "" "show room" "race (Time Trial, car 0)"
-printf '%-8s | %8s %8s %8s   | %8s %8s %8s\n' preset "mean ms" "p95 ms" fps "mean ms" "p95 ms" fps
 for preset in high medium low; do
-    read -r rm rp rf <<<"${room[$preset]}"
-    read -r qm qp qf <<<"${race[$preset]}"
-    printf '%-8s | %8s %8s %8s   | %8s %8s %8s\n' "$preset" "$rm" "$rp" "$rf" "$qm" "$qp" "$qf"
+    run "room-$preset" "$bin/ShowRoomBench" "$frames" --quality "$preset"
+    run "race-$preset" "$bin/RaceBench" "$frames" 0 --quality "$preset"
+    # The baseline right after our High, so both see the same machine.
+    if [[ -n $baseline && $preset == high ]]; then
+        run room-baseline "$baseline/ShowRoomBench" "$frames"
+        run race-baseline "$baseline/RaceBench" "$frames" 0
+    fi
 done
+renderer=$(sed -n 's/^ShowRoomBench: renderer \(.*\), window.*/\1/p' "$work/room-high.txt")
+
+echo "renderer: $renderer; window 1024 x 768; $frames frames each"
+printf '%-9s | %-34s | %-34s\n' "" "show room" "race (Time Trial, car 0)"
+row='%-9s | %8s %8s %6s %8s   | %8s %8s %6s %8s\n'
+printf "$row" preset "mean ms" "p95 ms" fps "peak MB" "mean ms" "p95 ms" fps "peak MB"
+rows="high medium low"
+[[ -n $baseline ]] && rows="$rows baseline"
+for preset in $rows; do
+    read -r rm rp rf rmem <<<"${result[room-$preset]}"
+    read -r qm qp qf qmem <<<"${result[race-$preset]}"
+    printf "$row" "$preset" "$rm" "$rp" "$rf" "$rmem" "$qm" "$qp" "$qf" "$qmem"
+done
+if [[ -n $baseline ]]; then
+    read -r rh _ <<<"${result[room-high]}"
+    read -r rb _ <<<"${result[room-baseline]}"
+    read -r qh _ <<<"${result[race-high]}"
+    read -r qb _ <<<"${result[race-baseline]}"
+    awk -v rh="$rh" -v rb="$rb" -v qh="$qh" -v qb="$qb" 'BEGIN {
+        printf "high / baseline mean frame time: show room %.3f, race %.3f\n", rh / rb, qh / qb }'
+fi
