@@ -24,6 +24,7 @@
 
 #include "Car.h"
 #include "GameEngine.h"
+#include "GameWindow.h"
 #include "Gauge.h"
 #include "ShowRoom.h"
 #include "CentreLineDriver.h"
@@ -353,4 +354,29 @@ TEST_F(Race, AtLowWhatLiesBeyondTheDrawDistanceIsLeftOutAndWhatIsNearIsDrawn) {
     EXPECT_EQ(farDrawn, 0);
     EXPECT_TRUE(underCarDrawn) << "the ground under the car";
     EXPECT_GT(nearDrawn, 1);
+}
+
+TEST_F(Race, EveryPresetDrawsTheSkyTheRoadAndTheCar) {
+    for (QualityPreset::Level level : {QualityPreset::High, QualityPreset::Medium, QualityPreset::Low}) {
+        SCOPED_TRACE(QualityPreset::Name(level));
+        race.reset();
+        race = std::make_unique<GameEngine>(handler, records.get());
+        ASSERT_TRUE(race->Initialize());
+        race->SetQuality(level);
+        ASSERT_TRUE(Start(0, true));
+        RunFrames(180);  // the chase camera settles behind the car
+        race->RenderScene();
+        BackBuffer shot;
+        const int w = shot.Width(), h = shot.Height();
+        // Sky over the top band, grey road under the car, the blue car in the middle.
+        const int sky = shot.Count(0, h - 120, w, h, [](int r, int, int b) { return b > r + 40; });
+        EXPECT_GT(sky, w * 120 * 6 / 10);
+        const int road = shot.Count(w / 2 - 100, 0, w / 2 + 100, 60, [](int r, int g, int b) {
+            return std::abs(r - g) < 16 && std::abs(g - b) < 16 && r > 40 && r < 200;
+        });
+        EXPECT_GT(road, 200 * 60 * 6 / 10);
+        const int car = shot.Count(w / 2 - 200, h / 6, w / 2 + 200, h / 2,
+                                   [](int r, int g, int b) { return b > r + 60 && b > g + 40; });
+        EXPECT_GT(car, 5000);
+    }
 }

@@ -273,3 +273,18 @@ TEST(CarPool, MakesEachDisplayCarOnceAndNothingOutOfRange) {
     EXPECT_EQ(engine.GetScene().GetRootNode().GetChildCount(), 1u);
     EXPECT_EQ(pool.GetCar(CarPool::CarCount), nullptr);
 }
+
+TEST_F(ShowRoomTest, EveryPresetDrawsTheRoomTheMenuAndTheCarAtOnce) {
+    ASSERT_TRUE(Open()) << output;
+    for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium, QualityPreset::High}) {
+        SCOPED_TRACE(QualityPreset::Name(level));
+        ASSERT_TRUE(room->SetQuality(level));
+        room->Frame();
+        BackBuffer shot;
+        const int h = shot.Height();
+        EXPECT_GT(shot.Count(110, h - 75, 330, h - 40, IsYellow), 50);
+        EXPECT_GT(shot.Count(200, 100, 824, 500, Reddish), 2000);
+        // The room around the car is lit, not left black.
+        EXPECT_GT(shot.Count(0, 100, 1024, 500, [](int r, int g, int b) { return r + g + b > 90; }), 100000);
+    }
+}
