@@ -3,9 +3,16 @@
 #include <GL/glew.h>
 
 #include <lumora/Lumora.h>
+#include <nodara/GroupNode.h>
 
-void DrawDistance::Cull(Lumora& engine, float distanceM) {
+void DrawDistance::Cull(Lumora& engine, float distanceM, const std::vector<TerrainTiles::FarTile>& farTiles) {
     if (!(distanceM > 0.0f)) return;
+    // What the frame's own view holds, for the coarse copies.
+    std::vector<bool> inView;
+    if (!farTiles.empty()) {
+        engine.CullScene();
+        for (const TerrainTiles::FarTile& pair : farTiles) inView.push_back(!pair.tile->IsCulled());
+    }
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     GLfloat projection[16];
@@ -21,6 +28,8 @@ void DrawDistance::Cull(Lumora& engine, float distanceM) {
         projection[14] = static_cast<GLfloat>(-2.0 * farM * nearM / (farM - nearM));
         glLoadMatrixf(projection);
         engine.CullScene();
+        for (std::size_t i = 0; i < farTiles.size(); ++i)
+            farTiles[i].coarse->SetCulled(!(inView[i] && farTiles[i].tile->IsCulled()));
     }
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();

@@ -1,4 +1,8 @@
 #pragma once
+#include <vector>
+
+#include "TerrainTiles.h"
+
 class Lumora;
 
 /// Leaves out of the next frame what lies far ahead: the camera's cull
@@ -10,8 +14,11 @@ class Lumora;
 class DrawDistance {
 public:
     /// Culls `engine`'s scene for a view reaching `distanceM` ahead; a
-    /// distance of 0 (no limit) changes nothing. Needs the GL context current
+    /// distance of 0 (no limit) changes nothing. Of each pair in
+    /// `farTiles`, the coarse copy is drawn in place of a tile left out for
+    /// its distance that the frame's own view holds, and left out otherwise,
+    /// so the far hills stay on the horizon. Needs the GL context current
     /// and the game's perspective projection in GL_PROJECTION, which it
     /// gives back as it was; leaves GL_MODELVIEW selected.
-    static void Cull(Lumora& engine, float distanceM);
+    static void Cull(Lumora& engine, float distanceM, const std::vector<TerrainTiles::FarTile>& farTiles = {});
 };

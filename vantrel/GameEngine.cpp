@@ -49,6 +49,9 @@ const vmath::vec4<float> LightPosition(0.0f, 0.0f, 2000.0f, 1.0f);
 // Side of the ground's tiles, in the track's units (metres): a few tens of
 // tiles over the valley, a few hundred triangles to a few thousand each.
 const float TerrainTileSize = 1000.0f;
+// How far (m) the coarse far ground may stray from the ground: seen from a
+// kilometre and more, a few metres are about a pixel.
+const float FarGroundErrorM = 4.0f;
 
 // glPushAttrib mask of the HUD: viewport, depth buffer and lighting among
 // others (the value of GL_LIGHTING used as a mask).
@@ -95,6 +98,7 @@ void GameEngine::ReleaseRace() {
     // The cars' bodies live in the world: they go back to it before it goes.
     cars.reset();
     track.checkpoints.clear();
+    track.farTiles.clear();
     world.reset();
 }
 
@@ -186,6 +190,9 @@ bool GameEngine::LoadTrack(Model* model) {
     if (!renderer) return true;
     if (frame)
         if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, TerrainTileSize)) {
+            // Beyond a draw distance the hills are drawn coarse rather than not at all.
+            if (QualityPreset::For(quality).drawDistanceM > 0.0f)
+                track.farTiles = TerrainTiles::AddCoarseCopies(*frame, *tiles, FarGroundErrorM);
             renderer->DeleteRessources(const_cast<Mesh&>(mesh));
             renderer->GenerateRessources(*tiles);
         }
@@ -233,7 +240,7 @@ void GameEngine::Frame() {
 
 void GameEngine::RenderScene() {
     const QualityPreset::Settings settings = QualityPreset::For(quality);
-    DrawDistance::Cull(engine, settings.drawDistanceM);
+    DrawDistance::Cull(engine, settings.drawDistanceM, track.farTiles);
     const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
     if (scaled) scaledView.End();

@@ -31,7 +31,7 @@ QualityPreset::Settings QualityPreset::For(Level level) {
         settings.shadowMapSize = 1024;
         settings.environmentMapSize = 128;
         settings.reflections = false;
-        settings.drawDistanceM = 1500.0f;
+        settings.drawDistanceM = 1000.0f;
         settings.renderScale = 0.7f;
         break;
     case Low:

@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 class GroupNode;
 class Mesh;
 class MeshNode;
@@ -24,4 +26,18 @@ public:
     ///         nothing changed (no such child, a mesh the model does not own,
     ///         a tile size that is not a positive number, or no triangle).
     static Mesh* Split(Model& model, GroupNode& ground, MeshNode& meshNode, float tileSize);
+
+    /// A tile and its coarse copy, for the far distance.
+    struct FarTile {
+        GroupNode* tile;
+        GroupNode* coarse;
+    };
+    /// Adds beside every tile of `ground` that draws from `tiles` (as Split
+    /// made them) a copy with fewer triangles, simplified within `errorM`
+    /// metres with the tile's and each material's borders kept, so that
+    /// neighbours still meet; the copy has the tile's box and draws from new
+    /// geometries of `tiles`, whose buffers the caller generates. A copy is
+    /// drawn in the tile's place only where the caller says so (culled flag).
+    /// @return the pairs; none for an error that is not a positive number.
+    static std::vector<FarTile> AddCoarseCopies(GroupNode& ground, Mesh& tiles, float errorM);
 };

@@ -4,6 +4,7 @@
 #include <vmath/mat4.h>
 
 #include "RoadCentreLine.h"
+#include "TerrainTiles.h"
 
 class Model;
 
@@ -23,6 +24,8 @@ struct Track {
 
     Model* model = nullptr;  ///< owned by the race's engine
     vmath::mat4<float> terrainMatrix = vmath::mat4<float>::identity();  ///< OpenGL order
+    /// Ground tiles with their coarse copies, where the preset draws the far ground coarse.
+    std::vector<TerrainTiles::FarTile> farTiles;
     RoadCentreLine road;  ///< empty when its file could not be read
     std::vector<Checkpoint> checkpoints;
 };

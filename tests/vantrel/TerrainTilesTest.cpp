@@ -246,3 +246,80 @@ TEST(TerrainTiles, VerticesFarOffOrNotNumbersStillFindATile) {
             triangles += GeometryOf(*g.ground.GetChild(i)->GetChild(s)).GetVertexIndicesSize() / 3;
     EXPECT_EQ(triangles, 32u);
 }
+
+TEST(TerrainTiles, CoarseCopiesCoverEachTileWithFewerTrianglesAndKeepItsBorderAndItsPeaks) {
+    // A 20 x 10 m ground of 1 m squares, flat but for one peak 1 m high at
+    // (4, 5), cut into two 10 m tiles.
+    Model model;
+    GroupNode ground;
+    auto* mesh = new Mesh;
+    for (int y = 0; y <= 10; ++y)
+        for (int x = 0; x <= 20; ++x) {
+            const vec3 p(float(x), float(y), x == 4 && y == 5 ? 1.0f : 0.0f);
+            mesh->AddVertex(p);
+            mesh->AddNormal(vec3(0.0f, 0.0f, 1.0f));
+            mesh->AddTexCoord(vmath::vec2<float>(float(x), float(y)));
+            mesh->GetBoundingVolume().Expand(p);
+        }
+    auto* geometry = new Geometry;
+    geometry->SetMesh(mesh);
+    for (unsigned y = 0; y < 10; ++y)
+        for (unsigned x = 0; x < 20; ++x)
+            for (unsigned corner :
+                 {y * 21 + x, y * 21 + x + 1, y * 21 + x + 22, y * 21 + x, y * 21 + x + 22, y * 21 + x + 21}) {
+                geometry->AddVertexIndex(corner);
+                geometry->AddNormalIndex(corner);
+                geometry->AddTexCoordIndex(corner);
+            }
+    mesh->AddGeometry(geometry);
+    model.AddMesh(mesh);
+    auto* material = new Material;
+    model.AddMaterial(material);
+    auto* meshNode = new MeshNode(*mesh);
+    auto* state = new StateNode(*material);
+    state->AddChild(new DrawableNode(*geometry));
+    meshNode->AddChild(state);
+    ground.AddChild(meshNode);
+    Mesh* tiles = TerrainTiles::Split(model, ground, *meshNode, 10.0f);
+    ASSERT_NE(tiles, nullptr);
+    ASSERT_EQ(ground.GetChildCount(), 2u);
+
+    EXPECT_TRUE(TerrainTiles::AddCoarseCopies(ground, *tiles, 0.0f).empty());
+    EXPECT_TRUE(TerrainTiles::AddCoarseCopies(ground, *tiles, std::numeric_limits<float>::quiet_NaN()).empty());
+    EXPECT_EQ(ground.GetChildCount(), 2u);
+    const std::vector<TerrainTiles::FarTile> pairs = TerrainTiles::AddCoarseCopies(ground, *tiles, 0.05f);
+    ASSERT_EQ(pairs.size(), 2u);
+    ASSERT_EQ(ground.GetChildCount(), 4u);
+    const auto& vertices = tiles->GetVertexArray();
+    for (const TerrainTiles::FarTile& pair : pairs) {
+        EXPECT_EQ(ground.GetChild(pair.tile == ground.GetChild(0) ? 2 : 3), pair.coarse);
+        EXPECT_TRUE(Same(pair.coarse->GetBoundingVolume()->GetMinimum(), pair.tile->GetBoundingVolume()->GetMinimum()));
+        const Geometry& fine = GeometryOf(*pair.tile->GetChild(0));
+        const Geometry& coarse = GeometryOf(*pair.coarse->GetChild(0));
+        EXPECT_EQ(coarse.GetMesh(), tiles);
+        EXPECT_EQ(coarse.GetNormalIndices().size(), coarse.GetVertexIndices().size());
+        EXPECT_EQ(coarse.GetTexCoordIndices().size(), coarse.GetVertexIndices().size());
+        EXPECT_LT(coarse.GetVertexIndicesSize() * 2, fine.GetVertexIndicesSize());
+        // No hole: the coarse triangles cover the tile's whole 10 x 10 m.
+        double area = 0.0;
+        const auto& v = coarse.GetVertexIndices();
+        for (std::size_t i = 0; i + 2 < v.size(); i += 3) {
+            const vec3 a = vertices[v[i]], b = vertices[v[i + 1]], c = vertices[v[i + 2]];
+            area += 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
+        }
+        EXPECT_NEAR(area, 100.0, 1e-3);
+        // Every border point of the fine tile is still a corner: neighbours meet.
+        const auto onBorder = [&](unsigned index) {
+            const vec3& p = vertices[index];
+            const float x0 = pair.tile->GetBoundingVolume()->GetMinimum().x;
+            return p.x == x0 || p.x == x0 + 10.0f || p.y == 0.0f || p.y == 10.0f;
+        };
+        for (unsigned index : fine.GetVertexIndices()) {
+            if (!onBorder(index)) continue;
+            EXPECT_NE(std::count(v.begin(), v.end(), index), 0) << "border vertex " << index;
+        }
+    }
+    // The peak is more than the error off the plane: it stays.
+    const std::vector<unsigned>& left = GeometryOf(*pairs[0].coarse->GetChild(0)).GetVertexIndices();
+    EXPECT_NE(std::count(left.begin(), left.end(), 5u * 21u + 4u), 0);
+}
