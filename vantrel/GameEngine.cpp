@@ -191,7 +191,7 @@ bool GameEngine::LoadTrack(Model* model) {
     if (frame)
         if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, TerrainTileSize)) {
             // Beyond a draw distance the hills are drawn coarse rather than not at all.
-            if (QualityPreset::For(quality).drawDistanceM > 0.0f)
+            if (QualityPreset::For(quality).coarseFarGround)
                 track.farTiles = TerrainTiles::AddCoarseCopies(*frame, *tiles, FarGroundErrorM);
             renderer->DeleteRessources(const_cast<Mesh&>(mesh));
             renderer->GenerateRessources(*tiles);

@@ -30,6 +30,9 @@ public:
         /// Scenery and ground tiles wholly beyond this distance ahead (m), or
         /// outside the view, are not drawn in a race; 0: no limit, no culling.
         float drawDistanceM = 0.0f;
+        /// Whether the ground beyond the draw distance is drawn from coarse
+        /// copies of its tiles, keeping the hills on the horizon.
+        bool coarseFarGround = false;
         /// The 3-D view is drawn at this fraction of the window's width and
         /// height and stretched over it; the HUD stays at full size. 1: drawn
         /// straight into the window.

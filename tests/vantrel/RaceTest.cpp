@@ -305,64 +305,73 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarIntoTheRecordsAndTheShowRoom
     EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[0]));
 }
 
-TEST_F(Race, AtLowWhatLiesBeyondTheDrawDistanceIsLeftOutButTheCoarseGroundAndWhatIsNearIsDrawn) {
-    race->SetQuality(QualityPreset::Low);
-    ASSERT_TRUE(Start(0, true));
-    RunFrames(180);  // the chase camera settles behind the car
-    race->RenderScene();
-    const vmath::vec3<double> eye = race->GetEngine().GetCamera().GetView().GetEye();
-    const vmath::vec3<float> car = race->GetCar()->body->GetPosition();
-    // Each bounded group of the track (ground tiles, woods) in world space.
-    int farCount = 0, farDrawn = 0, nearDrawn = 0, farCoarseDrawn = 0, nearCoarseDrawn = 0;
-    bool underCarDrawn = false;
-    const auto visit = [&](const auto& self, const Node& node, const vmath::mat4<float>& parent) -> void {
-        vmath::mat4<float> matrix = parent;
-        if (const auto* transform = dynamic_cast<const TransformNode*>(&node))
-            matrix = parent * transform->GetTransform().GetMatrix();
-        const auto* group = dynamic_cast<const GroupNode*>(&node);
-        if (group && group->GetBoundingVolume() && node.GetType() != Node::MODEL_NODE) {
-            const BoundingBox& box = *group->GetBoundingVolume();
-            float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-            for (int corner = 0; corner < 8; ++corner) {
-                const vmath::vec4<float> p = matrix * vmath::vec4<float>(
-                    corner & 1 ? box.GetMaximum().x : box.GetMinimum().x,
-                    corner & 2 ? box.GetMaximum().y : box.GetMinimum().y,
-                    corner & 4 ? box.GetMaximum().z : box.GetMinimum().z, 1.0f);
-                const float xyz[3] = {p.x, p.y, p.z};
-                for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], xyz[k]), hi[k] = std::max(hi[k], xyz[k]);
+TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat) {
+    for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium}) {
+        SCOPED_TRACE(QualityPreset::Name(level));
+        race.reset();
+        race = std::make_unique<GameEngine>(handler, records.get());
+        ASSERT_TRUE(race->Initialize());
+        race->SetQuality(level);
+        ASSERT_TRUE(Start(0, true));
+        RunFrames(180);  // the chase camera settles behind the car
+        race->RenderScene();
+        const vmath::vec3<double> eye = race->GetEngine().GetCamera().GetView().GetEye();
+        const vmath::vec3<float> car = race->GetCar()->body->GetPosition();
+        // Each bounded group of the track (ground tiles, woods) in world space.
+        int farCount = 0, farDrawn = 0, nearDrawn = 0, farCoarseDrawn = 0, nearCoarseDrawn = 0;
+        bool underCarDrawn = false;
+        const auto visit = [&](const auto& self, const Node& node, const vmath::mat4<float>& parent) -> void {
+            vmath::mat4<float> matrix = parent;
+            if (const auto* transform = dynamic_cast<const TransformNode*>(&node))
+                matrix = parent * transform->GetTransform().GetMatrix();
+            const auto* group = dynamic_cast<const GroupNode*>(&node);
+            if (group && group->GetBoundingVolume() && node.GetType() != Node::MODEL_NODE) {
+                const BoundingBox& box = *group->GetBoundingVolume();
+                float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+                for (int corner = 0; corner < 8; ++corner) {
+                    const vmath::vec4<float> p =
+                        matrix * vmath::vec4<float>(corner & 1 ? box.GetMaximum().x : box.GetMinimum().x,
+                                                    corner & 2 ? box.GetMaximum().y : box.GetMinimum().y,
+                                                    corner & 4 ? box.GetMaximum().z : box.GetMinimum().z, 1.0f);
+                    const float xyz[3] = {p.x, p.y, p.z};
+                    for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], xyz[k]), hi[k] = std::max(hi[k], xyz[k]);
+                }
+                const double e[3] = {eye.x, eye.y, eye.z};
+                double squared = 0.0;
+                for (int k = 0; k < 3; ++k) {
+                    const double gap = std::max({lo[k] - e[k], 0.0, e[k] - hi[k]});
+                    squared += gap * gap;
+                }
+                const double nearestM = std::sqrt(squared);
+                // Beyond the distance at the view's corners too (about 35 degrees off its axis).
+                // Only the ground's coarse copies stand in for what lies far off.
+                const std::string& name = group->GetName();
+                const bool coarse = name.size() > 7 && name.compare(name.size() - 7, 7, " coarse") == 0;
+                if (nearestM > QualityPreset::For(level).drawDistanceM / 0.8) {
+                    farCount += !coarse;
+                    farDrawn += !coarse && !group->IsCulled();
+                    farCoarseDrawn += coarse && !group->IsCulled();
+                }
+                if (nearestM < 200.0) {
+                    nearDrawn += !coarse && !group->IsCulled();
+                    nearCoarseDrawn += coarse && !group->IsCulled();
+                }
+                if (car.x >= lo[0] && car.x <= hi[0] && car.y >= lo[1] && car.y <= hi[1])
+                    underCarDrawn = underCarDrawn || !group->IsCulled();
             }
-            const double e[3] = {eye.x, eye.y, eye.z};
-            double squared = 0.0;
-            for (int k = 0; k < 3; ++k) {
-                const double gap = std::max({lo[k] - e[k], 0.0, e[k] - hi[k]});
-                squared += gap * gap;
-            }
-            const double nearestM = std::sqrt(squared);
-            // Beyond the distance at the view's corners too (about 35 degrees off its axis).
-            // Only the ground's coarse copies stand in for what lies far off.
-            const std::string& name = group->GetName();
-            const bool coarse = name.size() > 7 && name.compare(name.size() - 7, 7, " coarse") == 0;
-            if (nearestM > QualityPreset::For(QualityPreset::Low).drawDistanceM / 0.8) {
-                farCount += !coarse;
-                farDrawn += !coarse && !group->IsCulled();
-                farCoarseDrawn += coarse && !group->IsCulled();
-            }
-            if (nearestM < 200.0) {
-                nearDrawn += !coarse && !group->IsCulled();
-                nearCoarseDrawn += coarse && !group->IsCulled();
-            }
-            if (car.x >= lo[0] && car.x <= hi[0] && car.y >= lo[1] && car.y <= hi[1])
-                underCarDrawn = underCarDrawn || !group->IsCulled();
-        }
-        for (unsigned i = 0; i < node.GetChildCount(); ++i) self(self, *node.GetChild(i), matrix);
-    };
-    visit(visit, *race->GetTrack().model->GetModelNode(), vmath::mat4<float>::identity());
-    EXPECT_GT(farCount, 3);
-    EXPECT_EQ(farDrawn, 0);
-    EXPECT_GT(farCoarseDrawn, 3) << "the far hills, coarse";
-    EXPECT_EQ(nearCoarseDrawn, 0);
-    EXPECT_TRUE(underCarDrawn) << "the ground under the car";
-    EXPECT_GT(nearDrawn, 1);
+            for (unsigned i = 0; i < node.GetChildCount(); ++i) self(self, *node.GetChild(i), matrix);
+        };
+        visit(visit, *race->GetTrack().model->GetModelNode(), vmath::mat4<float>::identity());
+        EXPECT_GT(farCount, 3);
+        EXPECT_EQ(farDrawn, 0);
+        if (QualityPreset::For(level).coarseFarGround)
+            EXPECT_GT(farCoarseDrawn, 3) << "the far hills, coarse";
+        else
+            EXPECT_EQ(farCoarseDrawn, 0);
+        EXPECT_EQ(nearCoarseDrawn, 0);
+        EXPECT_TRUE(underCarDrawn) << "the ground under the car";
+        EXPECT_GT(nearDrawn, 1);
+    }
 }
 
 TEST_F(Race, EveryPresetDrawsTheSkyTheRoadAndTheCar) {
