@@ -33,9 +33,10 @@ public:
         GroupNode* coarse;
     };
     /// Adds beside every tile of `ground` that draws from `tiles` (as Split
-    /// made them) a copy with fewer triangles, simplified within `errorM`
-    /// metres with the tile's and each material's borders kept, so that
-    /// neighbours still meet; the copy has the tile's box and draws from new
+    /// made them) a copy with fewer triangles: its materials simplified as
+    /// one surface within `errorM` metres with the tile's border kept, so
+    /// that neighbours still meet, each new triangle taking the material
+    /// under its centre. The copy has the tile's box and draws from new
     /// geometries of `tiles`, whose buffers the caller generates. A copy is
     /// drawn in the tile's place only where the caller says so (culled flag).
     /// @return the pairs; none for an error that is not a positive number.
