@@ -247,9 +247,9 @@ TEST(TerrainTiles, VerticesFarOffOrNotNumbersStillFindATile) {
     EXPECT_EQ(triangles, 32u);
 }
 
-TEST(TerrainTiles, CoarseCopiesCoverEachTileWithFewerTrianglesAndKeepItsBorderAndItsPeaks) {
+TEST(TerrainTiles, CoarseCopiesCoverEachTileWithFewerTrianglesKeepItsBorderItsPeaksAndWhereEachMaterialLies) {
     // A 20 x 10 m ground of 1 m squares, flat but for one peak 1 m high at
-    // (4, 5), cut into two 10 m tiles.
+    // (4, 5), grass west of x = 3 and road east of it, cut into two 10 m tiles.
     Model model;
     GroupNode ground;
     auto* mesh = new Mesh;
@@ -261,24 +261,29 @@ TEST(TerrainTiles, CoarseCopiesCoverEachTileWithFewerTrianglesAndKeepItsBorderAn
             mesh->AddTexCoord(vmath::vec2<float>(float(x), float(y)));
             mesh->GetBoundingVolume().Expand(p);
         }
-    auto* geometry = new Geometry;
-    geometry->SetMesh(mesh);
-    for (unsigned y = 0; y < 10; ++y)
-        for (unsigned x = 0; x < 20; ++x)
-            for (unsigned corner :
-                 {y * 21 + x, y * 21 + x + 1, y * 21 + x + 22, y * 21 + x, y * 21 + x + 22, y * 21 + x + 21}) {
-                geometry->AddVertexIndex(corner);
-                geometry->AddNormalIndex(corner);
-                geometry->AddTexCoordIndex(corner);
-            }
-    mesh->AddGeometry(geometry);
     model.AddMesh(mesh);
-    auto* material = new Material;
-    model.AddMaterial(material);
     auto* meshNode = new MeshNode(*mesh);
-    auto* state = new StateNode(*material);
-    state->AddChild(new DrawableNode(*geometry));
-    meshNode->AddChild(state);
+    for (bool grass : {true, false}) {
+        auto* geometry = new Geometry;
+        geometry->SetMesh(mesh);
+        for (unsigned y = 0; y < 10; ++y)
+            for (unsigned x = 0; x < 20; ++x) {
+                if ((x < 3) != grass) continue;
+                for (unsigned corner :
+                     {y * 21 + x, y * 21 + x + 1, y * 21 + x + 22, y * 21 + x, y * 21 + x + 22, y * 21 + x + 21}) {
+                    geometry->AddVertexIndex(corner);
+                    geometry->AddNormalIndex(corner);
+                    geometry->AddTexCoordIndex(corner);
+                }
+            }
+        mesh->AddGeometry(geometry);
+        auto* material = new Material;
+        model.AddMaterial(material);
+        auto* state = new StateNode(*material);
+        state->SetName(grass ? "grass" : "road");
+        state->AddChild(new DrawableNode(*geometry));
+        meshNode->AddChild(state);
+    }
     ground.AddChild(meshNode);
     Mesh* tiles = TerrainTiles::Split(model, ground, *meshNode, 10.0f);
     ASSERT_NE(tiles, nullptr);
@@ -291,35 +296,43 @@ TEST(TerrainTiles, CoarseCopiesCoverEachTileWithFewerTrianglesAndKeepItsBorderAn
     ASSERT_EQ(pairs.size(), 2u);
     ASSERT_EQ(ground.GetChildCount(), 4u);
     const auto& vertices = tiles->GetVertexArray();
+    std::vector<unsigned> coarseCorners;
     for (const TerrainTiles::FarTile& pair : pairs) {
         EXPECT_EQ(ground.GetChild(pair.tile == ground.GetChild(0) ? 2 : 3), pair.coarse);
         EXPECT_TRUE(Same(pair.coarse->GetBoundingVolume()->GetMinimum(), pair.tile->GetBoundingVolume()->GetMinimum()));
-        const Geometry& fine = GeometryOf(*pair.tile->GetChild(0));
-        const Geometry& coarse = GeometryOf(*pair.coarse->GetChild(0));
-        EXPECT_EQ(coarse.GetMesh(), tiles);
-        EXPECT_EQ(coarse.GetNormalIndices().size(), coarse.GetVertexIndices().size());
-        EXPECT_EQ(coarse.GetTexCoordIndices().size(), coarse.GetVertexIndices().size());
-        EXPECT_LT(coarse.GetVertexIndicesSize() * 2, fine.GetVertexIndicesSize());
-        // No hole: the coarse triangles cover the tile's whole 10 x 10 m.
+        std::vector<unsigned> fineCorners, corners;
+        for (unsigned i = 0; i < pair.tile->GetChildCount(); ++i) {
+            const auto& v = GeometryOf(*pair.tile->GetChild(i)).GetVertexIndices();
+            fineCorners.insert(fineCorners.end(), v.begin(), v.end());
+        }
         double area = 0.0;
-        const auto& v = coarse.GetVertexIndices();
-        for (std::size_t i = 0; i + 2 < v.size(); i += 3) {
-            const vec3 a = vertices[v[i]], b = vertices[v[i + 1]], c = vertices[v[i + 2]];
-            area += 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
+        for (unsigned i = 0; i < pair.coarse->GetChildCount(); ++i) {
+            const Geometry& coarse = GeometryOf(*pair.coarse->GetChild(i));
+            const bool grass = pair.coarse->GetChild(i)->GetName() == "grass";
+            EXPECT_EQ(coarse.GetMesh(), tiles);
+            EXPECT_EQ(coarse.GetNormalIndices().size(), coarse.GetVertexIndices().size());
+            EXPECT_EQ(coarse.GetTexCoordIndices().size(), coarse.GetVertexIndices().size());
+            const auto& v = coarse.GetVertexIndices();
+            for (std::size_t k = 0; k + 2 < v.size(); k += 3) {
+                const vec3 a = vertices[v[k]], b = vertices[v[k + 1]], c = vertices[v[k + 2]];
+                area += 0.5 * std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
+                // Each triangle has the material under its centre.
+                EXPECT_EQ((a.x + b.x + c.x) / 3.0f <= 3.0f, grass) << "triangle " << k / 3;
+            }
+            corners.insert(corners.end(), v.begin(), v.end());
         }
+        // No hole: the coarse triangles cover the tile's whole 10 x 10 m, with far fewer of them.
         EXPECT_NEAR(area, 100.0, 1e-3);
+        EXPECT_LT(corners.size() * 2, fineCorners.size());
         // Every border point of the fine tile is still a corner: neighbours meet.
-        const auto onBorder = [&](unsigned index) {
+        const float x0 = pair.tile->GetBoundingVolume()->GetMinimum().x;
+        for (unsigned index : fineCorners) {
             const vec3& p = vertices[index];
-            const float x0 = pair.tile->GetBoundingVolume()->GetMinimum().x;
-            return p.x == x0 || p.x == x0 + 10.0f || p.y == 0.0f || p.y == 10.0f;
-        };
-        for (unsigned index : fine.GetVertexIndices()) {
-            if (!onBorder(index)) continue;
-            EXPECT_NE(std::count(v.begin(), v.end(), index), 0) << "border vertex " << index;
+            if (p.x != x0 && p.x != x0 + 10.0f && p.y != 0.0f && p.y != 10.0f) continue;
+            EXPECT_NE(std::count(corners.begin(), corners.end(), index), 0) << "border vertex " << index;
         }
+        coarseCorners.insert(coarseCorners.end(), corners.begin(), corners.end());
     }
     // The peak is more than the error off the plane: it stays.
-    const std::vector<unsigned>& left = GeometryOf(*pairs[0].coarse->GetChild(0)).GetVertexIndices();
-    EXPECT_NE(std::count(left.begin(), left.end(), 5u * 21u + 4u), 0);
+    EXPECT_NE(std::count(coarseCorners.begin(), coarseCorners.end(), 5u * 21u + 4u), 0);
 }
