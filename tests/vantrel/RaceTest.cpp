@@ -66,6 +66,18 @@ protected:
         return started;
     }
     void Key(unsigned key, int state = Press) { handler.DispatchKey(key, state); }
+    /// A new race in Free Drive at `level`, its scene drawn once the chase
+    /// camera has settled behind car 0.
+    bool DrawnFromBehindTheCar(QualityPreset::Level level) {
+        race.reset();
+        race = std::make_unique<GameEngine>(handler, records.get());
+        if (!race->Initialize()) return false;
+        race->SetQuality(level);
+        if (!Start(0, true)) return false;
+        RunFrames(180);
+        race->RenderScene();
+        return true;
+    }
     void RunFrames(int count) {
         for (int i = 0; i < count; ++i) {
             race->UpdatePlayer();
@@ -308,13 +320,7 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarIntoTheRecordsAndTheShowRoom
 TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat) {
     for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium}) {
         SCOPED_TRACE(QualityPreset::Name(level));
-        race.reset();
-        race = std::make_unique<GameEngine>(handler, records.get());
-        ASSERT_TRUE(race->Initialize());
-        race->SetQuality(level);
-        ASSERT_TRUE(Start(0, true));
-        RunFrames(180);  // the chase camera settles behind the car
-        race->RenderScene();
+        ASSERT_TRUE(DrawnFromBehindTheCar(level));
         const vmath::vec3<double> eye = race->GetEngine().GetCamera().GetView().GetEye();
         const vmath::vec3<float> car = race->GetCar()->body->GetPosition();
         // Each bounded group of the track (ground tiles, woods) in world space.
@@ -377,13 +383,7 @@ TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat)
 TEST_F(Race, EveryPresetDrawsTheSkyTheRoadAndTheCar) {
     for (QualityPreset::Level level : {QualityPreset::High, QualityPreset::Medium, QualityPreset::Low}) {
         SCOPED_TRACE(QualityPreset::Name(level));
-        race.reset();
-        race = std::make_unique<GameEngine>(handler, records.get());
-        ASSERT_TRUE(race->Initialize());
-        race->SetQuality(level);
-        ASSERT_TRUE(Start(0, true));
-        RunFrames(180);  // the chase camera settles behind the car
-        race->RenderScene();
+        ASSERT_TRUE(DrawnFromBehindTheCar(level));
         BackBuffer shot;
         const int w = shot.Width(), h = shot.Height();
         // Sky over the top band, grey road under the car, the blue car in the middle.
