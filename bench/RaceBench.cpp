@@ -31,8 +31,8 @@
 
 #include "CentreLineDriver.h"
 #include "FrameTimer.h"
-#include "GameEngine.h"
-#include "VantrelApp.h"
+#include "race/GameEngine.h"
+#include "shell/VantrelApp.h"
 #include "platform/AppWindow.h"
 #include "platform/ProgramFolder.h"
 

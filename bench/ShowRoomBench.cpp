@@ -20,9 +20,9 @@
 
 #include <lumora/Lumora.h>
 
-#include "FrameStatistics.h"
-#include "ShowRoom.h"
-#include "VantrelApp.h"
+#include "hud/FrameStatistics.h"
+#include "showroom/ShowRoom.h"
+#include "shell/VantrelApp.h"
 #include "platform/AppWindow.h"
 #include "platform/ProgramFolder.h"
 

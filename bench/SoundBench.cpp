@@ -25,7 +25,7 @@
 #include <sonavar/Sonavar.h>
 #include <sonavar/Sound.h>
 
-#include "EngineSound.h"
+#include "race/EngineSound.h"
 
 namespace {
 

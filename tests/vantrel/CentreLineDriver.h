@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstddef>
 
-#include "Car.h"
-#include "EventHandler.h"
-#include "GameEngine.h"
-#include "RoadCentreLine.h"
+#include "cars/Car.h"
+#include "input/EventHandler.h"
+#include "race/GameEngine.h"
+#include "track/RoadCentreLine.h"
 #include "physics/DynamicObjectCar.h"
 #include "platform/WindowMessage.h"
 

@@ -9,7 +9,7 @@
 #include <nodara/Perspective.h>
 #include <nodara/View.h>
 
-#include "ContactShadow.h"
+#include "showroom/ContactShadow.h"
 #include "GlContext.h"
 
 namespace {

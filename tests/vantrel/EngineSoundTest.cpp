@@ -1,4 +1,4 @@
-#include "EngineSound.h"
+#include "race/EngineSound.h"
 
 #include <sonavar/Channel.h>
 #include <sonavar/Sonavar.h>

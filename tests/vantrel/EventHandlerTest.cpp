@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "EventHandler.h"
+#include "input/EventHandler.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <SDL2/SDL.h>
 
-#include "EventHandler.h"
+#include "input/EventHandler.h"
 #include "platform/EventTranslator.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <nodara/PerformanceCounter.h>
 
-#include "FrameStatistics.h"
+#include "hud/FrameStatistics.h"
 
 TEST(FrameStatistics, StepMeasuresTheTimeSinceTheLastStep) {
     // A new mode's record starts at zero, so its first step takes the whole

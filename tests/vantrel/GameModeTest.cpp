@@ -13,8 +13,8 @@
 #include <lumora/OglEffectPass.h>
 
 #include "GameDataFolder.h"
-#include "ShowRoom.h"
-#include "VantrelApp.h"
+#include "showroom/ShowRoom.h"
+#include "shell/VantrelApp.h"
 #include "platform/WindowMessage.h"
 #include "storage/SettingsStore.h"
 

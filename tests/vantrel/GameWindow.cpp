@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "TestDisplay.h"
-#include "VantrelApp.h"
+#include "shell/VantrelApp.h"
 
 BackBuffer::BackBuffer() {
     GLint viewport[4];

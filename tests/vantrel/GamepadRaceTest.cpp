@@ -10,11 +10,11 @@
 #include <iostream>
 #include <memory>
 
-#include "Car.h"
-#include "CarRumble.h"
-#include "GameEngine.h"
-#include "Gamepad.h"
-#include "RoadCentreLine.h"
+#include "cars/Car.h"
+#include "drivers/CarRumble.h"
+#include "race/GameEngine.h"
+#include "input/Gamepad.h"
+#include "track/RoadCentreLine.h"
 #include "VirtualPad.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "Car.h"
-#include "CarRumble.h"
-#include "EventHandler.h"
-#include "Gamepad.h"
-#include "Player.h"
+#include "cars/Car.h"
+#include "drivers/CarRumble.h"
+#include "input/EventHandler.h"
+#include "input/Gamepad.h"
+#include "drivers/Player.h"
 #include "VirtualPad.h"
 #include "platform/WindowMessage.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "QualityPreset.h"
+#include "graphics/QualityPreset.h"
 
 TEST(QualityPreset, SoftwareRasterisersStartLowEverythingElseHigh) {
     const struct {

@@ -8,10 +8,10 @@
 #include <nodara/Camera.h>
 #include <nodara/View.h>
 
-#include "Car.h"
-#include "GameEngine.h"
-#include "Gauge.h"
-#include "Player.h"
+#include "cars/Car.h"
+#include "race/GameEngine.h"
+#include "hud/Gauge.h"
+#include "drivers/Player.h"
 #include "physics/CarTemplate.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"

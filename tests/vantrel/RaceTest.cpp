@@ -22,11 +22,11 @@
 #include <nodara/TransformNode.h>
 #include <nodara/View.h>
 
-#include "Car.h"
-#include "GameEngine.h"
+#include "cars/Car.h"
+#include "race/GameEngine.h"
 #include "GameWindow.h"
-#include "Gauge.h"
-#include "ShowRoom.h"
+#include "hud/Gauge.h"
+#include "showroom/ShowRoom.h"
 #include "CentreLineDriver.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"

@@ -13,12 +13,12 @@
 #include <nodara/Camera.h>
 #include <nodara/View.h>
 
-#include "Car.h"
-#include "CarRecovery.h"
-#include "GameEngine.h"
+#include "cars/Car.h"
+#include "race/CarRecovery.h"
+#include "race/GameEngine.h"
 #include "GameWindow.h"
-#include "Minimap.h"
-#include "RoadCentreLine.h"
+#include "hud/Minimap.h"
+#include "track/RoadCentreLine.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "platform/WindowMessage.h"

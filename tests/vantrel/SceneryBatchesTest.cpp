@@ -27,7 +27,7 @@
 #include <nodara/View.h>
 
 #include "GlContext.h"
-#include "SceneryBatches.h"
+#include "track/SceneryBatches.h"
 
 namespace {
 

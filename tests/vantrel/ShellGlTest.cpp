@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "TestDisplay.h"
-#include "VantrelApp.h"
-#include "WindowProcedure.h"
+#include "shell/VantrelApp.h"
+#include "shell/WindowProcedure.h"
 #include "platform/AppWindow.h"
 
 namespace {

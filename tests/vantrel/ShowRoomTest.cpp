@@ -13,10 +13,10 @@
 #include <nodara/Light.h>
 #include <nodara/View.h>
 
-#include "CarPool.h"
+#include "cars/CarPool.h"
 #include "GameDataFolder.h"
 #include "GameWindow.h"
-#include "ShowRoom.h"
+#include "showroom/ShowRoom.h"
 #include "platform/WindowMessage.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <nodara/Model.h>
 #include <nodara/StateNode.h>
 
-#include "TerrainTiles.h"
+#include "track/TerrainTiles.h"
 
 namespace {
 

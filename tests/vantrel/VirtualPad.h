@@ -7,7 +7,7 @@
 
 #include <SDL2/SDL.h>
 
-#include "Gamepad.h"
+#include "input/Gamepad.h"
 #include "platform/EventTranslator.h"
 
 /// A pad plugged in for as long as it lives (or until Unplug), whose rumble

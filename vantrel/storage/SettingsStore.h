@@ -14,7 +14,7 @@
 #include <nodara/Logger.h>
 
 #include "PlayerFile.h"
-#include "QualityPreset.h"
+#include "graphics/QualityPreset.h"
 
 /// Settings by section and key, read from and written to one settings file.
 /// NOTE: one store per running game, as for RecordsStore.

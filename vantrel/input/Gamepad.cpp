@@ -5,9 +5,8 @@
 
 #include <SDL2/SDL.h>
 
-#include "CarRecovery.h"
 #include "EventHandler.h"
-#include "RaceClock.h"
+#include "GameKeys.h"
 #include "platform/WindowMessage.h"
 
 namespace {
@@ -18,8 +17,8 @@ unsigned KeyOfButton(std::uint8_t button) {
     case SDL_CONTROLLER_BUTTON_A: return VK_RETURN;
     case SDL_CONTROLLER_BUTTON_B:
     case SDL_CONTROLLER_BUTTON_BACK: return VK_ESCAPE;
-    case SDL_CONTROLLER_BUTTON_Y: return CarRecovery::Key;
-    case SDL_CONTROLLER_BUTTON_START: return RaceClock::PauseKey;
+    case SDL_CONTROLLER_BUTTON_Y: return GameKeys::Recover;
+    case SDL_CONTROLLER_BUTTON_START: return GameKeys::Pause;
     case SDL_CONTROLLER_BUTTON_DPAD_UP: return VK_UP;
     case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return VK_DOWN;
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return VK_LEFT;

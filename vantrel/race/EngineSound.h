@@ -3,7 +3,7 @@
 #include <string>
 
 class Channel;
-class GameEngine;
+struct Car;
 class SettingsStore;
 class Sonavar;
 class Sound;
@@ -62,8 +62,9 @@ public:
     void KeepIn(SettingsStore* store);
     static const char* const SettingsSection;  ///< "sound"
 
-    /// The race's frame: its car, pause and spectator mode.
-    void Update(GameEngine& race);
+    /// What `car` does this frame, as the sounds follow it; `running` is
+    /// false while the race stands still (paused, the spectator's view).
+    static Drive DriveOf(const Car* car, bool running);
     /// One frame `dtS` long. The loops start with the first running frame.
     void Update(const Drive& drive, float dtS);
     /// The race is gone: the effects stop, the music comes back up.

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "input/GameKeys.h"
+
 /// Time taken and pause of one race (s). It only counts: the race decides
 /// which frames count, and while paused it runs no frame at all.
 class RaceClock {
 public:
     /// The key that pauses and resumes the race ('P').
-    static constexpr unsigned PauseKey = 80;
+    static constexpr unsigned PauseKey = GameKeys::Pause;
 
     /// A fresh start: nothing taken, not paused.
     void Start() { *this = RaceClock(); }

@@ -9,8 +9,7 @@
 #include <sonavar/Sonavar.h>
 #include <sonavar/Sound.h>
 
-#include "Car.h"
-#include "GameEngine.h"
+#include "cars/Car.h"
 #include "physics/DynamicObjectCar.h"
 #include "storage/SettingsStore.h"
 
@@ -118,11 +117,10 @@ float EngineSound::SlipFrom(float skid, float lateralSpeedMs, float speedMs) {
     return std::max(Clamp01(skid), drift) * moving;
 }
 
-void EngineSound::Update(GameEngine& race) {
+EngineSound::Drive EngineSound::DriveOf(const Car* car, bool running) {
     Drive drive;
-    const Car* car = race.GetCar();
     const physics::DynamicObjectCar* body = car ? car->body : nullptr;
-    drive.running = body && !race.GetRaceClock().IsPaused() && !race.GetPlayer().IsSpectator();
+    drive.running = body && running;
     if (body) {
         drive.rpm = body->GetEngineRpm();
         drive.throttle = car->controlsEnabled ? car->throttle : 0.0f;
@@ -133,7 +131,7 @@ void EngineSound::Update(GameEngine& race) {
         const float lateral = vmath::dot(body->GetLinearVelocity(), body->GetAxis(0));
         drive.slip = SlipFrom(skid, lateral, drive.speedMs);
     }
-    Update(drive, static_cast<float>(race.GetFrameStatistics().cycleTime));
+    return drive;
 }
 
 void EngineSound::Update(const Drive& drive, float dtS) {

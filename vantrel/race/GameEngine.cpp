@@ -21,13 +21,13 @@
 #include <nodara/Perspective.h>
 #include <nodara/StateManager.h>
 
-#include "Car.h"
+#include "cars/Car.h"
 #include "CarRecovery.h"
 #include "EngineSound.h"
-#include "DrawDistance.h"
-#include "SceneryBatches.h"
-#include "ScreenProjection.h"
-#include "TerrainTiles.h"
+#include "track/DrawDistance.h"
+#include "track/SceneryBatches.h"
+#include "hud/ScreenProjection.h"
+#include "track/TerrainTiles.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
@@ -232,7 +232,11 @@ void GameEngine::CarPlaced() {
 void GameEngine::Frame() {
     UpdatePlayer();
     Update();
-    if (engineSound) engineSound->Update(*this);
+    if (engineSound) {
+        const bool running = !raceClock.IsPaused() && !player.IsSpectator();
+        engineSound->Update(EngineSound::DriveOf(player.GetCar(), running),
+                            static_cast<float>(frameStatistics.cycleTime));
+    }
     frameStatistics.Step();
     RenderScene();
     DrawHud();

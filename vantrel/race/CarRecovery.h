@@ -1,5 +1,7 @@
 #pragma once
 
+#include "input/GameKeys.h"
+
 struct Car;
 class RoadCentreLine;
 
@@ -14,7 +16,7 @@ class World;
 class CarRecovery {
 public:
     /// The key that asks for it ('R').
-    static constexpr unsigned Key = 82;
+    static constexpr unsigned Key = GameKeys::Recover;
 
     /// @return false, with the car left alone, when the road is empty, the
     ///         car has no body or there is no ground under the road there
