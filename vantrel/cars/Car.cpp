@@ -11,7 +11,7 @@
 #include <nodara/GroupNode.h>
 #include <nodara/View.h>
 
-#include "Gauge.h"
+#include "hud/Gauge.h"
 #include "physics/DynamicObjectCar.h"
 
 const Car::ChaseView Car::Views[2] = {

@@ -8,8 +8,8 @@
 #include <nodara/Model.h>
 #include <nodara/ModelNode.h>
 
-#include "Gauge.h"
-#include "ImageTexture.h"
+#include "hud/Gauge.h"
+#include "graphics/ImageTexture.h"
 #include "physics/CarTemplate.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "RoadCentreLine.h"
+#include "track/RoadCentreLine.h"
 
 bool CarRumble::Update(float speedMs, double roadDistanceM, float dtS, Pulse& pulse) {
     const float before = std::max(speeds[0], speeds[1]);

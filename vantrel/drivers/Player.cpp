@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "Car.h"
-#include "Gamepad.h"
+#include "cars/Car.h"
+#include "input/Gamepad.h"
 #include "physics/DynamicObjectCar.h"
 #include "platform/WindowMessage.h"
 

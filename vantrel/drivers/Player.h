@@ -2,7 +2,7 @@
 #include <lumora/Spectator.h>
 
 #include "CarRumble.h"
-#include "EventHandler.h"
+#include "input/EventHandler.h"
 
 class Camera;
 struct Car;

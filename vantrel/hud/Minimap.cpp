@@ -5,7 +5,7 @@
 
 #include <GL/glew.h>
 
-#include "RoadCentreLine.h"
+#include "track/RoadCentreLine.h"
 #include "physics/DynamicObjectCar.h"
 
 void Minimap::SetRoad(const RoadCentreLine& road) {

@@ -5,7 +5,7 @@
 #include <vmath/vec2.h>
 #include <vmath/vec3.h>
 
-#include "Track.h"
+#include "track/Track.h"
 
 class RoadCentreLine;
 

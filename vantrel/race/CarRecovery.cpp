@@ -1,7 +1,7 @@
 #include "CarRecovery.h"
 
-#include "Car.h"
-#include "RoadCentreLine.h"
+#include "cars/Car.h"
+#include "track/RoadCentreLine.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 

@@ -5,14 +5,14 @@
 #include <lumora/Lumora.h>
 #include <lumora/OglScaledView.h>
 
-#include "CarPool.h"
-#include "FrameStatistics.h"
-#include "GameMode.h"
-#include "Minimap.h"
-#include "Player.h"
-#include "QualityPreset.h"
+#include "cars/CarPool.h"
+#include "hud/FrameStatistics.h"
+#include "input/GameMode.h"
+#include "hud/Minimap.h"
+#include "drivers/Player.h"
+#include "graphics/QualityPreset.h"
 #include "RaceClock.h"
-#include "Track.h"
+#include "track/Track.h"
 #include "TrialResult.h"
 #include "WrongWay.h"
 

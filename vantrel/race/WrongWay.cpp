@@ -2,7 +2,7 @@
 
 #include <GL/glew.h>
 
-#include "RoadCentreLine.h"
+#include "track/RoadCentreLine.h"
 
 void WrongWay::Update(const RoadCentreLine& road, const vmath::vec3<float>& position,
                       const vmath::vec3<float>& velocityMs, float dtS) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "QualityPreset.h"
+#include "graphics/QualityPreset.h"
 
 class CommandLine {
 public:

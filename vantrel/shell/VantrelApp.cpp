@@ -9,10 +9,10 @@
 #include <sonavar/Channel.h>
 #include <sonavar/Sound.h>
 
-#include "EngineSound.h"
-#include "GameEngine.h"
-#include "GameMode.h"
-#include "ShowRoom.h"
+#include "race/EngineSound.h"
+#include "race/GameEngine.h"
+#include "input/GameMode.h"
+#include "showroom/ShowRoom.h"
 #include "WindowProcedure.h"
 #include "platform/AppWindow.h"
 #include "platform/EventTranslator.h"

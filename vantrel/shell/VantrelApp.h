@@ -4,9 +4,9 @@
 #include <sonavar/Sonavar.h>
 
 #include "CommandLine.h"
-#include "EventHandler.h"
-#include "Gamepad.h"
-#include "QualityPreset.h"
+#include "input/EventHandler.h"
+#include "input/Gamepad.h"
+#include "graphics/QualityPreset.h"
 
 class AppWindow;
 class Channel;

@@ -14,9 +14,9 @@
 #include <nodara/ModelNode.h>
 #include <nodara/View.h>
 
-#include "ImageTexture.h"
-#include "RaceClock.h"
-#include "ScreenProjection.h"
+#include "graphics/ImageTexture.h"
+#include "race/RaceClock.h"
+#include "hud/ScreenProjection.h"
 #include "platform/WindowMessage.h"
 #include "storage/RecordsStore.h"
 

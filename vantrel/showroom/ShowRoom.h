@@ -5,11 +5,11 @@
 #include <lumora/OglScaledView.h>
 #include <nodara/Perspective.h>
 
-#include "CarPool.h"
+#include "cars/CarPool.h"
 #include "ContactShadow.h"
-#include "FrameStatistics.h"
-#include "GameMode.h"
-#include "QualityPreset.h"
+#include "hud/FrameStatistics.h"
+#include "input/GameMode.h"
+#include "graphics/QualityPreset.h"
 
 class Font;
 class GroupNode;
