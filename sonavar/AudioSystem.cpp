@@ -9,6 +9,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "Limiter.h"
+
 // Mix_LoadWAV decodes compressed formats (MP3, Ogg, FLAC) whole only since 2.6.0.
 #if !SDL_MIXER_VERSION_ATLEAST(2, 6, 0)
 #error "Sonavar needs SDL2_mixer 2.6.0 or newer"
@@ -100,6 +102,16 @@ bool AudioSystem::Open(int channelCount)
     }
     voices.reset(new Voice[channelCount]);
     voiceCount = channelCount;
+
+    // Without the limiter the channels, mixed under their level, would stay too quiet.
+    int frequency = MIX_DEFAULT_FREQUENCY, speakers = 2;
+    Mix_QuerySpec(&frequency, nullptr, &speakers);
+    limiter = std::make_unique<Limiter>(frequency, speakers, static_cast<float>(MixHeadroom));
+    if (Mix_RegisterEffect(MIX_CHANNEL_POST, LimitMix, nullptr, limiter.get()) == 0) {
+        Error(std::string("cannot put the limiter on the mixed output: ") + Mix_GetError());
+        Close();
+        return false;
+    }
     return true;
 }
 
@@ -162,9 +174,11 @@ void AudioSystem::Close()
     chunks.clear();
     if (deviceOpen)
         Mix_CloseAudio();
-    // Only now: the halt above removed the effects that point at the voices.
+    // Only now: the halt above removed the effects that point at the voices,
+    // and closing the mixer the one on its output.
     voices.reset();
     voiceCount = 0;
+    limiter.reset();
     if (mixerUp)
         Mix_Quit();
     if (subsystemUp)
@@ -287,10 +301,13 @@ void AudioSystem::Resample(int, void* stream, int len, void* data)
         return;
     const float rate = voice.rate.load(std::memory_order_relaxed);
     if (!voice.resampling && rate == 1.0f) {
-        // The mixer hands over exactly these frames: nothing to do but keep up.
+        // The mixer hands over exactly these frames: keep up, and make room.
         voice.position += static_cast<double>(frames);
         if (voice.position >= static_cast<double>(total))
             voice.position = std::fmod(voice.position, static_cast<double>(total));
+        int16_t* out = static_cast<int16_t*>(stream);
+        for (size_t i = 0; i < frames * speakers; ++i)
+            out[i] = static_cast<int16_t>(out[i] / MixHeadroom);
         return;
     }
     voice.resampling = true;
@@ -314,10 +331,15 @@ void AudioSystem::Resample(int, void* stream, int len, void* data)
         const int16_t* a = in + i * speakers;
         const int16_t* b = in + next * speakers;
         for (int s = 0; s < speakers; ++s)
-            out[s] = static_cast<int16_t>(a[s] + t * (b[s] - a[s]));
+            out[s] = static_cast<int16_t>((a[s] + t * (b[s] - a[s])) / MixHeadroom);
         position += rate;
     }
     voice.position = position;
+}
+
+void AudioSystem::LimitMix(int, void* stream, int len, void* limiter)
+{
+    static_cast<Limiter*>(limiter)->Process(static_cast<int16_t*>(stream), static_cast<size_t>(len) / sizeof(int16_t));
 }
 
 void AudioSystem::Error(const std::string& message)

@@ -4,12 +4,18 @@
 #include <string>
 #include <vector>
 
+class Limiter;
 struct Mix_Chunk;
 
 /// The audio output one engine opened: SDL's audio subsystem, the mixer with
 /// its decoders and channels, and every chunk loaded through it. Each step of
 /// Open is remembered, so Close (or destruction) undoes exactly what was done,
 /// once, in reverse order.
+///
+/// Every channel is mixed at 1 / MixHeadroom of its level, so the mixer's
+/// 16-bit sum has room above full scale for several loud sounds at once; a
+/// Limiter on the mixed output brings it back up and keeps the peaks under
+/// full scale.
 class AudioSystem {
 public:
     /// Starts the mixer's decoders named in `flags` (MIX_INIT_* bits) and
@@ -83,8 +89,11 @@ private:
         bool resampling = false;  ///< position has left the mixer's own
     };
     /// The channel effect: writes `len` bytes of output from the chunk at the
-    /// voice's rate, interpolating linearly between neighbouring frames.
+    /// voice's rate, interpolating linearly between neighbouring frames, and
+    /// lowers it to 1 / MixHeadroom.
     static void Resample(int channel, void* stream, int len, void* voice);
+    /// The effect on the mixed output: the limiter `limiter` over `len` bytes.
+    static void LimitMix(int channel, void* stream, int len, void* limiter);
 
     bool OpenDeviceOutput();
     bool OpenSilentOutput();
@@ -92,6 +101,9 @@ private:
     /// Mixer buffer length in sample frames: short enough for prompt starts,
     /// long enough not to underrun on a busy frame.
     static const int BufferFrames = 1024;
+    /// Each channel goes into the mixer's sum at 1 / MixHeadroom of its level:
+    /// 6 dB of room, for a sum up to twice full scale.
+    static const int MixHeadroom = 2;
 
     DecoderStart startDecoders;
     bool subsystemUp = false;  ///< SDL_InitSubSystem(SDL_INIT_AUDIO) succeeded
@@ -101,4 +113,5 @@ private:
     std::vector<Mix_Chunk*> chunks;
     std::unique_ptr<Voice[]> voices;  ///< one per mixer channel while open
     int voiceCount = 0;
+    std::unique_ptr<Limiter> limiter;  ///< on the mixed output while open
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -117,4 +118,19 @@ double Recording::ToneFrequencyHz(int threshold) const
     if (rising < 2)
         return 0.0;
     return (rising - 1) * static_cast<double>(sampleRate) / (lastRise - firstRise);
+}
+
+double Recording::Amplitude(size_t from, size_t to, double frequencyHz) const
+{
+    to = std::min(to, samples.size());
+    if (from >= to)
+        return 0.0;
+    const double w = 2.0 * M_PI * frequencyHz / sampleRate, c = 2.0 * std::cos(w);
+    double s1 = 0.0, s2 = 0.0;
+    for (size_t i = from; i < to; ++i) {
+        const double s0 = samples[i] + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return 2.0 * std::sqrt(std::max(s1 * s1 + s2 * s2 - c * s1 * s2, 0.0)) / static_cast<double>(to - from);
 }

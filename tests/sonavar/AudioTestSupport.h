@@ -43,4 +43,9 @@ struct Recording {
     /// Tone frequency from the rising zero crossings between the first and
     /// the last loud sample; 0 when nothing is loud.
     double ToneFrequencyHz(int threshold = 1000) const;
+
+    /// Amplitude, in sample units, of the `frequencyHz` sine in samples
+    /// [from, to) (Goertzel): a pure tone of amplitude A at that frequency
+    /// gives about A over whole periods.
+    double Amplitude(size_t from, size_t to, double frequencyHz) const;
 };

@@ -9,10 +9,13 @@
 #include <SDL_mixer.h>
 
 #include <fstream>
+#include <vector>
+#include <cmath>
 #include <memory>
 
 #include "AudioSystem.h"
 #include "AudioTestSupport.h"
+#include "Limiter.h"
 
 using namespace std::string_literals;
 using testing::HasSubstr;
@@ -227,6 +230,61 @@ TEST(SonavarFallbackTest, NoAudioDeviceRunsSilentlyWithOneWarning)
     EXPECT_TRUE(engine.Initialize());
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_STREQ(SDL_GetCurrentAudioDriver(), "disk");
+}
+
+TEST(LimiterTest, QuietPassesLoudIsHeldUnderTheCeilingAndTheGainComesBack)
+{
+    // Mono at 1 kHz sample rate, a 50 Hz sine: 20 samples a period.
+    const int rate = 1000;
+    auto sine = [](double amplitude, size_t frames) {
+        std::vector<int16_t> wave(frames);
+        for (size_t i = 0; i < frames; ++i)
+            wave[i] = static_cast<int16_t>(std::lround(amplitude * 32767.0 * std::sin(2.0 * M_PI * i / 20.0)));
+        return wave;
+    };
+    auto limited = [](Limiter& limiter, std::vector<int16_t> wave) {
+        limiter.Process(wave.data(), wave.size());
+        Recording out;
+        out.samples = std::move(wave);
+        out.sampleRate = rate;
+        return out;
+    };
+    auto peak = [](const Recording& out, size_t from, size_t to) {
+        int most = 0;
+        for (size_t i = from; i < to; ++i)
+            most = std::max(most, std::abs(static_cast<int>(out.samples[i])));
+        return most;
+    };
+
+    // Under the threshold nothing changes, with or without an input gain.
+    Limiter plain(rate, 1);
+    const std::vector<int16_t> quiet = sine(0.65, 400);
+    EXPECT_EQ(limited(plain, quiet).samples, quiet);
+    Limiter doubling(rate, 2, 2.0f);  // stereo: each frame's speakers share one gain
+    std::vector<int16_t> pairs(800), doubled(800);
+    for (size_t i = 0; i < 800; ++i) {
+        pairs[i] = static_cast<int16_t>(quiet[i / 2] / 2);
+        doubled[i] = static_cast<int16_t>(pairs[i] * 2);
+    }
+    doubling.Process(pairs.data(), pairs.size());
+    EXPECT_EQ(pairs, doubled);
+
+    // Twice full scale after the input gain: under the ceiling throughout,
+    // still loud, and a clean sine once the first peak has set the gain.
+    Limiter limiter(rate, 1, 2.0f);
+    const Recording loud = limited(limiter, sine(1.0, 400));
+    EXPECT_LT(peak(loud, 0, 400), 32768 * Limiter::Ceiling);
+    EXPECT_GT(peak(loud, 100, 400), 32768 * Limiter::Threshold);
+    EXPECT_LT(loud.Amplitude(100, 400, 150.0), 0.01 * loud.Amplitude(100, 400, 50.0));
+    EXPECT_LT(limiter.GetGainReduction(), 0.5f);
+
+    // A quiet tone after the burst: still turned down while the gain holds
+    // and recovers, at full level once the release has run its course.
+    const std::vector<int16_t> after = sine(0.3, 2000);
+    const Recording recovering = limited(limiter, after);
+    EXPECT_LT(peak(recovering, 0, 20), 0.8 * 2 * 0.3 * 32767);
+    EXPECT_NEAR(peak(recovering, 1900, 2000), 2 * 0.3 * 32767, 2.0);
+    EXPECT_FLOAT_EQ(limiter.GetGainReduction(), 1.0f);
 }
 
 } // namespace
