@@ -159,13 +159,13 @@ void EngineSound::Update(const Drive& drive, float dtS) {
     const float rate = std::clamp(rpm / BaseRpm, MinRate, MaxRate);
     throttleLevel = Follow(throttleLevel, Clamp01(drive.throttle), dtS, 0.06f);
     // Louder with the revs; the open throttle brings the harsher loop in.
-    const float loudness = effectsVolume * (0.55f + 0.45f * Clamp01(rpm / 7000.0f));
+    const float loudness = effectsVolume * EngineLevel * (0.55f + 0.45f * Clamp01(rpm / 7000.0f));
     Set(idleChannel, loudness * (1.0f - 0.6f * throttleLevel), rate);
     Set(loadChannel, loudness * throttleLevel, rate);
 
     slipLevel = Follow(slipLevel, Clamp01(drive.slip), dtS, 0.05f);
     const float slip = slipLevel < 0.02f ? 0.0f : slipLevel;
-    Set(squealChannel, effectsVolume * 0.8f * slip, 0.9f + 0.2f * slip);
+    Set(squealChannel, effectsVolume * SquealLevel * slip, 0.9f + 0.2f * slip);
 
     thudWaitS = std::max(thudWaitS - dtS, 0.0f);
     const float speed = std::isfinite(drive.speedMs) ? drive.speedMs : 0.0f;
@@ -174,7 +174,7 @@ void EngineSound::Update(const Drive& drive, float dtS) {
         if (loss > ThudSpeedLossMs && loss / dtS > ThudDecelerationMs2) {
             // Once: Sound::Play would repeat it like the music.
             thudChannel.reset(thud->GetSonavar().PlaySound(*thud));
-            if (thudChannel) thudChannel->SetVolume(effectsVolume * Clamp01(0.3f + loss / 10.0f));
+            if (thudChannel) thudChannel->SetVolume(effectsVolume * ThudLevel * Clamp01(0.3f + loss / 10.0f));
             thudWaitS = 0.3f;
         }
     }

@@ -24,6 +24,13 @@ public:
     static constexpr float MaxRate = 3.0f;
     /// Share of the music's volume left while a race runs.
     static constexpr float RaceMusicShare = 0.5f;
+    /// Levels at full effects volume, so that the sum leaves headroom: the
+    /// engine at full throttle and high revs about as loud as the music in
+    /// a race, the squeal at full slip and the hardest thud a little under.
+    /// The sound files themselves are recorded near full scale.
+    static constexpr float EngineLevel = 0.15f;
+    static constexpr float SquealLevel = 0.45f;
+    static constexpr float ThudLevel = 0.5f;
     /// Deceleration (m/s^2) beyond any brake's, and a speed lost (m/s)
     /// beyond a frame's jitter: a knock.
     static constexpr float ThudDecelerationMs2 = 30.0f;
