@@ -189,6 +189,11 @@ Image* ColladaLibraryManager::GetImage(DaeImage* image) {
         Logger::Stream(logger, Logger::Warn).GetStream()
             << "Image '" << name << "' is not taken from the archive: " << location.problem << ".";
         break;
+    case DaeDocument::FileLocation::NotInArchive:
+        Logger::Stream(logger, Logger::Warn).GetStream()
+            << "Image '" << name << "' names the file '" << location.path
+            << "', which the archive does not hold; nothing outside the archive is read.";
+        break;
     }
     Debug("image", result->GetName(), "model", model->GetName());
     model->AddImage(result);

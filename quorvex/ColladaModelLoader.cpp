@@ -32,6 +32,8 @@ bool ChargeName(const Object& object, ColladaLibraryManager* library) {
 
 }  // namespace
 
+Logger& ColladaModelLoader::GetLogger() { return logger; }
+
 Model* ColladaModelLoader::Load(const std::string& fileName) {
     // Nothing may escape a plug-in's entry point; running out of memory on a
     // hostile file is a failed load like any other.

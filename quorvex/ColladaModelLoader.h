@@ -9,6 +9,7 @@
 class ColladaLibraryManager;
 class DaeInstance;
 class GroupNode;
+class Logger;
 class MeshNode;
 
 /// The plug-in's model loader: reads a COLLADA document (".dae", or a ".zae"
@@ -21,6 +22,9 @@ public:
     /// Error line) when the file can not be read as COLLADA, or null without
     /// one when the document instances no visual scene.
     Model* Load(const std::string& fileName) override;
+
+    /// The loader's log ("ColladaModelLoader").
+    static Logger& GetLogger();
 
     /// A group node for `node` with its transform, its geometry instances as
     /// mesh nodes and its child nodes as child groups. Never null.

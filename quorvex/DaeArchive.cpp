@@ -1,6 +1,8 @@
 #include "DaeArchive.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -8,8 +10,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include <pugixml.hpp>
 
@@ -35,6 +35,15 @@ bool WriteAll(int file, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+/// `name` cut to a length that reads well in a log line, with its length when cut.
+std::string Shown(const std::string& name) {
+    constexpr std::size_t Most = 80;
+    if (name.size() <= Most) return "'" + name + "'";
+    std::size_t cut = Most;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xc0) == 0x80) --cut;  // not inside a UTF-8 character
+    return "'" + name.substr(0, cut) + "...' (" + std::to_string(name.size()) + " bytes)";
 }
 
 }  // namespace
@@ -112,6 +121,37 @@ bool DaeArchive::IsSafeName(const std::string& entry) {
     return !safe.empty() && safe[0] != '/' && safe.compare(0, 3, "../") != 0 && safe != "..";
 }
 
+bool DaeArchive::IsExtractableName(const std::string& entry, std::string& reason) {
+    if (!IsSafeName(entry)) {
+        reason = Shown(entry) + " would land outside the archive's folder";
+        return false;
+    }
+    const std::string safe = DaeFilePath::Normalize(entry);
+    if (safe.size() >= PATH_MAX) {
+        reason = "the name " + Shown(entry) + " is longer than the " + std::to_string(PATH_MAX - 1) +
+                 " bytes a path may have";
+        return false;
+    }
+    std::size_t segments = 0;
+    for (std::size_t start = 0; start < safe.size();) {
+        std::size_t end = safe.find('/', start);
+        if (end == std::string::npos) end = safe.size();
+        if (end - start > NAME_MAX) {
+            reason = "the name " + Shown(entry) + " has a part longer than the " + std::to_string(NAME_MAX) +
+                     " bytes a file name may have";
+            return false;
+        }
+        ++segments;
+        start = end + 1;
+    }
+    if (segments > MaxNameSegments) {
+        reason = "the name " + Shown(entry) + " is " + std::to_string(segments) + " folders and file deep, more than " +
+                 std::to_string(MaxNameSegments);
+        return false;
+    }
+    return true;
+}
+
 std::string DaeArchive::OverLimit(const std::string& entry) const {
     return "'" + entry + "' does not fit in the " + std::to_string(bytesLeft) + " bytes left of the " +
            std::to_string(byteLimit) + " one archive may unpack";
@@ -176,43 +216,87 @@ bool DaeArchive::Read(const std::string& entry, std::string& out, std::size_t li
     return ok;
 }
 
-std::string DaeArchive::Extract(const std::string& entry, std::string& reason) {
-    // Never write outside the folder, whatever the stored name says.
-    if (!IsSafeName(entry)) {
-        reason = "'" + entry + "' would land outside the archive's folder";
-        return std::string();
+bool DaeArchive::MakeFolders(const std::string& safe, std::string& reason) {
+    for (std::size_t slash = safe.find('/'); slash != std::string::npos; slash = safe.find('/', slash + 1)) {
+        const std::string name = safe.substr(0, slash);
+        if (folders.count(name)) continue;
+        if (bytesLeft < FileCost) {
+            reason = OverLimit(safe);
+            return false;
+        }
+        bytesLeft -= FileCost;  // charged before it is made, whether that works or not
+        const std::string path = folder->GetPath() + "/" + name;
+        if (mkdir(path.c_str(), 0700) != 0) {
+            // Every folder this archive made is in `folders`: what is there is a file.
+            reason = "the folder '" + path + "' can not be made";
+            return false;
+        }
+        folders.insert(name);
     }
+    return true;
+}
+
+std::string DaeArchive::Extract(const std::string& entry, std::string& reason) {
+    // Never write outside the folder, whatever the stored name says, and
+    // make nothing for a name the file system would refuse or that only
+    // exists to make folders.
+    if (!IsExtractableName(entry, reason)) return std::string();
     const std::string safe = DaeFilePath::Normalize(entry);
     if (const auto done = extracted.find(safe); done != extracted.end()) return done->second;
+
+    // What it will cost, all told: the archive's folder, the folders not
+    // made yet, the file and its bytes. An entry that can not fit makes nothing.
+    std::uint64_t cost = folder ? 0 : FileCost;
+    for (std::size_t slash = safe.find('/'); slash != std::string::npos; slash = safe.find('/', slash + 1))
+        cost += folders.count(safe.substr(0, slash)) ? 0 : FileCost;
+    cost += FileCost;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (!archive || zip_stat(archive, entry.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
+        reason = "the archive holds no readable '" + entry + "'";
+        return std::string();
+    }
+    if (bytesLeft < cost || bytesLeft - cost < stat.size) {
+        reason = OverLimit(entry);
+        return std::string();
+    }
+
+    if (!folder) {
+        bytesLeft -= FileCost;
+        folder = DaeExtractFolder::Make();
+        if (!folder) {
+            reason = "no temporary folder can be made";
+            return std::string();
+        }
+    }
+    const std::string target = folder->GetPath() + "/" + safe;
+    if (target.size() >= PATH_MAX) {
+        reason = "the path '" + target.substr(0, 80) + "...' would be longer than the " + std::to_string(PATH_MAX - 1) +
+                 " bytes a path may have";
+        return std::string();
+    }
+    if (!MakeFolders(safe, reason)) return std::string();
     if (bytesLeft < FileCost) {
         reason = OverLimit(entry);
         return std::string();
     }
-    if (!folder) folder = DaeExtractFolder::Make();
-    if (!folder) {
-        reason = "no temporary folder can be made";
-        return std::string();
-    }
-    const std::filesystem::path target = std::filesystem::path(folder->GetPath()) / safe;
-    std::error_code error;
-    std::filesystem::create_directories(target.parent_path(), error);
+    bytesLeft -= FileCost;  // charged before it is made, whether that works or not
     // Only a file this archive creates is ever written: nothing that was there, and no link.
     const int file = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (file < 0) {
-        reason = "'" + target.string() + "' can not be created";
+        reason = "'" + target + "' can not be created";
         return std::string();
     }
-    bytesLeft -= FileCost;
     bool ok = Unpack(entry, bytesLeft, [file](const char* data, std::size_t size) { return WriteAll(file, data, size); },
                      reason);
     if (close(file) != 0 && ok) {
-        reason = "'" + target.string() + "' can not be written";
+        reason = "'" + target + "' can not be written";
         ok = false;
     }
     if (!ok) {
-        std::filesystem::remove(target, error);
+        unlink(target.c_str());
         return std::string();
     }
-    extracted.emplace(safe, target.string());
-    return target.string();
+    extracted.emplace(safe, target);
+    return target;
 }

@@ -210,14 +210,22 @@ DaeDocument::FileLocation DaeDocument::ResolveFile(const std::string& uri) {
     FileLocation location;
     if (path.empty()) return location;
 
-    if (archive && !DaeFilePath::IsAbsolute(path)) {
-        const std::string entry = archive->FindEntry(DaeFilePath::Normalize(archiveFolder + path));
-        if (!entry.empty() && DaeArchive::IsSafeName(entry)) {
-            location.path = archive->Extract(entry, location.problem);
-            location.status = location.path.empty() ? FileLocation::NotExtracted : FileLocation::Found;
-            if (!location.path.empty()) location.folder = archive->GetExtractFolder();
+    if (archive) {
+        // Only what the archive holds: a name climbing out of it, or one
+        // absolute on the author's machine, must not reach the player's files.
+        // An absolute name is looked for beside the document, by its last segment.
+        const std::string name = DaeFilePath::IsAbsolute(path) ? archiveFolder + DaeFilePath::BaseName(path)
+                                                               : DaeFilePath::Normalize(archiveFolder + path);
+        const std::string entry = archive->FindEntry(name);
+        if (entry.empty() || !DaeArchive::IsSafeName(entry)) {
+            location.status = FileLocation::NotInArchive;
+            location.path = path;
             return location;
         }
+        location.path = archive->Extract(entry, location.problem);
+        location.status = location.path.empty() ? FileLocation::NotExtracted : FileLocation::Found;
+        if (!location.path.empty()) location.folder = archive->GetExtractFolder();
+        return location;
     }
     std::string existing;
     if (DaeFilePath::IsAbsolute(path)) {

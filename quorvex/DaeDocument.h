@@ -31,6 +31,7 @@ public:
             Missing,       ///< nothing is at `path`, where it was looked for (empty: the name is empty)
             NotRegular,    ///< `path` is a folder, FIFO, device, ...: never to be read
             NotExtracted,  ///< the archive holds it, but `problem` kept it from being extracted
+            NotInArchive,  ///< the document is in an archive, which does not hold `path`; nothing outside is read
         };
         Status status = Missing;
         std::string path;
@@ -65,8 +66,10 @@ public:
     DaeImage* GetImage(pugi::xml_node element);
 
     /// Where the renderer finds a file the document names (an image's
-    /// <init_from>): resolved against the document's folder or, in an
-    /// archive, extracted from it.
+    /// <init_from>): resolved against the document's folder or, for a
+    /// document in an archive, extracted from the archive. A document in an
+    /// archive is never given a file from outside it: a name the archive does
+    /// not hold ("../../x.png", "/abs/x.png") is NotInArchive.
     FileLocation ResolveFile(const std::string& uri);
 
     /// Bytes of the document text: no array of it can hold more numbers than

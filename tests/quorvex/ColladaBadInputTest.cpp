@@ -9,6 +9,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <nodara/Geometry.h>
 #include <nodara/GroupNode.h>
@@ -94,6 +96,39 @@ std::size_t CountFiles(const std::string& folder) {
         files += entry.is_regular_file() ? 1 : 0;
     return files;
 }
+
+std::size_t CountFolders(const std::string& folder) {
+    std::size_t folders = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
+        folders += entry.is_directory() ? 1 : 0;
+    return folders;
+}
+
+/// A triangle drawn with one material per image; image "i<n>" names uris[n].
+std::string ImagesDocument(const std::vector<std::string>& uris) {
+    std::string libraries, bindings;
+    for (std::size_t i = 0; i < uris.size(); ++i) {
+        const std::string n = std::to_string(i);
+        libraries += "<library_images><image id=\"i" + n + "\"><init_from>" + uris[i] +
+                     "</init_from></image></library_images><library_effects><effect id=\"fx" + n +
+                     "\"><profile_COMMON><technique sid=\"t\"><lambert><diffuse><texture texture=\"i" + n +
+                     "\"/></diffuse></lambert></technique></profile_COMMON></effect></library_effects>"
+                     "<library_materials><material id=\"m" + n + "\"><instance_effect url=\"#fx" + n +
+                     "\"/></material></library_materials>";
+        bindings += "<instance_material symbol=\"s" + n + "\" target=\"#m" + n + "\"/>";
+    }
+    libraries += "<library_geometries>" + MeshGeometry("tri", "0 0 0 1 0 0 1 1 0", "") + "</library_geometries>";
+    return Document(libraries, "<node id=\"N\"><instance_geometry url=\"#tri\"><bind_material><technique_common>" +
+                                   bindings + "</technique_common></bind_material></instance_geometry></node>");
+}
+
+/// A real 1x1 PNG image.
+const std::string OnePixelPng(
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00\x00\x01\x08\x02\x00"
+    "\x00\x00\x90\x77\x53\xde\x00\x00\x00\x0c\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\x00\x00\x03\x01\x01\x00"
+    "\xc9\xfe\x92\xef\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+    69);
 
 const std::string FourPositions = Source("p", "0 0 0 1 0 0 1 1 0 0 1 0", "count=\"4\" stride=\"3\"");
 
@@ -392,8 +427,8 @@ TEST_F(ColladaBadInput, ArchivesUnpackNoMoreThanTheirByteLimit) {
     const std::string tenKiB(10240, 'x');
     const std::string path =
         folder.Write("many.zae", StoredZip({{"a.png", tenKiB}, {"b.png", tenKiB}, {"c.png", tenKiB}}));
-    // Room for two files and the cost of a third, not for its bytes.
-    const std::uint64_t limit = 3 * DaeArchive::FileCost + 2 * tenKiB.size() + 100;
+    // Room for the folder, two files and the cost of a third, not for its bytes.
+    const std::uint64_t limit = 4 * DaeArchive::FileCost + 2 * tenKiB.size() + 100;
     std::string extractFolder;
     {
         DaeArchive archive(limit);
@@ -414,29 +449,146 @@ TEST_F(ColladaBadInput, ArchivesUnpackNoMoreThanTheirByteLimit) {
     EXPECT_FALSE(std::filesystem::exists(extractFolder)) << extractFolder;
 }
 
+TEST_F(ColladaBadInput, ArchivesChargeEveryFolderAndRefuseDeepOrLongNames) {
+    // The attack: 40 entries 400 folders deep, half of them ending in a name
+    // longer than any file system takes. Once this made 16,040 folders while
+    // the byte limit was charged 81,940 bytes.
+    std::string deep;
+    for (int i = 0; i < 399; ++i) deep += "d/";
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.emplace_back("e" + std::to_string(i) + "/" + deep + (i % 2 ? std::string(300, 'n') : "x.png"), "x");
+    const std::string deepPath = folder.Write("deep.zae", StoredZip(entries));
+    {
+        DaeArchive archive;
+        std::string reason;
+        ASSERT_TRUE(archive.Open(deepPath, reason)) << reason;
+        for (const auto& [name, data] : entries) {
+            reason.clear();
+            EXPECT_EQ(archive.Extract(name, reason), "");
+            EXPECT_TRUE(reason.find("more than 32") != std::string::npos ||
+                        reason.find("longer than the 255 bytes") != std::string::npos)
+                << reason;
+            EXPECT_LT(reason.size(), 300u) << "one readable line, not the whole name: " << reason;
+        }
+        // Refused up front: not a folder made, not even the archive's own.
+        const auto& extractFolder = archive.GetExtractFolder();
+        const std::size_t made = extractFolder ? 1 + CountFolders(extractFolder->GetPath()) : 0;
+        EXPECT_EQ(made, 0u);
+        EXPECT_LE(made, archive.GetBytesUnpacked() / DaeArchive::FileCost);
+    }
+
+    // Each limit on its own, just within and just past it.
+    std::string deepest, tooDeep, longest;
+    for (int i = 0; i < 31; ++i) deepest += "f/";
+    tooDeep = deepest + "f/x.png";
+    deepest += "x.png";
+    const std::string longName(255, 'l'), tooLongName(256, 'l');
+    for (int i = 0; i < 20; ++i) longest += std::string(250, 'a' + i) + "/";
+    longest += "x.png";  // every part fits, the whole is longer than PATH_MAX
+    const std::string limitsPath = folder.Write(
+        "limits.zae", StoredZip({{deepest, "32"}, {tooDeep, "33"}, {longName, "255"}, {tooLongName, "256"},
+                                 {longest, "long"}}));
+    {
+        DaeArchive archive;
+        std::string reason;
+        ASSERT_TRUE(archive.Open(limitsPath, reason)) << reason;
+        EXPECT_NE(archive.Extract(deepest, reason), "") << reason;
+        EXPECT_NE(archive.Extract(longName, reason), "") << reason;
+        EXPECT_EQ(archive.Extract(tooDeep, reason), "");
+        EXPECT_NE(reason.find("is 33 folders and file deep, more than 32"), std::string::npos) << reason;
+        EXPECT_EQ(archive.Extract(tooLongName, reason), "");
+        EXPECT_NE(reason.find("has a part longer than the 255 bytes a file name may have"), std::string::npos)
+            << reason;
+        EXPECT_EQ(archive.Extract(longest, reason), "");
+        EXPECT_NE(reason.find("is longer than the 4095 bytes a path may have"), std::string::npos) << reason;
+        ASSERT_TRUE(archive.GetExtractFolder());
+        const std::string extractFolder = archive.GetExtractFolder()->GetPath();
+        EXPECT_EQ(CountFiles(extractFolder), 2u);
+        EXPECT_EQ(CountFolders(extractFolder), 31u);  // those of the deepest name only
+        // The archive's folder, 31 folders and 2 files, each charged.
+        EXPECT_EQ(archive.GetBytesUnpacked(), (1 + 31 + 2) * DaeArchive::FileCost + 5);
+    }
+
+    // Folders are charged before they are made: an entry whose folders do not
+    // fit makes none, and one that shares folders made already pays only for its file.
+    const std::string chargedPath = folder.Write(
+        "charged.zae", StoredZip({{"p0/q/r/s/t/f.png", "f"}, {"p1/q/r/s/t/f.png", "f"}, {"p0/q/r/s/t/g.png", "g"}}));
+    const std::uint64_t limit = 10 * DaeArchive::FileCost + 10;
+    {
+        DaeArchive archive(limit);
+        std::string reason;
+        ASSERT_TRUE(archive.Open(chargedPath, reason)) << reason;
+        EXPECT_NE(archive.Extract("p0/q/r/s/t/f.png", reason), "") << reason;  // 1 + 5 + 1 costs of 10
+        EXPECT_EQ(archive.Extract("p1/q/r/s/t/f.png", reason), "");            // 5 + 1 more do not fit
+        EXPECT_NE(reason.find(std::to_string(limit)), std::string::npos) << reason;
+        EXPECT_NE(archive.Extract("p0/q/r/s/t/g.png", reason), "") << reason;  // 1 more does
+        ASSERT_TRUE(archive.GetExtractFolder());
+        const std::string extractFolder = archive.GetExtractFolder()->GetPath();
+        EXPECT_FALSE(std::filesystem::exists(extractFolder + "/p1"));
+        const std::size_t made = 1 + CountFolders(extractFolder) + CountFiles(extractFolder);
+        EXPECT_EQ(made, 8u);
+        EXPECT_EQ(archive.GetBytesUnpacked(), made * DaeArchive::FileCost + 2);
+        EXPECT_LE(archive.GetBytesUnpacked(), limit);
+    }
+
+    // Through a load: one Warn line for each refused image, and no folder.
+    std::vector<std::string> uris;
+    for (const auto& [name, data] : entries) uris.push_back(name);
+    entries.emplace_back("deep.dae", ImagesDocument(uris));
+    const LoadResult result = Load(StoredZip(entries), "deep-model.zae");
+    ASSERT_TRUE(result.model) << result.Log();
+    for (unsigned i = 0; i < result.model->GetImageCount(); ++i)
+        EXPECT_EQ(result.model->GetImage(i)->GetFilename(), "") << i;
+    EXPECT_EQ(result.Count("is not taken from the archive: the name 'e"), entries.size() - 1) << result.Log();
+}
+
+TEST_F(ColladaBadInput, ArchivedDocumentsTakeImagesFromTheArchiveOnly) {
+    // Real images outside the archive, where its references lead on disk.
+    folder.Write("outside.png", OnePixelPng);
+    const std::string absolute = folder.Write("abs/path.png", OnePixelPng);
+    folder.Write("models/here/beside.png", OnePixelPng);  // beside the archive, not in it
+    const std::vector<std::string> uris = {"../../outside.png", absolute, "file://" + absolute, "beside.png",
+                                           "/home/author/textures/Inside.png", "inside.png"};
+    const std::string archive = folder.Write(
+        "models/here/car.zae", StoredZip({{"car.dae", ImagesDocument(uris)}, {"inside.png", OnePixelPng}}));
+    const LoadResult result = LoadCapturing(archive);
+    ASSERT_TRUE(result.model) << result.Log();
+    ExpectSafeToDraw(*result.model);
+    ASSERT_EQ(result.model->GetImageCount(), uris.size());
+    for (const char* id : {"i0", "i1", "i2", "i3"}) {
+        const std::string file = result.model->GetImage(id)->GetFilename();
+        EXPECT_EQ(file, "") << id;  // no file for the renderer to read
+        EXPECT_EQ(result.Count(std::string("Image '") + id + "' names the file '"), 1u) << result.Log();
+    }
+    EXPECT_EQ(result.Count("Image 'i0' names the file '../../outside.png', which the archive does not hold; "
+                           "nothing outside the archive is read."),
+              1u)
+        << result.Log();
+    EXPECT_EQ(result.Count("Image 'i1' names the file '" + absolute + "', which the archive does not hold"), 1u)
+        << result.Log();
+    EXPECT_EQ(result.Count("which the archive does not hold"), 4u) << result.Log();
+    // An author's absolute path is looked for in the archive, beside the document.
+    for (const char* id : {"i4", "i5"}) {
+        const std::string file = result.model->GetImage(id)->GetFilename();
+        EXPECT_NE(file.rfind(folder.GetPath(), 0), 0u) << file;  // extracted, not the files on disk
+        std::ifstream extracted(file, std::ios::binary);
+        std::stringstream pixels;
+        pixels << extracted.rdbuf();
+        EXPECT_EQ(pixels.str(), OnePixelPng) << id << " " << file;
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder.GetPath() + "/models/here/../../outside.png"));
+}
+
 TEST_F(ColladaBadInput, OnlyRegularFilesAreHandedOnAsImages) {
     // A FIFO without a writer blocks whoever opens it; a device may never end.
     ASSERT_EQ(mkfifo((folder.GetPath() + "/pipe.png").c_str(), 0600), 0);
     std::filesystem::create_directory(folder.GetPath() + "/folder.png");
     folder.Write("wood.png", "pixels");
-    const char* const uris[] = {"pipe.png", "folder.png", "/dev/null", "wood.png", "missing.png"};
-    std::string libraries, bindings;
-    for (std::size_t i = 0; i < std::size(uris); ++i) {
-        const std::string n = std::to_string(i);
-        libraries += "<library_images><image id=\"i" + n + "\"><init_from>" + uris[i] +
-                     "</init_from></image></library_images><library_effects><effect id=\"fx" + n +
-                     "\"><profile_COMMON><technique sid=\"t\"><lambert><diffuse><texture texture=\"i" + n +
-                     "\"/></diffuse></lambert></technique></profile_COMMON></effect></library_effects>"
-                     "<library_materials><material id=\"m" + n + "\"><instance_effect url=\"#fx" + n +
-                     "\"/></material></library_materials>";
-        bindings += "<instance_material symbol=\"s" + n + "\" target=\"#m" + n + "\"/>";
-    }
-    libraries += "<library_geometries>" + MeshGeometry("tri", "0 0 0 1 0 0 1 1 0", "") + "</library_geometries>";
-    const LoadResult result = LoadModel(Document(
-        libraries, "<node id=\"N\"><instance_geometry url=\"#tri\"><bind_material><technique_common>" + bindings +
-                       "</technique_common></bind_material></instance_geometry></node>"));
+    const std::vector<std::string> uris = {"pipe.png", "folder.png", "/dev/null", "wood.png", "missing.png"};
+    const LoadResult result = LoadModel(ImagesDocument(uris));
     ASSERT_TRUE(result.model);
-    ASSERT_EQ(result.model->GetImageCount(), std::size(uris));
+    ASSERT_EQ(result.model->GetImageCount(), uris.size());
     for (const char* id : {"i0", "i1", "i2"}) EXPECT_EQ(result.model->GetImage(id)->GetFilename(), "") << id;
     EXPECT_EQ(result.model->GetImage("i3")->GetFilename(), folder.GetPath() + "/wood.png");
     EXPECT_EQ(result.model->GetImage("i4")->GetFilename(), folder.GetPath() + "/missing.png");
