@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <thread>
 
 #include "FileText.h"
 #include "storage/SettingsStore.h"
@@ -117,4 +122,90 @@ TEST(SettingsStore, WindowSizesAreWholeNumbersOfUsableSize) {
         EXPECT_FALSE(SettingsStore::ParseWindowSize(bad, w, h)) << bad;
         EXPECT_EQ(w * 10000 + h, 1024 * 10000 + 768) << bad;
     }
+}
+
+TEST_F(SettingsStoreTest, ADamagedFileGivesTheBackupsSettingsAndTheBackupIsNeverReplacedByLess) {
+    fs::create_directories(folder);
+    const std::string backup = "[graphics]\nquality = high\nfullscreen = true\n";
+    WriteFile(folder / "settings.ini.bak", backup);
+    WriteFile(file, "\x01");
+    SettingsStore store(folder.string());
+    EXPECT_EQ(store.GetQuality(), QualityPreset::High);
+    EXPECT_TRUE(store.GetFullscreen());
+    EXPECT_EQ(WarnLines(), 1);
+    EXPECT_NE(output.str().find("the settings read from the backup " + file.string() + ".bak"), std::string::npos)
+        << output.str();
+    // The first change writes them all; the backup stays, no file took its place.
+    store.SetWindowSize(1280, 720);
+    const std::string first = backup + "window = 1280x720\n";
+    EXPECT_EQ(ReadFile(file), first);
+    EXPECT_EQ(ReadFile(folder / "settings.ini.bak"), backup);
+    store.SetFullscreen(false);
+    EXPECT_EQ(ReadFile(folder / "settings.ini.bak"), first);
+    EXPECT_EQ(ReadFile(file), "[graphics]\nquality = high\nfullscreen = false\nwindow = 1280x720\n");
+    EXPECT_EQ(WarnLines(), 1);
+}
+
+TEST_F(SettingsStoreTest, TwoCopiesOfTheGameKeepEachOthersKeysAndTheLastChangeOfEach) {
+    SettingsStore one(folder.string());
+    SettingsStore two(folder.string());
+    EXPECT_FALSE(one.GetQuality());
+    EXPECT_FALSE(two.GetQuality());
+    one.SetQuality(QualityPreset::Low);
+    two.SetFullscreen(true);  // two held no quality: the file's stays
+    EXPECT_EQ(ReadFile(file), "[graphics]\nquality = low\nfullscreen = true\n");
+    one.SetWindowSize(1280, 720);
+    EXPECT_EQ(ReadFile(file), "[graphics]\nquality = low\nfullscreen = true\nwindow = 1280x720\n");
+    EXPECT_TRUE(one.GetFullscreen()) << "read with the file before the change";
+    two.SetQuality(QualityPreset::High);  // a later change of a key the other set
+    one.SetFullscreen(true);              // already so in the file: nothing to write
+    EXPECT_TRUE(one.Set("sound", "music_volume", "0.5"));
+    EXPECT_EQ(ReadFile(file), "[graphics]\nquality = high\nfullscreen = true\nwindow = 1280x720\n"
+                              "\n[sound]\nmusic_volume = 0.5\n");
+    EXPECT_EQ(output.str(), "");
+}
+
+TEST_F(SettingsStoreTest, TwoProcessesSettingTheirOwnKeysAtOnceLoseNone) {
+    const int changes = 20;
+    SettingsStore parent(folder.string());
+    EXPECT_FALSE(parent.GetQuality());
+    std::cout.flush();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SettingsStore store(folder.string());
+        bool all = true;
+        for (int i = 1; i <= changes; ++i) all = store.Set("child", "n", std::to_string(i)) && all;
+        _exit(all ? 0 : 1);
+    }
+    for (int i = 1; i <= changes; ++i) EXPECT_TRUE(parent.Set("parent", "n", std::to_string(i)));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            ADD_FAILURE() << "the child did not finish";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    SettingsStore nextRun(folder.string());
+    EXPECT_EQ(nextRun.Get("parent", "n"), std::to_string(changes));
+    EXPECT_EQ(nextRun.Get("child", "n"), std::to_string(changes));
+}
+
+TEST_F(SettingsStoreTest, ASettingsFileThatIsALinkIsWrittenWhereItLeadsAndStaysALink) {
+    const fs::path dotfiles = root / "dotfiles" / "vantrel";
+    fs::create_directories(dotfiles);
+    fs::create_directories(folder);
+    WriteFile(dotfiles / "settings.ini", "\xef\xbb\xbf[graphics] ; shared\nquality = low\n");
+    fs::create_symlink(dotfiles / "settings.ini", file);  // an absolute one
+    SettingsStore store(folder.string());
+    EXPECT_EQ(store.GetQuality(), QualityPreset::Low);
+    store.SetQuality(QualityPreset::Medium);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(ReadFile(dotfiles / "settings.ini"), "\xef\xbb\xbf[graphics] ; shared\nquality = medium\n");
+    EXPECT_EQ(fs::status(dotfiles / "settings.ini").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(output.str(), "");
 }

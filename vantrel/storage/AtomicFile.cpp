@@ -1,14 +1,18 @@
 #include "AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <limits>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -29,6 +33,12 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     int Get() const { return fd; }
+    /// Hands the descriptor over, to be closed by the caller.
+    int Release() {
+        const int result = fd;
+        fd = -1;
+        return result;
+    }
     /// Closes now, for the error close() reports on some file systems.
     int Close() {
         const int result = close(fd);
@@ -50,7 +60,31 @@ bool WriteAll(int fd, const std::string& contents) {
     return true;
 }
 
-/// The whole of Write but the backup.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+/// Where `path` leads when it is a symbolic link, link by link; `path`
+/// itself when it is none, or when nothing is there. A link may lead to a
+/// name nothing has yet: Write then makes that file.
+bool FollowLinks(const std::string& path, std::string& target, std::string& error) {
+    target = path;
+    // As many links as the kernel itself follows in one path.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info;
+        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t length = readlink(target.c_str(), buffer.data(), buffer.size());
+        if (length < 0) return Fail(error, target, errno);
+        if (length == 0 || static_cast<std::size_t>(length) >= buffer.size()) return Fail(error, target, ENAMETOOLONG);
+        const std::string leadsTo(buffer.data(), static_cast<std::size_t>(length));
+        target = leadsTo[0] == '/' ? leadsTo : FolderOf(target) + "/" + leadsTo;
+    }
+    return Fail(error, path, ELOOP);
+}
+
+/// Write, once `path` is no link.
 bool Replace(const std::string& path, const std::string& contents, std::string& error) {
     // The same folder, so the rename stays within one file system.
     std::string tempPath = path + ".tmp-XXXXXX";
@@ -70,9 +104,7 @@ bool Replace(const std::string& path, const std::string& contents, std::string& 
     }
     // The new name itself lives in the folder; without this a crash could
     // still bring back the old file. Only durability is at stake here.
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    FileDescriptor folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor folderFd(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.Get() >= 0) fsync(folderFd.Get());
     return true;
 }
@@ -95,7 +127,9 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 AtomicFile::ReadResult AtomicFile::Read(const std::string& path, std::size_t maxBytes, std::string& contents,
                                         std::string& error) {
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without blocking: opening a FIFO would wait for a writer, before the
+    // regular-file check could refuse it. Reads of a regular file never block.
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.Get() < 0) {
         // ENOTDIR: a parent is a plain file, so there is no such file either.
         if (errno == ENOENT || errno == ENOTDIR) return ReadResult::Missing;
@@ -129,23 +163,29 @@ AtomicFile::ReadResult AtomicFile::Read(const std::string& path, std::size_t max
     }
 }
 
-bool AtomicFile::Write(const std::string& path, const std::string& contents, bool keepBackup, std::string& error) {
-    if (keepBackup) {
-        std::string previous;
-        switch (Read(path, std::numeric_limits<std::size_t>::max() - 1, previous, error)) {
-        case ReadResult::Missing:
-            break;
-        case ReadResult::Failed:
-            return false;
-        case ReadResult::Read:
-            if (!Replace(path + ".bak", previous, error)) return false;
-            break;
-        }
-    }
-    return Replace(path, contents, error);
+bool AtomicFile::Write(const std::string& path, const std::string& contents, std::string& error) {
+    std::string target;
+    return FollowLinks(path, target, error) && Replace(target, contents, error);
 }
 
-bool AtomicFile::SetAside(const std::string& path, std::string& newPath, std::string& error) {
+bool AtomicFile::WriteKeepingBackup(const std::string& path, const std::string& contents, std::size_t maxBytes,
+                                    std::string& error) {
+    std::string previous;
+    switch (Read(path, maxBytes, previous, error)) {
+    case ReadResult::Missing:
+        break;
+    case ReadResult::Failed:
+        return false;
+    case ReadResult::Read:
+        if (!Write(path + ".bak", previous, error)) return false;
+        break;
+    }
+    return Write(path, contents, error);
+}
+
+bool AtomicFile::SetAside(const std::string& linkOrPath, std::string& newPath, std::string& error) {
+    std::string path;
+    if (!FollowLinks(linkOrPath, path, error)) return false;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -162,4 +202,68 @@ bool AtomicFile::SetAside(const std::string& path, std::string& newPath, std::st
         if (errno != EEXIST) return Fail(error, path, errno);
     }
     return Fail(error, base, EEXIST);
+}
+
+void AtomicFile::RemoveStaleTemporaries(const std::string& path, long minAgeS) {
+    std::string target;
+    std::string ignored;
+    const bool linked = FollowLinks(path, target, ignored) && target != path;
+    for (const std::string& file : linked ? std::vector<std::string>{path, target} : std::vector<std::string>{path}) {
+        const std::string folder = FolderOf(file);
+        const std::string prefix = file.substr(file.rfind('/') + 1) + ".tmp-";
+        DIR* listing = opendir(folder.c_str());
+        if (!listing) continue;
+        const std::time_t now = std::time(nullptr);
+        while (const dirent* entry = readdir(listing)) {
+            const std::string name = entry->d_name;
+            // mkostemp's six letters and digits after our own prefix, nothing else.
+            if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+            bool ours = true;
+            for (std::size_t i = prefix.size(); i < name.size(); ++i)
+                ours = ours && ((name[i] >= 'a' && name[i] <= 'z') || (name[i] >= 'A' && name[i] <= 'Z') ||
+                                (name[i] >= '0' && name[i] <= '9'));
+            struct stat info;
+            const std::string stale = folder + "/" + name;
+            if (!ours || lstat(stale.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+                info.st_mtime > now - minAgeS)
+                continue;
+            unlink(stale.c_str());
+        }
+        closedir(listing);
+    }
+}
+
+AtomicFile::Lock::~Lock() {
+    // Closing the last descriptor of the open file releases the lock.
+    if (fd >= 0) close(fd);
+}
+
+bool AtomicFile::Lock::Take(const std::string& path, std::string& error, int maxWaitMs) {
+    if (fd >= 0) return true;
+    FileDescriptor file(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY, 0600));
+    if (file.Get() < 0) return Fail(error, path, errno);
+    struct stat info;
+    if (fstat(file.Get(), &info) != 0) return Fail(error, path, errno);
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": not a regular file";
+        errno = EINVAL;
+        return false;
+    }
+    // Another copy holds it for one read-merge-write, milliseconds; one that
+    // is stopped must not stop this one for good.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxWaitMs);
+    while (flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+            const int number = errno;
+            Fail(error, path, number);
+            if (number == EWOULDBLOCK)
+                error = path + ": still locked by another process after " + std::to_string(maxWaitMs) + " ms";
+            errno = number;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    fd = file.Release();
+    return true;
 }

@@ -1,10 +1,13 @@
 #include "IniFile.h"
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 namespace {
 
 const char* const Blanks = " \t\r";
+const std::string ByteOrderMark = "\xef\xbb\xbf";  // U+FEFF in UTF-8
 
 std::string Trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(Blanks);
@@ -29,7 +32,8 @@ bool IniFile::Parse(const std::string& text, const std::string& fileName, std::s
     }
     std::vector<Line> parsed;
     std::size_t lineNumber = 0;
-    for (std::size_t start = 0; start < text.size();) {
+    const bool mark = text.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0;
+    for (std::size_t start = mark ? ByteOrderMark.size() : 0; start < text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         Line line;
         line.text = text.substr(start, end - start);
@@ -44,9 +48,14 @@ bool IniFile::Parse(const std::string& text, const std::string& fileName, std::s
         if (content.empty() || content[0] == ';' || content[0] == '#') {
             line.kind = Line::Other;
         } else if (content[0] == '[') {
-            if (content.back() != ']') return fail("a section line without its closing ']'");
+            // No name holds a ']', so the first one closes it; a comment may follow.
+            const std::size_t close = content.find(']');
+            if (close == std::string::npos) return fail("a section line without its closing ']'");
+            const std::string rest = Trimmed(content.substr(close + 1));
+            if (!rest.empty() && rest[0] != ';' && rest[0] != '#')
+                return fail("more than a comment after a section's closing ']'");
             line.kind = Line::Section;
-            line.name = Trimmed(content.substr(1, content.size() - 2));
+            line.name = Trimmed(content.substr(1, close - 1));
             if (!IsValidName(line.name)) return fail("not a valid section name");
         } else {
             const std::size_t equals = content.find('=');
@@ -59,11 +68,12 @@ bool IniFile::Parse(const std::string& text, const std::string& fileName, std::s
         parsed.push_back(std::move(line));
     }
     lines = std::move(parsed);
+    byteOrderMark = mark;
     return true;
 }
 
 std::string IniFile::ToString() const {
-    std::string text;
+    std::string text = byteOrderMark ? ByteOrderMark : "";
     for (const Line& line : lines) text += line.text + '\n';
     return text;
 }
@@ -77,6 +87,19 @@ std::optional<std::string> IniFile::Get(const std::string& section, const std::s
             return line.value;
     }
     return std::nullopt;
+}
+
+std::vector<IniFile::Entry> IniFile::Entries() const {
+    std::vector<Entry> entries;
+    std::set<std::pair<std::string, std::string>> seen;
+    std::string current;
+    for (const Line& line : lines) {
+        if (line.kind == Line::Section)
+            current = line.name;
+        else if (line.kind == Line::Entry && seen.emplace(current, line.name).second)
+            entries.push_back({current, line.name, line.value});
+    }
+    return entries;
 }
 
 bool IniFile::Set(const std::string& section, const std::string& key, const std::string& value) {

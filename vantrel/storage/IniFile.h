@@ -9,8 +9,10 @@
 
 /// An INI document: "[section]" lines, "key = value" lines and comments
 /// starting with ';' or '#'. Keys before the first section belong to the
-/// section "". Values run to the end of the line (no inline comments) with
-/// surrounding blanks trimmed; names are matched case-sensitively.
+/// section "". A section line may end in a comment ("[graphics] ; mine");
+/// values run to the end of the line (no inline comments) with surrounding
+/// blanks trimmed; names are matched case-sensitively. A UTF-8 byte-order
+/// mark at the start, as some editors write, is read past and written back.
 class IniFile {
 public:
     /// Larger input is refused: no file of ours comes near it.
@@ -30,6 +32,18 @@ public:
 
     /// The value of `key` in the first `section` that has it.
     std::optional<std::string> Get(const std::string& section, const std::string& key) const;
+
+    /// One key and the value Get gives it.
+    struct Entry {
+        std::string section;
+        std::string key;
+        std::string value;
+        bool operator==(const Entry& other) const {
+            return section == other.section && key == other.key && value == other.value;
+        }
+    };
+    /// Every key of the document once, in the order of their first lines.
+    std::vector<Entry> Entries() const;
 
     /// Sets `key` in `section` to `value`: in place where the key exists,
     /// else after the section's last key, else in a new section at the end.
@@ -55,4 +69,5 @@ private:
     static Line EntryLine(const std::string& key, const std::string& value);
 
     std::vector<Line> lines;
+    bool byteOrderMark = false;  ///< the text started with one
 };

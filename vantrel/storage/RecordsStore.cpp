@@ -9,6 +9,28 @@ namespace {
 
 const char* const BestKey = "best_ms";
 
+/// A best time as the file writes it; none for anything else.
+std::optional<std::uint32_t> ParseMs(const std::string& text) {
+    std::uint32_t ms = 0;
+    const char* end = text.data() + text.size();
+    const std::from_chars_result result = std::from_chars(text.data(), end, ms);
+    if (result.ec != std::errc() || result.ptr != end || ms == 0) return std::nullopt;
+    return ms;
+}
+
+/// Of two copies of the records, the better time of each car wins.
+bool BetterHeld(const IniFile::Entry& held, const std::string& fileValue, bool changedHere) {
+    if (held.key != BestKey) return changedHere;
+    const std::optional<std::uint32_t> heldMs = ParseMs(held.value);
+    const std::optional<std::uint32_t> fileMs = ParseMs(fileValue);
+    return heldMs && (!fileMs || *heldMs < *fileMs);
+}
+
+std::optional<std::uint32_t> BestIn(const IniFile& contents, const std::string& car) {
+    const std::optional<std::string> text = contents.Get(car, BestKey);
+    return text ? ParseMs(*text) : std::nullopt;
+}
+
 }  // namespace
 
 const char* const RecordsStore::FileName = "records.ini";
@@ -17,25 +39,19 @@ Logger RecordsStore::logger("RecordsStore");
 
 RecordsStore::RecordsStore() : RecordsStore(UserFolders::DataFolder()) {}
 
-RecordsStore::RecordsStore(std::string folder) : file(std::move(folder), FileName, "records", logger) {}
+RecordsStore::RecordsStore(std::string folder)
+    : file(std::move(folder), FileName, "records", logger, BetterHeld) {}
 
 void RecordsStore::Load() { file.Load(); }
 
-std::optional<std::uint32_t> RecordsStore::BestMs(const std::string& car) {
-    const std::optional<std::string> text = file.Contents().Get(car, BestKey);
-    if (!text) return std::nullopt;
-    std::uint32_t ms = 0;
-    const char* end = text->data() + text->size();
-    const std::from_chars_result result = std::from_chars(text->data(), end, ms);
-    if (result.ec != std::errc() || result.ptr != end || ms == 0) return std::nullopt;
-    return ms;
-}
+std::optional<std::uint32_t> RecordsStore::BestMs(const std::string& car) { return BestIn(file.Contents(), car); }
 
 bool RecordsStore::Submit(const std::string& car, std::uint32_t ms) {
     if (ms == 0 || !IniFile::IsValidName(car)) return false;
-    const std::optional<std::uint32_t> best = BestMs(car);
-    if (best && *best <= ms) return false;
-    file.Contents().Set(car, BestKey, std::to_string(ms));
-    file.Save();
-    return true;
+    // Against the best as the file has it now: another copy of the game may
+    // have set one since.
+    return file.Update([&](IniFile& contents) {
+        const std::optional<std::uint32_t> best = BestIn(contents, car);
+        return (!best || ms < *best) && contents.Set(car, BestKey, std::to_string(ms));
+    });
 }

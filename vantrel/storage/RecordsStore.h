@@ -3,8 +3,9 @@
 // records.ini in the data folder:
 //   [NissanSkyline]
 //   best_ms = 83456
-// A file that cannot be used costs the player nothing more than the records:
-// it is set aside for recovery by hand and the game goes on without them.
+// A file that cannot be used is set aside for recovery by hand and the game
+// goes on with the records of the backup, records.ini.bak; only when that
+// cannot be used either does it go on without them.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,8 +17,9 @@
 /// Best times by car, read from and written to one records file.
 /// A car is named by a stable key that survives reordering the car list:
 /// the name of its model, as in CarPool::NodeNames ("NissanSkyline").
-/// NOTE: one store per running game; a second one would write its own,
-/// older copy of the file over the first one's records.
+/// Two copies of the game may each have a store on the same file: every
+/// record is written under a lock, into the file as it is then, keeping the
+/// better time of each car of both (PlayerFile::Update).
 class RecordsStore {
 public:
     static const char* const FileName;  ///< "records.ini"
@@ -29,9 +31,12 @@ public:
 
     /// Reads the records file, replacing what the store held. No file means
     /// no records, silently. A file that cannot be read or parsed is renamed
-    /// aside (AtomicFile::SetAside) and the store starts empty, with one Warn
-    /// line (one per call); should the rename fail too, the store stops
-    /// writing for this run rather than overwrite the file.
+    /// aside (AtomicFile::SetAside) and the records are read from the backup
+    /// "records.ini.bak" instead, with one Warn line (one per call); a file
+    /// that is missing while a backup is there is read from it the same way.
+    /// When the backup cannot be used either, it is set aside as well and the
+    /// store starts empty. Should a rename fail, the store never writes over
+    /// that file in this run. PlayerFile::Load tells the whole.
     void Load();
 
     /// The best time of `car` (ms); none when it has no record, or its value
@@ -39,8 +44,10 @@ public:
     std::optional<std::uint32_t> BestMs(const std::string& car);
 
     /// Offers a finished Time Trial of `car` in `ms`. A record (a first time,
-    /// or one below the best) is kept and the file rewritten atomically,
-    /// the previous file staying as "records.ini.bak". When the file cannot
+    /// or one below the best, as the file has it now) is kept and the file
+    /// rewritten atomically with every record held, the previous file staying
+    /// as "records.ini.bak" (unless it holds less than a backup this run
+    /// read its records from: then that backup stays). When the file cannot
     /// be written the record is kept for this run only, with one Warn line
     /// in the run however many writes fail. Loads first if Load was not called.
     /// @return true for a new record, whether or not it reached the disk;

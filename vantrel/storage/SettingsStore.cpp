@@ -39,13 +39,16 @@ std::optional<std::string> SettingsStore::Get(const std::string& section, const 
 }
 
 bool SettingsStore::Set(const std::string& section, const std::string& key, const std::string& value) {
-    const std::optional<std::string> current = Get(section, key);
-    IniFile changed = file.Contents();
-    if (!changed.Set(section, key, value)) return false;
-    // Compared as read back: the file keeps no blanks around a value.
-    if (current && changed.Get(section, key) == current) return true;
-    file.Contents() = std::move(changed);
-    file.Save();
+    if (!IniFile().Set(section, key, value)) return false;
+    file.Update([&](IniFile& contents) {
+        const std::optional<std::string> current = contents.Get(section, key);
+        IniFile changed = contents;
+        changed.Set(section, key, value);
+        // Compared as read back: the file keeps no blanks around a value.
+        if (current && changed.Get(section, key) == current) return false;
+        contents = std::move(changed);
+        return true;
+    });
     return true;
 }
 

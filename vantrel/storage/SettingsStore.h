@@ -6,8 +6,9 @@
 //   fullscreen = false
 //   window = 1024x768
 // Other parts of the game keep their own keys in their own sections through
-// Get and Set. Like the records, a file that cannot be used costs the player
-// nothing more than the settings: it is set aside and the defaults apply.
+// Get and Set. Like the records, a file that cannot be used is set aside and
+// the settings of the backup, settings.ini.bak, apply; the defaults only when
+// that cannot be used either.
 #include <optional>
 #include <string>
 
@@ -17,7 +18,11 @@
 #include "graphics/QualityPreset.h"
 
 /// Settings by section and key, read from and written to one settings file.
-/// NOTE: one store per running game, as for RecordsStore.
+/// Two copies of the game may each have a store on the same file: a change is
+/// written under a lock into the file as it is then (PlayerFile::Update). The
+/// keys this store set and has not written yet take its values; every other
+/// key keeps the file's value, so what another copy set stays; keys only this
+/// store holds (read from the backup, say) are added.
 class SettingsStore {
 public:
     static const char* const FileName;         ///< "settings.ini"
@@ -30,8 +35,11 @@ public:
 
     /// Reads the settings file, replacing what the store held. No file means
     /// defaults, silently. A file that cannot be read or parsed is set aside
-    /// (AtomicFile::SetAside) with one Warn line, and the store starts empty;
-    /// should the rename fail too, the store never writes over it in this run.
+    /// (AtomicFile::SetAside) with one Warn line, and the settings are read
+    /// from the backup "settings.ini.bak" (as for a missing file beside a
+    /// backup); when that cannot be used either it is set aside as well and
+    /// the store starts empty. Should a rename fail, the store never writes
+    /// over that file in this run. PlayerFile::Load tells the whole.
     void Load();
 
     /// The value of `key` in `section`; none when it is not set. Loads first
