@@ -1,12 +1,18 @@
 #include "CarPool.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include <lumora/Lumora.h>
+#include <lumora/OglRenderer.h>
 #include <nodara/Font.h>
 #include <nodara/GroupNode.h>
+#include <nodara/Material.h>
 #include <nodara/Model.h>
 #include <nodara/ModelNode.h>
+#include <nodara/NodeTreeCopy.h>
+
+#include "CarDetailLevels.h"
 
 #include "hud/Gauge.h"
 #include "graphics/ImageTexture.h"
@@ -43,6 +49,23 @@ const Gauge::CalibrationPoint SpeedCalibration[CarPool::CarCount][2] = {{{0.0f, 
 const float RpmDialScale = 1.8f;
 const float SpeedDialScale = 1.6f;
 
+// The body's paint materials: the car generator names them "Paint" and
+// "Paint2", and the converted model by their COLLADA ids. Every car has the
+// first, a two-tone car the second too.
+const char* const PaintNames[2] = {"Paint-material", "Paint2-material"};
+// An opponent is never drawn at full detail: it is rarely near, and a field
+// of them near the camera at the start would cost a software rasteriser five
+// full cars. Its middle look keeps the wheels turning.
+const unsigned OpponentFinestLevel = 1;
+
+// `paint` in `rgb`, its ambient a darker share as the car generator makes it.
+void Repaint(Material& paint, const float rgb[3], float shade) {
+    float c[3];
+    for (int i = 0; i < 3; ++i) c[i] = std::clamp(rgb[i], 0.0f, 1.0f) * shade;
+    paint.SetDiffuse({c[0], c[1], c[2], paint.GetDiffuse().w});
+    paint.SetAmbient({0.45f * c[0], 0.45f * c[1], 0.45f * c[2], paint.GetAmbient().w});
+}
+
 }  // namespace
 
 CarPool::CarPool(Lumora& engine) : engine(engine) {}
@@ -50,6 +73,7 @@ CarPool::CarPool(Lumora& engine) : engine(engine) {}
 CarPool::CarPool(Lumora& engine, physics::World* physics) : engine(engine), physics(physics) {}
 
 CarPool::~CarPool() {
+    ReleaseOpponents();
     raceCars = {};
     displayCars = {};
     gauges.clear();
@@ -63,62 +87,44 @@ Car* CarPool::GetCar(unsigned index) { return physics ? GetRaceCar(index) : GetD
 Car* CarPool::GetRaceCar(unsigned index) {
     if (index >= CarCount) return nullptr;
     if (raceCars[index]) return raceCars[index].get();
+    RaceModel* raceModel = GetRaceModel(index);
+    if (!raceModel) return nullptr;
     std::unique_ptr<Car> car(new Car);
+    car->model = raceModel->model;
+    car->node = raceModel->car;
     // Each step needs the ones before it, so creation ends at the first failure.
-    bool ok = FindRaceCarNodes(*car, index);
+    bool ok = FindWheels(*car);
     if (ok) {
         car->gearFont = engine.GetRenderer() ? engine.GetRenderer()->GetFontManager().Generate("Arial", 26) : nullptr;
         ok = car->gearFont != nullptr;
     }
     ok = ok && MakeDials(*car, index) && MakeBody(*car, index);
+    // The model stays loaded: the opponents may drive it, and the next
+    // request takes it again.
     if (!ok) {
         ReleaseParts(*car);
-        if (car->model) engine.UnLoadModel(car->model);
         return nullptr;
     }
-    std::vector<vmath::mat4<float>>& start = startMatrices[index];
-    start = {car->node->GetTransform().GetMatrix()};
-    for (const std::vector<GroupNode*>* nodes : {&car->wheels, &car->steeringNodes})
-        for (GroupNode* node : *nodes) start.push_back(node->GetTransform().GetMatrix());
+    levelOfDetail.Add(*car->node);
     raceCars[index] = std::move(car);
     return raceCars[index].get();
 }
 
 bool CarPool::ResetCar(unsigned index) {
     if (!physics || index >= CarCount || !raceCars[index]) return false;
-    Car& car = *raceCars[index];
-    // The wheels and steering nodes turn by increments: they go back too.
-    const std::vector<vmath::mat4<float>>& start = startMatrices[index];
-    std::size_t next = 0;
-    car.node->GetTransform().SetMatrix(start[next++]);
-    for (const std::vector<GroupNode*>* nodes : {&car.wheels, &car.steeringNodes})
-        for (GroupNode* node : *nodes) node->GetTransform().SetMatrix(start[next++]);
-
-    // A new body rather than the old one moved back: nothing of the last run
-    // (speeds, gear, engine, suspension, a hold) can carry over.
-    bodies.erase(std::find(bodies.begin(), bodies.end(), car.body));
-    physics->DestroyCar(car.body);
-    car.body = nullptr;
-    car.throttle = car.brake = car.steering = car.steeringRate = car.previousSteering = 0.0f;
-    car.cameraHeightTerm = 1.0f;
-    car.cameraTime = 0.0f;
-    car.controlsEnabled = false;
-    return MakeBody(car, index);
+    return ResetCar(*raceCars[index], raceModels[index].start.front());
 }
 
-bool CarPool::FindRaceCarNodes(Car& car, unsigned index) {
-    car.model = engine.LoadModel(ModelFiles[index]);
-    if (!car.model) return false;
-    Node& top = *car.model->GetModelNode();
-    car.node = dynamic_cast<GroupNode*>(Node::Search(top, NodeNames[index]));
-    if (!car.node) return false;
+bool CarPool::FindWheels(Car& car) {
+    car.wheels.clear();
+    car.steeringNodes.clear();
     for (const char* name : SteeringNodeNames) {
-        GroupNode* node = dynamic_cast<GroupNode*>(Node::Search(top, name));
+        GroupNode* node = dynamic_cast<GroupNode*>(Node::Search(*car.node, name));
         if (!node) return false;
         car.steeringNodes.push_back(node);
     }
     for (const char* name : WheelNodeNames) {
-        GroupNode* node = dynamic_cast<GroupNode*>(Node::Search(top, name));
+        GroupNode* node = dynamic_cast<GroupNode*>(Node::Search(*car.node, name));
         if (!node) return false;
         car.wheels.push_back(node);
     }
@@ -181,4 +187,128 @@ Car* CarPool::GetDisplayCar(unsigned index) {
     displayCars[index]->node = node;
     displayCars[index]->model = model;
     return displayCars[index].get();
+}
+
+CarPool::RaceModel* CarPool::GetRaceModel(unsigned index) {
+    if (index >= CarCount) return nullptr;
+    RaceModel& raceModel = raceModels[index];
+    if (raceModel.model) return &raceModel;
+    Model* model = engine.LoadModel(ModelFiles[index]);
+    if (!model) return nullptr;
+    Car probe;
+    probe.node = dynamic_cast<GroupNode*>(Node::Search(*model->GetModelNode(), NodeNames[index]));
+    if (!probe.node || !FindWheels(probe)) {
+        // Unloaded again, so a later request does not pile up copies.
+        engine.UnLoadModel(model);
+        return nullptr;
+    }
+    raceModel.start = {probe.node->GetTransform().GetMatrix()};
+    for (const std::vector<GroupNode*>* nodes : {&probe.wheels, &probe.steeringNodes})
+        for (GroupNode* node : *nodes) raceModel.start.push_back(node->GetTransform().GetMatrix());
+
+    const auto begin = std::chrono::steady_clock::now();
+    const std::vector<Mesh*> meshes = CarDetailLevels::Make(*model, *probe.node);
+    if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer()))
+        for (Mesh* mesh : meshes) renderer->GenerateRessources(*mesh);
+    raceModel.report.makeS = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    for (unsigned level = 0; level < CarDetailLevels::LevelCount; ++level)
+        raceModel.report.triangles[level] = CarDetailLevels::CountTriangles(*probe.node, level);
+
+    raceModel.model = model;
+    raceModel.car = probe.node;
+    for (int i = 0; i < 2; ++i) raceModel.paints[i] = model->GetMaterial(PaintNames[i]);
+    return &raceModel;
+}
+
+CarPool::DetailReport CarPool::GetDetailReport(unsigned modelIndex) const {
+    return modelIndex < CarCount ? raceModels[modelIndex].report : DetailReport();
+}
+
+Car* CarPool::MakeOpponent(unsigned modelIndex, const float paintRgb[3]) {
+    if (!physics || !paintRgb) return nullptr;
+    RaceModel* raceModel = GetRaceModel(modelIndex);
+    if (!raceModel) return nullptr;
+    Opponent opponent;
+    opponent.modelIndex = modelIndex;
+    // Only the paint is the copy's own; a two-tone car keeps its two tones,
+    // the second paint in the colour and the first a darker shade of it.
+    NodeTreeCopy::StateMap paints;
+    for (int i = 0; i < 2; ++i) {
+        if (!raceModel->paints[i]) continue;
+        opponent.paints.emplace_back(new Material(*raceModel->paints[i]));
+        Repaint(*opponent.paints.back(), paintRgb, i == 0 && raceModel->paints[1] ? 0.5f : 1.0f);
+        paints.emplace(raceModel->paints[i], opponent.paints.back().get());
+    }
+    std::unique_ptr<Node> copy(NodeTreeCopy::Copy(*raceModel->car, paints));
+    auto* node = dynamic_cast<GroupNode*>(copy.get());
+    if (!node) return nullptr;
+    opponent.car.reset(new Car);
+    Car& car = *opponent.car;
+    car.model = raceModel->model;
+    car.node = node;
+    if (!FindWheels(car)) return nullptr;
+    // The player's car may have moved and turned its wheels since the load.
+    SetNodes(car, raceModel->start);
+    if (!MakeBody(car, modelIndex)) return nullptr;
+
+    ModelNode* top = raceModel->model->GetModelNode();
+    node->SetParent(top);
+    top->AddChild(copy.release());
+    levelOfDetail.Add(*node, OpponentFinestLevel);
+    opponents.push_back(std::move(opponent));
+    return &car;
+}
+
+void CarPool::ReleaseOpponents() {
+    for (Opponent& opponent : opponents) {
+        Car& car = *opponent.car;
+        levelOfDetail.Remove(*car.node);
+        ReleaseParts(car);
+        car.model->GetModelNode()->RemoveChild(car.node);
+        delete car.node;
+    }
+    opponents.clear();
+}
+
+bool CarPool::ResetCar(Car& car, const vmath::mat4<float>& startGL) {
+    unsigned index = 0;
+    if (!physics || !FindModelOf(car, index)) return false;
+    // The wheels and steering nodes turn by increments: they go back too.
+    std::vector<vmath::mat4<float>> start = raceModels[index].start;
+    start.front() = startGL;
+    SetNodes(car, start);
+
+    // A new body rather than the old one moved back: nothing of the last run
+    // (speeds, gear, engine, suspension, a hold) can carry over.
+    if (car.body) {
+        bodies.erase(std::find(bodies.begin(), bodies.end(), car.body));
+        physics->DestroyCar(car.body);
+        car.body = nullptr;
+    }
+    car.throttle = car.brake = car.steering = car.steeringRate = car.previousSteering = 0.0f;
+    car.cameraHeightTerm = 1.0f;
+    car.cameraTime = 0.0f;
+    car.controlsEnabled = false;
+    return MakeBody(car, index);
+}
+
+void CarPool::SetNodes(Car& car, const std::vector<vmath::mat4<float>>& start) {
+    std::size_t next = 0;
+    car.node->GetTransform().SetMatrix(start[next++]);
+    for (const std::vector<GroupNode*>* nodes : {&car.wheels, &car.steeringNodes})
+        for (GroupNode* node : *nodes) node->GetTransform().SetMatrix(start[next++]);
+}
+
+bool CarPool::FindModelOf(const Car& car, unsigned& index) const {
+    for (unsigned i = 0; i < CarCount; ++i)
+        if (raceCars[i].get() == &car) {
+            index = i;
+            return true;
+        }
+    for (const Opponent& opponent : opponents)
+        if (opponent.car.get() == &car) {
+            index = opponent.modelIndex;
+            return true;
+        }
+    return false;
 }

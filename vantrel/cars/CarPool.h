@@ -7,9 +7,11 @@
 #include <vmath/mat4.h>
 
 #include "Car.h"
+#include "CarLevelOfDetail.h"
 
 class Gauge;
 class Lumora;
+class Material;
 
 namespace physics {
 class World;
@@ -54,7 +56,69 @@ public:
     ///         cannot be made (the car is then left without one)
     bool ResetCar(unsigned index);
 
+    /// A car of the game's for a race: a copy of model `modelIndex`'s car
+    /// that draws from the model's meshes, geometry buffers and textures and
+    /// has its own nodes, body paint `paintRgb` (0 ... 1 each) and physics
+    /// body, placed where the model places its car. Needs a pool with
+    /// physics. Each model is loaded once, with the player's car if it is
+    /// the same, and its simplified looks are made then (CarDetailLevels);
+    /// the copy hangs under the model's node, in the scene, for the race to
+    /// add to its effect pass like the player's car. It has no dials or
+    /// gear font: the HUD is the player's. The level of detail knows it,
+    /// drawn no finer than the middle look.
+    /// @return the car (owned by the pool, until ReleaseOpponents), or null
+    ///         when the model or the body cannot be made
+    Car* MakeOpponent(unsigned modelIndex, const float paintRgb[3]);
+    /// Takes every opponent's nodes out of the scene and its body out of the
+    /// world, and deletes them; the models stay loaded for the next ones.
+    void ReleaseOpponents();
+    unsigned GetOpponentCount() const { return static_cast<unsigned>(opponents.size()); }
+
+    /// Puts race car `car` (the player's or an opponent, of this pool) at
+    /// rest at `startGL` (the car node's matrix, OpenGL's order) for a new
+    /// start: a new body there, its wheels and steering nodes as loaded, no
+    /// pedals or steering, controls disabled and the chase camera to run in
+    /// again.
+    /// @return false when the car is not one of the pool's race cars or its
+    ///         new body cannot be made (the car is then left without one)
+    bool ResetCar(Car& car, const vmath::mat4<float>& startGL);
+
+    /// The looks of the race cars: the race calls Select with the camera's
+    /// eye once a frame. The player's car is drawn at full detail when near.
+    CarLevelOfDetail& GetLevelOfDetail() { return levelOfDetail; }
+
+    /// What a race model's simplified looks cost at load.
+    struct DetailReport {
+        unsigned triangles[3] = {0, 0, 0};  ///< the car at levels 0, 1 and 2
+        double makeS = 0.0;                 ///< simplifying and their buffers (s)
+    };
+    /// Zeros for a model not loaded for a race.
+    DetailReport GetDetailReport(unsigned modelIndex) const;
+
 private:
+    /// A car model loaded for the race, with its levels of detail made.
+    struct RaceModel {
+        Model* model = nullptr;
+        GroupNode* car = nullptr;  ///< the car node inside the model
+        /// The car node's, wheel and steering-node matrices as loaded, in that order.
+        std::vector<vmath::mat4<float>> start;
+        Material* paints[2] = {nullptr, nullptr};  ///< the body paint and, where it has one, the second
+        DetailReport report;
+    };
+    struct Opponent {
+        std::unique_ptr<Car> car;
+        unsigned modelIndex = 0;
+        std::vector<std::unique_ptr<Material>> paints;  ///< referred to by the car's nodes
+    };
+    /// Race model `index`, loading it on the first request.
+    /// @return null when it does not load or lacks a car, wheel or steering
+    ///         node (it is then unloaded again)
+    RaceModel* GetRaceModel(unsigned index);
+    /// Puts the car's node, wheels and steering nodes back to `start` (as RaceModel::start).
+    static void SetNodes(Car& car, const std::vector<vmath::mat4<float>>& start);
+    /// Which model a race car of the pool is of; false for any other car.
+    bool FindModelOf(const Car& car, unsigned& index) const;
+
     /// The display car `index`, loading its model on the first request.
     /// @return the car (owned by the pool), or null when the index is out of
     ///         range, the model does not load or has no car node (such a
@@ -63,7 +127,8 @@ private:
     Car* GetDisplayCar(unsigned index);
     Car* GetRaceCar(unsigned index);
     /// The steps of race-car creation; each says whether it succeeded.
-    bool FindRaceCarNodes(Car& car, unsigned index);
+    /// FindWheels finds the wheel and steering nodes below `car.node`.
+    static bool FindWheels(Car& car);
     bool MakeDials(Car& car, unsigned index);
     bool MakeBody(Car& car, unsigned index);
     /// Deletes a failed race car's dials and body again.
@@ -73,8 +138,9 @@ private:
     physics::World* physics = nullptr;
     std::array<std::unique_ptr<Car>, CarCount> displayCars;
     std::array<std::unique_ptr<Car>, CarCount> raceCars;
-    /// Each race car's node, wheel and steering-node matrices as loaded, in that order.
-    std::array<std::vector<vmath::mat4<float>>, CarCount> startMatrices;
+    std::array<RaceModel, CarCount> raceModels;
+    std::vector<Opponent> opponents;
+    CarLevelOfDetail levelOfDetail;
     std::vector<std::unique_ptr<Gauge>> gauges;   ///< every dial made
     std::vector<physics::DynamicObjectCar*> bodies;  ///< released to the world with the pool
 };

@@ -1,0 +1,62 @@
+#include "CarLevelOfDetail.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <nodara/GroupNode.h>
+#include <nodara/SwitchNode.h>
+
+namespace {
+
+void CollectSwitches(Node& node, std::vector<SwitchNode*>& switches) {
+    if (auto* levels = dynamic_cast<SwitchNode*>(&node)) switches.push_back(levels);
+    for (unsigned i = 0; Node* child = node.GetChild(i); ++i) CollectSwitches(*child, switches);
+}
+
+}  // namespace
+
+void CarLevelOfDetail::Add(GroupNode& car, unsigned finestLevel) {
+    for (Entry& entry : cars)
+        if (entry.car == &car) {
+            entry.finest = finestLevel;
+            Show(entry, std::max(entry.level, finestLevel));
+            return;
+        }
+    Entry entry{&car, {}, finestLevel, finestLevel};
+    CollectSwitches(car, entry.switches);
+    Show(entry, finestLevel);
+    cars.push_back(std::move(entry));
+}
+
+void CarLevelOfDetail::Remove(const GroupNode& car) {
+    cars.erase(std::remove_if(cars.begin(), cars.end(), [&car](const Entry& entry) { return entry.car == &car; }),
+               cars.end());
+}
+
+void CarLevelOfDetail::Select(const vmath::vec3<double>& eye) {
+    const float thresholds[2] = {MiddleDistanceM, FarDistanceM};
+    for (Entry& entry : cars) {
+        const vmath::mat4<float>& m = entry.car->GetTransform().GetMatrix();
+        const double dx = m[12] - eye.x, dy = m[13] - eye.y, dz = m[14] - eye.z;
+        const double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+        unsigned level = 0;
+        for (unsigned i = 0; i < 2; ++i) {
+            // Coarser at the threshold, finer again only inside it by the margin.
+            const double threshold = thresholds[i] - (entry.level > i ? HysteresisM : 0.0f);
+            if (distance > threshold) level = i + 1;
+        }
+        const unsigned shown = std::max(level, entry.finest);
+        if (shown != entry.level) Show(entry, shown);
+    }
+}
+
+unsigned CarLevelOfDetail::GetLevel(const GroupNode& car) const {
+    for (const Entry& entry : cars)
+        if (entry.car == &car) return entry.level;
+    return 0;
+}
+
+void CarLevelOfDetail::Show(Entry& entry, unsigned level) {
+    entry.level = level;
+    for (SwitchNode* levels : entry.switches) levels->Select(level);
+}

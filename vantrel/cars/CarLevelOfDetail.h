@@ -1,0 +1,47 @@
+#pragma once
+#include <vector>
+
+#include <vmath/vec3.h>
+
+class GroupNode;
+class SwitchNode;
+
+/// Chooses, once a frame, the look each car is drawn with by its distance
+/// from the camera: full detail near, the copy of about 2,000 triangles
+/// beyond `MiddleDistanceM`, the one of about 500 beyond `FarDistanceM`
+/// (the levels CarDetailLevels hangs in a car's tree). A car can be kept
+/// from the finer looks: an opponent is never drawn at full detail, say.
+class CarLevelOfDetail {
+public:
+    static constexpr float MiddleDistanceM = 30.0f;
+    static constexpr float FarDistanceM = 150.0f;
+    /// A car goes back to a finer look only this much nearer than the
+    /// distance it left it at (m), so one keeping near a threshold does not
+    /// switch back and forth from frame to frame.
+    static constexpr float HysteresisM = 2.0f;
+
+    /// Adds `car` (not owned), whose transform places it in the world, drawn
+    /// no finer than `finestLevel` (0: full detail); a car already added only
+    /// takes the new finest level. Its switches show `finestLevel` until the
+    /// next Select.
+    void Add(GroupNode& car, unsigned finestLevel = 0);
+    /// Forgets `car`; its switches stay as they are. Unknown cars are ignored.
+    void Remove(const GroupNode& car);
+    /// Sets every car's switches for a camera at `eye` (world, m).
+    void Select(const vmath::vec3<double>& eye);
+
+    /// The level `car` is drawn at: 0 full detail, 1 middle, 2 far; 0 for a car not added.
+    unsigned GetLevel(const GroupNode& car) const;
+    unsigned GetCarCount() const { return static_cast<unsigned>(cars.size()); }
+
+private:
+    struct Entry {
+        GroupNode* car;
+        std::vector<SwitchNode*> switches;
+        unsigned finest;
+        unsigned level;
+    };
+    static void Show(Entry& entry, unsigned level);
+
+    std::vector<Entry> cars;
+};
