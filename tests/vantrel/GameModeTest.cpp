@@ -13,6 +13,8 @@
 #include <lumora/OglEffectPass.h>
 
 #include "GameDataFolder.h"
+#include "GameWindow.h"
+#include "VirtualPad.h"
 #include "showroom/ShowRoom.h"
 #include "shell/VantrelApp.h"
 #include "platform/WindowMessage.h"
@@ -104,23 +106,91 @@ TEST_F(GameModes, StartFailsWhenTheShowRoomCannotLoadButKeepsIt) {
     EXPECT_EQ(Mix_Playing(-1), 1);
 }
 
-TEST_F(GameModes, EscapeInTheShowRoomQuits) {
+TEST_F(GameModes, EscapeInTheShowRoomAsksBeforeQuittingAndEscapeAgainTakesItBack) {
     ASSERT_TRUE(Start({})) << output;
+    ShowRoom* room = app.GetShowRoom();
+    // Yellow on the band across the middle of the window: the question.
+    const auto questionShown = [room]() {
+        room->Frame();
+        const BackBuffer shot;
+        return shot.Count(0, shot.Height() / 2 - 45, shot.Width(), shot.Height() / 2 + 45, IsYellow) > 50;
+    };
+    EXPECT_FALSE(questionShown());
     Key(VK_ESCAPE, Release);
-    EXPECT_FALSE(app.IsQuitRequested());
+    EXPECT_FALSE(room->IsQuitAsked());
     Key(VK_ESCAPE);
-    EXPECT_TRUE(app.IsQuitRequested());
-    // The show room saw the same press after the application and kept its choice.
-    EXPECT_EQ(app.GetShowRoom()->GetSelection(), ShowRoom::FreeDrive);
-}
+    EXPECT_TRUE(room->IsQuitAsked());
+    EXPECT_TRUE(questionShown());
+    // The game runs on under the question, and the arrows leave the menu and the car.
+    Key(VK_DOWN);
+    Key(VK_RIGHT);
+    app.Frame();
+    EXPECT_FALSE(app.IsQuitRequested());
+    EXPECT_EQ(app.GetShowRoom(), room);
+    EXPECT_EQ(room->GetSelection(), ShowRoom::FreeDrive);
+    EXPECT_EQ(room->GetCarIndex(), 0u);
 
-TEST_F(GameModes, ReturnQuitsOnExitGame) {
-    ASSERT_TRUE(Start({})) << output;
-    Key(VK_UP);
+    Key(VK_ESCAPE);  // no
+    EXPECT_FALSE(room->IsQuitAsked());
+    EXPECT_FALSE(questionShown());
+    Key(VK_DOWN);
+    EXPECT_EQ(room->GetSelection(), ShowRoom::TimeTrial) << "the menu answers again";
+
+    Key(VK_ESCAPE);
     Key(VK_RETURN, Release);
     EXPECT_FALSE(app.IsQuitRequested());
-    Key(VK_RETURN);  // "Exit Game"
+    Key(VK_RETURN);  // yes, and not the Time Trial the menu points at
     EXPECT_TRUE(app.IsQuitRequested());
+    EXPECT_EQ(app.GetRace(), nullptr);
+}
+
+TEST_F(GameModes, ExitGameAsksAsEscapeDoesAndReturnThenQuits) {
+    ASSERT_TRUE(Start({})) << output;
+    Key(VK_UP);  // "Exit Game"
+    Key(VK_RETURN);
+    EXPECT_TRUE(app.GetShowRoom()->IsQuitAsked());
+    EXPECT_FALSE(app.IsQuitRequested());
+    Key(VK_RETURN);
+    EXPECT_TRUE(app.IsQuitRequested());
+}
+
+TEST_F(GameModes, EscapeInARaceGoesBackWithoutAskingAndTheNewShowRoomIgnoresThePress) {
+    ASSERT_TRUE(Start({})) << output;
+    Key(VK_DOWN);
+    Key(VK_RETURN);  // a Time Trial, which cannot start on stand-in data but stays
+    ASSERT_NE(app.GetRace(), nullptr);
+    testing::internal::CaptureStdout();
+    Key(VK_ESCAPE);  // the new show room gets this very press after the application
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(app.GetShowRoom(), nullptr);
+    EXPECT_FALSE(app.GetShowRoom()->IsQuitAsked());
+}
+
+TEST_F(GameModes, ThePadsBAsksAsEscapeDoesAndItsAAnswersYes) {
+    ASSERT_TRUE(Start({})) << output;
+    VirtualPad pad;
+    ASSERT_TRUE(pad.IsPlugged()) << SDL_GetError();
+    ShowRoom* room = app.GetShowRoom();
+    // The game takes its events a frame at a time; a frame after each change
+    // lets SDL see it before the next one.
+    const auto press = [&](SDL_GameControllerButton button) {
+        const bool asked = room->IsQuitAsked();
+        pad.Button(button, true);
+        for (int i = 0; i < 20 && room->IsQuitAsked() == asked && !app.IsQuitRequested(); ++i) app.Frame();
+        pad.Button(button, false);
+        app.Frame();
+    };
+    app.Frame();  // the pad arrives
+    press(SDL_CONTROLLER_BUTTON_B);
+    EXPECT_TRUE(room->IsQuitAsked()) << "B asks";
+    EXPECT_FALSE(app.IsQuitRequested()) << "B must not quit at once";
+    press(SDL_CONTROLLER_BUTTON_B);
+    EXPECT_FALSE(room->IsQuitAsked()) << "B again means no";
+    EXPECT_FALSE(app.IsQuitRequested());
+    press(SDL_CONTROLLER_BUTTON_B);
+    ASSERT_TRUE(room->IsQuitAsked());
+    press(SDL_CONTROLLER_BUTTON_A);
+    EXPECT_TRUE(app.IsQuitRequested()) << "A means yes";
 }
 
 TEST_F(GameModes, ReturnOnGraphicsStepsThroughThePresetsAppliesEachAtOnceAndKeepsIt) {

@@ -9,7 +9,8 @@
 # car 1 and show the countdown; P shows "Paused" and stops the window still
 # (two dumps a second apart are the same), P again lets it run; driven off the
 # road at full lock, R puts the car back on it; Escape brings
-# the show room back on car 1 and "Time Trial", and Escape quits: exit status
+# the show room back on car 1 and "Time Trial", and Escape asks whether to
+# quit, the game running on under the question, and Return answers yes: exit status
 # 0, no "[ERROR]" line, a quiet standard output, and in the sanitizer build
 # no leak report. With a number of extra mode switches it goes from the show
 # room to a race and back that many times before quitting. The player's files
@@ -198,16 +199,20 @@ for ((i = 0; i < switches; i += 2)); do
 done
 ((switches > 0)) && echo "$switches mode switches done"
 
+# Escape only asks: the game runs on until Return answers.
 xdotool key Escape
+sleep 3
+kill -0 "$pid" 2>/dev/null || fail "Escape in the show room quit at once instead of asking"
+xdotool key Return
 for _ in $(seq 200); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
 done
-kill -0 "$pid" 2>/dev/null && fail "still running 20 s after Escape"
+kill -0 "$pid" 2>/dev/null && fail "still running 20 s after Escape and Return"
 wait "$pid"
 rc=$?
 pid=
-[[ $rc -eq 0 ]] || fail "exit status $rc after Escape"
+[[ $rc -eq 0 ]] || fail "exit status $rc after Escape and Return"
 ! grep -q '\[ERROR\]' "$work/out.txt" || fail "printed an error: $(grep '\[ERROR\]' "$work/out.txt" | head -n 3)"
 # Without --verbose the game says what went wrong and nothing more.
 lines=$(wc -l <"$work/out.txt")

@@ -156,12 +156,14 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         break;
     case VK_RETURN:
         if (!showRoom) break;
-        if (showRoom->GetSelection() == ShowRoom::Graphics) {
+        if (showRoom->IsQuitAsked()) {
+            handler.DispatchQuit();
+        } else if (showRoom->GetSelection() == ShowRoom::Graphics) {
             quality = QualityPreset::Next(quality);
             showRoom->SetQuality(quality);
             if (settings) settings->SetQuality(quality);
         } else if (showRoom->GetSelection() == ShowRoom::ExitGame) {
-            handler.DispatchQuit();
+            showRoom->SetQuitAsked(true);
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
@@ -169,8 +171,12 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         }
         break;
     case VK_ESCAPE:
-        if (showRoom) handler.DispatchQuit();
-        if (race && !StartShowRoom()) handler.DispatchQuit();
+        // A pad's B is Escape too, pressed to go back: the show room asks
+        // before the game ends, and a second Escape takes the question back.
+        if (showRoom)
+            showRoom->SetQuitAsked(!showRoom->IsQuitAsked());
+        else if (race && !StartShowRoom())
+            handler.DispatchQuit();
         break;
     default:
         // In every mode: 7 / 8 and 9 / 0 set the music's and the race sounds' volume.

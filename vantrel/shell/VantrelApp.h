@@ -75,11 +75,12 @@ public:
     /// Keyboard listener, on key presses: F11 switches between full screen
     /// and the window, and keeps the choice; Return on the show room's
     /// "Graphics" entry steps to the next preset, applied at once and kept;
-    /// Escape in the show room quits, in a
-    /// race it returns to a new show room (and quits if that fails); Return
+    /// Escape in the show room asks whether to quit (ShowRoom::QuitQuestion),
+    /// Return then quits and Escape takes the question back; in a race Escape
+    /// returns to a new show room (and quits if that fails); Return
     /// on the show room's "Free Drive" or "Time Trial" starts the race with
     /// the chosen car (and quits if that fails), remembering the choice for
-    /// the show room after it; on "Exit Game" it quits.
+    /// the show room after it; on "Exit Game" it asks as Escape does.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// Quit listener: ends the frame loop after the current pass.
     void OnQuit(EventHandler& handler) override;

@@ -21,6 +21,7 @@
 #include "storage/RecordsStore.h"
 
 const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Graphics: ", "Exit Game"};
+const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
 const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg";
 // The light hangs just above the turntable, so a narrow depth range suffices.
@@ -203,7 +204,7 @@ void ShowRoom::Update() {
 }
 
 void ShowRoom::OnKey(EventHandler&, unsigned key, int state) {
-    if (state != 0) return;
+    if (state != 0 || quitAsked) return;
     switch (key) {
     case VK_UP: selection = (selection + EntryCount - 1) % EntryCount; break;
     case VK_DOWN: selection = (selection + 1) % EntryCount; break;
@@ -290,5 +291,23 @@ void ShowRoom::DrawOverlay() {
     const std::string best = GetBestLine();
     if (!best.empty() && frameStatistics.font) fonts.Print(*frameStatistics.font, w / 2 - 50, 2, best);
 
+    if (quitAsked) DrawQuitQuestion(w, h);
     glPopAttrib();
+}
+
+void ShowRoom::DrawQuitQuestion(float w, float h) {
+    // Over everything, the menu entries included; DrawOverlay's attributes restore the test.
+    glDisable(GL_DEPTH_TEST);
+    // The bands' grey, nearly opaque: the menu entries under it would blur the words.
+    glColor4f(0.3f, 0.3f, 0.3f, 0.95f);
+    glBegin(GL_QUADS);
+    glVertex3f(0, h / 2 - 45, -0.1f);
+    glVertex3f(w, h / 2 - 45, -0.1f);
+    glVertex3f(w, h / 2 + 45, -0.1f);
+    glVertex3f(0, h / 2 + 45, -0.1f);
+    glEnd();
+    if (!menuFont) return;
+    // Yellow, as the chosen menu entry: the question is what the keys answer now.
+    glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
+    engine.GetRenderer()->GetFontManager().Print(*menuFont, w / 2 - 215, h / 2 - 12, QuitQuestion);
 }

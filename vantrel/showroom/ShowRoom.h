@@ -96,6 +96,12 @@ public:
 
     /// The chosen menu entry (a Selection).
     int GetSelection() const { return selection; }
+    /// "Quit? Return: yes  Escape: no", asked before the game ends.
+    static const char* const QuitQuestion;
+    /// Shows (true) or takes back the quit question over the room; the
+    /// application answers it. While it is up the arrow keys do nothing.
+    void SetQuitAsked(bool asked) { quitAsked = asked; }
+    bool IsQuitAsked() const { return quitAsked; }
     /// The chosen car's index in the car pool.
     unsigned GetCarIndex() const { return carIndex; }
     /// The chosen car, or null before Load or when none loaded.
@@ -114,6 +120,9 @@ private:
     /// The loaded car after (`step` 1) or before (`step` -1) `carIndex`,
     /// wrapping around; `carIndex` itself when no other car loaded.
     unsigned NextLoadedCar(int step) const;
+    /// The quit question on a band across the middle, in the menu's font.
+    void DrawQuitQuestion(float widthPx, float heightPx);
+    bool quitAsked = false;
 
     /// The effect pass's shadow map is drawn from the light with this projection.
     static const Perspective LightProjection;
