@@ -188,4 +188,49 @@ TEST(EngineSoundVolumeTest, KeysStepInTenthsAndTheSettingsKeepThem) {
     EXPECT_FLOAT_EQ(edited.GetEffectsVolume(), 1.0f);
 }
 
+// Root mean square of the output in `span`, of full scale.
+double Rms(const Recording& out, std::pair<size_t, size_t> span) {
+    double sum = 0.0;
+    for (size_t i = span.first; i < span.second; ++i) sum += double(out.samples[i]) * out.samples[i];
+    return std::sqrt(sum / static_cast<double>(span.second - span.first)) / 32768.0;
+}
+
+TEST_F(EngineSoundTest, FullThrottleSitsBesideTheRaceMusicAndTheMixNeverClips) {
+    // The game's own music, turned down for the race as the game does.
+    std::unique_ptr<Sound> music(engine.CreateSound(SOUND_DIR "../music/Halverd - Evenfall.mp3"));
+    ASSERT_NE(music, nullptr);
+    std::unique_ptr<Channel> musicChannel(music->Play());
+    ASSERT_NE(musicChannel, nullptr);
+    EngineSound sound(&engine, SOUND_DIR);
+    ASSERT_TRUE(sound.IsLoaded());
+    sound.SetMusic(musicChannel.get());
+
+    // Each alone first, through the player's volume settings, then all at
+    // once: flat out with the tyres sliding and a knock every half second.
+    const EngineSound::Drive flatOut = Driving(6500.0f, 1.0f);
+    sound.SetEffectsVolume(0.0f);
+    const auto musicAlone = Hold(sound, flatOut, 1.0);
+    sound.SetEffectsVolume(1.0f);
+    sound.SetMusicVolume(0.0f);
+    const auto engineAlone = Hold(sound, flatOut, 1.0);
+    sound.SetMusicVolume(1.0f);
+    EngineSound::Drive sliding = Driving(6500.0f, 1.0f, 1.0f), knocked = sliding;
+    knocked.speedMs = sliding.speedMs - 6.0f;
+    std::pair<size_t, size_t> all;
+    for (int i = 0; i < 3; ++i) {
+        const auto slid = Hold(sound, sliding, 0.25);
+        if (i == 0) all.first = slid.first;
+        all.second = Hold(sound, knocked, 0.25).second;
+    }
+    const Recording out = Finish();
+    ASSERT_GE(out.samples.size(), all.second) << "the recording ends early";
+
+    const double musicRms = Rms(out, musicAlone), engineRms = Rms(out, engineAlone);
+    ASSERT_GT(musicRms, 0.01) << "the music did not play";
+    EXPECT_LT(std::fabs(20.0 * std::log10(engineRms / musicRms)), 6.0)
+        << "engine " << engineRms << " against the music's " << musicRms << " of full scale";
+    EXPECT_LT(Peak(out, all), 32767) << "a sample at full scale: the mix clips";
+    EXPECT_GT(Rms(out, all), musicRms) << "all of it together is louder than the music alone";
+}
+
 }  // namespace
