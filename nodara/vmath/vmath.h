@@ -5,3 +5,4 @@
 #include "vec4.h"
 #include "mat3.h"
 #include "mat4.h"
+#include "quat.h"

@@ -99,3 +99,49 @@ TEST(Vmath, InverseUndoesAGeneralMatrixAndASingularOneGivesTheIdentity) {
     for (int c = 0; c < 4; ++c) singular(2, c) = 2.0f * singular(1, c);
     ExpectMatNear(inverse(singular), mat4<float>::identity(), 0.0f);
 }
+
+TEST(Vmath, QuaternionsRoundTripEveryBranchOfTheMatrixConversion) {
+    // A turn small enough for the trace branch, and half turns about x, y
+    // and z, each of which makes its own diagonal element the largest.
+    const struct {
+        float degrees;
+        vec3<float> axis;
+    } rotations[] = {{30.0f, {1, 2, 3}}, {179.0f, {1, 0.1f, 0.2f}}, {178.0f, {0.1f, 1, -0.2f}},
+                     {177.0f, {0.2f, -0.1f, 1}}, {0.0f, {0, 0, 1}}};
+    for (const auto& r : rotations) {
+        const mat4<float> m4 = rotation(r.degrees, r.axis);
+        mat3<float> m;
+        for (int row = 0; row < 3; ++row)
+            for (int c = 0; c < 3; ++c) m(row, c) = m4(row, c);
+        const quat<float> q = to_quat(m);
+        EXPECT_NEAR(dot(q, q), 1.0f, 1e-6f);
+        const mat3<float> back = to_mat3(q);
+        for (int i = 0; i < 9; ++i) EXPECT_NEAR(back[i], m[i], 2e-6f) << r.degrees << " degrees, element " << i;
+        EXPECT_NEAR(angle(q, quat<float>::identity()), r.degrees * 0.017453292f, 1e-3f);
+    }
+}
+
+TEST(Vmath, SlerpTurnsAtAnEvenRateTheShortWayRound) {
+    const vec3<float> up(0, 0, 1);
+    const auto about = [](float degrees, const vec3<float>& axis) {
+        const mat4<float> m4 = rotation(degrees, axis);
+        mat3<float> m;
+        for (int row = 0; row < 3; ++row)
+            for (int c = 0; c < 3; ++c) m(row, c) = m4(row, c);
+        return to_quat(m);
+    };
+    const quat<float> a = about(10.0f, up), b = about(130.0f, up);
+    // A quarter of the way from 10 to 130 degrees is 40 degrees.
+    EXPECT_NEAR(angle(slerp(a, b, 0.25f), about(40.0f, up)), 0.0f, 1e-3f);
+    EXPECT_NEAR(angle(slerp(a, b, 0.0f), a), 0.0f, 1e-3f);
+    EXPECT_NEAR(angle(slerp(a, b, 1.0f), b), 0.0f, 1e-3f);
+    // -b is b: the blend still takes the 120-degree way, not the 240-degree one.
+    const quat<float> minusB(-b.x, -b.y, -b.z, -b.w);
+    EXPECT_NEAR(angle(slerp(a, minusB, 0.5f), about(70.0f, up)), 0.0f, 1e-3f);
+    // From 170 to -170 degrees about z goes through 180, not through 0.
+    EXPECT_NEAR(angle(slerp(about(170.0f, up), about(-170.0f, up), 0.5f), about(180.0f, up)), 0.0f, 1e-3f);
+    // Two rotations a hair apart blend without dividing by their vanishing sine.
+    const quat<float> near = slerp(a, about(10.001f, up), 0.5f);
+    EXPECT_TRUE(std::isfinite(near.w));
+    EXPECT_NEAR(angle(near, a), 0.0f, 1e-3f);
+}
