@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "storage/Crc32.h"
+
 Logger RoadCentreLine::logger("RoadCentreLine");
 
 namespace {
@@ -90,13 +92,31 @@ bool RoadCentreLine::Parse(std::istream& in, const std::string& name) {
         lower = vmath::vec2<double>(std::min(lower.x, p.x), std::min(lower.y, p.y));
         upper = vmath::vec2<double>(std::max(upper.x, p.x), std::max(upper.y, p.y));
     }
+    checksum = ChecksumOf(points);
     return true;
+}
+
+std::uint32_t RoadCentreLine::ChecksumOf(const std::vector<Point>& points) {
+    // Whole millimetres, little-endian: the same file gives the same sum
+    // on every machine, whatever its last digit of a double does.
+    Crc32 crc;
+    for (const Point& p : points)
+        for (const double value : {p.x, p.y}) {
+            const auto mm = static_cast<std::int32_t>(std::llround(value * 1000.0));
+            const auto bits = static_cast<std::uint32_t>(mm);
+            const unsigned char bytes[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+                                            static_cast<unsigned char>(bits >> 16),
+                                            static_cast<unsigned char>(bits >> 24)};
+            crc.Add(bytes, sizeof bytes);
+        }
+    return crc.Get();
 }
 
 bool RoadCentreLine::Refuse(const std::string& name, const std::string& why) {
     points.clear();
     runs.clear();
     length = 0.0;
+    checksum = 0;
     lower = upper = vmath::vec2<double>(0.0, 0.0);
     if (logger.IsEnabled(Logger::Warn))
         Logger::Stream(logger, Logger::Warn).GetStream() << name << " " << why << "; the race goes without map and recovery";

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <vector>
@@ -58,6 +59,10 @@ public:
     /// The smallest box round the line: its lower-left and upper-right corners.
     vmath::vec2<double> GetMin() const { return lower; }
     vmath::vec2<double> GetMax() const { return upper; }
+    /// A CRC-32 of the points to the millimetre, in order: a recorded run
+    /// carries it, so a run driven on other geometry is told apart. 0 on an
+    /// empty line.
+    std::uint32_t GetChecksum() const { return checksum; }
 
 private:
     /// A run of consecutive segments and a circle round them: a whole run
@@ -69,6 +74,7 @@ private:
     static constexpr std::size_t RunLength = 32;  ///< segments per run
 
     bool Refuse(const std::string& name, const std::string& why);
+    static std::uint32_t ChecksumOf(const std::vector<Point>& points);
     /// Nearest point of the segments of `run` to (x, y), if nearer than
     /// `bestDistance2` (squared, m^2): updates it and `best` (arc length).
     void ProjectOnRun(const Run& run, double x, double y, double& bestDistance2, double& best) const;
@@ -76,6 +82,7 @@ private:
     std::vector<Point> points;
     std::vector<Run> runs;
     double length = 0.0;
+    std::uint32_t checksum = 0;
     vmath::vec2<double> lower{0.0, 0.0}, upper{0.0, 0.0};
 
     static Logger logger;
