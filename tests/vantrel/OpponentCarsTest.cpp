@@ -100,18 +100,26 @@ protected:
         return car;
     }
 
-    /// The whole scene from `eye` towards `centre`, on black.
+    /// The whole scene from `eye` towards `centre`, on black. The window's
+    /// projection and clear colour are given back: the races of the other
+    /// tests draw with them.
     BackBuffer Draw(const vmath::vec3<double>& eye, const vmath::vec3<double>& centre) {
         GLint viewport[4];
         glGetIntegerv(GL_VIEWPORT, viewport);
-        engine.GetRenderer()->SetProjection(Perspective(45.0, double(viewport[2]) / viewport[3], 0.5, 1000.0));
-        engine.GetCamera().SetView(View(eye, centre, {0.0, 0.0, 1.0}));
         GLfloat clear[4];
         glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        engine.GetRenderer()->SetProjection(Perspective(45.0, double(viewport[2]) / viewport[3], 0.5, 1000.0));
+        engine.GetCamera().SetView(View(eye, centre, {0.0, 0.0, 1.0}));
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         engine.RenderScene();
+        const BackBuffer shot;
         glClearColor(clear[0], clear[1], clear[2], clear[3]);
-        return BackBuffer();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        return shot;
     }
 
     Lumora engine;
