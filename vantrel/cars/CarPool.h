@@ -18,7 +18,8 @@ class World;
 }
 
 /// The cars of one game mode, made on first request through the mode's
-/// engine and kept until the pool is destroyed. The models themselves belong
+/// engine and kept until the pool is destroyed: the show room's, the
+/// player's race car and the opponents' copies. The models themselves belong
 /// to the engine, so the pool must go before its engine.
 class CarPool {
 public:
