@@ -270,7 +270,7 @@ TEST(RecordedRunTest, GapAndSplitsAgainstARunDrivenHalfASecondLater) {
         car.brake = 0.0f;
         car.throttle = 1.0f;
         d.Run(20.0f - waitS, 0, 1, 0, false, record);
-        return recorder.TakeRun();
+        return recorder.GetRun();
     };
     const RecordedRun best = drive(0.5f);
     const RecordedRun later = drive(1.0f);

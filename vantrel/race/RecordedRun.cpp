@@ -33,9 +33,9 @@ void RecordedRun::Reserve(std::size_t count) {
     furthestM.reserve(count);
 }
 
-void RecordedRun::ShrinkToFit() {
-    samples.shrink_to_fit();
-    furthestM.shrink_to_fit();
+void RecordedRun::Clear() {
+    samples.clear();
+    furthestM.clear();
 }
 
 RecordedRun::Sample RecordedRun::At(double timeS) const {

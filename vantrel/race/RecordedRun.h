@@ -60,8 +60,9 @@ public:
     /// appending as many never moves them (the pages are only touched as
     /// they fill).
     void Reserve(std::size_t count);
-    /// Gives back the room that Reserve took beyond the samples held.
-    void ShrinkToFit();
+    /// Drops the samples and keeps the room they had, so a run recorded
+    /// into it again finds its memory already there.
+    void Clear();
 
     /// The car `timeS` after the release, blended between the two samples
     /// round it: position, distance, speeds, controls and wheels linearly,

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
-#include <utility>
 
 #include "cars/Car.h"
 #include "physics/DynamicObjectCar.h"
@@ -17,7 +16,10 @@ bool Finite(float value) { return std::isfinite(value); }
 }  // namespace
 
 void RunRecorder::Start(const Car& car, double distanceM, int sampleRateHz) {
-    run = RecordedRun(sampleRateHz);
+    if (RecordedRun(sampleRateHz).GetSampleRateHz() == run.GetSampleRateHz())
+        run.Clear();
+    else
+        run = RecordedRun(sampleRateHz);
     frameTimeS = 0.0;
     for (double& spin : spinRad) spin = 0.0;
     recording = Capture(car, distanceM, current);
@@ -56,18 +58,6 @@ void RunRecorder::Record(const Car& car, double distanceM, float dtS) {
             return;
         }
     }
-}
-
-void RunRecorder::Stop() {
-    recording = false;
-    run.ShrinkToFit();
-}
-
-RecordedRun RunRecorder::TakeRun() {
-    Stop();
-    RecordedRun taken = std::move(run);
-    run = RecordedRun();
-    return taken;
 }
 
 bool RunRecorder::Capture(const Car& car, double distanceM, RecordedRun::Sample& state) const {

@@ -19,7 +19,10 @@ class RunRecorder {
 public:
     /// Drops the last run and starts a new one at `car` as it is now (the
     /// release: sample 0, time 0). Nothing is recorded for a car without a
-    /// physics body.
+    /// physics body. The memory of the last run is kept for the new one:
+    /// room for RecordedRun::MaxDurationS is taken once, and its pages are
+    /// touched the first time a run gets so far (a page fault each second
+    /// or so of the first run, none in runs no longer than one before).
     /// @param distanceM the car's distance along the centre line (RoadProgress)
     void Start(const Car& car, double distanceM, int sampleRateHz = RecordedRun::DefaultSampleRateHz);
 
@@ -30,17 +33,16 @@ public:
     /// should the car's state stop being finite.
     void Record(const Car& car, double distanceM, float dtS);
 
-    /// Stops recording and gives back the room kept for a longer run.
-    void Stop();
+    /// Stops recording; the run stays until the next start.
+    void Stop() { recording = false; }
     /// Started, not stopped, and not cut off.
     bool IsRecording() const { return recording; }
     /// Seconds since the start, as far as the frames have come.
     double GetTimeS() const { return frameTimeS; }
 
-    /// The run so far (all of it once stopped); empty before a start.
+    /// The run so far (all of it once stopped) until the next start; empty
+    /// before a start. A copy holds only the samples, not the room.
     const RecordedRun& GetRun() const { return run; }
-    /// Stops, and hands the run over, leaving an empty one.
-    RecordedRun TakeRun();
 
 private:
     /// The car's state now; false when it has no body or a value is not finite.
