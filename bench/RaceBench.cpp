@@ -4,8 +4,10 @@
 // the frame time (mean and 95th percentile) split into physics, effect pass,
 // HUD and buffer swap, then the effect pass split into its sub-passes and the
 // camera's cull traversal, and the peak memory.
-// With --quality the race is drawn at that preset (High otherwise).
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high]
+// With --quality the race is drawn at that preset (High otherwise); with
+// --opponents N it is a Race against N of the game's cars (Medium) instead
+// of the Time Trial.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -100,9 +102,12 @@ struct DrawTimes {
 int main(int argc, char** argv) {
     CommandLine::Choices choices;
     std::vector<const char*> numbers;
+    unsigned opponents = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--quality" && i + 1 < argc)
             choices.quality = QualityPreset::FromKey(argv[++i]);
+        else if (std::string(argv[i]) == "--opponents" && i + 1 < argc)
+            opponents = static_cast<unsigned>(std::max(0, std::atoi(argv[++i])));
         else
             numbers.push_back(argv[i]);
     }
@@ -113,7 +118,11 @@ int main(int argc, char** argv) {
     ChangeToProgramFolder();
     VantrelApp& app = VantrelApp::Instance();
     app.Configure(choices);
-    if (!app.Initialize() || !app.StartRace(carIndex, false)) {
+    FieldSettings field;
+    field.opponents = opponents;
+    app.SetField(field);
+    const GameEngine::Mode mode = opponents > 0 ? GameEngine::Race : GameEngine::TimeTrial;
+    if (!app.Initialize() || !app.StartRace(carIndex, mode)) {
         std::printf("RaceBench: the race did not start\n");
         return 1;
     }
@@ -194,8 +203,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < SplitFrames; ++i) cullTimes.Time([&] { engine.CullScene(); });
 
     const Summary whole = Summarise(frameS);
-    std::printf("RaceBench: renderer %s, window 1024 x 768, car %u, Time Trial, preset %s\n", glGetString(GL_RENDERER),
-                carIndex, QualityPreset::Name(race.GetQuality()));
+    char modeName[32];
+    if (opponents > 0)
+        std::snprintf(modeName, sizeof modeName, "Race with %u opponents", opponents);
+    else
+        std::snprintf(modeName, sizeof modeName, "Time Trial");
+    std::printf("RaceBench: renderer %s, window 1024 x 768, car %u, %s, preset %s\n", glGetString(GL_RENDERER),
+                carIndex, modeName, QualityPreset::Name(race.GetQuality()));
     std::printf("drive: %d frames of 1/60 s, ended at checkpoint %u at (%.0f, %.0f), %.0f km/h, clock %s\n", frames,
                 race.GetNextCheckpoint() + 1, position.x, position.y, car.body->GetForwardSpeedMs() * 3.6,
                 GameEngine::FormatClock(race.GetRemainingTime()).c_str());

@@ -8,6 +8,7 @@
 
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -57,9 +58,14 @@ int Peak(const Recording& out, std::pair<size_t, size_t> span) {
     return peak;
 }
 
+// A stretch of the output, in frames from its start: [first, second).
+using Span = std::pair<size_t, size_t>;
+
 // The race's sounds on the game's own files, into SDL's disk driver: each
-// step holds one drive state for a while, the game's frames at 60 Hz, and
-// the output is examined per step once the engine has closed the file.
+// step holds one drive state for a while, the game's frames at 60 Hz of the
+// output, and the output is examined per step once the engine has closed the
+// file. Hold and Finish fail the test fatally: call them inside
+// ASSERT_NO_FATAL_FAILURE.
 class EngineSoundTest : public testing::Test {
 protected:
     ScratchFolder folder;
@@ -78,22 +84,45 @@ protected:
         return std::filesystem::file_size(outputFile, noFileYet) / (channels * sizeof(int16_t));
     }
 
-    // Frames of the output while `drive` held for `seconds`, less the first
-    // 0.15 s in which the change reaches the output.
-    std::pair<size_t, size_t> Hold(EngineSound& sound, const EngineSound::Drive& drive, double seconds) {
+    // Holds `drive` for `seconds` of output: one game frame (an Update of
+    // 1/60 s) for each 1/60 s of sound the disk driver has written, however
+    // fast or slow it writes. `span` receives the frames of the output in
+    // which `drive` was held, less the first 0.15 s in which the change
+    // reaches the output. Fails when the driver has not written them within
+    // 20 s, so that no check reads past the recording.
+    // With `field`, the other cars' engines are heard beside it.
+    void Hold(EngineSound& sound, const EngineSound::Drive& drive, double seconds, Span& span,
+              const std::vector<EngineSound::FieldEngine>* field = nullptr) {
         const size_t start = Written(), end = start + static_cast<size_t>(seconds * rate);
+        const double framesPerUpdate = rate / 60.0;
+        double updated = static_cast<double>(start);  // the output the updates so far stand for
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (Written() < end && std::chrono::steady_clock::now() < deadline) {
-            sound.Update(drive, 1.0f / 60.0f);
-            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        for (;;) {
+            const size_t written = Written();
+            for (; updated <= static_cast<double>(written) && updated < static_cast<double>(end);
+                 updated += framesPerUpdate) {
+                sound.Update(drive, 1.0f / 60.0f);
+                if (field) sound.UpdateField(*field);
+            }
+            if (written >= end) break;
+            ASSERT_TRUE(std::chrono::steady_clock::now() < deadline)
+                << "the disk driver wrote " << written - start << " of " << end - start
+                << " frames in 20 s";
+            // Only to spare the processor between looks at the file.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        return {start + static_cast<size_t>(0.15 * rate), end};
+        span = {start + static_cast<size_t>(0.15 * rate), end};
+        heldTo = std::max(heldTo, end);
     }
 
-    Recording Finish() {
+    // Closes the output and reads it back; it covers every span held.
+    void Finish(Recording& out) {
         engine.Shutdown();
-        return Recording::Load(outputFile, channels, rate);
+        out = Recording::Load(outputFile, channels, rate);
+        ASSERT_GE(out.samples.size(), heldTo) << "the recording ends before the last span held";
     }
+
+    size_t heldTo = 0;  ///< the end of the last span held
 };
 
 EngineSound::Drive Driving(float rpm, float throttle, float slip = 0.0f) {
@@ -109,11 +138,13 @@ EngineSound::Drive Driving(float rpm, float throttle, float slip = 0.0f) {
 TEST_F(EngineSoundTest, EnginePitchFollowsTheRpmAndTheSquealTheSlip) {
     EngineSound sound(&engine, SOUND_DIR);
     ASSERT_TRUE(sound.IsLoaded());
-    const auto low = Hold(sound, Driving(1500.0f, 0.2f), 0.6);
-    const auto high = Hold(sound, Driving(6000.0f, 1.0f), 0.6);
-    const auto grip = Hold(sound, Driving(3000.0f, 0.5f), 0.6);
-    const auto slide = Hold(sound, Driving(3000.0f, 0.5f, 1.0f), 0.6);
-    Recording out = Finish();
+    Span low, high, grip, slide;
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, Driving(1500.0f, 0.2f), 0.6, low));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, Driving(6000.0f, 1.0f), 0.6, high));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, Driving(3000.0f, 0.5f), 0.6, grip));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, Driving(3000.0f, 0.5f, 1.0f), 0.6, slide));
+    Recording out;
+    ASSERT_NO_FATAL_FAILURE(Finish(out));
 
     // Four cylinders fire twice per turn: the main line is rpm / 30 Hz.
     EXPECT_NEAR(Fundamental(out, low), 50.0, 2.0);
@@ -138,19 +169,21 @@ TEST_F(EngineSoundTest, PauseHoldsEverySoundAndTheRaceTurnsTheMusicDown) {
     EngineSound sound(&engine, SOUND_DIR);
     sound.SetMusic(musicChannel.get());
     EXPECT_FLOAT_EQ(musicChannel->GetVolume(), 1.0f);
-    const auto racing = Hold(sound, Driving(3000.0f, 1.0f, 1.0f), 0.5);
+    Span racing, held, again;
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, Driving(3000.0f, 1.0f, 1.0f), 0.5, racing));
     EXPECT_FLOAT_EQ(musicChannel->GetVolume(), EngineSound::RaceMusicShare);
     EngineSound::Drive paused = Driving(3000.0f, 1.0f, 1.0f);
     paused.running = false;
-    const auto held = Hold(sound, paused, 0.5);
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, paused, 0.5, held));
     EXPECT_TRUE(musicChannel->IsPaused());
-    const auto again = Hold(sound, Driving(3000.0f, 1.0f, 1.0f), 0.5);
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, Driving(3000.0f, 1.0f, 1.0f), 0.5, again));
     sound.Leave();
     EXPECT_FLOAT_EQ(musicChannel->GetVolume(), 1.0f);
     EXPECT_FALSE(musicChannel->IsPaused());
     sound.SetMusicVolume(0.4f);
     EXPECT_FLOAT_EQ(musicChannel->GetVolume(), 0.4f);
-    Recording out = Finish();
+    Recording out;
+    ASSERT_NO_FATAL_FAILURE(Finish(out));
 
     EXPECT_GT(Peak(out, racing), 5000);
     EXPECT_EQ(Peak(out, held), 0) << "paused, not a sound: engine, squeal and music";
@@ -189,7 +222,7 @@ TEST(EngineSoundVolumeTest, KeysStepInTenthsAndTheSettingsKeepThem) {
 }
 
 // Root mean square of the output in `span`, of full scale.
-double Rms(const Recording& out, std::pair<size_t, size_t> span) {
+double Rms(const Recording& out, Span span) {
     double sum = 0.0;
     for (size_t i = span.first; i < span.second; ++i) sum += double(out.samples[i]) * out.samples[i];
     return std::sqrt(sum / static_cast<double>(span.second - span.first)) / 32768.0;
@@ -208,22 +241,24 @@ TEST_F(EngineSoundTest, FullThrottleSitsBesideTheRaceMusicAndTheMixNeverClips) {
     // Each alone first, through the player's volume settings, then all at
     // once: flat out with the tyres sliding and a knock every half second.
     const EngineSound::Drive flatOut = Driving(6500.0f, 1.0f);
+    Span musicAlone, engineAlone, all;
     sound.SetEffectsVolume(0.0f);
-    const auto musicAlone = Hold(sound, flatOut, 1.0);
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, flatOut, 1.0, musicAlone));
     sound.SetEffectsVolume(1.0f);
     sound.SetMusicVolume(0.0f);
-    const auto engineAlone = Hold(sound, flatOut, 1.0);
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, flatOut, 1.0, engineAlone));
     sound.SetMusicVolume(1.0f);
     EngineSound::Drive sliding = Driving(6500.0f, 1.0f, 1.0f), knocked = sliding;
     knocked.speedMs = sliding.speedMs - 6.0f;
-    std::pair<size_t, size_t> all;
     for (int i = 0; i < 3; ++i) {
-        const auto slid = Hold(sound, sliding, 0.25);
-        if (i == 0) all.first = slid.first;
-        all.second = Hold(sound, knocked, 0.25).second;
+        Span step;
+        ASSERT_NO_FATAL_FAILURE(Hold(sound, sliding, 0.25, step));
+        if (i == 0) all.first = step.first;
+        ASSERT_NO_FATAL_FAILURE(Hold(sound, knocked, 0.25, step));
+        all.second = step.second;
     }
-    const Recording out = Finish();
-    ASSERT_GE(out.samples.size(), all.second) << "the recording ends early";
+    Recording out;
+    ASSERT_NO_FATAL_FAILURE(Finish(out));
 
     const double musicRms = Rms(out, musicAlone), engineRms = Rms(out, engineAlone);
     ASSERT_GT(musicRms, 0.01) << "the music did not play";
@@ -234,3 +269,56 @@ TEST_F(EngineSoundTest, FullThrottleSitsBesideTheRaceMusicAndTheMixNeverClips) {
 }
 
 }  // namespace
+
+TEST_F(EngineSoundTest, TheNearestOtherCarsAreHeardQuieterWithDistanceAndPauseWithTheRace) {
+    EngineSound sound(&engine, SOUND_DIR);
+    ASSERT_TRUE(sound.IsLoaded());
+    const EngineSound::Drive idling = Driving(900.0f, 0.0f);
+    // Four cars at full throttle; only the nearest three sound.
+    auto at = [](float distanceM) {
+        return std::vector<EngineSound::FieldEngine>{
+            {6000.0f, 1.0f, distanceM}, {6000.0f, 1.0f, distanceM + 1.0f}, {6000.0f, 1.0f, distanceM + 2.0f},
+            {6000.0f, 1.0f, distanceM + 3.0f}};
+    };
+    const std::vector<EngineSound::FieldEngine> near = at(5.0f), far = at(60.0f), gone = at(400.0f), none;
+    Span alone, nearSpan, farSpan, goneSpan, pausedSpan, leftSpan;
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, idling, 0.5, alone, &none));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, idling, 0.5, nearSpan, &near));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, idling, 0.5, farSpan, &far));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, idling, 0.5, goneSpan, &gone));
+    EngineSound::Drive paused = idling;
+    paused.running = false;
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, paused, 0.5, pausedSpan, &near));
+    // The next race's engine alone: the last race's cars are gone.
+    sound.Leave();
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, idling, 0.5, leftSpan));
+    Recording out;
+    ASSERT_NO_FATAL_FAILURE(Finish(out));
+
+    const double player = Rms(out, alone);
+    EXPECT_GT(Rms(out, nearSpan), 1.5 * player) << "the cars close by are heard over the idling engine";
+    EXPECT_GT(Rms(out, farSpan), 1.02 * player);
+    EXPECT_LT(Rms(out, farSpan), Rms(out, nearSpan));
+    EXPECT_NEAR(Rms(out, goneSpan), player, 0.05 * player) << "out of earshot";
+    EXPECT_EQ(Peak(out, pausedSpan), 0);
+    EXPECT_NEAR(Rms(out, leftSpan), player, 0.05 * player) << "Leave stops the other cars too";
+    EXPECT_FLOAT_EQ(EngineSound::FieldFalloff(EngineSound::FieldNearM), 1.0f);
+    EXPECT_FLOAT_EQ(EngineSound::FieldFalloff(NAN), 0.0f);
+}
+
+TEST_F(EngineSoundTest, AfterAWonTrialTheEngineWindsDownToIdle) {
+    EngineSound sound(&engine, SOUND_DIR);
+    ASSERT_TRUE(sound.IsLoaded());
+    // Flat out over the line at 6000 rpm; the world then stands still with
+    // the read-back frozen there.
+    const EngineSound::Drive crossing = Driving(6000.0f, 1.0f);
+    Span flatOut, settled;
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, crossing, 0.6, flatOut));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, EngineSound::WoundDown(crossing, 0.2f), 0.2, settled));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, EngineSound::WoundDown(crossing, 3.0f), 0.8, settled));
+    Recording out;
+    ASSERT_NO_FATAL_FAILURE(Finish(out));
+    EXPECT_NEAR(Fundamental(out, flatOut), 200.0, 4.0);
+    EXPECT_NEAR(Fundamental(out, settled), EngineSound::IdleRpm / 30.0, 2.0) << "still at the last rpm";
+    EXPECT_LT(Peak(out, settled), Peak(out, flatOut));
+}

@@ -212,8 +212,10 @@ TEST_F(GameModes, ReturnOnGraphicsStepsThroughThePresetsAppliesEachAtOnceAndKeep
     EXPECT_FALSE(pass.GetShadows());
     EXPECT_EQ(shadowMapTexels(), 512);
 
-    Key(VK_DOWN);
-    Key(VK_DOWN);
+    // Up from the first entry wraps round to "Exit Game", then "Graphics".
+    Key(VK_UP);
+    Key(VK_UP);
+    ASSERT_EQ(room->GetSelection(), ShowRoom::Graphics);
     Key(VK_RETURN);
     EXPECT_EQ(app.GetShowRoom(), room) << "the show room stays";
     EXPECT_FALSE(app.IsQuitRequested());
@@ -233,6 +235,24 @@ TEST_F(GameModes, ReturnOnGraphicsStepsThroughThePresetsAppliesEachAtOnceAndKeep
     EXPECT_TRUE(app.StartShowRoom());
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(app.GetShowRoom()->GetQuality(), QualityPreset::Medium);
+}
+
+TEST_F(GameModes, ReturnOnOpponentsStepsTheirDifficultyAndKeepsItForTheNextShowRoom) {
+    ASSERT_TRUE(Start({})) << output;
+    ShowRoom* room = app.GetShowRoom();
+    EXPECT_EQ(room->GetOpponentsEntry(), "Opponents: Medium");
+    for (int i = 0; i < 3; ++i) Key(VK_DOWN);
+    ASSERT_EQ(room->GetSelection(), ShowRoom::Opponents);
+    Key(VK_RETURN);
+    EXPECT_EQ(app.GetShowRoom(), room) << "the show room stays";
+    EXPECT_EQ(room->GetOpponentsEntry(), "Opponents: Hard");
+    EXPECT_EQ(SettingsStore().Get(FieldSettings::Section, "difficulty"), "hard");
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetOpponentsEntry(), "Opponents: Easy");
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(app.StartShowRoom());
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(app.GetShowRoom()->GetOpponentsEntry(), "Opponents: Easy");
 }
 
 TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceAndQuitsWhenItCannotStart) {

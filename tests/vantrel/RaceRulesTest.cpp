@@ -23,11 +23,11 @@ const int Press = 0, Release = 1;
 const float Frame = 1.0f / 60.0f;
 
 /// A player driving a car without a body, the keys sent straight to it.
-struct Driver {
+struct KeyedCar {
     EventHandler handler;
     Player player;
     Car car;
-    Driver() {
+    KeyedCar() {
         car.controlsEnabled = true;
         player.SetCar(&car);
     }
@@ -40,7 +40,7 @@ struct Driver {
 }  // namespace
 
 TEST(PlayerControls, PedalsRampWhileHeldAndDropOnRelease) {
-    Driver d;
+    KeyedCar d;
     d.Key(VK_UP, Press);
     d.Run(0.5f);
     EXPECT_NEAR(d.car.throttle, 0.5f, 1e-4f);
@@ -58,7 +58,7 @@ TEST(PlayerControls, PedalsRampWhileHeldAndDropOnRelease) {
 }
 
 TEST(PlayerControls, SteeringLocksInAboutOneSecondAndReturnsToCentre) {
-    Driver d;
+    KeyedCar d;
     d.Key(VK_LEFT, Press);
     d.Run(0.75f);
     EXPECT_NEAR(d.car.steering, 0.6f, 1e-4f);
@@ -72,7 +72,7 @@ TEST(PlayerControls, SteeringLocksInAboutOneSecondAndReturnsToCentre) {
 }
 
 TEST(PlayerControls, SteeringAgainstTheCurrentSideJumpsToCentreFirst) {
-    Driver d;
+    KeyedCar d;
     d.car.steering = 0.6f;
     d.Key(VK_RIGHT, Press);
     d.Run(Frame);
@@ -84,7 +84,7 @@ TEST(PlayerControls, SteeringAgainstTheCurrentSideJumpsToCentreFirst) {
 }
 
 TEST(PlayerControls, CSwitchesTheViewOutsideSpectatorModeOnly) {
-    Driver d;
+    KeyedCar d;
     d.Key('C', Press);
     EXPECT_EQ(d.car.cameraMode, 1);
     d.Key('C', Release);
@@ -101,7 +101,7 @@ TEST(PlayerControls, CSwitchesTheViewOutsideSpectatorModeOnly) {
 }
 
 TEST(PlayerControls, SpectatorMovesTheCameraAndTurnsItOnlyWhileDragging) {
-    Driver d;
+    KeyedCar d;
     Camera camera;
     camera.GetView().SetEye(vmath::vec3<double>(0, 0, 0));
     camera.GetView().SetCenter(vmath::vec3<double>(0, 1, 0));
@@ -166,7 +166,7 @@ TEST(RaceRules, CheckpointsAreReachedStrictlyInsideThreeMetresAndTopTheClockUp) 
     GameEngine race(handler);
     Track& track = race.GetTrack();
     track.checkpoints.assign(std::begin(Track::Checkpoints), std::end(Track::Checkpoints));
-    race.BeginRace(false);
+    race.BeginRace(GameEngine::TimeTrial);
     EXPECT_DOUBLE_EQ(race.GetRemainingTime(), 95.0);
     race.SetRemainingTime(40.0);
     // Exactly 3 m off in x is outside: the clock runs down instead.
@@ -207,7 +207,7 @@ TEST(RaceRules, TheClockStopsAtZero) {
 TEST(RaceRules, ATrackWithoutCheckpointsLeavesTheClockAlone) {
     EventHandler handler;
     GameEngine race(handler);
-    race.BeginRace(false);
+    race.BeginRace(GameEngine::TimeTrial);
     EXPECT_DOUBLE_EQ(race.GetRemainingTime(), 0.0);
     race.TestCheckpoint({0.0f, 0.0f, 0.0f}, 0.5f);
     EXPECT_EQ(race.GetNextCheckpoint(), 0u);
@@ -219,7 +219,7 @@ TEST(RaceRules, TheCountdownHoldsTheCarUntilItTurnsNegative) {
     GameEngine race(handler);
     Car car;
     race.GetPlayer().SetCar(&car);
-    race.BeginRace(false);
+    race.BeginRace(GameEngine::TimeTrial);
     FrameStatistics& timing = race.GetFrameStatistics();
     timing.cycleTime = 1.0;  // a second or more changes nothing
     race.UpdatePlayer();
@@ -233,7 +233,7 @@ TEST(RaceRules, TheCountdownHoldsTheCarUntilItTurnsNegative) {
     // Free Drive releases the car at the first update, without a countdown.
     Car other;
     race.GetPlayer().SetCar(&other);
-    race.BeginRace(true);
+    race.BeginRace(GameEngine::FreeDrive);
     race.UpdatePlayer();
     EXPECT_TRUE(other.controlsEnabled);
     EXPECT_FLOAT_EQ(race.GetCountdown(), 4.0f);

@@ -157,6 +157,37 @@ TEST_F(Recovery, RPutsALostCarBackOnTheRoadUprightAtRestFacingTheRace) {
     EXPECT_GT(SpeedAlongRoad(), 5.0);
 }
 
+TEST_F(Recovery, ACarPutBackOnTheSteepestSlopeIsHeldUntilThePedalsAreUsed) {
+    Start(true);
+    // The steepest stretch of the road, by its ground's normal.
+    double steepestS = 0.0, leastUp = 1.0;
+    for (double s = 0.0; s < road().GetLength(); s += 10.0) {
+        const RoadCentreLine::Point p = road().At(s);
+        vec3f ground, normal;
+        if (race->GetWorld()->FindGround(static_cast<float>(p.x), static_cast<float>(p.y), ground, normal) &&
+            normal.z < leastUp) {
+            leastUp = normal.z;
+            steepestS = s;
+        }
+    }
+    ASSERT_LT(leastUp, 0.999f) << "no slope on the road";
+    PlaceCar(steepestS, 12.0, 90.0);
+    RunFrames(60);
+    Key(CarRecovery::Key);
+    Key(CarRecovery::Key, Release);
+    RunFrames(30);
+    // Left alone for five seconds, it stays where it was put.
+    const vec3f put = body().GetPosition();
+    RunFrames(300);
+    EXPECT_LT(vmath::length(body().GetPosition() - put), 0.05f) << "rolled away on a slope of "
+                                                                 << std::acos(leastUp) * 180.0 / Pi << " degrees";
+    // The throttle lets it go.
+    Key(VK_UP);
+    RunFrames(90);
+    Key(VK_UP, Release);
+    EXPECT_GT(SpeedAlongRoad(), 3.0);
+}
+
 TEST_F(Recovery, RDoesNothingDuringTheCountdownOrAPauseOnceTheTrialIsOverOrForTheSpectator) {
     Start(false);
     // A car off the road, so that a recovery would show.

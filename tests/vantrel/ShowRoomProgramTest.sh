@@ -9,8 +9,10 @@
 # car 1 and show the countdown; P shows "Paused" and stops the window still
 # (two dumps a second apart are the same), P again lets it run; driven off the
 # road at full lock, R puts the car back on it; Escape brings
-# the show room back on car 1 and "Time Trial", and Escape asks whether to
-# quit, the game running on under the question, and Return answers yes: exit status
+# the show room back on car 1 and "Time Trial"; Down and Return on "Race"
+# show the game's cars on the grid ahead, Escape the show room again, and
+# Escape asks whether to quit, the game running on under the question, and
+# Return answers yes: exit status
 # 0, no "[ERROR]" line, a quiet standard output, and in the sanitizer build
 # no leak report. With a number of extra mode switches it goes from the show
 # room to a race and back that many times before quitting. The player's files
@@ -190,12 +192,23 @@ await "the show room after the Time Trial" shown 1
 "$shot" bluecar "$work/now.xwd" >/dev/null && fail "the show room came back on car 0 instead of car 1"
 echo "show room back on car 1 and \"Time Trial\""
 
+# A Race: the game's cars stand on the grid ahead of the player's.
+press Down 2
+xdotool key Return
+await "the Race's countdown" countdown
+await "the opponents' cars ahead" opponents
+"$shot" opponents "$work/now.xwd"
+[[ -n ${SHOT_DIR:-} ]] && "$shot" png "$work/now.xwd" "$SHOT_DIR/race-grid.png"
+xdotool key Escape
+await "the show room after the Race" shown 2
+echo "show room back on \"Race\""
+
 # Mode switches, each followed until the new mode shows.
 for ((i = 0; i < switches; i += 2)); do
     xdotool key Return
     await "race $((i / 2 + 1)) of the mode switches" race
     xdotool key Escape
-    await "the show room after race $((i / 2 + 1)) of the mode switches" shown 1
+    await "the show room after race $((i / 2 + 1)) of the mode switches" shown 2
 done
 ((switches > 0)) && echo "$switches mode switches done"
 

@@ -11,6 +11,7 @@
 //   WindowShot countdown <shot.xwd>            a countdown digit is drawn
 //   WindowShot paused <shot.xwd>               "Paused" is drawn over the race
 //   WindowShot bluecar <shot.xwd>              the show room shows the blue car (car 0)
+//   WindowShot opponents <shot.xwd>            the game's cars on the road ahead
 //   WindowShot offroad|onroad <shot.xwd>       grass, or road, under the race's car
 //   WindowShot png <shot.xwd> <out.png>        for a person to look at
 //   WindowShot autorepeat on|off               the X server's key auto-repeat
@@ -264,6 +265,23 @@ int main(int argc, char** argv) {
         std::printf("under the car: %.0f %% grass, %.0f %% road\n", 100 * grass, 100 * road);
         return (command == "offroad" ? grass : road) > 0.6 ? 0 : 1;
     }
+    if (command == "opponents" && argc == 3) {
+        if (!ReadXwd(argv[2], a) || !RaceHudShown(a)) return 1;
+        // The game's cars ahead on the road, between the start banner and the
+        // player's car: red, yellow, orange and purple paint, which neither
+        // the road, the grass nor the sky has.
+        int paint = 0;
+        for (int y = 280; y < 450; ++y)
+            for (int x = 150; x < 874; ++x) {
+                const std::uint8_t* p = a.At(x, y);
+                const bool red = p[0] > 150 && p[1] < 60 && p[2] < 60;
+                const bool yellow = p[0] > 180 && p[1] > 140 && p[2] < 50;
+                const bool purple = p[0] > 110 && p[2] > 130 && p[1] < 60;
+                paint += red || yellow || purple;
+            }
+        std::printf("opponents' paint: %d px\n", paint);
+        return paint > 150 ? 0 : 1;
+    }
     if (command == "bluecar" && argc == 3) {
         if (!ReadXwd(argv[2], a) || a.width != 1024 || a.height != 768) return 1;
         // Car 0's paint; car 1 is silver and red, the room grey.
@@ -306,6 +324,7 @@ int main(int argc, char** argv) {
     if (command == "png" && argc == 4) return ReadXwd(argv[2], a) && WritePng(a, argv[3]) ? 0 : 1;
     std::fprintf(stderr, "usage: WindowShot shown <xwd> [entry] | check <a.xwd> <b.xwd> <entry> | race <xwd> | "
                          "drove <a.xwd> <b.xwd> | options <xwd> | countdown <xwd> | paused <xwd> | bluecar <xwd> | "
+                         "opponents <xwd> | "
                          "offroad|onroad <xwd> | "
                          "png <xwd> <png> | "
                          "autorepeat on|off\n");

@@ -46,9 +46,13 @@ void Car::AdjustRight(float amount) { steering = std::clamp(steering - amount, -
 void Car::ApplyControls() {
     if (body) {
         if (controlsEnabled) {
+            if (held && (throttle > 0.0f || brake > 0.0f)) held = false;
             // The physics needs no second per-frame call: the controls hold
             // for every substep until the next frame.
-            body->SetControls(steering, throttle, brake, false);
+            if (held)
+                body->SetControls(steering, 0.0f, 1.0f, true);
+            else
+                body->SetControls(steering, throttle, brake, false);
             steeringRate = 40.0f * (steering - previousSteering);
             previousSteering = steering;
         } else {

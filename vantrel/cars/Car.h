@@ -46,6 +46,7 @@ struct Car {
     float cameraHeightTerm = 1.0f;  ///< chase camera's height correction, -1 ... 1
     float cameraTime = 0.0f;        ///< seconds of chase-camera run-in (s)
     bool controlsEnabled = false;   ///< the driver's input reaches the body
+    bool held = false;              ///< braked in place until the driver asks for throttle or brake
     float cameraPosition[4] = {0.0f, 0.0f, 0.0f, 0.0f};  ///< chase-camera anchor in the world (m)
 
     /// Control adjustments by `amount`; see the clamps of each.

@@ -289,6 +289,7 @@ bool CarPool::ResetCar(Car& car, const vmath::mat4<float>& startGL) {
     car.cameraHeightTerm = 1.0f;
     car.cameraTime = 0.0f;
     car.controlsEnabled = false;
+    car.held = false;
     return MakeBody(car, index);
 }
 

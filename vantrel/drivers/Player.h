@@ -2,6 +2,7 @@
 #include <lumora/Spectator.h>
 
 #include "CarRumble.h"
+#include "Driver.h"
 #include "input/EventHandler.h"
 
 class Camera;
@@ -15,7 +16,7 @@ class RoadCentreLine;
 /// stick and triggers drive the car beside the keys: for each control the
 /// larger demand wins, the keys keeping their ramps and the pad's values
 /// going to the car as they are.
-class Player : public EventHandler::EventListener {
+class Player : public EventHandler::EventListener, public Driver {
 public:
     /// Throttle, brake and steering rates per second of key held.
     static constexpr float ThrottleRate = 1.0f;
@@ -32,6 +33,8 @@ public:
     /// moves and the car gets none; otherwise the controls are adjusted and
     /// handed to the car. Nothing without a car (or camera, for the spectator).
     void Update(float dtS);
+    /// As a racer's driver: the player drives the car it was given (SetCar).
+    void Drive(Car&, float dtS) override { Update(dtS); }
 
     /// Arrow keys on press and release; C (press, outside spectator mode)
     /// switches the chase view; S (press) toggles spectator mode.

@@ -47,10 +47,10 @@ std::array<vmath::vec2<float>, 3> Minimap::CarMarker(const vmath::vec3<float>& p
 }
 
 void Minimap::Draw(float width, float height, const physics::DynamicObjectCar& car,
-                   const Track::Checkpoint* checkpoint) {
+                   const Track::Checkpoint* checkpoint, const std::vector<MapDot>& others) {
     if (outline.empty()) return;
     Layout(width, height);
-    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT | GL_COLOR_BUFFER_BIT);
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT | GL_POINT_BIT | GL_COLOR_BUFFER_BIT);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
@@ -88,6 +88,17 @@ void Minimap::Draw(float width, float height, const physics::DynamicObjectCar& c
         glVertex2f(c.x - half, c.y + half);
         glEnd();
     }
+
+    // Round dots under the player's marker, which stays on top.
+    glEnable(GL_POINT_SMOOTH);
+    glPointSize(7.0f);
+    glBegin(GL_POINTS);
+    for (const MapDot& dot : others) {
+        const vmath::vec2<float> p = Project(dot.position.x, dot.position.y);
+        glColor4f(dot.colour.x, dot.colour.y, dot.colour.z, 1.0f);
+        glVertex2f(p.x, p.y);
+    }
+    glEnd();
 
     // The dials' needle red.
     const std::array<vmath::vec2<float>, 3> marker = CarMarker(car.GetPosition(), car.GetAxis(1));

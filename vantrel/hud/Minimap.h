@@ -13,6 +13,12 @@ namespace physics {
 class DynamicObjectCar;
 }
 
+/// Another car on the map: a round dot in its paint.
+struct MapDot {
+    vmath::vec3<float> position;  ///< world (m)
+    vmath::vec3<float> colour;    ///< 0 ... 1
+};
+
 /// The race's map in the top right corner of the HUD: the road's outline,
 /// north (+y) up, the car as a triangle pointing its way and the next
 /// checkpoint as a square. The layout is plain arithmetic, so it is
@@ -46,10 +52,11 @@ public:
     vmath::vec2<float> GetPanelMax() const { return panelMax; }
 
     /// Lays the map out for a window `width` x `height` pixels and draws the
-    /// panel, the outline, `checkpoint` when given and `car`, in the caller's
+    /// panel, the outline, `checkpoint` when given, the `others` and `car`, in the caller's
     /// window-pixel projection; fixed-function GL, every state it changes
     /// given back. Nothing without a road.
-    void Draw(float width, float height, const physics::DynamicObjectCar& car, const Track::Checkpoint* checkpoint);
+    void Draw(float width, float height, const physics::DynamicObjectCar& car, const Track::Checkpoint* checkpoint,
+              const std::vector<MapDot>& others = {});
 
 private:
     std::vector<vmath::vec2<float>> outline;  ///< ground points (m)

@@ -8,11 +8,21 @@
 bool CarRecovery::Recover(Car& car, physics::World& world, const RoadCentreLine& road) {
     if (!car.body || road.IsEmpty()) return false;
     const vmath::vec3<float> position = car.body->GetPosition();
-    const double s = road.Project(position.x, position.y);
+    if (!PlaceOnRoad(car, world, road, road.Project(position.x, position.y), 0.0)) return false;
+    // Held with the brake until the driver asks for throttle or brake: on a
+    // slope a car let go would roll away.
+    car.held = true;
+    return true;
+}
+
+bool CarRecovery::PlaceOnRoad(Car& car, physics::World& world, const RoadCentreLine& road, double s,
+                              double lateralM) {
+    if (!car.body || road.IsEmpty()) return false;
     const RoadCentreLine::Point at = road.At(s);
     const vmath::vec2<double> along = road.Tangent(s);
+    const double x = at.x - along.y * lateralM, y = at.y + along.x * lateralM;
     vmath::vec3<float> ground, normal;
-    if (!world.FindGround(static_cast<float>(at.x), static_cast<float>(at.y), ground, normal)) return false;
+    if (!world.FindGround(static_cast<float>(x), static_cast<float>(y), ground, normal)) return false;
     const vmath::vec3<float> forward(static_cast<float>(along.x), static_cast<float>(along.y), 0.0f);
     if (!car.body->PlaceAt(ground, normal, forward)) return false;
 

@@ -21,4 +21,10 @@ public:
     /// @return false, with the car left alone, when the road is empty, the
     ///         car has no body or there is no ground under the road there
     static bool Recover(Car& car, physics::World& world, const RoadCentreLine& road);
+    /// Puts `car` down on the road at arc length `s`, `lateralM` to the left
+    /// of the centre line (negative: right), facing the race's way, at rest
+    /// with the chase camera straight behind it: a recovery, or a place on
+    /// the starting grid.
+    /// @return false, with the car left alone, as for Recover
+    static bool PlaceOnRoad(Car& car, physics::World& world, const RoadCentreLine& road, double s, double lateralM);
 };

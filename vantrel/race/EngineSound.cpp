@@ -56,6 +56,8 @@ EngineSound::EngineSound(Sonavar* engine, const std::string& folder) {
 EngineSound::~EngineSound() {
     for (const std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel})
         if (*channel) (*channel)->Stop();
+    for (const std::unique_ptr<Channel>& channel : fieldChannels)
+        if (channel) channel->Stop();
 }
 
 void EngineSound::SetMusic(Channel* channel) {
@@ -134,6 +136,13 @@ EngineSound::Drive EngineSound::DriveOf(const Car* car, bool running) {
     return drive;
 }
 
+EngineSound::Drive EngineSound::WoundDown(Drive drive, float standingS) {
+    const float rpm = std::isfinite(drive.rpm) ? drive.rpm : IdleRpm;
+    drive.rpm = IdleRpm + (rpm - IdleRpm) * std::exp(-std::max(standingS, 0.0f) / 0.5f);
+    drive.throttle = drive.slip = drive.speedMs = 0.0f;
+    return drive;
+}
+
 void EngineSound::Update(const Drive& drive, float dtS) {
     if (!IsLoaded()) return;
     if (!inRace) {
@@ -181,12 +190,43 @@ void EngineSound::Update(const Drive& drive, float dtS) {
     lastSpeedMs = speed;
 }
 
+float EngineSound::FieldFalloff(float distanceM) {
+    if (!std::isfinite(distanceM) || distanceM >= FieldSilentM) return 0.0f;
+    return std::min(1.0f, FieldNearM / std::max(distanceM, 0.1f));
+}
+
+void EngineSound::UpdateField(std::vector<FieldEngine> engines) {
+    if (!IsLoaded() || !inRace || paused) return;
+    std::sort(engines.begin(), engines.end(),
+              [](const FieldEngine& a, const FieldEngine& b) { return a.distanceM < b.distanceM; });
+    if (engines.size() > MaxFieldEngines) engines.resize(MaxFieldEngines);
+    for (std::size_t i = 0; i < MaxFieldEngines; ++i) {
+        const float level = i < engines.size() ? FieldFalloff(engines[i].distanceM) : 0.0f;
+        if (level <= 0.0f) {
+            // Out of earshot: the channel goes back to the mixer.
+            if (i < fieldChannels.size() && fieldChannels[i]) {
+                fieldChannels[i]->Stop();
+                fieldChannels[i].reset();
+            }
+            continue;
+        }
+        if (fieldChannels.size() <= i) fieldChannels.resize(i + 1);
+        if (!fieldChannels[i]) fieldChannels[i].reset(load->PlayLooping());
+        const float rpm = std::isfinite(engines[i].rpm) ? std::max(engines[i].rpm, 0.0f) : 0.0f;
+        const float loudness = EngineLevel * (0.55f + 0.45f * Clamp01(rpm / 7000.0f)) *
+                               (0.4f + 0.6f * Clamp01(engines[i].throttle));
+        Set(fieldChannels[i], effectsVolume * loudness * level, std::clamp(rpm / BaseRpm, MinRate, MaxRate));
+    }
+}
+
 void EngineSound::PauseAll(bool pause) {
     if (pause == paused) return;
     paused = pause;
     for (const std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel}) {
         if (*channel) pause ? (*channel)->Pause() : (*channel)->Resume();
     }
+    for (const std::unique_ptr<Channel>& channel : fieldChannels)
+        if (channel) pause ? channel->Pause() : channel->Resume();
     if (music) pause ? music->Pause() : music->Resume();
 }
 
@@ -196,6 +236,9 @@ void EngineSound::Leave() {
         if (*channel) (*channel)->Stop();
         channel->reset();
     }
+    for (std::unique_ptr<Channel>& channel : fieldChannels)
+        if (channel) channel->Stop();
+    fieldChannels.clear();
     inRace = false;
     throttleLevel = slipLevel = 0.0f;
     lastSpeedMs = -1.0f;

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 class Channel;
 struct Car;
@@ -72,8 +73,33 @@ public:
     /// What `car` does this frame, as the sounds follow it; `running` is
     /// false while the race stands still (paused, the spectator's view).
     static Drive DriveOf(const Car* car, bool running);
+    /// `drive` of a car the world has stopped (a won Time Trial) `standingS`
+    /// seconds ago: the throttle shut, the engine winding down to idle.
+    static Drive WoundDown(Drive drive, float standingS);
+    static constexpr float IdleRpm = 900.0f;
     /// One frame `dtS` long. The loops start with the first running frame.
     void Update(const Drive& drive, float dtS);
+
+    /// Another car's engine as the player hears it.
+    struct FieldEngine {
+        float rpm = 0.0f;
+        float throttle = 0.0f;   ///< 0 ... 1
+        float distanceM = 0.0f;  ///< from the player's car
+    };
+    /// Only the nearest of the other cars sound: the rest would be lost
+    /// under them and the player's own engine, and each costs the mixer.
+    static constexpr unsigned MaxFieldEngines = 3;
+    /// Full level up to this distance (m), falling as 1 / distance beyond;
+    /// silent from FieldSilentM on.
+    static constexpr float FieldNearM = 8.0f;
+    static constexpr float FieldSilentM = 250.0f;
+    /// The other cars of a race, after Update in the same frame: each of the
+    /// nearest plays the engine's load loop at its own rpm, quieter with its
+    /// distance. An empty list silences them; pause and Leave hold and stop
+    /// them with the rest.
+    void UpdateField(std::vector<FieldEngine> engines);
+    /// Volume (0 ... 1, before the effects volume) an engine at `distanceM` is heard at.
+    static float FieldFalloff(float distanceM);
     /// The race is gone: the effects stop, the music comes back up.
     void Leave();
     /// The car was put down by hand (a recovery, a race run again): the
@@ -92,6 +118,7 @@ private:
 
     std::unique_ptr<Sound> idle, load, squeal, thud;
     std::unique_ptr<Channel> idleChannel, loadChannel, squealChannel, thudChannel;
+    std::vector<std::unique_ptr<Channel>> fieldChannels;  ///< the other cars' engines, nearest first
     Channel* music = nullptr;
     SettingsStore* settings = nullptr;
     float musicVolume = 1.0f;

@@ -23,9 +23,11 @@
 
 #include "cars/Car.h"
 #include "CarRecovery.h"
+#include "RaceField.h"
 #include "EngineSound.h"
 #include "track/DrawDistance.h"
 #include "track/SceneryBatches.h"
+#include "hud/ResultsTable.h"
 #include "hud/ScreenProjection.h"
 #include "track/TerrainTiles.h"
 #include "physics/DynamicObjectCar.h"
@@ -52,6 +54,9 @@ const float TerrainTileSize = 1000.0f;
 // How far (m) the coarse far ground may stray from the ground: seen from a
 // kilometre and more, a few metres are about a pixel.
 const float FarGroundErrorM = 4.0f;
+
+// Half the road's asphalt, as the track's scripts lay it (m).
+const double RoadHalfWidthM = 5.5;
 
 // glPushAttrib mask of the HUD: viewport, depth buffer and lighting among
 // others (the value of GL_LIGHTING used as a mask).
@@ -95,6 +100,7 @@ GameEngine::~GameEngine() {
 
 void GameEngine::ReleaseRace() {
     player.SetCar(nullptr);
+    field.reset();
     // The cars' bodies live in the world: they go back to it before it goes.
     cars.reset();
     track.checkpoints.clear();
@@ -118,7 +124,7 @@ bool GameEngine::Initialize() {
     return frameStatistics.font && messageFont && smallFont && largeFont;
 }
 
-bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
+bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     if (!world || !cars) return false;
     Model* skyDome = engine.LoadModel(SkyDomeFile);
     const bool trackLoaded = LoadTrack(engine.LoadModel(TrackFile));
@@ -157,7 +163,30 @@ bool GameEngine::Start(unsigned carIndex, bool freeDriveMode) {
         effectPass = pass.get();
         engine.AddPass(*pass.release());
     }
-    BeginRace(freeDriveMode);
+    mode = startMode;
+    if (mode == Race && !StartField(*car)) return false;
+    BeginRace(mode);
+    return true;
+}
+
+bool GameEngine::StartField(Car& car) {
+    // Nothing hand-placed: the line and the gates come from the road itself.
+    if (track.road.IsEmpty() || !racingLine.Compute(track.road, RoadHalfWidthM)) return false;
+    std::vector<double> gates;
+    for (const Track::Checkpoint& checkpoint : track.checkpoints)
+        gates.push_back(track.road.Project(checkpoint.x, checkpoint.y));
+    field.reset(new RaceField(*cars, *world, track.road, racingLine));
+    if (!field->Start(car, carIndex, player, opponentCount, opponentSkill, gates)) return false;
+    // The opponents are lit, shadowed and reflected as the preset does the player's car.
+    if (effectPass) {
+        const QualityPreset::Settings settings = QualityPreset::For(quality);
+        for (const Racer& racer : field->GetRacers())
+            if (!racer.player) {
+                effectPass->AddGroup(settings.perPixelCar ? OglEffectPass::PerPixelLighting : OglEffectPass::Standard,
+                                     *racer.car->node);
+                effectPass->AddGroup(OglEffectPass::Reflections, *racer.car->node);
+            }
+    }
     return true;
 }
 
@@ -204,13 +233,14 @@ bool GameEngine::LoadTrack(Model* model) {
     return true;
 }
 
-void GameEngine::BeginRace(bool freeDriveMode) {
+void GameEngine::BeginRace(Mode startMode) {
     // The game always has checkpoints, but a track without any leaves the
     // clock alone rather than reading past the end.
     if (nextCheckpoint < track.checkpoints.size()) remainingTime = track.checkpoints[nextCheckpoint].time;
     countdown = CountdownS;
-    freeDrive = freeDriveMode;
+    mode = startMode;
     goTime = GoS;
+    standingS = 0.0f;
     raceClock.Start();
     result.Clear();
 }
@@ -220,7 +250,8 @@ void GameEngine::RaceAgain() {
     if (cars) cars->ResetCar(carIndex);
     CarPlaced();
     nextCheckpoint = 0;
-    BeginRace(freeDrive);
+    if (field) field->Restart();
+    BeginRace(mode);
 }
 
 void GameEngine::CarPlaced() {
@@ -232,19 +263,43 @@ void GameEngine::CarPlaced() {
 void GameEngine::Frame() {
     UpdatePlayer();
     Update();
-    if (engineSound) {
-        const bool running = !raceClock.IsPaused() && !player.IsSpectator();
-        engineSound->Update(EngineSound::DriveOf(player.GetCar(), running),
-                            static_cast<float>(frameStatistics.cycleTime));
-    }
+    FeedEngineSound();
     frameStatistics.Step();
     RenderScene();
     DrawHud();
 }
 
+void GameEngine::FeedEngineSound() {
+    if (!engineSound) return;
+    const float dtS = static_cast<float>(frameStatistics.cycleTime);
+    const bool running = !raceClock.IsPaused() && !player.IsSpectator();
+    EngineSound::Drive drive = EngineSound::DriveOf(player.GetCar(), running);
+    if (mode == TimeTrial && IsPerfect()) {
+        // The world stands still after a won trial, the car with it: the
+        // engine, whose read-back is frozen, winds down to idle instead.
+        if (running && IsUsableStep(dtS)) standingS += dtS;
+        drive = EngineSound::WoundDown(drive, standingS);
+    }
+    engineSound->Update(drive, dtS);
+    if (field) {
+        std::vector<EngineSound::FieldEngine> others;
+        const Car* car = player.GetCar();
+        if (car && car->body)
+            for (const Racer& racer : field->GetRacers())
+                if (!racer.player && racer.car->body) {
+                    const physics::DynamicObjectCar& body = *racer.car->body;
+                    others.push_back({body.GetEngineRpm(), racer.car->controlsEnabled ? racer.car->throttle : 0.0f,
+                                      vmath::length(body.GetPosition() - car->body->GetPosition())});
+                }
+        engineSound->UpdateField(others);
+    }
+}
+
 void GameEngine::RenderScene() {
     const QualityPreset::Settings settings = QualityPreset::For(quality);
     DrawDistance::Cull(engine, settings.drawDistanceM, track.farTiles);
+    // Far cars are drawn from their simplified looks.
+    if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye());
     const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
     if (scaled) scaledView.End();
@@ -255,19 +310,21 @@ void GameEngine::UpdatePlayer() {
     if (!IsUsableStep(dtS) || raceClock.IsPaused()) return;
     player.Update(dtS);
     Car* car = player.GetCar();
-    if (freeDrive) {
+    if (mode == FreeDrive) {
         if (car) car->controlsEnabled = true;
     } else {
         countdown -= dtS;
-        // Once the trial is over (time up) the car only brakes.
+        // Once the trial is over (time up) or the player home, the car only brakes.
         if (car) car->controlsEnabled = countdown < 0.0f && !IsOver();
     }
+    if (field) field->Drive(dtS, countdown < 0.0f);
 }
 
 void GameEngine::Update() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
     if (!IsUsableStep(dtS) || player.IsSpectator() || raceClock.IsPaused()) return;
-    const bool racing = nextCheckpoint < track.checkpoints.size();
+    // A Race runs on after the player is home, until every car is.
+    const bool racing = field ? !field->IsEveryoneFinished() : nextCheckpoint < track.checkpoints.size();
     Car* car = player.GetCar();
     if (racing && world) {
         world->Step(dtS);
@@ -277,7 +334,14 @@ void GameEngine::Update() {
             if (car->body) wrongWay.Update(track.road, car->body->GetPosition(), car->body->GetLinearVelocity(), dtS);
         }
     }
-    if (racing && remainingTime > 0.0 && !freeDrive && car && car->body) TestCheckpoint(car->body->GetPosition(), dtS);
+    if (field) {
+        const bool released = countdown < 0.0f;
+        if (released && !field->IsPlayerFinished()) raceClock.Elapse(dtS);
+        if (racing) field->Update(dtS, raceClock.GetTakenS(), released);
+        return;
+    }
+    if (racing && remainingTime > 0.0 && mode == TimeTrial && car && car->body)
+        TestCheckpoint(car->body->GetPosition(), dtS);
 }
 
 void GameEngine::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
@@ -297,7 +361,8 @@ void GameEngine::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
 }
 
 bool GameEngine::IsOver() const {
-    return !freeDrive && !track.checkpoints.empty() && (remainingTime <= 0.0 || IsPerfect());
+    if (field) return field->IsPlayerFinished();
+    return mode == TimeTrial && !track.checkpoints.empty() && (remainingTime <= 0.0 || IsPerfect());
 }
 
 bool GameEngine::IsPerfect() const {
@@ -333,10 +398,12 @@ void GameEngine::DrawHud() {
 
     if (!player.IsSpectator()) {
         Car* car = player.GetCar();
-        const bool checkpointAhead = !freeDrive && nextCheckpoint < track.checkpoints.size();
+        const unsigned next = field ? field->GetPlayer().nextCheckpoint : nextCheckpoint;
+        const bool checkpointAhead = mode != FreeDrive && next < track.checkpoints.size();
         if (car && car->body)
-            minimap.Draw(w, h, *car->body, checkpointAhead ? &track.checkpoints[nextCheckpoint] : nullptr);
-        if (!freeDrive) DrawRaceLines(w, h, dtS);
+            minimap.Draw(w, h, *car->body, checkpointAhead ? &track.checkpoints[next] : nullptr,
+                         field ? field->MapDots() : std::vector<MapDot>());
+        if (mode != FreeDrive) DrawRaceLines(w, h, dtS);
         if (car) car->DrawInstruments(engine, w);
     }
 
@@ -357,9 +424,11 @@ void GameEngine::DrawHud() {
 void GameEngine::DrawRaceLines(float w, float h, float dtS) {
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
     if (!smallFont || !largeFont) return;
-    // The clock runs from the start, countdown included, and shows it.
+    // The Time Trial's clock runs from the start, countdown included, and
+    // shows it; a Race has no clock to beat, only the time taken.
     glColor3f(1.0f, 1.0f, 0.0f);
-    fonts.Print(*smallFont, w / 2 - 50, h - 50, FormatClock(remainingTime));
+    fonts.Print(*smallFont, w / 2 - 50, h - 50, FormatClock(field ? raceClock.GetTakenS() : remainingTime));
+    if (field) DrawFieldLines(w, h);
     if (countdown >= 0.0f) {
         glColor4f(1.0f, 0.8f, 0.0f, 1.0f);
         if (const char* digit = CountdownDigit(countdown)) fonts.Print(*largeFont, w / 2 - 20, h / 2 + 100, digit);
@@ -370,6 +439,7 @@ void GameEngine::DrawRaceLines(float w, float h, float dtS) {
         glColor4f(1.0f, 0.8f, 0.0f, goTime * 0.5f);
         fonts.Print(*largeFont, w / 2 - 30, h / 2 + 100, "Go!");
     }
+    if (field) return;
     glColor3f(1.0f, 1.0f, 0.0f);
     char line[64];
     Car* car = player.GetCar();
@@ -389,6 +459,19 @@ void GameEngine::DrawRaceLines(float w, float h, float dtS) {
         fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
     }
     if (IsOver()) result.Draw(fonts, *smallFont, w, h);
+}
+
+void GameEngine::DrawFieldLines(float w, float h) {
+    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
+    const double nowS = raceClock.GetTakenS();
+    glColor3f(1.0f, 1.0f, 0.0f);
+    fonts.Print(*smallFont, 30, h - 50, field->PositionLine());
+    if (messageFont) {
+        fonts.Print(*messageFont, 30, h - 80, field->GapAheadLine(nowS));
+        fonts.Print(*messageFont, 30, h - 102, field->GapBehindLine(nowS));
+    }
+    wrongWay.Draw(fonts, *largeFont, w, h);
+    if (field->IsPlayerFinished()) ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h);
 }
 
 void GameEngine::DrawOptions(float w, float h) {

@@ -15,11 +15,14 @@
 #include "track/Track.h"
 #include "TrialResult.h"
 #include "WrongWay.h"
+#include "drivers/RacingDriver.h"
+#include "track/RacingLine.h"
 
 class EngineSound;
 class Font;
 class Model;
 class OglEffectPass;
+class RaceField;
 class RecordsStore;
 
 namespace physics {
@@ -42,6 +45,9 @@ class World;
 /// frame loop. Destroy it while the GL context is current.
 class GameEngine : public GameMode {
 public:
+    /// What is driven: no rules, the clock, or a field of the game's cars.
+    enum Mode { FreeDrive = 0, TimeTrial = 1, Race = 2 };
+
     static const char* const SkyDomeFile;
     static const char* const TrackFile;
     /// The track's road centre line; without it the race has no map and no recovery.
@@ -74,7 +80,14 @@ public:
     /// effect pass and the race. Only after a successful Initialize.
     /// @return false when the sky dome, the track or its terrain, the car or
     ///         the effect pass cannot be made; the race must not run then
-    bool Start(unsigned carIndex, bool freeDrive);
+    bool Start(unsigned carIndex, Mode mode);
+    bool Start(unsigned carIndex, bool freeDrive) { return Start(carIndex, freeDrive ? FreeDrive : TimeTrial); }
+    /// The field of a Race: how many of the game's cars, and how they drive;
+    /// before Start.
+    void SetOpponents(unsigned count, RacingDriver::Skill skill) {
+        opponentCount = count;
+        opponentSkill = skill;
+    }
 
     /// The race's share of a pass of the frame loop: UpdatePlayer, Update,
     /// the timing step, rendering, DrawHud.
@@ -118,7 +131,7 @@ public:
     void TestCheckpoint(const vmath::vec3<float>& position, float dtS);
     /// Sets the mode, the countdown and "Go!" time and, when the track has a
     /// checkpoint, the clock from the next one.
-    void BeginRace(bool freeDrive);
+    void BeginRace(Mode mode);
 
     /// "%02d:%02d.%02d", minutes, seconds and hundredths, truncated
     /// (RaceClock::Format).
@@ -146,14 +159,18 @@ public:
     void SetRemainingTime(double seconds) { remainingTime = seconds; }
     float GetCountdown() const { return countdown; }
     float GetGoTime() const { return goTime; }
-    bool IsFreeDrive() const { return freeDrive; }
+    bool IsFreeDrive() const { return mode == FreeDrive; }
+    Mode GetMode() const { return mode; }
+    /// The field of a Race; null in the other modes.
+    const RaceField* GetField() const { return field.get(); }
     bool IsShowingOptions() const { return showOptions; }
     const WrongWay& GetWrongWay() const { return wrongWay; }
     const std::string& GetMessage() const { return message; }
     float GetMessageAge() const { return messageAge; }
     /// True once the last checkpoint is passed with time left.
     bool IsPerfect() const;
-    /// True once a Time Trial is won or its time is up.
+    /// True once a Time Trial is won or its time is up, or the player has
+    /// finished a Race.
     bool IsOver() const;
     const RaceClock& GetRaceClock() const { return raceClock; }
     const TrialResult& GetResult() const { return result; }
@@ -170,6 +187,14 @@ private:
     void SetMessage(const std::string& text);
     void DrawRaceLines(float width, float height, float dtS);
     void DrawOptions(float width, float height);
+    /// The position, the gaps and, once the player is home, the results.
+    void DrawFieldLines(float width, float height);
+    /// The Race's field on the grid, with the racing line it drives; false
+    /// when it cannot be made.
+    bool StartField(Car& car);
+    /// The sounds' view of the player's car: once the world stands still
+    /// after a won trial, the engine falls back to idle.
+    void FeedEngineSound();
 
     EventHandler& handler;
     RecordsStore* records;  ///< the run's best times; null for none
@@ -193,7 +218,12 @@ private:
     RaceClock raceClock;    ///< time taken and pause
     TrialResult result;
     double remainingTime = 0.0;   ///< Time Trial clock (s)
-    bool freeDrive = false;
+    Mode mode = TimeTrial;
+    unsigned opponentCount = 5;
+    RacingDriver::Skill opponentSkill = RacingDriver::Skill::Medium;
+    RacingLine racingLine;               ///< of the track's road, for the game's drivers
+    std::unique_ptr<RaceField> field;    ///< the Race's cars; before `cars` goes
+    float standingS = 0.0f;              ///< seconds the world has stood since a won trial
     float countdown = 0.0f;       ///< (s)
     float goTime = 0.0f;          ///< seconds left to show "Go!"
     WrongWay wrongWay;

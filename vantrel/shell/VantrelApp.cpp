@@ -93,6 +93,7 @@ bool VantrelApp::Start() {
         quality = QualityPreset::ForRenderer(renderer ? reinterpret_cast<const char*>(renderer) : "");
         settings->SetQuality(quality);
     }
+    field = FieldSettings::Read(settings.get());
     // Sound is a nicety: a machine whose mixer cannot start still plays the game.
     const bool soundStarted = sound.Initialize();
     if (!soundStarted)
@@ -119,10 +120,11 @@ bool VantrelApp::StartShowRoom() {
     showRoom = new ShowRoom(eventHandler, records.get());
     showRoom->Choose(chosenCar, chosenEntry);
     showRoom->SetQuality(quality);
+    showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
     return showRoom->Initialize() && showRoom->Load();
 }
 
-bool VantrelApp::StartRace(unsigned carIndex, bool freeDrive) {
+bool VantrelApp::StartRace(unsigned carIndex, GameEngine::Mode mode) {
     delete showRoom;
     showRoom = nullptr;
     delete race;
@@ -131,7 +133,8 @@ bool VantrelApp::StartRace(unsigned carIndex, bool freeDrive) {
     newRace->SetEngineSound(raceSound.get());
     newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
     newRace->SetQuality(quality);
-    return newRace->Initialize() && newRace->Start(carIndex, freeDrive);
+    newRace->SetOpponents(field.opponents, field.skill);
+    return newRace->Initialize() && newRace->Start(carIndex, mode);
 }
 
 void VantrelApp::Frame() {
@@ -162,12 +165,19 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
             quality = QualityPreset::Next(quality);
             showRoom->SetQuality(quality);
             if (settings) settings->SetQuality(quality);
+        } else if (showRoom->GetSelection() == ShowRoom::Opponents) {
+            field.skill = FieldSettings::NextSkill(field.skill);
+            FieldSettings::KeepSkill(settings.get(), field.skill);
+            showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
         } else if (showRoom->GetSelection() == ShowRoom::ExitGame) {
             showRoom->SetQuitAsked(true);
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
-            if (!StartRace(chosenCar, chosenEntry == ShowRoom::FreeDrive)) handler.DispatchQuit();
+            const GameEngine::Mode mode = chosenEntry == ShowRoom::FreeDrive ? GameEngine::FreeDrive
+                                          : chosenEntry == ShowRoom::Race    ? GameEngine::Race
+                                                                             : GameEngine::TimeTrial;
+            if (!StartRace(chosenCar, mode)) handler.DispatchQuit();
         }
         break;
     case VK_ESCAPE:

@@ -7,6 +7,8 @@
 #include "input/EventHandler.h"
 #include "input/Gamepad.h"
 #include "graphics/QualityPreset.h"
+#include "race/FieldSettings.h"
+#include "race/GameEngine.h"
 
 class AppWindow;
 class Channel;
@@ -63,9 +65,13 @@ public:
     /// @return false when the show room did not initialise or load
     bool StartShowRoom();
     /// Replaces the running mode with a new race with car `carIndex`, in Free
-    /// Drive or Time Trial, initialised and started.
+    /// Drive, Time Trial or Race (against the field kept in the settings),
+    /// initialised and started.
     /// @return false when the race did not initialise or start
-    bool StartRace(unsigned carIndex, bool freeDrive);
+    bool StartRace(unsigned carIndex, GameEngine::Mode mode);
+    /// The field of the next Race, instead of the one the settings keep
+    /// (which Start reads).
+    void SetField(const FieldSettings& value) { field = value; }
     /// One pass of the frame loop: takes at most one window message, never
     /// waiting, and hands it to the window procedure (the pads' events on the
     /// way to the pads); lets the pads' stick step through the show room;
@@ -102,6 +108,7 @@ public:
     RecordsStore* GetRecords() const { return records.get(); }
 
 private:
+    FieldSettings field;  ///< the Race's field, as the settings keep it
     VantrelApp();
     /// Deletes the modes while their context is still current, then closes
     /// the window.

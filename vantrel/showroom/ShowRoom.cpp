@@ -20,7 +20,8 @@
 #include "platform/WindowMessage.h"
 #include "storage/RecordsStore.h"
 
-const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Graphics: ", "Exit Game"};
+const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",
+                                                               "Opponents: ", "Graphics: ", "Exit Game"};
 const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
 const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg";
@@ -28,6 +29,9 @@ const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg
 const Perspective ShowRoom::LightProjection(85.0, 1.0, 1.0, 20.0);
 
 namespace {
+
+// Pixels from one menu entry to the next, the first one's text this far from the top.
+const float MenuLineHeight = 70.0f;
 
 // Where each car stands on the turntable, in the room's coordinates.
 const vmath::vec3<float> TurntablePlacement(1.68f, 3.63f, -2.1f);
@@ -230,7 +234,7 @@ void ShowRoom::DrawOverlay() {
 
     // Top band with the sign at its right end; it reaches down past the
     // last menu entry.
-    const float bandBottom = std::min(0.0f, 200.0f - 70.0f * EntryCount);
+    const float bandBottom = std::min(0.0f, 200.0f - MenuLineHeight * EntryCount);
     glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
     glPushMatrix();
     glTranslatef(0, h - 230, 0);
@@ -269,7 +273,10 @@ void ShowRoom::DrawOverlay() {
                 glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
             else
                 glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
-            fonts.Print(*menuFont, 110, h - 70.0f * (i + 1), i == Graphics ? GetGraphicsEntry() : MenuEntries[i]);
+            const std::string entry = i == Graphics    ? GetGraphicsEntry()
+                                      : i == Opponents ? GetOpponentsEntry()
+                                                       : std::string(MenuEntries[i]);
+            fonts.Print(*menuFont, 110, h - MenuLineHeight * (i + 1), entry);
         }
     }
 

@@ -33,9 +33,10 @@ class RecordsStore;
 class ShowRoom : public GameMode {
 public:
     /// The menu entries, in the order shown from the top.
-    enum Selection { FreeDrive = 0, TimeTrial = 1, Graphics = 2, ExitGame = 3 };
-    static const int EntryCount = 4;
-    /// The entries' text; Graphics's is followed by the preset's name.
+    enum Selection { FreeDrive = 0, TimeTrial = 1, Race = 2, Opponents = 3, Graphics = 4, ExitGame = 5 };
+    static const int EntryCount = 6;
+    /// The entries' text; Opponents's is followed by the difficulty's name,
+    /// Graphics's by the preset's.
     static const char* const MenuEntries[EntryCount];
     static const char* const RoomFile;
     static const char* const SignFile;
@@ -91,8 +92,14 @@ public:
     QualityPreset::Level GetQuality() const { return quality; }
     /// "Graphics: High" and so on.
     std::string GetGraphicsEntry() const;
+    /// The Race's difficulty as the menu names it ("Medium" until set).
+    void SetOpponentSkill(const std::string& name) { opponentSkill = name; }
+    /// "Opponents: Medium" and so on.
+    std::string GetOpponentsEntry() const { return std::string(MenuEntries[Opponents]) + opponentSkill; }
     /// The effect pass (owned by the engine), or null before Initialize.
     OglEffectPass* GetEffectPass() const { return effectPass; }
+    /// What the 3-D view is drawn into below High's render scale.
+    const OglScaledView& GetScaledView() const { return scaledView; }
 
     /// The chosen menu entry (a Selection).
     int GetSelection() const { return selection; }
@@ -117,6 +124,7 @@ public:
     unsigned int GetSignTexture() const { return signTexture; }
 
 private:
+    std::string opponentSkill = "Medium";
     /// The loaded car after (`step` 1) or before (`step` -1) `carIndex`,
     /// wrapping around; `carIndex` itself when no other car loaded.
     unsigned NextLoadedCar(int step) const;

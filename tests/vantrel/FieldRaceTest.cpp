@@ -1,0 +1,142 @@
+// A Race on the real track: the player, driven with the arrow keys by the
+// tests' centre-line driver, against a field of the game's cars, from the
+// grid to the results.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "CentreLineDriver.h"
+#include "cars/Car.h"
+#include "cars/CarPool.h"
+#include "input/EventHandler.h"
+#include "physics/DynamicObjectCar.h"
+#include "physics/World.h"
+#include "platform/WindowMessage.h"
+#include "race/GameEngine.h"
+#include "race/RaceField.h"
+
+namespace {
+
+const double Frame = 1.0 / 60.0;
+
+class FieldRace : public ::testing::Test {
+protected:
+    FieldRace() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-field-XXXXXX").string();
+        if (mkdtemp(pattern.data())) playerFiles = pattern;
+        setenv("XDG_DATA_HOME", (playerFiles / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (playerFiles / "config").c_str(), 1);
+    }
+    ~FieldRace() override { std::filesystem::remove_all(playerFiles); }
+    void SetUp() override {
+        ASSERT_FALSE(playerFiles.empty());
+        if (!std::filesystem::exists(GameEngine::TrackFile))
+            GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
+    }
+    bool Start(unsigned carIndex, unsigned opponents, RacingDriver::Skill skill) {
+        race.reset();
+        race = std::make_unique<GameEngine>(handler);
+        if (!race->Initialize()) return false;
+        race->SetOpponents(opponents, skill);
+        // The debug plug-in reports every object it adds.
+        testing::internal::CaptureStdout();
+        const bool started = race->Start(carIndex, GameEngine::Race);
+        testing::internal::GetCapturedStdout();
+        race->GetFrameStatistics().cycleTime = Frame;
+        return started;
+    }
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i) {
+            race->UpdatePlayer();
+            race->Update();
+        }
+    }
+
+    std::filesystem::path playerFiles;
+    EventHandler handler;
+    std::unique_ptr<GameEngine> race;
+};
+
+}  // namespace
+
+TEST_F(FieldRace, FiveOpponentsStartOnTheGridRaceTheLapAndTheResultsFollowThem) {
+    ASSERT_TRUE(Start(1, 5, RacingDriver::Skill::Medium));
+    const RaceField& field = *race->GetField();
+    ASSERT_EQ(field.GetRacers().size(), 6u);
+    EXPECT_EQ(race->GetWorld()->GetCarCount(), 6u);
+
+    // The grid: two a row behind the start line, rows 8 m apart, the player
+    // at the back; both car models among the opponents, each its own paint.
+    const std::vector<Racer>& racers = field.GetRacers();
+    for (std::size_t i = 0; i < racers.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_LT(racers[i].progress.GetDistanceM(), 0.0);
+        if (i >= 2) EXPECT_NEAR(racers[i - 2].progress.GetDistanceM() - racers[i].progress.GetDistanceM(), 8.0, 0.3);
+        EXPECT_NEAR(std::fabs(racers[i].progress.GetOffsetM()), RaceField::GridColumnM, 0.3);
+    }
+    EXPECT_TRUE(racers.back().player);
+    EXPECT_EQ(racers[0].model, 0u);
+    EXPECT_EQ(racers[1].model, 1u);
+    EXPECT_NE(racers[0].paint.x - racers[1].paint.x, 0.0f);
+    EXPECT_EQ(field.PositionLine(), "Pos 6 / 6");
+
+    // The countdown holds every car.
+    Frames(120);
+    for (const Racer& racer : racers) EXPECT_LT(racer.car->body->GetSpeedMs(), 0.5f);
+
+    // Driven to the end: every car passes the first checkpoint, the field
+    // within a bound of each other (no pile-up at the start), and on.
+    CentreLineDriver driver(*race, handler);
+    std::vector<double> firstGateS(racers.size(), -1.0);
+    int frames = 0;
+    for (; frames < 60 * 600 && !field.IsEveryoneFinished(); ++frames) {
+        if (race->GetCar()->controlsEnabled) driver.Drive();
+        Frames(1);
+        for (std::size_t i = 0; i < racers.size(); ++i)
+            if (firstGateS[i] < 0.0 && racers[i].nextCheckpoint >= 1) firstGateS[i] = race->GetRaceClock().GetTakenS();
+        for (const Racer& racer : racers) {
+            const vmath::vec3<float> p = racer.car->body->GetPosition();
+            ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << racer.name;
+        }
+        // The player home, the table shows everyone, the unfinished with
+        // the distance still to go.
+        if (race->IsOver() && field.Results().size() == racers.size() && !field.IsEveryoneFinished()) {
+            bool toGo = false;
+            for (const ResultsTable::Row& row : field.Results()) toGo |= row.result.find("to go") != std::string::npos;
+            EXPECT_TRUE(toGo || field.IsEveryoneFinished());
+        }
+    }
+    ASSERT_TRUE(field.IsEveryoneFinished()) << "after " << frames / 60.0 << " s";
+    const double firstS = *std::min_element(firstGateS.begin(), firstGateS.end());
+    for (std::size_t i = 0; i + 1 < racers.size(); ++i) {
+        SCOPED_TRACE(racers[i].name);
+        ASSERT_GE(firstGateS[i], 0.0);
+        EXPECT_LT(firstGateS[i] - firstS, 15.0) << "a car held up at the start";
+    }
+
+    // The results: everyone with a time, first to last in time order.
+    const std::vector<ResultsTable::Row> rows = field.Results();
+    ASSERT_EQ(rows.size(), racers.size());
+    int players = 0;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        EXPECT_EQ(rows[k].position, k + 1);
+        EXPECT_EQ(rows[k].result.find("to go"), std::string::npos) << rows[k].name;
+        players += rows[k].player ? 1 : 0;
+        std::cout << rows[k].position << ". " << rows[k].name << " (" << rows[k].car << ") " << rows[k].result
+                  << std::endl;
+    }
+    EXPECT_EQ(players, 1);
+    const std::vector<std::size_t> order = field.GetStandings().Order();
+    for (std::size_t k = 1; k < order.size(); ++k)
+        EXPECT_LE(*field.GetStandings().GetFinishS(order[k - 1]), *field.GetStandings().GetFinishS(order[k]));
+
+    // Return races again: everyone back on the grid, the clock at nought.
+    handler.DispatchKey(VK_RETURN, 0);
+    EXPECT_FALSE(race->IsOver());
+    EXPECT_EQ(field.PositionLine(), "Pos 6 / 6");
+    for (const Racer& racer : racers) EXPECT_LT(racer.progress.GetDistanceM(), 0.0);
+    EXPECT_EQ(race->GetWorld()->GetCarCount(), 6u);
+}

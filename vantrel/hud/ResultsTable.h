@@ -1,0 +1,31 @@
+#pragma once
+// The table at the end of a race with opponents: who came where, in what
+// time, and how far those still racing have to go.
+#include <string>
+#include <vector>
+
+#include <nodara/Renderer.h>
+
+class Font;
+
+/// The results of a race in the HUD's look: a translucent panel in the
+/// middle of the window, one line per racer from first to last, the
+/// player's in the HUD's yellow, and the keys that go on under it.
+class ResultsTable {
+public:
+    struct Row {
+        unsigned position = 0;
+        std::string name;
+        std::string car;
+        std::string result;  ///< a time, or the distance still to go
+        bool player = false;
+    };
+    /// The keys under the table, in the HUD's words.
+    static const char* const NextKeysLine;
+
+    /// Prints `rows` with `font` in a `widthPx` × `heightPx` window, in the
+    /// caller's window-pixel projection; fixed-function GL, the colour and
+    /// blending it changes given back.
+    static void Draw(Renderer::FontManager& fonts, Font& font, const std::vector<Row>& rows, float widthPx,
+                     float heightPx);
+};

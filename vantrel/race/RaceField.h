@@ -1,0 +1,107 @@
+#pragma once
+// A race against the game's drivers: the field of cars, where each one is,
+// the order, and the results.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Racer.h"
+#include "Standings.h"
+#include "drivers/RacingDriver.h"
+#include "hud/ResultsTable.h"
+
+class CarPool;
+class RacingLine;
+class RoadCentreLine;
+struct MapDot;
+namespace physics {
+class World;
+}
+
+/// The player against opponents over one lap: every car passes the
+/// checkpoints in order, as gates across the road, and finishes at the
+/// last. The field starts on a staggered grid behind the start line, two
+/// cars a row, the player at the back.
+///
+/// The race owns it for one start; it refers to the race's car pool, world,
+/// road and racing line, which outlive it.
+class RaceField {
+public:
+    static constexpr unsigned MaxOpponents = 7;
+    static constexpr unsigned DefaultOpponents = 5;
+    /// The grid: rows this far apart (m), the first row's front car this far
+    /// behind the start line, the two columns this far either side of the
+    /// centre line and the right one half a row further back.
+    static constexpr double GridRowM = 8.0;
+    static constexpr double GridFrontM = 6.0;
+    static constexpr double GridColumnM = 2.6;
+    /// The stuck rule: a car of the game's under CrawlMs for CrawlS once
+    /// the race runs, or off the road for OffRoadS, is put back on the road.
+    static constexpr float CrawlMs = 2.0f;
+    static constexpr float CrawlS = 2.0f;
+    static constexpr float OffRoadS = 3.0f;
+    /// Off the road: further than this from the centre line (m).
+    static constexpr double RoadHalfWidthM = 5.5;
+
+    /// The invented names of the game's drivers, in grid order.
+    static const char* const DriverNames[MaxOpponents];
+
+    RaceField(CarPool& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line);
+    ~RaceField();
+    RaceField(const RaceField&) = delete;
+    RaceField& operator=(const RaceField&) = delete;
+
+    /// The player's car (model `playerModel`, driven by `player`) behind
+    /// `opponents` cars of the game's (clamped to 1 ... MaxOpponents), at
+    /// `skill`, with the checkpoints at `checkpointS` metres along the road
+    /// (the last is the finish). Every car on its grid place, held.
+    /// @return false when a car cannot be made or put on the grid
+    bool Start(Car& playerCar, unsigned playerModel, Driver& player, unsigned opponents, RacingDriver::Skill skill,
+               const std::vector<double>& checkpointS);
+    /// Every car back on its grid place at rest, the standings anew.
+    bool Restart();
+
+    /// The game's drivers set their cars' controls (while `released`: the
+    /// countdown is over), and every car gets them.
+    void Drive(float dtS, bool released);
+    /// After the world's step: the cars' nodes, where each one is, gates
+    /// and finishes at race time `raceS`, and the stuck rule.
+    void Update(float dtS, double raceS, bool released);
+
+    const std::vector<Racer>& GetRacers() const { return racers; }
+    std::size_t GetPlayerIndex() const { return racers.empty() ? 0 : racers.size() - 1; }
+    const Racer& GetPlayer() const { return racers.back(); }
+    const Standings& GetStandings() const { return standings; }
+    bool IsPlayerFinished() const { return standings.IsFinished(GetPlayerIndex()); }
+    bool IsEveryoneFinished() const;
+    /// Metres from `racer` to the finish (0 once there).
+    double ToGoM(std::size_t racer) const;
+
+    /// "Pos 3 / 6".
+    std::string PositionLine() const;
+    /// The gaps to the cars ahead and behind the player, "-1.2 s" / "+0.8 s",
+    /// empty where there is none.
+    std::string GapAheadLine(double nowS) const;
+    std::string GapBehindLine(double nowS) const;
+    /// Rows of the results table, first to last: a finisher's time, or
+    /// the distance still to go for one still racing.
+    std::vector<ResultsTable::Row> Results() const;
+    /// The opponents on the map.
+    std::vector<MapDot> MapDots() const;
+
+private:
+    bool PlaceOnGrid();
+    /// Slot `i` of the grid from the front: its arc length and sideways offset.
+    void GridSlot(std::size_t i, double& s, double& lateralM) const;
+    void StuckRule(Racer& racer, float dtS);
+
+    CarPool& cars;
+    physics::World& world;
+    const RoadCentreLine& road;
+    const RacingLine& line;
+    std::vector<Racer> racers;  ///< grid order, the player last
+    std::vector<std::unique_ptr<RacingDriver>> drivers;
+    std::vector<const Car*> allCars;  ///< what the game's drivers see
+    std::vector<double> checkpoints;  ///< metres along the road
+    Standings standings;
+};
