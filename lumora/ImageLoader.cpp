@@ -121,3 +121,35 @@ void ImageLoader::UnLoadImageFile(ImageLoader::ImageFile* file) {
     FreeImage_Unload(file->GetFiBitmap());
     delete file;
 }
+
+bool ImageLoader::EncodePng(const void* bgra, unsigned int width, unsigned int height,
+                            std::vector<unsigned char>& png) {
+    png.clear();
+    if (!bgra || width == 0 || height == 0) return false;
+    FIBITMAP* bitmap = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 24);
+    if (!bitmap) return false;
+    // Rows bottom-up, as the block's; FreeImage pads each to 4 bytes and
+    // orders the channels by the machine's byte order.
+    const auto* in = static_cast<const BYTE*>(bgra);
+    for (unsigned int y = 0; y < height; ++y) {
+        BYTE* out = FreeImage_GetScanLine(bitmap, static_cast<int>(y));
+        for (unsigned int x = 0; x < width; ++x, in += 4, out += 3) {
+            out[FI_RGBA_BLUE] = in[0];
+            out[FI_RGBA_GREEN] = in[1];
+            out[FI_RGBA_RED] = in[2];
+        }
+    }
+    bool encoded = false;
+    if (FIMEMORY* memory = FreeImage_OpenMemory()) {
+        BYTE* bytes = nullptr;
+        DWORD size = 0;
+        if (FreeImage_SaveToMemory(FIF_PNG, bitmap, memory, PNG_DEFAULT) &&
+            FreeImage_AcquireMemory(memory, &bytes, &size) && bytes && size > 0) {
+            png.assign(bytes, bytes + size);
+            encoded = true;
+        }
+        FreeImage_CloseMemory(memory);
+    }
+    FreeImage_Unload(bitmap);
+    return encoded;
+}

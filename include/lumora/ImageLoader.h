@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include <lumora/Singleton.h>
 
@@ -7,8 +8,8 @@ struct FIBITMAP;
 
 /// Reads image files of any format FreeImage knows and hands them out as
 /// 32-bit pixel blocks (blue, green, red, alpha; rows bottom-up), ready for
-/// one glTexImage2D upload with GL_BGRA. Reach it through
-/// Singleton<ImageLoader>::Instance().
+/// one glTexImage2D upload with GL_BGRA, and encodes such blocks as PNG
+/// files. Reach it through Singleton<ImageLoader>::Instance().
 class ImageLoader : public Singleton<ImageLoader> {
 public:
     /// One loaded image. Only the loader makes and frees them.
@@ -46,6 +47,16 @@ public:
     ImageLoader::ImageFile* LoadImageFile(const std::string& fileName);
     /// Releases the pixels and deletes `file`; null is ignored.
     void UnLoadImageFile(ImageLoader::ImageFile* file);
+
+    /// Encodes a pixel block as the bytes of an opaque 24-bit PNG file (its
+    /// alpha is dropped: a window's read-back holds no meaningful one).
+    /// Touches no loader state, so any thread may call it.
+    /// @param bgra `width` * `height` * 4 bytes, bottom row first, BGRA, as
+    ///        GetPixelData and glReadPixels with GL_BGRA give them
+    /// @param png set to the file's bytes; emptied on failure
+    /// @return false when FreeImage cannot make the bitmap or the PNG, or a
+    ///         size is 0
+    static bool EncodePng(const void* bgra, unsigned int width, unsigned int height, std::vector<unsigned char>& png);
 
 protected:
     friend class Singleton<ImageLoader>;

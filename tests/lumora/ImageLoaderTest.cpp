@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <lumora/ImageLoader.h>
 
@@ -319,4 +320,38 @@ TEST_F(ImageLoaderTest, UnreadableFilesGiveNullAndOneErrorLine) {
 TEST_F(ImageLoaderTest, SingletonAndNullHandBack) {
     EXPECT_EQ(&Singleton<ImageLoader>::Instance(), &loader);
     loader.UnLoadImageFile(nullptr);  // ignored
+}
+
+TEST_F(ImageLoaderTest, EncodedPngLoadsBackAsTheSamePixelsOpaque) {
+    // Five pixels a row: 15 bytes at 24 bits, so FreeImage pads every row.
+    const unsigned int width = 5, height = 3;
+    std::vector<unsigned char> bgra;
+    for (unsigned int y = 0; y < height; ++y)
+        for (unsigned int x = 0; x < width; ++x) {
+            const unsigned char i = static_cast<unsigned char>(y * width + x);
+            // Distinct channels per pixel; the alpha varies and must not matter.
+            bgra.insert(bgra.end(), {static_cast<unsigned char>(10 * i), static_cast<unsigned char>(100 + i),
+                                     static_cast<unsigned char>(250 - i), static_cast<unsigned char>(17 * i)});
+        }
+    std::vector<unsigned char> png{1, 2, 3};
+    ASSERT_TRUE(ImageLoader::EncodePng(bgra.data(), width, height, png));
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(std::string(png.begin(), png.begin() + 8), "\x89PNG\r\n\x1a\n");
+    const std::string path = Write("encoded.png", std::string(png.begin(), png.end()));
+    std::string output;
+    ImageLoader::ImageFile* file = Load(path, output);
+    ASSERT_NE(file, nullptr) << output;
+    ASSERT_EQ(file->GetWidth(), width);
+    ASSERT_EQ(file->GetHeight(), height);
+    for (unsigned int y = 0; y < height; ++y)
+        for (unsigned int x = 0; x < width; ++x) {
+            const unsigned char* p = &bgra[(y * width + x) * 4];
+            EXPECT_EQ(PixelAt(*file, x, y), (Bgra{p[0], p[1], p[2], 255})) << "(" << x << ", " << y << ")";
+        }
+    loader.UnLoadImageFile(file);
+
+    // Nothing to encode: no bytes, and the old ones gone.
+    EXPECT_FALSE(ImageLoader::EncodePng(bgra.data(), 0, height, png));
+    EXPECT_TRUE(png.empty());
+    EXPECT_FALSE(ImageLoader::EncodePng(nullptr, width, height, png));
 }
