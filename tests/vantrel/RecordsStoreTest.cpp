@@ -64,13 +64,14 @@ protected:
         std::string pattern = (fs::temp_directory_path() / "vantrel-records-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root = pattern;
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < VariableCount; ++i)
             if (const char* value = std::getenv(Variables[i])) saved[i] = value;
         SetDataHome(root / "data");
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
     }
     void TearDown() override {
-        for (int i = 0; i < 3; ++i) saved[i] ? setenv(Variables[i], saved[i]->c_str(), 1) : unsetenv(Variables[i]);
+        for (int i = 0; i < VariableCount; ++i)
+            saved[i] ? setenv(Variables[i], saved[i]->c_str(), 1) : unsetenv(Variables[i]);
         fs::remove_all(root);
     }
     void SetDataHome(const fs::path& folder) {
@@ -79,8 +80,9 @@ protected:
         recordsFile = gameFolder / "records.ini";
     }
 
-    static constexpr const char* Variables[3] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"};
-    std::optional<std::string> saved[3];
+    static constexpr int VariableCount = 4;
+    static constexpr const char* Variables[VariableCount] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "PATH"};
+    std::optional<std::string> saved[VariableCount];
     fs::path root;
     fs::path gameFolder;   ///< $XDG_DATA_HOME/vantrel
     fs::path recordsFile;  ///< records.ini in it
@@ -243,6 +245,43 @@ TEST_F(UserFoldersTest, FollowsTheXdgRulesAndFallsBackToTheHomeFolder) {
     const passwd* entry = getpwuid(getuid());
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(UserFolders::ConfigFolder(), std::string(entry->pw_dir) + "/.config/vantrel");
+}
+
+TEST_F(UserFoldersTest, PicturesFolderIsWhatXdgUserDirNamesElseTheHomeFoldersPictures) {
+    setenv("HOME", "/home/player", 1);
+    const fs::path bin = root / "bin";
+    fs::create_directories(bin);
+    // Only the folder with the stand-in program: no other xdg-user-dir is found.
+    setenv("PATH", ("relative:" + bin.string()).c_str(), 1);
+    const auto program = [&](const std::string& script) {
+        std::ofstream(bin / "xdg-user-dir") << "#!/bin/sh\n" << script << "\n";
+        fs::permissions(bin / "xdg-user-dir", fs::perms::owner_all);
+    };
+    struct Case {
+        const char* what;
+        std::string script;
+        std::string expected;
+    };
+    const Case cases[] = {
+        // Asked for the pictures folder, the first line counts, without its trailing slash.
+        {"a set folder", "[ \"$1\" = PICTURES ] && printf '/srv/shots/\\nmore\\n'", "/srv/shots/Vantrel"},
+        // The home folder itself is its answer when none is set.
+        {"none set", "echo \"$HOME\"", "/home/player/Pictures/Vantrel"},
+        {"a failure", "echo /srv/shots; exit 1", "/home/player/Pictures/Vantrel"},
+        {"a relative answer", "echo Pictures", "/home/player/Pictures/Vantrel"},
+        {"no answer", "true", "/home/player/Pictures/Vantrel"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        program(c.script);
+        EXPECT_EQ(UserFolders::PicturesFolder(), c.expected);
+    }
+    // Not executable, then not there: as no answer.
+    program("echo /srv/shots");
+    fs::permissions(bin / "xdg-user-dir", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(UserFolders::PicturesFolder(), "/home/player/Pictures/Vantrel");
+    fs::remove(bin / "xdg-user-dir");
+    EXPECT_EQ(UserFolders::PicturesFolder(), "/home/player/Pictures/Vantrel");
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 // Where the game keeps the player's files, by the XDG base-directory rules:
-// settings under $XDG_CONFIG_HOME, records under $XDG_DATA_HOME.
+// settings under $XDG_CONFIG_HOME, records under $XDG_DATA_HOME; screenshots
+// in the player's pictures folder, as the desktop's user folders name it.
 #include <string>
 
 /// The player's configuration and data folders. Each call reads the
@@ -13,6 +14,12 @@ public:
     static std::string ConfigFolder();
     /// $XDG_DATA_HOME/vantrel, or ~/.local/share/vantrel, as ConfigFolder.
     static std::string DataFolder();
+    /// The Vantrel folder in the player's pictures folder: the one
+    /// `xdg-user-dir PICTURES` names when that program is on the PATH and
+    /// answers an absolute path other than the home folder itself (its answer
+    /// when none is set), else ~/Pictures. Empty without a home folder.
+    /// NOTE: runs the program and waits for it; keep it off the frame loop.
+    static std::string PicturesFolder();
 
     /// $HOME, or the password database's entry for this user when HOME is
     /// unset or empty; empty when neither has one.
