@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     FieldSettings field;
     field.opponents = opponents;
     app.SetField(field);
-    const GameEngine::Mode mode = opponents > 0 ? GameEngine::Race : GameEngine::TimeTrial;
+    const RaceMode mode = opponents > 0 ? RaceMode::Race : RaceMode::TimeTrial;
     if (!app.Initialize() || !app.StartRace(carIndex, mode)) {
         std::printf("RaceBench: the race did not start\n");
         return 1;

@@ -74,7 +74,9 @@ TEST_F(FieldRace, FiveOpponentsStartOnTheGridRaceTheLapAndTheResultsFollowThem) 
     for (std::size_t i = 0; i < racers.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_LT(racers[i].progress.GetDistanceM(), 0.0);
-        if (i >= 2) EXPECT_NEAR(racers[i - 2].progress.GetDistanceM() - racers[i].progress.GetDistanceM(), 8.0, 0.3);
+        if (i >= 2) {
+            EXPECT_NEAR(racers[i - 2].progress.GetDistanceM() - racers[i].progress.GetDistanceM(), 8.0, 0.3);
+        }
         EXPECT_NEAR(std::fabs(racers[i].progress.GetOffsetM()), RaceField::GridColumnM, 0.3);
     }
     EXPECT_TRUE(racers.back().player);

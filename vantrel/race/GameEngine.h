@@ -12,6 +12,7 @@
 #include "drivers/Player.h"
 #include "graphics/QualityPreset.h"
 #include "RaceClock.h"
+#include "RaceMode.h"
 #include "track/Track.h"
 #include "TrialResult.h"
 #include "WrongWay.h"
@@ -45,8 +46,10 @@ class World;
 /// frame loop. Destroy it while the GL context is current.
 class GameEngine : public GameMode {
 public:
-    /// What is driven: no rules, the clock, or a field of the game's cars.
-    enum Mode { FreeDrive = 0, TimeTrial = 1, Race = 2 };
+    using Mode = RaceMode;
+    static constexpr Mode FreeDrive = Mode::FreeDrive;
+    static constexpr Mode TimeTrial = Mode::TimeTrial;
+    static constexpr Mode Race = Mode::Race;
 
     static const char* const SkyDomeFile;
     static const char* const TrackFile;

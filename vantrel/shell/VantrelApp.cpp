@@ -124,7 +124,7 @@ bool VantrelApp::StartShowRoom() {
     return showRoom->Initialize() && showRoom->Load();
 }
 
-bool VantrelApp::StartRace(unsigned carIndex, GameEngine::Mode mode) {
+bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     delete showRoom;
     showRoom = nullptr;
     delete race;
@@ -174,9 +174,9 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
-            const GameEngine::Mode mode = chosenEntry == ShowRoom::FreeDrive ? GameEngine::FreeDrive
-                                          : chosenEntry == ShowRoom::Race    ? GameEngine::Race
-                                                                             : GameEngine::TimeTrial;
+            const RaceMode mode = chosenEntry == ShowRoom::FreeDrive ? RaceMode::FreeDrive
+                                  : chosenEntry == ShowRoom::Race    ? RaceMode::Race
+                                                                     : RaceMode::TimeTrial;
             if (!StartRace(chosenCar, mode)) handler.DispatchQuit();
         }
         break;

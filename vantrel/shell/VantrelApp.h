@@ -8,7 +8,7 @@
 #include "input/Gamepad.h"
 #include "graphics/QualityPreset.h"
 #include "race/FieldSettings.h"
-#include "race/GameEngine.h"
+#include "race/RaceMode.h"
 
 class AppWindow;
 class Channel;
@@ -68,7 +68,7 @@ public:
     /// Drive, Time Trial or Race (against the field kept in the settings),
     /// initialised and started.
     /// @return false when the race did not initialise or start
-    bool StartRace(unsigned carIndex, GameEngine::Mode mode);
+    bool StartRace(unsigned carIndex, RaceMode mode);
     /// The field of the next Race, instead of the one the settings keep
     /// (which Start reads).
     void SetField(const FieldSettings& value) { field = value; }
