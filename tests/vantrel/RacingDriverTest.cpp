@@ -361,7 +361,7 @@ TEST_F(RacingDriverTest, TwoDriversSideBySideOrNoseToTailLapWithoutTouchingAndTh
     }
 }
 
-TEST_F(RacingDriverTest, PassesACarOnItsLineBrakesBehindAWallOfCarsAndNeverAimsIntoOneAlongside) {
+TEST_F(RacingDriverTest, PassesACarOnItsLineBrakesBehindAWallOfCarsNeverAimsIntoOneAlongsideAndFindsItsWayBack) {
     // A stretch where the racing line keeps well to the left of the centre.
     std::size_t at = 0;
     for (std::size_t i = 200; i < line->GetPointCount(); ++i)
@@ -385,20 +385,20 @@ TEST_F(RacingDriverTest, PassesACarOnItsLineBrakesBehindAWallOfCarsAndNeverAimsI
         Car& car = add(field, 0.0, 0.0, *driver);
         driver->Drive(car, Frame);
         EXPECT_NEAR(car.steering, 0.0f, 0.05f);
-        for (int frame = 0; frame < 30; ++frame) driver->Drive(car, Frame);
+        for (int frame = 0; frame < 45; ++frame) driver->Drive(car, Frame);
         EXPECT_GT(car.steering, 0.1f);
         EXPECT_NEAR(driver->GetCentreOffset(), 0.0, 0.3);
         EXPECT_FALSE(driver->IsOffRoad());
         // Its place: along the line and along the road.
         EXPECT_NEAR(driver->GetCentreS(), s, 1.0);
         EXPECT_NEAR(driver->GetLineS(), line->GetPoint(at).s, 6.0);
-        // With a car alongside on its left it aims no nearer to it than a
-        // car's width and a bit, and steers back from where it was heading.
+        // With a car alongside on its left, nearer than a car's width and a
+        // metre, it aims that far from it at once and steers away.
         add(field, 0.0, 2.6, parked);
         driver->SetOthers(&field.Cars());
-        for (int frame = 0; frame < 30; ++frame) driver->Drive(car, Frame);
-        EXPECT_LT(car.steering, 0.05f);
-        EXPECT_LE(line->GetPoint(driver->GetLineIndex()).offset + driver->GetLineOffset(), 2.6 - 2.4 + 0.05);
+        driver->Drive(car, Frame);
+        EXPECT_LE(driver->GetAimOffset(), 2.6 - 3.0 + 0.05);
+        EXPECT_LT(car.steering, 0.0f);
     }
 
     // At 30 m/s on the racing line, a car standing on it 30 m ahead.
@@ -449,6 +449,32 @@ TEST_F(RacingDriverTest, PassesACarOnItsLineBrakesBehindAWallOfCarsAndNeverAimsI
         EXPECT_NEAR(driver->GetCentreS(), std::fmod(s + 3000.0, road->GetLength()), 3.0);
         EXPECT_NEAR(driver->GetCentreOffset(), -8.0, 0.3);
         EXPECT_TRUE(driver->IsOffRoad());
+    }
+
+    // Put down the wrong way round on the road: it turns, slowly, and
+    // drives on the right way, back on the road.
+    {
+        Field field(*world, *road);
+        std::unique_ptr<RacingDriver> driver = MakeDriver(1, Skill::Hard);
+        Field::Racer& racer = field.Add(1, Across(s, 0.0).x, Across(s, 0.0).y, *driver);
+        vmath::vec3<float> ground, normal;
+        ASSERT_TRUE(world->FindGround(Across(s, 0.0).x, Across(s, 0.0).y, ground, normal));
+        ASSERT_TRUE(racer.car.body->PlaceAt(ground, normal, racer.car.body->GetAxis(1) * -1.0f));
+        double fastestTurning = 0.0;
+        for (int frame = 0; frame < 60 * 12; ++frame) {
+            driver->Drive(racer.car, Frame);
+            racer.car.ApplyControls();
+            world->Step(Frame);
+            const vmath::vec2<double> t = road->Tangent(driver->GetCentreS());
+            const vmath::vec3<float> f = racer.car.body->GetAxis(1);
+            if (f.x * t.x + f.y * t.y < 0.0) fastestTurning = std::max<double>(fastestTurning, racer.car.body->GetSpeedMs());
+        }
+        const vmath::vec2<double> t = road->Tangent(driver->GetCentreS());
+        const vmath::vec3<float> f = racer.car.body->GetAxis(1);
+        EXPECT_GT(f.x * t.x + f.y * t.y, std::cos(20.0 * Pi / 180.0));
+        EXPECT_GT(racer.car.body->GetForwardSpeedMs(), 20.0f);
+        EXPECT_LT(fastestTurning, 12.0);
+        EXPECT_FALSE(driver->IsOffRoad());
     }
 }
 

@@ -31,9 +31,15 @@ const double CreepMs = 1.0;
 /// The body of the race cars (m) and the room kept round them.
 const double CarLengthM = 4.7;
 /// Centre to centre across the road while passing a car (m).
-const double PassClearM = 3.2;
-/// Never aim nearer than this, centre to centre across the road, to a car alongside (m).
-const double SideClearM = 2.4;
+const double PassClearM = 3.4;
+/// Never aim nearer than this, centre to centre across the road, to a car
+/// alongside (m): the cars' width and the drift of each from its aim.
+const double SideClearM = 3.0;
+/// Nearer than this to a car alongside (centre to centre across the road,
+/// m), or squeezed between it and the road's edge, the car behind drops
+/// back by GiveWayMs below the other's speed (m/s).
+const double TouchingM = 2.5;
+const double GiveWayMs = 2.0;
 /// How fast the aimed-at line moves sideways (m/s).
 const double LateralRateMs = 2.0;
 /// Gap kept behind a car that cannot be passed: metres plus seconds of speed.
@@ -49,6 +55,11 @@ const std::size_t MaxNearCars = 16;
 const double CatchUpStartM = 150.0;
 const double CatchUpFullM = 500.0;
 const double CatchUpEase = 0.08;
+
+/// Heading further from the line's direction than this (its cosine), the
+/// car turns at no more than TurningMs.
+const double TurnedCos = 0.5;
+const double TurningMs = 8.0;
 
 /// A search with a hint this far off (m) has lost the car: look everywhere.
 const double LostM = 30.0;
@@ -95,15 +106,27 @@ void RacingDriver::Drive(Car& car, float dtS) {
     const double speed = body.GetForwardSpeedMs();
     const bool found = located;
     Locate(position.x, position.y);
+    const std::size_t aim = AimIndex(speed);
+    const double lineAtAim = line.GetPoint(aim).offset;
     if (!found) {
         // Where it stands across the road, so that it does not swerve to the line.
-        lineOffset = centreOffset - line.GetPoint(index).offset;
+        aimOffset = centreOffset;
+        lineOffset = centreOffset - lineAtAim;
         passing = nullptr;
     }
 
-    const Traffic traffic = LookAtTraffic(car, speed);
-    const double move = traffic.offsetTarget - lineOffset, step = LateralRateMs * dtS;
-    lineOffset += std::clamp(move, -step, step);
+    const Traffic traffic = LookAtTraffic(car, speed, aim);
+    if (traffic.holdLane) {
+        lineOffset = traffic.offsetTarget;
+    } else {
+        const double step = LateralRateMs * dtS;
+        lineOffset += std::clamp(traffic.offsetTarget - lineOffset, -step, step);
+    }
+    // Already nearer a car alongside than the clearance: away from it now.
+    if (traffic.lower <= traffic.upper) lineOffset = std::clamp(lineOffset, traffic.lower, traffic.upper);
+    const double band = line.GetBandHalfWidth();
+    lineOffset = std::clamp(lineOffset, -band - lineAtAim, band - lineAtAim);
+    aimOffset = lineAtAim + lineOffset;
 
     // The profile a little ahead, and its slope there (d(v^2/2)/ds is dv/dt).
     const std::size_t n = line.GetPointCount();
@@ -113,7 +136,7 @@ void RacingDriver::Drive(Car& car, float dtS) {
     double slope = (v1 * v1 - v0 * v0) / (2.0 * 3.0 * spacing);
     double target = v0;
     // On a line inside the racing line the bend is tighter.
-    const double inside = line.GetPoint(index).curvature * lineOffset;
+    const double inside = line.GetPoint(index).curvature * (centreOffset - line.GetPoint(index).offset);
     target *= std::sqrt(std::clamp(1.0 - inside, 0.5, 1.0));
     if (skill != Skill::Hard)
         target *= 1.0 - CatchUpEase * std::clamp((leadOverPlayer - CatchUpStartM) / (CatchUpFullM - CatchUpStartM),
@@ -122,10 +145,30 @@ void RacingDriver::Drive(Car& car, float dtS) {
         target = traffic.speedCap;
         slope = 0.0;
     }
+    // Turned far from the line's direction (spun, or put down the wrong
+    // way): round slowly first.
+    const RacingLine::Point& here = line.GetPoint(index);
+    const RacingLine::Point& next = line.GetPoint(index + 1);
+    const vmath::vec3<float> forward = body.GetAxis(1);
+    const double run = std::hypot(next.x - here.x, next.y - here.y);
+    if (run > 0.0 && (forward.x * (next.x - here.x) + forward.y * (next.y - here.y)) < TurnedCos * run &&
+        target > TurningMs) {
+        target = TurningMs;
+        slope = 0.0;
+    }
     targetSpeed = target;
 
-    car.steering = Steer(car, speed);
+    car.steering = Steer(car, speed, aim);
     Pedal(car, speed, target, slope);
+}
+
+std::size_t RacingDriver::AimIndex(double speedMs) const {
+    const double ahead = std::max(MinLookaheadM, LookaheadS * speedMs);
+    std::size_t j = index;
+    for (std::size_t k = 0; k < line.GetPointCount() && Wrap(line.GetPoint(j).s - lineS, line.GetLength()) < ahead;
+         ++k)
+        ++j;
+    return j % line.GetPointCount();
 }
 
 void RacingDriver::Locate(double x, double y) {
@@ -154,8 +197,9 @@ void RacingDriver::Locate(double x, double y) {
     offRoad = std::fabs(centreOffset) > line.GetRoadHalfWidth();
 }
 
-RacingDriver::Traffic RacingDriver::LookAtTraffic(const Car& car, double speedMs) {
+RacingDriver::Traffic RacingDriver::LookAtTraffic(const Car& car, double speedMs, std::size_t aim) {
     Traffic traffic;
+    traffic.offsetTarget = 0.0;
     if (!others) {
         passing = nullptr;
         return traffic;
@@ -165,6 +209,7 @@ RacingDriver::Traffic RacingDriver::LookAtTraffic(const Car& car, double speedMs
         std::size_t index;
         double gap;      ///< along the line, positive ahead (m)
         double lateral;  ///< from the racing line (m, positive left)
+        double across;   ///< from the centre line (m, positive left)
         double speed;    ///< along this car's heading (m/s)
     };
     Near near[MaxNearCars];
@@ -186,22 +231,34 @@ RacingDriver::Traffic RacingDriver::LookAtTraffic(const Car& car, double speedMs
         const std::size_t hint = (index + n + static_cast<std::size_t>(shift % static_cast<long>(n))) % n;
         const std::size_t at = line.Nearest(q.x, q.y, hint);
         const vmath::vec3<float> v = other->body->GetLinearVelocity();
+        const double across = line.CentreOffsetOf(at, q.x, q.y);
         near[count++] = {other, at, Wrap(line.GetPoint(at).s - lineS, line.GetLength()),
-                         line.CentreOffsetOf(at, q.x, q.y) - line.GetPoint(at).offset,
-                         v.x * forward.x + v.y * forward.y};
+                         across - line.GetPoint(at).offset, across, v.x * forward.x + v.y * forward.y};
     }
 
-    const double myLateral = centreOffset - line.GetPoint(index).offset;
-    // Cars alongside bound the move towards them, and so does a car coming
-    // up from behind that will be alongside within half a second.
-    double lower = -1e9, upper = 1e9;
+    // Cars alongside, and a car coming up from behind that will be alongside
+    // within half a second, bound the move towards them. The bounds lie
+    // across the road, not across the racing line: a car running at the
+    // road's edge stays there while the line swings across the road.
+    const double band = line.GetBandHalfWidth(), lineAtAim = line.GetPoint(aim).offset;
+    double lowest = -1e9, highest = 1e9;  // from the centre line
+    bool alongside = false;
     for (std::size_t k = 0; k < count; ++k) {
         const double closing = std::max(0.0, near[k].speed - speedMs);
         if (near[k].gap > CarLengthM + 1.0 || near[k].gap < -(CarLengthM + 1.0 + 0.5 * closing)) continue;
-        if (near[k].lateral > myLateral)
-            upper = std::min(upper, near[k].lateral - SideClearM);
+        alongside = true;
+        if (near[k].across > centreOffset)
+            highest = std::min(highest, near[k].across - SideClearM);
         else
-            lower = std::max(lower, near[k].lateral + SideClearM);
+            lowest = std::max(lowest, near[k].across + SideClearM);
+    }
+    traffic.lower = lowest - lineAtAim;
+    traffic.upper = highest - lineAtAim;
+    // Back to the racing line, but not across the road while a car runs
+    // alongside: each keeps its lane, so neither drifts into the other.
+    if (alongside) {
+        traffic.offsetTarget = aimOffset - lineAtAim;
+        traffic.holdLane = true;
     }
 
     // Within this gap a car ahead on the driver's path needs an answer now.
@@ -216,15 +273,13 @@ RacingDriver::Traffic RacingDriver::LookAtTraffic(const Car& car, double speedMs
     for (std::size_t k = 0; k < count; ++k)
         if (blocks(near[k], lineOffset) && (!blocker || near[k].gap < blocker->gap)) blocker = &near[k];
 
-    traffic.offsetTarget = 0.0;
     if (blocker) {
         // A side is open where the road has room beside the car, no car
         // alongside is in the way and no other car ahead blocks it.
         auto open = [&](double side) {
             const double lateral = blocker->lateral + side * PassClearM;
-            if (lateral > line.RoomLeft(blocker->index) || -lateral > line.RoomRight(blocker->index) ||
-                lateral < lower || lateral > upper)
-                return false;
+            const double across = blocker->across + side * PassClearM;
+            if (std::fabs(across) > band || across < lowest || across > highest) return false;
             for (std::size_t k = 0; k < count; ++k)
                 if (&near[k] != blocker && blocks(near[k], lateral)) return false;
             return true;
@@ -245,6 +300,7 @@ RacingDriver::Traffic RacingDriver::LookAtTraffic(const Car& car, double speedMs
             passing = blocker->car;
             passSide = side;
             traffic.offsetTarget = blocker->lateral + side * PassClearM;
+            traffic.holdLane = false;
         } else {
             // No way past: follow at its speed, a gap behind it.
             passing = nullptr;
@@ -259,32 +315,41 @@ RacingDriver::Traffic RacingDriver::LookAtTraffic(const Car& car, double speedMs
         const Near* passed = nullptr;
         for (std::size_t k = 0; k < count; ++k)
             if (near[k].car == passing) passed = &near[k];
-        if (passed && std::fabs(passed->gap) < CarLengthM + 3.0)
+        if (passed && std::fabs(passed->gap) < CarLengthM + 3.0) {
             traffic.offsetTarget = passed->lateral + passSide * PassClearM;
-        else
+            traffic.holdLane = false;
+        } else {
             passing = nullptr;
+        }
     }
-    traffic.offsetTarget = lower <= upper ? std::clamp(traffic.offsetTarget, lower, upper) : 0.5 * (lower + upper);
-    // Already nearer a car alongside than the clearance: move away now.
-    if (lower <= upper) lineOffset = std::clamp(lineOffset, lower, upper);
+    if (traffic.lower <= traffic.upper)
+        traffic.offsetTarget = std::clamp(traffic.offsetTarget, traffic.lower, traffic.upper);
+    else
+        traffic.offsetTarget = 0.5 * (traffic.lower + traffic.upper);
+
+    // No room left between a car alongside and the road's edge, or near to
+    // touching it: the one behind gives way, dropping back behind the other.
+    const bool squeezed = lowest > highest || lowest > band || highest < -band;
+    for (std::size_t k = 0; k < count; ++k)
+        if (near[k].gap > 0.0 && near[k].gap < CarLengthM + 1.0 &&
+            (squeezed || std::fabs(near[k].across - centreOffset) < TouchingM))
+            traffic.speedCap = std::min(traffic.speedCap, std::max(0.0, near[k].speed - GiveWayMs));
     return traffic;
 }
 
-float RacingDriver::Steer(const Car& car, double speedMs) const {
+float RacingDriver::Steer(const Car& car, double speedMs, std::size_t aim) const {
     const physics::DynamicObjectCar& body = *car.body;
     const vmath::vec3<float> p = body.GetPosition(), forward = body.GetAxis(1);
-    const double ahead = std::max(MinLookaheadM, LookaheadS * speedMs);
-    std::size_t j = index;
-    for (std::size_t k = 0; k < line.GetPointCount() && Wrap(line.GetPoint(j).s - lineS, line.GetLength()) < ahead;
-         ++k)
-        ++j;
-    const RacingLine::Point target = line.Offset(j, lineOffset);
+    const RacingLine::Point target = line.Offset(aim, lineOffset);
 
     // Pure pursuit: the arc through the car and the target point.
     const double dx = target.x - p.x, dy = target.y - p.y;
     const double along = dx * forward.x + dy * forward.y, left = -dx * forward.y + dy * forward.x;
     const double distance2 = along * along + left * left;
     if (distance2 <= 0.0) return 0.0f;
+    // A point behind the car (it has been turned round): full lock towards
+    // its side, since the arc through a point straight behind is no turn at all.
+    if (along <= 0.0) return left < 0.0 ? -1.0f : 1.0f;
     const double curvature = 2.0 * left / distance2;
 
     // The physics turns full lock into the same cornering at any speed: the
@@ -302,7 +367,10 @@ float RacingDriver::Steer(const Car& car, double speedMs) const {
 
 void RacingDriver::Pedal(Car& car, double speedMs, double targetMs, double slopeMs2) {
     const double demand = slopeMs2 + SpeedGain * (targetMs - speedMs);
-    if (demand >= -CoastMs2 || speedMs < CreepMs) {
+    if (speedMs < CreepMs && targetMs < CreepMs) {
+        // Stopped behind a car: rolling to rest, never creeping into it.
+        car.throttle = car.brake = 0.0f;
+    } else if (demand >= -CoastMs2 || speedMs < CreepMs) {
         car.throttle = static_cast<float>(std::clamp(ThrottleHold + demand / ThrottleMs2, 0.0, 1.0));
         car.brake = 0.0f;
     } else {

@@ -89,20 +89,26 @@ public:
     double GetTargetSpeed() const { return targetSpeed; }
     /// Sideways offset from the racing line steered for (m, positive left).
     double GetLineOffset() const { return lineOffset; }
+    /// Where the point steered for lies across the road, from the centre line (m, positive left).
+    double GetAimOffset() const { return aimOffset; }
 
 private:
     /// How the traffic changes this frame's aim.
     struct Traffic {
-        double offsetTarget = 0.0;  ///< from the racing line (m)
-        double speedCap = 1e9;      ///< behind a car that cannot be passed (m/s)
+        double offsetTarget = 0.0;  ///< from the racing line at the pursuit point (m)
+        bool holdLane = false;      ///< a car alongside: the target is where the car aims now
+        double lower = -1e9, upper = 1e9;  ///< room left by the cars alongside, as offsetTarget (m)
+        double speedCap = 1e9;      ///< behind a car that cannot be passed, or giving way (m/s)
     };
     /// Finds the car's place on the line from its position.
     void Locate(double x, double y);
+    /// Index of the pursuit point, ahead of the car's place by its speed.
+    std::size_t AimIndex(double speedMs) const;
     /// The cars around: whom to pass on which side, whom to follow, and how
-    /// far the cars alongside leave room to move.
-    Traffic LookAtTraffic(const Car& car, double speedMs);
-    /// Steering that puts the car on the arc through the point ahead.
-    float Steer(const Car& car, double speedMs) const;
+    /// far the cars alongside leave room to move; `aim` is the pursuit point.
+    Traffic LookAtTraffic(const Car& car, double speedMs, std::size_t aim);
+    /// Steering that puts the car on the arc through the pursuit point.
+    float Steer(const Car& car, double speedMs, std::size_t aim) const;
     /// Throttle and brake for the speed error, fed forward the profile's slope.
     void Pedal(Car& car, double speedMs, double targetMs, double slopeMs2);
 
@@ -118,7 +124,8 @@ private:
     double lineS = 0.0, centreS = 0.0, centreOffset = 0.0;
     bool offRoad = false;
     double targetSpeed = 0.0;
-    double lineOffset = 0.0;  ///< from the racing line, moving towards the traffic's target (m)
+    double lineOffset = 0.0;  ///< from the racing line at the pursuit point, moving towards the traffic's target (m)
+    double aimOffset = 0.0;   ///< where the pursuit point lies from the centre line (m)
     const Car* passing = nullptr;  ///< the car being passed
     double passSide = 0.0;         ///< +1 passing on its left, -1 on its right
 };
