@@ -114,7 +114,8 @@ public:
         EXPECT_TRUE(world.FindGround(x, y, ground, normal));
         racer.drive = std::make_unique<Drive>(world, carIndex, MatrixGL::CarStart(x, y, ground.z + 1.0f));
         const vmath::vec2<double> t = road.Tangent(road.Project(x, y));
-        racer.drive->car->PlaceAt(ground, normal, vmath::vec3<float>(static_cast<float>(t.x), static_cast<float>(t.y), 0));
+        const vmath::vec3<float> forward(static_cast<float>(t.x), static_cast<float>(t.y), 0.0f);
+        racer.drive->car->PlaceAt(ground, normal, forward);
         racer.car.body = racer.drive->car;
         racer.car.controlsEnabled = true;
         racer.driver = &driver;
@@ -467,7 +468,8 @@ TEST_F(RacingDriverTest, PassesACarOnItsLineBrakesBehindAWallOfCarsNeverAimsInto
             world->Step(Frame);
             const vmath::vec2<double> t = road->Tangent(driver->GetCentreS());
             const vmath::vec3<float> f = racer.car.body->GetAxis(1);
-            if (f.x * t.x + f.y * t.y < 0.0) fastestTurning = std::max<double>(fastestTurning, racer.car.body->GetSpeedMs());
+            if (f.x * t.x + f.y * t.y < 0.0)
+                fastestTurning = std::max<double>(fastestTurning, racer.car.body->GetSpeedMs());
         }
         const vmath::vec2<double> t = road->Tangent(driver->GetCentreS());
         const vmath::vec3<float> f = racer.car.body->GetAxis(1);

@@ -151,7 +151,8 @@ TEST(RacingLineTest, CutsTheBendsOfARoundedSquareFromOutsideToApexWithinTheBand)
             EXPECT_NEAR(line.CentreOffsetOf(i, beside.x, beside.y), line.GetPoint(i).offset - 1.5, 1e-9);
         }
         // A driver's search from a nearby hint finds what the whole-loop search finds.
-        EXPECT_EQ(line.Nearest(beside.x, beside.y, i + line.GetPointCount() - 5), line.NearestAnywhere(beside.x, beside.y));
+        EXPECT_EQ(line.Nearest(beside.x, beside.y, i + line.GetPointCount() - 5),
+                  line.NearestAnywhere(beside.x, beside.y));
     }
 }
 

@@ -11,7 +11,7 @@ struct Car;
 /// of the speed its car can take there, and finds its way past the cars of
 /// the field it is given.
 ///
-/// Steering aims at a point about a second ahead on the line, or on a line
+/// Steering aims at a point some 0.6 s ahead on the line, or on a line
 /// beside it while passing (pure pursuit, mapped through the car's own
 /// steering lock). Throttle and brake follow the target speed with the
 /// profile's own slope fed forward, so the car brakes along the braking
@@ -20,7 +20,9 @@ struct Car;
 ///
 /// A car ahead on the driver's path within reach of its brakes is passed on
 /// the side with room, or followed at its speed where neither side has
-/// room; a car alongside bounds how far the driver moves towards it.
+/// room. Beside another car each keeps its lane across the road, never
+/// aiming nearer than 3 m centre to centre; squeezed against the road's
+/// edge, the car behind gives way.
 class RacingDriver : public Driver {
 public:
     enum class Skill { Easy, Medium, Hard };
@@ -89,7 +91,8 @@ public:
     double GetTargetSpeed() const { return targetSpeed; }
     /// Sideways offset from the racing line steered for (m, positive left).
     double GetLineOffset() const { return lineOffset; }
-    /// Where the point steered for lies across the road, from the centre line (m, positive left).
+    /// Where the point steered for lies across the road, from the centre
+    /// line (m, positive left).
     double GetAimOffset() const { return aimOffset; }
 
 private:
@@ -124,7 +127,8 @@ private:
     double lineS = 0.0, centreS = 0.0, centreOffset = 0.0;
     bool offRoad = false;
     double targetSpeed = 0.0;
-    double lineOffset = 0.0;  ///< from the racing line at the pursuit point, moving towards the traffic's target (m)
+    /// From the racing line at the pursuit point, moving towards the traffic's target (m).
+    double lineOffset = 0.0;
     double aimOffset = 0.0;   ///< where the pursuit point lies from the centre line (m)
     const Car* passing = nullptr;  ///< the car being passed
     double passSide = 0.0;         ///< +1 passing on its left, -1 on its right

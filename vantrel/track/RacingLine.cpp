@@ -86,7 +86,8 @@ private:
         // Where the sample's line across the road meets the chord.
         const double onChord = Cross(Sub(p, centre[i]), chord) / across;
         const double probe = 1e-3;
-        const Vec moved = {centre[i].x + (onChord + probe) * normal[i].x, centre[i].y + (onChord + probe) * normal[i].y};
+        const double shifted = onChord + probe;
+        const Vec moved = {centre[i].x + shifted * normal[i].x, centre[i].y + shifted * normal[i].y};
         const double perMetre = Curvature(p, moved, r) / probe;
         if (std::fabs(perMetre) < 1e-12) return;
         offset[i] = std::clamp(onChord + target / perMetre, -band, band);
