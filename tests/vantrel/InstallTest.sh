@@ -3,17 +3,21 @@
 # desktop see there: the commands work from any folder (options, exit status,
 # modelinfo with its plug-in), every installed binary carries RUNPATH $ORIGIN
 # and no debug flavour is installed, the desktop entry and the AppStream file
-# validate, and the game started through its launcher runs from its private
-# folder on the installed libraries and data until SIGTERM ends it with 0.
-#   InstallTest.sh <cmake> <build dir> <version>
-# Needs an X display, xwininfo (x11-utils), readelf (binutils),
-# desktop-file-validate (desktop-file-utils) and appstreamcli (appstream).
+# validate, the icons, the manual pages (with every option --help prints) and
+# the copyright file are in place, and the game started through its launcher
+# runs from its private folder on the installed libraries and data, draws its
+# show room (read back from the window) and ends with 0 on SIGTERM.
+#   InstallTest.sh <cmake> <build dir> <version> <WindowShot>
+# Needs an X display, xwininfo (x11-utils), xwd (x11-apps), readelf
+# (binutils), desktop-file-validate (desktop-file-utils), appstreamcli
+# (appstream) and gzip.
 set -uo pipefail
 # Job control: a background job then keeps the default SIGTERM handling.
 set -m
 
-cmake=$1 build=$2 version=$3
-source "$(dirname "$(realpath "$0")")/KeepGlDriver.sh"
+cmake=$1 build=$2 version=$3 shot=$(realpath "$4")
+here=$(dirname "$(realpath "$0")")
+source "$here/KeepGlDriver.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -50,28 +54,71 @@ debug=$(ls "$bin" | grep 'D\.so$') && fail "debug flavour installed: $debug"
 desktop-file-validate "$prefix/share/applications/vantrel.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml >"$work/appstream.txt" ||
     { cat "$work/appstream.txt"; fail "AppStream metadata"; }
+# The desktop's icons: a PNG of each size the theme is told it has.
+for size in 48 64 128 256; do
+    icon=$prefix/share/icons/hicolor/${size}x${size}/apps/vantrel.png
+    [[ -f $icon ]] || fail "no ${size} px icon at $icon"
+    # The PNG signature, then the IHDR chunk's width and height (big-endian).
+    read -ra head <<<"$(od -An -tu1 -N24 -w24 "$icon")"
+    [[ ${head[*]:0:8} == "137 80 78 71 13 10 26 10" ]] || fail "$icon is not a PNG"
+    width=$(((head[16] << 24) | (head[17] << 16) | (head[18] << 8) | head[19]))
+    height=$(((head[20] << 24) | (head[21] << 16) | (head[22] << 8) | head[23]))
+    [[ $width -eq $size && $height -eq $size ]] || fail "$icon is $width x $height, not $size x $size"
+done
+
+# --- Documents: the manual pages, compressed, with the version; the copyright
+for page in man6/vantrel.6.gz man1/modelinfo.1.gz; do
+    text=$(gzip -dc "$prefix/share/man/$page" 2>&1) || fail "manual page $page: $text"
+    head -n 1 <<<"$text" | grep -qF "\"Vantrel $version\"" || fail "manual page $page without the version: $(head -n 1 <<<"$text")"
+    ! grep -q '@[A-Z_]*@' <<<"$text" || fail "manual page $page keeps a placeholder: $(grep '@[A-Z_]*@' <<<"$text")"
+done
+"$here/ManualPageTest.sh" "$game" "$prefix/share/man/man6/vantrel.6.gz" || fail "the installed manual page against --help"
+copyright=$prefix/share/doc/vantrel/copyright
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/' "$copyright" 2>/dev/null &&
+    grep -q '^License: ' "$copyright" || fail "no machine-readable copyright file at $copyright"
 
 # --- The game through its launcher, its player's files in the scratch folder
 export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 "${keep_gl_driver[@]}" "$game" >"$work/out.txt" 2>"$work/err.txt" &
 pid=$!
 show() { cat "$work/out.txt" "$work/err.txt"; }
-# Polls gently, as the program window test does; the plug-in is loaded on the
-# show room's first model, so once it is mapped the data has been reached.
-for _ in $(seq 240); do
-    kill -0 "$pid" 2>/dev/null || { show; fail "the game ended before its show room was up"; }
-    grep -q "$bin/libQuorvex.so" "/proc/$pid/maps" && xwininfo -root -tree | grep -q '"VANTREL")' && break
+# Xvfb now and then refuses a connection that follows another's close: retry.
+dump() {
+    for _ in 1 2 3 4 5; do
+        xwd -id "$id" -silent >"$work/$1.xwd" 2>/dev/null && return 0
+        sleep 0.3
+    done
+    return 1
+}
+# Polls gently, as the program window test does, for a minute of the clock
+# however slowly each look goes: the window first.
+deadline=$((SECONDS + 60))
+id=
+while ((SECONDS < deadline)); do
+    kill -0 "$pid" 2>/dev/null || { show; fail "the game ended before its window appeared"; }
+    id=$(xwininfo -root -tree 2>/dev/null | grep '"VANTREL")' | head -n 1 | awk '{print $1}')
+    [[ -n $id ]] && break
     sleep 0.25
 done
-xwininfo -root -tree | grep -q '"VANTREL")' || { show; fail "no window with class VANTREL appeared"; }
+[[ -n $id ]] || { show; fail "no window with class VANTREL appeared within 60 s"; }
+# Then the show room, drawn from the installed data through the installed
+# plug-in: its menu, then a second later the sign, the room and the car
+# turning on its turntable.
+shown=
+while ((SECONDS < deadline)); do
+    kill -0 "$pid" 2>/dev/null || { show; fail "the game ended before its show room was drawn"; }
+    dump first && "$shot" shown "$work/first.xwd" && { shown=1; break; }
+    sleep 0.5
+done
+[[ -n $shown ]] || { show; fail "the show room's menu was not drawn within 60 s of the start"; }
+sleep 1
+dump second || fail "cannot read the window back"
+"$shot" check "$work/first.xwd" "$work/second.xwd" 0 || { show; fail "the installed game does not draw its show room"; }
 grep -q "$bin/libQuorvex.so" "/proc/$pid/maps" || { show; fail "the plug-in was not loaded from $bin"; }
 [[ $(readlink "/proc/$pid/cwd") == "$bin" ]] || fail "working directory is $(readlink "/proc/$pid/cwd")"
 for library in libNodara.so libLumora.so libSonavar.so; do
     grep -q "$bin/$library" "/proc/$pid/maps" || fail "$library not loaded from $bin"
 done
-# The show room loads on after the plug-in; it must still be running.
-sleep 1
-kill -0 "$pid" 2>/dev/null || { show; fail "the game ended while loading its show room"; }
 kill -TERM "$pid"
 for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break

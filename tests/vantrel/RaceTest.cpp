@@ -110,14 +110,23 @@ TEST_F(Race, ACarThatCannotBeMadeFailsTheStart) {
 TEST_F(Race, InitializeAgainReleasesTheCarsBeforeTheirWorldAndTheRaceStartsAnew) {
     ASSERT_TRUE(Start(0, true));
     ASSERT_NE(race->GetCar(), nullptr);
+    ASSERT_NE(race->GetWorld(), nullptr);
+    EXPECT_EQ(race->GetWorld()->GetCarCount(), 1u);
+    EXPECT_EQ(race->GetWorld()->GetStaticObjectCount(), 1u);
     // Under ASan: the old pool hands its bodies back to the old world, so
-    // that world must still be there when the pool goes.
+    // that world must still be there when the pool goes. Without it: the
+    // race's world afterwards holds neither the old car nor the old track,
+    // and the next start's car goes into it, alone.
     ASSERT_TRUE(race->Initialize());
     EXPECT_EQ(race->GetCar(), nullptr);
     ASSERT_NE(race->GetWorld(), nullptr);
+    EXPECT_EQ(race->GetWorld()->GetCarCount(), 0u) << "the old car is still in the race's world";
+    EXPECT_EQ(race->GetWorld()->GetStaticObjectCount(), 0u) << "the old track is still in the race's world";
     RunFrames(3);
     ASSERT_TRUE(Start(1, true));
     ASSERT_NE(race->GetCar(), nullptr);
+    EXPECT_EQ(race->GetWorld()->GetCarCount(), 1u) << "the new car is not in the race's world, or not alone";
+    EXPECT_EQ(race->GetWorld()->GetStaticObjectCount(), 1u);
     RunFrames(30);
     EXPECT_GT(race->GetWorld()->GetTimeS(), 0.0);
 }

@@ -9,13 +9,17 @@
 #include <GL/gl.h>
 
 #include <lumora/Lumora.h>
+#include <lumora/OglScaledView.h>
+#include <nodara/Camera.h>
 #include <nodara/GroupNode.h>
 #include <nodara/Light.h>
+#include <nodara/Renderer.h>
 #include <nodara/View.h>
 
 #include "cars/CarPool.h"
 #include "GameDataFolder.h"
 #include "GameWindow.h"
+#include "showroom/ContactShadow.h"
 #include "showroom/ShowRoom.h"
 #include "platform/WindowMessage.h"
 
@@ -58,6 +62,45 @@ protected:
 
 bool Reddish(int r, int g, int b) { return r > g + 60 && r > b + 60; }
 bool Bluish(int r, int g, int b) { return b > r + 60 && b > g + 60; }
+
+/// Where the point `p` of the frame `matrix` (GL order) lands in the window,
+/// in pixels from the bottom left, as the scene seen through `view` is drawn
+/// with the projection and viewport GL holds now; false when behind the eye.
+bool WindowPoint(Renderer& renderer, const View& view, const vmath::mat4<float>& matrix, vmath::vec3<float> p,
+                 int& x, int& y) {
+    GLdouble modelView[16], projection[16];
+    GLint viewport[4];
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    renderer.SetViewing(view);
+    glMultMatrixf(matrix.ptr());
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    glPopMatrix();
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    double eye[4], clip[4];
+    for (int r = 0; r < 4; ++r)
+        eye[r] = modelView[r] * p.x + modelView[4 + r] * p.y + modelView[8 + r] * p.z + modelView[12 + r];
+    for (int r = 0; r < 4; ++r)
+        clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
+                  projection[12 + r] * eye[3];
+    if (clip[3] <= 0.0) return false;
+    x = static_cast<int>(viewport[0] + (clip[0] / clip[3] + 1.0) * 0.5 * viewport[2]);
+    y = static_cast<int>(viewport[1] + (clip[1] / clip[3] + 1.0) * 0.5 * viewport[3]);
+    return true;
+}
+
+/// Mean of r + g + b over the 5 x 5 pixels around (x, y).
+int Brightness(const BackBuffer& shot, int x, int y) {
+    int sum = 0;
+    for (int j = y - 2; j <= y + 2; ++j)
+        for (int i = x - 2; i <= x + 2; ++i) {
+            const std::uint8_t* p = shot.At(i, j);
+            sum += p[0] + p[1] + p[2];
+        }
+    return sum / 25;
+}
 
 }  // namespace
 
@@ -281,10 +324,67 @@ TEST_F(ShowRoomTest, EveryPresetDrawsTheRoomTheMenuAndTheCarAtOnce) {
         ASSERT_TRUE(room->SetQuality(level));
         room->Frame();
         BackBuffer shot;
-        const int h = shot.Height();
-        EXPECT_GT(shot.Count(110, h - 75, 330, h - 40, IsYellow), 50);
+        const int w = shot.Width(), h = shot.Height();
+        EXPECT_GT(shot.Count(110, h - 75, 330, h - 35, IsYellow), 50);
         EXPECT_GT(shot.Count(200, 100, 824, 500, Reddish), 2000);
         // The room around the car is lit, not left black.
         EXPECT_GT(shot.Count(0, 100, 1024, 500, [](int r, int g, int b) { return r + g + b > 90; }), 100000);
+
+        // Below High the 3-D view is drawn into a target of the preset's
+        // share of the window, then stretched; at High straight into it.
+        const float scale = QualityPreset::For(level).renderScale;
+        const OglScaledView& scaled = room->GetScaledView();
+        if (scale < 1.0f) {
+            EXPECT_NEAR(scaled.GetTargetWidth(), w * scale, 1.0);
+            EXPECT_NEAR(scaled.GetTargetHeight(), h * scale, 1.0);
+        } else {
+            EXPECT_EQ(scaled.GetTargetWidth(), 0);
+            EXPECT_EQ(scaled.GetTargetHeight(), 0);
+        }
+
+        if (level != QualityPreset::Low) continue;
+        // Without its shadow map the car stands on a dark patch: the floor
+        // just off each side of the stand-in's 1.8 x 4 m body that faces the
+        // eye is darker than the floor past the patch's edge. The scene alone,
+        // without the bands of the overlay.
+        room->RenderScene();
+        const BackBuffer scene;
+        const Car* car = room->GetCurrentCar();
+        ASSERT_NE(car, nullptr);
+        const ContactShadow::Footprint footprint = ContactShadow::FootprintOf(*car->node);
+        ASSERT_FALSE(footprint.IsEmpty());
+        const vmath::mat4<float>& matrix = room->GetDisplayNode()->GetTransform().GetMatrix();
+        const View& view = room->GetEngine().GetCamera().GetView();
+        Renderer& renderer = *room->GetEngine().GetRenderer();
+        // The eye in the car's frame (GL order: the rotation in the upper
+        // left, the translation in the last row).
+        const float* m = matrix.ptr();
+        const vmath::vec3<double>& eyeInRoom = view.GetEye();
+        const double d[3] = {eyeInRoom.x - m[12], eyeInRoom.y - m[13], eyeInRoom.z - m[14]};
+        const double eyeX = d[0] * m[0] + d[1] * m[1] + d[2] * m[2], eyeY = d[0] * m[4] + d[1] * m[5] + d[2] * m[6];
+        const float ground = footprint.groundZ, bodyX = 0.9f, bodyY = 2.0f, off = 0.1f, past = 0.3f;
+        struct Side {
+            bool facesEye;
+            vmath::vec3<float> under, beside;
+        };
+        const Side sides[4] = {
+            {eyeX > bodyX, {bodyX + off, 0.0f, ground}, {footprint.maxX + past, 0.0f, ground}},
+            {eyeX < -bodyX, {-bodyX - off, 0.0f, ground}, {footprint.minX - past, 0.0f, ground}},
+            {eyeY > bodyY, {0.0f, bodyY + off, ground}, {0.0f, footprint.maxY + past, ground}},
+            {eyeY < -bodyY, {0.0f, -bodyY - off, ground}, {0.0f, footprint.minY - past, ground}}};
+        const auto inWindow = [&](int x, int y) { return x >= 2 && x < w - 2 && y >= 2 && y < h - 2; };
+        int compared = 0;
+        for (const Side& side : sides) {
+            // The body hides the floor off the sides that face away.
+            int ux = 0, uy = 0, bx = 0, by = 0;
+            if (!side.facesEye || !WindowPoint(renderer, view, matrix, side.under, ux, uy) ||
+                !WindowPoint(renderer, view, matrix, side.beside, bx, by) || !inWindow(ux, uy) || !inWindow(bx, by))
+                continue;
+            ++compared;
+            const int under = Brightness(scene, ux, uy), beside = Brightness(scene, bx, by);
+            EXPECT_LT(under, 0.8 * beside) << "the floor under the car (" << ux << ", " << uy
+                                           << ") against beside it (" << bx << ", " << by << ")";
+        }
+        EXPECT_GT(compared, 0) << "no side of the car with the floor beside it in view";
     }
 }
