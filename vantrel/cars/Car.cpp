@@ -79,9 +79,15 @@ void Car::UpdateNodes(float dtS) {
 
 void Car::UpdateCamera(Camera& camera, float dtS) {
     if (!body) return;
-    const vec3f p = body->GetPosition();
-    const vec3f x = body->GetAxis(0), y = body->GetAxis(1), z = body->GetAxis(2);
-    const vec3f v = body->GetLinearVelocity();
+    float frame[16];
+    body->GetMatrixGL(frame);
+    UpdateCamera(camera, frame, body->GetLinearVelocity(), dtS);
+}
+
+void Car::UpdateCamera(Camera& camera, const float frameGL[16], const vmath::vec3<float>& v, float dtS) {
+    const vec3f p(frameGL[12], frameGL[13], frameGL[14]);
+    const vec3f x(frameGL[0], frameGL[1], frameGL[2]), y(frameGL[4], frameGL[5], frameGL[6]),
+        z(frameGL[8], frameGL[9], frameGL[10]);
     const ChaseView& view = Views[cameraMode == 1 ? 1 : 0];
     vec3f a(cameraPosition[0], cameraPosition[1], cameraPosition[2]);
     float distance = view.distance;
@@ -127,6 +133,10 @@ void Car::UpdateCamera(Camera& camera, float dtS) {
 }
 
 void Car::DrawInstruments(Lumora& engine, float viewportWidth) {
+    DrawInstruments(engine, viewportWidth, body ? body->GetCurrentGear() : 0);
+}
+
+void Car::DrawInstruments(Lumora& engine, float viewportWidth, int gear) {
     const float w = viewportWidth;
     glColor4f(0.2f, 0.2f, 0.2f, 0.6f);
     glBegin(GL_TRIANGLES);
@@ -144,7 +154,7 @@ void Car::DrawInstruments(Lumora& engine, float viewportWidth) {
     }
     if (gearFont && engine.GetRenderer()) {
         char line[32];
-        std::snprintf(line, sizeof line, "Gear: %s", GearLabel(body ? body->GetCurrentGear() : 0).c_str());
+        std::snprintf(line, sizeof line, "Gear: %s", GearLabel(gear).c_str());
         glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
         engine.GetRenderer()->GetFontManager().Print(*gearFont, w - 145.0f, 25.0f, line);
     }

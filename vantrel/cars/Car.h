@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include <vmath/vec3.h>
+
 class Camera;
 class Font;
 class Gauge;
@@ -70,10 +72,16 @@ struct Car {
     /// seconds, then it lags, keeps its distance and corrects its height.
     /// Looking almost straight down or up at the car leaves the view as it was.
     void UpdateCamera(Camera& camera, float dtS);
+    /// The same for a car posed by other means than its body (a replay):
+    /// `frameGL` is the car node's matrix in OpenGL's order, whose columns
+    /// are the car's axes and position, `velocityMs` its velocity (m/s).
+    void UpdateCamera(Camera& camera, const float frameGL[16], const vmath::vec3<float>& velocityMs, float dtS);
     /// The translucent wedge, both dials and the gear line in the bottom right
     /// corner of a window `viewportWidth` pixels wide, in the caller's
     /// window-pixel projection.
     void DrawInstruments(Lumora& engine, float viewportWidth);
+    /// The same with `gear` on the gear line instead of the body's (a replay's).
+    void DrawInstruments(Lumora& engine, float viewportWidth, int gear);
     /// The gear as the gear line shows it: "R" in reverse, "N" in neutral,
     /// else its number.
     static std::string GearLabel(int gear);

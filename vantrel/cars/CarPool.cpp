@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include <lumora/Lumora.h>
 #include <lumora/OglRenderer.h>
@@ -11,6 +12,7 @@
 #include <nodara/Model.h>
 #include <nodara/ModelNode.h>
 #include <nodara/NodeTreeCopy.h>
+#include <nodara/StateNode.h>
 
 #include "CarDetailLevels.h"
 
@@ -58,6 +60,14 @@ const char* const PaintNames[2] = {"Paint-material", "Paint2-material"};
 // full cars. Its middle look keeps the wheels turning.
 const unsigned OpponentFinestLevel = 1;
 
+// Every material the state nodes below `node` push, each once.
+void CollectMaterials(const Node& node, std::vector<const Material*>& found) {
+    if (const auto* stateNode = dynamic_cast<const StateNode*>(&node))
+        if (const auto* material = dynamic_cast<const Material*>(&stateNode->GetState()))
+            if (std::find(found.begin(), found.end(), material) == found.end()) found.push_back(material);
+    for (unsigned i = 0; const Node* child = node.GetChild(i); ++i) CollectMaterials(*child, found);
+}
+
 // `paint` in `rgb`, its ambient a darker share as the car generator makes it.
 void Repaint(Material& paint, const float rgb[3], float shade) {
     float c[3];
@@ -73,6 +83,7 @@ CarPool::CarPool(Lumora& engine) : engine(engine) {}
 CarPool::CarPool(Lumora& engine, physics::World* physics) : engine(engine), physics(physics) {}
 
 CarPool::~CarPool() {
+    ReleaseGhosts();
     ReleaseOpponents();
     raceCars = {};
     displayCars = {};
@@ -268,6 +279,69 @@ void CarPool::ReleaseOpponents() {
         delete car.node;
     }
     opponents.clear();
+}
+
+Car* CarPool::MakeGhost(unsigned modelIndex) {
+    RaceModel* raceModel = GetRaceModel(modelIndex);
+    if (!raceModel) return nullptr;
+    Ghost ghost;
+    // Every material its own, glass and lamps included: the whole car fades.
+    std::vector<const Material*> materials;
+    CollectMaterials(*raceModel->car, materials);
+    NodeTreeCopy::StateMap own;
+    for (const Material* material : materials) {
+        const vmath::vec3<float> alphas(material->GetAmbient().w, material->GetDiffuse().w,
+                                        material->GetSpecular().w);
+        ghost.materials.emplace_back(new Material(*material), alphas);
+        own.emplace(material, ghost.materials.back().first.get());
+    }
+    ghost.node.reset(NodeTreeCopy::Copy(*raceModel->car, own));
+    auto* node = dynamic_cast<GroupNode*>(ghost.node.get());
+    if (!node) return nullptr;
+    // Drawn by its owner, never culled by the scene's traversals.
+    node->SetCulled(false);
+    ghost.car.reset(new Car);
+    Car& car = *ghost.car;
+    car.model = raceModel->model;
+    car.node = node;
+    if (!FindWheels(car)) return nullptr;
+    SetNodes(car, raceModel->start);
+    levelOfDetail.Add(*node, OpponentFinestLevel);
+    ghosts.push_back(std::move(ghost));
+    return &car;
+}
+
+bool CarPool::SetOpacity(const Car& car, float opacity) {
+    const float share = std::isfinite(opacity) ? std::clamp(opacity, 0.0f, 1.0f) : 0.0f;
+    for (Ghost& ghost : ghosts) {
+        if (ghost.car.get() != &car) continue;
+        for (auto& [material, alphas] : ghost.materials) {
+            vmath::vec4<float> ambient = material->GetAmbient(), diffuse = material->GetDiffuse(),
+                               specular = material->GetSpecular();
+            ambient.w = alphas.x * share;
+            diffuse.w = alphas.y * share;
+            specular.w = alphas.z * share;
+            material->SetAmbient(ambient);
+            material->SetDiffuse(diffuse);
+            material->SetSpecular(specular);
+        }
+        return true;
+    }
+    return false;
+}
+
+void CarPool::ReleaseGhosts() {
+    for (Ghost& ghost : ghosts) levelOfDetail.Remove(*ghost.car->node);
+    ghosts.clear();
+}
+
+bool CarPool::PutWheelsAtRest(Car& car) {
+    unsigned index = 0;
+    if (!physics || !FindModelOf(car, index)) return false;
+    std::vector<vmath::mat4<float>> start = raceModels[index].start;
+    start.front() = car.node->GetTransform().GetMatrix();
+    SetNodes(car, start);
+    return true;
 }
 
 bool CarPool::ResetCar(Car& car, const vmath::mat4<float>& startGL) {

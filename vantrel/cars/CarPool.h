@@ -1,10 +1,11 @@
 #pragma once
 #include <array>
 #include <memory>
-
+#include <utility>
 #include <vector>
 
 #include <vmath/mat4.h>
+#include <vmath/vec3.h>
 
 #include "Car.h"
 #include "CarLevelOfDetail.h"
@@ -12,6 +13,7 @@
 class Gauge;
 class Lumora;
 class Material;
+class Node;
 
 namespace physics {
 class World;
@@ -75,6 +77,30 @@ public:
     void ReleaseOpponents();
     unsigned GetOpponentCount() const { return static_cast<unsigned>(opponents.size()); }
 
+    /// A car to be seen, not driven: a copy of model `modelIndex`'s car,
+    /// for a ghost, with its own nodes and its own copy of every material,
+    /// so that it can be drawn see-through (SetOpacity). It has no physics
+    /// body (it collides with nothing and the world does not count it), no
+    /// dials and no gear font, and it is not in the scene: its owner draws
+    /// it, after the opaque scene. Its nodes stand as the model placed them;
+    /// the level of detail knows it, drawn no finer than the middle look.
+    /// Works in a pool with or without physics.
+    /// @return the car (owned by the pool, until ReleaseGhosts), or null
+    ///         when the model cannot be made
+    Car* MakeGhost(unsigned modelIndex);
+    /// Sets every material of ghost `car` to `opacity` (clamped to 0 ... 1)
+    /// times the alpha the model gave it.
+    /// @return false for a car that is not one of the pool's ghosts
+    bool SetOpacity(const Car& car, float opacity);
+    /// Deletes every ghost; the models stay loaded.
+    void ReleaseGhosts();
+
+    /// Puts the wheel and steering nodes of race car `car` back as the model
+    /// placed them, leaving its car node and body alone: the rest a recorded
+    /// run turns them from (GhostDriver).
+    /// @return false when the car is not one of the pool's race cars
+    bool PutWheelsAtRest(Car& car);
+
     /// Puts race car `car` (the player's or an opponent, of this pool) at
     /// rest at `startGL` (the car node's matrix, OpenGL's order) for a new
     /// start: a new body there, its wheels and steering nodes as loaded, no
@@ -111,6 +137,14 @@ private:
         unsigned modelIndex = 0;
         std::vector<std::unique_ptr<Material>> paints;  ///< referred to by the car's nodes
     };
+    struct Ghost {
+        /// Referred to by the car's nodes, each with the alphas (ambient,
+        /// diffuse, specular) of the model's material it copies; declared
+        /// first, so they go after the nodes.
+        std::vector<std::pair<std::unique_ptr<Material>, vmath::vec3<float>>> materials;
+        std::unique_ptr<Node> node;  ///< the top of the copy, which owns the nodes below
+        std::unique_ptr<Car> car;
+    };
     /// Race model `index`, loading it on the first request.
     /// @return null when it does not load or lacks a car, wheel or steering
     ///         node (it is then unloaded again)
@@ -141,6 +175,7 @@ private:
     std::array<std::unique_ptr<Car>, CarCount> raceCars;
     std::array<RaceModel, CarCount> raceModels;
     std::vector<Opponent> opponents;
+    std::vector<Ghost> ghosts;
     CarLevelOfDetail levelOfDetail;
     std::vector<std::unique_ptr<Gauge>> gauges;   ///< every dial made
     std::vector<physics::DynamicObjectCar*> bodies;  ///< released to the world with the pool

@@ -48,6 +48,11 @@ std::array<vmath::vec2<float>, 3> Minimap::CarMarker(const vmath::vec3<float>& p
 
 void Minimap::Draw(float width, float height, const physics::DynamicObjectCar& car,
                    const Track::Checkpoint* checkpoint, const std::vector<MapDot>& others) {
+    Draw(width, height, car.GetPosition(), car.GetAxis(1), checkpoint, others);
+}
+
+void Minimap::Draw(float width, float height, const vmath::vec3<float>& position, const vmath::vec3<float>& forward,
+                   const Track::Checkpoint* checkpoint, const std::vector<MapDot>& others) {
     if (outline.empty()) return;
     Layout(width, height);
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT | GL_POINT_BIT | GL_COLOR_BUFFER_BIT);
@@ -94,14 +99,27 @@ void Minimap::Draw(float width, float height, const physics::DynamicObjectCar& c
     glPointSize(7.0f);
     glBegin(GL_POINTS);
     for (const MapDot& dot : others) {
+        if (dot.hollow) continue;
         const vmath::vec2<float> p = Project(dot.position.x, dot.position.y);
         glColor4f(dot.colour.x, dot.colour.y, dot.colour.z, 1.0f);
         glVertex2f(p.x, p.y);
     }
     glEnd();
+    // A ring as wide as the dots, for a car that is not really there.
+    for (const MapDot& dot : others) {
+        if (!dot.hollow) continue;
+        const vmath::vec2<float> p = Project(dot.position.x, dot.position.y);
+        glColor4f(dot.colour.x, dot.colour.y, dot.colour.z, 1.0f);
+        glBegin(GL_LINE_LOOP);
+        for (int i = 0; i < 12; ++i) {
+            const float angle = 0.5235988f * static_cast<float>(i);
+            glVertex2f(p.x + 4.0f * std::cos(angle), p.y + 4.0f * std::sin(angle));
+        }
+        glEnd();
+    }
 
     // The dials' needle red.
-    const std::array<vmath::vec2<float>, 3> marker = CarMarker(car.GetPosition(), car.GetAxis(1));
+    const std::array<vmath::vec2<float>, 3> marker = CarMarker(position, forward);
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
     glBegin(GL_TRIANGLES);
     for (const vmath::vec2<float>& p : marker) glVertex2f(p.x, p.y);

@@ -17,6 +17,7 @@ class DynamicObjectCar;
 struct MapDot {
     vmath::vec3<float> position;  ///< world (m)
     vmath::vec3<float> colour;    ///< 0 ... 1
+    bool hollow = false;          ///< a ring instead: a car that is not really there (a ghost)
 };
 
 /// The race's map in the top right corner of the HUD: the road's outline,
@@ -57,6 +58,10 @@ public:
     /// given back. Nothing without a road.
     void Draw(float width, float height, const physics::DynamicObjectCar& car, const Track::Checkpoint* checkpoint,
               const std::vector<MapDot>& others = {});
+    /// The same for a car at `position` heading along `forward` (world): a
+    /// car posed without its body, as in a replay.
+    void Draw(float width, float height, const vmath::vec3<float>& position, const vmath::vec3<float>& forward,
+              const Track::Checkpoint* checkpoint, const std::vector<MapDot>& others = {});
 
 private:
     std::vector<vmath::vec2<float>> outline;  ///< ground points (m)

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-const char* const ResultsTable::NextKeysLine = "Return: race again   Escape: show room";
+const char* const ResultsTable::NextKeysLine = "Return: race again   W: watch replay   Escape: show room";
 
 void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const std::vector<Row>& rows, float w, float h) {
     const float lineH = 34.0f, panelW = 640.0f;

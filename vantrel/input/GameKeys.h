@@ -6,5 +6,7 @@ namespace GameKeys {
 
 constexpr unsigned Recover = 'R';  ///< back on the road
 constexpr unsigned Pause = 'P';    ///< pause / go on
+constexpr unsigned Watch = 'W';    ///< watch the run again (a replay)
+constexpr unsigned Ghost = 'G';    ///< the ghost of the best run on or off
 
 }  // namespace GameKeys

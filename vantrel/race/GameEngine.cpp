@@ -23,6 +23,8 @@
 
 #include "cars/Car.h"
 #include "CarRecovery.h"
+#include "GhostRace.h"
+#include "Replay.h"
 #include "RaceField.h"
 #include "EngineSound.h"
 #include "track/DrawDistance.h"
@@ -99,6 +101,8 @@ GameEngine::~GameEngine() {
 }
 
 void GameEngine::ReleaseRace() {
+    replay.reset();
+    ghostRace.reset();
     player.SetCar(nullptr);
     field.reset();
     // The cars' bodies live in the world: they go back to it before it goes.
@@ -165,8 +169,14 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     }
     mode = startMode;
     if (mode == Race && !StartField(*car)) return false;
+    ghostRace.reset(new GhostRace(*cars, track.road));
+    ghostRace->SetShown(GhostRace::ReadShown(settings));
+    if (mode == TimeTrial) ghostRace->LoadGhost(carIndex);
     BeginRace(mode);
-    return true;
+    if (mode != RaceMode::Replay) return true;
+    RecordedRun best;
+    std::uint32_t bestMs = 0;
+    return GhostRace::LoadBestRun(carIndex, track.road, best, bestMs) && Watch(best);
 }
 
 bool GameEngine::StartField(Car& car) {
@@ -243,6 +253,7 @@ void GameEngine::BeginRace(Mode startMode) {
     standingS = 0.0f;
     raceClock.Start();
     result.Clear();
+    if (ghostRace && player.GetCar()) ghostRace->Restart(*player.GetCar());
 }
 
 void GameEngine::RaceAgain() {
@@ -274,7 +285,9 @@ void GameEngine::FeedEngineSound() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
     const bool running = !raceClock.IsPaused() && !player.IsSpectator();
     EngineSound::Drive drive = EngineSound::DriveOf(player.GetCar(), running);
-    if (mode == TimeTrial && IsPerfect()) {
+    if (replay) {
+        drive = replay->SoundDrive(running);
+    } else if (mode == TimeTrial && IsPerfect()) {
         // The world stands still after a won trial, the car with it: the
         // engine, whose read-back is frozen, winds down to idle instead.
         if (running && IsUsableStep(dtS)) standingS += dtS;
@@ -282,9 +295,10 @@ void GameEngine::FeedEngineSound() {
     }
     engineSound->Update(drive, dtS);
     if (field) {
+        // A replay stands the race still: the other cars' engines with it.
         std::vector<EngineSound::FieldEngine> others;
         const Car* car = player.GetCar();
-        if (car && car->body)
+        if (car && car->body && !replay)
             for (const Racer& racer : field->GetRacers())
                 if (!racer.player && racer.car->body) {
                     const physics::DynamicObjectCar& body = *racer.car->body;
@@ -302,12 +316,19 @@ void GameEngine::RenderScene() {
     if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye());
     const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
+    // See-through, so after everything it shows through.
+    if (ghostRace && !replay) ghostRace->Draw(*engine.GetRenderer(), engine.GetCamera().GetView());
     if (scaled) scaledView.End();
 }
 
 void GameEngine::UpdatePlayer() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
     if (!IsUsableStep(dtS) || raceClock.IsPaused()) return;
+    if (replay) {
+        // The recording drives; only the spectator's camera is the player's.
+        if (player.IsSpectator()) player.Update(dtS);
+        return;
+    }
     player.Update(dtS);
     Car* car = player.GetCar();
     if (mode == FreeDrive) {
@@ -322,6 +343,11 @@ void GameEngine::UpdatePlayer() {
 
 void GameEngine::Update() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
+    if (replay) {
+        // Watched from the spectator's camera too: the run goes on meanwhile.
+        if (IsUsableStep(dtS) && !raceClock.IsPaused()) replay->Update(dtS, !player.IsSpectator());
+        return;
+    }
     if (!IsUsableStep(dtS) || player.IsSpectator() || raceClock.IsPaused()) return;
     // A Race runs on after the player is home, until every car is.
     const bool racing = field ? !field->IsEveryoneFinished() : nextCheckpoint < track.checkpoints.size();
@@ -332,6 +358,7 @@ void GameEngine::Update() {
             car->UpdateNodes(dtS);
             car->UpdateCamera(engine.GetCamera(), dtS);
             if (car->body) wrongWay.Update(track.road, car->body->GetPosition(), car->body->GetLinearVelocity(), dtS);
+            if (ghostRace) ghostRace->Frame(*car, dtS, mode == FreeDrive || countdown < 0.0f, IsOver());
         }
     }
     if (field) {
@@ -350,10 +377,13 @@ void GameEngine::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
     const Track::Checkpoint& next = track.checkpoints[nextCheckpoint];
     if (std::fabs(next.x - position.x) < CheckpointReach && std::fabs(next.y - position.y) < CheckpointReach) {
         ++nextCheckpoint;
-        if (nextCheckpoint < track.checkpoints.size())
+        if (nextCheckpoint < track.checkpoints.size()) {
             remainingTime += track.checkpoints[nextCheckpoint].time;
-        else
+            if (ghostRace) ghostRace->CheckpointPassed(nextCheckpoint - 1);
+        } else {
             result.Finish(records, CarPool::NodeNames[carIndex], raceClock.GetTakenS());
+            if (ghostRace) ghostRace->TrialWon(carIndex, result.GetTakenMs(), result.IsNewRecord());
+        }
         return;
     }
     remainingTime -= dtS;
@@ -396,13 +426,15 @@ void GameEngine::DrawHud() {
     }
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
 
-    if (!player.IsSpectator()) {
+    if (replay && !player.IsSpectator() && smallFont && messageFont) {
+        replay->DrawHud(engine, minimap, *smallFont, *messageFont, w, h);
+    } else if (!player.IsSpectator()) {
         Car* car = player.GetCar();
         const unsigned next = field ? field->GetPlayer().nextCheckpoint : nextCheckpoint;
         const bool checkpointAhead = mode != FreeDrive && next < track.checkpoints.size();
         if (car && car->body)
             minimap.Draw(w, h, *car->body, checkpointAhead ? &track.checkpoints[next] : nullptr,
-                         field ? field->MapDots() : std::vector<MapDot>());
+                         field ? field->MapDots() : ghostRace ? ghostRace->MapDots() : std::vector<MapDot>());
         if (mode != FreeDrive) DrawRaceLines(w, h, dtS);
         if (car) car->DrawInstruments(engine, w);
     }
@@ -458,6 +490,7 @@ void GameEngine::DrawRaceLines(float w, float h, float dtS) {
     } else if (nextCheckpoint == track.checkpoints.size()) {
         fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
     }
+    if (ghostRace && messageFont) ghostRace->DrawLines(fonts, *smallFont, *messageFont, w, h);
     if (IsOver()) result.Draw(fonts, *smallFont, w, h);
 }
 
@@ -520,8 +553,39 @@ void GameEngine::SetMessage(const std::string& text) {
 
 void GameEngine::OnFocusLost(EventHandler&) { raceClock.Pause(); }
 
+bool GameEngine::Watch(const RecordedRun& run) {
+    Car* car = player.GetCar();
+    if (!car || !cars || run.GetSampleCount() < 2) return false;
+    // One replay at a time, the car given back by the last before the next takes it.
+    replay.reset();
+    replay.reset(new Replay(run, *car, *cars, engine.GetCamera()));
+    return true;
+}
+
+bool GameEngine::LeaveReplay() {
+    if (!replay || mode == RaceMode::Replay) return false;
+    replay.reset();
+    return true;
+}
+
+void GameEngine::ToggleGhost() {
+    const bool shown = !(ghostRace ? ghostRace->IsShown() : GhostRace::ReadShown(settings));
+    if (ghostRace) ghostRace->SetShown(shown);
+    GhostRace::KeepShown(settings, shown);
+    SetMessage(shown ? "Ghost: On [G]" : "Ghost: Off [G]");
+}
+
 void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
-    if (state == 0 && key == VK_RETURN && IsOver()) {
+    if (replay && replay->OnKey(key, state, player.IsSpectator())) return;
+    if (state == 0 && key == GameKeys::Watch && IsOver() && !replay && ghostRace) {
+        Watch(ghostRace->GetRun());
+        return;
+    }
+    if (state == 0 && key == GameKeys::Ghost) {
+        ToggleGhost();
+        return;
+    }
+    if (state == 0 && key == VK_RETURN && IsOver() && !replay) {
         RaceAgain();
         return;
     }

@@ -20,11 +20,15 @@
 #include "track/RacingLine.h"
 
 class EngineSound;
+class GhostRace;
+class RecordedRun;
+class Replay;
 class Font;
 class Model;
 class OglEffectPass;
 class RaceField;
 class RecordsStore;
+class SettingsStore;
 
 namespace physics {
 class World;
@@ -41,6 +45,10 @@ class World;
 /// same track; a won one goes into the player's records. P, or the window
 /// losing the keyboard, stops the world and the clocks until P is pressed
 /// again.
+///
+/// Every run of the player is recorded (GhostRace): a Time Trial races the
+/// ghost of the car's best run, and W at the end of a run watches it again
+/// (Replay), as RaceMode::Replay watches the best run from the show room.
 ///
 /// Lifecycle: construct, Initialize, Start, then one Frame per pass of the
 /// frame loop. Destroy it while the GL context is current.
@@ -151,11 +159,30 @@ public:
     /// (null: none); it must outlive the race.
     void SetEngineSound(EngineSound* sound) { engineSound = sound; }
 
+    /// The player's settings, which keep whether ghosts are shown (G); null:
+    /// shown, and G counts for this race only. Before Start; it must outlive the race.
+    void SetSettings(SettingsStore* store) { settings = store; }
+    /// The recording of the player's runs and, in a Time Trial, the ghost of
+    /// the car's best run; null before Start.
+    GhostRace* GetGhostRace() const { return ghostRace.get(); }
+    /// Plays `run` back on the player's car (W at the end of a run, or the
+    /// best run in RaceMode::Replay); the world stands still meanwhile.
+    /// @return false for a run of fewer than two samples, or before Start
+    bool Watch(const RecordedRun& run);
+    /// Ends a replay watched from the end of a run, back at that end (Escape).
+    /// @return false when there is no such replay: none, or the best run's
+    ///         from the show room, after which the show room comes back
+    bool LeaveReplay();
+    /// The replay being watched, or null.
+    const Replay* GetReplay() const { return replay.get(); }
+
     Lumora& GetEngine() { return engine; }
     Player& GetPlayer() { return player; }
     Track& GetTrack() { return track; }
     FrameStatistics& GetFrameStatistics() { return frameStatistics; }
     physics::World* GetWorld() const { return world.get(); }
+    /// The race's cars: the player's, the opponents' and the ghost's; null before Initialize.
+    CarPool* GetCars() const { return cars.get(); }
     Car* GetCar() const { return player.GetCar(); }
     unsigned GetNextCheckpoint() const { return nextCheckpoint; }
     double GetRemainingTime() const { return remainingTime; }
@@ -198,6 +225,8 @@ private:
     /// The sounds' view of the player's car: once the world stands still
     /// after a won trial, the engine falls back to idle.
     void FeedEngineSound();
+    /// G: ghosts shown or not, kept in the settings.
+    void ToggleGhost();
 
     EventHandler& handler;
     RecordsStore* records;  ///< the run's best times; null for none
@@ -226,6 +255,9 @@ private:
     RacingDriver::Skill opponentSkill = RacingDriver::Skill::Medium;
     RacingLine racingLine;               ///< of the track's road, for the game's drivers
     std::unique_ptr<RaceField> field;    ///< the Race's cars; before `cars` goes
+    SettingsStore* settings = nullptr;
+    std::unique_ptr<GhostRace> ghostRace;  ///< before `cars` goes, as its ghost car is the pool's
+    std::unique_ptr<Replay> replay;        ///< gives the player's car back as it goes
     float standingS = 0.0f;              ///< seconds the world has stood since a won trial
     float countdown = 0.0f;       ///< (s)
     float goTime = 0.0f;          ///< seconds left to show "Go!"

@@ -1,4 +1,5 @@
 #pragma once
 
-/// What a race is: no rules, the clock, or a field of the game's cars.
-enum class RaceMode { FreeDrive, TimeTrial, Race };
+/// What a race is: no rules, the clock, a field of the game's cars, or the
+/// car's best run watched again.
+enum class RaceMode { FreeDrive, TimeTrial, Race, Replay };

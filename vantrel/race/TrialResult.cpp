@@ -8,7 +8,7 @@
 #include "RaceClock.h"
 #include "storage/RecordsStore.h"
 
-const char* const TrialResult::NextKeysLine = "Return: race again   Escape: show room";
+const char* const TrialResult::NextKeysLine = "Return: race again   W: watch replay   Escape: show room";
 
 void TrialResult::Finish(RecordsStore* records, const std::string& car, double takenS) {
     finished = true;
@@ -37,7 +37,7 @@ void TrialResult::Draw(Renderer::FontManager& fonts, Font& font, float w, float 
         const bool keys = &line == &lines.back();
         if (keys) y -= 20;
         glColor3f(1.0f, 1.0f, 0.0f);
-        fonts.Print(font, keys ? w / 2 - 270 : w / 2 - 100, y, line);
+        fonts.Print(font, keys ? w / 2 - 400 : w / 2 - 100, y, line);
         y -= 40;
     }
 }

@@ -133,6 +133,7 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     newRace->SetEngineSound(raceSound.get());
     newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
     newRace->SetQuality(quality);
+    newRace->SetSettings(settings.get());
     newRace->SetOpponents(field.opponents, field.skill);
     return newRace->Initialize() && newRace->Start(carIndex, mode);
 }
@@ -150,6 +151,7 @@ void VantrelApp::Frame() {
 
 void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
     if (state != 0) return;
+    GameEngine* raceEngine = dynamic_cast<GameEngine*>(race);
     switch (key) {
     case VK_F1 + 10:
         if (!window) break;
@@ -185,8 +187,16 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         // before the game ends, and a second Escape takes the question back.
         if (showRoom)
             showRoom->SetQuitAsked(!showRoom->IsQuitAsked());
-        else if (race && !StartShowRoom())
+        else if (race && !(raceEngine && raceEngine->LeaveReplay()) && !StartShowRoom())
             handler.DispatchQuit();
+        break;
+    case GameKeys::Watch:
+        // The chosen car's best run, watched in a race of its own; should its
+        // file turn out unusable (set aside), the show room comes back.
+        if (!showRoom || showRoom->IsQuitAsked() || !showRoom->HasBestRun()) break;
+        chosenCar = showRoom->GetCarIndex();
+        chosenEntry = showRoom->GetSelection();
+        if (!StartRace(chosenCar, RaceMode::Replay) && !StartShowRoom()) handler.DispatchQuit();
         break;
     default:
         // In every mode: 7 / 8 and 9 / 0 set the music's and the race sounds' volume.

@@ -87,6 +87,9 @@ public:
     /// on the show room's "Free Drive" or "Time Trial" starts the race with
     /// the chosen car (and quits if that fails), remembering the choice for
     /// the show room after it; on "Exit Game" it asks as Escape does.
+    /// W in the show room watches the chosen car's best run, when it has one
+    /// (RaceMode::Replay); Escape in a replay watched from the end of a run
+    /// goes back to that end rather than to the show room.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// Quit listener: ends the frame loop after the current pass.
     void OnQuit(EventHandler& handler) override;

@@ -15,6 +15,7 @@
 #include <nodara/View.h>
 
 #include "graphics/ImageTexture.h"
+#include "race/GhostRace.h"
 #include "race/RaceClock.h"
 #include "hud/ScreenProjection.h"
 #include "platform/WindowMessage.h"
@@ -23,6 +24,7 @@
 const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",
                                                                "Opponents: ", "Graphics: ", "Exit Game"};
 const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
+const char* const ShowRoom::WatchHint = "   W: watch";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
 const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg";
 // The light hangs just above the turntable, so a narrow depth range suffices.
@@ -106,6 +108,7 @@ bool ShowRoom::Load() {
     for (unsigned i = 0; i < CarPool::CarCount; ++i) {
         Car* car = cars ? cars->GetCar(i) : nullptr;
         carLoaded[i] = car != nullptr;
+        bestRuns[i] = GhostRace::HasBestRun(i);
         if (car) {
             footprints[i] = ContactShadow::FootprintOf(*car->node);
             car->node->GetTransform().Translate(TurntablePlacement);
@@ -295,7 +298,7 @@ void ShowRoom::DrawOverlay() {
         fonts.Print(*menuFont, w - 250, 30, ">>");
     }
     // In the strip under the bar, in the small font: it fits there.
-    const std::string best = GetBestLine();
+    const std::string best = GetBestLine() + (HasBestRun() ? WatchHint : "");
     if (!best.empty() && frameStatistics.font) fonts.Print(*frameStatistics.font, w / 2 - 50, 2, best);
 
     if (quitAsked) DrawQuitQuestion(w, h);

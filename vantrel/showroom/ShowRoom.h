@@ -116,6 +116,11 @@ public:
     /// "Best: 01:23.45", the chosen car's best Time Trial time, or empty when
     /// it has none (or there are no records).
     std::string GetBestLine() const;
+    /// The chosen car has a best run to watch: the best line says so, and W
+    /// (the application's) watches it.
+    bool HasBestRun() const { return carIndex < CarPool::CarCount && bestRuns[carIndex]; }
+    /// What the best line adds when there is a best run to watch.
+    static const char* const WatchHint;  ///< "   W: watch"
     /// The node the effect pass draws as the shown car (null before Load).
     GroupNode* GetDisplayNode() const { return displayNode.get(); }
     Lumora& GetEngine() { return engine; }
@@ -155,6 +160,7 @@ private:
     QualityPreset::Level quality = QualityPreset::High;
     unsigned carIndex = 0;
     bool carLoaded[CarPool::CarCount] = {};
+    bool bestRuns[CarPool::CarCount] = {};  ///< a ghost file there at Load
     OglScaledView scaledView;  ///< the 3-D view below High's render scale
     /// Where each car's patch lies when the preset has no shadow map.
     ContactShadow::Footprint footprints[CarPool::CarCount];
