@@ -7,12 +7,21 @@
 // With --quality the race is drawn at that preset (High otherwise); with
 // --opponents N it is a Race against N of the game's cars (Medium) instead
 // of the Time Trial.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N]
+// With --replay FILE (a ghost file) the car and the camera follow that
+// recorded run instead of the driver, with no physics in the loop, so two
+// builds draw exactly the same frames; the CRC-32 of the car's and the
+// camera's pose at every frame comes with the figures, to show they did.
+// With --record FILE the driver wins the Time Trial without drawing and its
+// run is written to FILE as a ghost: what bench/GreenValley-NissanSkyline.ghost
+// was made with.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N] [--replay FILE | --record FILE]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -25,15 +34,21 @@
 #include <lumora/Lumora.h>
 #include <lumora/OglEffectPass.h>
 #include <lumora/OglRenderer.h>
+#include <nodara/Camera.h>
 #include <nodara/GroupNode.h>
 #include <nodara/Model.h>
 #include <nodara/ModelNode.h>
 #include <nodara/Perspective.h>
 #include <nodara/RootNode.h>
+#include <nodara/View.h>
 
 #include "CentreLineDriver.h"
 #include "FrameTimer.h"
 #include "race/GameEngine.h"
+#include "race/GhostRace.h"
+#include "race/Replay.h"
+#include "storage/Crc32.h"
+#include "storage/GhostFile.h"
 #include "shell/VantrelApp.h"
 #include "platform/AppWindow.h"
 #include "platform/ProgramFolder.h"
@@ -78,6 +93,63 @@ void AddGroups(OglEffectPass& pass, const Model& model, std::initializer_list<Og
             for (OglEffectPass::Effect effect : effects) pass.AddGroup(effect, *group);
 }
 
+/// The bytes of the file at `path`, at most `limit` of them; false when it
+/// cannot be read or is larger.
+bool ReadFile(const std::string& path, std::size_t limit, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad() && bytes.size() <= limit;
+}
+
+/// Where the car is drawn: its node, which a replay poses without the body.
+vmath::vec3<float> PositionOf(const Car& car) {
+    const vmath::mat4<float> m = car.node->GetTransform().GetMatrix();
+    return vmath::vec3<float>(m[12], m[13], m[14]);
+}
+
+/// The car of the race's pool whose records key is `key`; CarCount for none.
+unsigned CarOfKey(const std::string& key) {
+    for (unsigned i = 0; i < CarPool::CarCount; ++i)
+        if (key == CarPool::NodeNames[i]) return i;
+    return CarPool::CarCount;
+}
+
+/// The driver's Time Trial, not drawn, until it is over or `frames` have
+/// run; its run then goes to `path` as a ghost file.
+int Record(GameEngine& race, EventHandler& handler, int frames, unsigned carIndex, const std::string& path) {
+    CentreLineDriver driver(race, handler);
+    for (int i = 0; i < frames && !race.IsOver(); ++i) {
+        if (race.GetCar()->controlsEnabled) driver.Drive();
+        race.GetFrameStatistics().cycleTime = Step;
+        race.UpdatePlayer();
+        race.Update();
+    }
+    if (!race.IsPerfect()) {
+        std::printf("RaceBench: the driver did not win the Time Trial in %d frames; nothing recorded\n", frames);
+        return 1;
+    }
+    GhostFile::Info info;
+    info.track = GhostRace::TrackKey;
+    info.car = CarPool::NodeNames[carIndex];
+    info.trackChecksum = race.GetTrack().road.GetChecksum();
+    info.timeMs = race.GetResult().GetTakenMs();
+    // Fixed, so the same drive writes the same bytes.
+    info.dateS = 0;
+    const std::string bytes = GhostFile::Encode(race.GetGhostRace()->GetRun(), info);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (bytes.empty() || !out) {
+        std::printf("RaceBench: the run could not be written to \"%s\"\n", path.c_str());
+        return 1;
+    }
+    std::printf("RaceBench: the Time Trial of car %u in %s, %zu samples, written to \"%s\" (%zu bytes)\n", carIndex,
+                RaceClock::FormatMs(info.timeMs).c_str(), race.GetGhostRace()->GetRun().GetSampleCount(),
+                path.c_str(), bytes.size());
+    return 0;
+}
+
 double Mean(const std::vector<double>& values) {
     return values.empty() ? 0.0 : std::accumulate(values.begin(), values.end(), 0.0) / values.size();
 }
@@ -103,17 +175,47 @@ int main(int argc, char** argv) {
     CommandLine::Choices choices;
     std::vector<const char*> numbers;
     unsigned opponents = 0;
+    std::string replayFile, recordFile;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--quality" && i + 1 < argc)
             choices.quality = QualityPreset::FromKey(argv[++i]);
         else if (std::string(argv[i]) == "--opponents" && i + 1 < argc)
             opponents = static_cast<unsigned>(std::max(0, std::atoi(argv[++i])));
+        else if (std::string(argv[i]) == "--replay" && i + 1 < argc)
+            replayFile = argv[++i];
+        else if (std::string(argv[i]) == "--record" && i + 1 < argc)
+            recordFile = argv[++i];
         else
             numbers.push_back(argv[i]);
     }
     const int frames = numbers.size() > 0 ? std::max(1, std::atoi(numbers[0])) : 1200;
-    const unsigned carIndex = numbers.size() > 1 ? static_cast<unsigned>(std::atoi(numbers[1])) : 0;
+    unsigned carIndex = numbers.size() > 1 ? static_cast<unsigned>(std::atoi(numbers[1])) : 0;
     if (!choices.quality) choices.quality = QualityPreset::High;
+
+    // The run is read before the program folder becomes the working folder,
+    // so a relative path means what it says; it names its car.
+    RecordedRun replayRun;
+    GhostFile::Info replayInfo;
+    if (!replayFile.empty()) {
+        std::string bytes, problem;
+        if (!ReadFile(replayFile, GhostFile::MaxFileBytes(), bytes) ||
+            !GhostFile::Decode(bytes, replayRun, replayInfo, problem)) {
+            std::printf("RaceBench: \"%s\" is no usable recorded run%s%s\n", replayFile.c_str(),
+                        problem.empty() ? "" : ": ", problem.c_str());
+            return 1;
+        }
+        carIndex = CarOfKey(replayInfo.car);
+        if (carIndex >= CarPool::CarCount) {
+            std::printf("RaceBench: \"%s\" is a run of \"%s\", a car the game does not have\n", replayFile.c_str(),
+                        replayInfo.car.c_str());
+            return 1;
+        }
+        opponents = 0;
+    }
+    if (!recordFile.empty()) {
+        recordFile = std::filesystem::absolute(recordFile).string();
+        opponents = 0;
+    }
 
     ChangeToProgramFolder();
     VantrelApp& app = VantrelApp::Instance();
@@ -128,7 +230,24 @@ int main(int argc, char** argv) {
     }
     GameEngine& race = *dynamic_cast<GameEngine*>(app.GetRace());
     EventHandler& handler = app.GetEventHandler();
+    if (!recordFile.empty()) {
+        const int status = Record(race, handler, frames, carIndex, recordFile);
+        app.OnQuit(handler);
+        return status;
+    }
+    if (!replayFile.empty()) {
+        if (replayInfo.trackChecksum != race.GetTrack().road.GetChecksum()) {
+            std::printf("RaceBench: \"%s\" was recorded on other geometry than this track's\n", replayFile.c_str());
+            return 1;
+        }
+        if (!race.Watch(replayRun)) {
+            std::printf("RaceBench: \"%s\" has too few samples to play\n", replayFile.c_str());
+            return 1;
+        }
+    }
     CentreLineDriver driver(race, handler);
+    // The pose of every frame: the car's node and the camera, as drawn.
+    Crc32 poses;
 
     // The race frame of the program in its parts, each drained from the GL
     // queue before the next starts so the time lands on the step that caused
@@ -137,11 +256,15 @@ int main(int argc, char** argv) {
     std::vector<double> frameS, physicsS, passS, hudS, swapS;
     for (int i = 0; i < frames; ++i) {
         const Clock::time_point t0 = Clock::now();
-        if (race.GetCar()->controlsEnabled) driver.Drive();
+        if (race.GetCar()->controlsEnabled && !race.GetReplay()) driver.Drive();
         race.GetFrameStatistics().cycleTime = Step;
         race.UpdatePlayer();
         race.Update();
         const Clock::time_point t1 = Clock::now();
+        const View& view = race.GetEngine().GetCamera().GetView();
+        poses.Add(race.GetCar()->node->GetTransform().GetMatrix().ptr(), 16 * sizeof(float));
+        for (const vmath::vec3<double>* point : {&view.GetEye(), &view.GetCenter()})
+            poses.Add(point->ptr(), 3 * sizeof(double));
         race.RenderScene();
         glFinish();
         const Clock::time_point t2 = Clock::now();
@@ -158,7 +281,7 @@ int main(int argc, char** argv) {
     }
     const double drivePeakMb = PeakMemoryMb();
     const Car& car = *race.GetCar();
-    const vmath::vec3<float> position = car.body->GetPosition();
+    const vmath::vec3<float> position = PositionOf(car);
 
     // The sub-passes, by difference, where the drive ended: the main view
     // alone (sky fixed function, track and car lit per pixel), then with the
@@ -204,15 +327,27 @@ int main(int argc, char** argv) {
 
     const Summary whole = Summarise(frameS);
     char modeName[32];
-    if (opponents > 0)
+    if (race.GetReplay())
+        std::snprintf(modeName, sizeof modeName, "Time Trial replayed");
+    else if (opponents > 0)
         std::snprintf(modeName, sizeof modeName, "Race with %u opponents", opponents);
     else
         std::snprintf(modeName, sizeof modeName, "Time Trial");
     std::printf("RaceBench: renderer %s, window 1024 x 768, car %u, %s, preset %s\n", glGetString(GL_RENDERER),
                 carIndex, modeName, QualityPreset::Name(race.GetQuality()));
-    std::printf("drive: %d frames of 1/60 s, ended at checkpoint %u at (%.0f, %.0f), %.0f km/h, clock %s\n", frames,
-                race.GetNextCheckpoint() + 1, position.x, position.y, car.body->GetForwardSpeedMs() * 3.6,
-                GameEngine::FormatClock(race.GetRemainingTime()).c_str());
+    if (const Replay* replay = race.GetReplay())
+        std::printf("replay: %d frames of 1/60 s of \"%s\" (%s), ended at %s at (%.0f, %.0f), %.0f km/h\n", frames,
+                    replayFile.c_str(), RaceClock::FormatMs(replayInfo.timeMs).c_str(),
+                    GameEngine::FormatClock(replay->GetTimeS()).c_str(), position.x, position.y,
+                    replay->GetSample().speedMs * 3.6);
+    else
+        std::printf("drive: %d frames of 1/60 s, ended at checkpoint %u at (%.0f, %.0f), %.0f km/h, clock %s\n",
+                    frames, race.GetNextCheckpoint() + 1, position.x, position.y,
+                    car.body->GetForwardSpeedMs() * 3.6, GameEngine::FormatClock(race.GetRemainingTime()).c_str());
+    // The same in every build and on every machine for a replay; a drive's
+    // physics may differ between builds.
+    std::printf("poses: CRC-32 %08x of the car's and the camera's pose at each of the %d frames\n", poses.Get(),
+                frames);
     std::printf("frame time: mean %.2f ms (%.1f fps), 95th percentile %.2f ms (target >= 30 fps)\n", whole.meanMs,
                 1e3 / whole.meanMs, whole.p95Ms);
     std::printf("where it goes (GL drained after each step):   mean ms   p95 ms\n");

@@ -2,7 +2,9 @@
 # Frame times of the show room and the race at each graphics preset, side by
 # side from one run: mean and 95th percentile (ms), the mean's frames per
 # second and the peak resident memory (MB), from ShowRoomBench and RaceBench
-# at 1024 x 768.
+# at 1024 x 768. The race replays the Time Trial recorded beside this script
+# (RaceBench --replay), so every build draws the very same frames; the
+# table ends with the checksum of the replayed poses, the same in every run.
 #   bench/presets.sh [build/bin] [frames] [--baseline other/bin]   (from the repository root)
 # With --baseline, the benchmarks of another build (one from before the
 # presets, say) run in the same session after each of ours, and the table
@@ -26,6 +28,8 @@ while (($#)); do
     esac
 done
 bin=$(realpath "$bin")
+# Made with: RaceBench 36000 0 --record bench/GreenValley-NissanSkyline.ghost
+replay=$(realpath "$(dirname "$0")/GreenValley-NissanSkyline.ghost")
 
 if [[ -z ${DISPLAY:-} ]]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$bin" "$frames" ${baseline:+--baseline "$baseline"}
@@ -57,19 +61,31 @@ run() {
     result[$name]=$(figures "$work/$name.txt")
 }
 
+# The race's arguments for the RaceBench in folder $1: the recorded run, or
+# for a build from before replays the driver, which drives its own physics.
+race_args() {
+    if grep -q -- --replay "$1/RaceBench"; then
+        echo "--replay $replay"
+    else
+        echo "presets: $1/RaceBench cannot replay a run: it drives, and its frames may differ" >&2
+    fi
+}
+
 for preset in high medium low; do
     run "room-$preset" "$bin/ShowRoomBench" "$frames" --quality "$preset"
-    run "race-$preset" "$bin/RaceBench" "$frames" 0 --quality "$preset"
+    # shellcheck disable=SC2046 # the replay's path has no blanks
+    run "race-$preset" "$bin/RaceBench" "$frames" 0 --quality "$preset" $(race_args "$bin")
     # The baseline right after our High, so both see the same machine.
     if [[ -n $baseline && $preset == high ]]; then
         run room-baseline "$baseline/ShowRoomBench" "$frames"
-        run race-baseline "$baseline/RaceBench" "$frames" 0
+        # shellcheck disable=SC2046
+        run race-baseline "$baseline/RaceBench" "$frames" 0 $(race_args "$baseline")
     fi
 done
 renderer=$(sed -n 's/^ShowRoomBench: renderer \(.*\), window.*/\1/p' "$work/room-high.txt")
 
 echo "renderer: $renderer; window 1024 x 768; $frames frames each"
-printf '%-9s | %-34s | %-34s\n' "" "show room" "race (Time Trial, car 0)"
+printf '%-9s | %-34s | %-34s\n' "" "show room" "race (Time Trial replayed, car 0)"
 row='%-9s | %8s %8s %6s %8s   | %8s %8s %6s %8s\n'
 printf "$row" preset "mean ms" "p95 ms" fps "peak MB" "mean ms" "p95 ms" fps "peak MB"
 rows="high medium low"
@@ -79,6 +95,13 @@ for preset in $rows; do
     read -r qm qp qf qmem <<<"${result[race-$preset]}"
     printf "$row" "$preset" "$rm" "$rp" "$rf" "$rmem" "$qm" "$qp" "$qf" "$qmem"
 done
+# Every replay drew the same poses, or the frames compared were not the same.
+poses=$(sed -n 's/^poses: CRC-32 \([0-9a-f]*\) .*/\1/p' "$work"/race-*.txt | sort -u)
+if [[ $(wc -l <<<"$poses") -eq 1 && -n $poses ]]; then
+    echo "race poses: CRC-32 $poses in every run (${replay##*/}, the first $frames frames)"
+else
+    echo "race poses differ between runs: ${poses//$'\n'/ }"
+fi
 if [[ -n $baseline ]]; then
     read -r rh _ <<<"${result[room-high]}"
     read -r rb _ <<<"${result[room-baseline]}"
