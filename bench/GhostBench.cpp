@@ -26,7 +26,7 @@
 #include <physics/World.h>
 
 #include "cars/Car.h"
-#include "race/RecordedRun.h"
+#include "replay/RecordedRun.h"
 #include "race/RunRecorder.h"
 #include "storage/GhostFile.h"
 

@@ -15,8 +15,8 @@ packages=(
     libfreeimage-dev libfreetype-dev libfontconfig-dev fonts-liberation2
     # COLLADA plug-in, window and sound, vehicle physics
     libpugixml-dev libsdl2-dev libsdl2-mixer-dev libbullet-dev
-    # the coarse far ground
-    libmeshoptimizer-dev
+    # the coarse far ground and the cars' simplified looks; CRC-32 of ghosts and tracks
+    libmeshoptimizer-dev zlib1g-dev
     # COLLADA plug-in: .zae archives; a peer's COLLADA corpus for its tests and
     # the peer's importer for its benchmark
     libzip-dev assimp-testmodels libassimp-dev

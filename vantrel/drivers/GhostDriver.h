@@ -8,7 +8,7 @@
 #include <vmath/mat4.h>
 
 #include "Driver.h"
-#include "race/RecordedRun.h"
+#include "replay/RecordedRun.h"
 
 /// Poses a display-only car (no body) as a RecordedRun was at a time: the
 /// car node at the recorded frame, each wheel spun about its axle and each

@@ -10,7 +10,7 @@
 
 #include <nodara/Renderer.h>
 
-#include "RecordedRun.h"
+#include "replay/RecordedRun.h"
 #include "RunRecorder.h"
 #include "drivers/GhostDriver.h"
 #include "hud/Minimap.h"

@@ -8,7 +8,7 @@
 #include <vmath/mat4.h>
 
 #include "EngineSound.h"
-#include "RecordedRun.h"
+#include "replay/RecordedRun.h"
 #include "drivers/GhostDriver.h"
 
 class Camera;

@@ -6,7 +6,7 @@
 
 #include <nodara/Logger.h>
 
-#include "RecordedRun.h"
+#include "replay/RecordedRun.h"
 
 struct Car;
 

@@ -7,12 +7,19 @@
 #include <cstring>
 #include <utility>
 
+#include <zlib.h>
+
 #include "AtomicFile.h"
-#include "Crc32.h"
 #include "UserFolders.h"
-#include "race/RecordedRun.h"
+#include "replay/RecordedRun.h"
 
 namespace {
+
+// zlib's CRC-32 of a block, as the file's last four bytes hold it.
+std::uint32_t CrcOf(const char* data, std::size_t bytes) {
+    return static_cast<std::uint32_t>(
+        crc32_z(crc32_z(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data), static_cast<z_size_t>(bytes)));
+}
 
 const char Magic[8] = {'V', 'T', 'G', 'H', 'O', 'S', 'T', '\n'};
 const std::size_t FixedHeaderBytes = 36;  ///< up to the track key's length
@@ -196,7 +203,7 @@ std::string GhostFile::Encode(const RecordedRun& run, const Info& info) {
         }
         for (const float steer : s.wheelSteerRad) out.I16(ToInt16(steer, SteerScale));
     }
-    out.U32(Crc32::Of(bytes.data(), bytes.size()));
+    out.U32(CrcOf(bytes.data(), bytes.size()));
     return bytes;
 }
 
@@ -257,7 +264,7 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
                   std::to_string(bytes.size()) + " bytes, where its header states " + std::to_string(stated);
         return false;
     }
-    const std::uint32_t crc = Crc32::Of(bytes.data(), bytes.size() - CrcBytes);
+    const std::uint32_t crc = CrcOf(bytes.data(), bytes.size() - CrcBytes);
     std::uint32_t storedCrc = 0;
     for (std::size_t i = 0; i < CrcBytes; ++i)
         storedCrc |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[bytes.size() - CrcBytes + i]))

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "storage/Crc32.h"
+#include <zlib.h>
 
 Logger RoadCentreLine::logger("RoadCentreLine");
 
@@ -99,7 +99,7 @@ bool RoadCentreLine::Parse(std::istream& in, const std::string& name) {
 std::uint32_t RoadCentreLine::ChecksumOf(const std::vector<Point>& points) {
     // Whole millimetres, little-endian: the same file gives the same sum
     // on every machine, whatever its last digit of a double does.
-    Crc32 crc;
+    uLong crc = crc32_z(0L, Z_NULL, 0);
     for (const Point& p : points)
         for (const double value : {p.x, p.y}) {
             const auto mm = static_cast<std::int32_t>(std::llround(value * 1000.0));
@@ -107,9 +107,9 @@ std::uint32_t RoadCentreLine::ChecksumOf(const std::vector<Point>& points) {
             const unsigned char bytes[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
                                             static_cast<unsigned char>(bits >> 16),
                                             static_cast<unsigned char>(bits >> 24)};
-            crc.Add(bytes, sizeof bytes);
+            crc = crc32_z(crc, bytes, sizeof bytes);
         }
-    return crc.Get();
+    return static_cast<std::uint32_t>(crc);
 }
 
 bool RoadCentreLine::Refuse(const std::string& name, const std::string& why) {
