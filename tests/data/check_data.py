@@ -35,8 +35,10 @@ WHEELS = {  # physics: node -> (x, y) of the wheel centre in the car node's fram
 STEERING = {"steer_front_left": (1.1, 1.1), "steer_front_right": (-1.1, 1.1)}
 CHECKPOINTS = [(-388, 90), (-1156, 1884), (757, 1454), (1163, -333), (1169, -1933)]
 DIALS = {  # dial calibrations: car -> dial -> (top value, angle at 0, angle at the top value)
-    "NissanSkyline": {"rpm.png": (9000, 215.0, 30.0), "tacho.png": (320, 215.0, -35.0)},
-    "BugattiVeyron": {"rpm.png": (9000, 270.0, 0.0), "tacho.png": (360, 270.0, 0.0)},
+    "NissanSkyline": {"rpm.png": (9000, 215.0, 30.0), "tacho.png": (320, 215.0, -35.0),
+                      "tacho-mph.png": (200, 215.0, -35.0)},
+    "BugattiVeyron": {"rpm.png": (9000, 270.0, 0.0), "tacho.png": (360, 270.0, 0.0),
+                      "tacho-mph.png": (240, 270.0, 0.0)},
 }
 ROAD = "tracks/GreenValley/GreenValley.road"  # centre line, tools/assets/road.py
 MUSIC = "music/Halverd - Evenfall.mp3"
@@ -192,7 +194,7 @@ class Files(unittest.TestCase):
     def test_every_file_exists(self):
         files = MODELS + SOUNDS + [MUSIC, ROAD, "models/ShowRoom/Sign-Vantrel.jpg"]
         for car in CARS:
-            files += ["cars/%s/gauges/rpm.png" % car, "cars/%s/gauges/tacho.png" % car]
+            files += ["cars/%s/gauges/%s" % (car, dial) for dial in ("rpm.png", "tacho.png", "tacho-mph.png")]
         for f in files:
             self.assertTrue(os.path.isfile(path(f)), f)
 

@@ -214,11 +214,11 @@ TEST(EngineSoundVolumeTest, KeysStepInTenthsAndTheSettingsKeepThem) {
     EXPECT_FLOAT_EQ(next.GetEffectsVolume(), 0.1f);
 
     store.Set(EngineSound::SettingsSection, "music", "loud");
-    store.Set(EngineSound::SettingsSection, "effects", "250");
+    store.Set(EngineSound::SettingsSection, "effects", "-40");
     EngineSound edited(nullptr);
     edited.KeepIn(&store);
-    EXPECT_FLOAT_EQ(edited.GetMusicVolume(), 1.0f);
-    EXPECT_FLOAT_EQ(edited.GetEffectsVolume(), 1.0f);
+    EXPECT_FLOAT_EQ(edited.GetMusicVolume(), 1.0f) << "no number: the volume as it was";
+    EXPECT_FLOAT_EQ(edited.GetEffectsVolume(), 0.0f) << "clamped";
 }
 
 // Root mean square of the output in `span`, of full scale.

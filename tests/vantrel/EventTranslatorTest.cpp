@@ -200,3 +200,66 @@ TEST(EventTranslator, TranslatedEventsReachTheListenersAsTheGameExpects) {
         EXPECT_EQ(tally.quits, row.quits) << row.what;
     }
 }
+
+TEST(EventTranslator, TheWheelArrivesInNotchesWhereThePointerIsAndStaleMovesGiveWay) {
+    struct Wheel : EventHandler::EventListener {
+        void OnKey(EventHandler&, unsigned, int) override {}
+        void OnWheel(EventHandler&, int px, int py, int n) override { x = px, y = py, notches += n, ++events; }
+        int x = -1, y = -1, notches = 0, events = 0;
+    };
+    const auto wheel = [](int y, bool flipped) {
+        SDL_Event event{};
+        event.type = SDL_MOUSEWHEEL;
+        event.wheel.y = y;
+        event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+        event.wheel.mouseX = 300;
+        event.wheel.mouseY = 200;
+        return event;
+    };
+    struct Row {
+        SDL_Event event;
+        int notches;  ///< 0: no message
+    };
+    const Row rows[] = {
+        {wheel(2, false), 2},   // two notches away from the player
+        {wheel(-1, false), -1},
+        {wheel(1, true), -1},   // "natural" scrolling turns the wheel's sign round
+        {wheel(0, false), 0},   // sideways only
+    };
+    for (const Row& row : rows) {
+        Wheel listener;
+        EventHandler handler;
+        handler.AddListener(EventHandler::MouseEvent, &listener);
+        WindowMessage message;
+        ASSERT_EQ(TranslateEvent(row.event, message), row.notches != 0) << row.notches;
+        if (row.notches == 0) continue;
+        EXPECT_EQ(message.message, unsigned(WM_MOUSEWHEEL));
+        handler.HandleMessage(message.message, message.wParam, message.lParam);
+        EXPECT_EQ(listener.events, 1);
+        EXPECT_EQ(listener.notches, row.notches);
+        EXPECT_EQ(listener.x, 300);
+        EXPECT_EQ(listener.y, 200);
+    }
+
+    // A frame's worth of movement: only the last position counts, and a
+    // press among the moves keeps its place.
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    for (int i = 0; i < 30; ++i) {
+        SDL_Event move = Motion(i, i);
+        SDL_PushEvent(&move);
+    }
+    SDL_Event press = Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 29, 29);
+    SDL_PushEvent(&press);
+    SDL_Event last = Motion(40, 41);
+    SDL_PushEvent(&last);
+    WindowMessage message;
+    ASSERT_TRUE(PeekWindowMessage(message));
+    EXPECT_EQ(message.message, unsigned(WM_LBUTTONDOWN));
+    ASSERT_TRUE(PeekWindowMessage(message));
+    EXPECT_EQ(message.message, unsigned(WM_MOUSEMOVE));
+    EXPECT_EQ(LoWord(message.lParam), 40u);
+    EXPECT_EQ(HiWord(message.lParam), 41u);
+    EXPECT_FALSE(PeekWindowMessage(message));
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}

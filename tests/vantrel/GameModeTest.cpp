@@ -212,7 +212,8 @@ TEST_F(GameModes, ReturnOnGraphicsStepsThroughThePresetsAppliesEachAtOnceAndKeep
     EXPECT_FALSE(pass.GetShadows());
     EXPECT_EQ(shadowMapTexels(), 512);
 
-    // Up from the first entry wraps round to "Exit Game", then "Graphics".
+    // Up from the first entry wraps round to "Exit Game", then "Options", then "Graphics".
+    Key(VK_UP);
     Key(VK_UP);
     Key(VK_UP);
     ASSERT_EQ(room->GetSelection(), ShowRoom::Graphics);

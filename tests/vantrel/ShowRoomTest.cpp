@@ -200,9 +200,10 @@ TEST_F(ShowRoomTest, FrameDrawsTheMenuTheSignAndTheChosenCar) {
         BackBuffer shot;
         const int h = shot.Height();
         ASSERT_EQ(shot.Width(), 1024);
-        // "Free Drive" highlighted at the top of the menu, "Time Trial" not.
-        EXPECT_GT(shot.Count(110, h - 75, 330, h - 40, IsYellow), 50);
-        EXPECT_EQ(shot.Count(110, h - 145, 330, h - 110, IsYellow), 0);
+        // "Free Drive" highlighted at the top of the menu, "Time Trial" not
+        // (their lines 60 and 120 px below the top).
+        EXPECT_GT(shot.Count(110, h - 75, 330, h - 35, IsYellow), 50);
+        EXPECT_EQ(shot.Count(110, h - 135, 330, h - 95, IsYellow), 0);
         // The sign, right of the menu, in its own colour.
         const std::uint8_t* sign = shot.At(shot.Width() - 250, h - 130);
         EXPECT_EQ(sign[0], GameDataFolder::SignColour[0]);
@@ -217,8 +218,8 @@ TEST_F(ShowRoomTest, FrameDrawsTheMenuTheSignAndTheChosenCar) {
     room->Frame();
     BackBuffer shot;
     const int h = shot.Height();
-    EXPECT_EQ(shot.Count(110, h - 75, 330, h - 40, IsYellow), 0);
-    EXPECT_GT(shot.Count(110, h - 145, 330, h - 110, IsYellow), 50);
+    EXPECT_EQ(shot.Count(110, h - 75, 330, h - 35, IsYellow), 0);
+    EXPECT_GT(shot.Count(110, h - 135, 330, h - 95, IsYellow), 50);
     EXPECT_GT(shot.Count(200, 100, 824, 500, Bluish), 2000);
     EXPECT_EQ(shot.Count(200, 100, 824, 500, Reddish), 0);
 }
@@ -294,13 +295,15 @@ TEST_F(ShowRoomTest, ASecondInitializeIsRefusedAndTheOneSignGoesWithTheRoom) {
     EXPECT_FALSE(glIsTexture(sign));
 }
 
-TEST_F(ShowRoomTest, RegistersForKeysUntilDeleted) {
+TEST_F(ShowRoomTest, RegistersForKeysAndTheMouseUntilDeleted) {
     room = std::make_unique<ShowRoom>(handler);
     EXPECT_EQ(handler.GetListenerCount(EventHandler::KeyEvent), 1u);
     EXPECT_EQ(handler.GetListener(EventHandler::KeyEvent, 0), room.get());
-    EXPECT_EQ(handler.GetListenerCount(EventHandler::MouseEvent), 0u);
+    EXPECT_EQ(handler.GetListenerCount(EventHandler::MouseEvent), 1u);
+    EXPECT_EQ(handler.GetListener(EventHandler::MouseEvent, 0), room.get());
     room.reset();
     EXPECT_EQ(handler.GetListenerCount(EventHandler::KeyEvent), 0u);
+    EXPECT_EQ(handler.GetListenerCount(EventHandler::MouseEvent), 0u);
 }
 
 TEST(CarPool, MakesEachDisplayCarOnceAndNothingOutOfRange) {

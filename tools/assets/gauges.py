@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Draws the HUD dials: gauges/rpm.png and gauges/tacho.png for each car.
+"""Draws the HUD dials: gauges/rpm.png, gauges/tacho.png (km/h) and
+gauges/tacho-mph.png (mph, the same arc) for each car.
 
-Usage: gauges.py DATA_DIR
+Usage: gauges.py DATA_DIR [DIAL_FILE...]
 
 The game draws a dial as a 100 x 100 quad and its needle from the centre
 along +x, turned anticlockwise by the calibrated angle, 40 units long
@@ -35,10 +36,12 @@ CALIBRATION = {
     "NissanSkyline": {
         "rpm.png": (9000, 215.0, 30.0, 1000, 250, 1000, 1000, 7500),
         "tacho.png": (320, 215.0, -35.0, 20, 10, 40, 1, None),
+        "tacho-mph.png": (200, 215.0, -35.0, 25, 5, 25, 1, None),
     },
     "BugattiVeyron": {
         "rpm.png": (9000, 270.0, 0.0, 1000, 500, 1000, 1000, 6500),
         "tacho.png": (360, 270.0, 0.0, 30, 10, 60, 1, None),
+        "tacho-mph.png": (240, 270.0, 0.0, 20, 10, 40, 1, None),
     },
 }
 
@@ -120,7 +123,7 @@ def draw_dial(car, dial, path):
 
     # unit label and a small brand mark in the lower half
     small = ImageFont.truetype(os.path.join(FONT_DIR, "LiberationSans-Bold.ttf"), int(13 * SS))
-    unit = "x1000 r/min" if dial == "rpm.png" else "km/h"
+    unit = {"rpm.png": "x1000 r/min", "tacho.png": "km/h", "tacho-mph.png": "mph"}[dial]
     tw = d.textlength(unit, font=small)
     # car 1's dials leave the lower right quadrant free
     uy = c + half * 0.30 if car == "NissanSkyline" else c + half * 0.22
@@ -151,9 +154,11 @@ def draw_dial(car, dial, path):
 
 def main():
     data = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "data")
+    only = sys.argv[2:]  # dial files to draw, all when none are named
     for car, dials in CALIBRATION.items():
         for dial in dials:
-            draw_dial(car, dial, os.path.join(data, "cars", car, "gauges", dial))
+            if not only or dial in only:
+                draw_dial(car, dial, os.path.join(data, "cars", car, "gauges", dial))
 
 
 if __name__ == "__main__":

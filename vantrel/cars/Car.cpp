@@ -62,8 +62,13 @@ void Car::ApplyControls() {
         steeringRate = 40.0f * (steering - previousSteering);
         previousSteering = steering;
     }
-    if (body && speedGauge) speedGauge->SetValue(body->GetSpeedMs() * 3.6f);
+    if (body) ShowSpeed(body->GetSpeedMs());
     if (body && rpmGauge) rpmGauge->SetValue(body->GetEngineAngularSpeedRadS() * RadSToRpm);
+}
+
+void Car::ShowSpeed(float speedMs) {
+    shownSpeedMs = speedMs;
+    if (speedGauge) speedGauge->SetValue(speedMs * SpeedPerMs(speedUnit));
 }
 
 void Car::UpdateNodes(float dtS) {
@@ -90,7 +95,7 @@ void Car::UpdateCamera(Camera& camera, const float frameGL[16], const vmath::vec
         z(frameGL[8], frameGL[9], frameGL[10]);
     const ChaseView& view = Views[cameraMode == 1 ? 1 : 0];
     vec3f a(cameraPosition[0], cameraPosition[1], cameraPosition[2]);
-    float distance = view.distance;
+    float distance = chaseDistanceM > 0.0f ? chaseDistanceM : view.distance;
 
     if (cameraTime < 2.0f) {
         const vec3f target = p - y * 20.0f;
@@ -125,7 +130,7 @@ void Car::UpdateCamera(Camera& camera, const float frameGL[16], const vmath::vec
     const vec3f l2 = dir;
     const vec3f l0 = vmath::normalize(vmath::cross(vec3f(0.0f, 0.0f, 1.0f), dir));
     const vec3f l1 = vmath::cross(l2, l0);
-    const vec3f eye = a + l0 * view.eye[0] + l1 * view.eye[1] + l2 * view.eye[2];
+    const vec3f eye = a + l0 * view.eye[0] + l1 * (view.eye[1] + chaseRaiseM) + l2 * view.eye[2];
     const vec3f centre = p + l0 * view.centre[0] + l1 * view.centre[1] + l2 * view.centre[2];
     View& cameraView = camera.GetView();
     cameraView.SetEye(vmath::vec3<double>(eye.x, eye.y, eye.z));
@@ -157,5 +162,8 @@ void Car::DrawInstruments(Lumora& engine, float viewportWidth, int gear) {
         std::snprintf(line, sizeof line, "Gear: %s", GearLabel(gear).c_str());
         glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
         engine.GetRenderer()->GetFontManager().Print(*gearFont, w - 145.0f, 25.0f, line);
+        // Left of the dials, in the dial's unit.
+        std::snprintf(line, sizeof line, "%.0f %s", shownSpeedMs * SpeedPerMs(speedUnit), SpeedUnitName(speedUnit));
+        engine.GetRenderer()->GetFontManager().Print(*gearFont, w - 490.0f, 25.0f, line);
     }
 }

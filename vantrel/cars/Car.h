@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "hud/SpeedUnit.h"
+
 #include <vmath/vec3.h>
 
 class Camera;
@@ -50,6 +52,13 @@ struct Car {
     bool controlsEnabled = false;   ///< the driver's input reaches the body
     bool held = false;              ///< braked in place until the driver asks for throttle or brake
     float cameraPosition[4] = {0.0f, 0.0f, 0.0f, 0.0f};  ///< chase-camera anchor in the world (m)
+    /// The chase camera's distance instead of its view's, when above 0 (m).
+    float chaseDistanceM = 0.0f;
+    /// Raises the chase camera's eye above its view's (m; below 0 lowers it).
+    float chaseRaiseM = 0.0f;
+    /// What the speed dial and the speed under the dials are in.
+    SpeedUnit speedUnit = SpeedUnit::Kmh;
+    float shownSpeedMs = 0.0f;  ///< the speed last shown (m/s)
 
     /// Control adjustments by `amount`; see the clamps of each.
     /// Throttle and brake stay within 0 ... 1.
@@ -65,6 +74,8 @@ struct Car {
     /// it with full brake) and shows its speed and engine speed on the dials.
     /// Without a body only the dials are left alone.
     void ApplyControls();
+    /// Shows `speedMs` on the speed dial and under the dials, in `speedUnit`.
+    void ShowSpeed(float speedMs);
     /// Moves the car node to the body's frame, spins the wheels by their
     /// angular speed over `dtS` and turns the steering nodes with the steering.
     void UpdateNodes(float dtS);
@@ -76,9 +87,9 @@ struct Car {
     /// `frameGL` is the car node's matrix in OpenGL's order, whose columns
     /// are the car's axes and position, `velocityMs` its velocity (m/s).
     void UpdateCamera(Camera& camera, const float frameGL[16], const vmath::vec3<float>& velocityMs, float dtS);
-    /// The translucent wedge, both dials and the gear line in the bottom right
-    /// corner of a window `viewportWidth` pixels wide, in the caller's
-    /// window-pixel projection.
+    /// The translucent wedge, both dials, the gear line and the speed shown in
+    /// the bottom right corner of a window `viewportWidth` pixels wide, in
+    /// the caller's window-pixel projection.
     void DrawInstruments(Lumora& engine, float viewportWidth);
     /// The same with `gear` on the gear line instead of the body's (a replay's).
     void DrawInstruments(Lumora& engine, float viewportWidth, int gear);

@@ -35,6 +35,10 @@ const char* const CarPool::SpeedDialFiles[CarPool::CarCount] = {
     "../data/cars/NissanSkyline/gauges/tacho.png",
     "../data/cars/BugattiVeyron/gauges/tacho.png",
 };
+const char* const CarPool::SpeedDialMphFiles[CarPool::CarCount] = {
+    "../data/cars/NissanSkyline/gauges/tacho-mph.png",
+    "../data/cars/BugattiVeyron/gauges/tacho-mph.png",
+};
 
 namespace {
 
@@ -48,6 +52,9 @@ const Gauge::CalibrationPoint RpmCalibration[CarPool::CarCount][2] = {{{0.0f, 21
                                                                         {{0.0f, 270.0f}, {9000.0f, 0.0f}}};
 const Gauge::CalibrationPoint SpeedCalibration[CarPool::CarCount][2] = {{{0.0f, 215.0f}, {320.0f, -35.0f}},
                                                                           {{0.0f, 270.0f}, {360.0f, 0.0f}}};
+// The mph dials sweep the same arc as the km/h ones, to their own top speed.
+const Gauge::CalibrationPoint SpeedCalibrationMph[CarPool::CarCount][2] = {{{0.0f, 215.0f}, {200.0f, -35.0f}},
+                                                                             {{0.0f, 270.0f}, {240.0f, 0.0f}}};
 const float RpmDialScale = 1.8f;
 const float SpeedDialScale = 1.6f;
 
@@ -147,9 +154,12 @@ bool CarPool::MakeDials(Car& car, unsigned index) {
     gauges.emplace_back(new Gauge(LoadImageTexture(RpmDialFiles[index]), RpmDialScale,
                                   {RpmCalibration[index][0], RpmCalibration[index][1]}));
     car.rpmGauge = gauges.back().get();
-    gauges.emplace_back(new Gauge(LoadImageTexture(SpeedDialFiles[index]), SpeedDialScale,
-                                  {SpeedCalibration[index][0], SpeedCalibration[index][1]}));
+    const bool mph = speedUnit == SpeedUnit::Mph;
+    const Gauge::CalibrationPoint* speed = mph ? SpeedCalibrationMph[index] : SpeedCalibration[index];
+    gauges.emplace_back(new Gauge(LoadImageTexture(mph ? SpeedDialMphFiles[index] : SpeedDialFiles[index]),
+                                  SpeedDialScale, {speed[0], speed[1]}));
     car.speedGauge = gauges.back().get();
+    car.speedUnit = speedUnit;
     return true;
 }
 

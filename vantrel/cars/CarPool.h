@@ -35,6 +35,8 @@ public:
     /// Each car's dial images: engine speed and road speed.
     static const char* const RpmDialFiles[CarCount];
     static const char* const SpeedDialFiles[CarCount];
+    /// The speed dials in mph, for the player who reads miles.
+    static const char* const SpeedDialMphFiles[CarCount];
 
     /// A pool for display only (no physics) on `engine`, which must outlive it.
     explicit CarPool(Lumora& engine);
@@ -110,6 +112,10 @@ public:
     ///         new body cannot be made (the car is then left without one)
     bool ResetCar(Car& car, const vmath::mat4<float>& startGL);
 
+    /// What the race cars made from now on show their speed in: the dial
+    /// of that unit and its needle's calibration. Km/h until set.
+    void SetSpeedUnit(SpeedUnit unit) { speedUnit = unit; }
+
     /// The looks of the race cars: the race calls Select with the camera's
     /// eye once a frame. The player's car is drawn at full detail when near.
     CarLevelOfDetail& GetLevelOfDetail() { return levelOfDetail; }
@@ -178,5 +184,6 @@ private:
     std::vector<Ghost> ghosts;
     CarLevelOfDetail levelOfDetail;
     std::vector<std::unique_ptr<Gauge>> gauges;   ///< every dial made
+    SpeedUnit speedUnit = SpeedUnit::Kmh;
     std::vector<physics::DynamicObjectCar*> bodies;  ///< released to the world with the pool
 };

@@ -9,8 +9,6 @@
 
 namespace {
 
-const unsigned KeyC = 'C';
-const unsigned KeyS = 'S';
 const int LeftButton = 1;
 
 }  // namespace
@@ -39,14 +37,14 @@ void Player::Update(float dtS) {
     // Releasing Up or Down drops the pedal at once.
     car->AdjustThrottle(accelerateKey ? ThrottleRate * dtS : -1.0f);
     car->AdjustBrake(brakeKey ? BrakeRate * dtS : -1.0f);
-    if (leftKey) car->AdjustLeft(SteeringRate * dtS);
-    if (rightKey) car->AdjustRight(SteeringRate * dtS);
+    if (leftKey) car->AdjustLeft(controls.steeringSpeed * dtS);
+    if (rightKey) car->AdjustRight(controls.steeringSpeed * dtS);
     if (!leftKey && !rightKey) {
-        // Back towards the centre at the steering rate, never past it.
+        // Back towards the centre at the return speed, never past it.
         if (car->steering > 0.0f)
-            car->AdjustLeft(-SteeringRate * dtS);
+            car->AdjustLeft(-controls.returnSpeed * dtS);
         else
-            car->AdjustRight(-SteeringRate * dtS);
+            car->AdjustRight(-controls.returnSpeed * dtS);
     }
     keyControls = {car->throttle, car->brake, car->steering};
     if (gamepad) {
@@ -73,18 +71,20 @@ void Player::Rumble(float dtS) {
 
 void Player::OnKey(EventHandler&, unsigned key, int state) {
     const bool pressed = state == 0;
-    switch (key) {
-    case VK_LEFT: leftKey = pressed; break;
-    case VK_UP: accelerateKey = pressed; break;
-    case VK_RIGHT: rightKey = pressed; break;
-    case VK_DOWN: brakeKey = pressed; break;
-    case KeyC:
+    const std::optional<KeyBindings::Action> action = bindings.ActionOf(key);
+    if (!action) return;
+    switch (*action) {
+    case KeyBindings::SteerLeft: leftKey = pressed; break;
+    case KeyBindings::Throttle: accelerateKey = pressed; break;
+    case KeyBindings::SteerRight: rightKey = pressed; break;
+    case KeyBindings::Brake: brakeKey = pressed; break;
+    case KeyBindings::ChaseView:
         if (pressed && !spectator && car) car->cameraMode = car->cameraMode == 0 ? 1 : 0;
         break;
-    case KeyS:
+    case KeyBindings::Spectator:
         if (pressed) spectator = !spectator;
         break;
-    default: break;
+    default: break;  // the race's own
     }
 }
 

@@ -3,25 +3,29 @@
 
 #include "CarRumble.h"
 #include "Driver.h"
+#include "input/ControlSettings.h"
 #include "input/EventHandler.h"
+#include "input/KeyBindings.h"
 
 class Camera;
 struct Car;
 class Gamepad;
 class RoadCentreLine;
 
-/// The race's driver: the arrow keys become throttle, brake and steering of
-/// its car, C switches the chase view and S a free-flying spectator camera,
-/// which the arrow keys move and a left-button drag turns. A pad's analogue
+/// The race's driver: the keys bound to throttle, brake and steering (the
+/// arrows unless the player bound others) drive its car, the chase view's
+/// key (C) switches the chase view and the spectator's (S) a free-flying
+/// spectator camera, which the driving keys move and a left-button drag
+/// turns. A pad's analogue
 /// stick and triggers drive the car beside the keys: for each control the
 /// larger demand wins, the keys keeping their ramps and the pad's values
 /// going to the car as they are.
 class Player : public EventHandler::EventListener, public Driver {
 public:
-    /// Throttle, brake and steering rates per second of key held.
+    /// Throttle and brake rates per second of key held; the steering's are
+    /// the player's (ControlSettings).
     static constexpr float ThrottleRate = 1.0f;
     static constexpr float BrakeRate = 2.0f;
-    static constexpr float SteeringRate = 0.8f;
     /// Spectator speed (multiples of the view direction's length per second).
     static constexpr float SpectatorSpeed = 15.0f;
 
@@ -36,8 +40,9 @@ public:
     /// As a racer's driver: the player drives the car it was given (SetCar).
     void Drive(Car&, float dtS) override { Update(dtS); }
 
-    /// Arrow keys on press and release; C (press, outside spectator mode)
-    /// switches the chase view; S (press) toggles spectator mode.
+    /// The driving keys on press and release; the chase view's (press,
+    /// outside spectator mode) switches the chase view; the spectator's
+    /// (press) toggles spectator mode.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// In spectator mode only: a left-button drag turns the camera.
     void OnMouse(EventHandler& handler, int x, int y, int button, int state) override;
@@ -63,11 +68,22 @@ public:
         rumbleRoad = road;
     }
     bool IsSpectator() const { return spectator; }
+    /// The keys the player drives with, the defaults until set. Keys held
+    /// meanwhile count as released.
+    void SetKeyBindings(const KeyBindings& value) {
+        bindings = value;
+        accelerateKey = brakeKey = leftKey = rightKey = false;
+    }
+    const KeyBindings& GetKeyBindings() const { return bindings; }
+    /// How fast the keys steer and let the steering go back.
+    void SetControlSettings(const ControlSettings& value) { controls = value; }
 
 private:
     /// The pad's rumble for the car's last frame.
     void Rumble(float dtS);
 
+    KeyBindings bindings;
+    ControlSettings controls;
     bool dragging = false;  ///< left button held in spectator mode
     bool accelerateKey = false, brakeKey = false, leftKey = false, rightKey = false;
     bool spectator = false;

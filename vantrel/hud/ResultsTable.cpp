@@ -5,9 +5,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "ClickAreas.h"
+
 const char* const ResultsTable::NextKeysLine = "Return: race again   W: watch replay   Escape: show room";
 
-void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const std::vector<Row>& rows, float w, float h) {
+void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const std::vector<Row>& rows, float w, float h,
+                        ClickAreas* areas) {
     const float lineH = 34.0f, panelW = 640.0f;
     const float panelH = lineH * static_cast<float>(rows.size() + 3);
     const float left = std::floor((w - panelW) / 2), top = std::floor((h + panelH) / 2);
@@ -42,6 +45,9 @@ void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const std::vec
     }
     y -= lineH;
     glColor3f(1.0f, 1.0f, 0.0f);
-    fonts.Print(font, left + 20, y, NextKeysLine);
+    if (areas)
+        areas->PrintLine(fonts, font, left + 20, y, NextKeysLine, ClickAreas::KeyParts(NextKeysLine));
+    else
+        fonts.Print(font, left + 20, y, NextKeysLine);
     glPopAttrib();
 }

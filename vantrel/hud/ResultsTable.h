@@ -6,6 +6,7 @@
 
 #include <nodara/Renderer.h>
 
+class ClickAreas;
 class Font;
 
 /// The results of a race in the HUD's look: a translucent panel in the
@@ -25,7 +26,8 @@ public:
 
     /// Prints `rows` with `font` in a `widthPx` × `heightPx` window, in the
     /// caller's window-pixel projection; fixed-function GL, the colour and
-    /// blending it changes given back.
+    /// blending it changes given back. Each key of NextKeysLine becomes an
+    /// area of `areas` (null: none), the one under the pointer drawn white.
     static void Draw(Renderer::FontManager& fonts, Font& font, const std::vector<Row>& rows, float widthPx,
-                     float heightPx);
+                     float heightPx, ClickAreas* areas = nullptr);
 };

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 
 void EventHandler::EventListener::OnMouse(EventHandler&, int, int, int, int) {}
+
+void EventHandler::EventListener::OnWheel(EventHandler&, int, int, int) {}
 
 void EventHandler::EventListener::OnQuit(EventHandler&) {}
 
@@ -47,6 +50,13 @@ void EventHandler::HandleMessage(unsigned message, WParam wParam, LParam lParam)
         case WM_MOUSEMOVE: DispatchMouse(x, y, 0, 1); break;
         case WM_LBUTTONDOWN: DispatchMouse(x, y, 1, 0); break;
         case WM_LBUTTONUP: DispatchMouse(x, y, 1, 1); break;
+        case WM_MOUSEWHEEL: {
+            // The delta is signed in the high word; a fraction of a notch (a
+            // smooth wheel's) counts for nothing.
+            const int notches = static_cast<std::int16_t>(HiWord(static_cast<LParam>(wParam))) / WheelDelta;
+            if (notches != 0) DispatchWheel(x, y, notches);
+            break;
+        }
         case WM_DESTROY: DispatchQuit(); break;
         case WM_KILLFOCUS: DispatchFocusLost(); break;
         default: break;
@@ -67,6 +77,10 @@ void EventHandler::DispatchKey(unsigned key, int state) {
 
 void EventHandler::DispatchMouse(int x, int y, int button, int state) {
     Dispatch(MouseEvent, [&](EventListener& listener) { listener.OnMouse(*this, x, y, button, state); });
+}
+
+void EventHandler::DispatchWheel(int x, int y, int notches) {
+    Dispatch(MouseEvent, [&](EventListener& listener) { listener.OnWheel(*this, x, y, notches); });
 }
 
 void EventHandler::DispatchQuit() {

@@ -29,6 +29,10 @@ public:
         /// (button 1, state 0) or up (button 1, state 1), at client-area
         /// coordinates with the origin top left. Does nothing by default.
         virtual void OnMouse(EventHandler& handler, int x, int y, int button, int state);
+        /// The mouse wheel turned by `notches` (positive away from the player)
+        /// with the pointer at client-area coordinates; a mouse listener's.
+        /// Does nothing by default.
+        virtual void OnWheel(EventHandler& handler, int x, int y, int notches);
         /// The window is gone or the game is asked to end. Does nothing by default.
         virtual void OnQuit(EventHandler& handler);
         /// The window lost the keyboard focus: no key presses or releases
@@ -56,13 +60,15 @@ public:
     EventListener* GetListener(EventType type, unsigned index) const;
 
     /// Translates one window message: key down and up, mouse movement, the
-    /// left button, the window's destruction and the loss of the keyboard
-    /// focus; every other message, system keys and the other buttons
-    /// included, is ignored.
+    /// left button, the wheel (whole notches), the window's destruction and
+    /// the loss of the keyboard focus; every other message, system keys and
+    /// the other buttons included, is ignored.
     void HandleMessage(unsigned message, WParam wParam, LParam lParam);
 
     void DispatchKey(unsigned key, int state);
     void DispatchMouse(int x, int y, int button, int state);
+    /// To the mouse listeners.
+    void DispatchWheel(int x, int y, int notches);
     /// Asks every quit listener to end the game; listeners may call it too.
     void DispatchQuit();
     void DispatchFocusLost();

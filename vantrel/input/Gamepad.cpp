@@ -7,12 +7,13 @@
 
 #include "EventHandler.h"
 #include "GameKeys.h"
+#include "KeyBindings.h"
 #include "platform/WindowMessage.h"
 
 namespace {
 
-/// The key a controller button stands for, or 0 for none.
-unsigned KeyOfButton(std::uint8_t button) {
+/// The key a controller button stands for in the menus, or 0 for none.
+unsigned MenuKeyOfButton(std::uint8_t button) {
     switch (button) {
     case SDL_CONTROLLER_BUTTON_A: return VK_RETURN;
     case SDL_CONTROLLER_BUTTON_B:
@@ -61,11 +62,22 @@ void Gamepad::HandleEvent(const SDL_Event& event) {
     switch (event.type) {
     case SDL_CONTROLLERDEVICEADDED: Open(event.cdevice.which); break;
     case SDL_CONTROLLERDEVICEREMOVED: Close(event.cdevice.which); break;
-    case SDL_CONTROLLERBUTTONDOWN:
-    case SDL_CONTROLLERBUTTONUP:
-        if (const unsigned key = KeyOfButton(event.cbutton.button))
-            Hold(key, event.type == SDL_CONTROLLERBUTTONDOWN);
+    case SDL_CONTROLLERBUTTONDOWN: {
+        const unsigned key = KeyOfButton(event.cbutton.button);
+        if (key == 0 || buttonKeys.count(event.cbutton.button)) break;
+        buttonKeys[event.cbutton.button] = key;
+        Hold(key, true);
         break;
+    }
+    case SDL_CONTROLLERBUTTONUP: {
+        // The key it pressed, even should the bindings have changed since (a new mode).
+        const auto pressed = buttonKeys.find(event.cbutton.button);
+        if (pressed == buttonKeys.end()) break;
+        const unsigned key = pressed->second;
+        buttonKeys.erase(pressed);
+        Hold(key, false);
+        break;
+    }
     default: break;
     }
 }
@@ -96,8 +108,8 @@ void Gamepad::Update(bool stickSteps) {
 Gamepad::Driving Gamepad::GetDriving() const {
     Driving driving;
     for (SDL_GameController* pad : pads) {
-        const float steering =
-            SteeringFromStick(Axis(pad, SDL_CONTROLLER_AXIS_LEFTX), Axis(pad, SDL_CONTROLLER_AXIS_LEFTY));
+        const float steering = SteeringFromStick(Axis(pad, SDL_CONTROLLER_AXIS_LEFTX),
+                                                 Axis(pad, SDL_CONTROLLER_AXIS_LEFTY), deadZone, curve);
         if (std::fabs(steering) > std::fabs(driving.steering)) driving.steering = steering;
         driving.throttle = std::max(driving.throttle, PedalFromTrigger(Axis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT)));
         driving.brake = std::max(driving.brake, PedalFromTrigger(Axis(pad, SDL_CONTROLLER_AXIS_TRIGGERLEFT)));
@@ -112,12 +124,31 @@ void Gamepad::Rumble(float lowFrequency, float highFrequency, std::uint32_t dura
         SDL_GameControllerRumble(pad, strength(lowFrequency), strength(highFrequency), durationMs);
 }
 
-float Gamepad::SteeringFromStick(float x, float y) {
+void Gamepad::SetSteering(float zone, float exponent) {
+    // A dead zone of the whole travel would leave the stick nothing to steer with.
+    deadZone = std::clamp(zone, 0.0f, 0.95f);
+    curve = std::max(exponent, 1.0f);
+}
+
+float Gamepad::SteeringFromStick(float x, float y, float zone, float exponent) {
     const float deflection = std::hypot(x, y);
-    const float beyond = BeyondDeadZone(deflection, StickDeadZone);
+    const float beyond = BeyondDeadZone(deflection, zone);
     if (beyond <= 0.0f) return 0.0f;
     // Along the push's direction, so a stick pushed straight ahead does not steer.
-    return -(x / deflection) * std::pow(beyond, SteeringExponent);
+    return -(x / deflection) * std::pow(beyond, exponent);
+}
+
+unsigned Gamepad::KeyOfButton(std::uint8_t button) const {
+    if (!bindings) return MenuKeyOfButton(button);
+    switch (button) {
+    case SDL_CONTROLLER_BUTTON_Y: return bindings->KeyOf(KeyBindings::Recover);
+    case SDL_CONTROLLER_BUTTON_START: return bindings->KeyOf(KeyBindings::Pause);
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: return bindings->KeyOf(KeyBindings::Throttle);
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return bindings->KeyOf(KeyBindings::Brake);
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return bindings->KeyOf(KeyBindings::SteerLeft);
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return bindings->KeyOf(KeyBindings::SteerRight);
+    default: return MenuKeyOfButton(button);
+    }
 }
 
 float Gamepad::PedalFromTrigger(float value) { return BeyondDeadZone(value, TriggerDeadZone); }
@@ -153,6 +184,7 @@ void Gamepad::Hold(unsigned key, bool down) {
 
 void Gamepad::ReleaseAll() {
     stickKey = 0;
+    buttonKeys.clear();
     // Copied: a release may switch modes, and the new mode's keys may come back here.
     std::map<unsigned, int> releasing;
     releasing.swap(held);

@@ -4,6 +4,7 @@
 #include <vector>
 
 class EventHandler;
+class KeyBindings;
 struct _SDL_GameController;
 union SDL_Event;
 
@@ -12,9 +13,11 @@ union SDL_Event;
 ///
 /// Buttons become the key messages the keyboard sends, handed to the event
 /// handler, so the show room and the race take them as keys: the D-pad the
-/// arrows, A Return, B and Back Escape, Y R (recovery), Start P (pause). In
-/// the menus the left stick steps like the arrows, one step per push. In a
-/// race the player reads the analogue steering and pedals (GetDriving).
+/// arrows, A Return, B and Back Escape, Y R (recovery), Start P (pause); in
+/// a race the D-pad, Y and Start send the keys the player bound to those
+/// actions instead. In the menus the left stick steps like the arrows, one
+/// step per push. In a race the player reads the analogue steering and
+/// pedals (GetDriving), through the dead zone and curve the player set.
 ///
 /// A pad unplugged releases every key it held and counts as the player
 /// leaving the game (a focus-lost message): the race waits for them.
@@ -64,6 +67,16 @@ public:
     /// The left stick's steering and the triggers' pedals, dead zones and
     /// curve applied; all 0 without a pad.
     Driving GetDriving() const;
+    /// The stick's dead zone (0 ... 1, clamped below 0.95) and curve
+    /// exponent (at least 1) for GetDriving; StickDeadZone and
+    /// SteeringExponent until set.
+    void SetSteering(float deadZone, float exponent);
+    float GetDeadZone() const { return deadZone; }
+    float GetCurve() const { return curve; }
+    /// The race's keys the buttons send while set (the player's bindings,
+    /// which must outlive the setting); null in the menus. A button held
+    /// meanwhile is released as the key it pressed.
+    void SetKeyBindings(const KeyBindings* value) { bindings = value; }
     /// A rumble of the given strengths (0 ... 1) for `durationMs` on every
     /// pad that has one, replacing the last; strengths 0 stop it.
     void Rumble(float lowFrequency, float highFrequency, std::uint32_t durationMs);
@@ -73,7 +86,8 @@ public:
 
     /// The steering of a left stick at (x, y), each -1 ... 1 with x to the
     /// right: radial dead zone, rescale, then the power curve along x.
-    static float SteeringFromStick(float x, float y);
+    static float SteeringFromStick(float x, float y, float deadZone = StickDeadZone,
+                                   float exponent = SteeringExponent);
     /// A trigger's pedal from its reading 0 ... 1: dead zone, then linear.
     static float PedalFromTrigger(float value);
 
@@ -85,10 +99,16 @@ private:
     /// Escape, the D-pad and the stick both an arrow).
     void Hold(unsigned key, bool down);
     void ReleaseAll();
+    /// The key `button` stands for now, or 0 for none.
+    unsigned KeyOfButton(std::uint8_t button) const;
 
     EventHandler& handler;
     bool started = false;  ///< SDL's controller layer is ours to quit
     std::vector<_SDL_GameController*> pads;
     std::map<unsigned, int> held;  ///< key -> holders
+    std::map<std::uint8_t, unsigned> buttonKeys;  ///< button held -> the key it pressed
+    const KeyBindings* bindings = nullptr;
+    float deadZone = StickDeadZone;
+    float curve = SteeringExponent;
     unsigned stickKey = 0;         ///< arrow the menu stick holds, 0 for none
 };

@@ -1,5 +1,6 @@
 #include "AppWindow.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <SDL2/SDL.h>
@@ -122,4 +123,31 @@ bool AppWindow::SetFullscreen(bool fullscreen) {
 
 void AppWindow::GetClientSize(int& widthPx, int& heightPx) const {
     SDL_GL_GetDrawableSize(window, &widthPx, &heightPx);
+}
+
+void AppWindow::SetClientSize(int widthPx, int heightPx) {
+    // Full screen without a window manager: the size is ours to give back later.
+    if (windowedWidthPx) {
+        windowedWidthPx = widthPx;
+        windowedHeightPx = heightPx;
+        return;
+    }
+    // In SDL's own full screen this is the size the window leaves it at.
+    SDL_SetWindowSize(window, widthPx, heightPx);
+}
+
+std::vector<std::pair<int, int>> AppWindow::GetDisplaySizes() const {
+    // Smaller is no use for the menus, which are laid out for 1024 x 768.
+    const int minWidthPx = 640, minHeightPx = 480;
+    std::vector<std::pair<int, int>> sizes;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    const int count = display < 0 ? 0 : SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(display, i, &mode) != 0 || mode.w < minWidthPx || mode.h < minHeightPx) continue;
+        sizes.emplace_back(mode.w, mode.h);
+    }
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    return sizes;
 }

@@ -3,6 +3,8 @@
 // layer.
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct SDL_Window;
 
@@ -32,6 +34,13 @@ public:
     bool SetFullscreen(bool fullscreen);
     /// Current size of the client area (px).
     void GetClientSize(int& widthPx, int& heightPx) const;
+    /// Gives the window a client area of `widthPx` × `heightPx`; in full
+    /// screen, the size it takes back when it leaves. The new size arrives
+    /// as a size message.
+    void SetClientSize(int widthPx, int heightPx);
+    /// The sizes of the display modes SDL lists for the window's display
+    /// (width, height; each at least 640 × 480), smallest first, each once.
+    std::vector<std::pair<int, int>> GetDisplaySizes() const;
 
     SDL_Window* GetWindow() const { return window; }
     /// The GL context (an SDL_GLContext).

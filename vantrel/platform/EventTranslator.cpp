@@ -63,6 +63,12 @@ bool TranslateEvent(const SDL_Event& event, WindowMessage& message) {
             if (id == 0) return false;
             return Set(message, id, 0, MakeLParam(event.button.x, event.button.y));
         }
+        case SDL_MOUSEWHEEL: {
+            if (event.wheel.which == SDL_TOUCH_MOUSEID || event.wheel.y == 0) return false;
+            const int notches = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+            const WParam delta = static_cast<std::uint16_t>(static_cast<std::int16_t>(notches * WheelDelta));
+            return Set(message, WM_MOUSEWHEEL, delta << 16, MakeLParam(event.wheel.mouseX, event.wheel.mouseY));
+        }
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) return Set(message, WM_DESTROY, 0, 0);
             // SIZE_CHANGED rather than RESIZED: it also follows sizes set by the program.
@@ -91,6 +97,7 @@ bool PeekWindowMessage(WindowMessage& message, const std::function<void(const SD
             continue;
         }
         if (event.type == SDL_KEYDOWN && event.key.repeat && SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) continue;
+        if (event.type == SDL_MOUSEMOTION && SDL_HasEvent(SDL_MOUSEMOTION)) continue;
         return TranslateEvent(event, message);
     }
 }

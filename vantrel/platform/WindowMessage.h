@@ -27,7 +27,11 @@ enum WindowMessageId : unsigned {
     WM_RBUTTONUP = 0x0205,
     WM_MBUTTONDOWN = 0x0207,
     WM_MBUTTONUP = 0x0208,
+    WM_MOUSEWHEEL = 0x020A,
 };
+
+/// One notch of the mouse wheel in WM_MOUSEWHEEL's delta.
+constexpr int WheelDelta = 120;
 
 /// Virtual-key codes (Win32 values). Letters and digits are their upper-case
 /// ASCII codes and have no names of their own.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <iostream>
 
 #include <sonavar/Channel.h>
@@ -92,13 +91,11 @@ bool EngineSound::OnVolumeKey(unsigned key) {
 void EngineSound::KeepIn(SettingsStore* store) {
     settings = nullptr;  // reading is no change to write back
     if (store) {
-        // Saved in percent; anything else leaves the volume as it is.
+        // Saved in percent: a value past either end is clamped, one that is
+        // no number leaves the volume as it is, each with one Warn line.
         auto read = [store](const char* key, float& volume) {
-            const std::optional<std::string> text = store->Get(SettingsSection, key);
-            if (!text || text->empty()) return;
-            char* end = nullptr;
-            const long percent = std::strtol(text->c_str(), &end, 10);
-            if (*end == '\0' && percent >= 0 && percent <= 100) volume = Tenths(percent / 100.0f);
+            volume = Tenths(static_cast<float>(store->GetNumber(SettingsSection, key, 0.0, 100.0, volume * 100.0f)) /
+                            100.0f);
         };
         read(MusicKey, musicVolume);
         read(EffectsKey, effectsVolume);

@@ -66,7 +66,8 @@ public:
     /// @return true for one of these keys
     bool OnVolumeKey(unsigned key);
     /// Takes the volumes from `store`'s "sound" section (what is missing or
-    /// unreadable stays) and keeps every change there; null: for the run only.
+    /// unreadable stays, what is out of range is clamped; SettingsStore::GetNumber)
+    /// and keeps every change there; null: for the run only.
     void KeepIn(SettingsStore* store);
     static const char* const SettingsSection;  ///< "sound"
 

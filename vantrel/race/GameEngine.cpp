@@ -23,6 +23,7 @@
 
 #include "cars/Car.h"
 #include "CarRecovery.h"
+#include "ViewProjection.h"
 #include "GhostRace.h"
 #include "Replay.h"
 #include "RaceField.h"
@@ -85,6 +86,7 @@ GameEngine::GameEngine(EventHandler& handler, RecordsStore* records) : handler(h
     handler.AddListener(EventHandler::KeyEvent, this);
     handler.AddListener(EventHandler::KeyEvent, &player);
     handler.AddListener(EventHandler::MouseEvent, &player);
+    handler.AddListener(EventHandler::MouseEvent, this);
     handler.AddListener(EventHandler::FocusLostEvent, this);
     handler.AddListener(EventHandler::FocusLostEvent, &player);
 }
@@ -93,6 +95,7 @@ GameEngine::~GameEngine() {
     handler.RemoveListener(EventHandler::KeyEvent, this);
     handler.RemoveListener(EventHandler::KeyEvent, &player);
     handler.RemoveListener(EventHandler::MouseEvent, &player);
+    handler.RemoveListener(EventHandler::MouseEvent, this);
     handler.RemoveListener(EventHandler::FocusLostEvent, this);
     handler.RemoveListener(EventHandler::FocusLostEvent, &player);
     if (engineSound) engineSound->Leave();
@@ -136,8 +139,10 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
 
     // Without a car there is nothing to drive, to follow or to draw the
     // instruments of: the race does not start.
+    cars->SetSpeedUnit(displaySettings.speedUnit);
     Car* car = cars->GetCar(carIndex);
     if (!car) return false;
+    cameraSettings.ApplyTo(*car);
     player.SetCamera(&engine.GetCamera());
     player.SetCar(car);
     this->carIndex = carIndex;
@@ -310,6 +315,7 @@ void GameEngine::FeedEngineSound() {
 }
 
 void GameEngine::RenderScene() {
+    const ViewProjection projection(cameraSettings.VerticalFieldOfViewDeg());
     const QualityPreset::Settings settings = QualityPreset::For(quality);
     DrawDistance::Cull(engine, settings.drawDistanceM, track.farTiles);
     // Far cars are drawn from their simplified looks.
@@ -425,6 +431,10 @@ void GameEngine::DrawHud() {
         glDisable(GL_TEXTURE_CUBE_MAP);
     }
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
+    endScreen.Clear(h);
+    frameRate.Step(dtS);
+    if (displaySettings.showFrameRate && messageFont)
+        frameRate.Draw(engine.GetRenderer()->GetFontManager(), *messageFont, 10, 8);
 
     if (replay && !player.IsSpectator() && smallFont && messageFont) {
         replay->DrawHud(engine, minimap, *smallFont, *messageFont, w, h);
@@ -491,7 +501,7 @@ void GameEngine::DrawRaceLines(float w, float h, float dtS) {
         fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
     }
     if (ghostRace && messageFont) ghostRace->DrawLines(fonts, *smallFont, *messageFont, w, h);
-    if (IsOver()) result.Draw(fonts, *smallFont, w, h);
+    if (IsOver()) result.Draw(fonts, *smallFont, w, h, &endScreen);
 }
 
 void GameEngine::DrawFieldLines(float w, float h) {
@@ -504,7 +514,7 @@ void GameEngine::DrawFieldLines(float w, float h) {
         fonts.Print(*messageFont, 30, h - 102, field->GapBehindLine(nowS));
     }
     wrongWay.Draw(fonts, *largeFont, w, h);
-    if (field->IsPlayerFinished()) ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h);
+    if (field->IsPlayerFinished()) ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h, &endScreen);
 }
 
 void GameEngine::DrawOptions(float w, float h) {
@@ -553,6 +563,15 @@ void GameEngine::SetMessage(const std::string& text) {
 
 void GameEngine::OnFocusLost(EventHandler&) { raceClock.Pause(); }
 
+void GameEngine::OnMouse(EventHandler& events, int x, int y, int button, int state) {
+    const int pressed = endScreen.OnMouse(x, y, button, state);
+    if (pressed == ClickAreas::None) return;
+    // As the key itself: Escape deletes this race, so nothing of it is
+    // touched from here on.
+    events.DispatchKey(static_cast<unsigned>(pressed), 0);
+    events.DispatchKey(static_cast<unsigned>(pressed), 1);
+}
+
 bool GameEngine::Watch(const RecordedRun& run) {
     Car* car = player.GetCar();
     if (!car || !cars || run.GetSampleCount() < 2) return false;
@@ -589,11 +608,11 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
         RaceAgain();
         return;
     }
-    if (state == 0 && key == RaceClock::PauseKey) {
+    if (state == 0 && key == player.GetKeyBindings().KeyOf(KeyBindings::Pause)) {
         raceClock.TogglePause();
         return;
     }
-    if (key == CarRecovery::Key && state == 0) {
+    if (key == player.GetKeyBindings().KeyOf(KeyBindings::Recover) && state == 0) {
         Car* car = player.GetCar();
         // A paused world must not move, and a recovery then would be free.
         if (car && car->controlsEnabled && !IsOver() && !raceClock.IsPaused() && !player.IsSpectator() && world &&

@@ -5,7 +5,11 @@
 #include <lumora/Lumora.h>
 #include <lumora/OglScaledView.h>
 
+#include "cars/CameraSettings.h"
 #include "cars/CarPool.h"
+#include "hud/ClickAreas.h"
+#include "hud/DisplaySettings.h"
+#include "hud/FrameRateLabel.h"
 #include "hud/FrameStatistics.h"
 #include "input/GameMode.h"
 #include "hud/Minimap.h"
@@ -129,6 +133,19 @@ public:
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// The player went to another window: the race waits for them (paused).
     void OnFocusLost(EventHandler& handler) override;
+    /// Once the run is over, a left-button press on a key of its end
+    /// screen's keys line ("Return: race again") dispatches that key's press
+    /// and release through `handler`; the line's key under the pointer is
+    /// drawn white.
+    void OnMouse(EventHandler& handler, int x, int y, int button, int state) override;
+    /// The player's chase camera and field of view, speed unit and frame
+    /// rate; before Start. The defaults until set.
+    void SetView(const CameraSettings& camera, const DisplaySettings& display) {
+        cameraSettings = camera;
+        displaySettings = display;
+    }
+    /// What the last frame's end screen drew where the mouse can point.
+    const ClickAreas& GetEndScreenAreas() const { return endScreen; }
     /// The same mode with the same car from the start again: the car back
     /// on the start line at rest, the countdown, the clock, the checkpoints
     /// and the result as at Start. Nothing is loaded again.
@@ -230,6 +247,10 @@ private:
 
     EventHandler& handler;
     RecordsStore* records;  ///< the run's best times; null for none
+    CameraSettings cameraSettings;
+    DisplaySettings displaySettings;
+    ClickAreas endScreen;  ///< the keys line of the end screen, as last drawn
+    FrameRateLabel frameRate;
     EngineSound* engineSound = nullptr;
     bool showOptions = false;
     QualityPreset::Level quality = QualityPreset::High;

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include "RaceClock.h"
+#include "hud/ClickAreas.h"
 #include "storage/RecordsStore.h"
 
 const char* const TrialResult::NextKeysLine = "Return: race again   W: watch replay   Escape: show room";
@@ -29,7 +30,7 @@ std::vector<std::string> TrialResult::Lines() const {
     return lines;
 }
 
-void TrialResult::Draw(Renderer::FontManager& fonts, Font& font, float w, float h) const {
+void TrialResult::Draw(Renderer::FontManager& fonts, Font& font, float w, float h, ClickAreas* areas) const {
     const std::vector<std::string> lines = Lines();
     float y = h / 2 - 60;
     for (const std::string& line : lines) {
@@ -37,7 +38,10 @@ void TrialResult::Draw(Renderer::FontManager& fonts, Font& font, float w, float 
         const bool keys = &line == &lines.back();
         if (keys) y -= 20;
         glColor3f(1.0f, 1.0f, 0.0f);
-        fonts.Print(font, keys ? w / 2 - 400 : w / 2 - 100, y, line);
+        if (keys && areas)
+            areas->PrintLine(fonts, font, w / 2 - 400, y, line, ClickAreas::KeyParts(line));
+        else
+            fonts.Print(font, keys ? w / 2 - 400 : w / 2 - 100, y, line);
         y -= 40;
     }
 }

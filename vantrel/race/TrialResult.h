@@ -8,6 +8,7 @@
 
 #include <nodara/Renderer.h>
 
+class ClickAreas;
 class Font;
 class RecordsStore;
 
@@ -37,8 +38,10 @@ public:
     std::vector<std::string> Lines() const;
     /// Prints Lines() with `font` in the HUD's yellow, below the result's
     /// headline in the middle of a `widthPx` × `heightPx` window, in the
-    /// caller's window-pixel projection.
-    void Draw(Renderer::FontManager& fonts, Font& font, float widthPx, float heightPx) const;
+    /// caller's window-pixel projection; each key of NextKeysLine becomes an
+    /// area of `areas` (null: none), the one under the pointer drawn white.
+    void Draw(Renderer::FontManager& fonts, Font& font, float widthPx, float heightPx,
+              ClickAreas* areas = nullptr) const;
 
 private:
     bool finished = false;

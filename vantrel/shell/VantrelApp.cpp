@@ -9,6 +9,7 @@
 #include <sonavar/Channel.h>
 #include <sonavar/Sound.h>
 
+#include "GameOptions.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
 #include "input/GameMode.h"
@@ -94,6 +95,8 @@ bool VantrelApp::Start() {
         settings->SetQuality(quality);
     }
     field = FieldSettings::Read(settings.get());
+    options.reset(new GameOptions(*this));
+    options->Read();
     // Sound is a nicety: a machine whose mixer cannot start still plays the game.
     const bool soundStarted = sound.Initialize();
     if (!soundStarted)
@@ -121,6 +124,7 @@ bool VantrelApp::StartShowRoom() {
     showRoom->Choose(chosenCar, chosenEntry);
     showRoom->SetQuality(quality);
     showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
+    if (options) options->Attach(*showRoom);
     return showRoom->Initialize() && showRoom->Load();
 }
 
@@ -135,6 +139,7 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     newRace->SetQuality(quality);
     newRace->SetSettings(settings.get());
     newRace->SetOpponents(field.opponents, field.skill);
+    if (options) options->ApplyTo(*newRace);
     return newRace->Initialize() && newRace->Start(carIndex, mode);
 }
 
@@ -151,22 +156,24 @@ void VantrelApp::Frame() {
 
 void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
     if (state != 0) return;
+    // The options page takes every key but full screen, the screenshot and the volumes.
+    if (showRoom && showRoom->IsOptionsShown() && key != VK_F1 + 10 && key != VK_F12) {
+        if (raceSound) raceSound->OnVolumeKey(key);
+        return;
+    }
     GameEngine* raceEngine = dynamic_cast<GameEngine*>(race);
     switch (key) {
     case VK_F1 + 10:
-        if (!window) break;
-        fullscreen = !fullscreen;
-        window->SetFullscreen(fullscreen);
-        if (settings) settings->SetFullscreen(fullscreen);
+        SetFullscreen(!fullscreen);
         break;
     case VK_RETURN:
         if (!showRoom) break;
         if (showRoom->IsQuitAsked()) {
             handler.DispatchQuit();
+        } else if (showRoom->GetSelection() == ShowRoom::Options) {
+            // The show room opens its options page itself.
         } else if (showRoom->GetSelection() == ShowRoom::Graphics) {
-            quality = QualityPreset::Next(quality);
-            showRoom->SetQuality(quality);
-            if (settings) settings->SetQuality(quality);
+            SetQuality(QualityPreset::Next(quality));
         } else if (showRoom->GetSelection() == ShowRoom::Opponents) {
             field.skill = FieldSettings::NextSkill(field.skill);
             FieldSettings::KeepSkill(settings.get(), field.skill);
@@ -206,3 +213,23 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
 }
 
 void VantrelApp::OnQuit(EventHandler&) { quitRequested = true; }
+
+void VantrelApp::SetQuality(QualityPreset::Level level) {
+    quality = level;
+    if (showRoom) showRoom->SetQuality(quality);
+    if (settings) settings->SetQuality(quality);
+}
+
+void VantrelApp::SetFullscreen(bool value) {
+    if (!window) return;
+    fullscreen = value;
+    window->SetFullscreen(fullscreen);
+    if (settings) settings->SetFullscreen(fullscreen);
+}
+
+void VantrelApp::SetWindowSize(int widthPx, int heightPx) {
+    windowWidthPx = widthPx;
+    windowHeightPx = heightPx;
+    if (window) window->SetClientSize(widthPx, heightPx);
+    if (settings) settings->SetWindowSize(widthPx, heightPx);
+}

@@ -14,6 +14,7 @@ class AppWindow;
 class Channel;
 class EngineSound;
 class GameMode;
+class GameOptions;
 class RecordsStore;
 class SettingsStore;
 class ShowRoom;
@@ -81,6 +82,9 @@ public:
     /// Keyboard listener, on key presses: F11 switches between full screen
     /// and the window, and keeps the choice; Return on the show room's
     /// "Graphics" entry steps to the next preset, applied at once and kept;
+    /// while the options page is open every key but F11, F12 and the volume
+    /// keys is the page's (Return on "Options" opens it, the show room's own
+    /// doing);
     /// Escape in the show room asks whether to quit (ShowRoom::QuitQuestion),
     /// Return then quits and Escape takes the question back; in a race Escape
     /// returns to a new show room (and quits if that fails); Return
@@ -107,6 +111,17 @@ public:
     /// The graphics preset the modes are made with.
     QualityPreset::Level GetQuality() const { return quality; }
     bool IsFullscreen() const { return fullscreen; }
+    /// The preset for the show room now and every mode after it, kept.
+    void SetQuality(QualityPreset::Level level);
+    /// Full screen or the window, at once (as F11), kept.
+    void SetFullscreen(bool value);
+    /// The window's size out of full screen, at once, kept.
+    void SetWindowSize(int widthPx, int heightPx);
+    /// The player's options (the options page's); null before Start.
+    GameOptions* GetOptions() const { return options.get(); }
+    /// The races' sounds, whose volumes the keys 7 to 0 set; null before Start.
+    EngineSound* GetEngineSound() const { return raceSound.get(); }
+    Gamepad& GetGamepad() { return gamepad; }
     /// The player's best times, shared by every mode of the run; null before Start.
     RecordsStore* GetRecords() const { return records.get(); }
 
@@ -137,6 +152,7 @@ private:
     std::unique_ptr<RecordsStore> records;
     /// One store for the run, as for the records.
     std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<GameOptions> options;  ///< made by Start, from the settings
     std::optional<QualityPreset::Level> qualityOverride;  ///< --quality: this run only
     QualityPreset::Level quality = QualityPreset::High;
     int windowWidthPx = WindowWidthPx;  ///< the window's size out of full screen

@@ -22,7 +22,8 @@
 #include "storage/RecordsStore.h"
 
 const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",
-                                                               "Opponents: ", "Graphics: ", "Exit Game"};
+                                                               "Opponents: ", "Graphics: ", "Options",
+                                                               "Exit Game"};
 const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
 const char* const ShowRoom::WatchHint = "   W: watch";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
@@ -31,9 +32,6 @@ const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg
 const Perspective ShowRoom::LightProjection(85.0, 1.0, 1.0, 20.0);
 
 namespace {
-
-// Pixels from one menu entry to the next, the first one's text this far from the top.
-const float MenuLineHeight = 70.0f;
 
 // Where each car stands on the turntable, in the room's coordinates.
 const vmath::vec3<float> TurntablePlacement(1.68f, 3.63f, -2.1f);
@@ -50,10 +48,12 @@ void Report(const char* level, const std::string& message) {
 
 ShowRoom::ShowRoom(EventHandler& handler, RecordsStore* records) : handler(handler), records(records) {
     handler.AddListener(EventHandler::KeyEvent, this);
+    handler.AddListener(EventHandler::MouseEvent, this);
 }
 
 ShowRoom::~ShowRoom() {
     handler.RemoveListener(EventHandler::KeyEvent, this);
+    handler.RemoveListener(EventHandler::MouseEvent, this);
     cars.reset();
     displayNode.reset();
     if (signTexture != 0 && glIsTexture(signTexture)) glDeleteTextures(1, &signTexture);
@@ -189,6 +189,7 @@ void ShowRoom::Frame() {
     if (Car* car = GetCurrentCar(); car && displayNode) *displayNode = *car->node;
     Update();
     frameStatistics.Step();
+    frameRate.Step(frameStatistics.cycleTime);
     RenderScene();
     DrawOverlay();
 }
@@ -211,8 +212,15 @@ void ShowRoom::Update() {
 }
 
 void ShowRoom::OnKey(EventHandler&, unsigned key, int state) {
+    if (optionsPage.IsOpen()) {
+        optionsPage.OnKey(key, state);
+        return;
+    }
     if (state != 0 || quitAsked) return;
     switch (key) {
+    case VK_RETURN:
+        if (selection == Options) optionsPage.Open();
+        break;
     case VK_UP: selection = (selection + EntryCount - 1) % EntryCount; break;
     case VK_DOWN: selection = (selection + 1) % EntryCount; break;
     case VK_LEFT:
@@ -237,7 +245,7 @@ void ShowRoom::DrawOverlay() {
 
     // Top band with the sign at its right end; it reaches down past the
     // last menu entry.
-    const float bandBottom = std::min(0.0f, 200.0f - MenuLineHeight * EntryCount);
+    const float bandBottom = std::min(0.0f, 200.0f - MenuLineHeightPx * EntryCount);
     glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
     glPushMatrix();
     glTranslatef(0, h - 230, 0);
@@ -270,7 +278,8 @@ void ShowRoom::DrawOverlay() {
     glDisable(GL_TEXTURE_2D);
 
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
-    if (menuFont) {
+    menuAreas.Clear(h);
+    if (menuFont && !optionsPage.IsOpen()) {
         for (int i = 0; i < EntryCount; ++i) {
             if (i == selection)
                 glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
@@ -279,7 +288,7 @@ void ShowRoom::DrawOverlay() {
             const std::string entry = i == Graphics    ? GetGraphicsEntry()
                                       : i == Opponents ? GetOpponentsEntry()
                                                        : std::string(MenuEntries[i]);
-            fonts.Print(*menuFont, 110, h - MenuLineHeight * (i + 1), entry);
+            menuAreas.Print(fonts, *menuFont, 110, h - MenuLineHeightPx * (i + 1), entry, EntryArea(i));
         }
     }
 
@@ -291,16 +300,28 @@ void ShowRoom::DrawOverlay() {
     glVertex3f(w, 70, -0.5f);
     glVertex3f(0, 70, -0.5f);
     glEnd();
-    if (menuFont) {
+    if (menuFont && !optionsPage.IsOpen()) {
+        // An arrow the pointer is on lights up as the chosen entry does.
+        const int hovered = quitAsked ? ClickAreas::None : menuAreas.Hovered();
+        const auto arrowColour = [hovered](int key) {
+            if (hovered == key)
+                glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
+            else
+                glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+        };
+        arrowColour(VK_LEFT);
+        menuAreas.Print(fonts, *menuFont, 200, 30, "<<", VK_LEFT);
         glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
-        fonts.Print(*menuFont, 200, 30, "<<");
         fonts.Print(*menuFont, w / 2 - 100, 30, "Choose your car");
-        fonts.Print(*menuFont, w - 250, 30, ">>");
+        arrowColour(VK_RIGHT);
+        menuAreas.Print(fonts, *menuFont, w - 250, 30, ">>", VK_RIGHT);
     }
     // In the strip under the bar, in the small font: it fits there.
     const std::string best = GetBestLine() + (HasBestRun() ? WatchHint : "");
     if (!best.empty() && frameStatistics.font) fonts.Print(*frameStatistics.font, w / 2 - 50, 2, best);
 
+    if (showFrameRate && frameStatistics.font) frameRate.Draw(fonts, *frameStatistics.font, 10, 2);
+    if (optionsPage.IsOpen()) optionsPage.Draw(fonts, w, h);
     if (quitAsked) DrawQuitQuestion(w, h);
     glPopAttrib();
 }
@@ -317,7 +338,31 @@ void ShowRoom::DrawQuitQuestion(float w, float h) {
     glVertex3f(0, h / 2 + 45, -0.1f);
     glEnd();
     if (!menuFont) return;
-    // Yellow, as the chosen menu entry: the question is what the keys answer now.
+    // Yellow, as the chosen menu entry: the question is what the keys answer
+    // now. The answers are the mouse's too.
     glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
-    engine.GetRenderer()->GetFontManager().Print(*menuFont, w / 2 - 215, h / 2 - 12, QuitQuestion);
+    menuAreas.PrintLine(engine.GetRenderer()->GetFontManager(), *menuFont, w / 2 - 215, h / 2 - 12, QuitQuestion,
+                        ClickAreas::KeyParts(QuitQuestion));
+}
+
+void ShowRoom::OnMouse(EventHandler& events, int x, int y, int button, int state) {
+    if (optionsPage.IsOpen()) {
+        optionsPage.OnMouse(x, y, button, state);
+        return;
+    }
+    const int pressed = menuAreas.OnMouse(x, y, button, state);
+    // While the question is up only its answers count.
+    const auto isAnswer = [](int id) { return id == VK_RETURN || id == VK_ESCAPE; };
+    const int hovered = menuAreas.Hovered();
+    if (!quitAsked && hovered >= EntryArea(0) && hovered < EntryArea(EntryCount)) selection = hovered - EntryArea(0);
+    if (pressed == ClickAreas::None || quitAsked != isAnswer(pressed)) return;
+    const unsigned key = pressed >= EntryArea(0) ? VK_RETURN : static_cast<unsigned>(pressed);
+    // As the key itself, for every listener: Return on a race's entry
+    // deletes this show room, so nothing of it is touched from here on.
+    events.DispatchKey(key, 0);
+    events.DispatchKey(key, 1);
+}
+
+void ShowRoom::OnWheel(EventHandler&, int x, int y, int notches) {
+    if (optionsPage.IsOpen()) optionsPage.OnWheel(x, y, notches);
 }

@@ -7,6 +7,9 @@
 
 #include "cars/CarPool.h"
 #include "ContactShadow.h"
+#include "OptionsPage.h"
+#include "hud/ClickAreas.h"
+#include "hud/FrameRateLabel.h"
 #include "hud/FrameStatistics.h"
 #include "input/GameMode.h"
 #include "graphics/QualityPreset.h"
@@ -17,11 +20,14 @@ class OglEffectPass;
 class RecordsStore;
 
 /// The game's start screen: a lit room with the chosen car turning on a
-/// turntable, the sign, the menu ("Free Drive", "Time Trial", "Exit Game")
+/// turntable, the sign, the menu ("Free Drive" to "Exit Game")
 /// and the car bar ("<<", "Choose your car", ">>") with the chosen car's best
 /// Time Trial time under it. The arrow keys choose the car (Left, Right) and
 /// the menu entry (Up, Down); the application reads both when Return is
-/// pressed.
+/// pressed. The mouse chooses the entry it points at, and a click on an
+/// entry, an arrow of the car bar or an answer to the quit question presses
+/// the key it stands for. Return on "Options" opens the options page, which
+/// takes the keys and the mouse until it closes.
 ///
 /// It owns its own engine with an effect pass (shadows on the room and the
 /// car, the car reflecting the room) and a pool of display cars. Only cars
@@ -33,8 +39,15 @@ class RecordsStore;
 class ShowRoom : public GameMode {
 public:
     /// The menu entries, in the order shown from the top.
-    enum Selection { FreeDrive = 0, TimeTrial = 1, Race = 2, Opponents = 3, Graphics = 4, ExitGame = 5 };
-    static const int EntryCount = 6;
+    enum Selection { FreeDrive = 0, TimeTrial = 1, Race = 2, Opponents = 3, Graphics = 4, Options = 5, ExitGame = 6 };
+    static const int EntryCount = 7;
+    /// Pixels from one menu entry's line to the next, the first one's this
+    /// far below the top: seven entries leave the car in view.
+    static constexpr float MenuLineHeightPx = 60.0f;
+    /// Id of entry `entry`'s area in GetMenuAreas; the car bar's arrows and
+    /// the quit question's answers have the ids of their keys (VK_LEFT,
+    /// VK_RIGHT, VK_RETURN, VK_ESCAPE).
+    static int EntryArea(int entry) { return 1000 + entry; }
     /// The entries' text; Opponents's is followed by the difficulty's name,
     /// Graphics's by the preset's.
     static const char* const MenuEntries[EntryCount];
@@ -84,6 +97,20 @@ public:
     /// Left and Right through the loaded cars, the new car taking over the
     /// old one's placement and turntable angle. Other keys do nothing.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
+    /// The pointer on a menu entry chooses it; a left-button press on an
+    /// entry, an arrow or an answer dispatches that key's press and release
+    /// through `handler` (the application may replace the show room
+    /// meanwhile). With the options page open, the page's.
+    void OnMouse(EventHandler& handler, int x, int y, int button, int state) override;
+    /// The options page's, while it is open.
+    void OnWheel(EventHandler& handler, int x, int y, int notches) override;
+    /// The options page, which the application fills; shown while open.
+    OptionsPage& GetOptionsPage() { return optionsPage; }
+    bool IsOptionsShown() const { return optionsPage.IsOpen(); }
+    /// What the last frame drew where the mouse can point (EntryArea).
+    const ClickAreas& GetMenuAreas() const { return menuAreas; }
+    /// The frames a second in the bottom left corner, or not.
+    void SetShowFrameRate(bool shown) { showFrameRate = shown; }
 
     /// The graphics preset, shown in the menu; on a loaded show room its
     /// effect pass takes it at once (QualityPreset::Apply). High until set.
@@ -142,6 +169,10 @@ private:
 
     EventHandler& handler;
     RecordsStore* records;
+    OptionsPage optionsPage;
+    ClickAreas menuAreas;
+    FrameRateLabel frameRate;
+    bool showFrameRate = false;
     Lumora engine;
     /// Owned here until Load hands it to the engine; `effectPass` stays valid
     /// as long as the engine.

@@ -1,6 +1,8 @@
 #include "SettingsStore.h"
 
 #include <charconv>
+#include <cmath>
+#include <iostream>
 #include <utility>
 
 #include "UserFolders.h"
@@ -72,6 +74,65 @@ bool SettingsStore::GetWindowSize(int& widthPx, int& heightPx) {
 
 void SettingsStore::SetWindowSize(int widthPx, int heightPx) {
     Set(GraphicsSection, WindowKey, std::to_string(widthPx) + "x" + std::to_string(heightPx));
+}
+
+namespace {
+
+// As the file shows it: the shortest text that reads back as the value (as
+// the game's settings hold it, a float), whatever the locale.
+std::string Shown(double value) {
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, static_cast<float>(value));
+    return std::string(text, result.ptr);
+}
+
+void Warn(const std::string& section, const std::string& key, const std::string& message) {
+    // Like the other settings readers: one line naming the key, on standard output.
+    std::cout << "[WARN] SettingsStore: [" << section << "] " << key << " " << message << std::endl;
+}
+
+}  // namespace
+
+double SettingsStore::GetNumber(const std::string& section, const std::string& key, double min, double max,
+                                double fallback) {
+    const std::optional<std::string> text = Get(section, key);
+    if (!text || text->empty()) return fallback;
+    double value = 0.0;
+    const char* begin = text->data();
+    const char* end = begin + text->size();
+    // from_chars rather than strtod: a decimal comma locale must not change the file's meaning.
+    const std::from_chars_result result = std::from_chars(begin, end, value);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) {
+        Warn(section, key, "= \"" + *text + "\" is no number, " + Shown(fallback) + " it is");
+        return fallback;
+    }
+    if (value < min || value > max) {
+        const double clamped = value < min ? min : max;
+        Warn(section, key, "= " + *text + " is out of " + Shown(min) + " ... " + Shown(max) + ", " + Shown(clamped) +
+                               " it is");
+        return clamped;
+    }
+    return value;
+}
+
+void SettingsStore::SetNumber(const std::string& section, const std::string& key, double value, int decimals) {
+    char text[64];
+    const std::to_chars_result result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals < 0 ? 0 : decimals);
+    Set(section, key, std::string(text, result.ptr));
+}
+
+bool SettingsStore::GetFlag(const std::string& section, const std::string& key, bool fallback) {
+    const std::optional<std::string> text = Get(section, key);
+    if (!text || text->empty()) return fallback;
+    if (*text == "true") return true;
+    if (*text == "false") return false;
+    Warn(section, key, "= \"" + *text + "\" is neither true nor false, " + (fallback ? "true" : "false") + " it is");
+    return fallback;
+}
+
+void SettingsStore::SetFlag(const std::string& section, const std::string& key, bool value) {
+    Set(section, key, value ? "true" : "false");
 }
 
 bool SettingsStore::ParseWindowSize(const std::string& text, int& widthPx, int& heightPx) {

@@ -62,6 +62,17 @@ public:
     bool GetWindowSize(int& widthPx, int& heightPx);
     void SetWindowSize(int widthPx, int heightPx);
 
+    /// The number kept under `key` in `section`: `fallback` when unset or
+    /// empty; `fallback` with one Warn line when it is no number; the nearest
+    /// end of `min` ... `max`, with one Warn line, when it lies outside.
+    double GetNumber(const std::string& section, const std::string& key, double min, double max, double fallback);
+    /// Keeps `value` with `decimals` digits after the point (none: a whole number).
+    void SetNumber(const std::string& section, const std::string& key, double value, int decimals);
+    /// "true" or "false" under `key`: `fallback` when unset or empty, and with
+    /// one Warn line for any other word.
+    bool GetFlag(const std::string& section, const std::string& key, bool fallback);
+    void SetFlag(const std::string& section, const std::string& key, bool value);
+
     /// Reads "WIDTHxHEIGHT", each a whole number from 320 to 16384.
     static bool ParseWindowSize(const std::string& text, int& widthPx, int& heightPx);
 
