@@ -1,6 +1,8 @@
 #pragma once
 #include "EventHandler.h"
 
+class HudNotice;
+
 /// What the application runs: the show room or a race. A mode owns its own
 /// graphics engine, registers its listeners with the application's event
 /// handler when it is made and removes them when it is deleted; switching
@@ -14,4 +16,11 @@ public:
     /// swap: input and simulation, the timing step on the mode's frame
     /// statistics, rendering, then its 2-D overlay.
     virtual void Frame() = 0;
+
+    /// The application's notice, which the mode draws last in its overlay
+    /// while it is shown; null for none. Not owned: it outlives the mode.
+    void SetNotice(const HudNotice* value) { notice = value; }
+
+protected:
+    const HudNotice* notice = nullptr;
 };

@@ -31,6 +31,7 @@
 #include "track/DrawDistance.h"
 #include "track/SceneryBatches.h"
 #include "hud/ResultsTable.h"
+#include "hud/HudNotice.h"
 #include "hud/ScreenProjection.h"
 #include "track/TerrainTiles.h"
 #include "physics/DynamicObjectCar.h"
@@ -459,6 +460,7 @@ void GameEngine::DrawHud() {
         glColor3f(1.0f, 1.0f, 0.0f);
         engine.GetRenderer()->GetFontManager().Print(*largeFont, w / 2 - 100, h / 2 + 190, "Paused");
     }
+    if (notice && messageFont) notice->Draw(*engine.GetRenderer(), *messageFont);
 
     glPopAttrib();
 }

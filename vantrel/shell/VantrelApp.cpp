@@ -6,10 +6,12 @@
 
 #include <lumora/ImageLoader.h>
 #include <lumora/ModelLoaderManager.h>
+#include <nodara/PerformanceCounter.h>
 #include <sonavar/Channel.h>
 #include <sonavar/Sound.h>
 
 #include "GameOptions.h"
+#include "hud/HudNotice.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
 #include "input/GameMode.h"
@@ -29,7 +31,7 @@ VantrelApp& VantrelApp::Instance() {
     return app;
 }
 
-VantrelApp::VantrelApp() {
+VantrelApp::VantrelApp() : notice(new HudNotice) {
     // The modes give their models and images back to the engine's loaders
     // when the application is destroyed at exit. Made before the application
     // is complete, the loaders are destroyed after it, so they (and the
@@ -123,6 +125,7 @@ bool VantrelApp::StartShowRoom() {
     showRoom = new ShowRoom(eventHandler, records.get());
     showRoom->Choose(chosenCar, chosenEntry);
     showRoom->SetQuality(quality);
+    showRoom->SetNotice(notice.get());
     showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
     if (options) options->Attach(*showRoom);
     return showRoom->Initialize() && showRoom->Load();
@@ -138,6 +141,7 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
     newRace->SetQuality(quality);
     newRace->SetSettings(settings.get());
+    newRace->SetNotice(notice.get());
     newRace->SetOpponents(field.opponents, field.skill);
     if (options) options->ApplyTo(*newRace);
     return newRace->Initialize() && newRace->Start(carIndex, mode);
@@ -149,8 +153,19 @@ void VantrelApp::Frame() {
         WindowProcedure(message.message, message.wParam, message.lParam);
     // In a race the stick steers the car instead.
     gamepad.Update(showRoom != nullptr);
+    const double nowS = PerformanceCounter::Time();
+    for (const Screenshot::Outcome& outcome : screenshots.TakeOutcomes())
+        notice->Show(outcome.NoticeLine(), nowS, !outcome.saved);
+    notice->Update(nowS);
     if (race) race->Frame();
     if (showRoom) showRoom->Frame();
+    // Drawn, not yet swapped: the back buffer holds the frame as shown, HUD and all.
+    if (screenshotAsked && window) {
+        int widthPx = 0, heightPx = 0;
+        window->GetClientSize(widthPx, heightPx);
+        screenshots.Take(widthPx, heightPx);
+    }
+    screenshotAsked = false;
     if (window) window->SwapBuffers();
 }
 
@@ -163,6 +178,9 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
     }
     GameEngine* raceEngine = dynamic_cast<GameEngine*>(race);
     switch (key) {
+    case VK_F12:
+        screenshotAsked = true;
+        break;
     case VK_F1 + 10:
         SetFullscreen(!fullscreen);
         break;

@@ -7,6 +7,7 @@
 #include "input/EventHandler.h"
 #include "input/Gamepad.h"
 #include "graphics/QualityPreset.h"
+#include "graphics/Screenshot.h"
 #include "race/FieldSettings.h"
 #include "race/RaceMode.h"
 
@@ -14,6 +15,7 @@ class AppWindow;
 class Channel;
 class EngineSound;
 class GameMode;
+class HudNotice;
 class GameOptions;
 class RecordsStore;
 class SettingsStore;
@@ -76,7 +78,8 @@ public:
     /// One pass of the frame loop: takes at most one window message, never
     /// waiting, and hands it to the window procedure (the pads' events on the
     /// way to the pads); lets the pads' stick step through the show room;
-    /// runs the race's frame, then the show room's; swaps the buffers.
+    /// runs the race's frame, then the show room's; reads the frame back
+    /// for a screenshot when F12 asked for one; swaps the buffers.
     void Frame();
 
     /// Keyboard listener, on key presses: F11 switches between full screen
@@ -90,7 +93,9 @@ public:
     /// returns to a new show room (and quits if that fails); Return
     /// on the show room's "Free Drive" or "Time Trial" starts the race with
     /// the chosen car (and quits if that fails), remembering the choice for
-    /// the show room after it; on "Exit Game" it asks as Escape does.
+    /// the show room after it; on "Exit Game" it asks as Escape does. F12,
+    /// in every mode, takes a screenshot of the frame then drawn: the running
+    /// mode shows where it went, or why it was not saved, for two seconds.
     /// W in the show room watches the chosen car's best run, when it has one
     /// (RaceMode::Replay); Escape in a replay watched from the end of a run
     /// goes back to that end rather than to the show room.
@@ -124,6 +129,9 @@ public:
     Gamepad& GetGamepad() { return gamepad; }
     /// The player's best times, shared by every mode of the run; null before Start.
     RecordsStore* GetRecords() const { return records.get(); }
+    /// F12's screenshots, and the line the modes show about the last one.
+    Screenshot& GetScreenshots() { return screenshots; }
+    const HudNotice& GetNotice() const { return *notice; }
 
 private:
     FieldSettings field;  ///< the Race's field, as the settings keep it
@@ -155,6 +163,10 @@ private:
     std::unique_ptr<GameOptions> options;  ///< made by Start, from the settings
     std::optional<QualityPreset::Level> qualityOverride;  ///< --quality: this run only
     QualityPreset::Level quality = QualityPreset::High;
+    Screenshot screenshots;           ///< into the player's pictures folder
+    bool screenshotAsked = false;     ///< F12 pressed in this pass
+    /// Handed to every mode made; held apart, as its header names what X11's do.
+    std::unique_ptr<HudNotice> notice;
     int windowWidthPx = WindowWidthPx;  ///< the window's size out of full screen
     int windowHeightPx = WindowHeightPx;
     bool fullscreen = false;

@@ -15,6 +15,7 @@
 #include <nodara/View.h>
 
 #include "graphics/ImageTexture.h"
+#include "hud/HudNotice.h"
 #include "race/GhostRace.h"
 #include "race/RaceClock.h"
 #include "hud/ScreenProjection.h"
@@ -323,6 +324,7 @@ void ShowRoom::DrawOverlay() {
     if (showFrameRate && frameStatistics.font) frameRate.Draw(fonts, *frameStatistics.font, 10, 2);
     if (optionsPage.IsOpen()) optionsPage.Draw(fonts, w, h);
     if (quitAsked) DrawQuitQuestion(w, h);
+    if (notice && frameStatistics.font) notice->Draw(*engine.GetRenderer(), *frameStatistics.font);
     glPopAttrib();
 }
 
