@@ -23,7 +23,7 @@
 #include "GameDataFolder.h"
 #include "GameWindow.h"
 #include "ShownWindow.h"
-#include "graphics/Screenshot.h"
+#include "shell/Screenshot.h"
 #include "hud/HudNotice.h"
 #include "platform/AppWindow.h"
 #include "platform/WindowMessage.h"

@@ -7,7 +7,7 @@
 #include "input/EventHandler.h"
 #include "input/Gamepad.h"
 #include "graphics/QualityPreset.h"
-#include "graphics/Screenshot.h"
+#include "Screenshot.h"
 #include "race/FieldSettings.h"
 #include "race/RaceMode.h"
 
