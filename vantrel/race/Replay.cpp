@@ -63,7 +63,7 @@ void Replay::Update(float dtS, bool follow) {
     if (!std::isfinite(dtS) || dtS <= 0.0f) return;
     driver.Drive(car, dtS * GetSpeed());
     const RecordedRun::Sample& sample = driver.GetSample();
-    if (car.speedGauge) car.speedGauge->SetValue(sample.speedMs * 3.6f);
+    car.ShowSpeed(sample.speedMs);  // in the player's unit, dial and number
     if (car.rpmGauge) car.rpmGauge->SetValue(sample.engineRpm);
     if (!follow) return;
     // The camera lags by the distance the car covers on the screen, so by
