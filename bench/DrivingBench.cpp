@@ -27,26 +27,9 @@
 #include "drivers/RacingDriver.h"
 #include "track/RacingLine.h"
 #include "track/RoadCentreLine.h"
+#include "SeriesStats.h"
 
 namespace {
-
-/// This thread's processor time (ms): unlike the wall clock it does not
-/// count time the scheduler gave to other programs.
-double ThreadMilliseconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
-}
-
-/// Mean, median, 95th percentile and maximum of a series, in one line.
-void PrintSeries(const char* what, std::vector<double> ms) {
-    double mean = 0.0;
-    for (double value : ms) mean += value;
-    mean /= static_cast<double>(ms.size());
-    std::sort(ms.begin(), ms.end());
-    std::printf("%s: mean %.4f ms, median %.4f ms, 95th percentile %.4f ms, max %.4f ms\n", what, mean,
-                ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
-}
 
 /// Flat ground under the whole road, with a margin, in cells of 50 m.
 bool AddFlatGround(physics::World& world, const RoadCentreLine& road) {
@@ -137,14 +120,14 @@ int main(int argc, char** argv) {
     }
 
     // Report
-    PrintSeries("Racing line of the road, processor time", computeMs);
+    PrintSeries("Racing line of the road, processor time", computeMs, 4);
     std::printf("Road %.0f m, line %.0f m in %zu points\n", road.GetLength(), line.GetLength(), line.GetPointCount());
     std::printf("Field: %d cars on Medium, %d frames of 1/60 s\n", fieldSize, frames);
     for (std::size_t i = 0; i < drivers.size(); ++i)
         std::printf("  car %zu: %.0f m along the line, %.0f km/h%s\n", i, drivers[i]->GetLineS(),
                     cars[i]->body->GetSpeedKmh(), drivers[i]->IsOffRoad() ? ", off the road" : "");
-    PrintSeries("Driving per car and frame, processor time", driveMs);
-    PrintSeries("Physics step per frame, processor time", stepMs);
+    PrintSeries("Driving per car and frame, processor time", driveMs, 4);
+    PrintSeries("Physics step per frame, processor time", stepMs, 4);
 
     // De-Initialization: the world releases the cars and the ground
     return 0;

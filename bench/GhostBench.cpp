@@ -29,30 +29,9 @@
 #include "replay/RecordedRun.h"
 #include "race/RunRecorder.h"
 #include "storage/GhostFile.h"
+#include "SeriesStats.h"
 
 namespace {
-
-/// This thread's processor time (ms): unlike the wall clock it does not
-/// count time the scheduler gave to other programs.
-double ThreadMilliseconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
-}
-
-/// Mean, median, 95th percentile, maximum and the frames over 0.01 and
-/// 0.05 ms of a series, in one line.
-void PrintSeries(const char* what, std::vector<double> ms) {
-    double mean = 0.0;
-    for (double value : ms) mean += value;
-    mean /= static_cast<double>(ms.size());
-    std::sort(ms.begin(), ms.end());
-    const auto over = [&](double limit) { return ms.end() - std::upper_bound(ms.begin(), ms.end(), limit); };
-    std::printf("%s: mean %.4f ms, median %.4f ms, 95th percentile %.4f ms, max %.4f ms; %td over 0.01 ms, "
-                "%td over 0.05 ms of %zu\n",
-                what, mean, ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back(), over(0.01), over(0.05),
-                ms.size());
-}
 
 float Height(float x, float y) { return 4.0f * std::sin(x / 90.0f) * std::cos(y / 110.0f); }
 
@@ -144,8 +123,8 @@ int main(int argc, char** argv) {
     const vmath::vec3<float> end = car.body->GetPosition();
     std::printf("Runs: 2 of %.0f s, %zu samples each at %d a second, %.0f m driven, ended at (%.0f, %.0f, %.1f)\n",
                 seconds, run.GetSampleCount(), run.GetSampleRateHz(), distanceM, end.x, end.y, end.z);
-    PrintSeries("Recording per frame, first run (new pages), processor time", recordMs[0]);
-    PrintSeries("Recording per frame, next run, processor time", recordMs[1]);
+    PrintSeries("Recording per frame, first run (new pages), processor time", recordMs[0], 4, {0.01, 0.05});
+    PrintSeries("Recording per frame, next run, processor time", recordMs[1], 4, {0.01, 0.05});
     double clockMs = ThreadMilliseconds();
     for (int i = 0; i < 1000; ++i) ThreadMilliseconds();
     std::printf("(each figure includes one clock read: %.4f ms)\n", (ThreadMilliseconds() - clockMs) / 1000.0);
@@ -154,7 +133,7 @@ int main(int argc, char** argv) {
                 run.GetMaxSamples() * sampleBytes / 1.0e6, run.GetMaxSamples());
     std::printf("Ghost file: %zu bytes (%.0f kB), written in %.2f ms, read in %.2f ms%s%s\n", bytes.size(),
                 bytes.size() / 1024.0, encodeMs, decodeMs, decoded ? "" : ", REFUSED: ", problem.c_str());
-    PrintSeries("Playback pose and gap per frame, processor time", playMs);
+    PrintSeries("Playback pose and gap per frame, processor time", playMs, 4, {0.01, 0.05});
     std::printf("(pose sum %.3f)\n", checksum);
 
     // De-Initialization: the world releases the car and the terrain

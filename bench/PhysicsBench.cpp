@@ -22,6 +22,7 @@
 #include <physics/CarTemplate.h>
 #include <physics/DynamicObjectCar.h>
 #include <physics/World.h>
+#include "SeriesStats.h"
 
 namespace {
 
@@ -29,24 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-/// This thread's processor time (ms): unlike the wall clock it does not
-/// count time the scheduler gave to other programs.
-double ThreadMilliseconds() {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
-}
-
-/// Mean, median, 95th percentile and maximum of a series, in one line.
-void PrintSeries(const char* what, std::vector<double> ms) {
-    double mean = 0.0;
-    for (double value : ms) mean += value;
-    mean /= static_cast<double>(ms.size());
-    std::sort(ms.begin(), ms.end());
-    std::printf("%s: mean %.3f ms, median %.3f ms, 95th percentile %.3f ms, max %.3f ms\n", what, mean,
-                ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
 }
 
 /// Rolling valley ground: gentle swells near the middle where the car

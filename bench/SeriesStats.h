@@ -1,0 +1,35 @@
+#pragma once
+// Processor time and the summary of a series of timings, shared by the
+// benchmarks that need no window.
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+/// This thread's processor time (ms): unlike the wall clock it does not
+/// count time the scheduler gave to other programs.
+inline double ThreadMilliseconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
+}
+
+/// Prints mean, median, 95th percentile and maximum of a series (ms) in one
+/// line, with `decimals` places, and, for each of `limitsMs`, how many
+/// values lie over it.
+inline void PrintSeries(const char* what, std::vector<double> ms, int decimals = 3,
+                        const std::vector<double>& limitsMs = {}) {
+    if (ms.empty()) return;
+    double mean = 0.0;
+    for (double value : ms) mean += value;
+    mean /= static_cast<double>(ms.size());
+    std::sort(ms.begin(), ms.end());
+    std::printf("%s: mean %.*f ms, median %.*f ms, 95th percentile %.*f ms, max %.*f ms", what, decimals, mean,
+                decimals, ms[ms.size() / 2], decimals, ms[ms.size() * 95 / 100], decimals, ms.back());
+    for (std::size_t i = 0; i < limitsMs.size(); ++i)
+        std::printf("%s%td over %.*f ms", i == 0 ? "; " : ", ", ms.end() - std::upper_bound(ms.begin(), ms.end(), limitsMs[i]),
+                    decimals, limitsMs[i]);
+    if (!limitsMs.empty()) std::printf(" of %zu", ms.size());
+    std::printf("\n");
+}
