@@ -28,8 +28,8 @@ inline void PrintSeries(const char* what, std::vector<double> ms, int decimals =
     std::printf("%s: mean %.*f ms, median %.*f ms, 95th percentile %.*f ms, max %.*f ms", what, decimals, mean,
                 decimals, ms[ms.size() / 2], decimals, ms[ms.size() * 95 / 100], decimals, ms.back());
     for (std::size_t i = 0; i < limitsMs.size(); ++i)
-        std::printf("%s%td over %.*f ms", i == 0 ? "; " : ", ", ms.end() - std::upper_bound(ms.begin(), ms.end(), limitsMs[i]),
-                    decimals, limitsMs[i]);
+        std::printf("%s%td over %.*f ms", i == 0 ? "; " : ", ",
+                    ms.end() - std::upper_bound(ms.begin(), ms.end(), limitsMs[i]), decimals, limitsMs[i]);
     if (!limitsMs.empty()) std::printf(" of %zu", ms.size());
     std::printf("\n");
 }
