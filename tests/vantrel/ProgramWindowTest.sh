@@ -103,7 +103,13 @@ full_screen() {
     line=$(wait_for_window) || fail "no window at --quality low"
     id=$(awk '{print $1}' <<<"$line")
     screen=$(xwininfo -root | awk '/-geometry/ {print $2}' | cut -d+ -f1)
-    xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+    # The window exists before it is mapped, and focusing it then fails
+    # (BadMatch), so that F11 would go to no window: wait until it shows.
+    for _ in $(seq 120); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && break
+        sleep 0.25
+    done
+    timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id" || fail "cannot focus the window"
     xdotool key F11
     await_geometry "$screen"
     echo "F11: full screen $screen"
