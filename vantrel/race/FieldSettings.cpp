@@ -1,7 +1,7 @@
 #include "FieldSettings.h"
 
 #include <cctype>
-#include <cstdlib>
+#include <cmath>
 #include <iostream>
 
 #include "RaceField.h"
@@ -40,20 +40,8 @@ RacingDriver::Skill FieldSettings::NextSkill(RacingDriver::Skill skill) {
 FieldSettings FieldSettings::Read(SettingsStore* store) {
     FieldSettings settings;
     if (!store) return settings;
-    if (const std::optional<std::string> text = store->Get(Section, OpponentsKey); text && !text->empty()) {
-        char* end = nullptr;
-        const long count = std::strtol(text->c_str(), &end, 10);
-        if (*end != '\0') {
-            std::cout << "[WARN] FieldSettings: [race] opponents = \"" << *text << "\" is no number, "
-                      << settings.opponents << " it is" << std::endl;
-        } else if (count < 1 || count > static_cast<long>(RaceField::MaxOpponents)) {
-            settings.opponents = count < 1 ? 1u : RaceField::MaxOpponents;
-            std::cout << "[WARN] FieldSettings: [race] opponents = " << count << " is out of 1 ... "
-                      << RaceField::MaxOpponents << ", " << settings.opponents << " it is" << std::endl;
-        } else {
-            settings.opponents = static_cast<unsigned>(count);
-        }
-    }
+    settings.opponents = static_cast<unsigned>(std::lround(
+        store->GetNumber(Section, OpponentsKey, 1.0, RaceField::MaxOpponents, settings.opponents)));
     if (const std::optional<std::string> text = store->Get(Section, DifficultyKey); text && !text->empty()) {
         bool known = false;
         for (RacingDriver::Skill skill :
