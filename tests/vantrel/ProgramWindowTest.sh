@@ -25,11 +25,16 @@ fail() { echo "FAIL: $*"; [[ -n ${pid:-} ]] && kill -KILL "$pid" 2>/dev/null; ex
 # Polls gently: some sandboxed Xvfb servers refuse a connection that follows
 # another client's close too closely.
 wait_for_window() {
-    local line
+    local line unnamed=0
     for _ in $(seq 120); do
         kill -0 "$pid" 2>/dev/null || return 1
         line=$(xwininfo -root -tree | grep '"VANTREL")' | head -n 1)
-        if [[ -n $line ]]; then echo "$line"; return 0; fi
+        # The class is set as the window is made and the title just after:
+        # a window still without a name is looked at again.
+        if [[ -n $line && ($line != *'(has no name)'* || $unnamed -ge 8) ]]; then
+            echo "$line"; return 0
+        fi
+        [[ -n $line ]] && unnamed=$((unnamed + 1))
         sleep 0.25
     done
     return 1
