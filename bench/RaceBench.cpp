@@ -130,7 +130,7 @@ int Record(GameEngine& race, EventHandler& handler, int frames, unsigned carInde
         return 1;
     }
     GhostFile::Info info;
-    info.track = GhostRace::TrackKey;
+    info.track = race.GetGhostRace()->GetTrackKey();
     info.car = CarPool::NodeNames[carIndex];
     info.trackChecksum = race.GetTrack().road.GetChecksum();
     info.timeMs = race.GetResult().GetTakenMs();

@@ -16,6 +16,7 @@
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
 #include "race/GameEngine.h"
+#include "track/TrackList.h"
 #include "race/RaceField.h"
 
 namespace {
@@ -33,7 +34,7 @@ protected:
     ~FieldRace() override { std::filesystem::remove_all(playerFiles); }
     void SetUp() override {
         ASSERT_FALSE(playerFiles.empty());
-        if (!std::filesystem::exists(GameEngine::TrackFile))
+        if (!std::filesystem::exists(TrackList::DataFolder))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
     }
     bool Start(unsigned carIndex, unsigned opponents, RacingDriver::Skill skill) {

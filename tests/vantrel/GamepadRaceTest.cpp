@@ -13,6 +13,7 @@
 #include "cars/Car.h"
 #include "drivers/CarRumble.h"
 #include "race/GameEngine.h"
+#include "track/TrackList.h"
 #include "input/Gamepad.h"
 #include "track/RoadCentreLine.h"
 #include "VirtualPad.h"
@@ -26,7 +27,7 @@ const double Frame = 1.0 / 60.0;
 class PadRace : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(GameEngine::TrackFile))
+        if (!std::filesystem::exists(TrackList::DataFolder))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
         race = std::make_unique<GameEngine>(handler);
         ASSERT_TRUE(race->Initialize());

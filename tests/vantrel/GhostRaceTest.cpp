@@ -24,6 +24,7 @@
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
 #include "race/GameEngine.h"
+#include "track/TrackList.h"
 #include "race/GhostRace.h"
 #include "race/Replay.h"
 #include "showroom/ShowRoom.h"
@@ -52,7 +53,7 @@ protected:
     ~GhostRaceTest() override { std::filesystem::remove_all(playerFiles); }
     void SetUp() override {
         ASSERT_FALSE(playerFiles.empty());
-        if (!std::filesystem::exists(GameEngine::TrackFile))
+        if (!std::filesystem::exists(TrackList::DataFolder))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
     }
     void TearDown() override { race.reset(); }
@@ -87,7 +88,7 @@ protected:
     }
     std::filesystem::path GhostPath(unsigned carIndex) const {
         return playerFiles / "data" / "vantrel" / GhostFile::FolderName /
-               (std::string(GhostRace::TrackKey) + "-" + CarPool::NodeNames[carIndex] + ".ghost");
+               (std::string(TrackDescription::OriginalTrack) + "-" + CarPool::NodeNames[carIndex] + ".ghost");
     }
 
     std::filesystem::path playerFiles;
@@ -128,8 +129,8 @@ TEST_F(GhostRaceTest, AWonTrialIsTheGhostTheNextStartRacesHalfASecondLateWithout
     EXPECT_LT(std::filesystem::file_size(GhostPath(0)), 1u << 20);
     EXPECT_FALSE(std::filesystem::exists(GhostPath(1)));
     const auto writtenAt = std::filesystem::last_write_time(GhostPath(0));
-    EXPECT_TRUE(GhostRace::HasBestRun(0));
-    EXPECT_FALSE(GhostRace::HasBestRun(1));
+    EXPECT_TRUE(GhostRace::HasBestRun(TrackDescription::OriginalTrack, 0));
+    EXPECT_FALSE(GhostRace::HasBestRun(TrackDescription::OriginalTrack, 1));
 
     // The next start reads it back and races it: one car in the world still.
     ASSERT_TRUE(Start(0, RaceMode::TimeTrial));

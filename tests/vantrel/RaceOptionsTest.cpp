@@ -17,6 +17,7 @@
 #include "physics/DynamicObjectCar.h"
 #include "platform/WindowMessage.h"
 #include "race/GameEngine.h"
+#include "track/TrackList.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ const double Frame = 1.0 / 60.0;
 class RaceOptions : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(GameEngine::TrackFile))
+        if (!std::filesystem::exists(TrackList::DataFolder))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
     }
     void TearDown() override { race.reset(); }

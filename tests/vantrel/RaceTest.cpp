@@ -24,6 +24,7 @@
 
 #include "cars/Car.h"
 #include "race/GameEngine.h"
+#include "track/TrackList.h"
 #include "GameWindow.h"
 #include "hud/Gauge.h"
 #include "showroom/ShowRoom.h"
@@ -51,7 +52,7 @@ protected:
     ~Race() override { std::filesystem::remove_all(playerFiles); }
     void SetUp() override {
         ASSERT_FALSE(playerFiles.empty());
-        if (!std::filesystem::exists(GameEngine::TrackFile))
+        if (!std::filesystem::exists(TrackList::DataFolder))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
         race = std::make_unique<GameEngine>(handler, records.get());
         ASSERT_TRUE(race->Initialize());

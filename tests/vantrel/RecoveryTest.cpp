@@ -16,6 +16,7 @@
 #include "cars/Car.h"
 #include "race/CarRecovery.h"
 #include "race/GameEngine.h"
+#include "track/TrackList.h"
 #include "GameWindow.h"
 #include "hud/Minimap.h"
 #include "track/RoadCentreLine.h"
@@ -33,7 +34,7 @@ const double Pi = 3.14159265358979;
 class Recovery : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(GameEngine::TrackFile))
+        if (!std::filesystem::exists(TrackList::DataFolder))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
         race = std::make_unique<GameEngine>(handler);
         ASSERT_TRUE(race->Initialize());

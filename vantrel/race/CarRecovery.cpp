@@ -20,14 +20,7 @@ bool CarRecovery::PlaceOnRoad(Car& car, physics::World& world, const RoadCentreL
     if (!car.body || road.IsEmpty()) return false;
     const RoadCentreLine::Point at = road.At(s);
     const vmath::vec2<double> along = road.Tangent(s);
-    const double x = at.x - along.y * lateralM, y = at.y + along.x * lateralM;
-    vmath::vec3<float> ground, normal;
-    if (!world.FindGround(static_cast<float>(x), static_cast<float>(y), ground, normal)) return false;
-    const vmath::vec3<float> forward(static_cast<float>(along.x), static_cast<float>(along.y), 0.0f);
-    if (!car.body->PlaceAt(ground, normal, forward)) return false;
-
-    // The pedals and the wheel start afresh: keys still held take them up again.
-    car.throttle = car.brake = car.steering = 0.0f;
+    if (!PlaceAt(car, world, at.x - along.y * lateralM, at.y + along.x * lateralM, along)) return false;
     // The chase camera's anchor straight behind at the view's distance and
     // level with the car: the next update frames it there instead of
     // swinging round from where the car was.
@@ -35,5 +28,17 @@ bool CarRecovery::PlaceOnRoad(Car& car, physics::World& world, const RoadCentreL
     const vmath::vec3<float> anchor = car.body->GetPosition() - car.body->GetAxis(1) * view.distance;
     for (int i = 0; i < 3; ++i) car.cameraPosition[i] = anchor[i];
     car.cameraHeightTerm = 0.0f;
+    return true;
+}
+
+bool CarRecovery::PlaceAt(Car& car, physics::World& world, double x, double y, const vmath::vec2<double>& along) {
+    if (!car.body) return false;
+    vmath::vec3<float> ground, normal;
+    if (!world.FindGround(static_cast<float>(x), static_cast<float>(y), ground, normal)) return false;
+    const vmath::vec3<float> forward(static_cast<float>(along.x), static_cast<float>(along.y), 0.0f);
+    if (!car.body->PlaceAt(ground, normal, forward)) return false;
+
+    // The pedals and the wheel start afresh: keys still held take them up again.
+    car.throttle = car.brake = car.steering = 0.0f;
     return true;
 }

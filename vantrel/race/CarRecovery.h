@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vmath/vec2.h>
+
 #include "input/GameKeys.h"
 
 struct Car;
@@ -27,4 +29,10 @@ public:
     /// the starting grid.
     /// @return false, with the car left alone, as for Recover
     static bool PlaceOnRoad(Car& car, physics::World& world, const RoadCentreLine& road, double s, double lateralM);
+    /// Puts `car` down on the ground at (x, y), facing `along` (a unit
+    /// vector on the ground plane), at rest, no pedals or steering; the
+    /// chase camera is left to run in: the start of a Time Trial or a Free Drive.
+    /// @return false, with the car left alone, when the car has no body or
+    ///         there is no ground there
+    static bool PlaceAt(Car& car, physics::World& world, double x, double y, const vmath::vec2<double>& along);
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <iterator>
 
 #include <GL/glew.h>
@@ -34,33 +35,22 @@
 #include "hud/HudNotice.h"
 #include "hud/ScreenProjection.h"
 #include "track/TerrainTiles.h"
+#include "track/TrackList.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "platform/WindowMessage.h"
 
-const char* const GameEngine::SkyDomeFile = "../data/models/SkyDome/SkyDome.dae";
-const char* const GameEngine::TrackFile = "../data/tracks/GreenValley/GreenValley.dae";
-const char* const GameEngine::RoadFile = "../data/tracks/GreenValley/GreenValley.road";
-
-const Track::Checkpoint Track::Checkpoints[5] = {
-    {-388.0f, 90.0f, 95.0f}, {-1156.0f, 1884.0f, 80.0f}, {757.0f, 1454.0f, 50.0f},
-    {1163.0f, -333.0f, 60.0f}, {1169.0f, -1933.0f, 75.0f},
-};
-
 namespace {
 
-// The light hangs 2 km above the track's middle and sees all of it.
+// The light hangs high above the track's middle and sees all of it.
 const Perspective LightProjection(65.0, 1.0, 100.0, 5000.0);
-const vmath::vec4<float> LightPosition(0.0f, 0.0f, 2000.0f, 1.0f);
+const double Pi = 3.14159265358979323846;
 // Side of the ground's tiles, in the track's units (metres): a few tens of
 // tiles over the valley, a few hundred triangles to a few thousand each.
 const float TerrainTileSize = 1000.0f;
 // How far (m) the coarse far ground may stray from the ground: seen from a
 // kilometre and more, a few metres are about a pixel.
 const float FarGroundErrorM = 4.0f;
-
-// Half the road's asphalt, as the track's scripts lay it (m).
-const double RoadHalfWidthM = 5.5;
 
 // glPushAttrib mask of the HUD: viewport, depth buffer and lighting among
 // others (the value of GL_LIGHTING used as a mask).
@@ -132,10 +122,40 @@ bool GameEngine::Initialize() {
     return frameStatistics.font && messageFont && smallFont && largeFont;
 }
 
+const TrackDescription::Way* GameEngine::ChooseWay() {
+    if (!description.IsLoaded()) {
+        TrackList list;
+        if (list.Load() == 0) {
+            std::cout << "[ERROR] GameEngine: no track found in " << TrackList::DataFolder << std::endl;
+            return nullptr;
+        }
+        description = list.GetTracks().front();
+        direction = description.GetWays().front().direction;
+    }
+    const TrackDescription::Way* found = description.FindWay(direction);
+    if (!found)
+        std::cout << "[ERROR] GameEngine: " << description.GetFile() << " has no "
+                  << TrackDescription::DirectionName(direction) << " way" << std::endl;
+    return found;
+}
+
+std::string GameEngine::RecordsKey() const { return description.RecordsKey(direction, CarPool::NodeNames[carIndex]); }
+
+std::string GameEngine::GhostKey() const { return description.GhostKey(direction); }
+
+bool GameEngine::PlaceAtStart(Car& car) {
+    const double heading = way.startHeadingDeg * Pi / 180.0;
+    return world && CarRecovery::PlaceAt(car, *world, way.startX, way.startY,
+                                         vmath::vec2<double>(-std::sin(heading), std::cos(heading)));
+}
+
 bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     if (!world || !cars) return false;
-    Model* skyDome = engine.LoadModel(SkyDomeFile);
-    const bool trackLoaded = LoadTrack(engine.LoadModel(TrackFile));
+    const TrackDescription::Way* chosen = ChooseWay();
+    if (!chosen) return false;
+    way = *chosen;
+    Model* skyDome = engine.LoadModel(description.GetSkyFile());
+    const bool trackLoaded = LoadTrack(engine.LoadModel(description.GetModelFile()));
     if (!skyDome || !trackLoaded) return false;
 
     // Without a car there is nothing to drive, to follow or to draw the
@@ -147,7 +167,18 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     player.SetCamera(&engine.GetCamera());
     player.SetCar(car);
     this->carIndex = carIndex;
-    engine.GetScene().GetLight().SetPosition(LightPosition);
+    // The track's light, looking at the middle of its road.
+    Light& light = engine.GetScene().GetLight();
+    const vmath::vec3<float>& lightAt = description.GetLightPosition();
+    light.SetPosition(vmath::vec4<float>(lightAt.x, lightAt.y, lightAt.z, 1.0f));
+    const vmath::vec2<double> low = track.road.GetMin(), high = track.road.GetMax();
+    light.SetSpotDirection(vmath::vec3<float>(static_cast<float>((low.x + high.x) / 2),
+                                              static_cast<float>((low.y + high.y) / 2), 0.0f));
+    const vmath::vec3<float>& colour = description.GetLightColour();
+    light.SetDiffuse(vmath::vec4<float>(colour.x, colour.y, colour.z, 1.0f));
+    light.SetSpecular(vmath::vec4<float>(colour.x, colour.y, colour.z, 1.0f));
+    // A Race's cars stand on the grid; the others start on the start line.
+    if (startMode != Race && startMode != RaceMode::Replay && !PlaceAtStart(*car)) return false;
 
     if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer())) {
         std::unique_ptr<OglEffectPass> pass(new OglEffectPass(*renderer));
@@ -175,23 +206,24 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     }
     mode = startMode;
     if (mode == Race && !StartField(*car)) return false;
-    ghostRace.reset(new GhostRace(*cars, track.road));
+    ghostRace.reset(new GhostRace(*cars, track.road, GhostKey()));
     ghostRace->SetShown(GhostRace::ReadShown(settings));
     if (mode == TimeTrial) ghostRace->LoadGhost(carIndex);
     BeginRace(mode);
     if (mode != RaceMode::Replay) return true;
     RecordedRun best;
     std::uint32_t bestMs = 0;
-    return GhostRace::LoadBestRun(carIndex, track.road, best, bestMs) && Watch(best);
+    return GhostRace::LoadBestRun(GhostKey(), carIndex, track.road, best, bestMs) && Watch(best);
 }
 
 bool GameEngine::StartField(Car& car) {
     // Nothing hand-placed: the line and the gates come from the road itself.
-    if (track.road.IsEmpty() || !racingLine.Compute(track.road, RoadHalfWidthM)) return false;
+    const double halfWidthM = description.GetRoadHalfWidthM();
+    if (track.road.IsEmpty() || !racingLine.Compute(track.road, halfWidthM)) return false;
     std::vector<double> gates;
     for (const Track::Checkpoint& checkpoint : track.checkpoints)
         gates.push_back(track.road.Project(checkpoint.x, checkpoint.y));
-    field.reset(new RaceField(*cars, *world, track.road, racingLine));
+    field.reset(new RaceField(*cars, *world, track.road, racingLine, halfWidthM));
     if (!field->Start(car, carIndex, player, opponentCount, opponentSkill, gates)) return false;
     // The opponents are lit, shadowed and reflected as the preset does the player's car.
     if (effectPass) {
@@ -214,9 +246,9 @@ bool GameEngine::LoadTrack(Model* model) {
     MeshNode* meshNode = dynamic_cast<MeshNode*>(Node::Search(top, "Terrain-mesh"));
     if (!meshNode) return false;
     track.model = model;
-    track.checkpoints.assign(std::begin(Track::Checkpoints), std::end(Track::Checkpoints));
-    // A bad road file costs the map and recovery, not the race.
-    track.road.Load(RoadFile);
+    track.checkpoints = way.checkpoints;
+    // Read and checked with the description; reversed, the loop runs the other way from the same start line.
+    track.road = description.RoadFor(direction);
     minimap.SetRoad(track.road);
 
     const Mesh& mesh = meshNode->GetMesh();
@@ -264,7 +296,8 @@ void GameEngine::BeginRace(Mode startMode) {
 
 void GameEngine::RaceAgain() {
     // The track and the car stay loaded: the car only needs a new body at the start.
-    if (cars) cars->ResetCar(carIndex);
+    if (cars && cars->ResetCar(carIndex) && !field)
+        if (Car* car = cars->GetCar(carIndex)) PlaceAtStart(*car);
     CarPlaced();
     nextCheckpoint = 0;
     if (field) field->Restart();
@@ -388,7 +421,7 @@ void GameEngine::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
             remainingTime += track.checkpoints[nextCheckpoint].time;
             if (ghostRace) ghostRace->CheckpointPassed(nextCheckpoint - 1);
         } else {
-            result.Finish(records, CarPool::NodeNames[carIndex], raceClock.GetTakenS());
+            result.Finish(records, RecordsKey(), raceClock.GetTakenS());
             if (ghostRace) ghostRace->TrialWon(carIndex, result.GetTakenMs(), result.IsNewRecord());
         }
         return;

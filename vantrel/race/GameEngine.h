@@ -18,6 +18,7 @@
 #include "RaceClock.h"
 #include "RaceMode.h"
 #include "track/Track.h"
+#include "track/TrackDescription.h"
 #include "TrialResult.h"
 #include "WrongWay.h"
 #include "drivers/RacingDriver.h"
@@ -38,8 +39,9 @@ namespace physics {
 class World;
 }
 
-/// One race on GreenValley: its own engine with the sky dome, the track and
-/// the player's car, the physics world, the player and the rules. In Free
+/// One race on a track read from its description (TrackDescription), driven
+/// one of its ways: its own engine with the sky dome, the track and the
+/// player's car, the physics world, the player and the rules. In Free
 /// Drive the car just drives; in Time Trial a four-second countdown holds
 /// it, then five checkpoints must be passed in order before the clock, topped
 /// up at each one, runs out. The HUD draws over the rendered frame, and F1
@@ -63,10 +65,6 @@ public:
     static constexpr Mode TimeTrial = Mode::TimeTrial;
     static constexpr Mode Race = Mode::Race;
 
-    static const char* const SkyDomeFile;
-    static const char* const TrackFile;
-    /// The track's road centre line; without it the race has no map and no recovery.
-    static const char* const RoadFile;
     /// Half-size of a checkpoint's square on the ground (m); the car's centre
     /// must be strictly inside it.
     static constexpr float CheckpointReach = 3.0f;
@@ -93,10 +91,22 @@ public:
     bool Initialize();
     /// Loads the sky dome and the track, makes the chosen car, sets up the
     /// effect pass and the race. Only after a successful Initialize.
-    /// @return false when the sky dome, the track or its terrain, the car or
-    ///         the effect pass cannot be made; the race must not run then
+    /// Without SetTrack, the first way of the first track TrackList finds.
+    /// @return false when no track is found or the chosen one is not driven
+    ///         that way, or when the sky dome, the track or its terrain, the
+    ///         car or the effect pass cannot be made; the race must not run then
     bool Start(unsigned carIndex, Mode mode);
     bool Start(unsigned carIndex, bool freeDrive) { return Start(carIndex, freeDrive ? FreeDrive : TimeTrial); }
+    /// The track to race and the way round; before Start. Everything of the
+    /// track comes from it: model, road (reversed for Reverse), sky, start,
+    /// checkpoints, light and the road's width.
+    void SetTrack(const TrackDescription& track, TrackDescription::Direction way) {
+        description = track;
+        direction = way;
+    }
+    const TrackDescription& GetTrackDescription() const { return description; }
+    TrackDescription::Direction GetDirection() const { return direction; }
+
     /// The field of a Race: how many of the game's cars, and how they drive;
     /// before Start.
     void SetOpponents(unsigned count, RacingDriver::Skill skill) {
@@ -226,6 +236,15 @@ private:
     /// Track load: the terrain's frame and mesh into the physics, the
     /// checkpoints appended. False without a model or a "Terrain-mesh" node.
     bool LoadTrack(Model* model);
+    /// The description's way for the chosen direction, the first track found
+    /// when none was set; null when there is none.
+    const TrackDescription::Way* ChooseWay();
+    /// Puts the player's car on the start line, facing the way of the race;
+    /// a Race's grid is the field's.
+    bool PlaceAtStart(Car& car);
+    /// The records' and ghosts' names of the track driven this way.
+    std::string RecordsKey() const;
+    std::string GhostKey() const;
     /// Lets go of the player's car, then the cars, the checkpoints and last
     /// the world the cars' bodies live in.
     void ReleaseRace();
@@ -260,6 +279,9 @@ private:
     std::unique_ptr<CarPool> cars;
     Player player;
     Track track;
+    TrackDescription description;  ///< what the track is made of; empty until set or chosen
+    TrackDescription::Direction direction = TrackDescription::Direction::Forward;
+    TrackDescription::Way way;     ///< the direction's start and checkpoints, from Start on
     FrameStatistics frameStatistics;
     Font* messageFont = nullptr;  ///< "Arial" 18
     std::string message;          ///< last render-option message, at most 255 characters

@@ -20,7 +20,6 @@
 #include "track/RoadCentreLine.h"
 #include "FieldSettings.h"
 
-const char* const GhostRace::TrackKey = "GreenValley";
 const char* const GhostRace::SettingsKey = "ghost";
 
 namespace {
@@ -41,25 +40,27 @@ void GapColour(double gapS) {
 
 }  // namespace
 
-GhostRace::GhostRace(CarPool& cars, const RoadCentreLine& road) : cars(cars), road(road) {}
+GhostRace::GhostRace(CarPool& cars, const RoadCentreLine& road, const std::string& trackKey)
+    : cars(cars), road(road), trackKey(trackKey) {}
 
 GhostRace::~GhostRace() {
     ghostDriver.reset();
     if (ghostCar) cars.ReleaseGhosts();
 }
 
-bool GhostRace::LoadBestRun(unsigned carIndex, const RoadCentreLine& road, RecordedRun& run, std::uint32_t& timeMs) {
+bool GhostRace::LoadBestRun(const std::string& trackKey, unsigned carIndex, const RoadCentreLine& road,
+                            RecordedRun& run, std::uint32_t& timeMs) {
     // No geometry, no checksum to tell another track's runs from ours.
     if (carIndex >= CarPool::CarCount || road.IsEmpty()) return false;
     GhostFile::Info info;
-    if (!GhostFile(TrackKey, CarPool::NodeNames[carIndex]).Load(road.GetChecksum(), run, info)) return false;
+    if (!GhostFile(trackKey, CarPool::NodeNames[carIndex]).Load(road.GetChecksum(), run, info)) return false;
     timeMs = info.timeMs;
     return true;
 }
 
-bool GhostRace::HasBestRun(unsigned carIndex) {
+bool GhostRace::HasBestRun(const std::string& trackKey, unsigned carIndex) {
     if (carIndex >= CarPool::CarCount) return false;
-    const std::string path = GhostFile(TrackKey, CarPool::NodeNames[carIndex]).GetPath();
+    const std::string path = GhostFile(trackKey, CarPool::NodeNames[carIndex]).GetPath();
     struct stat status;
     return !path.empty() && stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
@@ -67,7 +68,7 @@ bool GhostRace::HasBestRun(unsigned carIndex) {
 bool GhostRace::LoadGhost(unsigned carIndex) {
     RecordedRun run;
     std::uint32_t timeMs = 0;
-    if (!LoadBestRun(carIndex, road, run, timeMs)) return false;
+    if (!LoadBestRun(trackKey, carIndex, road, run, timeMs)) return false;
     hadGhostFile = true;
     return SetGhost(carIndex, run, timeMs);
 }
@@ -146,7 +147,7 @@ bool GhostRace::TrialWon(unsigned carIndex, std::uint32_t timeMs, bool newBest) 
         splitAgeS = 0.0f;
     }
     if ((!newBest && hadGhostFile) || carIndex >= CarPool::CarCount || road.IsEmpty()) return false;
-    GhostFile file(TrackKey, CarPool::NodeNames[carIndex]);
+    GhostFile file(trackKey, CarPool::NodeNames[carIndex]);
     return file.Save(recorder.GetRun(), road.GetChecksum(), timeMs, static_cast<std::int64_t>(std::time(nullptr)));
 }
 

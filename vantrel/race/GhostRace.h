@@ -37,8 +37,6 @@ struct Car;
 /// goes; the pool and the road outlive it.
 class GhostRace {
 public:
-    /// The track's key in the ghosts' file names.
-    static const char* const TrackKey;  ///< "GreenValley"
     /// The ghost's opacity far from the player's car; it fades from there
     /// to nothing between FadeFarM and FadeNearM from the player's car.
     static constexpr float MaxOpacity = 0.45f;
@@ -50,7 +48,9 @@ public:
     static const char* const SettingsKey;  ///< "ghost"
 
     /// A race on `road` whose ghost car `cars` makes; both must outlive it.
-    GhostRace(CarPool& cars, const RoadCentreLine& road);
+    /// `trackKey` names the track and its direction in the ghosts' file
+    /// names (TrackDescription::GhostKey).
+    GhostRace(CarPool& cars, const RoadCentreLine& road, const std::string& trackKey);
     /// Gives the ghost car back to the pool.
     ~GhostRace();
     GhostRace(const GhostRace&) = delete;
@@ -129,13 +129,16 @@ public:
     /// given back. Nothing while hidden, faded out or without a ghost.
     void Draw(Renderer& renderer, const View& view) const;
 
-    /// The best run of car `carIndex` on `road`, from its ghost file, as
-    /// LoadGhost reads it; `timeMs` its time to the finish.
+    /// The best run of car `carIndex` on track `trackKey` with centre line
+    /// `road`, from its ghost file, as LoadGhost reads it; `timeMs` its time
+    /// to the finish.
     /// @return false, leaving `run` alone, when there is none to use
-    static bool LoadBestRun(unsigned carIndex, const RoadCentreLine& road, RecordedRun& run, std::uint32_t& timeMs);
-    /// Whether car `carIndex` has a ghost file on this track, unread: what
-    /// the show room offers to watch.
-    static bool HasBestRun(unsigned carIndex);
+    static bool LoadBestRun(const std::string& trackKey, unsigned carIndex, const RoadCentreLine& road,
+                            RecordedRun& run, std::uint32_t& timeMs);
+    /// Whether car `carIndex` has a ghost file on track `trackKey`, unread:
+    /// what the show room offers to watch.
+    static bool HasBestRun(const std::string& trackKey, unsigned carIndex);
+    const std::string& GetTrackKey() const { return trackKey; }
 
     /// The setting kept in `store` (null: shown). A value other than "on" or
     /// "off" shows them, with one Warn line.
@@ -146,6 +149,7 @@ public:
 private:
     CarPool& cars;
     const RoadCentreLine& road;
+    std::string trackKey;
     RunRecorder recorder;
     RoadProgress progress;
     RecordedRun ghostRun;

@@ -41,8 +41,9 @@ std::string ShownName(const char* modelName) {
 
 }  // namespace
 
-RaceField::RaceField(CarPool& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line)
-    : cars(cars), world(world), road(road), line(line) {}
+RaceField::RaceField(CarPool& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line,
+                     double roadHalfWidthM)
+    : cars(cars), world(world), road(road), line(line), roadHalfWidthM(roadHalfWidthM) {}
 
 RaceField::~RaceField() = default;
 
@@ -148,7 +149,7 @@ void RaceField::Update(float dtS, double raceS, bool released) {
 void RaceField::StuckRule(Racer& racer, float dtS) {
     Car& car = *racer.car;
     racer.slowS = car.body->GetSpeedMs() < CrawlMs ? racer.slowS + dtS : 0.0f;
-    racer.offRoadS = std::fabs(racer.progress.GetOffsetM()) > RoadHalfWidthM ? racer.offRoadS + dtS : 0.0f;
+    racer.offRoadS = std::fabs(racer.progress.GetOffsetM()) > roadHalfWidthM ? racer.offRoadS + dtS : 0.0f;
     if (racer.slowS < CrawlS && racer.offRoadS < OffRoadS) return;
     racer.slowS = racer.offRoadS = 0.0f;
     if (CarRecovery::Recover(car, world, road))

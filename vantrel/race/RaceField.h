@@ -40,13 +40,14 @@ public:
     static constexpr float CrawlMs = 2.0f;
     static constexpr float CrawlS = 2.0f;
     static constexpr float OffRoadS = 3.0f;
-    /// Off the road: further than this from the centre line (m).
-    static constexpr double RoadHalfWidthM = 5.5;
 
     /// The invented names of the game's drivers, in grid order.
     static const char* const DriverNames[MaxOpponents];
 
-    RaceField(CarPool& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line);
+    /// `roadHalfWidthM`: a car further than this from the centre line is
+    /// off the road (the track's half width of asphalt).
+    RaceField(CarPool& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line,
+              double roadHalfWidthM);
     ~RaceField();
     RaceField(const RaceField&) = delete;
     RaceField& operator=(const RaceField&) = delete;
@@ -99,6 +100,7 @@ private:
     physics::World& world;
     const RoadCentreLine& road;
     const RacingLine& line;
+    double roadHalfWidthM;
     std::vector<Racer> racers;  ///< grid order, the player last
     std::vector<std::unique_ptr<RacingDriver>> drivers;
     std::vector<const Car*> allCars;  ///< what the game's drivers see

@@ -14,6 +14,7 @@
 #include "hud/HudNotice.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
+#include "race/TrackSettings.h"
 #include "input/GameMode.h"
 #include "showroom/ShowRoom.h"
 #include "WindowProcedure.h"
@@ -97,6 +98,10 @@ bool VantrelApp::Start() {
         settings->SetQuality(quality);
     }
     field = FieldSettings::Read(settings.get());
+    // A track whose description is refused is left out with its Warn line; the others play.
+    if (tracks.Load() == 0)
+        std::cout << "[ERROR] VantrelApp: no usable track in " << TrackList::DataFolder << std::endl;
+    chosenTrack = TrackSettings::Read(settings.get(), tracks);
     options.reset(new GameOptions(*this));
     options->Read();
     // Sound is a nicety: a machine whose mixer cannot start still plays the game.
@@ -127,6 +132,7 @@ bool VantrelApp::StartShowRoom() {
     showRoom->SetQuality(quality);
     showRoom->SetNotice(notice.get());
     showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
+    showRoom->SetTracks(&tracks, chosenTrack, settings.get());
     if (options) options->Attach(*showRoom);
     return showRoom->Initialize() && showRoom->Load();
 }
@@ -143,6 +149,10 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     newRace->SetSettings(settings.get());
     newRace->SetNotice(notice.get());
     newRace->SetOpponents(field.opponents, field.skill);
+    if (chosenTrack < tracks.GetChoices().size()) {
+        const TrackList::Choice& chosen = tracks.GetChoices()[chosenTrack];
+        newRace->SetTrack(tracks.TrackOf(chosen), chosen.direction);
+    }
     if (options) options->ApplyTo(*newRace);
     return newRace->Initialize() && newRace->Start(carIndex, mode);
 }
@@ -188,19 +198,21 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (!showRoom) break;
         if (showRoom->IsQuitAsked()) {
             handler.DispatchQuit();
-        } else if (showRoom->GetSelection() == ShowRoom::Options) {
-            // The show room opens its options page itself.
+        } else if (showRoom->GetSelection() == ShowRoom::Options || showRoom->GetSelection() == ShowRoom::Track) {
+            // The show room opens its options page and steps the track itself.
         } else if (showRoom->GetSelection() == ShowRoom::Graphics) {
             SetQuality(QualityPreset::Next(quality));
         } else if (showRoom->GetSelection() == ShowRoom::Opponents) {
             field.skill = FieldSettings::NextSkill(field.skill);
             FieldSettings::KeepSkill(settings.get(), field.skill);
             showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
+    showRoom->SetTracks(&tracks, chosenTrack, settings.get());
         } else if (showRoom->GetSelection() == ShowRoom::ExitGame) {
             showRoom->SetQuitAsked(true);
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
+            chosenTrack = showRoom->GetTrackChoice();
             const RaceMode mode = chosenEntry == ShowRoom::FreeDrive ? RaceMode::FreeDrive
                                   : chosenEntry == ShowRoom::Race    ? RaceMode::Race
                                                                      : RaceMode::TimeTrial;
@@ -221,6 +233,7 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (!showRoom || showRoom->IsQuitAsked() || !showRoom->HasBestRun()) break;
         chosenCar = showRoom->GetCarIndex();
         chosenEntry = showRoom->GetSelection();
+        chosenTrack = showRoom->GetTrackChoice();
         if (!StartRace(chosenCar, RaceMode::Replay) && !StartShowRoom()) handler.DispatchQuit();
         break;
     default:

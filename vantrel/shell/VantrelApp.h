@@ -10,6 +10,7 @@
 #include "Screenshot.h"
 #include "race/FieldSettings.h"
 #include "race/RaceMode.h"
+#include "track/TrackList.h"
 
 class AppWindow;
 class Channel;
@@ -69,7 +70,7 @@ public:
     bool StartShowRoom();
     /// Replaces the running mode with a new race with car `carIndex`, in Free
     /// Drive, Time Trial or Race (against the field kept in the settings),
-    /// initialised and started.
+    /// on the chosen track and way, initialised and started.
     /// @return false when the race did not initialise or start
     bool StartRace(unsigned carIndex, RaceMode mode);
     /// The field of the next Race, instead of the one the settings keep
@@ -127,6 +128,10 @@ public:
     /// The races' sounds, whose volumes the keys 7 to 0 set; null before Start.
     EngineSound* GetEngineSound() const { return raceSound.get(); }
     Gamepad& GetGamepad() { return gamepad; }
+    /// The tracks found at Start, and the way to race last chosen (an index
+    /// in its choices), which the show room offers and the race is given.
+    const TrackList& GetTracks() const { return tracks; }
+    std::size_t GetTrackChoice() const { return chosenTrack; }
     /// The player's best times, shared by every mode of the run; null before Start.
     RecordsStore* GetRecords() const { return records.get(); }
     /// F12's screenshots, and the line the modes show about the last one.
@@ -170,6 +175,8 @@ private:
     int windowWidthPx = WindowWidthPx;  ///< the window's size out of full screen
     int windowHeightPx = WindowHeightPx;
     bool fullscreen = false;
+    TrackList tracks;              ///< read once, at Start
+    std::size_t chosenTrack = 0;  ///< the show room's choice, kept in the settings
     unsigned chosenCar = 0;  ///< the show room's choice when the last race started
     int chosenEntry = 0;
 };

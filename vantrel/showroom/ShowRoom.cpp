@@ -18,13 +18,14 @@
 #include "hud/HudNotice.h"
 #include "race/GhostRace.h"
 #include "race/RaceClock.h"
+#include "race/TrackSettings.h"
+#include "track/TrackList.h"
 #include "hud/ScreenProjection.h"
 #include "platform/WindowMessage.h"
 #include "storage/RecordsStore.h"
 
-const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",
-                                                               "Opponents: ", "Graphics: ", "Options",
-                                                               "Exit Game"};
+const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",    "Track: ",
+                                                       "Opponents: ", "Graphics: ",  "Options", "Exit Game"};
 const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
 const char* const ShowRoom::WatchHint = "   W: watch";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
@@ -109,7 +110,6 @@ bool ShowRoom::Load() {
     for (unsigned i = 0; i < CarPool::CarCount; ++i) {
         Car* car = cars ? cars->GetCar(i) : nullptr;
         carLoaded[i] = car != nullptr;
-        bestRuns[i] = GhostRace::HasBestRun(i);
         if (car) {
             footprints[i] = ContactShadow::FootprintOf(*car->node);
             car->node->GetTransform().Translate(TurntablePlacement);
@@ -128,6 +128,7 @@ bool ShowRoom::Load() {
     }
     // Start on the first car that loaded.
     if (!carLoaded[carIndex]) carIndex = NextLoadedCar(1);
+    FindBestRuns();
 
     ModelNode* roomNode = room->GetModelNode();
     for (unsigned i = 0; i < roomNode->GetChildCount(); ++i) {
@@ -158,8 +159,44 @@ void ShowRoom::Choose(unsigned car, int entry) {
 
 std::string ShowRoom::GetBestLine() const {
     if (!records || carIndex >= CarPool::CarCount) return "";
-    const std::optional<std::uint32_t> best = records->BestMs(CarPool::NodeNames[carIndex]);
+    const std::optional<std::uint32_t> best = records->BestMs(RecordsKey(carIndex));
     return best ? "Best: " + RaceClock::FormatMs(*best) : "";
+}
+
+void ShowRoom::SetTracks(const TrackList* list, std::size_t choice, SettingsStore* keep) {
+    tracks = list;
+    trackChoice = tracks && choice < tracks->GetChoices().size() ? choice : 0;
+    trackKeeper = keep;
+    FindBestRuns();
+}
+
+void ShowRoom::StepTrack(int step) {
+    if (!tracks || tracks->GetChoices().empty()) return;
+    const std::size_t n = tracks->GetChoices().size();
+    trackChoice = (trackChoice + (step < 0 ? n - 1 : 1)) % n;
+    TrackSettings::Keep(trackKeeper, *tracks, trackChoice);
+    FindBestRuns();
+}
+
+std::string ShowRoom::GetTrackEntry() const {
+    if (!tracks || tracks->GetChoices().empty()) return std::string(MenuEntries[Track]) + "none";
+    return MenuEntries[Track] + tracks->Label(tracks->GetChoices()[trackChoice]);
+}
+
+std::string ShowRoom::RecordsKey(unsigned car) const {
+    if (!tracks || tracks->GetChoices().empty()) return CarPool::NodeNames[car];
+    const TrackList::Choice& chosen = tracks->GetChoices()[trackChoice];
+    return tracks->TrackOf(chosen).RecordsKey(chosen.direction, CarPool::NodeNames[car]);
+}
+
+std::string ShowRoom::GhostKey() const {
+    if (!tracks || tracks->GetChoices().empty()) return TrackDescription::OriginalTrack;
+    const TrackList::Choice& chosen = tracks->GetChoices()[trackChoice];
+    return tracks->TrackOf(chosen).GhostKey(chosen.direction);
+}
+
+void ShowRoom::FindBestRuns() {
+    for (unsigned i = 0; i < CarPool::CarCount; ++i) bestRuns[i] = GhostRace::HasBestRun(GhostKey(), i);
 }
 
 Car* ShowRoom::GetCurrentCar() {
@@ -218,6 +255,10 @@ void ShowRoom::OnKey(EventHandler&, unsigned key, int state) {
         return;
     }
     if (state != 0 || quitAsked) return;
+    if (selection == Track && (key == VK_RETURN || key == VK_LEFT || key == VK_RIGHT)) {
+        StepTrack(key == VK_LEFT ? -1 : 1);
+        return;
+    }
     switch (key) {
     case VK_RETURN:
         if (selection == Options) optionsPage.Open();
@@ -288,6 +329,7 @@ void ShowRoom::DrawOverlay() {
                 glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
             const std::string entry = i == Graphics    ? GetGraphicsEntry()
                                       : i == Opponents ? GetOpponentsEntry()
+                                      : i == Track     ? GetTrackEntry()
                                                        : std::string(MenuEntries[i]);
             menuAreas.Print(fonts, *menuFont, 110, h - MenuLineHeightPx * (i + 1), entry, EntryArea(i));
         }

@@ -18,6 +18,8 @@ class Font;
 class GroupNode;
 class OglEffectPass;
 class RecordsStore;
+class SettingsStore;
+class TrackList;
 
 /// The game's start screen: a lit room with the chosen car turning on a
 /// turntable, the sign, the menu ("Free Drive" to "Exit Game")
@@ -39,17 +41,26 @@ class RecordsStore;
 class ShowRoom : public GameMode {
 public:
     /// The menu entries, in the order shown from the top.
-    enum Selection { FreeDrive = 0, TimeTrial = 1, Race = 2, Opponents = 3, Graphics = 4, Options = 5, ExitGame = 6 };
-    static const int EntryCount = 7;
+    enum Selection {
+        FreeDrive = 0,
+        TimeTrial = 1,
+        Race = 2,
+        Track = 3,
+        Opponents = 4,
+        Graphics = 5,
+        Options = 6,
+        ExitGame = 7
+    };
+    static const int EntryCount = 8;
     /// Pixels from one menu entry's line to the next, the first one's this
-    /// far below the top: seven entries leave the car in view.
+    /// far below the top: eight entries leave the car in view.
     static constexpr float MenuLineHeightPx = 60.0f;
     /// Id of entry `entry`'s area in GetMenuAreas; the car bar's arrows and
     /// the quit question's answers have the ids of their keys (VK_LEFT,
     /// VK_RIGHT, VK_RETURN, VK_ESCAPE).
     static int EntryArea(int entry) { return 1000 + entry; }
-    /// The entries' text; Opponents's is followed by the difficulty's name,
-    /// Graphics's by the preset's.
+    /// The entries' text; Track's is followed by the chosen track and way,
+    /// Opponents's by the difficulty's name, Graphics's by the preset's.
     static const char* const MenuEntries[EntryCount];
     static const char* const RoomFile;
     static const char* const SignFile;
@@ -95,7 +106,9 @@ public:
 
     /// Arrow keys, on presses only: Up and Down step through the menu,
     /// Left and Right through the loaded cars, the new car taking over the
-    /// old one's placement and turntable angle. Other keys do nothing.
+    /// old one's placement and turntable angle. On the Track entry, Return
+    /// and Right step to the next way to race, Left to the one before,
+    /// wrapping round. Other keys do nothing.
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// The pointer on a menu entry chooses it; a left-button press on an
     /// entry, an arrow or an answer dispatches that key's press and release
@@ -121,6 +134,18 @@ public:
     std::string GetGraphicsEntry() const;
     /// The Race's difficulty as the menu names it ("Medium" until set).
     void SetOpponentSkill(const std::string& name) { opponentSkill = name; }
+    /// The tracks to choose from (null: none, and the records and ghosts of
+    /// the original track forward are shown), the choice to start on (an
+    /// index in TrackList::GetChoices; out of range, the first) and where a
+    /// new choice is kept (null: nowhere). `tracks` must outlive the show room.
+    void SetTracks(const TrackList* tracks, std::size_t choice, SettingsStore* keep);
+    /// The chosen way to race, an index in TrackList::GetChoices.
+    std::size_t GetTrackChoice() const { return trackChoice; }
+    /// Steps the track choice to the next (`step` positive) or the one
+    /// before, wrapping round, and keeps it.
+    void StepTrack(int step);
+    /// "Track: GreenValley reversed" and so on; "Track: none" without any.
+    std::string GetTrackEntry() const;
     /// "Opponents: Medium" and so on.
     std::string GetOpponentsEntry() const { return std::string(MenuEntries[Opponents]) + opponentSkill; }
     /// The effect pass (owned by the engine), or null before Initialize.
@@ -140,11 +165,11 @@ public:
     unsigned GetCarIndex() const { return carIndex; }
     /// The chosen car, or null before Load or when none loaded.
     Car* GetCurrentCar();
-    /// "Best: 01:23.45", the chosen car's best Time Trial time, or empty when
-    /// it has none (or there are no records).
+    /// "Best: 01:23.45", the chosen car's best Time Trial time on the chosen
+    /// track and way, or empty when it has none (or there are no records).
     std::string GetBestLine() const;
-    /// The chosen car has a best run to watch: the best line says so, and W
-    /// (the application's) watches it.
+    /// The chosen car has a best run to watch on the chosen track and way:
+    /// the best line says so, and W (the application's) watches it.
     bool HasBestRun() const { return carIndex < CarPool::CarCount && bestRuns[carIndex]; }
     /// What the best line adds when there is a best run to watch.
     static const char* const WatchHint;  ///< "   W: watch"
@@ -162,6 +187,11 @@ private:
     unsigned NextLoadedCar(int step) const;
     /// The quit question on a band across the middle, in the menu's font.
     void DrawQuitQuestion(float widthPx, float heightPx);
+    /// Which cars have a ghost file on the chosen track and way.
+    void FindBestRuns();
+    /// The records' and ghosts' names of the chosen track and way.
+    std::string RecordsKey(unsigned car) const;
+    std::string GhostKey() const;
     bool quitAsked = false;
 
     /// The effect pass's shadow map is drawn from the light with this projection.
@@ -169,6 +199,9 @@ private:
 
     EventHandler& handler;
     RecordsStore* records;
+    const TrackList* tracks = nullptr;
+    std::size_t trackChoice = 0;
+    SettingsStore* trackKeeper = nullptr;
     OptionsPage optionsPage;
     ClickAreas menuAreas;
     FrameRateLabel frameRate;

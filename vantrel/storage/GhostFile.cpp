@@ -151,7 +151,7 @@ GhostFile::GhostFile(std::string folderIn, const std::string& trackIn, const std
 bool GhostFile::IsValidKey(const std::string& key) {
     if (key.empty() || key.size() > MaxKeyLength) return false;
     return std::all_of(key.begin(), key.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
     });
 }
 

@@ -83,7 +83,8 @@ public:
     /// Empty when there is no file (see the constructor).
     const std::string& GetPath() const { return path; }
 
-    /// A key that may name a ghost file: 1 to MaxKeyLength letters, digits and '_'.
+    /// A key that may name a ghost file: 1 to MaxKeyLength letters, digits,
+    /// '_' and '-' (a track driven in reverse: "GreenValley-reverse").
     static bool IsValidKey(const std::string& key);
     /// The largest file a ghost can be: MaxDurationS at the highest rate.
     static std::size_t MaxFileBytes();

@@ -29,6 +29,14 @@ bool RoadCentreLine::Load(const std::string& path) {
     return Parse(in, path);
 }
 
+bool RoadCentreLine::Load(const std::string& path, std::string& why) {
+    why.clear();
+    refusal = &why;
+    const bool loaded = Load(path);
+    refusal = nullptr;
+    return loaded;
+}
+
 bool RoadCentreLine::Parse(std::istream& in, const std::string& name) {
     std::string line;
     std::string magic;
@@ -60,6 +68,20 @@ bool RoadCentreLine::Parse(std::istream& in, const std::string& name) {
         if (line.find_first_not_of(" \t\r") != std::string::npos)
             return Refuse(name, "holds more than its " + std::to_string(count) + " points");
 
+    return Build(std::move(read), name);
+}
+
+RoadCentreLine RoadCentreLine::Reversed() const {
+    RoadCentreLine reversed;
+    if (points.empty()) return reversed;
+    // The same start line, then the loop the other way round.
+    std::vector<Point> walked{points.front()};
+    for (std::size_t i = points.size() - 1; i > 0; --i) walked.push_back(points[i]);
+    reversed.Build(std::move(walked), "the reversed centre line");
+    return reversed;
+}
+
+bool RoadCentreLine::Build(std::vector<Point> read, const std::string& name) {
     // Arc lengths; a segment of no length would leave the road without a direction there.
     double s = 0.0;
     for (std::size_t i = 0; i < read.size(); ++i) {
@@ -118,7 +140,9 @@ bool RoadCentreLine::Refuse(const std::string& name, const std::string& why) {
     length = 0.0;
     checksum = 0;
     lower = upper = vmath::vec2<double>(0.0, 0.0);
-    if (logger.IsEnabled(Logger::Warn))
+    if (refusal)
+        *refusal = why;
+    else if (logger.IsEnabled(Logger::Warn))
         Logger::Stream(logger, Logger::Warn).GetStream() << name << " " << why << "; the race goes without map and recovery";
     return false;
 }

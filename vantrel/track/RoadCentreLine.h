@@ -32,8 +32,17 @@ public:
     /// Reads a centre-line file. On failure the line is empty and one warning
     /// names the file and what is wrong with it.
     bool Load(const std::string& path);
+    /// Load, the reason for a refusal given in `why` instead of a warning:
+    /// for a caller that reports it in its own words.
+    bool Load(const std::string& path, std::string& why);
     /// Reads the text of a centre-line file; `name` labels the warning.
     bool Parse(std::istream& in, const std::string& name);
+
+    /// The same loop driven the other way round: the start point stays
+    /// first, the others follow in the opposite order, so arc lengths,
+    /// tangents, curvatures and the checksum are those of the reverse race.
+    /// Empty for an empty line.
+    RoadCentreLine Reversed() const;
 
     bool IsEmpty() const { return points.empty(); }
     /// Length of the loop (m).
@@ -74,6 +83,9 @@ private:
     static constexpr std::size_t RunLength = 32;  ///< segments per run
 
     bool Refuse(const std::string& name, const std::string& why);
+    /// Takes `read` as the line's points: arc lengths, runs, box and
+    /// checksum; refused when two points in a row coincide.
+    bool Build(std::vector<Point> read, const std::string& name);
     static std::uint32_t ChecksumOf(const std::vector<Point>& points);
     /// Nearest point of the segments of `run` to (x, y), if nearer than
     /// `bestDistance2` (squared, m^2): updates it and `best` (arc length).
@@ -83,6 +95,7 @@ private:
     std::vector<Run> runs;
     double length = 0.0;
     std::uint32_t checksum = 0;
+    std::string* refusal = nullptr;  ///< where a quiet Load puts the reason
     vmath::vec2<double> lower{0.0, 0.0}, upper{0.0, 0.0};
 
     static Logger logger;

@@ -8,9 +8,9 @@
 
 class Model;
 
-/// The race's track: its model, the terrain's frame, the road's centre line
-/// and the checkpoints of the Time Trial, which belong to the game rather
-/// than to the track file.
+/// The race's track as loaded: its model, the terrain's frame, the road's
+/// centre line in the race's direction and the checkpoints of that
+/// direction, from the track's description (TrackDescription).
 struct Track {
     /// A gate on the ground plane (world coordinates, m) and the seconds it
     /// adds to the clock when it becomes the next one to reach.
@@ -19,13 +19,11 @@ struct Track {
         float y = 0.0f;
         float time = 0.0f;  ///< (s)
     };
-    /// The five checkpoints in the order they must be passed.
-    static const Checkpoint Checkpoints[5];
 
     Model* model = nullptr;  ///< owned by the race's engine
     vmath::mat4<float> terrainMatrix = vmath::mat4<float>::identity();  ///< OpenGL order
     /// Ground tiles with their coarse copies, where the preset draws the far ground coarse.
     std::vector<TerrainTiles::FarTile> farTiles;
     RoadCentreLine road;  ///< empty when its file could not be read
-    std::vector<Checkpoint> checkpoints;
+    std::vector<Checkpoint> checkpoints;  ///< in the order they must be passed
 };

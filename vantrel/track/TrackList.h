@@ -1,0 +1,44 @@
+#pragma once
+// The tracks the game finds in its data, and the ways each is driven: what
+// the show room offers and the race is given.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TrackDescription.h"
+
+/// Every usable description in "<folder>/*/track.ini", the original track
+/// first, then by name (then by folder); a description that is refused
+/// leaves its track out, the others stay. The choices are each track's
+/// directions in the order its description lists them.
+class TrackList {
+public:
+    /// Where the program finds the tracks, from its own folder.
+    static const char* const DataFolder;  ///< "../data/tracks"
+
+    /// One way to race: a track and its direction.
+    struct Choice {
+        std::size_t track = 0;  ///< index in GetTracks
+        TrackDescription::Direction direction = TrackDescription::Direction::Forward;
+    };
+
+    /// Reads every track folder under `folder`, replacing what the list held.
+    /// Folders without a track.ini are passed over silently.
+    /// @return the number of tracks found
+    std::size_t Load(const std::string& folder = DataFolder);
+
+    const std::vector<TrackDescription>& GetTracks() const { return tracks; }
+    bool IsEmpty() const { return tracks.empty(); }
+    /// Every way to race, track by track.
+    const std::vector<Choice>& GetChoices() const { return choices; }
+    const TrackDescription& TrackOf(const Choice& choice) const { return tracks[choice.track]; }
+    /// "GreenValley reversed" and so on.
+    std::string Label(const Choice& choice) const;
+    /// The index in GetChoices of the track with key `key` driven `direction`.
+    std::optional<std::size_t> Find(const std::string& key, TrackDescription::Direction direction) const;
+
+private:
+    std::vector<TrackDescription> tracks;
+    std::vector<Choice> choices;
+};
