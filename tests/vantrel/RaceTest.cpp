@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 
@@ -266,65 +268,101 @@ TEST_F(Race, RenderOptionKeysCycleTheSettingsAndF1HidesTheMessage) {
     EXPECT_FALSE(race->IsShowingOptions());
 }
 
-TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarIntoTheRecordsAndTheShowRoom) {
-    std::uint32_t takenMs[CarPool::CarCount] = {};
-    for (unsigned carIndex = 0; carIndex < CarPool::CarCount; ++carIndex) {
-        SCOPED_TRACE(carIndex);
-        if (carIndex > 0) SetUp();
-        ASSERT_TRUE(Start(carIndex, false));
-        CentreLineDriver driver(*race, handler);
-        int frames = 0;
-        // Ten minutes at most; the allowances add up to less than six.
-        for (; frames < 36000 && !race->IsPerfect() && race->GetRemainingTime() > 0.0; ++frames) {
-            if (race->GetCar()->controlsEnabled) driver.Drive();
-            race->UpdatePlayer();
-            race->Update();
+TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarOnEveryTrackAndWayIntoTheRecordsAndTheShowRoom) {
+    TrackList tracks;
+    ASSERT_GT(tracks.Load(), 0u);
+    const std::vector<TrackList::Choice>& choices = tracks.GetChoices();
+    std::vector<std::array<std::uint32_t, CarPool::CarCount>> takenMs(choices.size());
+    for (std::size_t c = 0; c < choices.size(); ++c) {
+        const TrackDescription& track = tracks.TrackOf(choices[c]);
+        const TrackDescription::Direction direction = choices[c].direction;
+        const std::vector<Track::Checkpoint>& allowances = track.FindWay(direction)->checkpoints;
+        for (unsigned carIndex = 0; carIndex < CarPool::CarCount; ++carIndex) {
+            SCOPED_TRACE(tracks.Label(choices[c]) + ", car " + std::to_string(carIndex));
+            if (!race) SetUp();
+            race->SetTrack(track, direction);
+            ASSERT_TRUE(Start(carIndex, false));
+            CentreLineDriver driver(*race, handler);
+            // Each checkpoint's leg: the time the driver took and the time it had left.
+            std::ostringstream legs;
+            double legStartS = 0.0;
+            unsigned reached = 0;
+            int frames = 0;
+            // Ten minutes at most; the allowances add up to less than six.
+            for (; frames < 36000 && !race->IsPerfect() && race->GetRemainingTime() > 0.0; ++frames) {
+                if (race->GetCar()->controlsEnabled) driver.Drive();
+                race->UpdatePlayer();
+                race->Update();
+                if (race->GetNextCheckpoint() > reached) {
+                    const double nowS = race->GetRaceClock().GetTakenS();
+                    legs << " " << std::fixed << std::setprecision(1) << nowS - legStartS << "/"
+                         << allowances[reached].time;
+                    legStartS = nowS;
+                    reached = race->GetNextCheckpoint();
+                }
+            }
+            const vmath::vec3<float> p = race->GetCar()->body->GetPosition();
+            EXPECT_TRUE(race->IsPerfect()) << "stopped before checkpoint " << race->GetNextCheckpoint() << " at ("
+                                           << p.x << ", " << p.y << ") after " << frames / 60.0 << " s";
+            std::cout << tracks.Label(choices[c]) << ", car " << carIndex << ": legs (s taken/allowed)" << legs.str()
+                      << "; " << GameEngine::FormatClock(race->GetRemainingTime()) << " left after "
+                      << frames / 60.0 << " s" << std::endl;
+            // The time runs from "Go!", four seconds after the start, and is the
+            // car's first record on this track and way.
+            const TrialResult& result = race->GetResult();
+            ASSERT_TRUE(result.IsFinished());
+            takenMs[c][carIndex] = result.GetTakenMs();
+            EXPECT_NEAR(takenMs[c][carIndex] / 1000.0, frames * Frame - GameEngine::CountdownS, 2 * Frame);
+            EXPECT_TRUE(result.IsNewRecord());
+            EXPECT_EQ(result.GetBestMs(), takenMs[c][carIndex]);
+            const std::string time = RaceClock::FormatMs(takenMs[c][carIndex]);
+            EXPECT_EQ(result.Lines(), (std::vector<std::string>{"Time: " + time, "Best: " + time, "New record!",
+                                                                 TrialResult::NextKeysLine}));
+            // Once perfect, the world stands still.
+            if (race->IsPerfect()) {
+                const double t = race->GetWorld()->GetTimeS();
+                RunFrames(30);
+                EXPECT_EQ(race->GetWorld()->GetTimeS(), t);
+            }
+            race.reset();
         }
-        const vmath::vec3<float> p = race->GetCar()->body->GetPosition();
-        EXPECT_TRUE(race->IsPerfect()) << "stopped before checkpoint " << race->GetNextCheckpoint() << " at (" << p.x
-                                       << ", " << p.y << ") after " << frames / 60.0 << " s";
-        std::cout << "car " << carIndex << ": " << race->GetNextCheckpoint() << " checkpoints, "
-                  << GameEngine::FormatClock(race->GetRemainingTime()) << " left after " << frames / 60.0 << " s"
-                  << std::endl;
-        RecordProperty("TimeLeftCar" + std::to_string(carIndex), GameEngine::FormatClock(race->GetRemainingTime()));
-        // The time runs from "Go!", four seconds after the start, and is the
-        // car's first record.
-        const TrialResult& result = race->GetResult();
-        ASSERT_TRUE(result.IsFinished());
-        takenMs[carIndex] = result.GetTakenMs();
-        EXPECT_NEAR(takenMs[carIndex] / 1000.0, frames * Frame - GameEngine::CountdownS, 2 * Frame);
-        EXPECT_TRUE(result.IsNewRecord());
-        EXPECT_EQ(result.GetBestMs(), takenMs[carIndex]);
-        const std::string time = RaceClock::FormatMs(takenMs[carIndex]);
-        EXPECT_EQ(result.Lines(), (std::vector<std::string>{"Time: " + time, "Best: " + time, "New record!",
-                                                             TrialResult::NextKeysLine}));
-        RecordProperty("TimeCar" + std::to_string(carIndex), time);
-        // Once perfect, the world stands still.
-        if (race->IsPerfect()) {
-            const double t = race->GetWorld()->GetTimeS();
-            RunFrames(30);
-            EXPECT_EQ(race->GetWorld()->GetTimeS(), t);
-        }
-        race.reset();
     }
 
-    // The records file holds both times; the next run reads them back and
-    // its show room shows the chosen car's.
+    // The records file holds every time under its track and way, the
+    // original track forward under the car alone as before there were
+    // others; the next run reads them back and its show room shows the
+    // chosen car's on the chosen track.
     std::ifstream file(playerFiles / "data" / "vantrel" / RecordsStore::FileName);
     std::stringstream text;
     text << file.rdbuf();
-    for (unsigned i = 0; i < CarPool::CarCount; ++i)
-        EXPECT_NE(text.str().find("best_ms = " + std::to_string(takenMs[i])), std::string::npos) << text.str();
     RecordsStore nextRun;
+    for (std::size_t c = 0; c < choices.size(); ++c) {
+        const TrackDescription& track = tracks.TrackOf(choices[c]);
+        for (unsigned i = 0; i < CarPool::CarCount; ++i) {
+            const std::string key = track.RecordsKey(choices[c].direction, CarPool::NodeNames[i]);
+            EXPECT_NE(text.str().find("[" + key + "]\nbest_ms = " + std::to_string(takenMs[c][i])), std::string::npos)
+                << key << " in\n" << text.str();
+            EXPECT_EQ(nextRun.BestMs(key), takenMs[c][i]);
+        }
+    }
+    EXPECT_NE(text.str().find(std::string("[") + CarPool::NodeNames[0] + "]"), std::string::npos);
     ShowRoom room(handler, &nextRun);
     room.Choose(1, ShowRoom::TimeTrial);
+    room.SetTracks(&tracks, 0, nullptr);
     testing::internal::CaptureStdout();
     const bool shown = room.Initialize() && room.Load();
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(shown);
-    EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[1]));
-    Key(VK_RIGHT);
-    EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[0]));
+    for (std::size_t c = 0; c < choices.size(); ++c) {
+        SCOPED_TRACE(tracks.Label(choices[c]));
+        EXPECT_EQ(room.GetTrackEntry(), "Track: " + tracks.Label(choices[c]));
+        EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[c][1]));
+        Key(VK_RIGHT);
+        EXPECT_EQ(room.GetBestLine(), "Best: " + RaceClock::FormatMs(takenMs[c][0]));
+        Key(VK_LEFT);
+        room.StepTrack(1);
+    }
+    EXPECT_EQ(room.GetTrackEntry(), "Track: " + tracks.Label(choices[0]));
 }
 
 TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat) {
