@@ -7,6 +7,7 @@ Usage: check_data.py DATA_DIR   (run by CTest as "DataChecks")
 Needs numpy, PIL, python3-collada (for lxml and the COLLADA 1.4.1 schema) and
 libmpg123 (SDL_mixer's MP3 decoder on Debian). No Blender.
 """
+import configparser
 import math
 import os
 import sys
@@ -33,14 +34,12 @@ WHEELS = {  # physics: node -> (x, y) of the wheel centre in the car node's fram
     "wheel_rear_left": (1.1, -1.1), "wheel_rear_right": (-1.1, -1.1),
 }
 STEERING = {"steer_front_left": (1.1, 1.1), "steer_front_right": (-1.1, 1.1)}
-CHECKPOINTS = [(-388, 90), (-1156, 1884), (757, 1454), (1163, -333), (1169, -1933)]
 DIALS = {  # dial calibrations: car -> dial -> (top value, angle at 0, angle at the top value)
     "NissanSkyline": {"rpm.png": (9000, 215.0, 30.0), "tacho.png": (320, 215.0, -35.0),
                       "tacho-mph.png": (200, 215.0, -35.0)},
     "BugattiVeyron": {"rpm.png": (9000, 270.0, 0.0), "tacho.png": (360, 270.0, 0.0),
                       "tacho-mph.png": (240, 270.0, 0.0)},
 }
-ROAD = "tracks/GreenValley/GreenValley.road"  # centre line, tools/assets/road.py
 MUSIC = "music/Halverd - Evenfall.mp3"
 SOUNDS = ["sounds/engine-idle.wav", "sounds/engine-load.wav", "sounds/squeal.wav", "sounds/thud.wav"]
 ENGINE_FIRING_HZ = 100.0        # the engine loops: 3000 rpm, two firings a turn (tools/assets/sounds.py)
@@ -49,13 +48,75 @@ ROAD_SLOPE_LIMIT = 6.0          # degrees: no asphalt triangle is steeper
 VERGE_SLOPE_LIMIT = 10.0
 TOLERANCE = 0.02                # m, wheel and steering nodes against the physics' points
 
-MODELS = ["cars/NissanSkyline/NissanSkyline.dae", "cars/BugattiVeyron/BugattiVeyron.dae",
-          "tracks/GreenValley/GreenValley.dae", "models/SkyDome/SkyDome.dae",
-          "models/ShowRoom/ShowRoom.dae"]
+# Every folder under tracks/ is a track the race may offer: its description
+# (track.ini) names the model, the centre line and the sky.
+TRACK_KEYS = ("name", "model", "road", "sky", "road_half_width", "light_position", "light_colour", "directions")
+TRACK_BYTES = 16 * 1024 * 1024          # a track folder's budget
+TERRAIN_TRIANGLES = 200000
+TRACK_TRIANGLES = 400000                # terrain and every scenery instance
+SHADOW_NEAR, SHADOW_FAR = 100.0, 5000.0  # the light's shadow frustum (vantrel/race)
+TRACKS = sorted(n for n in os.listdir(os.path.join(DATA, "tracks"))
+                if os.path.isdir(os.path.join(DATA, "tracks", n))) if os.path.isdir(os.path.join(DATA, "tracks")) else []
 
 
 def path(rel):
     return os.path.join(DATA, rel)
+
+
+def floats(text, count, what):
+    """`count` numbers from a description value, or an assertion naming `what`."""
+    try:
+        vals = [float(v) for v in text.split()]
+    except ValueError:
+        vals = []
+    assert len(vals) == count and all(math.isfinite(v) for v in vals), "%s: %r is not %d numbers" % (what, text, count)
+    return vals
+
+
+_descriptions = {}
+
+
+def description(track):
+    """A track's track.ini read as the race reads it, checked complete: every
+    key there, the files it names present, its numbers numbers. Returns
+    {"folder", "model", "road", "sky" (paths under DATA), "light", "colour",
+    "directions": {name: (start (x, y, heading), [(x, y, allowance)] * 5)}}."""
+    if track in _descriptions:
+        return _descriptions[track]
+    folder = "tracks/" + track
+    ini = configparser.ConfigParser(interpolation=None)
+    assert ini.read(path(folder + "/track.ini")), "%s has no track.ini" % folder
+    assert ini.has_section("track"), "%s/track.ini: no [track]" % folder
+    t = ini["track"]
+    for key in TRACK_KEYS:
+        assert t.get(key, "").strip(), "%s/track.ini: no %s" % (folder, key)
+    out = {"folder": folder, "name": t["name"]}
+    for key in ("model", "road", "sky"):
+        rel = os.path.normpath(os.path.join(folder, t[key]))
+        assert os.path.isfile(path(rel)), "%s/track.ini: %s %s is missing" % (folder, key, t[key])
+        out[key] = rel
+    assert floats(t["road_half_width"], 1, "road_half_width")[0] > 0
+    out["light"] = np.array(floats(t["light_position"], 3, "light_position"))
+    out["colour"] = floats(t["light_colour"], 3, "light_colour")
+    assert all(0 <= c <= 1 for c in out["colour"]), out["colour"]
+    out["directions"] = {}
+    for way in t["directions"].split():
+        assert ini.has_section(way), "%s/track.ini: no [%s]" % (folder, way)
+        start = floats(ini[way].get("start", ""), 3, way + " start")
+        cps = [floats(ini[way].get("checkpoint%d" % i, ""), 3, "%s checkpoint%d" % (way, i)) for i in range(1, 6)]
+        assert all(c[2] > 0 for c in cps), "%s: an allowance not above 0" % way
+        out["directions"][way] = (start, cps)
+    _descriptions[track] = out
+    return out
+
+
+MODELS = ["cars/NissanSkyline/NissanSkyline.dae", "cars/BugattiVeyron/BugattiVeyron.dae",
+          "models/SkyDome/SkyDome.dae", "models/ShowRoom/ShowRoom.dae"]
+for _t in TRACKS:
+    try:
+        MODELS += [description(_t)["model"]] + ([description(_t)["sky"]] if description(_t)["sky"] not in MODELS else [])
+    except AssertionError:
+        pass                            # TrackDescriptions reports it
 
 
 # ---------------------------------------------------------------- COLLADA
@@ -192,7 +253,7 @@ def tri_normals(pos, tris):
 # ------------------------------------------------------------------ tests
 class Files(unittest.TestCase):
     def test_every_file_exists(self):
-        files = MODELS + SOUNDS + [MUSIC, ROAD, "models/ShowRoom/Sign-Vantrel.jpg"]
+        files = MODELS + SOUNDS + [MUSIC, "models/ShowRoom/Sign-Vantrel.jpg"]
         for car in CARS:
             files += ["cars/%s/gauges/%s" % (car, dial) for dial in ("rpm.png", "tacho.png", "tacho-mph.png")]
         for f in files:
@@ -400,12 +461,28 @@ class Dials(unittest.TestCase):
         self.assertGreater(a.std(), 20, "the sign is not blank")
 
 
-class Track(unittest.TestCase):
-    rel = "tracks/GreenValley/GreenValley.dae"
+class TrackDescriptions(unittest.TestCase):
+    def test_every_track_described_and_within_budget(self):
+        self.assertIn("GreenValley", TRACKS)
+        for track in TRACKS:
+            with self.subTest(track=track):
+                desc = description(track)
+                self.assertEqual(desc["name"], track)
+                self.assertEqual(set(desc["directions"]), {"forward", "reverse"})
+                folder = path(desc["folder"])
+                size = sum(os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder))
+                if desc["sky"].startswith(desc["folder"] + "/"):
+                    self.assertLessEqual(size, TRACK_BYTES, "%s holds %.1f MB" % (track, size / 2 ** 20))
+
+
+class TrackChecks:
+    """The checks of one track (a subclass per folder under tracks/ follows)."""
+    track = None
 
     @classmethod
     def setUpClass(cls):
-        d = doc(cls.rel)
+        cls.desc = description(cls.track)
+        d = doc(cls.desc["model"])
         cls.d = d
         node = d.node("Terrain")
         assert node is not None, "no Terrain node"
@@ -418,14 +495,17 @@ class Track(unittest.TestCase):
         cls.verge = d.triangles("Terrain-mesh", lambda s: s.startswith("Verge"))
 
     def test_terrain_matrix_and_extent(self):
+        # the land reaches well past the road every way (no edge of the world in view)
         self.assertTrue(np.allclose(local_matrix(self.terrain_node), np.eye(4)))
         lo, hi = self.pos.min(axis=0), self.pos.max(axis=0)
-        self.assertTrue(lo[0] <= -3500 and lo[1] <= -3500 and hi[0] >= 3500 and hi[1] >= 3500, (lo, hi))
+        road = self.pos[np.unique(self.road)]
+        self.assertTrue((lo[:2] <= road.min(axis=0)[:2] - 1000).all() and (hi[:2] >= road.max(axis=0)[:2] + 1000).all(),
+                        (lo, hi))
 
     def test_triangle_budgets(self):
-        self.assertLessEqual(len(self.tris), 200000)
+        self.assertLessEqual(len(self.tris), TERRAIN_TRIANGLES)
         total = sum(len(self.d.triangles(gid)) for _, _, gid, _ in self.d.instances())
-        self.assertLessEqual(total, 400000)
+        self.assertLessEqual(total, TRACK_TRIANGLES)
 
     def test_several_materials(self):
         _, _, groups = self.d.mesh("Terrain-mesh")
@@ -440,8 +520,9 @@ class Track(unittest.TestCase):
         self.assertLessEqual(count.max(), 2, "an edge shared by more than two triangles")
         border = uniq[count == 1]
         p = self.pos[border]
-        on_edge = (np.abs(np.abs(p[..., 0]) - np.abs(self.pos[:, 0]).max()) < 1e-3) | \
-                  (np.abs(np.abs(p[..., 1]) - np.abs(self.pos[:, 1]).max()) < 1e-3)
+        lo, hi = self.pos.min(axis=0), self.pos.max(axis=0)
+        on_edge = (np.abs(p[..., 0] - lo[0]) < 1e-3) | (np.abs(p[..., 0] - hi[0]) < 1e-3) | \
+                  (np.abs(p[..., 1] - lo[1]) < 1e-3) | (np.abs(p[..., 1] - hi[1]) < 1e-3)
         self.assertTrue(on_edge.all(), "open edges inside the land: %s" % p[~on_edge.all(axis=1)][:3])
         # no two vertices at one place (a crack the eye cannot see)
         q = np.round(self.pos[:, :2], 3)
@@ -516,11 +597,17 @@ class Track(unittest.TestCase):
         inner = [tuple(e) for e in uniq if e[0] not in border_v and e[1] not in border_v]
         return np.array(inner)
 
+    def checkpoints(self, way="forward"):
+        return [(c[0], c[1]) for c in self.desc["directions"][way][1]]
+
     def test_checkpoints_on_the_road_centre(self):
         tri2 = self.pos[self.road][:, :, :2]
         centre = self.centre_line()
         a, b = self.pos[centre[:, 0], :2], self.pos[centre[:, 1], :2]
-        for cx, cy in CHECKPOINTS + [(0.0, 0.0)]:
+        points = {tuple(p) for way in self.desc["directions"] for p in self.checkpoints(way)}
+        for way, (start, _) in self.desc["directions"].items():
+            points.add((start[0], start[1]))
+        for cx, cy in sorted(points):
             p = np.array([cx, cy])
             hits = point_in_triangles(p, tri2)
             self.assertTrue(hits.any(), "checkpoint (%s, %s) is not on a road triangle" % (cx, cy))
@@ -529,19 +616,24 @@ class Track(unittest.TestCase):
             dist = np.linalg.norm(a + t[:, None] * ab - p, axis=1).min()
             self.assertLess(dist, 1.0, "(%s, %s) lies %.2f m off the centre line" % (cx, cy, dist))
 
-    def test_start_on_level_ground_facing_y(self):
+    def test_start_on_level_ground_facing_its_heading(self):
         tri = self.pos[self.road]
-        hits = point_in_triangles(np.array([0.0, 0.0]), tri[:, :, :2])
-        t = tri[hits][0]
-        z = barycentric_z(np.array([0.0, 0.0]), t)
+        start, _ = self.desc["directions"]["forward"]
+        p = np.array(start[:2])
+        hits = point_in_triangles(p, tri[:, :, :2])
+        self.assertTrue(hits.any(), "the start is not on the road")
+        z = barycentric_z(p, tri[hits][0])
         self.assertAlmostEqual(z, 0.0, delta=0.03)
-        # the centre line runs along +y through the start
-        centre = self.centre_line()
-        a, b = self.pos[centre[:, 0]], self.pos[centre[:, 1]]
-        mid = (a + b) / 2
-        k = np.argmin(np.linalg.norm(mid[:, :2], axis=1))
-        d = b[k] - a[k]
-        self.assertLess(abs(d[0]) / np.linalg.norm(d[:2]), 0.05)
+        # the centre line runs along the start's heading (the reverse faces the other way)
+        points = read_road(path(self.desc["road"]))
+        along = points[1] - points[-1]
+        for way, (st, _) in self.desc["directions"].items():
+            h = math.radians(st[2])
+            facing = np.array([-math.sin(h), math.cos(h)]) @ (along / np.linalg.norm(along))
+            self.assertGreater(facing if way == "forward" else -facing, 0.99, (way, st))
+        # room for the grid: the 60 m behind the start line strays under 2 m from its line
+        behind = points[-30:]
+        self.assertLess(np.abs(np.cross(behind - points[0], along / np.linalg.norm(along))).max(), 2.0)
 
     def test_road_sits_above_the_ground_beside_it(self):
         # the verges fall away from the asphalt: its edge is the local high line
@@ -554,7 +646,7 @@ class Track(unittest.TestCase):
                 self.assertGreaterEqual(max(self.pos[on_road, 2]) + 1e-4, min(self.pos[off, 2]))
 
     def test_gates_at_the_checkpoints(self):
-        for i, (cx, cy) in enumerate(CHECKPOINTS):
+        for i, (cx, cy) in enumerate(self.checkpoints()):
             found = self.d.node("Checkpoint_%d" % (i + 1))
             self.assertIsNotNone(found, i)
             m = found[2]
@@ -562,7 +654,7 @@ class Track(unittest.TestCase):
         self.assertIsNotNone(self.d.node("StartGantry"))
 
     def test_road_file_follows_the_built_road_in_race_direction(self):
-        points = read_road(path(ROAD))
+        points = read_road(path(self.desc["road"]))
         seg = np.roll(points, -1, axis=0) - points
         step = np.linalg.norm(seg, axis=1)
         self.assertTrue(1.0 <= step.min() and step.max() <= 3.0, (step.min(), step.max()))
@@ -571,10 +663,17 @@ class Track(unittest.TestCase):
         centre = self.pos[np.unique(self.centre_line())][:, :2]
         dist, _ = polyline_distance(points, centre)
         self.assertLess(dist.max(), 0.05, "a centre vertex of the road lies %.3f m off the line" % dist.max())
-        # the checkpoints lie on it, in the order the race passes them
-        dist, s = polyline_distance(points, np.array(CHECKPOINTS, float))
-        self.assertLess(dist.max(), 0.05)
-        self.assertTrue(np.all(np.diff(s) > 0), "checkpoints out of race order: %s" % s)
+        # the checkpoints lie on it, in the order the race passes them each way
+        for way in self.desc["directions"]:
+            dist, s = polyline_distance(points, np.array(self.checkpoints(way), float))
+            self.assertLess(dist.max(), 0.05, way)
+            step = np.diff(s) if way == "forward" else -np.diff(s)
+            self.assertTrue(np.all(step > 0), "%s checkpoints out of race order: %s" % (way, s))
+
+    def test_light_sees_the_whole_road_from_within_its_shadow_frustum(self):
+        road = self.pos[np.unique(self.road)]
+        dist = np.linalg.norm(road - self.desc["light"], axis=1)
+        self.assertTrue(SHADOW_NEAR < dist.min() and dist.max() < SHADOW_FAR, (dist.min(), dist.max()))
 
     def test_scenery_shares_meshes(self):
         geo_use = {}
@@ -583,6 +682,10 @@ class Track(unittest.TestCase):
         shared = {g: c for g, c in geo_use.items() if c > 1}
         self.assertGreater(sum(shared.values()), 100, geo_use)
         self.assertEqual(geo_use.get("Terrain-mesh"), 1)
+
+
+for _t in TRACKS:
+    globals()["Track_" + _t] = type("Track_" + _t, (TrackChecks, unittest.TestCase), {"track": _t})
 
 
 def read_road(file):
@@ -629,8 +732,16 @@ def barycentric_z(p, t):
 
 
 class SkyDome(unittest.TestCase):
-    def test_dome(self):
-        d = doc("models/SkyDome/SkyDome.dae")
+    def test_domes(self):
+        skies = {"models/SkyDome/SkyDome.dae"}
+        for t in TRACKS:
+            skies.add(description(t)["sky"])
+        for rel in sorted(skies):
+            with self.subTest(sky=rel):
+                self.dome(rel)
+
+    def dome(self, rel):
+        d = doc(rel)
         self.assertEqual(len(d.instances()), 1)
         n, m, gid, _ = d.instances()[0]
         self.assertTrue(np.allclose(m, np.eye(4)))

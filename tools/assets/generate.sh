@@ -3,7 +3,7 @@
 # scripts in this folder, then runs the data checks.
 #   tools/assets/generate.sh [DATA_DIR]
 # Needs: tools/install-deps.sh --assets (Blender 3.4, lame, python3-numpy,
-# python3-pil, python3-collada). Takes about two minutes.
+# python3-pil, python3-collada). Takes about three minutes.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -33,10 +33,15 @@ echo "sounds";    $py "$here/sounds.py" "$data"
 echo "icons";     $py "$here/icon.py" "$root/packaging/icons"
 run_blender car.py NissanSkyline "$data"
 run_blender car.py BugattiVeyron "$data"
-run_blender track.py "$data"
-echo "road";      $py "$here/road.py" "$data"
+for track in GreenValley KestrelPass; do
+    run_blender track.py "$track" "$data"
+    echo "road $track"; $py "$here/road.py" "$track" "$data"
+done
 run_blender skydome.py "$data"
+run_blender skydome.py "$data" KestrelPass
 run_blender showroom.py "$data"
-$py "$here/plan.py"
+for track in GreenValley KestrelPass; do
+    echo "plan $track"; $py "$here/plan.py" "$track"
+done
 echo "checks"
 $py "$root/tests/data/check_data.py" "$data"

@@ -1,7 +1,7 @@
 """Blender script: renders preview images of an exported model (not part of data/).
 
-Run: blender -b --factory-startup --python preview.py -- KIND DAE OUT_PREFIX
-     KIND: car, track, sky or showroom
+Run: blender -b --factory-startup --python preview.py -- KIND DAE OUT_PREFIX [VIEW...]
+     KIND: car, track, sky or showroom (a track's plan is the one the file is named after)
 
 The .dae is read back with Blender's COLLADA importer, so the pictures show
 what the file holds (geometry, normals, texture coordinates, materials as
@@ -98,15 +98,18 @@ def main():
             "cabin": ((3.0, -3.5, 1.8), (0.3, -0.6, 0.9), 40),
         }
     elif kind == "track":
-        shots = {
-            "start": ((0.0, -12.0, 4.0), (0.0, 30.0, 0.0), 30),
-            "aerial": ((0.0, -5200.0, 3800.0), (0.0, 0.0, 0.0), 28),
-            "top": ((0.0, 0.0, 9000.0), (0.0, 1.0, 0.0), 22),
-        }
+        # the plan of the track the file is named after, for the camera positions
         sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
         import trackdesign as T
-        design = T.Design()
-        for tag in ("s300", "cp0", "cp1", "cp2", "s5000", "cp3", "cp4", "s10000"):
+        design = T.Design(T.plan(os.path.splitext(os.path.basename(dae))[0]))
+        cx, cy = design.plan.CENTRE
+        shots = {
+            "start": ((0.0, -12.0, 4.0), (0.0, 30.0, 0.0), 30),
+            "aerial": ((cx, cy - 5200.0, 3800.0), (cx, cy, 0.0), 28),
+            "top": ((cx, cy, 9000.0), (cx, cy + 1.0, 0.0), 22),
+        }
+        L = design.road.length
+        for tag in ("s300", "cp0", "cp1", "cp2", "s%d" % (L * 0.4), "cp3", "cp4", "s%d" % (L * 0.8)):
             s = design.road.tags[tag] if tag.startswith("cp") else float(tag[1:])
             p, t, n = design.road.at(s - 10.0)
             z = float(design.road_z(s - 10.0))

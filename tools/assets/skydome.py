@@ -1,6 +1,10 @@
 """Blender script: the sky dome, exported as COLLADA.
 
-Run: blender -b --factory-startup --python skydome.py -- DATA_DIR
+Run: blender -b --factory-startup --python skydome.py -- DATA_DIR [TRACK]
+
+Without TRACK it writes the shared dome, models/SkyDome/SkyDome.dae; with
+one, the track's own dome, tracks/TRACK/SkyDome.dae, textured with that
+folder's sky.jpg (its description names it with "sky =").
 
 A sphere cap of radius 7,000 centred on the origin, from 30 degrees below
 the horizon up to the zenith, its faces turned inwards. Radius 7,000 lies
@@ -32,8 +36,8 @@ SEGMENTS = 64           # round the horizon
 RINGS = 30              # from the lowest ring to the zenith
 
 
-def build(data):
-    folder = os.path.join(data, "models", "SkyDome")
+def build(data, track=None):
+    folder = os.path.join(data, "models", "SkyDome") if track is None else os.path.join(data, "tracks", track)
     bu.reset()
     sky = bu.material("Sky", (1.0, 1.0, 1.0), specular=(0.0, 0.0, 0.0), shininess=1.0,
                       texture=os.path.join(folder, "sky.jpg"), ambient=(0.06, 0.06, 0.06))
@@ -74,4 +78,5 @@ def build(data):
     bu.export(os.path.join(folder, "SkyDome.dae"))
 
 
-build(os.path.abspath(bu.args()[0]))
+args = bu.args()
+build(os.path.abspath(args[0]), args[1] if len(args) > 1 else None)

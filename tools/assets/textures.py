@@ -96,13 +96,15 @@ def asphalt(rng, h, w):
     return rgb
 
 
-def road(path):
+def road(path, seed=202, centre="dashed", centre_colour=(0.86, 0.86, 0.84), patches=0.0):
     """Asphalt with markings. u: across the 11 m road, v: along, 22 m a tile.
 
     Left half (u 0..0.5): the normal road. Right half (u 0.5..1): the same
-    road with the chequered start line across it at v = 0.5.
+    road with the chequered start line across it at v = 0.5. centre:
+    "dashed" (6 m dash, 5 m gap) or "double" (two solid lines, no
+    overtaking); patches: how much of the road is darker repaired asphalt.
     """
-    rng = np.random.default_rng(202)
+    rng = np.random.default_rng(seed)
     h, w = 1024, 1024
     half = w // 2
     px_per_m = half / 11.0
@@ -116,16 +118,27 @@ def road(path):
     # edge lines: 0.2 m wide, 0.3 m in from each edge
     paint[(X > 0.3) & (X < 0.5)] = 1
     paint[(X > 11 - 0.5) & (X < 11 - 0.3)] = 1
-    # dashed centre line: 6 m dash, 5 m gap, period 11 m
-    dash = ((A % 11.0) > 2.5) & ((A % 11.0) < 8.5)
-    paint[(np.abs(X - 5.5) < 0.08) & dash] = 1
+    centre_paint = np.zeros((h, half))
+    if centre == "dashed":
+        # 6 m dash, 5 m gap, period 11 m
+        dash = ((A % 11.0) > 2.5) & ((A % 11.0) < 8.5)
+        centre_paint[(np.abs(X - 5.5) < 0.08) & dash] = 1
+    else:
+        centre_paint[np.abs(np.abs(X - 5.5) - 0.15) < 0.06] = 1
     # darker, polished wheel tracks
     tracks = np.zeros_like(X)
     for c in (1.9, 3.6, 7.4, 9.1):
         tracks += np.exp(-((X - c) / 0.45) ** 2)
     normal = base * (1 - 0.10 * tracks[..., None])
+    if patches > 0:
+        # repaired stretches: darker, smoother rectangles across a lane
+        patch = noise.fractal(rng, h, half, beta=2.4, lo=1, hi=8)
+        lane = np.where(X < 5.5, 1.0, 0.0) if seed % 2 else np.where(X >= 5.5, 1.0, 0.0)
+        normal = normal * (1 - 0.22 * ((patch > 1 - patches) * lane)[..., None])
     paint_mask = paint * (0.75 + 0.25 * wear)
     normal = mix(normal, (0.86, 0.86, 0.84), paint_mask)
+    if centre_paint.any():
+        normal = mix(normal, centre_colour, centre_paint * (0.75 + 0.25 * wear))
 
     start = normal.copy()
     band = np.abs(A - 11.0) < 1.0                  # 2 m band at v = 0.5
@@ -140,9 +153,9 @@ def road(path):
     save(rgb, path)
 
 
-def verge(path):
+def verge(path, seed=303):
     """Gravel and dry grass of the road shoulder; u across 2 m, v 8 m."""
-    rng = np.random.default_rng(303)
+    rng = np.random.default_rng(seed)
     h, w = 512, 256
     gravel = noise.fractal(rng, h, w, beta=0.4, lo=30)
     pebbles = noise.worley(rng, h, w, 40)
@@ -159,18 +172,22 @@ def verge(path):
     save(rgb, path)
 
 
-def rock(path):
-    rng = np.random.default_rng(404)
+ROCK_RAMP = [(0.0, (0.30, 0.29, 0.27)), (0.5, (0.48, 0.46, 0.42)), (1.0, (0.64, 0.62, 0.57))]
+# granite: cooler and greyer
+GRANITE_RAMP = [(0.0, (0.30, 0.30, 0.31)), (0.5, (0.50, 0.50, 0.50)), (1.0, (0.70, 0.69, 0.67))]
+
+
+def rock(path, seed=404, ramp=ROCK_RAMP, moss=0.7):
+    rng = np.random.default_rng(seed)
     n = 512
     ridge = noise.fractal(rng, n, n, beta=2.0, lo=3, hi=60)
     crack = np.clip(1 - np.abs(ridge - 0.5) * 30, 0, 1) * 0.6
     layers = noise.fractal(rng, n, n, beta=2.4, lo=1, hi=64)
     grain = noise.fractal(rng, n, n, beta=0.5, lo=60)
     t = 0.55 * layers + 0.3 * grain + 0.15 * noise.fractal(rng, n, n, beta=1.5, lo=4)
-    rgb = colour_field(t, [(0.0, (0.30, 0.29, 0.27)), (0.5, (0.48, 0.46, 0.42)),
-                           (1.0, (0.64, 0.62, 0.57))])
-    moss = np.clip((noise.fractal(rng, n, n, beta=2.0, lo=2, hi=40) - 0.6) * 3, 0, 1)
-    rgb = mix(rgb, (0.28, 0.36, 0.14), moss * 0.7)
+    rgb = colour_field(t, ramp)
+    green = np.clip((noise.fractal(rng, n, n, beta=2.0, lo=2, hi=40) - 0.6) * 3, 0, 1)
+    rgb = mix(rgb, (0.28, 0.36, 0.14), green * moss)
     rgb = rgb * (1 - 0.5 * crack[..., None])
     save(rgb, path)
 
@@ -197,9 +214,9 @@ def tree_atlas(path):
     save(out, path)
 
 
-def scree(path):
+def scree(path, seed=405):
     """Grass broken by stones: the band between meadow and bare rock."""
-    rng = np.random.default_rng(405)
+    rng = np.random.default_rng(seed)
     n = 512
     g = noise.fractal(rng, n, n, beta=1.0, lo=8)
     grass_c = colour_field(g, [(0, (0.22, 0.33, 0.10)), (1, (0.42, 0.50, 0.22))])
@@ -209,8 +226,8 @@ def scree(path):
     save(mix(grass_c, rock_c, m), path)
 
 
-def wood(path):
-    rng = np.random.default_rng(606)
+def wood(path, seed=606):
+    rng = np.random.default_rng(seed)
     h, w = 256, 256
     ring = noise.fractal(rng, h, w // 16, beta=1.4, lo=1)
     ring = np.array(Image.fromarray((ring * 255).astype(np.uint8)).resize((w, h), Image.BICUBIC)) / 255.0
@@ -220,19 +237,22 @@ def wood(path):
     save(rgb.transpose(1, 0, 2), path)
 
 
-def banners(path):
+BANNER_COLOURS = [((200, 20, 24), (255, 255, 255))] + [((250, 190, 20), (25, 25, 30))] * 5 + \
+    [((20, 60, 140), (255, 255, 255))]
+
+
+def banners(path, name="VANTREL", colours=BANNER_COLOURS):
     """Gate banners, one 512 x 64 row each, top to bottom:
 
     row 0: "START / FINISH", rows 1-5: "CHECKPOINT 1" to "CHECKPOINT 5",
-    row 6: "VANTREL", row 7: red/white chequer for posts.
+    row 6: `name`, row 7: red/white chequer for posts. colours: (background,
+    text) of rows 0-6.
     """
     w, h = 512, 512
     img = Image.new("RGB", (w, h), (30, 30, 34))
     d = ImageDraw.Draw(img)
     f = font("LiberationSans-BoldItalic.ttf", 40)
-    texts = ["START  /  FINISH"] + ["CHECKPOINT %d" % i for i in range(1, 6)] + ["VANTREL"]
-    colours = [((200, 20, 24), (255, 255, 255))] + [((250, 190, 20), (25, 25, 30))] * 5 + \
-              [((20, 60, 140), (255, 255, 255))]
+    texts = ["START  /  FINISH"] + ["CHECKPOINT %d" % i for i in range(1, 6)] + [name]
     for row, (text, (bg, fg)) in enumerate(zip(texts, colours)):
         y0 = row * 64
         d.rectangle([0, y0, w, y0 + 63], fill=bg)
@@ -248,14 +268,26 @@ def banners(path):
 
 
 # ---------------------------------------------------------------------- sky
-def sky(path):
+DAY_SKY = dict(zenith=(0.20, 0.40, 0.78), mid=(0.42, 0.62, 0.90), horizon=(0.80, 0.87, 0.95),
+               below=(0.70, 0.76, 0.80), sun=(35.0, 65.0), glow=(1.0, 0.95, 0.8), glow_width=9.0,
+               cloud=((0.98, 0.98, 0.99), (0.70, 0.74, 0.80)), warm=None)
+# a low sun in the west (azimuth 180: -x), a golden horizon round it, a
+# deepening zenith and clouds lit from below
+EVENING_SKY = dict(zenith=(0.16, 0.22, 0.45), mid=(0.42, 0.45, 0.66), horizon=(0.86, 0.70, 0.62),
+                   below=(0.45, 0.40, 0.42), sun=(180.0, 12.0), glow=(1.0, 0.72, 0.38), glow_width=16.0,
+                   cloud=((1.0, 0.80, 0.62), (0.46, 0.40, 0.50)), warm=((1.0, 0.62, 0.30), 55.0))
+
+
+def sky(path, seed=707, look=DAY_SKY):
     """The sky dome's texture in an azimuthal mapping.
 
     Texture centre = zenith; radius 0.5 = 20 degrees below the horizon;
-    r = (90 - elevation) / 110 * 0.5. Clouds are a noise layer at a fixed
-    height seen in perspective, so they thin out and flatten to the horizon.
+    r = (90 - elevation) / 110 * 0.5 (u along +x, v along +y). Clouds are a
+    noise layer at a fixed height seen in perspective, so they thin out and
+    flatten to the horizon. `look`: the colours and the sun (azimuth from
+    +x, elevation, degrees).
     """
-    rng = np.random.default_rng(707)
+    rng = np.random.default_rng(seed)
     n = 2048
     cl = 1024
     base = noise.fractal(rng, cl, cl, beta=3.2, lo=2, hi=48)
@@ -272,13 +304,20 @@ def sky(path):
 
     # sky gradient by elevation
     t = np.clip(elev / 90.0, -1, 1)
-    zen = np.array((0.20, 0.40, 0.78))
-    mid = np.array((0.42, 0.62, 0.90))
-    hor = np.array((0.80, 0.87, 0.95))
+    zen = np.array(look["zenith"])
+    mid = np.array(look["mid"])
+    hor = np.array(look["horizon"])
     g = np.clip(t, 0, 1) ** 0.45
+    sun_az, sun_el = np.radians(look["sun"][0]), np.radians(look["sun"][1])
+    if look["warm"] is not None:
+        # the horizon glows towards the sun
+        colour, width = look["warm"]
+        off = np.degrees(np.abs(np.angle(np.exp(1j * (az - sun_az)))))
+        heat = np.exp(-off / width) * np.clip(1 - np.clip(elev, 0, 90) / 35.0, 0, 1)
+        hor = mix(hor, np.array(colour), heat[..., None])
     rgb = mix(mix(hor, mid, np.clip(g * 2, 0, 1)), zen, np.clip(g * 2 - 1, 0, 1))
     below = np.clip(-elev / 6.0, 0, 1)
-    rgb = mix(rgb, (0.70, 0.76, 0.80), below)
+    rgb = mix(rgb, look["below"], below)
 
     # clouds on a plane 1 unit up, sampled from the tileable field
     dist = np.cos(e) / np.sin(e)
@@ -299,16 +338,15 @@ def sky(path):
     fade = np.clip((elev - 1.0) / 10.0, 0, 1) * np.clip(1.2 - dist / 14.0, 0, 1)
     cover *= fade
     shade = np.clip((c - 0.55) * 2.5, 0, 1)
-    cloud_col = mix(np.array((0.98, 0.98, 0.99)), np.array((0.70, 0.74, 0.80)), shade[..., None] ** 1.5)
+    cloud_col = mix(np.array(look["cloud"][0]), np.array(look["cloud"][1]), shade[..., None] ** 1.5)
     rgb = mix(rgb, cloud_col, cover)
 
-    # sun glow, 65 degrees up
-    sun_az, sun_el = np.radians(35.0), np.radians(65.0)
+    # the sun and its glow
     cosang = (np.cos(e) * np.cos(sun_el) * np.cos(az - sun_az) + np.sin(e) * np.sin(sun_el))
     ang = np.degrees(np.arccos(np.clip(cosang, -1, 1)))
-    glow = np.exp(-ang / 9.0) * 0.45 + np.clip(1.6 - ang, 0, 1)
-    rgb = rgb + glow[..., None] * np.array((1.0, 0.95, 0.8))
-    rgb = np.where((r > 0.5)[..., None], np.array((0.70, 0.76, 0.80)), rgb)
+    glow = np.exp(-ang / look["glow_width"]) * 0.45 + np.clip(1.6 - ang, 0, 1)
+    rgb = rgb + glow[..., None] * np.array(look["glow"])
+    rgb = np.where((r > 0.5)[..., None], np.array(look["below"]), rgb)
     save(np.clip(rgb, 0, 1), path, quality=90)
 
 
@@ -456,6 +494,31 @@ def car_details(path, style):
     save(img, path)
 
 
+# alpine grass: drier and yellower; the meadows a deep green
+ALPINE_RAMP = [(0.0, (0.20, 0.26, 0.08)), (0.35, (0.31, 0.38, 0.13)), (0.6, (0.41, 0.46, 0.19)),
+               (0.85, (0.53, 0.53, 0.27)), (1.0, (0.62, 0.58, 0.36))]
+ALPINE_MEADOW_RAMP = [(0.0, (0.10, 0.22, 0.07)), (0.35, (0.17, 0.32, 0.10)), (0.6, (0.24, 0.40, 0.13)),
+                      (0.85, (0.34, 0.47, 0.19)), (1.0, (0.44, 0.52, 0.26))]
+
+
+def kestrel_pass(folder):
+    """KestrelPass: its own seeds and colours, a worn mountain road with a
+    double centre line, banners with its name and the evening sky."""
+    j = lambda n: os.path.join(folder, n)  # noqa: E731
+    grass(j("grass.jpg"), seed=111, ramp=ALPINE_RAMP)
+    grass(j("meadow.jpg"), seed=112, ramp=ALPINE_MEADOW_RAMP)
+    road(j("road.jpg"), seed=213, centre="double", centre_colour=(0.88, 0.78, 0.36), patches=0.3)
+    verge(j("verge.jpg"), seed=313)
+    rock(j("rock.jpg"), seed=414, ramp=GRANITE_RAMP, moss=0.35)
+    tree_atlas(j("trees.jpg"))
+    scree(j("scree.jpg"), seed=415)
+    wood(j("wood.jpg"), seed=616)
+    banners(j("banners.png"), name="KESTREL  PASS",
+            colours=[((30, 40, 60), (255, 200, 90))] + [((235, 110, 30), (255, 255, 255))] * 5 +
+            [((30, 40, 60), (255, 200, 90))])
+    sky(j("sky.jpg"), seed=717, look=EVENING_SKY)
+
+
 def main():
     data = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "data")
     track = os.path.join(data, "tracks", "GreenValley")
@@ -469,6 +532,7 @@ def main():
     wood(os.path.join(track, "wood.jpg"))
     banners(os.path.join(track, "banners.png"))
     sky(os.path.join(data, "models", "SkyDome", "sky.jpg"))
+    kestrel_pass(os.path.join(data, "tracks", "KestrelPass"))
     showroom(os.path.join(data, "models", "ShowRoom"))
     for car, style in (("NissanSkyline", "skyline"), ("BugattiVeyron", "veyron")):
         folder = os.path.join(data, "cars", car)

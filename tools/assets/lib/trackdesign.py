@@ -1,71 +1,42 @@
-"""GreenValley's layout: the road's centre line, its elevation and the land.
+"""A track's layout from its plan: the road's centre line, its elevation and the land.
 
-Pure numpy, so it runs in Blender's Python (track.py) and under
-/usr/bin/python3 (the plan image of plan.py). Units are metres, z is up,
-the start is at the origin facing +y.
+Pure numpy, so it runs in Blender's Python (trackbuild.py) and under
+/usr/bin/python3 (road.py, plan.py). Units are metres, z is up, the start
+is at the origin facing +y.
 
-The road is a closed periodic cubic spline through WAYPOINTS (the start and
-the race's five checkpoints are waypoints, so the centre line passes
-through them exactly), resampled by arc length. Its elevation follows the
-land, smoothed and limited to MAX_GRADE, and is shifted so the road surface
-at the start is at z = 0.
+The road is a closed periodic cubic spline through the plan's WAYPOINTS
+(the start and the race's five checkpoints are waypoints, so the centre line
+passes through them exactly), resampled by arc length. Its elevation either
+follows the plan's land, smoothed and limited to MAX_GRADE, or the plan's
+own PROFILE (the land is then shaped round the road); either way it is
+shifted so the road surface at the start is at z = 0. The plans live in
+tracks/ (one module each).
 """
+import importlib
+import os
+import sys
+
 import numpy as np
 
-CHECKPOINTS = [(-388.0, 90.0), (-1156.0, 1884.0), (757.0, 1454.0), (1163.0, -333.0), (1169.0, -1933.0)]
-ALLOWANCES = [95.0, 80.0, 50.0, 60.0, 75.0]     # s given for reaching checkpoint 0..4
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import geom as G  # noqa: E402
 
-# Clockwise loop: start, checkpoint 0 ... checkpoint 4, back to the start.
-# Entries are (x, y) or (x, y, tag); tagged points are the start and the checkpoints.
-WAYPOINTS = [
-    (0.0, 0.0, "start"),
-    (0.0, 110.0),
-    (-45.0, 215.0),
-    (-170.0, 250.0),
-    (-300.0, 185.0),
-    (-388.0, 90.0, "cp0"),
-    (-480.0, 20.0),
-    (-610.0, 25.0),
-    (-710.0, 140.0),
-    (-760.0, 420.0),
-    (-790.0, 800.0),
-    (-900.0, 1200.0),
-    (-1080.0, 1560.0),
-    (-1156.0, 1884.0, "cp1"),
-    (-1070.0, 2080.0),
-    (-860.0, 2110.0),
-    (-500.0, 2000.0),
-    (-120.0, 1860.0),
-    (300.0, 1700.0),
-    (757.0, 1454.0, "cp2"),
-    (1050.0, 1180.0),
-    (1190.0, 800.0),
-    (1100.0, 380.0),
-    (1090.0, 20.0),
-    (1163.0, -333.0, "cp3"),
-    (1290.0, -760.0),
-    (1270.0, -1250.0),
-    (1150.0, -1620.0),
-    (1169.0, -1933.0, "cp4"),
-    (1110.0, -2220.0),
-    (860.0, -2390.0),
-    (480.0, -2300.0),
-    (180.0, -1950.0),
-    (30.0, -1400.0),
-    (0.0, -800.0),
-    (0.0, -380.0),
-    (0.0, -140.0),
-]
+TRACKS = ("GreenValley", "KestrelPass")
 
+
+def plan(name):
+    """The plan module of a track by its folder name (tracks/<name>.py)."""
+    if name not in TRACKS:
+        raise SystemExit("unknown track %r: one of %s" % (name, ", ".join(TRACKS)))
+    return importlib.import_module("tracks." + name)
+
+
+# The road's cross-section, the same on every track.
 ROAD_HALF = 5.5          # asphalt half-width (m)
 VERGE = 2.0              # gravel shoulder beyond the asphalt
 VERGE_DROP = 0.12        # the verge's outer edge lies this much below the road edge
 DITCH = 1.5              # grass ditch beyond the verge
 DITCH_DROP = 0.30
-MAX_GRADE = 0.055        # longitudinal gradient limit
-MAX_BANK = 0.045         # cross slope limit in curves
-TERRAIN_HALF = 4000.0    # the land spans -4000 .. 4000 in x and y
-MARK_PERIOD = 22.0       # road texture repeat (m), adjusted to divide the loop
 
 
 def periodic_spline(points, samples_per_seg=400):
@@ -102,8 +73,8 @@ def periodic_spline(points, samples_per_seg=400):
 class Road:
     """The centre line: positions, tangents and normals by arc length."""
 
-    def __init__(self):
-        pts = [(w[0], w[1]) for w in WAYPOINTS]
+    def __init__(self, plan):
+        pts = [(w[0], w[1]) for w in plan.WAYPOINTS]
         dense = periodic_spline(pts)
         seg = np.linalg.norm(np.roll(dense, -1, axis=0) - dense, axis=1)
         s = np.concatenate([[0], np.cumsum(seg)])
@@ -113,11 +84,11 @@ class Road:
         # arc position of every tagged waypoint (they are spline knots)
         per = len(dense) // len(pts)
         self.tags = {}
-        for i, w in enumerate(WAYPOINTS):
+        for i, w in enumerate(plan.WAYPOINTS):
             if len(w) > 2:
                 self.tags[w[2]] = float(s[i * per])
         assert self.tags["start"] == 0.0
-        n_marks = max(1, int(round(self.length / MARK_PERIOD)))
+        n_marks = max(1, int(round(self.length / plan.MARK_PERIOD)))
         self.mark_period = self.length / n_marks
 
     def at(self, s):
@@ -186,15 +157,15 @@ def _fractal(seed, n, beta, lo, hi=None):
 
 
 class Land:
-    """The natural landscape before the road is cut in: height by (x, y)."""
+    """The natural landscape before the road is cut in: noise grids the plans
+    shape into their own height(x, y), sampled smoothly and tiling."""
 
-    def __init__(self):
-        n = 512
+    def __init__(self, terrain_half, n=512):
         self.n = n
-        self.extent = 2 * TERRAIN_HALF + 400.0           # noise tiles a bit beyond the land
-        self.hills = _fractal(31, n, 3.0, 3, 30)          # rolling hills, ~300-3000 m features
-        self.detail = _fractal(32, n, 2.0, 25, 120)       # small bumps, 70-300 m
-        self.ridges = _fractal(33, n, 2.6, 3, 36)         # mountain ridges
+        self.extent = 2 * terrain_half + 400.0           # noise tiles a bit beyond the land
+
+    def fractal(self, seed, beta, lo, hi=None):
+        return _fractal(seed, self.n, beta, lo, hi)
 
     def _sample(self, grid, x, y):
         n = self.n
@@ -211,19 +182,6 @@ class Land:
         return (grid[i0, j0] * (1 - su) * (1 - sv) + grid[i0, j1] * su * (1 - sv)
                 + grid[i1, j0] * (1 - su) * sv + grid[i1, j1] * su * sv)
 
-    def height(self, x, y):
-        x = np.asarray(x, float)
-        y = np.asarray(y, float)
-        rho = (np.abs(x) ** 4 + np.abs(y) ** 4) ** 0.25
-        t = np.clip((rho - 2650.0) / 1250.0, 0, 1)
-        mountain = t * t * (3 - 2 * t)
-        valley = 75.0 * self._sample(self.hills, x, y) + 3.0 * self._sample(self.detail, x, y)
-        # a gentle bowl: the valley floor rises towards the hills around it
-        bowl = 40.0 * np.clip((rho - 500.0) / 2200.0, 0, 1) ** 2
-        ridge = self._sample(self.ridges, x, y)
-        peaks = 380.0 + 240.0 * ridge + 40.0 * self._sample(self.detail, x * 0.7, y * 0.7)
-        return valley + bowl + mountain * peaks
-
 
 def smooth_circular(values, window):
     n = len(values)
@@ -233,8 +191,8 @@ def smooth_circular(values, window):
     return out
 
 
-def road_profile(road, land, step=5.0):
-    """Road-centre elevation by arc length (s, z) on a regular grid, z(0) = 0."""
+def road_profile(road, land, max_grade, step=5.0):
+    """Road-centre elevation following the land, by arc length (s, z) on a regular grid."""
     s = np.arange(0.0, road.length, step)
     pos, _, nrm = road.at(s)
     z = land.height(pos[:, 0], pos[:, 1])
@@ -246,7 +204,7 @@ def road_profile(road, land, step=5.0):
     for _ in range(6):
         z = smooth_circular(z, 60.0 / step)
         # grade limit, forwards and backwards round the loop
-        dz = MAX_GRADE * step
+        dz = max_grade * step
         for _ in range(3):
             for i in range(1, 2 * len(z)):
                 a, b = (i - 1) % len(z), i % len(z)
@@ -255,18 +213,35 @@ def road_profile(road, land, step=5.0):
     return s, z
 
 
+def planned_profile(road, knots, step=5.0):
+    """Road-centre elevation through the plan's (s, z) knots: a monotone cubic
+    (no overshoot past a crest or a dip) round the closed loop."""
+    ks = np.array([k[0] for k in knots], float)
+    kz = np.array([k[1] for k in knots], float)
+    L = road.length
+    ks = np.concatenate([ks[-2:] - L, ks, ks[:2] + L])
+    kz = np.concatenate([kz[-2:], kz, kz[:2]])
+    s = np.arange(0.0, L, step)
+    return s, G.pchip(ks, kz, s)
+
+
 class Design:
     """Everything the mesh builder needs, computed once."""
 
-    def __init__(self):
-        self.road = Road()
-        self.land = Land()
-        s, z = road_profile(self.road, self.land)
+    def __init__(self, plan):
+        self.plan = plan
+        self.road = Road(plan)
+        if plan.PROFILE is None:
+            self.land = plan.Land()
+            s, z = road_profile(self.road, self.land, plan.MAX_GRADE)
+        else:
+            s, z = planned_profile(self.road, plan.PROFILE)
+            self.land = plan.Land(self.road, s, z)
         self.offset = float(np.interp(0.0, s, z))        # shift: the start line is at z = 0
         self.prof_s = np.concatenate([s, [self.road.length]])
         self.prof_z = np.concatenate([z, [z[0]]]) - self.offset
         k = self.road.curvature(s)
-        bank = np.clip(k * 12.0, -MAX_BANK, MAX_BANK)
+        bank = np.clip(k * 12.0, -plan.MAX_BANK, plan.MAX_BANK)
         bank = smooth_circular(bank, 60.0 / 5.0)
         self.bank = np.concatenate([bank, [bank[0]]])
 
@@ -309,21 +284,25 @@ class Design:
         z = w * near + (1 - w) * nat
         return np.where(ad <= inner, self.cross_z(s, d), z)
 
-    def nearest(self, x, y, kd=None):
-        """Nearest centre-line point: (s, signed offset d) for each (x, y)."""
-        x = np.asarray(x, float)
-        y = np.asarray(y, float)
-        ss = np.arange(0.0, self.road.length, 1.0)
-        pos, t, nrm = self.road.at(ss)
-        if kd is None:
-            raise ValueError("pass a KD-tree builder")
-        idx = kd(pos, np.stack([x, y], axis=-1))
-        sel_pos = pos[idx]
-        s_near = ss[idx]
-        # refine along the tangent
-        rel = np.stack([x, y], axis=-1) - sel_pos
-        along = np.sum(rel * t[idx], axis=-1)
-        s_near = np.mod(s_near + along, self.road.length)
-        p2, t2, n2 = self.road.at(s_near)
-        d = np.sum((np.stack([x, y], axis=-1) - p2) * n2, axis=-1)
-        return s_near, d
+
+# ------------------------------------------------------------ road file
+ROAD_MAGIC = "vantrel-road"
+ROAD_VERSION = 1
+# A chord 2 m long strays under 5 mm from a curve of R 100 m (R 25 m: 2 cm).
+ROAD_STEP = 2.0
+
+
+def centre_line(road, step=ROAD_STEP):
+    """Evenly spaced points of the closed centre line, the start first."""
+    count = int(round(road.length / step))
+    pos, _, _ = road.at(np.arange(count) * (road.length / count))
+    return pos
+
+
+def write_road(path, points):
+    """The race's centre-line file (format: road.py)."""
+    with open(path, "w", newline="\n") as f:
+        f.write("%s %d %d\n" % (ROAD_MAGIC, ROAD_VERSION, len(points)))
+        for x, y in points:
+            # "+ 0.0" keeps "-0.000" out of the file
+            f.write("%.3f %.3f\n" % (round(x, 3) + 0.0, round(y, 3) + 0.0))
