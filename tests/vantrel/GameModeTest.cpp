@@ -242,7 +242,7 @@ TEST_F(GameModes, ReturnOnOpponentsStepsTheirDifficultyAndKeepsItForTheNextShowR
     ASSERT_TRUE(Start({})) << output;
     ShowRoom* room = app.GetShowRoom();
     EXPECT_EQ(room->GetOpponentsEntry(), "Opponents: Medium");
-    for (int i = 0; i < 3; ++i) Key(VK_DOWN);
+    for (int i = 0; i < ShowRoom::Opponents; ++i) Key(VK_DOWN);
     ASSERT_EQ(room->GetSelection(), ShowRoom::Opponents);
     Key(VK_RETURN);
     EXPECT_EQ(app.GetShowRoom(), room) << "the show room stays";

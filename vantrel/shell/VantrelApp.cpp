@@ -98,9 +98,9 @@ bool VantrelApp::Start() {
         settings->SetQuality(quality);
     }
     field = FieldSettings::Read(settings.get());
-    // A track whose description is refused is left out with its Warn line; the others play.
-    if (tracks.Load() == 0)
-        std::cout << "[ERROR] VantrelApp: no usable track in " << TrackList::DataFolder << std::endl;
+    // A track whose description is refused is left out with its Warn line;
+    // the others play. Without any, the show room still runs and a race says why it cannot start.
+    tracks.Load();
     chosenTrack = TrackSettings::Read(settings.get(), tracks);
     options.reset(new GameOptions(*this));
     options->Read();

@@ -54,7 +54,7 @@ public:
     static const int EntryCount = 8;
     /// Pixels from one menu entry's line to the next, the first one's this
     /// far below the top: eight entries leave the car in view.
-    static constexpr float MenuLineHeightPx = 60.0f;
+    static constexpr float MenuLineHeightPx = 52.0f;
     /// Id of entry `entry`'s area in GetMenuAreas; the car bar's arrows and
     /// the quit question's answers have the ids of their keys (VK_LEFT,
     /// VK_RIGHT, VK_RETURN, VK_ESCAPE).
