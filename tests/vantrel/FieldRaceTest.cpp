@@ -37,10 +37,12 @@ protected:
         if (!std::filesystem::exists(TrackList::DataFolder))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
     }
-    bool Start(unsigned carIndex, unsigned opponents, RacingDriver::Skill skill) {
+    bool Start(unsigned carIndex, unsigned opponents, RacingDriver::Skill skill, const TrackDescription* track = nullptr,
+               TrackDescription::Direction direction = TrackDescription::Direction::Forward) {
         race.reset();
         race = std::make_unique<GameEngine>(handler);
         if (!race->Initialize()) return false;
+        if (track) race->SetTrack(*track, direction);
         race->SetOpponents(opponents, skill);
         // The debug plug-in reports every object it adds.
         testing::internal::CaptureStdout();
@@ -142,4 +144,36 @@ TEST_F(FieldRace, FiveOpponentsStartOnTheGridRaceTheLapAndTheResultsFollowThem) 
     EXPECT_EQ(field.PositionLine(), "Pos 6 / 6");
     for (const Racer& racer : racers) EXPECT_LT(racer.progress.GetDistanceM(), 0.0);
     EXPECT_EQ(race->GetWorld()->GetCarCount(), 6u);
+}
+
+TEST_F(FieldRace, TheGridFormsBehindTheStartLineFacingTheRaceOnEveryTrackAndWayAndTheFieldGetsAway) {
+    TrackList tracks;
+    ASSERT_GT(tracks.Load(), 0u);
+    for (const TrackList::Choice& choice : tracks.GetChoices()) {
+        SCOPED_TRACE(tracks.Label(choice));
+        ASSERT_TRUE(Start(0, 3, RacingDriver::Skill::Hard, &tracks.TrackOf(choice), choice.direction));
+        const RaceField& field = *race->GetField();
+        const RoadCentreLine& road = race->GetTrack().road;
+        const std::vector<Racer>& racers = field.GetRacers();
+        ASSERT_EQ(racers.size(), 4u);
+        // Two a row behind the start line along the road as this way runs,
+        // each facing the race, none the wrong way round.
+        for (std::size_t i = 0; i < racers.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_LT(racers[i].progress.GetDistanceM(), -RaceField::GridFrontM + 0.5);
+            EXPECT_GT(racers[i].progress.GetDistanceM(), -40.0);
+            const vmath::vec3<float> p = racers[i].car->body->GetPosition();
+            const vmath::vec2<double> along = road.Tangent(road.Project(p.x, p.y));
+            const vmath::vec3<float> forward = racers[i].car->body->GetAxis(1);
+            EXPECT_GT(forward.x * along.x + forward.y * along.y, 0.98);
+        }
+        // Away from the grid, the game's cars run on along this way.
+        CentreLineDriver driver(*race, handler);
+        for (int frame = 0; frame < 60 * 20; ++frame) {
+            if (race->GetCar()->controlsEnabled) driver.Drive();
+            Frames(1);
+        }
+        for (const Racer& racer : racers) EXPECT_GT(racer.progress.GetDistanceM(), 150.0) << racer.name;
+        EXPECT_FALSE(race->GetWrongWay().IsShowing());
+    }
 }

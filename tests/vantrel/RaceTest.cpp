@@ -134,29 +134,48 @@ TEST_F(Race, InitializeAgainReleasesTheCarsBeforeTheirWorldAndTheRaceStartsAnew)
     EXPECT_GT(race->GetWorld()->GetTimeS(), 0.0);
 }
 
-TEST_F(Race, StartPutsTheCarOnTheStartLineAndHoldsItThroughTheCountdown) {
-    ASSERT_TRUE(Start(0, false));
-    Car* car = race->GetCar();
-    ASSERT_NE(car, nullptr);
-    ASSERT_NE(car->body, nullptr);
-    EXPECT_EQ(race->GetTrack().checkpoints.size(), 5u);
-    EXPECT_DOUBLE_EQ(race->GetRemainingTime(), 95.0);
-    Key(VK_UP);
-    RunFrames(200);  // 3.3 s: still counting down
-    EXPECT_FALSE(car->controlsEnabled);
-    EXPECT_LT(car->body->GetSpeedMs(), 0.05f);
-    EXPECT_NEAR(car->body->GetPosition().x, 0.0f, 0.5f);
-    EXPECT_NEAR(car->body->GetPosition().y, 0.0f, 0.5f);
-    // The clock runs from the start, countdown included.
-    EXPECT_NEAR(race->GetRemainingTime(), 95.0 - 200 * Frame, 1e-3);
-    RunFrames(120);
-    EXPECT_TRUE(car->controlsEnabled);
-    EXPECT_GT(car->body->GetForwardSpeedMs(), 3.0f);
-    EXPECT_GT(car->speedGauge->GetNeedleAngle(), -35.0f);
-    EXPECT_LT(car->speedGauge->GetNeedleAngle(), 215.0f);
-    // The car node and the chase camera follow the body.
-    EXPECT_NEAR(car->node->GetTransform().GetMatrix()[13], car->body->GetPosition().y, 1e-4f);
-    EXPECT_LT(race->GetEngine().GetCamera().GetView().GetEye().y, car->body->GetPosition().y - 5.0);
+TEST_F(Race, StartPutsTheCarOnTheStartLineAndHoldsItThroughTheCountdownOnEveryTrackAndWay) {
+    TrackList tracks;
+    ASSERT_GT(tracks.Load(), 0u);
+    for (const TrackList::Choice& choice : tracks.GetChoices()) {
+        SCOPED_TRACE(tracks.Label(choice));
+        const TrackDescription::Way& way = *tracks.TrackOf(choice).FindWay(choice.direction);
+        const double heading = way.startHeadingDeg * 3.14159265358979 / 180.0;
+        const vmath::vec3<float> facing(static_cast<float>(-std::sin(heading)), static_cast<float>(std::cos(heading)), 0.0f);
+        if (!race) SetUp();
+        race->SetTrack(tracks.TrackOf(choice), choice.direction);
+        ASSERT_TRUE(Start(0, false));
+        Car* car = race->GetCar();
+        ASSERT_NE(car, nullptr);
+        ASSERT_NE(car->body, nullptr);
+        ASSERT_EQ(race->GetTrack().checkpoints.size(), 5u);
+        EXPECT_EQ(race->GetTrack().checkpoints.back().x, way.checkpoints.back().x);
+        EXPECT_DOUBLE_EQ(race->GetRemainingTime(), way.checkpoints[0].time);
+        Key(VK_UP);
+        RunFrames(200);  // 3.3 s: still counting down
+        EXPECT_FALSE(car->controlsEnabled);
+        EXPECT_LT(car->body->GetSpeedMs(), 0.05f);
+        EXPECT_NEAR(car->body->GetPosition().x, way.startX, 0.5f);
+        EXPECT_NEAR(car->body->GetPosition().y, way.startY, 0.5f);
+        EXPECT_GT(vmath::dot(car->body->GetAxis(1), facing), 0.98f);
+        // The clock runs from the start, countdown included.
+        EXPECT_NEAR(race->GetRemainingTime(), way.checkpoints[0].time - 200 * Frame, 1e-3);
+        RunFrames(120);
+        EXPECT_TRUE(car->controlsEnabled);
+        EXPECT_GT(car->body->GetForwardSpeedMs(), 3.0f);
+        EXPECT_GT(car->speedGauge->GetNeedleAngle(), -35.0f);
+        EXPECT_LT(car->speedGauge->GetNeedleAngle(), 215.0f);
+        // Off the way the race runs, with the chase camera behind, and not the wrong way.
+        EXPECT_GT(race->GetTrack().road.Project(car->body->GetPosition().x, car->body->GetPosition().y), 5.0);
+        EXPECT_FALSE(race->GetWrongWay().IsShowing());
+        // The car node and the chase camera follow the body.
+        EXPECT_NEAR(car->node->GetTransform().GetMatrix()[13], car->body->GetPosition().y, 1e-4f);
+        const vmath::vec3<double> eye = race->GetEngine().GetCamera().GetView().GetEye();
+        const vmath::vec3<float> p = car->body->GetPosition();
+        EXPECT_LT((eye.x - p.x) * facing.x + (eye.y - p.y) * facing.y, -5.0);
+        Key(VK_UP, Release);
+        race.reset();
+    }
 }
 
 TEST_F(Race, SpectatorModeFreezesTheWorldAndTheClock) {
