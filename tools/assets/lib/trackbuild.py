@@ -16,7 +16,6 @@ terrain mesh, so the physics never meets them.
 import os
 import sys
 
-import bpy
 import numpy as np
 from mathutils import Vector
 from mathutils.bvhtree import BVHTree
@@ -114,7 +113,6 @@ def build_terrain(design, near):
     # map CDT output vertices to our vertex list: ribbon first, then grid
     n_rib = len(rib_xy)
     index = np.empty(len(out_v), dtype=np.int64)
-    extra_xy, extra = [], []
     for i, orig in enumerate(orig_v):
         if not orig:
             raise RuntimeError("CDT made a new vertex at %s" % (tuple(out_v[i]),))
@@ -395,10 +393,8 @@ def build(plan, data):
                                   texture=tex(m["texture"]) if m["texture"] else None,
                                   ambient=m.get("ambient", plan.GROUND_AMBIENT)))
     verts, faces, mats, uvs = build_terrain(design, near)
-    terrain = bu.mesh_object("Terrain", verts, faces, mesh_name="Terrain", uvs=uvs, mat_index=mats,
-                             materials=ground,
-                             smooth=True,
-                             auto_smooth_deg=50)
+    bu.mesh_object("Terrain", verts, faces, mesh_name="Terrain", uvs=uvs, mat_index=mats, materials=ground,
+                   smooth=True, auto_smooth_deg=50)
     n_terrain = len(faces)
     print("  terrain: %d triangles" % n_terrain)
     z_at = ground_caster(verts, faces)
