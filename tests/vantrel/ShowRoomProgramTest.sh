@@ -10,8 +10,10 @@
 # (two dumps a second apart are the same), P again lets it run; driven off the
 # road at full lock, R puts the car back on it; Escape brings
 # the show room back on car 1 and "Time Trial"; Down and Return on "Race"
-# show the game's cars on the grid ahead, Escape the show room again, and
-# Escape asks whether to quit, the game running on under the question, and
+# show the game's cars on the grid ahead, Escape the show room again; Down
+# and Return on "Track" choose the second track (KestrelPass when there, else
+# GreenValley reversed), Up and Return race it from its grid; Escape asks
+# whether to quit, the game running on under the question, and
 # Return answers yes: exit status
 # 0, no "[ERROR]" line, a quiet standard output, and in the sanitizer build
 # no leak report. With a number of extra mode switches it goes from the show
@@ -202,6 +204,37 @@ await "the opponents' cars ahead" opponents
 xdotool key Escape
 await "the show room after the Race" shown 2
 echo "show room back on \"Race\""
+
+# The second track: Return on "Track" steps through the tracks and their
+# ways, each choice kept in the settings at once. KestrelPass when the data
+# has it, else the second entry, GreenValley reversed; then a Race on it.
+if [[ -f "$(dirname "$game")/../data/tracks/KestrelPass/track.ini" ]]; then
+    wanted="track = KestrelPass"$'\n'"direction = forward"
+else
+    wanted="track = GreenValley"$'\n'"direction = reverse"
+fi
+settings="$work/config/vantrel/settings.ini"
+press Down 3
+picked=
+for _ in 1 2 3 4 5 6; do
+    xdotool key Return
+    for _ in $(seq 120); do
+        grep -q "^track = " "$settings" 2>/dev/null && break
+        sleep 0.5
+    done
+    sleep 1
+    [[ "$(grep -A1 '^track = ' "$settings" 2>/dev/null)" == "$wanted" ]] && { picked=1; break; }
+done
+[[ -n $picked ]] || fail "Return on \"Track\" never chose \"${wanted//$'\n'/, }\": $(grep -A1 '^track' "$settings")"
+echo "chose ${wanted//$'\n'/, }"
+press Up 2
+xdotool key Return
+await "the Race's countdown on the second track" countdown
+await "the opponents' cars ahead on the second track" opponents
+[[ -n ${SHOT_DIR:-} ]] && "$shot" png "$work/now.xwd" "$SHOT_DIR/second-track.png"
+xdotool key Escape
+await "the show room after the Race on the second track" shown 2
+echo "raced the second track"
 
 # Mode switches, each followed until the new mode shows.
 for ((i = 0; i < switches; i += 2)); do
