@@ -463,7 +463,10 @@ TEST_F(GhostFileTest, KeepsTheRunAcrossSavesWithThePreviousFileAsBackup) {
               (std::vector<std::string>{"GreenValley-NissanSkyline.ghost", "GreenValley-NissanSkyline.ghost.bak"}));
 
     // Keys that cannot name a file, and runs that cannot be a ghost.
-    for (const char* key : {"", "../x", "a-b", "a b"}) EXPECT_EQ(GhostFile(key, "Car").GetPath(), "") << key;
+    for (const char* key : {"", "../x", "a--b", "-a", "a-", "a b"}) EXPECT_EQ(GhostFile(key, "Car").GetPath(), "") << key;
+    // A track driven in reverse has a dash in its key; a car never does, so the last dash parts them.
+    EXPECT_EQ(fs::path(GhostFile(folder.string(), "a-b", "Car").GetPath()).filename(), "a-b-Car.ghost");
+    EXPECT_EQ(GhostFile(folder.string(), "a", "b-Car").GetPath(), "");
     EXPECT_FALSE(file.Save(RecordedRun(), 0x5678u, 1000, 0));
     EXPECT_EQ(output.WarnLines("GhostFile"), 1) << output.Text();
 }

@@ -145,14 +145,26 @@ GhostFile::GhostFile(const std::string& track, const std::string& car)
 
 GhostFile::GhostFile(std::string folderIn, const std::string& trackIn, const std::string& carIn)
     : folder(std::move(folderIn)), track(trackIn), car(carIn) {
-    if (!folder.empty() && IsValidKey(track) && IsValidKey(car)) path = folder + "/" + track + "-" + car + ".ghost";
+    if (!folder.empty() && IsValidTrackKey(track) && IsValidKey(car)) path = folder + "/" + track + "-" + car + ".ghost";
 }
 
 bool GhostFile::IsValidKey(const std::string& key) {
     if (key.empty() || key.size() > MaxKeyLength) return false;
     return std::all_of(key.begin(), key.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     });
+}
+
+bool GhostFile::IsValidTrackKey(const std::string& key) {
+    if (key.size() > MaxKeyLength) return false;
+    // Keys joined by single dashes: the car's key, which has none, still
+    // ends the file name unambiguously after the last.
+    std::size_t from = 0;
+    for (std::size_t dash = key.find('-'); dash != std::string::npos; dash = key.find('-', from)) {
+        if (!IsValidKey(key.substr(from, dash - from))) return false;
+        from = dash + 1;
+    }
+    return IsValidKey(key.substr(from));
 }
 
 std::size_t GhostFile::MaxFileBytes() {
@@ -161,7 +173,7 @@ std::size_t GhostFile::MaxFileBytes() {
 }
 
 std::string GhostFile::Encode(const RecordedRun& run, const Info& info) {
-    if (run.GetSampleCount() < 2 || !IsValidKey(info.track) || !IsValidKey(info.car)) return {};
+    if (run.GetSampleCount() < 2 || !IsValidTrackKey(info.track) || !IsValidKey(info.car)) return {};
     for (std::size_t k = 0; k < run.GetSampleCount(); ++k)
         if (!IsFiniteSample(run.GetSample(k))) return {};
     std::string bytes;
@@ -250,7 +262,7 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
         }
         const std::size_t length = in.U8();
         *key = in.Text(length);
-        if (!IsValidKey(*key)) {
+        if (key == &info.track ? !IsValidTrackKey(*key) : !IsValidKey(*key)) {
             problem = "names a track or car that is not 1 to " + std::to_string(MaxKeyLength) +
                       " letters, digits and '_'";
             return false;

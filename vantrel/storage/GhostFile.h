@@ -58,7 +58,8 @@ public:
     /// The ghost of `car` on `track` in UserFolders::DataFolder()/ghosts.
     GhostFile(const std::string& track, const std::string& car);
     /// The ghost of `car` on `track` in `folder`. No file (every Load and
-    /// Save false) when `folder` is empty or a key is not IsValidKey.
+    /// Save false) when `folder` is empty, `track` is not IsValidTrackKey or
+    /// `car` not IsValidKey.
     GhostFile(std::string folder, const std::string& track, const std::string& car);
 
     /// Reads the ghost, for a track whose centre line has `trackChecksum`.
@@ -83,9 +84,11 @@ public:
     /// Empty when there is no file (see the constructor).
     const std::string& GetPath() const { return path; }
 
-    /// A key that may name a ghost file: 1 to MaxKeyLength letters, digits,
-    /// '_' and '-' (a track driven in reverse: "GreenValley-reverse").
+    /// A key that may name a ghost file: 1 to MaxKeyLength letters, digits and '_'.
     static bool IsValidKey(const std::string& key);
+    /// A track's key: valid keys joined by single '-', as a track and its
+    /// way ("GreenValley-reverse"), MaxKeyLength at most.
+    static bool IsValidTrackKey(const std::string& key);
     /// The largest file a ghost can be: MaxDurationS at the highest rate.
     static std::size_t MaxFileBytes();
 
