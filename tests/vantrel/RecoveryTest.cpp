@@ -40,7 +40,9 @@ protected:
         ASSERT_TRUE(race->Initialize());
     }
     void TearDown() override { race.reset(); }
-    void Start(bool freeDrive) {
+    void Start(bool freeDrive, const TrackDescription* track = nullptr,
+               TrackDescription::Direction direction = TrackDescription::Direction::Forward) {
+        if (track) race->SetTrack(*track, direction);
         // The debug plug-in reports every object it adds.
         testing::internal::CaptureStdout();
         const bool started = race->Start(0, freeDrive);
@@ -219,31 +221,48 @@ TEST_F(Recovery, RDoesNothingDuringTheCountdownOrAPauseOnceTheTrialIsOverOrForTh
     EXPECT_FALSE(pressRAndSeeIfTheCarMoved()) << "once the time is up";
 }
 
-TEST_F(Recovery, WrongWayShowsAfterTwoSecondsAgainstTheRaceAndGoesWhenTheCarTurns) {
-    Start(true);
-    const double s = road().GetLength() - 60.0;  // the straight leading to the start
-    PlaceCar(s, 0.0, 180.0);
-    RunFrames(30);
-    Key(VK_UP);
-    int against = 0;  // frames faster than 2 m/s the wrong way
-    while (against < 90) {
-        RunFrames(1);
-        if (SpeedAlongRoad() < -WrongWay::MinSpeedMs) ++against;
-        ASSERT_FALSE(race->GetWrongWay().IsShowing()) << "after " << against << " frames the wrong way";
+TEST_F(Recovery, WrongWayShowsAfterTwoSecondsAgainstTheRaceAndGoesWhenTheCarTurnsOnEveryTrackAndWay) {
+    TrackList tracks;
+    ASSERT_GT(tracks.Load(), 0u);
+    for (const TrackList::Choice& choice : tracks.GetChoices()) {
+        SCOPED_TRACE(tracks.Label(choice));
+        if (!race) SetUp();
+        Start(true, &tracks.TrackOf(choice), choice.direction);
+        const double s = road().GetLength() - 60.0;  // the run leading to the start line
+        PlaceCar(s, 0.0, 180.0);
+        RunFrames(30);
+        Key(VK_UP);
+        int against = 0;  // frames faster than 2 m/s the wrong way
+        while (against < 90) {
+            RunFrames(1);
+            if (SpeedAlongRoad() < -WrongWay::MinSpeedMs) ++against;
+            ASSERT_FALSE(race->GetWrongWay().IsShowing()) << "after " << against << " frames the wrong way";
+        }
+        RunFrames(40);
+        ASSERT_LT(SpeedAlongRoad(), -5.0);
+        EXPECT_TRUE(race->GetWrongWay().IsShowing()) << "after 2.2 s the wrong way";
+        // Turned round (by hand, not by R) and driving the race's way again.
+        Key(VK_UP, Release);
+        const double here = road().Project(body().GetPosition().x, body().GetPosition().y);
+        PlaceCar(here, 0.0, 0.0);
+        RunFrames(30);
+        EXPECT_TRUE(race->GetWrongWay().IsShowing()) << "standing still, the car has not turned yet";
+        Key(VK_UP);
+        RunFrames(90);
+        Key(VK_UP, Release);
+        EXPECT_GT(SpeedAlongRoad(), WrongWay::MinSpeedMs);
+        EXPECT_FALSE(race->GetWrongWay().IsShowing());
+        // R, once off the road, faces the car this way round too.
+        PlaceCar(here + 200.0, 20.0, 150.0);
+        RunFrames(30);
+        Key(CarRecovery::Key);
+        Key(CarRecovery::Key, Release);
+        RunFrames(20);
+        const vec3f p = body().GetPosition(), forward = body().GetAxis(1);
+        const vmath::vec2<double> t = road().Tangent(road().Project(p.x, p.y));
+        EXPECT_GT(forward.x * t.x + forward.y * t.y, 0.98);
+        race.reset();
     }
-    RunFrames(40);
-    ASSERT_LT(SpeedAlongRoad(), -5.0);
-    EXPECT_TRUE(race->GetWrongWay().IsShowing()) << "after 2.2 s the wrong way";
-    // Turned round (by hand, not by R) and driving the race's way again.
-    Key(VK_UP, Release);
-    const double here = road().Project(body().GetPosition().x, body().GetPosition().y);
-    PlaceCar(here, 0.0, 0.0);
-    RunFrames(30);
-    EXPECT_TRUE(race->GetWrongWay().IsShowing()) << "standing still, the car has not turned yet";
-    Key(VK_UP);
-    RunFrames(90);
-    EXPECT_GT(SpeedAlongRoad(), WrongWay::MinSpeedMs);
-    EXPECT_FALSE(race->GetWrongWay().IsShowing());
 }
 
 TEST_F(Recovery, TheMapFitsTheRoadIntoTheTopRightCornerAndTheHudDrawsIt) {
