@@ -22,7 +22,7 @@ def _walk(segments, start=(0.0, 0.0), heading=0.0, spacing=24.0, arc_step=15.0):
     h = np.radians(heading)
     pts = [(x, y, "start")]
     for seg in segments:
-        tag = seg[-1] if isinstance(seg[-1], str) and seg[0] != seg[-1] else None
+        tag = seg[-1] if len(seg) > 2 and isinstance(seg[-1], str) else None
         if seg[0] == "S":
             n = max(1, int(np.ceil(seg[1] / spacing)))
             step = seg[1] / n
