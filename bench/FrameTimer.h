@@ -2,9 +2,12 @@
 // Frame timing shared by the GL benchmarks.
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <functional>
+#include <vector>
 
 /// Wall-clock and process CPU time per frame (ms).
 struct FrameTime {
@@ -19,6 +22,32 @@ inline double CpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+/// CPU time of the calling thread alone (s): on the main thread, the
+/// game's own code and the renderer's vertex path, without the rasteriser's
+/// threads.
+inline double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+/// Prints the median and 99th percentile of a run's frame times (s), how
+/// far the slow tail stands above the median (a hitch shows there, not in
+/// the mean), and the processor time of the whole process and of the main
+/// thread per frame (s totals over the run).
+inline void PrintFrameTail(std::vector<double> frameS, double processCpuS, double mainCpuS) {
+    if (frameS.empty()) return;
+    std::sort(frameS.begin(), frameS.end());
+    const double median = frameS[frameS.size() / 2];
+    const double p99 = frameS[std::min(frameS.size() - 1, frameS.size() * 99 / 100)];
+    std::printf("frame time tail: median %.2f ms, 99th percentile %.2f ms (%.2f x the median)\n", median * 1e3,
+                p99 * 1e3, median > 0.0 ? p99 / median : 0.0);
+    const double frames = static_cast<double>(frameS.size());
+    std::printf("processor time per frame: whole process %.2f ms, main thread %.2f ms (%.0f %%)\n",
+                processCpuS * 1e3 / frames, mainCpuS * 1e3 / frames,
+                processCpuS > 0.0 ? 100.0 * mainCpuS / processCpuS : 0.0);
 }
 
 /// Times `frames` calls of `frame` after `warmUpFrames` untimed ones. Each

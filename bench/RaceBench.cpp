@@ -254,6 +254,7 @@ int main(int argc, char** argv) {
     // it. The step is fixed, as in the race tests, so the drive is the same
     // on any machine however slow its frames.
     std::vector<double> frameS, physicsS, passS, hudS, swapS;
+    const double processCpuStart = CpuSeconds(), mainCpuStart = ThreadCpuSeconds();
     for (int i = 0; i < frames; ++i) {
         const Clock::time_point t0 = Clock::now();
         if (race.GetCar()->controlsEnabled && !race.GetReplay()) driver.Drive();
@@ -280,6 +281,7 @@ int main(int argc, char** argv) {
         swapS.push_back(Seconds(t3, t4));
         frameS.push_back(Seconds(t0, t4));
     }
+    const double processCpuS = CpuSeconds() - processCpuStart, mainCpuS = ThreadCpuSeconds() - mainCpuStart;
     const double drivePeakMb = PeakMemoryMb();
     const Car& car = *race.GetCar();
     const vmath::vec3<float> position = PositionOf(car);
@@ -351,6 +353,7 @@ int main(int argc, char** argv) {
                 frames);
     std::printf("frame time: mean %.2f ms (%.1f fps), 95th percentile %.2f ms (target >= 30 fps)\n", whole.meanMs,
                 1e3 / whole.meanMs, whole.p95Ms);
+    PrintFrameTail(frameS, processCpuS, mainCpuS);
     std::printf("where it goes (GL drained after each step):   mean ms   p95 ms\n");
     const std::pair<const char*, const std::vector<double>*> parts[] = {
         {"physics, controls, camera, checkpoints", &physicsS},

@@ -20,6 +20,7 @@
 
 #include <lumora/Lumora.h>
 
+#include "FrameTimer.h"
 #include "hud/FrameStatistics.h"
 #include "showroom/ShowRoom.h"
 #include "shell/VantrelApp.h"
@@ -91,11 +92,13 @@ int main(int argc, char** argv) {
     // Whole passes of the frame loop, as the player gets them.
     std::vector<double> frameS;
     frameS.reserve(frames);
+    const double processCpuStart = CpuSeconds(), mainCpuStart = ThreadCpuSeconds();
     for (int i = 0; i < frames; ++i) {
         const Clock::time_point start = Clock::now();
         app.Frame();
         frameS.push_back(Seconds(start, Clock::now()));
     }
+    const double processCpuS = CpuSeconds() - processCpuStart, mainCpuS = ThreadCpuSeconds() - mainCpuStart;
     const Summary whole = Summarise(frameS);
 
     // The same frame in its parts, each drained from the GL queue before the
@@ -128,6 +131,7 @@ int main(int argc, char** argv) {
                 beforeMainS);
     std::printf("frame time over %d frames: mean %.2f ms (%.1f fps), 95th percentile %.2f ms (target >= 30 fps)\n",
                 frames, whole.meanMs, 1e3 / whole.meanMs, whole.p95Ms);
+    PrintFrameTail(frameS, processCpuS, mainCpuS);
     std::printf("where it goes (mean over %d frames, GL drained after each step):\n", parted);
     std::printf("  turntable and timing   %8.3f ms\n", Summarise(updateS).meanMs);
     std::printf("  scene (with stretch)   %8.3f ms\n", Summarise(sceneS).meanMs);

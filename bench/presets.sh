@@ -1,14 +1,18 @@
 #!/bin/bash
-# Frame times of the show room and the race at each graphics preset, side by
-# side from one run: mean and 95th percentile (ms), the mean's frames per
-# second and the peak resident memory (MB), from ShowRoomBench and RaceBench
-# at 1024 x 768. The race replays the Time Trial recorded beside this script
-# (RaceBench --replay), so every build draws the very same frames; the
+# Frame rates of the show room, the race alone and the race with five
+# opponents at each graphics preset, from ShowRoomBench and RaceBench at
+# 1024 x 768: per column the frames per second of the mean frame, the 95th
+# percentile (ms), the 99th percentile over the median and the peak resident
+# memory (MB). The race alone replays the Time Trial recorded beside this
+# script (RaceBench --replay), so every build draws the very same frames; the
 # table ends with the checksum of the replayed poses, the same in every run.
-#   bench/presets.sh [build/bin] [frames] [--baseline other/bin]   (from the repository root)
-# With --baseline, the benchmarks of another build (one from before the
-# presets, say) run in the same session after each of ours, and the table
-# ends with that build's frame and how High compares with it.
+# The race with opponents is driven by the benchmark's driver.
+#   bench/presets.sh [build/bin] [frames] [--baseline other/bin] [--runs N] [--presets "high medium low"]
+# (from the repository root). With --baseline, the benchmarks of another
+# build run in the same session right after each of ours, so both see the
+# same load on a shared machine; the table gives that build's rows under
+# ours and the ratio of our frame rate to its. With --runs N every figure is
+# the median of N such alternating runs.
 # Needs the benchmarks built; starts its own Xvfb when no display is set. The
 # player's files go to a scratch folder.
 set -euo pipefail
@@ -16,10 +20,15 @@ set -euo pipefail
 bin=build/bin
 frames=1200
 baseline=
+runs=1
+presets="high medium low"
 positional=0
+arguments=("$@")
 while (($#)); do
     case $1 in
     --baseline) baseline=$(realpath "$2"); shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    --presets) presets=$2; shift 2 ;;
     *)
         if ((positional == 0)); then bin=$1; else frames=$1; fi
         positional=$((positional + 1))
@@ -32,7 +41,7 @@ bin=$(realpath "$bin")
 replay=$(realpath "$(dirname "$0")/GreenValley-NissanSkyline.ghost")
 
 if [[ -z ${DISPLAY:-} ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$bin" "$frames" ${baseline:+--baseline "$baseline"}
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "${arguments[@]}"
 fi
 for program in ShowRoomBench RaceBench; do
     for folder in "$bin" ${baseline:+"$baseline"}; do
@@ -43,22 +52,41 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
 
-# "mean 12.34 ms (81.0 fps), 95th percentile 15.67 ms" and "peak memory ...: 171.2 MB"
-#   -> "12.34 15.67 81.0 171.2"
+# "mean 12.34 ms (81.0 fps), 95th percentile 15.67 ms", "(1.23 x the median)"
+# and "peak memory ...: 171.2 MB" -> "81.0 15.67 1.23 171.2" ("-" for a
+# figure an older build does not print).
 figures() {
-    local times memory
-    times=$(sed -n 's/.*mean \([0-9.]*\) ms (\([0-9.]*\) fps), 95th percentile \([0-9.]*\) ms.*/\1 \3 \2/p' "$1" | head -n 1)
+    local times tail memory
+    times=$(sed -n 's/.*mean \([0-9.]*\) ms (\([0-9.]*\) fps), 95th percentile \([0-9.]*\) ms.*/\2 \3/p' "$1" | head -n 1)
+    tail=$(sed -n 's/^frame time tail:.*(\([0-9.]*\) x the median).*/\1/p' "$1" | head -n 1)
     memory=$(sed -n 's/^peak memory[^:]*: \([0-9.]*\) MB.*/\1/p' "$1" | head -n 1)
-    echo "$times ${memory:--}"
+    echo "${times:-- -} ${tail:--} ${memory:--}"
 }
 
-# run NAME PROGRAM ARGS...: the figures of one benchmark run, kept under NAME.
+# run NAME PROGRAM ARGS...: one benchmark run's figures, added to those under NAME.
 declare -A result
 run() {
     local name=$1
     shift
-    "$@" >"$work/$name.txt" 2>&1 || { cat "$work/$name.txt"; exit 1; }
-    result[$name]=$(figures "$work/$name.txt")
+    "$@" >"$work/$name.txt" 2>&1 || {
+        echo "presets: $* failed:"
+        tail -n 20 "$work/$name.txt"
+        exit 1
+    }
+    result[$name]+="$(figures "$work/$name.txt");"
+}
+
+# The median of each figure over the runs under NAME: "fps p95 tail MB".
+median() {
+    tr ';' '\n' <<<"${result[$1]}" | awk 'NF == 4 {
+        for (i = 1; i <= 4; ++i) v[i, n] = $i; ++n }
+        END {
+            for (i = 1; i <= 4; ++i) {
+                m = 0; for (k = 0; k < n; ++k) if (v[i, k] != "-") a[m++] = v[i, k] + 0
+                asort(a); printf "%s%s", (i > 1 ? " " : ""), (m ? (m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2) : "-")
+                delete a
+            }
+            printf "\n" }'
 }
 
 # The race's arguments for the RaceBench in folder $1: the recorded run, or
@@ -71,42 +99,57 @@ race_args() {
     fi
 }
 
-for preset in high medium low; do
-    run "room-$preset" "$bin/ShowRoomBench" "$frames" --quality "$preset"
-    # shellcheck disable=SC2046 # the replay's path has no blanks
-    run "race-$preset" "$bin/RaceBench" "$frames" 0 --quality "$preset" $(race_args "$bin")
-    # The baseline right after our High, so both see the same machine.
-    if [[ -n $baseline && $preset == high ]]; then
-        run room-baseline "$baseline/ShowRoomBench" "$frames"
+# Every run of ours is followed at once by the same run of the baseline.
+for ((r = 0; r < runs; ++r)); do
+    for preset in $presets; do
+        for build in ours ${baseline:+base}; do
+            folder=$bin
+            [[ $build == base ]] && folder=$baseline
+            run "room-$preset-$build" "$folder/ShowRoomBench" "$frames" --quality "$preset"
+        done
+        for build in ours ${baseline:+base}; do
+            folder=$bin
+            [[ $build == base ]] && folder=$baseline
+            # shellcheck disable=SC2046 # the replay's path has no blanks
+            run "race-$preset-$build" "$folder/RaceBench" "$frames" 0 --quality "$preset" $(race_args "$folder")
+            cp "$work/race-$preset-$build.txt" "$work/poses-$preset-$build-$r.txt"
+        done
+        for build in ours ${baseline:+base}; do
+            folder=$bin
+            [[ $build == base ]] && folder=$baseline
+            run "field-$preset-$build" "$folder/RaceBench" "$frames" 0 --quality "$preset" --opponents 5
+        done
+    done
+done
+renderer=$(sed -n 's/^ShowRoomBench: renderer \(.*\), window.*/\1/p' "$work"/room-*-ours.txt | head -n 1)
+
+echo "renderer: $renderer; window 1024 x 768; $frames frames each; median of $runs run(s) a figure"
+printf '%-12s | %-29s | %-29s | %-29s\n' "" "show room" "race alone (replayed)" "race, 5 opponents (driven)"
+row='%-12s | %6s %7s %6s %7s | %6s %7s %6s %7s | %6s %7s %6s %7s\n'
+printf "$row" preset fps p95 p99/med MB fps p95 p99/med MB fps p95 p99/med MB
+for preset in $presets; do
+    for build in ours ${baseline:+base}; do
+        label=$preset
+        [[ $build == base ]] && label="$preset (base)"
         # shellcheck disable=SC2046
-        run race-baseline "$baseline/RaceBench" "$frames" 0 $(race_args "$baseline")
+        printf "$row" "$label" $(median "room-$preset-$build") $(median "race-$preset-$build") \
+            $(median "field-$preset-$build")
+    done
+    if [[ -n $baseline ]]; then
+        read -r ra _ <<<"$(median "room-$preset-ours")"
+        read -r rb _ <<<"$(median "room-$preset-base")"
+        read -r qa _ <<<"$(median "race-$preset-ours")"
+        read -r qb _ <<<"$(median "race-$preset-base")"
+        read -r fa _ <<<"$(median "field-$preset-ours")"
+        read -r fb _ <<<"$(median "field-$preset-base")"
+        awk -v l="$preset ours/base" -v ra="$ra" -v rb="$rb" -v qa="$qa" -v qb="$qb" -v fa="$fa" -v fb="$fb" 'BEGIN {
+            printf "%-12s | %6.2f %22s | %6.2f %22s | %6.2f\n", l, ra / rb, "", qa / qb, "", fa / fb }'
     fi
 done
-renderer=$(sed -n 's/^ShowRoomBench: renderer \(.*\), window.*/\1/p' "$work/room-high.txt")
-
-echo "renderer: $renderer; window 1024 x 768; $frames frames each"
-printf '%-9s | %-34s | %-34s\n' "" "show room" "race (Time Trial replayed, car 0)"
-row='%-9s | %8s %8s %6s %8s   | %8s %8s %6s %8s\n'
-printf "$row" preset "mean ms" "p95 ms" fps "peak MB" "mean ms" "p95 ms" fps "peak MB"
-rows="high medium low"
-[[ -n $baseline ]] && rows="$rows baseline"
-for preset in $rows; do
-    read -r rm rp rf rmem <<<"${result[room-$preset]}"
-    read -r qm qp qf qmem <<<"${result[race-$preset]}"
-    printf "$row" "$preset" "$rm" "$rp" "$rf" "$rmem" "$qm" "$qp" "$qf" "$qmem"
-done
 # Every replay drew the same poses, or the frames compared were not the same.
-poses=$(sed -n 's/^poses: CRC-32 \([0-9a-f]*\) .*/\1/p' "$work"/race-*.txt | sort -u)
+poses=$(sed -n 's/^poses: CRC-32 \([0-9a-f]*\) .*/\1/p' "$work"/poses-*.txt | sort -u)
 if [[ $(wc -l <<<"$poses") -eq 1 && -n $poses ]]; then
-    echo "race poses: CRC-32 $poses in every run (${replay##*/}, the first $frames frames)"
+    echo "race poses: CRC-32 $poses in every replayed run (${replay##*/}, the first $frames frames)"
 else
     echo "race poses differ between runs: ${poses//$'\n'/ }"
-fi
-if [[ -n $baseline ]]; then
-    read -r rh _ <<<"${result[room-high]}"
-    read -r rb _ <<<"${result[room-baseline]}"
-    read -r qh _ <<<"${result[race-high]}"
-    read -r qb _ <<<"${result[race-baseline]}"
-    awk -v rh="$rh" -v rb="$rb" -v qh="$qh" -v qb="$qb" 'BEGIN {
-        printf "high / baseline mean frame time: show room %.3f, race %.3f\n", rh / rb, qh / qb }'
 fi

@@ -224,3 +224,61 @@ TEST(SceneryBatches, BadTrianglesAreLeftOutAndAChildListedTwiceIsReleasedOnce) {
     EXPECT_EQ(baked->GetGeometry(0)->GetVertexIndicesSize(), 99u);
     EXPECT_EQ(baked->GetGeometry(1)->GetVertexIndicesSize(), 33u);
 }
+
+// A wood spread along a road, baked in cells, seen from inside it: the cells
+// behind the camera are culled, the ones before it drawn, and the picture is
+// the one of the unbaked wood.
+TEST_F(SceneryBatchesGl, WoodSpreadOverCellsIsCulledACellAtATimeAndLooksTheSame) {
+    Wood wood;
+    // Eleven more along y from -12 to 18, alternately red and green: the
+    // wood, 31 m long and 5 m wide, is cut into 8 x 2 cells of about 4 m.
+    for (int i = 0; i < 11; ++i)
+        wood.Place(i % 2 ? *wood.green : *wood.red,
+                   Placement(15.0f * i, {1.0f, 1.0f, 1.0f + 0.2f * i}, {0.2f + 0.8f * (i % 3), -12.0f + 3.0f * i, 0.5f}));
+    renderer.GenerateRessources(wood.model);
+    const auto draw = [&](GroupNode& group) {
+        // From the road, looking along it: a third of the wood lies behind.
+        renderer.SetProjection(Perspective(60.0, 1.0, 0.5, 60.0));
+        glLoadIdentity();
+        renderer.SetViewing(View({0.0f, -3.0f, 2.0f}, {0.0f, 10.0f, 0.5f}, {0.0f, 0.0f, 1.0f}));
+        renderer.GetStateManager().SetLightTransform(light);
+        group.Cull(renderer);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        group.Render(renderer);
+        return context.ReadPixels();
+    };
+    const std::vector<std::uint8_t> before = draw(wood.group);
+    ASSERT_GT(Covered(before), Size * Size / 10);
+
+    Mesh* baked = SceneryBatches::Merge(wood.model, wood.group, 4.0f);
+    ASSERT_NE(baked, nullptr);
+    renderer.GenerateRessources(*baked);
+    const std::vector<std::uint8_t> after = draw(wood.group);
+    EXPECT_LE(MaxDifference(before, after), 2);
+    EXPECT_EQ(Covered(after), Covered(before));
+
+    // Each cell a group with a box that holds its cubes, red and green
+    // apart; some behind the camera are culled, the rest drawn.
+    unsigned culled = 0, drawn = 0, triangles = 0;
+    for (unsigned i = 0; i < wood.group.GetChildCount(); ++i) {
+        const auto* cell = dynamic_cast<const GroupNode*>(wood.group.GetChild(i));
+        ASSERT_NE(cell, nullptr);
+        ASSERT_NE(cell->GetBoundingVolume(), nullptr);
+        const BoundingBox& box = *cell->GetBoundingVolume();
+        EXPECT_LE(box.GetMaximum().y - box.GetMinimum().y, 4.0f + 2.0f) << cell->GetName();
+        (cell->IsCulled() ? culled : drawn) += 1;
+        for (unsigned k = 0; k < cell->GetChildCount(); ++k) {
+            const auto* state = dynamic_cast<const StateNode*>(cell->GetChild(k));
+            ASSERT_NE(state, nullptr);
+            const auto& drawable = static_cast<const DrawableNode&>(*state->GetChild(0)).GetDrawable();
+            triangles += static_cast<const Geometry&>(drawable).GetVertexIndicesSize() / 3;
+        }
+    }
+    EXPECT_GE(wood.group.GetChildCount(), 8u);
+    EXPECT_GE(culled, 2u);
+    EXPECT_GE(drawn, 4u);
+    // Every cube baked once: 14 x 12 triangles.
+    EXPECT_EQ(triangles, 14u * 12u);
+    renderer.DeleteRessources(wood.model);
+}

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <nodara/BoundingBox.h>
@@ -50,12 +52,38 @@ struct Matrix {
     }
 };
 
-// The baked triangles of one material, with or without texture coordinates.
-struct Batch {
+// The baked triangles of one placed object (one geometry under one
+// transform), with or without texture coordinates, and the box of its placed
+// vertices.
+struct Piece {
     const Material* material;
     bool textured;
+    BoundingBox box;
     std::vector<unsigned int> vertices, normals, texCoords;
 };
+
+// The pieces of one material in one cell, in their order.
+struct Batch {
+    int cell;
+    const Material* material;
+    bool textured;
+    std::vector<const Piece*> pieces;
+};
+
+// Which of `count` equal cells spanning [low, high] holds `coordinate`; all
+// in one when the span is empty or not a number.
+int CellIndex(float coordinate, float low, float high, int count) {
+    const float fraction = (coordinate - low) / (high - low);
+    if (!(fraction > 0.0f)) return 0;
+    return std::min(count - 1, static_cast<int>(fraction * static_cast<float>(count)));
+}
+
+// How many cells of about `cellSize` the span [low, high] is cut into.
+int CellCount(float low, float high, float cellSize) {
+    const float cells = std::ceil((high - low) / cellSize);
+    if (!(cells > 1.0f)) return 1;
+    return cells < 1024.0f ? static_cast<int>(cells) : 1024;
+}
 
 class Baker {
 public:
@@ -83,7 +111,7 @@ public:
         }
     }
 
-    std::vector<Batch> batches;
+    std::vector<Piece> pieces;
     BoundingBox box;
 
 private:
@@ -101,7 +129,6 @@ private:
         // Every draw path reads a normal with each vertex.
         if (!source || n.size() != v.size()) return false;
         const bool textured = t.size() == v.size();
-        Batch& batch = Find(material, textured);
 
         // The source's arrays go in, placed, once for each geometry drawn from them.
         const unsigned int vertexBase = target.GetVertexArraySize();
@@ -111,6 +138,7 @@ private:
         const std::vector<vec3>& normals = source->GetNormalArray();
         const std::vector<vec2>& texCoords = source->GetTexCoordArray();
         bool any = false;
+        Piece* piece = nullptr;
         for (std::size_t i = 0; i + 2 < v.size(); i += 3) {
             bool usable = true;
             for (std::size_t k = i; k < i + 3; ++k)
@@ -118,30 +146,26 @@ private:
                          (!textured || t[k] < texCoords.size());
             if (!usable) continue;
             if (!any) {
+                pieces.push_back({&material, textured, BoundingBox(), {}, {}, {}});
+                piece = &pieces.back();
                 for (const vec3& p : vertices) {
                     const vec3 placed = matrix.Point(p);
                     target.AddVertex(placed);
-                    box.Expand(placed);
+                    piece->box.Expand(placed);
                 }
+                box.Expand(piece->box);
                 for (const vec3& normal : normals) target.AddNormal(matrix.Normal(normal));
                 if (textured)
                     for (const vec2& coordinate : texCoords) target.AddTexCoord(coordinate);
                 any = true;
             }
             for (std::size_t k = i; k < i + 3; ++k) {
-                batch.vertices.push_back(vertexBase + v[k]);
-                batch.normals.push_back(normalBase + n[k]);
-                if (textured) batch.texCoords.push_back(texCoordBase + t[k]);
+                piece->vertices.push_back(vertexBase + v[k]);
+                piece->normals.push_back(normalBase + n[k]);
+                if (textured) piece->texCoords.push_back(texCoordBase + t[k]);
             }
         }
         return true;
-    }
-
-    Batch& Find(const Material& material, bool textured) {
-        for (Batch& batch : batches)
-            if (batch.material == &material && batch.textured == textured) return batch;
-        batches.push_back({&material, textured, {}, {}, {}});
-        return batches.back();
     }
 
     Mesh& target;
@@ -149,29 +173,60 @@ private:
 
 }  // namespace
 
-Mesh* SceneryBatches::Merge(Model& model, GroupNode& group) {
+Mesh* SceneryBatches::Merge(Model& model, GroupNode& group, float cellSizeM) {
     auto mesh = std::make_unique<Mesh>();
     mesh->SetName(group.GetName() + "-batches");
     Baker baker(*mesh);
     for (unsigned i = 0; i < group.GetChildCount(); ++i)
         if (!baker.Visit(*group.GetChild(i), Matrix(), nullptr)) return nullptr;
-    std::vector<Node*> states;
-    for (Batch& batch : baker.batches) {
-        if (batch.vertices.empty()) continue;
+
+    // The group's extent cut into equal cells of about the size asked; an
+    // object goes whole into the cell under the centre of its box, so the
+    // cell's box holds all of it.
+    const bool cut = cellSizeM > 0.0f && std::isfinite(cellSizeM);
+    const vec3 low = baker.box.GetMinimum(), high = baker.box.GetMaximum();
+    const int columns = cut ? CellCount(low.x, high.x, cellSizeM) : 1;
+    const int rows = cut ? CellCount(low.y, high.y, cellSizeM) : 1;
+    std::vector<Batch> batches;
+    std::vector<int> cellOrder;
+    std::vector<BoundingBox> cellBoxes(static_cast<std::size_t>(columns) * rows);
+    for (const Piece& piece : baker.pieces) {
+        if (piece.vertices.empty()) continue;
+        const vec3 centre = (piece.box.GetMinimum() + piece.box.GetMaximum()) * 0.5f;
+        const int cell =
+            CellIndex(centre.y, low.y, high.y, rows) * columns + CellIndex(centre.x, low.x, high.x, columns);
+        if (std::find(cellOrder.begin(), cellOrder.end(), cell) == cellOrder.end()) cellOrder.push_back(cell);
+        cellBoxes[cell].Expand(piece.box);
+        auto batch = std::find_if(batches.begin(), batches.end(), [&](const Batch& b) {
+            return b.cell == cell && b.material == piece.material && b.textured == piece.textured;
+        });
+        if (batch == batches.end()) batch = batches.insert(batches.end(), {cell, piece.material, piece.textured, {}});
+        batch->pieces.push_back(&piece);
+    }
+    if (batches.empty()) return nullptr;
+
+    // One material node a batch, listed by cell in the cells' order of first use.
+    std::vector<std::vector<Node*>> cellStates(cellBoxes.size());
+    for (const Batch& batch : batches) {
         auto* geometry = new Geometry;
         geometry->SetName(batch.material->GetName());
         geometry->SetMesh(mesh.get());
-        geometry->SetVertexIndices(std::move(batch.vertices));
-        geometry->SetNormalIndices(std::move(batch.normals));
-        geometry->SetTexCoordIndices(std::move(batch.texCoords));
+        std::vector<unsigned int> vertices, normals, texCoords;
+        for (const Piece* piece : batch.pieces) {
+            vertices.insert(vertices.end(), piece->vertices.begin(), piece->vertices.end());
+            normals.insert(normals.end(), piece->normals.begin(), piece->normals.end());
+            texCoords.insert(texCoords.end(), piece->texCoords.begin(), piece->texCoords.end());
+        }
+        geometry->SetVertexIndices(std::move(vertices));
+        geometry->SetNormalIndices(std::move(normals));
+        geometry->SetTexCoordIndices(std::move(texCoords));
         mesh->AddGeometry(geometry);
         // The material belongs to the model; the node only refers to it.
         auto* state = new StateNode(const_cast<Material&>(*batch.material));
         state->SetName(batch.material->GetName());
         state->AddChild(new DrawableNode(*geometry));
-        states.push_back(state);
+        cellStates[batch.cell].push_back(state);
     }
-    if (states.empty()) return nullptr;
 
     mesh->GetBoundingVolume().Expand(baker.box);
     // The objects' nodes go with the group's old children; their meshes and
@@ -181,9 +236,20 @@ Mesh* SceneryBatches::Merge(Model& model, GroupNode& group) {
         if (std::find(old.begin(), old.end(), group.GetChild(i)) == old.end()) old.push_back(group.GetChild(i));
     group.RemoveAllChilds();
     for (Node* child : old) delete child;
-    for (Node* state : states) group.AddChild(state);
+    for (int cell : cellOrder) {
+        // A single cell needs no box of its own: the group's is the same.
+        GroupNode* parent = &group;
+        if (cellOrder.size() > 1) {
+            parent = new GroupNode;
+            parent->SetName(group.GetName() + "-cell" + std::to_string(cell % columns) + "_" +
+                            std::to_string(cell / columns));
+            parent->SetBoundingVolume(*new BoundingBox(cellBoxes[cell]));
+            group.AddChild(parent);
+        }
+        for (Node* state : cellStates[cell]) parent->AddChild(state);
+    }
     group.SetBoundingVolume(*new BoundingBox(baker.box));
-    Mesh* batches = mesh.release();
-    model.AddMesh(batches);
-    return batches;
+    Mesh* baked = mesh.release();
+    model.AddMesh(baked);
+    return baked;
 }
