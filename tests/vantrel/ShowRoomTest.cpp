@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,8 @@
 #include "GameWindow.h"
 #include "showroom/ContactShadow.h"
 #include "showroom/ShowRoom.h"
+#include "storage/SettingsStore.h"
+#include "track/TrackList.h"
 #include "platform/WindowMessage.h"
 
 namespace {
@@ -122,6 +125,41 @@ TEST_F(ShowRoomTest, MenuKeysWrapAroundAndIgnoreReleasesAndOtherKeys) {
     Key('A');
     EXPECT_EQ(room->GetSelection(), ShowRoom::TimeTrial);
     EXPECT_EQ(room->GetCarIndex(), 0u);
+}
+
+TEST_F(ShowRoomTest, TheTrackEntryStepsThroughEveryTrackAndWayOnReturnRightAndLeftAndKeepsTheChoice) {
+    // The game's own tracks beside the stand-in room and cars.
+    TrackList tracks;
+    if (tracks.Load(std::string(SHADER_DIR) + "/../tracks") == 0) GTEST_SKIP() << "no tracks beside " << SHADER_DIR;
+    const std::size_t count = tracks.GetChoices().size();
+    ASSERT_GE(count, 2u);
+    ASSERT_TRUE(Open()) << output;
+    // In the scratch folder, which the fixture is in.
+    const std::string config = (std::filesystem::current_path().parent_path() / "config").string();
+    SettingsStore settings(config);
+    room->SetTracks(&tracks, 0, &settings);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: GreenValley");
+    for (int i = 0; i < ShowRoom::Track; ++i) Key(VK_DOWN);
+    ASSERT_EQ(room->GetSelection(), ShowRoom::Track);
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: GreenValley reversed");
+    // Kept at once, for the next run.
+    EXPECT_EQ(SettingsStore(config).Get("race", "direction"), "reverse");
+    // Right on: round every way of every track back to the first; Left back; the car stays.
+    for (std::size_t i = 1; i < count; ++i) Key(VK_RIGHT);
+    EXPECT_EQ(room->GetTrackChoice(), 0u);
+    Key(VK_LEFT);
+    EXPECT_EQ(room->GetTrackChoice(), count - 1);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: " + tracks.Label(tracks.GetChoices()[count - 1]));
+    EXPECT_EQ(SettingsStore(config).Get("race", "track"), tracks.TrackOf(tracks.GetChoices()[count - 1]).GetKey());
+    Key(VK_RIGHT, Release);
+    EXPECT_EQ(room->GetTrackChoice(), count - 1);
+    EXPECT_EQ(room->GetCarIndex(), 0u);
+    // Elsewhere in the menu Right is the car's again.
+    Key(VK_UP);
+    Key(VK_RIGHT);
+    EXPECT_EQ(room->GetCarIndex(), 1u);
+    EXPECT_EQ(room->GetTrackChoice(), count - 1);
 }
 
 TEST_F(ShowRoomTest, CarKeysSwapCarsKeepingTheTurntableAngle) {
