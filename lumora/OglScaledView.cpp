@@ -20,6 +20,12 @@ const char* const FragmentSource =
     "varying vec2 uv;\n"
     "void main() { gl_FragColor = texture2D(image, uv); }\n";
 
+// Whether the window is the target repeated a whole number of times each way, the same number.
+bool WholeRatio(int windowWidth, int windowHeight, int width, int height) {
+    if (width <= 0 || height <= 0 || windowWidth % width != 0 || windowHeight % height != 0) return false;
+    return windowWidth / width == windowHeight / height;
+}
+
 GLuint Compile(GLenum type, const char* source) {
     const GLuint shader = glCreateShader(type);
     glShaderSource(shader, 1, &source, nullptr);
@@ -86,6 +92,15 @@ void OglScaledView::End() {
     glUseProgram(program);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, colour);
+    // At a whole ratio (the half of Low) each texel covers a square of
+    // pixels exactly: repeating it costs one texel read a pixel where linear
+    // filtering costs four, and only blurs the picture further.
+    const int wanted = WholeRatio(viewport[2], viewport[3], targetWidth, targetHeight) ? GL_NEAREST : GL_LINEAR;
+    if (wanted != filter) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, wanted);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, wanted);
+        filter = wanted;
+    }
     glUniform1i(glGetUniformLocation(program, "image"), 0);
     glBegin(GL_QUADS);
     glVertex2f(-1.0f, -1.0f);
@@ -107,6 +122,7 @@ bool OglScaledView::MakeTarget(int width, int height) {
     glBindTexture(GL_TEXTURE_2D, colour);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    filter = GL_LINEAR;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);

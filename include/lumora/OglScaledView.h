@@ -8,7 +8,9 @@
 /// target the size of the current viewport times the scale, under a viewport
 /// of that size; the projection is left alone, the aspect being the same.
 /// End binds back the frame buffer and the viewport Begin found and draws
-/// the target over that viewport with linear filtering, with the depth
+/// the target over that viewport with linear filtering (each texel repeated
+/// over its square of pixels where the viewport is a whole multiple of the
+/// target, as at a scale of one half), with the depth
 /// buffer there cleared, so what is drawn next (the HUD) is drawn at full
 /// size on top. The target follows the viewport's size from frame to frame.
 ///
@@ -53,6 +55,7 @@ private:
     bool targetFailed = false;  ///< GL refused the target; the view stays unscaled
     int targetWidth = 0;
     int targetHeight = 0;
+    int filter = 0;  ///< the target's minification and magnification filter now
     int previousFrameBuffer = 0;
     int viewport[4] = {};
 };

@@ -782,6 +782,13 @@ TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFu
     view.End();
     const std::vector<std::uint8_t> scaled = context.ReadPixels();
     Snapshot("half-scale");
+    // At one half each texel is repeated over a square of 2 x 2 pixels, not blended with its neighbours.
+    int blended = 0;
+    for (int y0 = 0; y0 + 1 < Height; y0 += 2)
+        for (int x0 = 0; x0 + 1 < Width; x0 += 2)
+            for (int i : {y0 * Width + x0 + 1, (y0 + 1) * Width + x0, (y0 + 1) * Width + x0 + 1})
+                for (int c = 0; c < 3; ++c) blended += Channel(scaled, i, c) != Channel(scaled, y0 * Width + x0, c);
+    EXPECT_EQ(blended, 0) << "channels of a 2 x 2 square unlike its first pixel";
     // The same picture, softer: the box where it was, the frame covered.
     EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
     int differing = 0;

@@ -30,6 +30,7 @@
 #include "GameWindow.h"
 #include "cars/CarDetailLevels.h"
 #include "cars/CarPool.h"
+#include "graphics/QualityPreset.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 
@@ -223,6 +224,22 @@ TEST_F(OpponentCars, SimplifiedLooksHaveTheirTrianglesAndTakeOverAtTheirDistance
     const mat4& m = opponent->node->GetTransform().GetMatrix();
     pool->GetLevelOfDetail().Select({m[12] + 5.0, m[13], m[14]});
     EXPECT_EQ(pool->GetLevelOfDetail().GetLevel(*opponent->node), 1u);
+
+    // At Low's scale the player's car behind the chase camera is the middle
+    // look, a car 20 m off the far one; a scale that is no number is 1.
+    Car* car = PlayerCar(0);
+    ASSERT_NE(car, nullptr);
+    const float low = QualityPreset::For(QualityPreset::Low).carDetailDistanceScale;
+    const mat4& p = car->node->GetTransform().GetMatrix();
+    CarLevelOfDetail& levels = pool->GetLevelOfDetail();
+    const double distances[] = {2.0, 6.0, 20.0, 14.9, 14.0, 2.0};
+    const unsigned expected[] = {0, 1, 2, 2, 1, 0};
+    for (std::size_t i = 0; i < std::size(distances); ++i) {
+        levels.Select({p[12] + distances[i], p[13], p[14]}, low);
+        EXPECT_EQ(levels.GetLevel(*car->node), expected[i]) << "at " << distances[i] << " m, scale " << low;
+    }
+    levels.Select({p[12] + 6.0, p[13], p[14]}, std::nanf(""));
+    EXPECT_EQ(levels.GetLevel(*car->node), 0u);
 }
 
 TEST_F(OpponentCars, SimplifiedLooksCoverTheCarsOutline) {

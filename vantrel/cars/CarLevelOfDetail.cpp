@@ -33,8 +33,10 @@ void CarLevelOfDetail::Remove(const GroupNode& car) {
                cars.end());
 }
 
-void CarLevelOfDetail::Select(const vmath::vec3<double>& eye) {
-    const float thresholds[2] = {MiddleDistanceM, FarDistanceM};
+void CarLevelOfDetail::Select(const vmath::vec3<double>& eye, float distanceScale) {
+    // A scale that is not a positive number leaves the distances as they are.
+    const float scale = distanceScale > 0.0f && std::isfinite(distanceScale) ? distanceScale : 1.0f;
+    const float thresholds[2] = {MiddleDistanceM * scale, FarDistanceM * scale};
     for (Entry& entry : cars) {
         const vmath::mat4<float>& m = entry.car->GetTransform().GetMatrix();
         const double dx = m[12] - eye.x, dy = m[13] - eye.y, dz = m[14] - eye.z;
@@ -42,7 +44,7 @@ void CarLevelOfDetail::Select(const vmath::vec3<double>& eye) {
         unsigned level = 0;
         for (unsigned i = 0; i < 2; ++i) {
             // Coarser at the threshold, finer again only inside it by the margin.
-            const double threshold = thresholds[i] - (entry.level > i ? HysteresisM : 0.0f);
+            const double threshold = thresholds[i] - (entry.level > i ? HysteresisM * scale : 0.0f);
             if (distance > threshold) level = i + 1;
         }
         const unsigned shown = std::max(level, entry.finest);

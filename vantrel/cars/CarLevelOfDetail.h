@@ -27,8 +27,11 @@ public:
     void Add(GroupNode& car, unsigned finestLevel = 0);
     /// Forgets `car`; its switches stay as they are. Unknown cars are ignored.
     void Remove(const GroupNode& car);
-    /// Sets every car's switches for a camera at `eye` (world, m).
-    void Select(const vmath::vec3<double>& eye);
+    /// Sets every car's switches for a camera at `eye` (world, m), the
+    /// distances (thresholds and margin) times `distanceScale`: below 1 the
+    /// simplified looks take over nearer, as a preset for a software
+    /// rasteriser wants even for the player's car behind the chase camera.
+    void Select(const vmath::vec3<double>& eye, float distanceScale = 1.0f);
 
     /// The level `car` is drawn at: 0 full detail, 1 middle, 2 far; 0 for a car not added.
     unsigned GetLevel(const GroupNode& car) const;

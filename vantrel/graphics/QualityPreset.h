@@ -33,6 +33,11 @@ public:
         /// Whether the ground beyond the draw distance is drawn from coarse
         /// copies of its tiles, keeping the hills on the horizon.
         bool coarseFarGround = false;
+        /// The distances at which the cars' simplified looks take over
+        /// (CarLevelOfDetail) are scaled by this: at 0.1 the player's car
+        /// behind the chase camera is drawn from its copy of about 2,000
+        /// triangles, and every car beyond 15 m from the one of 500.
+        float carDetailDistanceScale = 1.0f;
         /// The 3-D view is drawn at this fraction of the window's width and
         /// height and stretched over it; the HUD stays at full size. 1: drawn
         /// straight into the window.
