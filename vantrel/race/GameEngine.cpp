@@ -352,8 +352,8 @@ void GameEngine::RenderScene() {
     const ViewProjection projection(cameraSettings.VerticalFieldOfViewDeg());
     const QualityPreset::Settings settings = QualityPreset::For(quality);
     DrawDistance::Cull(engine, settings.drawDistanceM, track.farTiles);
-    // Far cars are drawn from their simplified looks.
-    if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye());
+    // Far cars are drawn from their simplified looks, and at Low near ones as well.
+    if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), settings.carDetailDistanceScale);
     const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
     // See-through, so after everything it shows through.
