@@ -76,17 +76,19 @@ run() {
     result[$name]+="$(figures "$work/$name.txt");"
 }
 
-# The median of each figure over the runs under NAME: "fps p95 tail MB".
+# The median of each figure over the runs under NAME: "fps p95 tail MB"
+# ("-" for a figure no run printed).
 median() {
-    tr ';' '\n' <<<"${result[$1]}" | awk 'NF == 4 {
-        for (i = 1; i <= 4; ++i) v[i, n] = $i; ++n }
-        END {
-            for (i = 1; i <= 4; ++i) {
-                m = 0; for (k = 0; k < n; ++k) if (v[i, k] != "-") a[m++] = v[i, k] + 0
-                asort(a); printf "%s%s", (i > 1 ? " " : ""), (m ? (m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2) : "-")
-                delete a
-            }
-            printf "\n" }'
+    local field values out=()
+    for field in 1 2 3 4; do
+        values=$(tr ';' '\n' <<<"${result[$1]}" | awk -v f="$field" 'NF == 4 && $f != "-" { print $f }' | sort -g)
+        if [[ -z $values ]]; then
+            out+=(-)
+        else
+            out+=("$(awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }' <<<"$values")")
+        fi
+    done
+    echo "${out[*]}"
 }
 
 # The race's arguments for the RaceBench in folder $1: the recorded run, or
@@ -124,8 +126,8 @@ done
 renderer=$(sed -n 's/^ShowRoomBench: renderer \(.*\), window.*/\1/p' "$work"/room-*-ours.txt | head -n 1)
 
 echo "renderer: $renderer; window 1024 x 768; $frames frames each; median of $runs run(s) a figure"
-printf '%-12s | %-29s | %-29s | %-29s\n' "" "show room" "race alone (replayed)" "race, 5 opponents (driven)"
-row='%-12s | %6s %7s %6s %7s | %6s %7s %6s %7s | %6s %7s %6s %7s\n'
+printf '%-14s | %-29s | %-29s | %-29s\n' "" "show room" "race alone (replayed)" "race, 5 opponents (driven)"
+row='%-14s | %6s %7s %6s %7s | %6s %7s %6s %7s | %6s %7s %6s %7s\n'
 printf "$row" preset fps p95 p99/med MB fps p95 p99/med MB fps p95 p99/med MB
 for preset in $presets; do
     for build in ours ${baseline:+base}; do
@@ -143,7 +145,7 @@ for preset in $presets; do
         read -r fa _ <<<"$(median "field-$preset-ours")"
         read -r fb _ <<<"$(median "field-$preset-base")"
         awk -v l="$preset ours/base" -v ra="$ra" -v rb="$rb" -v qa="$qa" -v qb="$qb" -v fa="$fa" -v fb="$fb" 'BEGIN {
-            printf "%-12s | %6.2f %22s | %6.2f %22s | %6.2f\n", l, ra / rb, "", qa / qb, "", fa / fb }'
+            printf "%-14s | %6.2f %22s | %6.2f %22s | %6.2f\n", l, ra / rb, "", qa / qb, "", fa / fb }'
     fi
 done
 # Every replay drew the same poses, or the frames compared were not the same.
