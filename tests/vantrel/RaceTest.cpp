@@ -432,6 +432,8 @@ TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat)
                 if (car.x >= lo[0] && car.x <= hi[0] && car.y >= lo[1] && car.y <= hi[1])
                     underCarDrawn = underCarDrawn || !group->IsCulled();
             }
+            // Nothing below a culled group is drawn, whatever its own flag says (a wood's cells).
+            if (group && group->IsCulled()) return;
             for (unsigned i = 0; i < node.GetChildCount(); ++i) self(self, *node.GetChild(i), matrix);
         };
         visit(visit, *race->GetTrack().model->GetModelNode(), vmath::mat4<float>::identity());
