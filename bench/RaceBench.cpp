@@ -6,7 +6,8 @@
 // camera's cull traversal, and the peak memory.
 // With --quality the race is drawn at that preset (High otherwise); with
 // --opponents N it is a Race against N of the game's cars (Medium) instead
-// of the Time Trial.
+// of the Time Trial. With --track KEY (a track folder's name) and --reverse
+// the race is on that track and way instead of the game's first.
 // With --replay FILE (a ghost file) the car and the camera follow that
 // recorded run instead of the driver, with no physics in the loop, so two
 // builds draw exactly the same frames; the CRC-32 of the car's and the
@@ -14,7 +15,7 @@
 // With --record FILE the driver wins the Time Trial without drawing and its
 // run is written to FILE as a ghost: what bench/GreenValley-NissanSkyline.ghost
 // was made with.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N] [--replay FILE | --record FILE]
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N] [--track KEY] [--reverse] [--replay FILE | --record FILE]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -175,12 +176,17 @@ int main(int argc, char** argv) {
     CommandLine::Choices choices;
     std::vector<const char*> numbers;
     unsigned opponents = 0;
-    std::string replayFile, recordFile;
+    std::string replayFile, recordFile, trackKey;
+    TrackDescription::Direction direction = TrackDescription::Direction::Forward;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--quality" && i + 1 < argc)
             choices.quality = QualityPreset::FromKey(argv[++i]);
         else if (std::string(argv[i]) == "--opponents" && i + 1 < argc)
             opponents = static_cast<unsigned>(std::max(0, std::atoi(argv[++i])));
+        else if (std::string(argv[i]) == "--track" && i + 1 < argc)
+            trackKey = argv[++i];
+        else if (std::string(argv[i]) == "--reverse")
+            direction = TrackDescription::Direction::Reverse;
         else if (std::string(argv[i]) == "--replay" && i + 1 < argc)
             replayFile = argv[++i];
         else if (std::string(argv[i]) == "--record" && i + 1 < argc)
@@ -223,6 +229,11 @@ int main(int argc, char** argv) {
     FieldSettings field;
     field.opponents = opponents;
     app.SetField(field);
+    if ((!trackKey.empty() || direction == TrackDescription::Direction::Reverse) &&
+        !app.ChooseTrack(trackKey.empty() ? TrackDescription::OriginalTrack : trackKey, direction)) {
+        std::printf("RaceBench: no track \"%s\" with that way in the game's data\n", trackKey.c_str());
+        return 1;
+    }
     const RaceMode mode = opponents > 0 ? RaceMode::Race : RaceMode::TimeTrial;
     if (!app.Initialize() || !app.StartRace(carIndex, mode)) {
         std::printf("RaceBench: the race did not start\n");

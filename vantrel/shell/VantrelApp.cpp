@@ -137,6 +137,14 @@ bool VantrelApp::StartShowRoom() {
     return showRoom->Initialize() && showRoom->Load();
 }
 
+bool VantrelApp::ChooseTrack(const std::string& key, TrackDescription::Direction direction) {
+    if (tracks.IsEmpty()) tracks.Load();
+    const std::optional<std::size_t> choice = tracks.Find(key, direction);
+    if (!choice) return false;
+    chosenTrack = *choice;
+    return true;
+}
+
 bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     delete showRoom;
     showRoom = nullptr;

@@ -76,6 +76,10 @@ public:
     /// The field of the next Race, instead of the one the settings keep
     /// (which Start reads).
     void SetField(const FieldSettings& value) { field = value; }
+    /// The track and way of the next race, instead of the one the settings
+    /// keep; the tracks are read first when Start has not read them.
+    /// @return false, choosing nothing, when no track `key` has that way
+    bool ChooseTrack(const std::string& key, TrackDescription::Direction direction);
     /// One pass of the frame loop: takes at most one window message, never
     /// waiting, and hands it to the window procedure (the pads' events on the
     /// way to the pads); lets the pads' stick step through the show room;
