@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <lumora/Lumora.h>
+#include <lumora/OglBufferManager.h>
 #include <lumora/OglRenderer.h>
 #include <nodara/BoundingBox.h>
 #include <nodara/DrawableNode.h>
@@ -95,7 +96,8 @@ Model* MakeScene(std::vector<GroupNode*>& groups, Image*& image) {
 
 // What the engine does per group, written out as plain GL: transform,
 // material colours, texture on unit 2 with filter, anisotropy and texture
-// matrix, the three client arrays from the geometry's buffers, one draw.
+// matrix, the three client arrays from the geometry's buffers, one indexed
+// draw.
 void RawFrame(const View& view, const std::vector<GroupNode*>& groups, const Material& material,
               const Geometry& geometry) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -134,7 +136,11 @@ void RawFrame(const View& view, const std::vector<GroupNode*>& groups, const Mat
         glNormalPointer(GL_FLOAT, 0, nullptr);
         glBindBuffer(GL_ARRAY_BUFFER, geometry.GetVertexBindId());
         glVertexPointer(3, GL_FLOAT, 0, nullptr);
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(geometry.GetVertexIndicesSize()));
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, geometry.GetElementBindId());
+        const unsigned int vertices = geometry.GetBufferVertexCount();
+        glDrawRangeElements(GL_TRIANGLES, 0, vertices - 1, static_cast<GLsizei>(geometry.GetVertexIndicesSize()),
+                            OglBufferManager::ElementType(vertices), nullptr);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisableClientState(GL_VERTEX_ARRAY);

@@ -1,6 +1,7 @@
 #include <lumora/OglBufferManager.h>
 
 #include <GL/glew.h>
+#include <meshoptimizer.h>
 
 #include <iostream>
 #include <string>
@@ -17,27 +18,88 @@
 
 namespace {
 
-// Creates, unless `id` already names a buffer, a GL_ARRAY_BUFFER holding
-// array[indices[j]] for every j: one de-indexed entry per corner.
-// `what` names the buffer in the mapping error ("vertexbuffer", ...).
-template <typename Entry>
-void FillBuffer(unsigned int& id, const std::vector<unsigned int>& indices, const std::vector<Entry>& array,
-                const char* what) {
+// Creates, unless `id` already names a buffer, a buffer of `count` entries at
+// `target` and lets `fill` write them through a mapping, so no copy of the
+// data is held in client memory. `what` names the buffer in the mapping error
+// ("vertexbuffer", ...).
+template <typename Entry, typename Fill>
+void FillBuffer(GLenum target, unsigned int& id, std::size_t count, const char* what, Fill fill) {
     if (glIsBuffer(id)) return;
     glGenBuffers(1, &id);
-    glBindBuffer(GL_ARRAY_BUFFER, id);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(Entry)), nullptr,
-                 GL_STATIC_DRAW);
-    void* mapped = glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY);
+    glBindBuffer(target, id);
+    glBufferData(target, static_cast<GLsizeiptr>(count * sizeof(Entry)), nullptr, GL_STATIC_DRAW);
+    void* mapped = glMapBuffer(target, GL_WRITE_ONLY);
     const GLenum error = glGetError();
     if (error != GL_NO_ERROR) std::cout << "Opengl Error: " << GlErrorText(error) << std::endl;
-    if (mapped) {
-        auto* entries = static_cast<Entry*>(mapped);
-        for (std::size_t j = 0; j < indices.size(); ++j) entries[j] = array[indices[j]];
-    } else {
+    if (mapped)
+        fill(static_cast<Entry*>(mapped));
+    else
         std::cout << "[ERROR] OglRenderer::OglBufferManager: Cannot map " << what << "!" << std::endl;
+    glUnmapBuffer(target);
+}
+
+// A geometry's corners as shared vertices: each distinct (vertex, normal,
+// texture-coordinate) index triple becomes one vertex, so that the fixed
+// function pipeline lights it once rather than once per corner.
+struct SharedCorners {
+    // Per shared vertex, in buffer order: its index into each mesh array.
+    std::vector<unsigned int> vertex, normal, texCoord;
+    // Per corner (whole triangles only): its shared vertex, with the
+    // triangles reordered for a small post-transform cache.
+    std::vector<unsigned int> elements;
+};
+
+SharedCorners ShareCorners(const Geometry& geometry, std::size_t corners, bool withTexCoords) {
+    // The index lists themselves are the vertex streams: equal triples are
+    // equal corners, without de-indexing the mesh arrays.
+    const meshopt_Stream streams[3] = {
+        {geometry.GetVertexIndices().data(), sizeof(unsigned int), sizeof(unsigned int)},
+        {geometry.GetNormalIndices().data(), sizeof(unsigned int), sizeof(unsigned int)},
+        {geometry.GetTexCoordIndices().data(), sizeof(unsigned int), sizeof(unsigned int)}};
+    SharedCorners shared;
+    std::vector<unsigned int> remap(corners);
+    const std::size_t unique =
+        meshopt_generateVertexRemapMulti(remap.data(), nullptr, corners, corners, streams, withTexCoords ? 3 : 2);
+    std::vector<unsigned int> firstVertex(unique), firstNormal(unique), firstTexCoord;
+    meshopt_remapVertexBuffer(firstVertex.data(), streams[0].data, corners, sizeof(unsigned int), remap.data());
+    meshopt_remapVertexBuffer(firstNormal.data(), streams[1].data, corners, sizeof(unsigned int), remap.data());
+    if (withTexCoords) {
+        firstTexCoord.resize(unique);
+        meshopt_remapVertexBuffer(firstTexCoord.data(), streams[2].data, corners, sizeof(unsigned int),
+                                  remap.data());
     }
-    glUnmapBuffer(GL_ARRAY_BUFFER);
+    // Unindexed input: the remap is the element list.
+    shared.elements = std::move(remap);
+    meshopt_optimizeVertexCache(shared.elements.data(), shared.elements.data(), corners, unique);
+    // Vertices in the order the triangles first use them, for fetch locality.
+    std::vector<unsigned int> order(unique);
+    meshopt_optimizeVertexFetchRemap(order.data(), shared.elements.data(), corners, unique);
+    meshopt_remapIndexBuffer(shared.elements.data(), shared.elements.data(), corners, order.data());
+    const auto reorder = [&order, unique](const std::vector<unsigned int>& first, std::vector<unsigned int>& out) {
+        if (first.empty()) return;
+        out.resize(unique);
+        for (std::size_t v = 0; v < unique; ++v) out[order[v]] = first[v];
+    };
+    reorder(firstVertex, shared.vertex);
+    reorder(firstNormal, shared.normal);
+    reorder(firstTexCoord, shared.texCoord);
+    return shared;
+}
+
+// Fills a vertex buffer with array[indices[v]] for every shared vertex v.
+template <typename Entry>
+void FillArrayBuffer(unsigned int& id, const std::vector<unsigned int>& indices, const std::vector<Entry>& array,
+                     const char* what) {
+    FillBuffer<Entry>(GL_ARRAY_BUFFER, id, indices.size(), what, [&](Entry* entries) {
+        for (std::size_t v = 0; v < indices.size(); ++v) entries[v] = array[indices[v]];
+    });
+}
+
+template <typename Index>
+void FillElementBuffer(unsigned int& id, const std::vector<unsigned int>& elements) {
+    FillBuffer<Index>(GL_ELEMENT_ARRAY_BUFFER, id, elements.size(), "elementbuffer", [&](Index* entries) {
+        for (std::size_t i = 0; i < elements.size(); ++i) entries[i] = static_cast<Index>(elements[i]);
+    });
 }
 
 // Why drawing `count` corners through `indices` would read outside `size`
@@ -77,24 +139,41 @@ bool OglBufferManager::CanDraw(const Geometry& geometry, const Mesh& mesh) {
 
 void OglBufferManager::Generate(Mesh& mesh) {
     for (unsigned int g = 0; Geometry* geometry = mesh.GetGeometry(g); ++g) {
-        // Nothing to draw, and a zero-sized buffer cannot be mapped.
-        if (geometry->GetVertexIndicesSize() == 0) continue;
+        // Whole triangles only; with none there is nothing to draw, and a
+        // zero-sized buffer cannot be mapped.
+        const std::size_t corners = geometry->GetVertexIndicesSize() / 3 * 3;
+        if (corners == 0) continue;
         if (!CanDraw(*geometry, mesh)) continue;
-        FillBuffer(geometry->GetVertexBindId(), geometry->GetVertexIndices(), mesh.GetVertexArray(),
-                   "vertexbuffer");
-        FillBuffer(geometry->GetNormalBindId(), geometry->GetNormalIndices(), mesh.GetNormalArray(),
-                   "normalbuffer");
-        if (geometry->GetTexCoordIndicesSize() != 0)
-            FillBuffer(geometry->GetTexCoordBindId(), geometry->GetTexCoordIndices(), mesh.GetTexCoordArray(),
-                       "texcoordbuffer");
+        const bool withTexCoords = geometry->GetTexCoordIndicesSize() != 0;
+        if (glIsBuffer(geometry->GetVertexBindId()) && glIsBuffer(geometry->GetNormalBindId()) &&
+            glIsBuffer(geometry->GetElementBindId()) && (!withTexCoords || glIsBuffer(geometry->GetTexCoordBindId())))
+            continue;
+        // Held only while this geometry uploads.
+        const SharedCorners shared = ShareCorners(*geometry, corners, withTexCoords);
+        const auto vertices = static_cast<unsigned int>(shared.vertex.size());
+        FillArrayBuffer(geometry->GetVertexBindId(), shared.vertex, mesh.GetVertexArray(), "vertexbuffer");
+        FillArrayBuffer(geometry->GetNormalBindId(), shared.normal, mesh.GetNormalArray(), "normalbuffer");
+        if (withTexCoords)
+            FillArrayBuffer(geometry->GetTexCoordBindId(), shared.texCoord, mesh.GetTexCoordArray(),
+                            "texcoordbuffer");
+        if (ElementType(vertices) == GL_UNSIGNED_SHORT)
+            FillElementBuffer<GLushort>(geometry->GetElementBindId(), shared.elements);
+        else
+            FillElementBuffer<GLuint>(geometry->GetElementBindId(), shared.elements);
+        geometry->SetBufferVertexCount(vertices);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+unsigned int OglBufferManager::ElementType(unsigned int bufferVertexCount) {
+    return bufferVertexCount <= 65536 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
 }
 
 void OglBufferManager::Delete(Mesh& mesh) {
     for (unsigned int g = 0; Geometry* geometry = mesh.GetGeometry(g); ++g) {
         for (unsigned int* id : {&geometry->GetVertexBindId(), &geometry->GetNormalBindId(),
-                                 &geometry->GetTexCoordBindId()})
+                                 &geometry->GetTexCoordBindId(), &geometry->GetElementBindId()})
             if (glIsBuffer(*id)) glDeleteBuffers(1, id);
     }
 }

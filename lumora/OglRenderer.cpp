@@ -207,7 +207,10 @@ void OglRenderer::DrawVertexBufferObject(const Geometry& geometry) {
     // WARNING: with buffer 0 bound, the pointers below would be read as client
     // memory at address 0. The buffer manager leaves ids at 0 for geometry it
     // refused, so such geometry is skipped here.
-    if (geometry.GetVertexBindId() == 0 || geometry.GetNormalBindId() == 0) return;
+    const unsigned int vertices = geometry.GetBufferVertexCount();
+    if (geometry.GetVertexBindId() == 0 || geometry.GetNormalBindId() == 0 || geometry.GetElementBindId() == 0 ||
+        vertices == 0)
+        return;
     const bool withTexCoords = geometry.GetTexCoordBindId() != 0;
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
@@ -221,7 +224,13 @@ void OglRenderer::DrawVertexBufferObject(const Geometry& geometry) {
     glNormalPointer(GL_FLOAT, 0, nullptr);
     glBindBuffer(GL_ARRAY_BUFFER, geometry.GetVertexBindId());
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(geometry.GetVertexIndicesSize()));
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, geometry.GetElementBindId());
+    // The range spares the driver a scan of the indices for their bounds.
+    glDrawRangeElements(GL_TRIANGLES, 0, vertices - 1,
+                        static_cast<GLsizei>(geometry.GetVertexIndicesSize() / 3 * 3),
+                        OglBufferManager::ElementType(vertices), nullptr);
+    // Unbound, so that others' glDrawElements read client-side indices again.
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     if (withTexCoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);

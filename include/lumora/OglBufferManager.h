@@ -6,10 +6,12 @@ class Image;
 class Mesh;
 class OglRenderer;
 
-/// Turns model data into GL objects and deletes them again: three de-indexed
-/// vertex buffers (positions, normals, texture coordinates) and one display
-/// list per geometry, one texture per image. The names go back into the
-/// model objects' id fields; an id that already names a GL object is reused.
+/// Turns model data into GL objects and deletes them again: per geometry three
+/// vertex buffers (positions, normals, texture coordinates) holding each
+/// distinct corner once, an element buffer of the triangles' corners into
+/// them, and one display list; one texture per image. The names go back into
+/// the model objects' id fields; an id that already names a GL object is
+/// reused.
 class OglBufferManager {
 public:
     OglBufferManager() = default;
@@ -17,8 +19,14 @@ public:
     OglBufferManager& operator=(const OglBufferManager&) = default;
 
     /// Creates and fills the buffers of every drawable geometry of `mesh`,
-    /// reading `mesh`'s arrays. A geometry that fails CanDraw gets none.
+    /// reading `mesh`'s arrays, and sets its buffer vertex count. Corners
+    /// with the same vertex, normal and texture-coordinate indices become
+    /// one vertex; the triangles are reordered for the vertex cache. A
+    /// geometry that fails CanDraw gets none.
     void Generate(Mesh& mesh);
+    /// The GL type of the element buffer of a geometry whose buffers hold
+    /// `bufferVertexCount` vertices: 16-bit indices where they fit.
+    static unsigned int ElementType(unsigned int bufferVertexCount);
     /// Deletes the buffers of every geometry of `mesh` (ids kept).
     void Delete(Mesh& mesh);
     /// Loads the image file and uploads it as a mipmapped texture.

@@ -9,7 +9,9 @@ class Mesh;
 /// An indexed triangle list into its mesh's arrays: corner i of the list uses
 /// vertex, normal and (when present) texture-coordinate index i; three
 /// consecutive corners make one triangle. The bind and list ids are the
-/// renderer's handles for it, 0 meaning none.
+/// renderer's handles for it, 0 meaning none. A renderer may keep the corners
+/// as shared vertices plus an element list; the buffer vertex count says how
+/// many vertices its buffers hold.
 class Geometry : public Drawable {
 public:
     Geometry() = default;
@@ -42,6 +44,10 @@ public:
     unsigned int GetNormalBindId() const { return normalBindId; }
     unsigned int& GetTexCoordBindId() { return texCoordBindId; }
     unsigned int GetTexCoordBindId() const { return texCoordBindId; }
+    unsigned int& GetElementBindId() { return elementBindId; }
+    unsigned int GetElementBindId() const { return elementBindId; }
+    void SetBufferVertexCount(unsigned int count) { bufferVertexCount = count; }
+    unsigned int GetBufferVertexCount() const { return bufferVertexCount; }
 
     void SetDisplayListId(unsigned int id) { displayListId = id; }
     unsigned int GetDisplayListId() const { return displayListId; }
@@ -54,6 +60,8 @@ private:
     unsigned int vertexBindId = 0;
     unsigned int normalBindId = 0;
     unsigned int texCoordBindId = 0;
+    unsigned int elementBindId = 0;
+    unsigned int bufferVertexCount = 0;
     unsigned int displayListId = 0;
     Mesh* mesh = nullptr;
     std::vector<unsigned int> vertexIndices;

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <memory>
+#include <set>
 
 #include <lumora/OglRenderer.h>
 #include <nodara/DrawableNode.h>
@@ -54,6 +55,15 @@ protected:
         return context.ReadPixels();
     }
 
+    // The size of buffer `id` bound at `target`; the binding is left at 0.
+    static GLint BufferBytes(GLenum target, unsigned int id) {
+        GLint bytes = -1;
+        glBindBuffer(target, id);
+        glGetBufferParameteriv(target, GL_BUFFER_SIZE, &bytes);
+        glBindBuffer(target, 0);
+        return bytes;
+    }
+
     TempDir dir;
     std::string image;
     std::unique_ptr<Model> model;
@@ -91,19 +101,25 @@ TEST_F(OglRendererTest, GenerateRessourcesMakesEveryObjectAndDeleteRessourcesRem
     EXPECT_TRUE(glIsBuffer(geometry.GetTexCoordBindId()));
     EXPECT_TRUE(glIsList(geometry.GetDisplayListId()));
     EXPECT_TRUE(glIsTexture(texture));
-    // The buffers hold one de-indexed entry per corner.
-    GLint bytes = 0;
-    glBindBuffer(GL_ARRAY_BUFFER, geometry.GetNormalBindId());
-    glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
-    EXPECT_EQ(bytes, 6 * 12);
+    EXPECT_TRUE(glIsBuffer(geometry.GetElementBindId()));
+    // The two triangles share two of their corners: four entries per vertex
+    // buffer, six 16-bit indices into them.
+    EXPECT_EQ(geometry.GetBufferVertexCount(), 4u);
+    EXPECT_EQ(BufferBytes(GL_ARRAY_BUFFER, geometry.GetNormalBindId()), 4 * 12);
+    EXPECT_EQ(BufferBytes(GL_ARRAY_BUFFER, geometry.GetTexCoordBindId()), 4 * 8);
+    EXPECT_EQ(BufferBytes(GL_ELEMENT_ARRAY_BUFFER, geometry.GetElementBindId()), 6 * 2);
 
     // A second call uploads nothing and keeps the names.
     const unsigned int vertexBuffer = geometry.GetVertexBindId();
+    const unsigned int elementBuffer = geometry.GetElementBindId();
     renderer->GenerateRessources(*model);
     EXPECT_EQ(geometry.GetVertexBindId(), vertexBuffer);
+    EXPECT_EQ(geometry.GetElementBindId(), elementBuffer);
     EXPECT_EQ(model->GetImage(0)->GetBindId(), texture);
     GLint bound = -1;
     glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &bound);
+    EXPECT_EQ(bound, 0);
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &bound);
     EXPECT_EQ(bound, 0);
 
     renderer->SetRenderMode(Renderer::Immediate);
@@ -111,6 +127,7 @@ TEST_F(OglRendererTest, GenerateRessourcesMakesEveryObjectAndDeleteRessourcesRem
     EXPECT_FALSE(glIsBuffer(geometry.GetVertexBindId()));
     EXPECT_FALSE(glIsBuffer(geometry.GetNormalBindId()));
     EXPECT_FALSE(glIsBuffer(geometry.GetTexCoordBindId()));
+    EXPECT_FALSE(glIsBuffer(elementBuffer));
     EXPECT_FALSE(glIsList(geometry.GetDisplayListId()));
     EXPECT_FALSE(glIsTexture(texture));
     EXPECT_EQ(renderer->GetRenderMode(), Renderer::Immediate);
@@ -128,6 +145,80 @@ TEST_F(OglRendererTest, GeometryWithoutTexCoordsDrawsOneTexelOnEveryPath) {
         EXPECT_EQ(context.Pixel(8, 8), context.Pixel(Size - 8, Size - 8)) << "mode " << mode;
         EXPECT_NE(context.Pixel(8, 8), Rgba(0, 0, 0)) << "mode " << mode;
     }
+}
+
+TEST_F(OglRendererTest, CornersSharingOnlyAPositionStayApartInTheBuffers) {
+    // The lower-right triangle faces the light and shows the red texel; the
+    // upper-left one, over the same diagonal corners, faces away and shows
+    // the white texel. A vertex merged by position alone would carry one
+    // triangle's normal or coordinates into the other, shading it unevenly.
+    Mesh& mesh = *model->GetMesh(0);
+    mesh.SetNormalArray({{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, -1.0f}});
+    mesh.SetTexCoordArray({{0.25f, 0.25f}, {0.75f, 0.75f}});
+    QuadGeometry().SetNormalIndices({0, 0, 0, 1, 1, 1});
+    QuadGeometry().SetTexCoordIndices({0, 0, 0, 1, 1, 1});
+    renderer->GenerateRessources(*model);
+    EXPECT_EQ(QuadGeometry().GetBufferVertexCount(), 6u);
+    EXPECT_EQ(BufferBytes(GL_ARRAY_BUFFER, QuadGeometry().GetVertexBindId()), 6 * 12);
+
+    const auto immediate = DrawIn(Renderer::Immediate);
+    const auto vbo = DrawIn(Renderer::VertexBufferObjects);
+    EXPECT_LE(MaxDifference(vbo, immediate), 1);
+    // The light is a point: the lit triangle may shade a little unevenly,
+    // but red throughout.
+    for (auto [x, y] : {std::pair{Size - 8, 8}, std::pair{12, 4}, std::pair{Size - 4, Size - 12}}) {
+        EXPECT_GT(Red(context.Pixel(x, y)), 100) << x << "," << y;
+        EXPECT_LT(Green(context.Pixel(x, y)), 10) << x << "," << y;
+    }
+    const std::uint32_t upperLeft = context.Pixel(8, Size - 8);
+    EXPECT_GT(Green(upperLeft), 20);
+    EXPECT_EQ(Green(upperLeft), Red(upperLeft));
+    for (auto [x, y] : {std::pair{4, 12}, std::pair{4, Size - 4}, std::pair{Size - 12, Size - 4}})
+        EXPECT_EQ(context.Pixel(x, y), upperLeft) << x << "," << y;
+}
+
+TEST_F(OglRendererTest, MeshTooLargeForShortIndicesDrawsAsImmediately) {
+    // A 260 x 260 grid over the quad: more shared vertices than 16 bits
+    // number, so the triangles, reordered for the vertex cache, are drawn
+    // through 32-bit indices. The texture coordinates alternate between the
+    // texels from vertex to vertex, so that a triangle drawn with the wrong
+    // corners shows in the picture (with coordinates following the positions,
+    // any triangle in the plane would show the same colours).
+    constexpr unsigned int side = 260;
+    std::vector<vmath::vec3<float>> positions;
+    std::vector<vmath::vec2<float>> texCoords;
+    for (unsigned int row = 0; row < side; ++row)
+        for (unsigned int column = 0; column < side; ++column) {
+            const float u = static_cast<float>(column) / (side - 1), v = static_cast<float>(row) / (side - 1);
+            positions.push_back({2.0f * u - 1.0f, 2.0f * v - 1.0f, 0.0f});
+            texCoords.push_back({column % 2 ? 0.75f : 0.25f, row % 3 ? 0.75f : 0.25f});
+        }
+    std::vector<unsigned int> corners;
+    for (unsigned int row = 0; row + 1 < side; ++row)
+        for (unsigned int column = 0; column + 1 < side; ++column) {
+            const unsigned int corner = row * side + column;
+            for (unsigned int offset : {0u, 1u, side + 1, 0u, side + 1, side}) corners.push_back(corner + offset);
+        }
+    Mesh& mesh = *model->GetMesh(0);
+    mesh.SetVertexArray(std::move(positions));
+    mesh.SetTexCoordArray(std::move(texCoords));
+    QuadGeometry().SetNormalIndices(std::vector<unsigned int>(corners.size(), 0));
+    QuadGeometry().SetTexCoordIndices(corners);
+    QuadGeometry().SetVertexIndices(corners);
+    renderer->GenerateRessources(*model);
+    EXPECT_EQ(QuadGeometry().GetBufferVertexCount(), side * side);
+    EXPECT_EQ(BufferBytes(GL_ELEMENT_ARRAY_BUFFER, QuadGeometry().GetElementBindId()),
+              static_cast<GLint>(corners.size() * 4));
+
+    const auto vbo = DrawIn(Renderer::VertexBufferObjects);
+    const auto immediate = DrawIn(Renderer::Immediate);
+    EXPECT_LE(MaxDifference(vbo, immediate), 1);
+    // Drawn over the whole window, in more than one colour.
+    std::set<std::uint32_t> colours;
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) colours.insert(context.Pixel(x, y));
+    EXPECT_EQ(colours.count(Rgba(0, 0, 0)), 0u);
+    EXPECT_GT(colours.size(), 1u);
 }
 
 TEST_F(OglRendererTest, UnreadableImageIsReportedAndLeavesNoTexture) {

@@ -123,6 +123,14 @@ TEST(Geometry, RendersThroughDrawAndKeepsHandles) {
     EXPECT_EQ(cg.GetVertexBindId(), 7u);
     EXPECT_EQ(cg.GetNormalBindId(), 0u);
     EXPECT_EQ(g.GetVertexIndicesSize(), 1u);
+    // A copy shares the renderer's buffers, the element list's among them.
+    g.GetElementBindId() = 9;
+    g.SetBufferVertexCount(1);
+    const Geometry copy = g;
+    EXPECT_EQ(copy.GetVertexBindId(), 7u);
+    EXPECT_EQ(copy.GetElementBindId(), 9u);
+    EXPECT_EQ(copy.GetBufferVertexCount(), 1u);
+    EXPECT_EQ(Geometry().GetElementBindId(), 0u);
     RecordingRenderer renderer;
     g.Render(renderer);
     EXPECT_EQ(renderer.log, std::vector<std::string>{"draw g"});
