@@ -52,6 +52,9 @@ QualityPreset::Settings QualityPreset::For(Level level) {
         settings.drawDistanceM = 800.0f;
         settings.renderScale = 0.5f;
         settings.carDetailDistanceScale = 0.1f;
+        // With the view 800 m deep, a 1 km square drew thousands of triangles
+        // behind the camera whenever one corner showed.
+        settings.groundTileM = 250.0f;
         break;
     case High: break;
     }

@@ -33,6 +33,11 @@ public:
         /// Whether the ground beyond the draw distance is drawn from coarse
         /// copies of its tiles, keeping the hills on the horizon.
         bool coarseFarGround = false;
+        /// The side of the squares (m) the race's ground is cut into, each
+        /// culled on its own: smaller squares leave out more of what lies
+        /// behind or beside the view, larger ones cost fewer draws and,
+        /// where the far ground is drawn coarse, simplify better.
+        float groundTileM = 1000.0f;
         /// The distances at which the cars' simplified looks take over
         /// (CarLevelOfDetail) are scaled by this: at 0.1 the player's car
         /// behind the chase camera is drawn from its copy of about 2,000

@@ -45,9 +45,6 @@ namespace {
 // The light hangs high above the track's middle and sees all of it.
 const Perspective LightProjection(65.0, 1.0, 100.0, 5000.0);
 const double Pi = 3.14159265358979323846;
-// Side of the ground's tiles, in the track's units (metres): a few tens of
-// tiles over the valley, a few hundred triangles to a few thousand each.
-const float TerrainTileSize = 1000.0f;
 // How far (m) the coarse far ground may stray from the ground: seen from a
 // kilometre and more, a few metres are about a pixel.
 const float FarGroundErrorM = 4.0f;
@@ -266,7 +263,7 @@ bool GameEngine::LoadTrack(Model* model) {
     OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer());
     if (!renderer) return true;
     if (frame)
-        if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, TerrainTileSize)) {
+        if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, QualityPreset::For(quality).groundTileM)) {
             // Beyond a draw distance the hills are drawn coarse rather than not at all.
             if (QualityPreset::For(quality).coarseFarGround)
                 track.farTiles = TerrainTiles::AddCoarseCopies(*frame, *tiles, FarGroundErrorM);
