@@ -181,10 +181,11 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
         std::unique_ptr<OglEffectPass> pass(new OglEffectPass(*renderer));
         QualityPreset::Apply(quality, *pass, LightProjection);
         if (!pass->Initialize(LightProjection)) return false;
+        std::vector<GroupNode*> sky;
         ModelNode* skyNode = skyDome->GetModelNode();
         for (unsigned i = 0; i < skyNode->GetChildCount(); ++i)
             if (GroupNode* group = dynamic_cast<GroupNode*>(skyNode->GetChild(i))) {
-                pass->AddGroup(OglEffectPass::Standard, *group);
+                sky.push_back(group);
                 pass->AddGroup(OglEffectPass::Environment, *group);
             }
         // Lit per vertex, the ground and the car cost a software rasteriser far less.
@@ -198,6 +199,10 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
             }
         pass->AddGroup(lit(settings.perPixelCar), *car->node);
         pass->AddGroup(OglEffectPass::Reflections, *car->node);
+        // Last of its list, behind all: where the ground or the car already
+        // stands the depth test spares a software rasteriser the sky's texels
+        // (at Low, where everything is in that list).
+        for (GroupNode* group : sky) pass->AddGroup(OglEffectPass::Standard, *group);
         effectPass = pass.get();
         engine.AddPass(*pass.release());
     }
