@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <lumora/OglRenderer.h>
 #include <lumora/Scene.h>
+#include <nodara/BoundingBox.h>
 #include <nodara/GroupNode.h>
 #include <nodara/Light.h>
 #include "vmath/mat4.h"
@@ -53,6 +55,32 @@ void SaveCullFlags(const Node& node, std::vector<std::pair<GroupNode*, bool>>& s
     for (unsigned int i = 0; const Node* child = node.GetChild(i); ++i) SaveCullFlags(*child, saved);
 }
 
+// `point` transformed by the column-major matrix `m`, all four components.
+void TransformPoint(const float* m, const float point[4], float out[4]) {
+    for (int row = 0; row < 4; ++row)
+        out[row] = m[row] * point[0] + m[4 + row] * point[1] + m[8 + row] * point[2] + m[12 + row] * point[3];
+}
+
+// Corner `i` (0..7) of the box, as a point.
+void Corner(const BoundingBox& box, int i, float out[4]) {
+    const vmath::vec3<float>& lo = box.GetMinimum();
+    const vmath::vec3<float>& hi = box.GetMaximum();
+    out[0] = (i & 1) ? hi.x : lo.x;
+    out[1] = (i & 2) ? hi.y : lo.y;
+    out[2] = (i & 4) ? hi.z : lo.z;
+    out[3] = 1.0f;
+}
+
+bool SameMatrix(const float* a, const float* b) { return std::equal(a, a + 16, b); }
+
+// The matrix `group` is drawn with: a copy of a group keeps drawing with the
+// source's transform (the show room's stand turns the car's, not its own).
+const float* DrawnMatrix(const GroupNode& group) {
+    if (const auto* transform = dynamic_cast<const Transform*>(&group.GetState()))
+        return transform->GetMatrix().ptr();
+    return group.GetTransform().GetMatrix().ptr();
+}
+
 }  // namespace
 
 OglEffectPass::OglEffectPass(OglRenderer& renderer) : renderer(renderer) {}
@@ -69,6 +97,7 @@ void OglEffectPass::DeleteRessources() {
     if (glIsFramebufferEXT(environmentFrameBuffer)) glDeleteFramebuffersEXT(1, &environmentFrameBuffer);
     shadowMap = environmentMap = environmentDepthBuffer = shadowFrameBuffer = environmentFrameBuffer = 0;
     shadowMapReady = environmentMapReady = false;
+    shadowMapCurrent = false;
 }
 
 bool OglEffectPass::Initialize(const Perspective& projection) {
@@ -200,7 +229,7 @@ void OglEffectPass::Render(const Scene& scene) {
 
     const bool withShadows = !groups[Shadows].empty();
     const bool mapped = withShadows && shadows && shadowMapReady;
-    if (mapped) GenerateShadowMap();
+    if (mapped && !ShadowMapIsCurrent()) GenerateShadowMap();
     if (environmentMapReady && reflections) GenerateEnvMap(scene);
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -293,9 +322,10 @@ void OglEffectPass::GenerateShadowMap() {
     glEnable(GL_POLYGON_OFFSET_FILL);
 
     CullFlags cameraFlags;
-    CullForSubView({Shadows}, cameraFlags);
+    CullForSubView(groups[Shadows], cameraFlags);
     RenderGroups(Shadows);
     RestoreCullFlags(cameraFlags);
+    RememberShadowCasters();
 
     glDisable(GL_POLYGON_OFFSET_FILL);
     renderer.SetCullFace(cullState);
@@ -332,10 +362,10 @@ void OglEffectPass::GenerateEnvMap(const Scene& scene) {
     // face's own axis, so that they meet where two faces meet.
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
 
+    const GroupList faceGroups = DistinctGroups({Standard, Environment});
     CullFlags cameraFlags;
-    CullForSubView({Standard, Environment}, cameraFlags);
-    RenderGroups(Standard);
-    RenderGroups(Environment);
+    CullForSubView(faceGroups, cameraFlags);
+    for (const GroupNode* group : faceGroups) group->Render(renderer);
     RestoreCullFlags(cameraFlags);
 
     currentCubeFace = (currentCubeFace + 1) % 6;
@@ -385,7 +415,17 @@ void OglEffectPass::RenderReflections(const Scene& scene) {
     const bool seamless = GLEW_ARB_seamless_cube_map && !glIsEnabled(GL_TEXTURE_CUBE_MAP_SEAMLESS);
     if (seamless) glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
 
-    RenderGroups(Reflections);
+    if (minReflectionPixels == 0) {
+        RenderGroups(Reflections);
+    } else {
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        viewportWidth = viewport[2];
+        viewportHeight = viewport[3];
+        for (const GroupNode* group : groups[Reflections])
+            if (!group->IsCulled() && ScreenPixels(*group) >= static_cast<double>(minReflectionPixels))
+                group->Render(renderer);
+    }
 
     if (seamless) glDisable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
     glActiveTexture(GL_TEXTURE1);
@@ -398,13 +438,108 @@ void OglEffectPass::RenderGroups(OglEffectPass::Effect effect) const {
     for (const GroupNode* group : groups[effect]) group->Render(renderer);
 }
 
-void OglEffectPass::CullForSubView(std::initializer_list<OglEffectPass::Effect> effects, CullFlags& saved) {
+OglEffectPass::GroupList OglEffectPass::DistinctGroups(std::initializer_list<OglEffectPass::Effect> effects) const {
+    GroupList list;
+    for (Effect effect : effects)
+        for (const GroupNode* group : groups[effect])
+            if (std::find(list.begin(), list.end(), group) == list.end()) list.push_back(group);
+    return list;
+}
+
+void OglEffectPass::CullForSubView(const GroupList& list, CullFlags& saved) {
     // The camera's cull traversal marked what lies outside the main view;
     // the light and the cube faces look elsewhere, so they cull for themselves.
-    for (Effect effect : effects)
-        for (const GroupNode* group : groups[effect]) SaveCullFlags(*group, saved);
-    for (Effect effect : effects)
-        for (const GroupNode* group : groups[effect]) const_cast<GroupNode*>(group)->Cull(renderer);
+    for (const GroupNode* group : list) SaveCullFlags(*group, saved);
+    for (const GroupNode* group : list) const_cast<GroupNode*>(group)->Cull(renderer);
+}
+
+bool OglEffectPass::ShadowMapIsCurrent() const {
+    if (!shadowMapCurrent || shadowMapTolerance <= 0.0f) return false;
+    if (!SameMatrix(shadowLightView, lightViewMatrix) || !SameMatrix(shadowLightProjection, lightProjectionMatrix))
+        return false;
+    const GroupList& casters = groups[Shadows];
+    if (casters.size() != shadowCasters.size()) return false;
+    for (std::size_t i = 0; i < casters.size(); ++i) {
+        const GroupNode& group = *casters[i];
+        const CasterState& then = shadowCasters[i];
+        const BoundingBox* box = group.GetBoundingVolume();
+        const float* now = DrawnMatrix(group);
+        if (then.group != &group || then.box != box || then.childCount != group.GetChildCount() ||
+            then.firstChild != group.GetChild(0))
+            return false;
+        if (!box) {
+            if (!SameMatrix(then.matrix, now)) return false;
+            continue;
+        }
+        const vmath::vec3<float>& lo = box->GetMinimum();
+        const vmath::vec3<float>& hi = box->GetMaximum();
+        if (lo.x != then.boxMinimum[0] || lo.y != then.boxMinimum[1] || lo.z != then.boxMinimum[2] ||
+            hi.x != then.boxMaximum[0] || hi.y != then.boxMaximum[1] || hi.z != then.boxMaximum[2])
+            return false;
+        // The farthest any corner of the box moved: a turn moves the far
+        // corners most.
+        for (int corner = 0; corner < 8; ++corner) {
+            float point[4], a[4], b[4];
+            Corner(*box, corner, point);
+            TransformPoint(now, point, a);
+            TransformPoint(then.matrix, point, b);
+            const float dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
+            if (!(dx * dx + dy * dy + dz * dz <= shadowMapTolerance * shadowMapTolerance)) return false;
+        }
+    }
+    return true;
+}
+
+void OglEffectPass::RememberShadowCasters() {
+    ++shadowMapsDrawn;
+    shadowMapCurrent = true;
+    std::copy(lightViewMatrix, lightViewMatrix + 16, shadowLightView);
+    std::copy(lightProjectionMatrix, lightProjectionMatrix + 16, shadowLightProjection);
+    shadowCasters.clear();
+    for (const GroupNode* group : groups[Shadows]) {
+        CasterState state;
+        state.group = group;
+        const float* matrix = DrawnMatrix(*group);
+        std::copy(matrix, matrix + 16, state.matrix);
+        const BoundingBox* box = group->GetBoundingVolume();
+        state.box = box;
+        if (box) {
+            const vmath::vec3<float>& lo = box->GetMinimum();
+            const vmath::vec3<float>& hi = box->GetMaximum();
+            state.boxMinimum[0] = lo.x, state.boxMinimum[1] = lo.y, state.boxMinimum[2] = lo.z;
+            state.boxMaximum[0] = hi.x, state.boxMaximum[1] = hi.y, state.boxMaximum[2] = hi.z;
+        }
+        state.childCount = group->GetChildCount();
+        state.firstChild = group->GetChild(0);
+        shadowCasters.push_back(state);
+    }
+}
+
+double OglEffectPass::ScreenPixels(const GroupNode& group) const {
+    constexpr double everything = std::numeric_limits<double>::max();
+    const BoundingBox* box = group.GetBoundingVolume();
+    if (!box) return everything;
+    const float* model = DrawnMatrix(group);
+    double left = everything, right = -everything, bottom = everything, top = -everything;
+    for (int corner = 0; corner < 8; ++corner) {
+        float point[4], world[4], eye[4], clip[4];
+        Corner(*box, corner, point);
+        TransformPoint(model, point, world);
+        TransformPoint(cameraViewMatrix, world, eye);
+        TransformPoint(cameraProjectionMatrix, eye, clip);
+        // Behind the eye (or on its plane) the projection folds over: count
+        // the group as large rather than guess.
+        if (!(clip[3] > 1e-6f)) return everything;
+        const double x = (clip[0] / clip[3] * 0.5 + 0.5) * viewportWidth;
+        const double y = (clip[1] / clip[3] * 0.5 + 0.5) * viewportHeight;
+        left = std::min(left, x), right = std::max(right, x);
+        bottom = std::min(bottom, y), top = std::max(top, y);
+    }
+    // Only the part inside the viewport shows.
+    left = std::max(left, 0.0), bottom = std::max(bottom, 0.0);
+    right = std::min(right, static_cast<double>(viewportWidth));
+    top = std::min(top, static_cast<double>(viewportHeight));
+    return std::max(0.0, right - left) * std::max(0.0, top - bottom);
 }
 
 void OglEffectPass::RestoreCullFlags(const CullFlags& saved) {

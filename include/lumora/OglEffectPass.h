@@ -71,6 +71,26 @@ public:
     unsigned int GetEnvironmentMapSize() const { return environmentMapSize; }
     void SetEnvironmentMapSize(unsigned int texels) { environmentMapSize = texels; }
 
+    /// A Reflections group whose bounding box covers fewer pixels than this
+    /// on screen (a far car) is left out of the reflection pass: its second
+    /// pass would cost its vertices for a reflection a few pixels wide. 0
+    /// (the default) reflects every group in view; a group without a box is
+    /// always reflected.
+    unsigned int GetMinReflectionPixels() const { return minReflectionPixels; }
+    void SetMinReflectionPixels(unsigned int pixels) { minReflectionPixels = pixels; }
+
+    /// How far (in world units) a point of a Shadows group's bounding box
+    /// may have moved since the shadow map was drawn before the map is drawn
+    /// again; 0 (the default) draws it every frame. The map is drawn again
+    /// whatever this is when the light moved, a group was added, or a
+    /// group's box or children changed (another car put on the stand). Only
+    /// a group's own transform is watched, not those below it. A group
+    /// without a box is drawn again on any change of its transform.
+    float GetShadowMapTolerance() const { return shadowMapTolerance; }
+    void SetShadowMapTolerance(float distance) { shadowMapTolerance = distance; }
+    /// Shadow maps drawn since construction (they are skipped while nothing moved enough).
+    unsigned long GetShadowMapsDrawn() const { return shadowMapsDrawn; }
+
     /// Whether the environment map is drawn and blended over the Reflections
     /// groups (true). Off, neither costs anything and the cube face stays.
     bool GetReflections() const { return reflections; }
@@ -95,11 +115,29 @@ public:
 private:
     /// Groups and the culled flags they had before a sub-view culled them.
     using CullFlags = std::vector<std::pair<GroupNode*, bool>>;
+    using GroupList = std::vector<const GroupNode*>;
+    /// What a Shadows group was when the map was last drawn from it.
+    struct CasterState {
+        const GroupNode* group = nullptr;
+        float matrix[16] = {};
+        const void* box = nullptr;
+        float boxMinimum[3] = {}, boxMaximum[3] = {};
+        unsigned int childCount = 0;
+        const void* firstChild = nullptr;
+    };
 
     bool GenerateRessources();
     /// Deletes the maps and frame buffers GL still knows and forgets them.
     void DeleteRessources();
     void GenerateShadowMap();
+    /// Whether the map drawn last still shows the light and casters now;
+    /// false also before the first map.
+    bool ShadowMapIsCurrent() const;
+    void RememberShadowCasters();
+    /// Pixels the box of `group` covers in the main view (the bounding
+    /// rectangle of its projected corners); a huge number when it has no box
+    /// or a corner lies behind the eye.
+    double ScreenPixels(const GroupNode& group) const;
     void GenerateEnvMap(const Scene& scene);
     void UpdateMatrices(const Scene& scene);
     void RenderShadows(const Scene& scene);
@@ -110,9 +148,12 @@ private:
 
     /// Draws every group of one list with the renderer.
     void RenderGroups(OglEffectPass::Effect effect) const;
-    /// Culls the groups of `effects` against the GL matrices now loaded,
-    /// after saving every culled flag below them into `saved`.
-    void CullForSubView(std::initializer_list<OglEffectPass::Effect> effects, CullFlags& saved);
+    /// The groups of `effects`, list after list, each group once (the race's
+    /// sky is in Standard and Environment: a face would draw it twice).
+    GroupList DistinctGroups(std::initializer_list<OglEffectPass::Effect> effects) const;
+    /// Culls `list` against the GL matrices now loaded, after saving every
+    /// culled flag below its groups into `saved`.
+    void CullForSubView(const GroupList& list, CullFlags& saved);
     static void RestoreCullFlags(const CullFlags& saved);
 
     /// Cube map face targets, +X, -X, +Y, -Y, +Z, -Z.
@@ -131,6 +172,14 @@ private:
     unsigned int environmentDepthBuffer = 0;
     unsigned int environmentMapSize = 512;
     unsigned int currentCubeFace = 0;
+    unsigned int minReflectionPixels = 0;
+    int viewportWidth = 0, viewportHeight = 0;  ///< the main view's, while the reflections draw
+    float shadowMapTolerance = 0.0f;
+    unsigned long shadowMapsDrawn = 0;
+    bool shadowMapCurrent = false;  ///< a map was drawn since Initialize
+    std::vector<CasterState> shadowCasters;  ///< as the last map was drawn from them
+    float shadowLightView[16] = {};
+    float shadowLightProjection[16] = {};
     unsigned int targetFrameBuffer = 0;  ///< bound when Render began; the sub-passes go back to it
     Perspective lightProjection{85.0, 1.0, 1.0, 20.0};
     std::vector<const GroupNode*> groups[5];

@@ -845,3 +845,179 @@ TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFu
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+namespace {
+
+// Counts the times it is drawn.
+class CountingNode : public Node {
+public:
+    NodeType GetType() const override { return DRAWABLE_NODE; }
+    void Render(Renderer&) const override { ++draws; }
+    mutable int draws = 0;
+};
+
+}  // namespace
+
+TEST_F(EnvironmentMapTest, AGroupInTwoListsIsDrawnOnceIntoAFaceInTheListsOrder) {
+    // The race's sky is both a Standard and an Environment group.
+    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
+    OglEffectPass& pass = MakePass(64, FaceSize);
+    pass.AddGroup(OglEffectPass::Reflections, mirror);
+    BuildRoom(pass);
+    std::vector<CountingNode*> counters;
+    for (int i = 0; i < 2; ++i) {
+        auto* group = new GroupNode(*new BoundingBox({-100.0f, -100.0f, -100.0f}, {100.0f, 100.0f, 100.0f}));
+        counters.push_back(new CountingNode);
+        group->AddChild(counters.back());
+        GetScene().AddNode(group);
+        pass.AddGroup(OglEffectPass::Standard, *group);
+        pass.AddGroup(OglEffectPass::Environment, *group);
+    }
+    LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+    for (int frame = 0; frame < 6; ++frame) {
+        const int before = counters[0]->draws;
+        Frame(pass);
+        // Once into the face, once in the main view.
+        EXPECT_EQ(counters[0]->draws - before, 2) << "frame " << frame;
+        EXPECT_EQ(counters[1]->draws, counters[0]->draws);
+    }
+    // The walls of both lists still reach every face.
+    for (unsigned int face = 0; face < 6; ++face)
+        EXPECT_TRUE(Shows(ReadFace(pass, face)[(FaceSize / 2) * FaceSize + FaceSize / 2], sides[face].colour))
+            << "face " << face;
+}
+
+TEST_F(EnvironmentMapTest, AReflectionSmallerOnScreenThanTheLeastIsSkippedALargerOneStays) {
+    // The flat mirror of the test above, 2 x 2 units seen from 3 units away
+    // (about 90 x 90 pixels), and a 0.2 unit one beside the far wall
+    // (a few pixels): only the reflection pass draws either.
+    GroupNode& mirror = AddBox(centre, {1.0f, 0.05f, 1.0f}, GreyPaint);
+    GroupNode& small = AddBox(centre + vec3(-3.0f, 2.5f, 0.0f), {0.1f, 0.05f, 0.1f}, GreyPaint);
+    LookAt({centre.x, centre.y - 3.0, centre.z}, {centre.x, centre.y, centre.z});
+    int smallX, smallY;
+    Project(centre + vec3(-3.0f, 2.45f, 0.0f), smallX, smallY);
+    // Against the frame with neither reflected (more pixels than the window has).
+    std::uint32_t plain[2] = {};
+    for (const unsigned int least : {100000u, 0u, 400u}) {
+        SCOPED_TRACE(least);
+        OglEffectPass& pass = MakePass(64, FaceSize);
+        pass.AddGroup(OglEffectPass::Reflections, mirror);
+        pass.AddGroup(OglEffectPass::Reflections, small);
+        BuildRoom(pass);
+        pass.SetMinReflectionPixels(least);
+        for (int frame = 0; frame < 6; ++frame) Frame(pass);
+        const std::uint32_t large = context.Pixel(Width / 2, Height / 2), tiny = context.Pixel(smallX, smallY);
+        if (least > 10000) {
+            plain[0] = large, plain[1] = tiny;
+            continue;
+        }
+        EXPECT_NE(large, plain[0]) << "the near mirror reflects";
+        EXPECT_EQ(tiny == plain[1], least > 0) << "the far one only with no least size";
+    }
+
+    // A box reaching from behind the eye to beside the view: corners behind
+    // the eye fold the projection over, so it counts as large, not small.
+    GroupNode& beside = AddBox(centre + vec3(0.8f, -2.0f, 0.0f), {0.3f, 1.5f, 0.3f}, GreyPaint);
+    int besideX, besideY;
+    Project(centre + vec3(0.49f, -1.5f, 0.0f), besideX, besideY);
+    std::uint32_t shown[2] = {};
+    for (int withBeside = 0; withBeside < 2; ++withBeside) {
+        OglEffectPass& pass = MakePass(64, FaceSize);
+        pass.AddGroup(OglEffectPass::Reflections, mirror);
+        if (withBeside) pass.AddGroup(OglEffectPass::Reflections, beside);
+        BuildRoom(pass);
+        pass.SetMinReflectionPixels(100000);
+        for (int frame = 0; frame < 6; ++frame) Frame(pass);
+        shown[withBeside] = context.Pixel(besideX, besideY);
+    }
+    EXPECT_NE(shown[1], shown[0]);
+}
+
+TEST_F(OglEffectPassTest, ShadowMapIsDrawnAgainOnceACasterOrTheLightMovedPastTheTolerance) {
+    // The floor seen from above where a box high above, out of sight,
+    // throws its shadow, as in the test above.
+    GroupNode& floor = AddQuad({0.0f, 6.0f, FloorZ}, 6.0f, 6.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 2.0f, 0.8f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    GroupNode& other = AddBox({0.0f, 2.0f, 0.8f}, {0.05f, 0.05f, 0.05f}, RedPaint);
+    // What the show room puts on its stand: a copy of a car's group, which
+    // draws with the car's transform as the turntable turns it.
+    GroupNode stand;
+    stand = box;
+    LookAt({0.0, 8.8, 0.0}, {0.0, 8.8, FloorZ}, {0.0, 1.0, 0.0});
+    OglEffectPass& open = MakePass(512, 32);
+    open.AddGroup(OglEffectPass::Shadows, floor);
+    Frame(open);
+    // The box's shadow is about 2.7 m across; the tiny one's a fifth of a
+    // metre, so half a metre aside of the middle only the box's reaches.
+    int asideX, asideY;
+    Project({0.5f, 8.8f, FloorZ}, asideX, asideY);
+    const int lit = Green(context.Pixel(Width / 2, Height / 2));
+    const auto shadowedAt = [&](int x, int y) { return Green(context.Pixel(x, y)) * 3 < lit * 2; };
+    const auto shadowed = [&] { return shadowedAt(Width / 2, Height / 2); };
+
+    OglEffectPass& pass = MakePass(512, 32);
+    pass.AddGroup(OglEffectPass::Shadows, floor);
+    pass.AddGroup(OglEffectPass::Shadows, stand);
+    EXPECT_EQ(pass.GetShadowMapTolerance(), 0.0f);
+    Frame(pass);
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), 2u) << "no tolerance: a map every frame";
+    pass.SetShadowMapTolerance(0.05f);
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), 2u);
+    EXPECT_TRUE(shadowed());
+
+    // A turn of the car's group that moves the box's corners 3 cm keeps
+    // the map; the next 3 cm, 6 from where it was drawn, do not.
+    const float step = 0.03f / (0.5f * std::sqrt(2.0f)) * 180.0f / static_cast<float>(M_PI);
+    box.GetTransform().Rotate(step, {0.0f, 0.0f, 1.0f});
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), 2u);
+    box.GetTransform().Rotate(step, {0.0f, 0.0f, 1.0f});
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), 3u);
+
+    // Moved 3 m aside, the shadow goes with it at once: the frame is the
+    // one a pass drawing its map every frame shows.
+    const std::vector<std::uint8_t> before = context.ReadPixels();
+    box.GetTransform().Translate({3.0f, 0.0f, 0.0f});
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), 4u);
+    const std::vector<std::uint8_t> moved = context.ReadPixels();
+    OglEffectPass& everyFrame = MakePass(512, 32);
+    everyFrame.AddGroup(OglEffectPass::Shadows, floor);
+    everyFrame.AddGroup(OglEffectPass::Shadows, stand);
+    Frame(everyFrame);
+    EXPECT_TRUE(moved == context.ReadPixels());
+    EXPECT_FALSE(moved == before);
+    box.GetTransform().Translate({-3.0f, 0.0f, 0.0f});
+    Frame(pass);
+    EXPECT_TRUE(context.ReadPixels() == before);
+
+    // Another body put on the stand in the same place, a tiny box: its
+    // shadow, not the old one.
+    EXPECT_TRUE(shadowedAt(asideX, asideY));
+    stand = other;
+    Frame(pass);
+    EXPECT_TRUE(shadowed());
+    EXPECT_FALSE(shadowedAt(asideX, asideY));
+    stand = box;
+    Frame(pass);
+    EXPECT_TRUE(shadowedAt(asideX, asideY));
+
+    // The light moved the shadow: drawn again however little it moved.
+    const unsigned long drawn = pass.GetShadowMapsDrawn();
+    SetLight({LightPosition.x + 0.001f, LightPosition.y, LightPosition.z, 1.0f});
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), drawn + 1);
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), drawn + 1);
+    // Maps made anew hold nothing yet.
+    {
+        WorkingDirectory bin(dir.File("bin"));
+        ASSERT_TRUE(pass.Initialize(LightProjection));
+    }
+    Frame(pass);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), drawn + 2);
+    EXPECT_TRUE(shadowed());
+}

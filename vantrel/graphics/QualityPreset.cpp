@@ -65,6 +65,8 @@ bool QualityPreset::Apply(Level level, OglEffectPass& pass, const Perspective& l
     const Settings settings = For(level);
     pass.SetReflections(settings.reflections);
     pass.SetShadows(settings.shadows);
+    pass.SetMinReflectionPixels(settings.minReflectionPixels);
+    pass.SetShadowMapTolerance(settings.shadowMapToleranceM);
     const bool resized = pass.GetShadowMapSize() != settings.shadowMapSize ||
                          pass.GetEnvironmentMapSize() != settings.environmentMapSize;
     pass.SetShadowMapSize(settings.shadowMapSize);

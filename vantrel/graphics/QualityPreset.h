@@ -16,12 +16,22 @@ public:
     /// What a preset asks of the effect pass, the show room and the race.
     struct Settings {
         unsigned shadowMapSize = 2048;      ///< texels a side
-        unsigned environmentMapSize = 512;  ///< texels a side of each cube face
+        /// Texels a side of each cube face. The car is a few hundred pixels
+        /// on screen and its curved body spreads the whole cube over them:
+        /// 256 shows what 512 did at a quarter of the face's pixels.
+        unsigned environmentMapSize = 256;
         /// Whether the show room draws its shadow map; otherwise its room and
         /// car are lit per vertex and a dark patch lies under the car.
         bool shadows = true;
         /// Whether the environment map is drawn and reflected by the cars.
         bool reflections = true;
+        /// A car whose box covers fewer pixels than this on screen (a far
+        /// opponent) is not reflected; its reflection would be a few pixels.
+        unsigned minReflectionPixels = 1024;
+        /// The show room's shadow map is drawn again only once its light or a
+        /// corner of a caster's box moved this far (m) since the last one: the
+        /// turntable turns a car's corners about 1.7 cm a frame at 30 fps.
+        float shadowMapToleranceM = 0.02f;
         /// Whether the race's track is lit per pixel; otherwise by the
         /// fixed-function pipeline, per vertex.
         bool perPixelTrack = true;
