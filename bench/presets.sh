@@ -148,6 +148,9 @@ for preset in $presets; do
             printf "%-14s | %6.2f %22s | %6.2f %22s | %6.2f\n", l, ra / rb, "", qa / qb, "", fa / fb }'
     fi
 done
+# How long Return in the show room leaves the player waiting, at worst.
+ready=$(cat "$work"/poses-*-ours-*.txt "$work"/field-*-ours.txt 2>/dev/null | sed -n 's/^race ready: \([0-9.]*\) s.*/\1/p' | sort -g | tail -n 1)
+[[ -n $ready ]] && echo "race ready (ours): at most $ready s from the start asked to the first frame"
 # Every replay drew the same poses, or the frames compared were not the same.
 poses=$(sed -n 's/^poses: CRC-32 \([0-9a-f]*\) .*/\1/p' "$work"/poses-*.txt | sort -u)
 if [[ $(wc -l <<<"$poses") -eq 1 && -n $poses ]]; then
