@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include <GL/glew.h>
 #include <fontconfig/fontconfig.h>
 
 #include <chrono>
+#include <cstring>
 #include <climits>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -41,6 +43,8 @@ protected:
             if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(200));
             context = std::make_unique<GlContext>(Size, Size);
         }
+        // The engine does this before any font is made; Print needs it.
+        if (context && context->IsValid()) glewInit();
     }
     static void TearDownTestSuite() { context.reset(); }
 
@@ -266,4 +270,245 @@ TEST_F(FontManagerTest, FaceWithNoFontFileIsNull) {
     EXPECT_EQ(output, "[ERROR] OglFontManager: No font file for face Arial\n");
     // Nothing was recorded: with fonts back, the same request succeeds.
     EXPECT_NE(fonts.Generate("Arial", 24), nullptr);
+}
+
+// Print draws from the font's texture; the display lists are the reference.
+namespace {
+
+// The state a Print must leave as found (and a few it changes inside).
+std::vector<float> StateSnapshot() {
+    std::vector<float> state;
+    auto integers = [&state](GLenum name, int count = 1) {
+        GLint values[4] = {};
+        glGetIntegerv(name, values);
+        state.insert(state.end(), values, values + count);
+    };
+    auto floats = [&state](GLenum name, int count) {
+        GLfloat values[16] = {};
+        glGetFloatv(name, values);
+        state.insert(state.end(), values, values + count);
+    };
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE1}) {
+        glActiveTexture(unit);
+        integers(GL_TEXTURE_BINDING_2D);
+        state.push_back(glIsEnabled(GL_TEXTURE_2D));
+        floats(GL_TEXTURE_MATRIX, 16);
+        GLint mode = 0;
+        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+        state.push_back(static_cast<float>(mode));
+    }
+    glActiveTexture(static_cast<GLenum>(active));
+    for (GLenum name : {GL_CURRENT_PROGRAM, GL_ACTIVE_TEXTURE, GL_CLIENT_ACTIVE_TEXTURE, GL_ATTRIB_STACK_DEPTH,
+                        GL_CLIENT_ATTRIB_STACK_DEPTH, GL_LIST_BASE, GL_MATRIX_MODE, GL_ALPHA_TEST_FUNC,
+                        GL_BLEND_SRC, GL_BLEND_DST, GL_DEPTH_FUNC, GL_MODELVIEW_STACK_DEPTH,
+                        GL_PROJECTION_STACK_DEPTH})
+        integers(name);
+    integers(GL_VIEWPORT, 4);
+    integers(GL_POLYGON_MODE, 2);
+    floats(GL_MODELVIEW_MATRIX, 16);
+    floats(GL_PROJECTION_MATRIX, 16);
+    floats(GL_CURRENT_COLOR, 4);
+    floats(GL_CURRENT_TEXTURE_COORDS, 4);
+    for (GLenum cap : {GL_LIGHTING, GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_CULL_FACE, GL_FOG, GL_TEXTURE_GEN_S})
+        state.push_back(glIsEnabled(cap));
+    return state;
+}
+
+std::vector<float> RasterPosition() {
+    GLfloat position[4] = {};
+    GLboolean valid = GL_FALSE;
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
+    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+    return {position[0], position[1], position[2], static_cast<float>(valid)};
+}
+
+GLuint CompileProgram(const char* vertexSource, const char* fragmentSource) {
+    const GLuint program = glCreateProgram();
+    for (auto [type, source] : {std::pair{GL_VERTEX_SHADER, vertexSource}, std::pair{GL_FRAGMENT_SHADER, fragmentSource}}) {
+        const GLuint shader = glCreateShader(type);
+        glShaderSource(shader, 1, &source, nullptr);
+        glCompileShader(shader);
+        glAttachShader(program, shader);
+        glDeleteShader(shader);
+    }
+    glLinkProgram(program);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    return linked ? program : 0;
+}
+
+}  // namespace
+
+class FontManagerPrintTest : public FontManagerTest {
+protected:
+    // Draws `text` twice after `scene` sets state and background: through
+    // the font's lists, then with Print. Expects the same pixels, the same
+    // final raster position, and Print to leave the state as it found it.
+    // Returns the glyph pixels: those that differ from the scene alone.
+    int ExpectPrintDrawsAsTheLists(Font& font, float x, float y, const std::string& text,
+                                   const std::function<void()>& scene) {
+        scene();
+        const std::vector<std::uint8_t> background = context->ReadPixels();
+        scene();
+        glRasterPos3f(x, y, 0.0f);
+        glPushAttrib(GL_LIST_BIT);
+        glListBase(font.GetId() - 32);
+        glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+        glPopAttrib();
+        const std::vector<std::uint8_t> lists = context->ReadPixels();
+        const std::vector<float> listsEnd = RasterPosition();
+
+        scene();
+        const std::vector<float> before = StateSnapshot();
+        fonts.Print(font, x, y, text);
+        const std::vector<std::uint8_t> printed = context->ReadPixels();
+        EXPECT_EQ(RasterPosition(), listsEnd);
+        EXPECT_EQ(StateSnapshot(), before);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+        int differing = 0, glyphPixels = 0;
+        for (std::size_t i = 0; i < printed.size(); i += 4) {
+            if (std::memcmp(&lists[i], &background[i], 4) != 0) ++glyphPixels;
+            if (std::memcmp(&lists[i], &printed[i], 4) == 0) continue;
+            if (differing++ == 0)
+                ADD_FAILURE() << "first differing pixel (" << (i / 4) % Size << ", " << (i / 4) / Size << "): lists "
+                              << int(lists[i]) << "," << int(lists[i + 1]) << "," << int(lists[i + 2]) << ","
+                              << int(lists[i + 3]) << " print " << int(printed[i]) << "," << int(printed[i + 1])
+                              << "," << int(printed[i + 2]) << "," << int(printed[i + 3]);
+        }
+        EXPECT_EQ(differing, 0);
+        return glyphPixels;
+    }
+
+    void TearDown() override {
+        glUseProgram(0);
+        glActiveTexture(GL_TEXTURE1);
+        glDisable(GL_TEXTURE_2D);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glActiveTexture(GL_TEXTURE0);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glDisable(GL_BLEND);
+        glDisable(GL_DEPTH_TEST);
+        glDepthRange(0, 1);
+    }
+};
+
+TEST_F(FontManagerPrintTest, TextureTextIsTheListsPicture) {
+    Font* font = fonts.Generate("Arial", 24);
+    ASSERT_NE(font, nullptr);
+    const std::string text = "Lap 2/3  jq gy";
+
+    // White on black.
+    const int plain = ExpectPrintDrawsAsTheLists(*font, 20, 100, text, [] {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColor3f(1, 1, 1);
+    });
+    EXPECT_GT(plain, 200);
+
+    // Translucent, blended over grey; then with a raster alpha of 0, which
+    // bitmaps still write (blending off).
+    ExpectPrintDrawsAsTheLists(*font, 20, 100, text, [] {
+        glClearColor(0.4f, 0.4f, 0.4f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glColor4f(1.0f, 0.6f, 0.2f, 0.45f);
+    });
+    glDisable(GL_BLEND);
+    EXPECT_EQ(ExpectPrintDrawsAsTheLists(*font, 20, 100, text, [] {
+                  glClearColor(0, 0, 0, 1);
+                  glClear(GL_COLOR_BUFFER_BIT);
+                  glColor4f(0.2f, 1.0f, 0.6f, 0.0f);
+              }),
+              plain);
+
+    // In a narrowed depth range, a nearer quad hides the left half of the
+    // text from the depth test and a farther one, just behind the text,
+    // hides none of the right half.
+    const int half = ExpectPrintDrawsAsTheLists(*font, 20, 100, text, [] {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LESS);
+        glDepthRange(0.2, 0.9);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        auto quad = [](float x0, float x1, float z) {
+            glBegin(GL_QUADS);
+            glVertex3f(x0, 80, z);
+            glVertex3f(x1, 80, z);
+            glVertex3f(x1, 140, z);
+            glVertex3f(x0, 140, z);
+            glEnd();
+        };
+        glColor3f(0, 0, 0.5f);
+        quad(0, 90, 0.5f);  // window depth 0.375
+        glColor3f(0.5f, 0, 0);
+        quad(90, 256, 0.3f);  // 0.445
+        glTranslatef(0, 0, 0.4f);  // the text at 0.41
+        glColor3f(1, 1, 1);
+    });
+    glDisable(GL_DEPTH_TEST);
+    EXPECT_GT(half, 40);
+    EXPECT_LT(half, plain - 40);
+}
+
+TEST_F(FontManagerPrintTest, CallerStateLeftAsFound) {
+    Font* font = fonts.Generate("Arial", 24);
+    ASSERT_NE(font, nullptr);
+    const GLuint program = CompileProgram(
+        "void main() { gl_Position = ftransform(); gl_FrontColor = gl_Color; }",
+        "void main() { gl_FragColor = gl_Color; }");
+    ASSERT_NE(program, 0u);
+    GLuint textures[2] = {};
+    glGenTextures(2, textures);
+    const GLubyte white[4] = {255, 255, 255, 255};
+    for (GLuint texture : textures) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    }
+
+    // A fractional translation, a stretched texture matrix on unit 0, the
+    // program bound and a texture on unit 1, which is left active.
+    int glyphs = ExpectPrintDrawsAsTheLists(*font, 20, 100, "Gap: 1.25 s, jqy", [&] {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(13.6f, -7.3f, 0.0f);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, textures[0]);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glScalef(3.0f, 0.5f, 1.0f);
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, textures[1]);
+        glEnable(GL_TEXTURE_2D);
+        glMatrixMode(GL_PROJECTION);
+        glUseProgram(program);
+        glColor3f(0.9f, 0.9f, 0.1f);
+    });
+    EXPECT_GT(glyphs, 200);
+
+    // Outside the view the raster position is invalid: nothing is drawn and
+    // it stays invalid.
+    glUseProgram(0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    EXPECT_EQ(ExpectPrintDrawsAsTheLists(*font, -40, 100, "Lap", [] {
+                  glClearColor(0, 0, 0, 1);
+                  glClear(GL_COLOR_BUFFER_BIT);
+                  glColor3f(1, 1, 1);
+              }),
+              0);
+    EXPECT_EQ(RasterPosition()[3], 0.0f);
+    glDeleteTextures(2, textures);
+    glDeleteProgram(program);
 }
