@@ -84,10 +84,17 @@ void OglScaledView::End() {
     glDisable(GL_STENCIL_TEST);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    // The window's depth buffer holds nothing of this frame's scene: cleared,
-    // it lets the overlay draw as it would over the scene's far depths.
-    glDepthMask(GL_TRUE);
-    glClear(GL_DEPTH_BUFFER_BIT);
+    // The window's depth buffer holds nothing of the scene drawn into the
+    // target: cleared, it lets the overlay draw as it would over the scene's
+    // far depths. Only a frame drawn straight into the window (before the
+    // target was made) leaves depths there, so it is cleared once: clearing
+    // a window's depth every frame costs a software rasteriser about a tenth
+    // of a small frame.
+    if (windowDepthStale) {
+        glDepthMask(GL_TRUE);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        windowDepthStale = false;
+    }
 
     glUseProgram(program);
     glActiveTexture(GL_TEXTURE0);
@@ -145,6 +152,7 @@ bool OglScaledView::MakeTarget(int width, int height) {
     }
     targetWidth = width;
     targetHeight = height;
+    windowDepthStale = true;
     return true;
 }
 

@@ -12,7 +12,11 @@
 /// over its square of pixels where the viewport is a whole multiple of the
 /// target, as at a scale of one half), with the depth
 /// buffer there cleared, so what is drawn next (the HUD) is drawn at full
-/// size on top. The target follows the viewport's size from frame to frame.
+/// size on top. The depth buffer is cleared at the first End after the
+/// target is made (a frame drawn at full size left its depths there) and
+/// then left alone, the target's frames not touching it: an overlay that
+/// writes depth there clears it itself. The target follows the viewport's
+/// size from frame to frame.
 ///
 /// Needs the GL context current for Begin, End and the destructor.
 class OglScaledView {
@@ -57,5 +61,6 @@ private:
     int targetHeight = 0;
     int filter = 0;  ///< the target's minification and magnification filter now
     int previousFrameBuffer = 0;
+    bool windowDepthStale = false;  ///< the window's depth is cleared at the next End
     int viewport[4] = {};
 };

@@ -764,84 +764,90 @@ TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFu
     int x = 0, y = 0;
     Project({0.0f, 5.0f, FloorZ + 0.5f}, x, y);
 
-    Frame(pass);  // full size, straight into the window: it leaves the box's depth there
-    const std::vector<std::uint8_t> full = context.ReadPixels();
-    float boxDepth = 1.0f;
-    glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &boxDepth);
-    ASSERT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
-
-    // Blue wherever the stretch does not land (colour only: the box's depth stays).
-    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    // Twice, as when the player goes to full size and back: the second
+    // target is made anew over the full-size frame's depths.
     OglScaledView view;
-    ASSERT_TRUE(view.Begin(0.5f));
-    EXPECT_EQ(view.GetTargetWidth(), Width / 2);
-    EXPECT_EQ(view.GetTargetHeight(), Height / 2);
-    Frame(pass);
-    view.End();
-    const std::vector<std::uint8_t> scaled = context.ReadPixels();
-    Snapshot("half-scale");
-    // At one half each texel is repeated over a square of 2 x 2 pixels, not blended with its neighbours.
-    int blended = 0;
-    for (int y0 = 0; y0 + 1 < Height; y0 += 2)
-        for (int x0 = 0; x0 + 1 < Width; x0 += 2)
-            for (int i : {y0 * Width + x0 + 1, (y0 + 1) * Width + x0, (y0 + 1) * Width + x0 + 1})
-                for (int c = 0; c < 3; ++c) blended += Channel(scaled, i, c) != Channel(scaled, y0 * Width + x0, c);
-    EXPECT_EQ(blended, 0) << "channels of a 2 x 2 square unlike its first pixel";
-    // The same picture, softer: the box where it was, the frame covered.
-    EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
-    int differing = 0;
-    for (int i = 0; i < Width * Height; ++i)
-        for (int c = 0; c < 3; ++c)
-            if (std::abs(Channel(full, i, c) - Channel(scaled, i, c)) > 48) {
-                ++differing;
-                break;
-            }
-    EXPECT_LT(differing, Width * Height / 25) << "pixels unlike the full-size frame";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_FALSE(view.Begin(1.0f));  // full size: straight into the window, the target dropped
+        Frame(pass);  // full size, straight into the window: it leaves the box's depth there
+        const std::vector<std::uint8_t> full = context.ReadPixels();
+        float boxDepth = 1.0f;
+        glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &boxDepth);
+        ASSERT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
 
-    // A white overlay in window pixels, behind the box's old depth but in
-    // front of the far plane, up to x = 101: a half-size view would round
-    // its edge to an even pixel, and an uncleared depth buffer would hide it
-    // over the box.
-    const float overlayDepth = 0.99f;
-    ASSERT_LT(boxDepth, overlayDepth);
-    GLint viewport[4], frameBuffer = -1, program = -1;
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &frameBuffer);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-    EXPECT_EQ(viewport[2], Width);
-    EXPECT_EQ(viewport[3], Height);
-    EXPECT_EQ(frameBuffer, 0);
-    EXPECT_EQ(program, 0);
-    glPushAttrib(GL_ENABLE_BIT);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glEnable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, Width, 0, Height, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    const float z = 1.0f - 2.0f * overlayDepth;  // eye z giving that window depth
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glBegin(GL_QUADS);
-    glVertex3f(0, 0, z);
-    glVertex3f(101, 0, z);
-    glVertex3f(101, Height, z);
-    glVertex3f(0, Height, z);
-    glEnd();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
-    ASSERT_NEAR(x, 100, 2);  // row y crosses the box at the edge
-    for (int row : {y, Height / 4, 3 * Height / 4}) {
-        EXPECT_EQ(context.Pixel(100, row) & 0xFFFFFFu, Rgba(255, 255, 255) & 0xFFFFFFu) << "row " << row;
-        EXPECT_NE(context.Pixel(101, row) & 0xFFFFFFu, Rgba(255, 255, 255) & 0xFFFFFFu) << "row " << row;
+        // Blue wherever the stretch does not land (colour only: the box's depth stays).
+        glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        ASSERT_TRUE(view.Begin(0.5f));
+        EXPECT_EQ(view.GetTargetWidth(), Width / 2);
+        EXPECT_EQ(view.GetTargetHeight(), Height / 2);
+        Frame(pass);
+        view.End();
+        const std::vector<std::uint8_t> scaled = context.ReadPixels();
+        Snapshot("half-scale");
+        // At one half each texel is repeated over a square of 2 x 2 pixels, not blended with its neighbours.
+        int blended = 0;
+        for (int y0 = 0; y0 + 1 < Height; y0 += 2)
+            for (int x0 = 0; x0 + 1 < Width; x0 += 2)
+                for (int i : {y0 * Width + x0 + 1, (y0 + 1) * Width + x0, (y0 + 1) * Width + x0 + 1})
+                    for (int c = 0; c < 3; ++c) blended += Channel(scaled, i, c) != Channel(scaled, y0 * Width + x0, c);
+        EXPECT_EQ(blended, 0) << "channels of a 2 x 2 square unlike its first pixel";
+        // The same picture, softer: the box where it was, the frame covered.
+        EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40);
+        int differing = 0;
+        for (int i = 0; i < Width * Height; ++i)
+            for (int c = 0; c < 3; ++c)
+                if (std::abs(Channel(full, i, c) - Channel(scaled, i, c)) > 48) {
+                    ++differing;
+                    break;
+                }
+        EXPECT_LT(differing, Width * Height / 25) << "pixels unlike the full-size frame";
+
+        // A white overlay in window pixels, behind the box's old depth but in
+        // front of the far plane, up to x = 101: a half-size view would round
+        // its edge to an even pixel, and an uncleared depth buffer would hide it
+        // over the box.
+        const float overlayDepth = 0.99f;
+        ASSERT_LT(boxDepth, overlayDepth);
+        GLint viewport[4], frameBuffer = -1, program = -1;
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &frameBuffer);
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+        EXPECT_EQ(viewport[2], Width);
+        EXPECT_EQ(viewport[3], Height);
+        EXPECT_EQ(frameBuffer, 0);
+        EXPECT_EQ(program, 0);
+        glPushAttrib(GL_ENABLE_BIT);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glEnable(GL_DEPTH_TEST);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, Width, 0, Height, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        const float z = 1.0f - 2.0f * overlayDepth;  // eye z giving that window depth
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glBegin(GL_QUADS);
+        glVertex3f(0, 0, z);
+        glVertex3f(101, 0, z);
+        glVertex3f(101, Height, z);
+        glVertex3f(0, Height, z);
+        glEnd();
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopAttrib();
+        ASSERT_NEAR(x, 100, 2);  // row y crosses the box at the edge
+        for (int row : {y, Height / 4, 3 * Height / 4}) {
+            EXPECT_EQ(context.Pixel(100, row) & 0xFFFFFFu, Rgba(255, 255, 255) & 0xFFFFFFu) << "row " << row;
+            EXPECT_NE(context.Pixel(101, row) & 0xFFFFFFu, Rgba(255, 255, 255) & 0xFFFFFFu) << "row " << row;
+        }
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
