@@ -44,7 +44,10 @@ public:
     /// coordinates, as calling the font's lists there would: nothing when
     /// that position is invalid, the current raster colour, the caller's
     /// blending, depth, stencil, scissor and masks; the raster position ends
-    /// advanced past the text. Only bytes 32..127 are drawn: any other byte
+    /// advanced past the text. The text has the raster colour as the lists
+    /// draw it with texturing off and no program bound; an enabled texture or
+    /// a bound fragment shader, which would colour bitmap fragments too,
+    /// does not touch Print's. Only bytes 32..127 are drawn: any other byte
     /// would call a display list outside the font's block. Every GL state it
     /// touches (program, texture units, matrices, list base, enables) is
     /// left as found.

@@ -512,3 +512,35 @@ TEST_F(FontManagerPrintTest, CallerStateLeftAsFound) {
     glDeleteTextures(2, textures);
     glDeleteProgram(program);
 }
+
+TEST_F(FontManagerPrintTest, FontTooBigForATexturePrintsThroughItsLists) {
+    // Glyphs of a 4000-pixel cell cannot share one texture within llvmpipe's
+    // 16384 texels (nor any GL's 8192 or less).
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (maxSize > 16384) GTEST_SKIP() << "this GL takes textures of " << maxSize << " texels";
+    testing::internal::CaptureStdout();
+    Font* font = fonts.Generate("Arial", 4000);
+    const std::string said = testing::internal::GetCapturedStdout();
+    ASSERT_NE(font, nullptr);
+    EXPECT_NE(said.find("[Warn] OglFontManager - Font Arial at height 4000 has no glyph texture"), std::string::npos)
+        << said;
+
+    // Print still draws, and says nothing more. The view reaches far left
+    // of the window so that the raster position can stand there, valid, and
+    // a piece of a huge "l" falls inside.
+    testing::internal::CaptureStdout();
+    EXPECT_GT(ExpectPrintDrawsAsTheLists(*font, -300, 20, "l", [] {
+                  glViewport(-1000, 0, 1256, Size);
+                  glMatrixMode(GL_PROJECTION);
+                  glLoadIdentity();
+                  glOrtho(-1000, Size, 0, Size, -1, 1);
+                  glMatrixMode(GL_MODELVIEW);
+                  glClearColor(0, 0, 0, 1);
+                  glClear(GL_COLOR_BUFFER_BIT);
+                  glColor3f(1, 1, 1);
+              }),
+              1000);
+    glViewport(0, 0, Size, Size);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
