@@ -371,6 +371,17 @@ TEST_F(ShowRoomTest, EveryPresetDrawsTheRoomTheMenuAndTheCarAtOnce) {
         // The room around the car is lit, not left black.
         EXPECT_GT(shot.Count(0, 100, 1024, 500, [](int r, int g, int b) { return r + g + b > 90; }), 100000);
 
+        // The grey band under the menu lies over the room once at every
+        // preset (below High it is drawn into the reduced view before the
+        // stretch): just inside its upper edge the room shows at 0.4 of what
+        // it is just above, plus the grey's share.
+        int banded = 0;
+        for (int x = 5; x < 100; x += 10) {
+            const int above = shot.At(x, h - 26)[1], inside = shot.At(x, h - 35)[1];
+            if (std::abs(inside - (0.4 * above + 0.6 * 0.3 * 255)) <= 8) ++banded;
+        }
+        EXPECT_GE(banded, 8) << "of 10 columns";
+
         // Below High the 3-D view is drawn into a target of the preset's
         // share of the window, then stretched; at High straight into it.
         const float scale = QualityPreset::For(level).renderScale;

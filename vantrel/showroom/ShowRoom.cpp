@@ -234,13 +234,67 @@ void ShowRoom::Frame() {
 
 void ShowRoom::RenderScene() {
     const QualityPreset::Settings settings = QualityPreset::For(quality);
+    GLint window[4] = {};
+    glGetIntegerv(GL_VIEWPORT, window);
     const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
     // Without the shadow map the car still stands on the turntable, not above it.
     if (!settings.shadows && GetCurrentCar() && displayNode)
         ContactShadow::Draw(*engine.GetRenderer(), engine.GetCamera().GetView(), displayNode->GetTransform().GetMatrix(),
                             footprints[carIndex]);
-    if (scaled) scaledView.End();
+    // The translucent bands under the menu blend over half the window: drawn
+    // into the reduced view, a software rasteriser blends a quarter of the
+    // pixels at Low, and the stretch gives the same grey.
+    bandsInView = scaled;
+    if (scaled) {
+        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TRANSFORM_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        // The window's pixels, whatever the view's own size.
+        glOrtho(0, window[2], 0, window[3], -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        DrawBands(static_cast<float>(window[2]), static_cast<float>(window[3]));
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        glPopAttrib();
+        scaledView.End();
+    }
+}
+
+void ShowRoom::DrawBands(float w, float h) {
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_CULL_FACE);
+    for (GLenum unit = GL_TEXTURE0; unit <= GL_TEXTURE3; ++unit) {
+        glActiveTexture(unit);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_TEXTURE_CUBE_MAP);
+    }
+    glActiveTexture(GL_TEXTURE0);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
+    // The top band reaches down past the last menu entry; the bottom bar
+    // holds the arrows and the car line.
+    const float bandBottom = h - 230 + std::min(0.0f, 200.0f - MenuLineHeightPx * EntryCount);
+    glBegin(GL_QUADS);
+    glVertex2f(0, bandBottom);
+    glVertex2f(w, bandBottom);
+    glVertex2f(w, h - 30);
+    glVertex2f(0, h - 30);
+    glVertex2f(0, 15);
+    glVertex2f(w, 15);
+    glVertex2f(w, 70);
+    glVertex2f(0, 70);
+    glEnd();
+    glPopAttrib();
 }
 
 void ShowRoom::Update() {
@@ -285,18 +339,10 @@ void ShowRoom::DrawOverlay() {
     glPushAttrib(OverlayAttributes);
     glDisable(GL_LIGHTING);
 
-    // Top band with the sign at its right end; it reaches down past the
-    // last menu entry.
-    const float bandBottom = std::min(0.0f, 200.0f - MenuLineHeightPx * EntryCount);
-    glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
+    if (!bandsInView) DrawBands(w, h);
+    // The sign at the top band's right end.
     glPushMatrix();
     glTranslatef(0, h - 230, 0);
-    glBegin(GL_QUADS);
-    glVertex3f(0, bandBottom, -0.5f);
-    glVertex3f(w, bandBottom, -0.5f);
-    glVertex3f(w, 200, -0.5f);
-    glVertex3f(0, 200, -0.5f);
-    glEnd();
 
     glActiveTexture(GL_TEXTURE3);
     glEnable(GL_TEXTURE_2D);
@@ -335,14 +381,6 @@ void ShowRoom::DrawOverlay() {
         }
     }
 
-    // Bottom bar.
-    glColor4f(0.3f, 0.3f, 0.3f, 0.6f);
-    glBegin(GL_QUADS);
-    glVertex3f(0, 15, -0.5f);
-    glVertex3f(w, 15, -0.5f);
-    glVertex3f(w, 70, -0.5f);
-    glVertex3f(0, 70, -0.5f);
-    glEnd();
     if (menuFont && !optionsPage.IsOpen()) {
         // An arrow the pointer is on lights up as the chosen entry does.
         const int hovered = quitAsked ? ClickAreas::None : menuAreas.Hovered();

@@ -187,12 +187,16 @@ private:
     unsigned NextLoadedCar(int step) const;
     /// The quit question on a band across the middle, in the menu's font.
     void DrawQuitQuestion(float widthPx, float heightPx);
+    /// The translucent grey bands under the menu and the car line, in a
+    /// projection of `widthPx` x `heightPx` window pixels.
+    void DrawBands(float widthPx, float heightPx);
     /// Which cars have a ghost file on the chosen track and way.
     void FindBestRuns();
     /// The records' and ghosts' names of the chosen track and way.
     std::string RecordsKey(unsigned car) const;
     std::string GhostKey() const;
     bool quitAsked = false;
+    bool bandsInView = false;  ///< the last RenderScene drew the bands into the reduced view
 
     /// The effect pass's shadow map is drawn from the light with this projection.
     static const Perspective LightProjection;
