@@ -232,7 +232,7 @@ void OglEffectPass::Render(const Scene& scene) {
     if (mapped && !ShadowMapIsCurrent()) GenerateShadowMap();
     if (environmentMapReady && reflections) GenerateEnvMap(scene);
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (clearsView) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(cameraProjectionMatrix);
     glMatrixMode(GL_MODELVIEW);

@@ -156,7 +156,70 @@ bool OglScaledView::MakeTarget(int width, int height) {
     return true;
 }
 
+bool OglScaledView::KeepPicture() {
+    if (!frameBuffer || pictureFailed) return false;
+    if (!keptFrameBuffer && !MakePicture()) {
+        pictureFailed = true;
+        return false;
+    }
+    Copy(frameBuffer, keptFrameBuffer);
+    pictureKept = true;
+    return true;
+}
+
+bool OglScaledView::RestorePicture() {
+    if (!frameBuffer || !HasPicture()) return false;
+    Copy(keptFrameBuffer, frameBuffer);
+    return true;
+}
+
+void OglScaledView::ForgetPicture() { pictureKept = false; }
+
+void OglScaledView::Copy(unsigned int from, unsigned int to) const {
+    // A copy between buffers of one format and size: the driver moves the
+    // memory, no pixel goes through the rasteriser.
+    glPushAttrib(GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
+    glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to);
+    glBlitFramebufferEXT(0, 0, targetWidth, targetHeight, 0, 0, targetWidth, targetHeight,
+                         GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+    glPopAttrib();
+}
+
+bool OglScaledView::MakePicture() {
+    if (!GLEW_EXT_framebuffer_blit) return false;
+    GLint previous = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
+    // The target's own formats, so that a copy is a copy.
+    glGenRenderbuffersEXT(1, &keptColour);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, keptColour);
+    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, targetWidth, targetHeight);
+    glGenRenderbuffersEXT(1, &keptDepth);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, keptDepth);
+    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, targetWidth, targetHeight);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+    glGenFramebuffersEXT(1, &keptFrameBuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, keptFrameBuffer);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, keptColour);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, keptDepth);
+    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous));
+    if (!complete) DeletePicture();
+    return complete;
+}
+
+void OglScaledView::DeletePicture() {
+    if (keptFrameBuffer) glDeleteFramebuffersEXT(1, &keptFrameBuffer);
+    if (keptDepth) glDeleteRenderbuffersEXT(1, &keptDepth);
+    if (keptColour) glDeleteRenderbuffersEXT(1, &keptColour);
+    keptFrameBuffer = keptDepth = keptColour = 0;
+    pictureKept = false;
+}
+
 void OglScaledView::DeleteTarget() {
+    DeletePicture();
     if (frameBuffer) glDeleteFramebuffersEXT(1, &frameBuffer);
     if (depth) glDeleteRenderbuffersEXT(1, &depth);
     if (colour) glDeleteTextures(1, &colour);

@@ -103,6 +103,12 @@ public:
     bool GetShadows() const { return shadows; }
     void SetShadows(bool on) { shadows = on; }
 
+    /// Whether Render begins by clearing the view's colour and depth (true).
+    /// Off, the frame draws over what the view holds: a caller that put back
+    /// a kept picture of the scene's still part draws only the rest.
+    bool GetClearsView() const { return clearsView; }
+    void SetClearsView(bool on) { clearsView = on; }
+
     /// GL name of the depth texture (0 before Initialize).
     unsigned int GetShadowMap() const { return shadowMap; }
     /// GL name of the cube map (0 before Initialize).
@@ -195,4 +201,5 @@ private:
     bool glReady = false;              ///< shader and frame-buffer entry points exist
     bool reflections = true;           ///< SetReflections
     bool shadows = true;               ///< SetShadows
+    bool clearsView = true;            ///< SetClearsView
 };

@@ -40,6 +40,21 @@ public:
     /// stretched over them. Gives back every other state it changes.
     void End();
 
+    /// Copies what the target holds now, colour and depth, into a kept
+    /// picture: a view whose still part is drawn once can put it back each
+    /// frame in place of a clear and draw only what moves over it. Between
+    /// Begin and End. The picture goes when the target is made anew.
+    /// @return false when there is no target or GL cannot copy between frame
+    ///         buffers (and, once it could not, for good)
+    bool KeepPicture();
+    /// Puts the kept picture back into the target, colour and depth. Between
+    /// Begin and End; the scissor test is left as it was.
+    /// @return false when no picture is kept for the target as it is now
+    bool RestorePicture();
+    /// Forgets the kept picture: the scene behind it changed.
+    void ForgetPicture();
+    bool HasPicture() const { return keptFrameBuffer != 0 && pictureKept; }
+
     /// Pixels across and down the target (0 before a scaled Begin).
     int GetTargetWidth() const { return targetWidth; }
     int GetTargetHeight() const { return targetHeight; }
@@ -48,6 +63,11 @@ private:
     /// (Re)makes the target at `width` x `height`; false when incomplete.
     bool MakeTarget(int width, int height);
     void DeleteTarget();
+    /// Makes the kept picture's buffers at the target's size; false when incomplete.
+    bool MakePicture();
+    void DeletePicture();
+    /// Copies colour and depth from frame buffer `from` to `to`, both the target's size.
+    void Copy(unsigned int from, unsigned int to) const;
     /// Builds the stretch program once; false when it does not build.
     bool MakeProgram();
 
@@ -61,6 +81,11 @@ private:
     int targetHeight = 0;
     int filter = 0;  ///< the target's minification and magnification filter now
     int previousFrameBuffer = 0;
+    unsigned int keptFrameBuffer = 0;
+    unsigned int keptColour = 0;
+    unsigned int keptDepth = 0;
+    bool pictureKept = false;
+    bool pictureFailed = false;  ///< GL cannot copy into a kept picture; none is tried again
     bool windowDepthStale = false;  ///< the window's depth is cleared at the next End
     int viewport[4] = {};
 };

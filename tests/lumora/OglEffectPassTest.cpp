@@ -852,6 +852,59 @@ TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFu
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+TEST_F(OglEffectPassTest, AKeptPictureComesBackWithItsDepthsUnderWhatIsDrawnOverIt) {
+    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    // A green plane through the box's lower half, added once the picture is kept.
+    GroupNode& plane = AddQuad({0.0f, 5.0f, FloorZ + 0.25f}, 5.0f, 5.0f, vec4(0.1f, 0.8f, 0.1f, 1.0f));
+    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    OglEffectPass& pass = MakePass(256, 32);
+    pass.AddGroup(OglEffectPass::Standard, floor);
+    pass.AddGroup(OglEffectPass::Standard, box);
+    int topX = 0, topY = 0, floorX = 0, floorY = 0;
+    Project({0.0f, 5.0f, FloorZ + 1.0f}, topX, topY);
+    Project({3.0f, 7.0f, FloorZ}, floorX, floorY);
+
+    OglScaledView view;
+    ASSERT_TRUE(view.Begin(0.5f));
+    EXPECT_FALSE(view.RestorePicture()) << "nothing kept yet";
+    Frame(pass);
+    ASSERT_TRUE(view.KeepPicture());
+    EXPECT_TRUE(view.HasPicture());
+    // Anything else in the target: blue, and the depths gone.
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    ASSERT_TRUE(view.RestorePicture());
+    // Only the plane, over the picture: the box's top stands above it.
+    floor.SetCulled(true);
+    box.SetCulled(true);
+    pass.AddGroup(OglEffectPass::Standard, plane);
+    pass.SetClearsView(false);
+    pass.Render(GetScene());
+    pass.SetClearsView(true);
+    view.End();
+    Snapshot("kept-picture");
+    const std::uint32_t top = context.Pixel(topX, topY), ground = context.Pixel(floorX, floorY);
+    EXPECT_GT(Red(top), Green(top) + 40) << "the kept box hides the plane";
+    EXPECT_GT(Green(ground), Red(ground) + 40) << "the plane covers the kept floor";
+    const std::vector<std::uint8_t> pixels = context.ReadPixels();
+    int blue = 0;
+    for (int i = 0; i < Width * Height; ++i)
+        blue += Channel(pixels, i, 2) > 200 && Channel(pixels, i, 0) < 50 && Channel(pixels, i, 1) < 50;
+    EXPECT_EQ(blue, 0) << "pixels of the cleared target";
+
+    // A target of another size drops the picture.
+    ASSERT_TRUE(view.Begin(0.25f));
+    EXPECT_FALSE(view.HasPicture());
+    EXPECT_FALSE(view.RestorePicture());
+    ASSERT_TRUE(view.KeepPicture());
+    view.ForgetPicture();
+    EXPECT_FALSE(view.RestorePicture());
+    view.End();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 namespace {
 
 // Counts the times it is drawn.

@@ -135,6 +135,7 @@ bool ShowRoom::Load() {
         if (GroupNode* group = dynamic_cast<GroupNode*>(roomNode->GetChild(i))) {
             effectPass->AddGroup(OglEffectPass::Shadows, *group);
             effectPass->AddGroup(OglEffectPass::Environment, *group);
+            roomGroups.push_back(group);
         }
     }
     displayNode.reset(new GroupNode);
@@ -216,6 +217,7 @@ unsigned ShowRoom::NextLoadedCar(int step) const {
 
 bool ShowRoom::SetQuality(QualityPreset::Level level) {
     quality = level;
+    scaledView.ForgetPicture();
     return !effectPass || QualityPreset::Apply(level, *effectPass, LightProjection);
 }
 
@@ -237,7 +239,9 @@ void ShowRoom::RenderScene() {
     GLint window[4] = {};
     glGetIntegerv(GL_VIEWPORT, window);
     const bool scaled = scaledView.Begin(settings.renderScale);
-    engine.RenderScene();
+    // Without shadows or reflections the car changes no pixel of the room.
+    const bool carAlone = scaled && !settings.shadows && !settings.reflections && DrawCarOverStillRoom();
+    if (!carAlone) engine.RenderScene();
     // Without the shadow map the car still stands on the turntable, not above it.
     if (!settings.shadows && GetCurrentCar() && displayNode)
         ContactShadow::Draw(*engine.GetRenderer(), engine.GetCamera().GetView(), displayNode->GetTransform().GetMatrix(),
@@ -264,6 +268,28 @@ void ShowRoom::RenderScene() {
         glPopAttrib();
         scaledView.End();
     }
+}
+
+// The camera, the light and the room stand still here; only the car turns.
+// So the room is drawn once into a kept picture, and each frame puts it back,
+// colour and depth, and draws the car over it: the room's pixels were about
+// 5 ms of processor time of a 12 ms frame at Low.
+bool ShowRoom::DrawCarOverStillRoom() {
+    if (!effectPass || !displayNode) return false;
+    if (!scaledView.RestorePicture()) {
+        if (pictureRefused) return false;
+        displayNode->SetCulled(true);
+        engine.RenderScene();
+        displayNode->SetCulled(false);
+        // The room is drawn all the same: the car still goes over it this once.
+        pictureRefused = !scaledView.KeepPicture();
+    }
+    for (GroupNode* group : roomGroups) group->SetCulled(true);
+    effectPass->SetClearsView(false);
+    engine.RenderScene();
+    effectPass->SetClearsView(true);
+    for (GroupNode* group : roomGroups) group->SetCulled(false);
+    return true;
 }
 
 void ShowRoom::DrawBands(float w, float h) {

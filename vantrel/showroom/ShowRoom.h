@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <vector>
 
 #include <lumora/Lumora.h>
 #include <lumora/OglScaledView.h>
@@ -187,6 +188,9 @@ private:
     unsigned NextLoadedCar(int step) const;
     /// The quit question on a band across the middle, in the menu's font.
     void DrawQuitQuestion(float widthPx, float heightPx);
+    /// The room from a kept picture and the car drawn over it, into the
+    /// scaled view; false when GL cannot keep one (nothing drawn then).
+    bool DrawCarOverStillRoom();
     /// The translucent grey bands under the menu and the car line, in a
     /// projection of `widthPx` x `heightPx` window pixels.
     void DrawBands(float widthPx, float heightPx);
@@ -197,6 +201,8 @@ private:
     std::string GhostKey() const;
     bool quitAsked = false;
     bool bandsInView = false;  ///< the last RenderScene drew the bands into the reduced view
+    bool pictureRefused = false;  ///< GL could not keep the room's picture: drawn whole every frame
+    std::vector<GroupNode*> roomGroups;  ///< the room's, as the effect pass draws them
 
     /// The effect pass's shadow map is drawn from the light with this projection.
     static const Perspective LightProjection;
