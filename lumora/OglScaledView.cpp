@@ -47,8 +47,11 @@ OglScaledView::~OglScaledView() {
 bool OglScaledView::Supported() { return GLEW_VERSION_2_0 && GLEW_EXT_framebuffer_object; }
 
 bool OglScaledView::Begin(float scale) {
-    if (!(scale > 0.0f && scale < 1.0f)) {
-        // Back at full size the target is of no more use.
+    if (!(scale > 0.0f && scale < 1.0f)) scale = 1.0f;
+    GLint depthBits = 0;
+    if (scale == 1.0f) glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    if (scale == 1.0f && depthBits > 0) {
+        // Back at full size over a buffer with depth the target is of no more use.
         if (frameBuffer) DeleteTarget();
         return false;
     }
@@ -132,7 +135,9 @@ bool OglScaledView::MakeTarget(int width, int height) {
     filter = GL_LINEAR;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    // Unsized, given as BGRA: the driver keeps it in the window's own byte
+    // order, which a software rasteriser stretches and copies on its fast path.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
 
     glGenRenderbuffersEXT(1, &depth);
@@ -193,16 +198,21 @@ bool OglScaledView::MakePicture() {
     GLint previous = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
     // The target's own formats, so that a copy is a copy.
-    glGenRenderbuffersEXT(1, &keptColour);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, keptColour);
-    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, targetWidth, targetHeight);
+    GLint texture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    glGenTextures(1, &keptColour);
+    glBindTexture(GL_TEXTURE_2D, keptColour);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, targetWidth, targetHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
     glGenRenderbuffersEXT(1, &keptDepth);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, keptDepth);
     glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, targetWidth, targetHeight);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
     glGenFramebuffersEXT(1, &keptFrameBuffer);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, keptFrameBuffer);
-    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, keptColour);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, keptColour, 0);
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, keptDepth);
     const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous));
@@ -213,7 +223,7 @@ bool OglScaledView::MakePicture() {
 void OglScaledView::DeletePicture() {
     if (keptFrameBuffer) glDeleteFramebuffersEXT(1, &keptFrameBuffer);
     if (keptDepth) glDeleteRenderbuffersEXT(1, &keptDepth);
-    if (keptColour) glDeleteRenderbuffersEXT(1, &keptColour);
+    if (keptColour) glDeleteTextures(1, &keptColour);
     keptFrameBuffer = keptDepth = keptColour = 0;
     pictureKept = false;
 }

@@ -2,7 +2,9 @@
 
 /// Draws a view at a fraction of its size and stretches it over the whole
 /// viewport: a software rasteriser pays per pixel, so a quarter of the
-/// pixels costs about a quarter of the time.
+/// pixels costs about a quarter of the time. Over a window without a depth
+/// buffer it also draws the full-size view, into a target of the window's
+/// size copied over it.
 ///
 /// Between Begin and End drawing goes into an off-screen colour and depth
 /// target the size of the current viewport times the scale, under a viewport
@@ -31,9 +33,11 @@ public:
     /// buffer objects.
     static bool Supported();
 
-    /// Directs drawing into the target when `scale` is below 1 and the target
-    /// can be made; otherwise changes nothing (and, once GL refused a
-    /// target, for good) but to delete a target made before.
+    /// Directs drawing into the target when `scale` is below 1, or at full
+    /// size (any other scale) when the frame buffer bound now has no depth
+    /// buffer (a window made without one), and the target can be made;
+    /// otherwise changes nothing (and, once GL refused a target, for good)
+    /// but to delete a target made before.
     /// @return whether drawing now goes into the target; End is due then
     bool Begin(float scale);
     /// Back to the frame buffer and viewport of Begin, and the target

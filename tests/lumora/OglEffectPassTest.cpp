@@ -852,6 +852,58 @@ TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFu
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+TEST_F(OglEffectPassTest, OverAFrameBufferWithoutDepthTheFullSizeViewGoesThroughATargetAndLooksTheSame) {
+    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    OglEffectPass& pass = MakePass(256, 32);
+    pass.AddGroup(OglEffectPass::Shadows, floor);
+    pass.AddGroup(OglEffectPass::Shadows, box);
+    // Drawn straight into the window, which has a depth buffer.
+    OglScaledView view;
+    EXPECT_FALSE(view.Begin(1.0f));
+    Frame(pass);
+    const std::vector<std::uint8_t> direct = context.ReadPixels();
+
+    // A frame buffer of colour alone, as a window made without depth.
+    GLuint colour = 0, frameBuffer = 0;
+    glGenTextures(1, &colour);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, Width, Height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGenFramebuffersEXT(1, &frameBuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
+    ASSERT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE_EXT));
+    for (float scale : {1.0f, 0.0f}) {  // a scale out of range counts as full size
+        SCOPED_TRACE(scale);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ASSERT_TRUE(view.Begin(scale));
+        EXPECT_EQ(view.GetTargetWidth(), Width);
+        EXPECT_EQ(view.GetTargetHeight(), Height);
+        Frame(pass);
+        view.End();
+        GLint bound = 0;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+        EXPECT_EQ(static_cast<GLuint>(bound), frameBuffer);
+        // The box hides the floor behind it only with a depth buffer: the
+        // same picture, pixel for pixel.
+        const std::vector<std::uint8_t> copied = context.ReadPixels();
+        int differing = 0;
+        for (int i = 0; i < Width * Height; ++i)
+            for (int c = 0; c < 3; ++c)
+                if (Channel(copied, i, c) != Channel(direct, i, c)) {
+                    ++differing;
+                    break;
+                }
+        EXPECT_EQ(differing, 0) << "pixels unlike the frame drawn straight into the window";
+    }
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &frameBuffer);
+    glDeleteTextures(1, &colour);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(OglEffectPassTest, AKeptPictureComesBackWithItsDepthsUnderWhatIsDrawnOverIt) {
     GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
     GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);

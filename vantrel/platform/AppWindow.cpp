@@ -38,8 +38,12 @@ std::unique_ptr<AppWindow> AppWindow::Create(const std::string& title, const std
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    // No depth or stencil buffer: the 3-D view is drawn into an off-screen
+    // target that has its own (OglScaledView) and the overlay is drawn in
+    // order. A window without them lets a software rasteriser take its fast
+    // path for the target's stretch and copy.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 
     // Hidden until the icon is set, so the window appears whole.
     SDL_Window* window = SDL_CreateWindow(title.c_str(), 0, 0, widthPx, heightPx,
