@@ -188,6 +188,30 @@ TEST_F(OpponentCars, CopiesDrawFromTheModelsGeometryInTheirOwnPaint) {
     }
 }
 
+TEST_F(OpponentCars, ADisplayCarOnTheStandIsItsFinerMiddleLookAtLowOnlyAndTheFullCarOtherwise) {
+    CarPool display(engine);
+    for (unsigned model = 0; model < CarPool::CarCount; ++model) {
+        SCOPED_TRACE(CarPool::NodeNames[model]);
+        testing::internal::CaptureStdout();
+        Car* car = display.GetCar(model);
+        testing::internal::GetCapturedStdout();
+        ASSERT_NE(car, nullptr);
+        const unsigned full = CarDetailLevels::CountTriangles(*car->node, 0);
+        const unsigned middle = CarDetailLevels::CountTriangles(*car->node, 1);
+        EXPECT_GT(full, 15000u);
+        EXPECT_NEAR(middle, double(CarPool::DisplayMiddleTriangles), 0.15 * CarPool::DisplayMiddleTriangles);
+        // From the show room's eye, about 6 m off: the middle look only at
+        // Low's scale, the full car at Medium's and High's.
+        const mat4& m = car->node->GetTransform().GetMatrix();
+        for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium, QualityPreset::High}) {
+            display.GetLevelOfDetail().Select({m[12] + 6.0, m[13], m[14]},
+                                              QualityPreset::For(level).carDetailDistanceScale);
+            EXPECT_EQ(DrawnTriangles(*car->node), level == QualityPreset::Low ? middle : full)
+                << QualityPreset::Name(level);
+        }
+    }
+}
+
 TEST_F(OpponentCars, SimplifiedLooksHaveTheirTrianglesAndTakeOverAtTheirDistances) {
     for (unsigned model = 0; model < CarPool::CarCount; ++model) {
         SCOPED_TRACE(CarPool::NodeNames[model]);

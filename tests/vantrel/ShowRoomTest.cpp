@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include <GL/gl.h>
@@ -16,6 +17,7 @@
 #include <nodara/GroupNode.h>
 #include <nodara/Light.h>
 #include <nodara/Renderer.h>
+#include <nodara/SwitchNode.h>
 #include <nodara/View.h>
 
 #include "cars/CarPool.h"
@@ -93,6 +95,17 @@ bool WindowPoint(Renderer& renderer, const View& view, const vmath::mat4<float>&
     x = static_cast<int>(viewport[0] + (clip[0] / clip[3] + 1.0) * 0.5 * viewport[2]);
     y = static_cast<int>(viewport[1] + (clip[1] / clip[3] + 1.0) * 0.5 * viewport[3]);
     return true;
+}
+
+/// The levels the switches below `node` show.
+std::set<unsigned> SelectedLevels(const Node& node) {
+    std::set<unsigned> levels;
+    if (const auto* choice = dynamic_cast<const SwitchNode*>(&node)) levels.insert(choice->GetSelected());
+    for (unsigned i = 0; const Node* child = node.GetChild(i); ++i) {
+        const std::set<unsigned> below = SelectedLevels(*child);
+        levels.insert(below.begin(), below.end());
+    }
+    return levels;
 }
 
 /// Mean of r + g + b over the 5 x 5 pixels around (x, y).
@@ -398,6 +411,9 @@ TEST_F(ShowRoomTest, EveryPresetDrawsTheRoomTheMenuAndTheCarAtOnce) {
             EXPECT_EQ(scaled.GetTargetWidth(), 0);
             EXPECT_EQ(scaled.GetTargetHeight(), 0);
         }
+
+        // The car on the stand is its middle look at Low alone.
+        EXPECT_EQ(SelectedLevels(*room->GetDisplayNode()), std::set<unsigned>{level == QualityPreset::Low ? 1u : 0u});
 
         if (level != QualityPreset::Low) continue;
         // Without its shadow map the car stands on a dark patch: the floor

@@ -114,7 +114,9 @@ public:
     /// simplifier, which ignores the topology, takes the rest (a triangle
     /// then goes to the part of its first corner).
     std::vector<Part> Simplified(std::size_t target) const {
-        const std::size_t targetIndices = target * 3;
+        // A share above what the mesh has keeps the mesh whole: the simplifier
+        // refuses a target beyond its input.
+        const std::size_t targetIndices = std::min(target * 3, indices.size());
         std::vector<unsigned> kept(indices.size());
         // An error of the whole size of the mesh: the target count decides.
         kept.resize(meshopt_simplify(kept.data(), indices.data(), indices.size(), positions.data(), corners.size(),
@@ -279,7 +281,7 @@ Key KeyOf(const Place& place) {
 
 }  // namespace
 
-std::vector<Mesh*> CarDetailLevels::Make(Model& model, GroupNode& car) {
+std::vector<Mesh*> CarDetailLevels::Make(Model& model, GroupNode& car, unsigned middleTriangles) {
     if (HasSwitch(car)) return {};
     std::vector<Place> places;
     CollectPlaces(car, mat4::identity(), places);
@@ -304,7 +306,7 @@ std::vector<Mesh*> CarDetailLevels::Make(Model& model, GroupNode& car) {
     std::vector<std::unique_ptr<MeshNode>> middle(places.size());
     for (std::size_t i = 0; i < places.size(); ++i) {
         const Place& place = places[i];
-        const std::size_t target = share(place, MiddleTriangles);
+        const std::size_t target = share(place, middleTriangles);
         if (target < MinTriangles) continue;
         const Key key = KeyOf(place);
         if (const auto found = middleOf.find(key); found != middleOf.end()) {

@@ -36,7 +36,9 @@ public:
     /// @return the new meshes, owned by `model`, whose buffers the caller
     ///         generates; none when `car` has no mesh node or has its levels
     ///         already (then nothing changed)
-    static std::vector<Mesh*> Make(Model& model, GroupNode& car);
+    /// `middleTriangles` sets level 1's share out instead of MiddleTriangles
+    /// (a car seen near, as on the show room's stand, wants more).
+    static std::vector<Mesh*> Make(Model& model, GroupNode& car, unsigned middleTriangles = MiddleTriangles);
 
     /// Triangles drawn below `node` at `level`: at a switch only the child of
     /// that level counts, as it alone is drawn.

@@ -204,6 +204,12 @@ Car* CarPool::GetDisplayCar(unsigned index) {
         engine.UnLoadModel(model);
         return nullptr;
     }
+    // On the stand the car fills a third of the view: its middle look keeps
+    // more triangles than a race car's, which is seen smaller.
+    const std::vector<Mesh*> meshes = CarDetailLevels::Make(*model, *node, DisplayMiddleTriangles);
+    if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer()))
+        for (Mesh* mesh : meshes) renderer->GenerateRessources(*mesh);
+    levelOfDetail.Add(*node);
     displayCars[index].reset(new Car);
     displayCars[index]->node = node;
     displayCars[index]->model = model;

@@ -38,6 +38,9 @@ public:
     /// The speed dials in mph, for the player who reads miles.
     static const char* const SpeedDialMphFiles[CarCount];
 
+    /// Triangles of a display car's middle look (CarDetailLevels level 1).
+    static const unsigned DisplayMiddleTriangles = 8000;
+
     /// A pool for display only (no physics) on `engine`, which must outlive it.
     explicit CarPool(Lumora& engine);
     /// A pool of race cars on `engine`, with their bodies in `physics`; both
