@@ -188,7 +188,7 @@ TEST_F(OpponentCars, CopiesDrawFromTheModelsGeometryInTheirOwnPaint) {
     }
 }
 
-TEST_F(OpponentCars, ADisplayCarOnTheStandIsItsFinerMiddleLookAtLowOnlyAndTheFullCarOtherwise) {
+TEST_F(OpponentCars, ADisplayCarHasTheLooksOfARaceCarAndIsItsNearLookOnTheStandWhereThePresetSays) {
     CarPool display(engine);
     for (unsigned model = 0; model < CarPool::CarCount; ++model) {
         SCOPED_TRACE(CarPool::NodeNames[model]);
@@ -196,17 +196,16 @@ TEST_F(OpponentCars, ADisplayCarOnTheStandIsItsFinerMiddleLookAtLowOnlyAndTheFul
         Car* car = display.GetCar(model);
         testing::internal::GetCapturedStdout();
         ASSERT_NE(car, nullptr);
-        const unsigned full = CarDetailLevels::CountTriangles(*car->node, 0);
-        const unsigned middle = CarDetailLevels::CountTriangles(*car->node, 1);
+        const unsigned full = CarDetailLevels::CountTriangles(*car->node, CarDetailLevels::Full);
+        const unsigned nearLook = CarDetailLevels::CountTriangles(*car->node, CarDetailLevels::Near);
         EXPECT_GT(full, 15000u);
-        EXPECT_NEAR(middle, double(CarPool::DisplayMiddleTriangles), 0.15 * CarPool::DisplayMiddleTriangles);
-        // From the show room's eye, about 6 m off: the middle look only at
-        // Low's scale, the full car at Medium's and High's.
+        EXPECT_NEAR(nearLook, double(CarDetailLevels::NearTriangles), 0.15 * CarDetailLevels::NearTriangles);
+        // From the show room's eye, about 6 m off, as the show room selects.
         const mat4& m = car->node->GetTransform().GetMatrix();
         for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium, QualityPreset::High}) {
-            display.GetLevelOfDetail().Select({m[12] + 6.0, m[13], m[14]},
-                                              QualityPreset::For(level).carDetailDistanceScale);
-            EXPECT_EQ(DrawnTriangles(*car->node), level == QualityPreset::Low ? middle : full)
+            display.GetLevelOfDetail().Select({m[12] + 6.0, m[13], m[14]}, 1.0f,
+                                              QualityPreset::For(level).nearCarLook);
+            EXPECT_EQ(DrawnTriangles(*car->node), level == QualityPreset::High ? full : nearLook)
                 << QualityPreset::Name(level);
         }
     }
@@ -219,8 +218,9 @@ TEST_F(OpponentCars, SimplifiedLooksHaveTheirTrianglesAndTakeOverAtTheirDistance
         ASSERT_NE(car, nullptr);
         const CarPool::DetailReport report = pool->GetDetailReport(model);
         EXPECT_GT(report.triangles[0], 15000u);
-        EXPECT_NEAR(report.triangles[1], 2000.0, 300.0);
-        EXPECT_NEAR(report.triangles[2], 500.0, 100.0);
+        EXPECT_NEAR(report.triangles[1], 8000.0, 1200.0);
+        EXPECT_NEAR(report.triangles[2], 2000.0, 300.0);
+        EXPECT_NEAR(report.triangles[3], 500.0, 100.0);
 
         // Distances from the car along x; each level's triangles drawn, the
         // wheels drawn on their own (turning) nodes except at the far look.
@@ -232,22 +232,34 @@ TEST_F(OpponentCars, SimplifiedLooksHaveTheirTrianglesAndTakeOverAtTheirDistance
         };
         // Out to the far look, then back in: finer only 2 m inside each threshold.
         const double distances[] = {29.0, 31.0, 149.0, 151.0, 149.0, 147.0, 29.0, 27.0, 5.0};
-        const unsigned expected[] = {0, 1, 1, 2, 2, 1, 1, 0, 0};
+        const unsigned expected[] = {0, 2, 2, 3, 3, 2, 2, 0, 0};
         for (std::size_t i = 0; i < std::size(distances); ++i) {
             const unsigned level = select(distances[i]);
             EXPECT_EQ(level, expected[i]) << "at " << distances[i] << " m";
             EXPECT_EQ(DrawnTriangles(*car->node), report.triangles[level]) << "at " << distances[i] << " m";
             for (GroupNode* wheel : car->wheels)
-                EXPECT_EQ(DrawnTriangles(*wheel) > 0, level < 2) << wheel->GetName() << " at " << distances[i] << " m";
+                EXPECT_EQ(DrawnTriangles(*wheel) > 0, level < 3) << wheel->GetName() << " at " << distances[i] << " m";
         }
+        // Where the preset asks for it, the near look inside the middle
+        // distance; beyond it the same looks as without.
+        const double nearDistances[] = {5.0, 29.0, 31.0, 27.0, 151.0};
+        const unsigned nearExpected[] = {1, 1, 2, 1, 3};
+        for (std::size_t i = 0; i < std::size(nearDistances); ++i) {
+            levels.Select({m[12] + nearDistances[i], m[13], m[14]}, 1.0f, true);
+            EXPECT_EQ(levels.GetLevel(*car->node), nearExpected[i]) << "near look, at " << nearDistances[i] << " m";
+            EXPECT_EQ(DrawnTriangles(*car->node), report.triangles[nearExpected[i]]);
+        }
+        levels.Select({m[12] + 5.0, m[13], m[14]});
     }
     // An opponent keeps its middle look near the camera.
     const float paint[3] = {1.0f, 0.0f, 0.0f};
     Car* opponent = Opponent(0, paint);
     ASSERT_NE(opponent, nullptr);
     const mat4& m = opponent->node->GetTransform().GetMatrix();
-    pool->GetLevelOfDetail().Select({m[12] + 5.0, m[13], m[14]});
-    EXPECT_EQ(pool->GetLevelOfDetail().GetLevel(*opponent->node), 1u);
+    for (bool nearLook : {false, true}) {
+        pool->GetLevelOfDetail().Select({m[12] + 5.0, m[13], m[14]}, 1.0f, nearLook);
+        EXPECT_EQ(pool->GetLevelOfDetail().GetLevel(*opponent->node), CarDetailLevels::Middle);
+    }
 
     // At Low's scale the player's car behind the chase camera is the middle
     // look, a car 20 m off the far one; a scale that is no number is 1.
@@ -257,7 +269,7 @@ TEST_F(OpponentCars, SimplifiedLooksHaveTheirTrianglesAndTakeOverAtTheirDistance
     const mat4& p = car->node->GetTransform().GetMatrix();
     CarLevelOfDetail& levels = pool->GetLevelOfDetail();
     const double distances[] = {2.0, 6.0, 20.0, 14.9, 14.0, 2.0};
-    const unsigned expected[] = {0, 1, 2, 2, 1, 0};
+    const unsigned expected[] = {0, 2, 3, 3, 2, 0};
     for (std::size_t i = 0; i < std::size(distances); ++i) {
         levels.Select({p[12] + distances[i], p[13], p[14]}, low);
         EXPECT_EQ(levels.GetLevel(*car->node), expected[i]) << "at " << distances[i] << " m, scale " << low;
@@ -300,7 +312,7 @@ TEST_F(OpponentCars, SimplifiedLooksCoverTheCarsOutline) {
         ASSERT_GT(full, 20000);
         // Pixels covered by one look and not the other: a few along the
         // outline, many where a wheel or a part were out of place.
-        const long allowed[3] = {0, full / 12, full / 5};
+        const long allowed[CarDetailLevels::LevelCount] = {0, full / 12, full / 12, full / 5};
         for (unsigned level = 1; level < CarDetailLevels::LevelCount; ++level) {
             long differing = 0;
             for (std::size_t i = 0; i < covered[0].size(); ++i) differing += covered[0][i] != covered[level][i];

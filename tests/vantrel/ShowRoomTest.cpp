@@ -412,8 +412,8 @@ TEST_F(ShowRoomTest, EveryPresetDrawsTheRoomTheMenuAndTheCarAtOnce) {
             EXPECT_EQ(scaled.GetTargetHeight(), 0);
         }
 
-        // The car on the stand is its middle look at Low alone.
-        EXPECT_EQ(SelectedLevels(*room->GetDisplayNode()), std::set<unsigned>{level == QualityPreset::Low ? 1u : 0u});
+        // The car on the stand is its near look below High.
+        EXPECT_EQ(SelectedLevels(*room->GetDisplayNode()), std::set<unsigned>{level == QualityPreset::High ? 0u : 1u});
 
         if (level != QualityPreset::Low) continue;
         // Without its shadow map the car stands on a dark patch: the floor

@@ -281,7 +281,7 @@ Key KeyOf(const Place& place) {
 
 }  // namespace
 
-std::vector<Mesh*> CarDetailLevels::Make(Model& model, GroupNode& car, unsigned middleTriangles) {
+std::vector<Mesh*> CarDetailLevels::Make(Model& model, GroupNode& car) {
     if (HasSwitch(car)) return {};
     std::vector<Place> places;
     CollectPlaces(car, mat4::identity(), places);
@@ -301,28 +301,33 @@ std::vector<Mesh*> CarDetailLevels::Make(Model& model, GroupNode& car, unsigned 
         if (!surface) surface = std::make_unique<Surface>(place.node->GetMesh(), place.parts);
         return *surface;
     };
-    // Level 1: each mesh simplified on its own, in its own coordinates.
-    std::map<Key, const MeshNode*> middleOf;
-    std::vector<std::unique_ptr<MeshNode>> middle(places.size());
-    for (std::size_t i = 0; i < places.size(); ++i) {
-        const Place& place = places[i];
-        const std::size_t target = share(place, middleTriangles);
-        if (target < MinTriangles) continue;
-        const Key key = KeyOf(place);
-        if (const auto found = middleOf.find(key); found != middleOf.end()) {
-            middle[i].reset(static_cast<MeshNode*>(NodeTreeCopy::Copy(*found->second)));
-            if (middle[i]) middle[i]->GetTransform() = place.node->GetTransform();
-            continue;
+    // Levels 1 and 2: each mesh simplified on its own, in its own coordinates.
+    const unsigned shares[2] = {NearTriangles, MiddleTriangles};
+    std::vector<std::unique_ptr<MeshNode>> simplified[2];
+    for (int l = 0; l < 2; ++l) {
+        std::map<Key, const MeshNode*> madeFor;
+        simplified[l].resize(places.size());
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            const Place& place = places[i];
+            const std::size_t target = share(place, shares[l]);
+            if (target < MinTriangles) continue;
+            const Key key = KeyOf(place);
+            std::unique_ptr<MeshNode>& node = simplified[l][i];
+            if (const auto found = madeFor.find(key); found != madeFor.end()) {
+                node.reset(static_cast<MeshNode*>(NodeTreeCopy::Copy(*found->second)));
+                if (node) node->GetTransform() = place.node->GetTransform();
+                continue;
+            }
+            MeshBuilder builder(place.node->GetMesh().GetName() + (l == 0 ? " near" : " middle"));
+            builder.Add(place.node->GetMesh(), surfaceOf(place).Simplified(target), mat4::identity(), false);
+            node = builder.MakeNode(*place.node);
+            if (!node) continue;
+            madeFor.emplace(key, node.get());
+            meshes.push_back(std::move(builder.mesh));
         }
-        MeshBuilder builder(place.node->GetMesh().GetName() + " middle");
-        builder.Add(place.node->GetMesh(), surfaceOf(place).Simplified(target), mat4::identity(), false);
-        middle[i] = builder.MakeNode(*place.node);
-        if (!middle[i]) continue;
-        middleOf.emplace(key, middle[i].get());
-        meshes.push_back(std::move(builder.mesh));
     }
 
-    // Level 2: everything at rest in the coordinates of the largest mesh (the body).
+    // Level 3: everything at rest in the coordinates of the largest mesh (the body).
     const auto host = std::max_element(places.begin(), places.end(),
                                        [](const Place& a, const Place& b) { return a.triangles < b.triangles; });
     const mat4 toHost = vmath::inverse(host->frame);
@@ -350,12 +355,14 @@ std::vector<Mesh*> CarDetailLevels::Make(Model& model, GroupNode& car, unsigned 
         levels->AddChild(place.node);
         place.node->SetParent(levels);
         const bool isHost = &place == &*host && farNode;
-        if (middle[i]) {
-            middle[i]->SetParent(levels);
-            levels->AddChild(middle[i].release());
-        } else if (isHost) {
-            // The far look is the host's third child, whatever becomes of its second.
-            levels->AddChild(new GroupNode);
+        for (int l = 0; l < 2; ++l) {
+            if (simplified[l][i]) {
+                simplified[l][i]->SetParent(levels);
+                levels->AddChild(simplified[l][i].release());
+            } else if (isHost) {
+                // The far look is the host's fourth child, whatever becomes of the others.
+                levels->AddChild(new GroupNode);
+            }
         }
         if (isHost) {
             farNode->SetParent(levels);

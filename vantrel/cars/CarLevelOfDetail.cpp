@@ -1,5 +1,7 @@
 #include "CarLevelOfDetail.h"
 
+#include "CarDetailLevels.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -22,7 +24,7 @@ void CarLevelOfDetail::Add(GroupNode& car, unsigned finestLevel) {
             Show(entry, std::max(entry.level, finestLevel));
             return;
         }
-    Entry entry{&car, {}, finestLevel, finestLevel};
+    Entry entry{&car, {}, finestLevel, finestLevel, 0};
     CollectSwitches(car, entry.switches);
     Show(entry, finestLevel);
     cars.push_back(std::move(entry));
@@ -33,21 +35,24 @@ void CarLevelOfDetail::Remove(const GroupNode& car) {
                cars.end());
 }
 
-void CarLevelOfDetail::Select(const vmath::vec3<double>& eye, float distanceScale) {
+void CarLevelOfDetail::Select(const vmath::vec3<double>& eye, float distanceScale, bool nearLook) {
     // A scale that is not a positive number leaves the distances as they are.
     const float scale = distanceScale > 0.0f && std::isfinite(distanceScale) ? distanceScale : 1.0f;
     const float thresholds[2] = {MiddleDistanceM * scale, FarDistanceM * scale};
+    const unsigned looks[3] = {nearLook ? CarDetailLevels::Near : CarDetailLevels::Full, CarDetailLevels::Middle,
+                               CarDetailLevels::Far};
     for (Entry& entry : cars) {
         const vmath::mat4<float>& m = entry.car->GetTransform().GetMatrix();
         const double dx = m[12] - eye.x, dy = m[13] - eye.y, dz = m[14] - eye.z;
         const double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
-        unsigned level = 0;
+        unsigned band = 0;
         for (unsigned i = 0; i < 2; ++i) {
             // Coarser at the threshold, finer again only inside it by the margin.
-            const double threshold = thresholds[i] - (entry.level > i ? HysteresisM * scale : 0.0f);
-            if (distance > threshold) level = i + 1;
+            const double threshold = thresholds[i] - (entry.band > i ? HysteresisM * scale : 0.0f);
+            if (distance > threshold) band = i + 1;
         }
-        const unsigned shown = std::max(level, entry.finest);
+        entry.band = band;
+        const unsigned shown = std::max(looks[band], entry.finest);
         if (shown != entry.level) Show(entry, shown);
     }
 }

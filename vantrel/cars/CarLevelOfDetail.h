@@ -7,10 +7,12 @@ class GroupNode;
 class SwitchNode;
 
 /// Chooses, once a frame, the look each car is drawn with by its distance
-/// from the camera: full detail near, the copy of about 2,000 triangles
-/// beyond `MiddleDistanceM`, the one of about 500 beyond `FarDistanceM`
-/// (the levels CarDetailLevels hangs in a car's tree). A car can be kept
-/// from the finer looks: an opponent is never drawn at full detail, say.
+/// from the camera: full detail near (or the near look of about 8,000
+/// triangles, where the preset asks for it), the copy of about 2,000
+/// triangles beyond `MiddleDistanceM`, the one of about 500 beyond
+/// `FarDistanceM` (the levels CarDetailLevels hangs in a car's tree). A car
+/// can be kept from the finer looks: an opponent is never drawn finer than
+/// the middle look, say.
 class CarLevelOfDetail {
 public:
     static constexpr float MiddleDistanceM = 30.0f;
@@ -31,9 +33,12 @@ public:
     /// distances (thresholds and margin) times `distanceScale`: below 1 the
     /// simplified looks take over nearer, as a preset for a software
     /// rasteriser wants even for the player's car behind the chase camera.
-    void Select(const vmath::vec3<double>& eye, float distanceScale = 1.0f);
+    /// `nearLook`: the cars inside the middle distance are drawn from the near
+    /// look instead of at full detail.
+    void Select(const vmath::vec3<double>& eye, float distanceScale = 1.0f, bool nearLook = false);
 
-    /// The level `car` is drawn at: 0 full detail, 1 middle, 2 far; 0 for a car not added.
+    /// The level `car` is drawn at (CarDetailLevels: Full, Near, Middle or
+    /// Far); 0 for a car not added.
     unsigned GetLevel(const GroupNode& car) const;
     unsigned GetCarCount() const { return static_cast<unsigned>(cars.size()); }
 
@@ -43,6 +48,7 @@ private:
         std::vector<SwitchNode*> switches;
         unsigned finest;
         unsigned level;
+        unsigned band;  ///< 0 inside the middle distance, 1 inside the far one, 2 beyond
     };
     static void Show(Entry& entry, unsigned level);
 

@@ -65,7 +65,7 @@ const char* const PaintNames[2] = {"Paint-material", "Paint2-material"};
 // An opponent is never drawn at full detail: it is rarely near, and a field
 // of them near the camera at the start would cost a software rasteriser five
 // full cars. Its middle look keeps the wheels turning.
-const unsigned OpponentFinestLevel = 1;
+const unsigned OpponentFinestLevel = CarDetailLevels::Middle;
 
 // Every material the state nodes below `node` push, each once.
 void CollectMaterials(const Node& node, std::vector<const Material*>& found) {
@@ -204,9 +204,8 @@ Car* CarPool::GetDisplayCar(unsigned index) {
         engine.UnLoadModel(model);
         return nullptr;
     }
-    // On the stand the car fills a third of the view: its middle look keeps
-    // more triangles than a race car's, which is seen smaller.
-    const std::vector<Mesh*> meshes = CarDetailLevels::Make(*model, *node, DisplayMiddleTriangles);
+    // The stand's car is drawn from its near look where the preset asks for it.
+    const std::vector<Mesh*> meshes = CarDetailLevels::Make(*model, *node);
     if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer()))
         for (Mesh* mesh : meshes) renderer->GenerateRessources(*mesh);
     levelOfDetail.Add(*node);

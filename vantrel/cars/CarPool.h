@@ -38,9 +38,6 @@ public:
     /// The speed dials in mph, for the player who reads miles.
     static const char* const SpeedDialMphFiles[CarCount];
 
-    /// Triangles of a display car's middle look (CarDetailLevels level 1).
-    static const unsigned DisplayMiddleTriangles = 8000;
-
     /// A pool for display only (no physics) on `engine`, which must outlive it.
     explicit CarPool(Lumora& engine);
     /// A pool of race cars on `engine`, with their bodies in `physics`; both
@@ -125,7 +122,7 @@ public:
 
     /// What a race model's simplified looks cost at load.
     struct DetailReport {
-        unsigned triangles[3] = {0, 0, 0};  ///< the car at levels 0, 1 and 2
+        unsigned triangles[4] = {0, 0, 0, 0};  ///< the car at levels 0 to 3
         double makeS = 0.0;                 ///< simplifying and their buffers (s)
     };
     /// Zeros for a model not loaded for a race.

@@ -53,6 +53,10 @@ public:
         /// behind the chase camera is drawn from its copy of about 2,000
         /// triangles, and every car beyond 15 m from the one of 500.
         float carDetailDistanceScale = 1.0f;
+        /// Cars nearer than the middle distance (the player's behind the
+        /// chase camera, the show room's on its stand) are drawn from their
+        /// near look of about 8,000 triangles instead of at full detail.
+        bool nearCarLook = false;
         /// The 3-D view is drawn at this fraction of the window's width and
         /// height and stretched over it; the HUD stays at full size. 1: drawn
         /// straight into the window.

@@ -355,7 +355,9 @@ void GameEngine::RenderScene() {
     const QualityPreset::Settings settings = QualityPreset::For(quality);
     DrawDistance::Cull(engine, settings.drawDistanceM, track.farTiles);
     // Far cars are drawn from their simplified looks, and at Low near ones as well.
-    if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), settings.carDetailDistanceScale);
+    if (cars)
+        cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), settings.carDetailDistanceScale,
+                                        settings.nearCarLook);
     const bool scaled = scaledView.Begin(settings.renderScale);
     engine.RenderScene();
     // See-through, so after everything it shows through.

@@ -238,9 +238,9 @@ void ShowRoom::RenderScene() {
     const QualityPreset::Settings settings = QualityPreset::For(quality);
     GLint window[4] = {};
     glGetIntegerv(GL_VIEWPORT, window);
-    // The car on the stand is seen from a few metres: below full detail only
-    // where the preset draws near cars simplified (Low).
-    if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), settings.carDetailDistanceScale);
+    // The car on the stand is near whatever the preset's distances: the near
+    // look or full detail, as the preset draws near cars.
+    if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), 1.0f, settings.nearCarLook);
     const bool scaled = scaledView.Begin(settings.renderScale);
     // Without shadows or reflections the car changes no pixel of the room.
     const bool carAlone = scaled && !settings.shadows && !settings.reflections && DrawCarOverStillRoom();
