@@ -37,6 +37,44 @@ GLuint Compile(GLenum type, const char* source) {
     return 0;
 }
 
+// A frame buffer of a colour texture (`filter` both ways, clamped to its
+// edges) and a depth buffer, both `width` x `height`; the bindings are given
+// back. False, with nothing made, when GL finds it incomplete.
+bool MakeFrameBuffer(int width, int height, GLint filter, GLuint& frameBuffer, GLuint& colour, GLuint& depth) {
+    GLint texture = 0, previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
+
+    glGenTextures(1, &colour);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // Unsized, given as BGRA: the driver keeps it in the window's own byte
+    // order, which a software rasteriser stretches and copies on its fast path.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+
+    glGenRenderbuffersEXT(1, &depth);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth);
+    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, width, height);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+
+    glGenFramebuffersEXT(1, &frameBuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depth);
+    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous));
+    if (complete) return true;
+    glDeleteFramebuffersEXT(1, &frameBuffer);
+    glDeleteRenderbuffersEXT(1, &depth);
+    glDeleteTextures(1, &colour);
+    frameBuffer = depth = colour = 0;
+    return false;
+}
+
 }  // namespace
 
 OglScaledView::~OglScaledView() {
@@ -124,37 +162,8 @@ void OglScaledView::End() {
 
 bool OglScaledView::MakeTarget(int width, int height) {
     DeleteTarget();
-    GLint texture = 0, previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
-
-    glGenTextures(1, &colour);
-    glBindTexture(GL_TEXTURE_2D, colour);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    if (!MakeFrameBuffer(width, height, GL_LINEAR, frameBuffer, colour, depth)) return false;
     filter = GL_LINEAR;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    // Unsized, given as BGRA: the driver keeps it in the window's own byte
-    // order, which a software rasteriser stretches and copies on its fast path.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
-
-    glGenRenderbuffersEXT(1, &depth);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth);
-    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, width, height);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-
-    glGenFramebuffersEXT(1, &frameBuffer);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, frameBuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
-    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depth);
-    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous));
-    if (!complete) {
-        DeleteTarget();
-        return false;
-    }
     targetWidth = width;
     targetHeight = height;
     windowDepthStale = true;
@@ -194,30 +203,9 @@ void OglScaledView::Copy(unsigned int from, unsigned int to) const {
 }
 
 bool OglScaledView::MakePicture() {
-    if (!GLEW_EXT_framebuffer_blit) return false;
-    GLint previous = 0;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
     // The target's own formats, so that a copy is a copy.
-    GLint texture = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-    glGenTextures(1, &keptColour);
-    glBindTexture(GL_TEXTURE_2D, keptColour);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, targetWidth, targetHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
-    glGenRenderbuffersEXT(1, &keptDepth);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, keptDepth);
-    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, targetWidth, targetHeight);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-    glGenFramebuffersEXT(1, &keptFrameBuffer);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, keptFrameBuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, keptColour, 0);
-    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, keptDepth);
-    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previous));
-    if (!complete) DeletePicture();
-    return complete;
+    return GLEW_EXT_framebuffer_blit &&
+           MakeFrameBuffer(targetWidth, targetHeight, GL_NEAREST, keptFrameBuffer, keptColour, keptDepth);
 }
 
 void OglScaledView::DeletePicture() {
