@@ -193,6 +193,18 @@ protected:
         return pass;
     }
 
+    // A grey floor with a red box standing on it, seen from above and in front.
+    struct BoxOnFloor {
+        GroupNode& floor;
+        GroupNode& box;
+    };
+    BoxOnFloor AddBoxOnFloor() {
+        GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
+        GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+        LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+        return {floor, box};
+    }
+
     // A box of half extents `half` placed at `centre` by its group's
     // transform, with `colour` as ambient and diffuse colour.
     GroupNode& AddBox(const vec3& centre, const vec3& half, const vec4& colour) {
@@ -389,9 +401,7 @@ TEST_F(OglEffectPassTest, CasterOutsideTheViewStillCastsItsShadowAndNoneWithShad
 }
 
 TEST_F(OglEffectPassTest, PerPixelGroupsAreLeftOutWhileThereAreShadowGroups) {
-    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
-    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
-    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    auto [floor, box] = AddBoxOnFloor();
     int x, y;
     Project({0.0f, 5.0f, FloorZ + 0.5f}, x, y);
 
@@ -566,9 +576,7 @@ TEST_F(EnvironmentMapTest, MirrorReflectsTheWallBehindTheCamera) {
 }
 
 TEST_F(OglEffectPassTest, FrameGivesBackTheStateItChanges) {
-    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
-    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
-    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    auto [floor, box] = AddBoxOnFloor();
     OglEffectPass& pass = MakePass(256, 32);
     pass.AddGroup(OglEffectPass::Shadows, floor);
     pass.AddGroup(OglEffectPass::Shadows, box);
@@ -753,9 +761,7 @@ TEST_F(OglEffectPassTest, MissingShaderFilesFailInitializeAndTheGroupsStillDraw)
 }
 
 TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFullSizeOverlay) {
-    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
-    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
-    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    auto [floor, box] = AddBoxOnFloor();
     // The shadow map's sub-pass binds its own frame buffer and must hand the
     // scaled one back, not the window's.
     OglEffectPass& pass = MakePass(256, 32);
@@ -853,9 +859,7 @@ TEST_F(OglEffectPassTest, HalfScaleViewStretchesTheFrameAndLeavesTheWindowForAFu
 }
 
 TEST_F(OglEffectPassTest, OverAFrameBufferWithoutDepthTheFullSizeViewGoesThroughATargetAndLooksTheSame) {
-    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
-    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
-    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
+    auto [floor, box] = AddBoxOnFloor();
     OglEffectPass& pass = MakePass(256, 32);
     pass.AddGroup(OglEffectPass::Shadows, floor);
     pass.AddGroup(OglEffectPass::Shadows, box);
@@ -905,11 +909,9 @@ TEST_F(OglEffectPassTest, OverAFrameBufferWithoutDepthTheFullSizeViewGoesThrough
 }
 
 TEST_F(OglEffectPassTest, AKeptPictureComesBackWithItsDepthsUnderWhatIsDrawnOverIt) {
-    GroupNode& floor = AddQuad({0.0f, 5.0f, FloorZ}, 5.0f, 5.0f, GreyPaint);
-    GroupNode& box = AddBox({0.0f, 5.0f, FloorZ + 0.5f}, {0.5f, 0.5f, 0.5f}, RedPaint);
+    auto [floor, box] = AddBoxOnFloor();
     // A green plane through the box's lower half, added once the picture is kept.
     GroupNode& plane = AddQuad({0.0f, 5.0f, FloorZ + 0.25f}, 5.0f, 5.0f, vec4(0.1f, 0.8f, 0.1f, 1.0f));
-    LookAt({0.0, 0.0, 1.0}, {0.0, 5.0, FloorZ});
     OglEffectPass& pass = MakePass(256, 32);
     pass.AddGroup(OglEffectPass::Standard, floor);
     pass.AddGroup(OglEffectPass::Standard, box);
