@@ -26,6 +26,7 @@
 
 #include "cars/Car.h"
 #include "race/GameEngine.h"
+#include "race/ViewProjection.h"
 #include "track/TrackList.h"
 #include "GameWindow.h"
 #include "hud/Gauge.h"
@@ -81,6 +82,37 @@ protected:
         race->RenderScene();
         return true;
     }
+    /// Calls `visit(group, lo, hi)` for each bounded group of the track
+    /// (ground tiles, woods) with its box in world space; nothing below a
+    /// culled group is visited, as nothing below it is drawn.
+    template <typename Visit>
+    void ForEachTrackGroup(Visit visit) const {
+        const auto walk = [&](const auto& self, const Node& node, const vmath::mat4<float>& parent) -> void {
+            vmath::mat4<float> matrix = parent;
+            if (const auto* transform = dynamic_cast<const TransformNode*>(&node))
+                matrix = parent * transform->GetTransform().GetMatrix();
+            const auto* group = dynamic_cast<const GroupNode*>(&node);
+            if (group && group->GetBoundingVolume() && node.GetType() != Node::MODEL_NODE) {
+                const BoundingBox& box = *group->GetBoundingVolume();
+                vmath::vec3<double> lo(1e30, 1e30, 1e30), hi(-1e30, -1e30, -1e30);
+                for (int corner = 0; corner < 8; ++corner) {
+                    const vmath::vec4<float> p =
+                        matrix * vmath::vec4<float>(corner & 1 ? box.GetMaximum().x : box.GetMinimum().x,
+                                                    corner & 2 ? box.GetMaximum().y : box.GetMinimum().y,
+                                                    corner & 4 ? box.GetMaximum().z : box.GetMinimum().z, 1.0f);
+                    lo = vmath::vec3<double>(std::min<double>(lo.x, p.x), std::min<double>(lo.y, p.y),
+                                             std::min<double>(lo.z, p.z));
+                    hi = vmath::vec3<double>(std::max<double>(hi.x, p.x), std::max<double>(hi.y, p.y),
+                                             std::max<double>(hi.z, p.z));
+                }
+                visit(*group, lo, hi);
+            }
+            if (group && group->IsCulled()) return;
+            for (unsigned i = 0; i < node.GetChildCount(); ++i) self(self, *node.GetChild(i), matrix);
+        };
+        walk(walk, *race->GetTrack().model->GetModelNode(), vmath::mat4<float>::identity());
+    }
+
     void RunFrames(int count) {
         for (int i = 0; i < count; ++i) {
             race->UpdatePlayer();
@@ -390,53 +422,29 @@ TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat)
         ASSERT_TRUE(DrawnFromBehindTheCar(level));
         const vmath::vec3<double> eye = race->GetEngine().GetCamera().GetView().GetEye();
         const vmath::vec3<float> car = race->GetCar()->body->GetPosition();
-        // Each bounded group of the track (ground tiles, woods) in world space.
         int farCount = 0, farDrawn = 0, nearDrawn = 0, farCoarseDrawn = 0, nearCoarseDrawn = 0;
         bool underCarDrawn = false;
-        const auto visit = [&](const auto& self, const Node& node, const vmath::mat4<float>& parent) -> void {
-            vmath::mat4<float> matrix = parent;
-            if (const auto* transform = dynamic_cast<const TransformNode*>(&node))
-                matrix = parent * transform->GetTransform().GetMatrix();
-            const auto* group = dynamic_cast<const GroupNode*>(&node);
-            if (group && group->GetBoundingVolume() && node.GetType() != Node::MODEL_NODE) {
-                const BoundingBox& box = *group->GetBoundingVolume();
-                float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-                for (int corner = 0; corner < 8; ++corner) {
-                    const vmath::vec4<float> p =
-                        matrix * vmath::vec4<float>(corner & 1 ? box.GetMaximum().x : box.GetMinimum().x,
-                                                    corner & 2 ? box.GetMaximum().y : box.GetMinimum().y,
-                                                    corner & 4 ? box.GetMaximum().z : box.GetMinimum().z, 1.0f);
-                    const float xyz[3] = {p.x, p.y, p.z};
-                    for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], xyz[k]), hi[k] = std::max(hi[k], xyz[k]);
-                }
-                const double e[3] = {eye.x, eye.y, eye.z};
-                double squared = 0.0;
-                for (int k = 0; k < 3; ++k) {
-                    const double gap = std::max({lo[k] - e[k], 0.0, e[k] - hi[k]});
-                    squared += gap * gap;
-                }
-                const double nearestM = std::sqrt(squared);
-                // Beyond the distance at the view's corners too (about 35 degrees off its axis).
-                // Only the ground's coarse copies stand in for what lies far off.
-                const std::string& name = group->GetName();
-                const bool coarse = name.size() > 7 && name.compare(name.size() - 7, 7, " coarse") == 0;
-                if (nearestM > QualityPreset::For(level).drawDistanceM / 0.8) {
-                    farCount += !coarse;
-                    farDrawn += !coarse && !group->IsCulled();
-                    farCoarseDrawn += coarse && !group->IsCulled();
-                }
-                if (nearestM < 200.0) {
-                    nearDrawn += !coarse && !group->IsCulled();
-                    nearCoarseDrawn += coarse && !group->IsCulled();
-                }
-                if (car.x >= lo[0] && car.x <= hi[0] && car.y >= lo[1] && car.y <= hi[1])
-                    underCarDrawn = underCarDrawn || !group->IsCulled();
+        ForEachTrackGroup([&](const GroupNode& group, const vmath::vec3<double>& lo, const vmath::vec3<double>& hi) {
+            const double gaps[3] = {std::max({lo.x - eye.x, 0.0, eye.x - hi.x}),
+                                    std::max({lo.y - eye.y, 0.0, eye.y - hi.y}),
+                                    std::max({lo.z - eye.z, 0.0, eye.z - hi.z})};
+            const double nearestM = std::sqrt(gaps[0] * gaps[0] + gaps[1] * gaps[1] + gaps[2] * gaps[2]);
+            // Beyond the distance at the view's corners too (about 35 degrees off its axis).
+            // Only the ground's coarse copies stand in for what lies far off.
+            const std::string& name = group.GetName();
+            const bool coarse = name.size() > 7 && name.compare(name.size() - 7, 7, " coarse") == 0;
+            if (nearestM > QualityPreset::For(level).drawDistanceM / 0.8) {
+                farCount += !coarse;
+                farDrawn += !coarse && !group.IsCulled();
+                farCoarseDrawn += coarse && !group.IsCulled();
             }
-            // Nothing below a culled group is drawn, whatever its own flag says (a wood's cells).
-            if (group && group->IsCulled()) return;
-            for (unsigned i = 0; i < node.GetChildCount(); ++i) self(self, *node.GetChild(i), matrix);
-        };
-        visit(visit, *race->GetTrack().model->GetModelNode(), vmath::mat4<float>::identity());
+            if (nearestM < 200.0) {
+                nearDrawn += !coarse && !group.IsCulled();
+                nearCoarseDrawn += coarse && !group.IsCulled();
+            }
+            if (car.x >= lo.x && car.x <= hi.x && car.y >= lo.y && car.y <= hi.y)
+                underCarDrawn = underCarDrawn || !group.IsCulled();
+        });
         EXPECT_GT(farCount, 3);
         EXPECT_EQ(farDrawn, 0);
         if (QualityPreset::For(level).coarseFarGround)
@@ -447,6 +455,36 @@ TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat)
         EXPECT_TRUE(underCarDrawn) << "the ground under the car";
         EXPECT_GT(nearDrawn, 1);
     }
+}
+
+TEST_F(Race, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawn) {
+    ASSERT_TRUE(DrawnFromBehindTheCar(QualityPreset::High));
+    const View& view = race->GetEngine().GetCamera().GetView();
+    const vmath::vec3<double> eye = view.GetEye();
+    const vmath::vec3<double> ahead = vmath::normalize(view.GetCenter() - eye);
+    int behind = 0, behindDrawn = 0, onAxis = 0, onAxisDrawn = 0;
+    ForEachTrackGroup([&](const GroupNode& group, const vmath::vec3<double>& lo, const vmath::vec3<double>& hi) {
+        // The box's farthest reach along the view axis.
+        const double reach = std::max(lo.x * ahead.x, hi.x * ahead.x) + std::max(lo.y * ahead.y, hi.y * ahead.y) +
+                             std::max(lo.z * ahead.z, hi.z * ahead.z) - vmath::dot(eye, ahead);
+        if (reach < 0.0) {
+            ++behind;
+            behindDrawn += !group.IsCulled();
+        }
+        // A box the view's axis passes through, between the near and far planes, is in view.
+        for (double t = 1.0; t < ViewProjection::FarPlaneM; t += 5.0) {
+            const vmath::vec3<double> p = eye + ahead * t;
+            if (p.x >= lo.x && p.x <= hi.x && p.y >= lo.y && p.y <= hi.y && p.z >= lo.z && p.z <= hi.z) {
+                ++onAxis;
+                onAxisDrawn += !group.IsCulled();
+                break;
+            }
+        }
+    });
+    EXPECT_GT(behind, 0);
+    EXPECT_EQ(behindDrawn, 0);
+    EXPECT_GT(onAxis, 0);
+    EXPECT_EQ(onAxisDrawn, onAxis);
 }
 
 TEST_F(Race, EveryPresetDrawsTheSkyTheRoadAndTheCar) {

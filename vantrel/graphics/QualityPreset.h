@@ -38,7 +38,8 @@ public:
         /// Whether the race's car is lit per pixel; otherwise per vertex.
         bool perPixelCar = true;
         /// Scenery and ground tiles wholly beyond this distance ahead (m), or
-        /// outside the view, are not drawn in a race; 0: no limit, no culling.
+        /// outside the view, are not drawn in a race; 0: no limit, only what
+        /// lies outside the view is left out.
         float drawDistanceM = 0.0f;
         /// Whether the ground beyond the draw distance is drawn from coarse
         /// copies of its tiles, keeping the hills on the horizon.

@@ -6,7 +6,12 @@
 #include <nodara/GroupNode.h>
 
 void DrawDistance::Cull(Lumora& engine, float distanceM, const std::vector<TerrainTiles::FarTile>& farTiles) {
-    if (!(distanceM > 0.0f)) return;
+    if (!(distanceM > 0.0f)) {
+        // No limit: only what lies outside the frame's own view is left out,
+        // which changes no pixel and spares the vertices behind the camera.
+        engine.CullScene();
+        return;
+    }
     // What the frame's own view holds, for the coarse copies.
     std::vector<bool> inView;
     if (!farTiles.empty()) {

@@ -13,8 +13,8 @@ class Lumora;
 /// keeps its far plane.
 class DrawDistance {
 public:
-    /// Culls `engine`'s scene for a view reaching `distanceM` ahead; a
-    /// distance of 0 (no limit) changes nothing. Of each pair in
+    /// Culls `engine`'s scene for a view reaching `distanceM` ahead; at a
+    /// distance of 0 (no limit) the view reaches its own far plane. Of each pair in
     /// `farTiles`, the coarse copy is drawn in place of a tile left out for
     /// its distance that the frame's own view holds, and left out otherwise,
     /// so the far hills stay on the horizon. Needs the GL context current
