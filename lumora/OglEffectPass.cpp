@@ -224,6 +224,7 @@ void OglEffectPass::Render(const Scene& scene) {
     targetFrameBuffer = static_cast<unsigned int>(target);
 
     UpdateMatrices(scene);
+    lightKind = OglShaderManager::KindOf(scene.GetLight());
     glUseProgram(0);
     stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::FixedFunction));
 
@@ -245,15 +246,15 @@ void OglEffectPass::Render(const Scene& scene) {
     if (withShadows && !shadows) {
         RenderGroups(Shadows);
     } else if (mapped) {
-        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::ShadowMapping));
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::ShadowMapping, lightKind));
         RenderShadows(scene);
     } else if (withShadows) {
         // No shadow map to compare against: the shadow groups are still drawn, lit per pixel.
-        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::Lighting));
-        glUseProgram(shaders.GetProgram(OglShaderManager::Lighting));
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::Lighting, lightKind));
+        glUseProgram(shaders.GetProgram(OglShaderManager::Lighting, lightKind));
         RenderGroups(Shadows);
     } else if (!groups[PerPixelLighting].empty()) {
-        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::Lighting));
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::Lighting, lightKind));
         RenderPerPixelLighting(scene);
     }
 
@@ -379,7 +380,7 @@ void OglEffectPass::RenderShadows(const Scene& scene) {
     glLoadMatrixf(shadowTextureMatrix);
     glMatrixMode(GL_MODELVIEW);
 
-    const unsigned int program = renderer.GetShaderManager().GetProgram(OglShaderManager::ShadowMapping);
+    const unsigned int program = renderer.GetShaderManager().GetProgram(OglShaderManager::ShadowMapping, lightKind);
     glUseProgram(program);
     SetUniform(program, "Epsilon", 1.0f / static_cast<float>(shadowMapSize));
     glBindTexture(GL_TEXTURE_2D, shadowMap);
@@ -389,7 +390,7 @@ void OglEffectPass::RenderShadows(const Scene& scene) {
 }
 
 void OglEffectPass::RenderPerPixelLighting(const Scene& scene) {
-    glUseProgram(renderer.GetShaderManager().GetProgram(OglShaderManager::Lighting));
+    glUseProgram(renderer.GetShaderManager().GetProgram(OglShaderManager::Lighting, lightKind));
     renderer.GetStateManager().SetLightTransform(scene.GetLight());
     RenderGroups(PerPixelLighting);
 }

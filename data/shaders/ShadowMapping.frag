@@ -5,6 +5,13 @@
 // taps "Epsilon" (one texel) apart, each filtered bilinearly by the hardware,
 // which softens the shadow's edge (percentage-closer filtering).
 
+// PLAIN_LIGHT 1: light 0 has no attenuation and no spot cone. The engine
+// builds a copy of the program with it for such lights, because a software
+// rasteriser runs the code of a branch for every pixel, taken or not.
+#ifndef PLAIN_LIGHT
+#define PLAIN_LIGHT 0
+#endif
+
 uniform sampler2DShadow ShadowMap;
 uniform float Epsilon;
 uniform sampler2D DiffuseMap;
@@ -17,6 +24,12 @@ varying vec3 normalES;
 // `toLight` receives the unit vector towards the light.
 float LightFactor(vec3 position, out vec3 toLight)
 {
+#if PLAIN_LIGHT
+    // w is 0 or positive here: a positional light's direction needs no division.
+    vec4 light = gl_LightSource[0].position;
+    toLight = normalize(light.xyz - light.w * position);
+    return 1.0;
+#else
     vec4 light = gl_LightSource[0].position;
     if (light.w == 0.0) {
         toLight = normalize(light.xyz);
@@ -37,6 +50,7 @@ float LightFactor(vec3 position, out vec3 toLight)
             factor *= pow(spot, gl_LightSource[0].spotExponent);
     }
     return factor;
+#endif
 }
 
 // 1 where the light sees the pixel, 0 in full shadow.

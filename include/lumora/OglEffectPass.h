@@ -6,6 +6,7 @@
 #include <nodara/Logger.h>
 #include <nodara/Perspective.h>
 #include <nodara/Renderer.h>
+#include <lumora/OglShaderManager.h>
 #include "vmath/vec3.h"
 
 class GroupNode;
@@ -202,4 +203,6 @@ private:
     bool reflections = true;           ///< SetReflections
     bool shadows = true;               ///< SetShadows
     bool clearsView = true;            ///< SetClearsView
+    /// The scene's light this frame: a plain one gets the lighting programs' plain copies.
+    OglShaderManager::LightKind lightKind = OglShaderManager::AnyLight;
 };

@@ -4,8 +4,10 @@
 
 #include <nodara/Logger.h>
 
+class Light;
+
 /// Builds the engine's three GLSL programs from the shader files in the data
-/// folder and hands out their GL names by program type.
+/// folder and hands out their GL names by program type and light kind.
 class OglShaderManager {
 public:
     /// Index into the program list.
@@ -16,6 +18,17 @@ public:
         EnvironmentMapping = 3  ///< environment-mapped reflection
     };
 
+    /// How light 0 shines, for the programs that light per pixel.
+    enum LightKind {
+        AnyLight = 0,   ///< attenuation and spot cone as fixed function applies them
+        PlainLight = 1  ///< neither: every pixel takes the light's full share
+    };
+
+    /// PlainLight for a light without attenuation (constant 1, linear and
+    /// quadratic 0), without a spot cone (a cutoff over 90 degrees) and with
+    /// a w of 0 or more; AnyLight otherwise.
+    static LightKind KindOf(const Light& light);
+
     /// Empty program list; no GL call.
     OglShaderManager() = default;
     OglShaderManager(const OglShaderManager&) = default;
@@ -25,15 +38,17 @@ public:
     ~OglShaderManager();
 
     /// Builds the three programs, in ProgramType order, from the files of
-    /// ShaderSources (relative to the working directory). A row whose file is
+    /// ShaderSources (relative to the working directory), and of each whose
+    /// files name PLAIN_LIGHT a copy built with it defined as 1. A row whose file is
     /// missing or empty is reported and keeps its slot with the value 0, so
     /// the program types never shift. A second call deletes the programs of
     /// the first before it builds.
     /// @return true when every file was read, every shader compiled and every program linked.
     bool CreateShaders();
 
-    /// The program of `type`, or 0 for a type not (yet) built.
-    unsigned int GetProgram(OglShaderManager::ProgramType type) const;
+    /// The program of `type`, or 0 for a type not (yet) built. For a
+    /// PlainLight, its copy for such lights where it has one.
+    unsigned int GetProgram(OglShaderManager::ProgramType type, LightKind light = AnyLight) const;
 
     static Logger logger;  ///< "OglShaderManager"
 
@@ -52,6 +67,12 @@ private:
     void DeletePrograms();
     /// A compiled shader of `type` from `text`; 0 when GL could not create one.
     static unsigned int Compile(unsigned int type, const std::string& text, const char* path, bool& result);
+    /// A linked program of the two texts, its samplers on their units; 0
+    /// when GL could not create one, and `result` false on any error.
+    static unsigned int Build(const std::string& vertexText, const std::string& fragmentText,
+                              const char* const paths[2], bool& result);
 
     std::vector<unsigned int> programs;
+    /// By program type, the copy for a PlainLight; 0 where there is none.
+    std::vector<unsigned int> plainPrograms;
 };

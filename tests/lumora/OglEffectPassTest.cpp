@@ -678,6 +678,29 @@ TEST_F(OglEffectPassTest, PerPixelLightingShowsAHighlightVertexLightingMisses) {
     EXPECT_GT(Red(context.Pixel(Width / 2, Height / 2)), 200);
 }
 
+TEST_F(OglEffectPassTest, ASpotLightsConeBoundsWhatThePerPixelAndShadowedGroupsShow) {
+    // A spot 2 units above a white quad with a 20 degree cone: a ring 0.73
+    // units wide is lit, the rest stays dark, whether lit per pixel or shadowed.
+    GroupNode& quad = AddQuad({0.0f, 0.0f, 0.0f}, 10.0f, 10.0f, {1, 1, 1, 1});
+    Light& light = GetScene().GetLight();
+    light.SetAmbient({0.0f, 0.0f, 0.0f, 1.0f});
+    light.SetSpotCutoff(20);
+    // GL takes the spot direction as a direction: straight down.
+    SetLight({0.0f, 0.0f, 2.0f, 1.0f}, {0.0f, 0.0f, -1.0f});
+    LookAt({0.0, 0.0, 5.0}, {0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+    int inside[2], outside[2];
+    Project({0.3f, 0.0f, 0.0f}, inside[0], inside[1]);
+    Project({1.5f, 0.0f, 0.0f}, outside[0], outside[1]);
+    for (OglEffectPass::Effect effect : {OglEffectPass::PerPixelLighting, OglEffectPass::Shadows}) {
+        OglEffectPass& pass = MakePass(256, 32);
+        pass.AddGroup(effect, quad);
+        Frame(pass);
+        EXPECT_GT(Red(context.Pixel(inside[0], inside[1])), 150) << effect;
+        EXPECT_LT(Red(context.Pixel(outside[0], outside[1])), 60) << effect << ": the scene ambient only";
+    }
+    light.SetSpotCutoff(180);
+}
+
 TEST_F(OglEffectPassTest, IncompleteFrameBufferFailsInitializeAndItsSubPassIsSkipped) {
     GroupNode& standard = AddBox({-1.5f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);
     GroupNode& shadowed = AddBox({1.5f, 5.0f, 0.0f}, {0.5f, 0.5f, 0.5f}, RedPaint);

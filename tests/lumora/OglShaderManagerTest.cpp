@@ -3,11 +3,13 @@
 #include <GL/glew.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
 #include <lumora/OglShaderManager.h>
+#include <nodara/Light.h>
 
 #include "LumoraTestSupport.h"
 
@@ -90,6 +92,46 @@ TEST_F(OglShaderManagerTest, BuildsThreeWorkingProgramsFromTheDataFiles) {
     }
     // The destructor deletes them.
     for (int type = 1; type < 4; ++type) EXPECT_FALSE(glIsProgram(programs[type])) << type;
+}
+
+TEST_F(OglShaderManagerTest, TheLightingProgramsHavePlainCopiesForLightsWithoutAttenuationOrCone) {
+    Light light;
+    EXPECT_EQ(OglShaderManager::KindOf(light), OglShaderManager::PlainLight);
+    light.SetPosition({0.0f, 0.6f, 0.8f, 0.0f});
+    EXPECT_EQ(OglShaderManager::KindOf(light), OglShaderManager::PlainLight) << "directional";
+    const std::function<void(Light&)> notPlain[] = {
+        [](Light& l) { l.SetSpotCutoff(90); },           [](Light& l) { l.SetConstantAttenuation(0.5f); },
+        [](Light& l) { l.SetLinearAttenuation(0.1f); },  [](Light& l) { l.SetQuadraticAttenuation(0.1f); },
+        [](Light& l) { l.SetPosition({0, 0, 1, -1}); },
+    };
+    for (const auto& change : notPlain) {
+        Light other;
+        change(other);
+        EXPECT_EQ(OglShaderManager::KindOf(other), OglShaderManager::AnyLight);
+    }
+
+    OglShaderManager unbuilt;
+    EXPECT_EQ(unbuilt.GetProgram(OglShaderManager::Lighting, OglShaderManager::PlainLight), 0u);
+    GLuint copies[2] = {};
+    {
+        OglShaderManager manager;
+        std::string out;
+        ASSERT_TRUE(Create(manager, out)) << out;
+        EXPECT_EQ(out, "");
+        for (auto type : {OglShaderManager::Lighting, OglShaderManager::ShadowMapping}) {
+            const GLuint copy = manager.GetProgram(type, OglShaderManager::PlainLight);
+            EXPECT_TRUE(glIsProgram(copy)) << type;
+            EXPECT_NE(copy, manager.GetProgram(type)) << type;
+            GLint unit = -1;
+            glGetUniformiv(copy, glGetUniformLocation(copy, "DiffuseMap"), &unit);
+            EXPECT_EQ(unit, 2) << type;
+            copies[type - 1] = copy;
+        }
+        // Reflections do not light: one program for every light.
+        EXPECT_EQ(manager.GetProgram(OglShaderManager::EnvironmentMapping, OglShaderManager::PlainLight),
+                  manager.GetProgram(OglShaderManager::EnvironmentMapping));
+    }
+    for (GLuint copy : copies) EXPECT_FALSE(glIsProgram(copy));
 }
 
 TEST_F(OglShaderManagerTest, SyntaxErrorIsLoggedAndTheProgramKeepsItsSlot) {

@@ -5,6 +5,8 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -131,6 +133,30 @@ TEST_F(ShaderProgramsTest, AttenuationAndSpotConeFollowFixedFunctionRules) {
     EXPECT_EQ(Red(context.Pixel(x(1.5f), Size / 2)), 0);
     EXPECT_NEAR(Red(context.Pixel(x(0.5f), Size / 2)), 0.97 * 255, 4);
     EXPECT_GT(Red(context.Pixel(Size / 2, Size / 2)), 250);
+}
+
+TEST_F(ShaderProgramsTest, ThePlainCopiesLightAPlainLightAsTheFullProgramsDo) {
+    // Positional, near the quad and off its centre: the direction to the
+    // light and the highlight change over every pixel.
+    light.SetPosition({0.7f, -0.4f, -3.5f, 1.0f});
+    light.SetAmbient({0.1f, 0.1f, 0.1f, 1.0f});
+    material.SetDiffuse({0.6f, 0.5f, 0.4f, 1.0f});
+    material.SetSpecular({1.0f, 1.0f, 1.0f, 1.0f});
+    material.SetShininess(12.0f);
+    for (auto type : {OglShaderManager::Lighting, OglShaderManager::ShadowMapping}) {
+        const unsigned int copy = renderer->GetShaderManager().GetProgram(type, OglShaderManager::PlainLight);
+        ASSERT_NE(copy, Program(type));
+        Draw(Program(type));
+        const std::vector<std::uint8_t> full = context.ReadPixels();
+        Draw(copy);
+        const std::vector<std::uint8_t> plain = context.ReadPixels();
+        ASSERT_EQ(plain.size(), full.size());
+        int worst = 0;
+        for (std::size_t i = 0; i < full.size(); ++i) worst = std::max(worst, std::abs(full[i] - plain[i]));
+        EXPECT_LE(worst, 1) << type;
+        // Lit, with a highlight: not a blank frame compared with a blank frame.
+        EXPECT_GT(*std::max_element(plain.begin(), plain.end()), 200) << type;
+    }
 }
 
 TEST_F(ShaderProgramsTest, DiffuseMapModulatesOnlyWhileATexturedMaterialIsPushed) {
