@@ -100,8 +100,16 @@ bool OglShaderManager::CreateShaders() {
         // A row that failed is reported once, not again for its copy.
         const bool plain = built && (vertexText + fragmentText).find("PLAIN_LIGHT") != std::string::npos;
         const char* const define = "#define PLAIN_LIGHT 1";
-        plainPrograms.push_back(
-            plain ? Build(WithDefine(vertexText, define), WithDefine(fragmentText, define), row, result) : 0u);
+        unsigned int copy = 0;
+        if (plain) {
+            bool copyBuilt = true;
+            copy = Build(WithDefine(vertexText, define), WithDefine(fragmentText, define), row, copyBuilt);
+            // A copy that failed is reported; plain lights then get the program itself.
+            if (!copyBuilt && copy) glDeleteProgram(copy);
+            if (!copyBuilt) copy = 0;
+            result = result && copyBuilt;
+        }
+        plainPrograms.push_back(copy);
     }
     return result;
 }

@@ -132,6 +132,21 @@ TEST_F(OglShaderManagerTest, TheLightingProgramsHavePlainCopiesForLightsWithoutA
                   manager.GetProgram(OglShaderManager::EnvironmentMapping));
     }
     for (GLuint copy : copies) EXPECT_FALSE(glIsProgram(copy));
+
+    // A fault only the copy compiles is reported, and plain lights get the program itself.
+    std::string text = ReadFile(Shader("Lighting.frag"));
+    const std::string plainReturn = "    return 1.0;\n#else";
+    text.replace(text.find(plainReturn), plainReturn.size(), "    return 1.0\n#else");
+    dir.Write("data/shaders/Lighting.frag", text);
+    OglShaderManager manager;
+    std::string out;
+    EXPECT_FALSE(Create(manager, out));
+    EXPECT_NE(out.find("Error compiling shader: ../data/shaders/Lighting.frag"), std::string::npos) << out;
+    GLint linked = GL_FALSE;
+    glGetProgramiv(manager.GetProgram(OglShaderManager::Lighting), GL_LINK_STATUS, &linked);
+    EXPECT_EQ(linked, GL_TRUE);
+    EXPECT_EQ(manager.GetProgram(OglShaderManager::Lighting, OglShaderManager::PlainLight),
+              manager.GetProgram(OglShaderManager::Lighting));
 }
 
 TEST_F(OglShaderManagerTest, SyntaxErrorIsLoggedAndTheProgramKeepsItsSlot) {
