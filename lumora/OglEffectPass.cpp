@@ -123,6 +123,8 @@ void OglEffectPass::AddGroup(OglEffectPass::Effect effect, const GroupNode& grou
     groups[effect].push_back(&group);
 }
 
+void OglEffectPass::AddStandIn(const GroupNode& fine, const GroupNode& coarse) { standIns.emplace_back(&fine, &coarse); }
+
 bool OglEffectPass::GenerateRessources() {
     // Given back at the end: a preset change may come while the game's own
     // frame buffer is bound.
@@ -324,6 +326,8 @@ void OglEffectPass::GenerateShadowMap() {
 
     CullFlags cameraFlags;
     CullForSubView(groups[Shadows], cameraFlags);
+    // The casters' full detail: a copy would stand in for them twice over.
+    for (const auto& pair : standIns) const_cast<GroupNode*>(pair.second)->SetCulled(true);
     RenderGroups(Shadows);
     RestoreCullFlags(cameraFlags);
     RememberShadowCasters();
@@ -338,10 +342,7 @@ void OglEffectPass::GenerateShadowMap() {
 
 void OglEffectPass::GenerateEnvMap(const Scene& scene) {
     if (groups[Reflections].empty()) return;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90.0, 1.0, 0.1, 10000.0);
-    glMatrixMode(GL_MODELVIEW);
+    SetFaceProjection(FaceFarPlaneM);
     // The lighting group: the local viewer is switched on below.
     glPushAttrib(GL_VIEWPORT_BIT | GL_LIGHTING_BIT);
     glViewport(0, 0, environmentMapSize, environmentMapSize);
@@ -365,13 +366,36 @@ void OglEffectPass::GenerateEnvMap(const Scene& scene) {
 
     const GroupList faceGroups = DistinctGroups({Standard, Environment});
     CullFlags cameraFlags;
+    // Like the shadow map's, these flags are given back below.
+    std::vector<bool> near(standIns.size(), false);
+    if (!standIns.empty() && standInDistance > 0.0f && standInDistance < FaceFarPlaneM) {
+        SetFaceProjection(standInDistance);
+        // A fine group whose parent lies wholly beyond keeps its flag from
+        // before; marked culled first, it counts as far.
+        for (const auto& pair : standIns) {
+            cameraFlags.emplace_back(const_cast<GroupNode*>(pair.first), pair.first->IsCulled());
+            const_cast<GroupNode*>(pair.first)->SetCulled(true);
+        }
+        CullForSubView(faceGroups, cameraFlags);
+        for (std::size_t i = 0; i < standIns.size(); ++i) near[i] = !standIns[i].first->IsCulled();
+        SetFaceProjection(FaceFarPlaneM);
+    }
     CullForSubView(faceGroups, cameraFlags);
+    for (std::size_t i = 0; i < standIns.size(); ++i)
+        const_cast<GroupNode*>(near[i] ? standIns[i].second : standIns[i].first)->SetCulled(true);
     for (const GroupNode* group : faceGroups) group->Render(renderer);
     RestoreCullFlags(cameraFlags);
 
     currentCubeFace = (currentCubeFace + 1) % 6;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targetFrameBuffer);
     glPopAttrib();
+}
+
+void OglEffectPass::SetFaceProjection(float farM) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90.0, 1.0, 0.1, farM);
+    glMatrixMode(GL_MODELVIEW);
 }
 
 void OglEffectPass::RenderShadows(const Scene& scene) {

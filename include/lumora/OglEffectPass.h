@@ -56,6 +56,18 @@ public:
     /// Appends `group` (not owned) to the list of `effect`; a group may be in
     /// several lists. An effect outside the enumeration is ignored.
     void AddGroup(OglEffectPass::Effect effect, const GroupNode& group);
+    /// Has the environment map's faces draw `coarse` (not owned) in place of
+    /// `fine` where `fine` lies wholly beyond the stand-in distance, and the
+    /// shadow map leave `coarse` out: both groups lie below the pass's
+    /// groups, and the main view draws whichever the camera's cull traversal
+    /// left in. A reflection shows the far scenery a few texels at a time, so
+    /// a copy with fewer triangles looks the same there.
+    void AddStandIn(const GroupNode& fine, const GroupNode& coarse);
+    /// Depth (m) along a face's axis from the map's centre beyond which the
+    /// faces draw the coarse copies; 0: everywhere. Within it the ground a
+    /// car stands on is reflected as it is drawn.
+    float GetStandInDistance() const { return standInDistance; }
+    void SetStandInDistance(float distanceM) { standInDistance = distanceM; }
 
     /// Draws one frame: shadow map, one environment face, the main view and
     /// the reflections, with the viewport and projection the game set. Gives
@@ -162,6 +174,8 @@ private:
     /// culled flag below its groups into `saved`.
     void CullForSubView(const GroupList& list, CullFlags& saved);
     static void RestoreCullFlags(const CullFlags& saved);
+    /// Loads a face's projection (90 degrees, square) reaching `farM`.
+    static void SetFaceProjection(float farM);
 
     /// Cube map face targets, +X, -X, +Y, -Y, +Z, -Z.
     static const unsigned int CubeFace[6];
@@ -190,6 +204,9 @@ private:
     unsigned int targetFrameBuffer = 0;  ///< bound when Render began; the sub-passes go back to it
     Perspective lightProjection{85.0, 1.0, 1.0, 20.0};
     std::vector<const GroupNode*> groups[5];
+    std::vector<std::pair<const GroupNode*, const GroupNode*>> standIns;  ///< (fine, coarse)
+    float standInDistance = 0.0f;
+    static constexpr float FaceFarPlaneM = 10000.0f;
     // Matrices in OpenGL's order, read back once per frame.
     float lightViewMatrix[16] = {};
     float lightProjectionMatrix[16] = {};

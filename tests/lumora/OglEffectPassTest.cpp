@@ -1023,6 +1023,49 @@ TEST_F(EnvironmentMapTest, AGroupInTwoListsIsDrawnOnceIntoAFaceInTheListsOrder) 
             << "face " << face;
 }
 
+TEST_F(EnvironmentMapTest, AStandInIsDrawnIntoTheFacesOnlyBeyondItsDistanceAndTheFlagsComeBack) {
+    // A far wood and its coarse copy: both below one Environment group, 4 units out along +x.
+    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
+    OglEffectPass& pass = MakePass(64, FaceSize);
+    pass.AddGroup(OglEffectPass::Reflections, mirror);
+    BuildRoom(pass);
+    auto* parent = new GroupNode;
+    GetScene().AddNode(parent);
+    const vec3 at = centre + vec3(4.0f, 0.0f, 0.0f);
+    CountingNode* counters[2] = {};
+    GroupNode* pair[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        pair[i] = new GroupNode(*new BoundingBox(at - vec3(0.2f, 0.2f, 0.2f), at + vec3(0.2f, 0.2f, 0.2f)));
+        counters[i] = new CountingNode;
+        pair[i]->AddChild(counters[i]);
+        parent->AddChild(pair[i]);
+    }
+    pass.AddGroup(OglEffectPass::Environment, *parent);
+    pass.AddStandIn(*pair[0], *pair[1]);
+    LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+
+    // Distance, then draws of the fine group and of the copy over one turn of the six faces.
+    const struct {
+        float distance;
+        int fine, coarse;
+    } cases[] = {{3.0f, 0, 1}, {10.0f, 1, 0}, {0.0f, 0, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.distance);
+        pass.SetStandInDistance(c.distance);
+        const int fineBefore = counters[0]->draws, coarseBefore = counters[1]->draws;
+        for (int frame = 0; frame < 6; ++frame) Frame(pass);
+        EXPECT_EQ(counters[0]->draws - fineBefore, c.fine);
+        EXPECT_EQ(counters[1]->draws - coarseBefore, c.coarse);
+        // The main view draws whichever the camera's culling left in: here both.
+        EXPECT_FALSE(pair[0]->IsCulled());
+        EXPECT_FALSE(pair[1]->IsCulled());
+    }
+    // The walls still reach every face past the copy's two culls.
+    for (unsigned int face = 0; face < 6; ++face)
+        EXPECT_TRUE(Shows(ReadFace(pass, face)[(FaceSize / 2) * FaceSize + FaceSize / 2], sides[face].colour))
+            << "face " << face;
+}
+
 TEST_F(EnvironmentMapTest, AReflectionSmallerOnScreenThanTheLeastIsSkippedALargerOneStays) {
     // The flat mirror of the test above, 2 x 2 units seen from 3 units away
     // (about 90 x 90 pixels), and a 0.2 unit one beside the far wall

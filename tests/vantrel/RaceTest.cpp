@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include <nodara/Camera.h>
@@ -457,12 +459,20 @@ TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat)
     }
 }
 
-TEST_F(Race, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawn) {
+TEST_F(Race, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawnCoarseFarOff) {
     ASSERT_TRUE(DrawnFromBehindTheCar(QualityPreset::High));
     const View& view = race->GetEngine().GetCamera().GetView();
     const vmath::vec3<double> eye = view.GetEye();
     const vmath::vec3<double> ahead = vmath::normalize(view.GetCenter() - eye);
-    int behind = 0, behindDrawn = 0, onAxis = 0, onAxisDrawn = 0;
+    const double coarseBeyondM = QualityPreset::For(QualityPreset::High).coarseBeyondM;
+    std::map<const GroupNode*, const GroupNode*> copyOf;
+    std::set<const GroupNode*> copies;
+    for (const CoarseCopy& pair : race->GetTrack().coarseCopies) {
+        copyOf[pair.fine] = pair.coarse;
+        copies.insert(pair.coarse);
+    }
+    ASSERT_GT(copies.size(), 40u) << "ground tiles and woods' cells";
+    int behind = 0, behindDrawn = 0, onAxis = 0, onAxisDrawn = 0, farCoarse = 0, nearFine = 0, bothDrawn = 0;
     ForEachTrackGroup([&](const GroupNode& group, const vmath::vec3<double>& lo, const vmath::vec3<double>& hi) {
         // The box's farthest reach along the view axis.
         const double reach = std::max(lo.x * ahead.x, hi.x * ahead.x) + std::max(lo.y * ahead.y, hi.y * ahead.y) +
@@ -471,12 +481,31 @@ TEST_F(Race, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawn) {
             ++behind;
             behindDrawn += !group.IsCulled();
         }
-        // A box the view's axis passes through, between the near and far planes, is in view.
+        if (copies.count(&group)) return;
+        const auto copy = copyOf.find(&group);
+        const bool hasCopy = copy != copyOf.end();
+        bothDrawn += hasCopy && !group.IsCulled() && !copy->second->IsCulled();
+        // Wholly beyond the distance, at the view's corners too (the copies take
+        // over by depth along the view), a group is drawn from its copy (where in
+        // view), within it as itself.
+        const double gaps[3] = {std::max({lo.x - eye.x, 0.0, eye.x - hi.x}), std::max({lo.y - eye.y, 0.0, eye.y - hi.y}),
+                                std::max({lo.z - eye.z, 0.0, eye.z - hi.z})};
+        const double nearestM = std::sqrt(gaps[0] * gaps[0] + gaps[1] * gaps[1] + gaps[2] * gaps[2]);
+        if (hasCopy && nearestM > coarseBeyondM / 0.8) {
+            EXPECT_TRUE(group.IsCulled()) << group.GetName();
+            farCoarse += !copy->second->IsCulled();
+        }
+        if (hasCopy && nearestM < coarseBeyondM * 0.7) {
+            EXPECT_TRUE(copy->second->IsCulled()) << group.GetName();
+            nearFine += !group.IsCulled();
+        }
+        // A box the view's axis passes through, between the near and far
+        // planes, is in view: drawn, itself or from its copy.
         for (double t = 1.0; t < ViewProjection::FarPlaneM; t += 5.0) {
             const vmath::vec3<double> p = eye + ahead * t;
             if (p.x >= lo.x && p.x <= hi.x && p.y >= lo.y && p.y <= hi.y && p.z >= lo.z && p.z <= hi.z) {
                 ++onAxis;
-                onAxisDrawn += !group.IsCulled();
+                onAxisDrawn += !group.IsCulled() || (hasCopy && !copy->second->IsCulled());
                 break;
             }
         }
@@ -485,6 +514,9 @@ TEST_F(Race, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawn) {
     EXPECT_EQ(behindDrawn, 0);
     EXPECT_GT(onAxis, 0);
     EXPECT_EQ(onAxisDrawn, onAxis);
+    EXPECT_GT(farCoarse, 0);
+    EXPECT_GT(nearFine, 0);
+    EXPECT_EQ(bothDrawn, 0);
 }
 
 TEST_F(Race, EveryPresetDrawsTheSkyTheRoadAndTheCar) {

@@ -62,6 +62,33 @@ Mesh* MakeCube(Geometry*& geometry) {
     return mesh;
 }
 
+// A sphere of radius 1 about the origin, 12 x 8 quads, smooth: a tree crown
+// with many corners within a metre of each other.
+Mesh* MakeSphere(Geometry*& geometry) {
+    auto* mesh = new Mesh;
+    geometry = new Geometry;
+    geometry->SetMesh(mesh);
+    const int around = 12, up = 8;
+    for (int j = 0; j <= up; ++j)
+        for (int i = 0; i < around; ++i) {
+            const float theta = float(M_PI) * j / up, phi = 2.0f * float(M_PI) * i / around;
+            const vec3 p(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta));
+            mesh->AddVertex(p);
+            mesh->AddNormal(p);
+            mesh->GetBoundingVolume().Expand(p);
+        }
+    for (int j = 0; j < up; ++j)
+        for (int i = 0; i < around; ++i) {
+            const unsigned a = j * around + i, b = j * around + (i + 1) % around, c = a + around, d = b + around;
+            for (unsigned corner : {a, c, b, b, c, d}) {
+                geometry->AddVertexIndex(corner);
+                geometry->AddNormalIndex(corner);
+            }
+        }
+    mesh->AddGeometry(geometry);
+    return mesh;
+}
+
 Material* MakeMaterial(float r, float g, float b) {
     auto* material = new Material;
     material->SetAmbient({r * 0.3f, g * 0.3f, b * 0.3f, 1.0f});
@@ -280,5 +307,103 @@ TEST_F(SceneryBatchesGl, WoodSpreadOverCellsIsCulledACellAtATimeAndLooksTheSame)
     EXPECT_GE(drawn, 4u);
     // Every cube baked once: 14 x 12 triangles.
     EXPECT_EQ(triangles, 14u * 12u);
+    renderer.DeleteRessources(wood.model);
+}
+
+TEST_F(SceneryBatchesGl, CoarseCopiesStandBesideEachCellWithFewerTrianglesAndLookTheSameFarOff) {
+    // A row of 16 round crowns along y, red and green in turn, cut into cells of 8 m.
+    Wood wood;
+    wood.group.RemoveAllChilds();
+    wood.model.AddMesh(wood.mesh = MakeSphere(wood.cube));
+    for (int i = 0; i < 16; ++i)
+        wood.Place(i % 2 ? *wood.green : *wood.red, Placement(10.0f * i, {1.0f, 1.0f, 1.5f}, {0.0f, -24.0f + 3.0f * i, 1.5f}));
+    Mesh* baked = SceneryBatches::Merge(wood.model, wood.group, 8.0f);
+    ASSERT_NE(baked, nullptr);
+    EXPECT_TRUE(SceneryBatches::AddCoarseCopies(wood.group, *baked, 0.0f).empty());
+    EXPECT_TRUE(SceneryBatches::AddCoarseCopies(wood.group, *baked, std::nanf("")).empty());
+    const unsigned cells = wood.group.GetChildCount();
+    ASSERT_GE(cells, 4u);
+    const std::vector<CoarseCopy> pairs = SceneryBatches::AddCoarseCopies(wood.group, *baked, 1.0f);
+    ASSERT_EQ(pairs.size(), cells);
+    renderer.GenerateRessources(*baked);
+
+    const auto triangles = [](const GroupNode& group) {
+        unsigned count = 0;
+        for (unsigned k = 0; k < group.GetChildCount(); ++k)
+            count += static_cast<const Geometry&>(
+                         static_cast<const DrawableNode&>(*group.GetChild(k)->GetChild(0)).GetDrawable())
+                         .GetVertexIndicesSize() /
+                     3;
+        return count;
+    };
+    unsigned fine = 0, coarse = 0;
+    for (unsigned i = 0; i < pairs.size(); ++i) {
+        const CoarseCopy& pair = pairs[i];
+        EXPECT_EQ(pair.fine, wood.group.GetChild(i));
+        EXPECT_EQ(pair.coarse, wood.group.GetChild(cells + i)) << "beside the cells, after them";
+        EXPECT_EQ(pair.coarse->GetBoundingVolume()->GetMinimum().y, pair.fine->GetBoundingVolume()->GetMinimum().y);
+        EXPECT_EQ(pair.coarse->GetBoundingVolume()->GetMaximum().y, pair.fine->GetBoundingVolume()->GetMaximum().y);
+        // Materials of the cell (one whose triangles all collapsed is left
+        // out), each drawn from the baked mesh.
+        ASSERT_GE(pair.coarse->GetChildCount(), 1u);
+        for (unsigned k = 0; k < pair.coarse->GetChildCount(); ++k) {
+            const State& state = static_cast<const StateNode*>(pair.coarse->GetChild(k))->GetState();
+            bool ofTheCell = false;
+            for (unsigned f = 0; f < pair.fine->GetChildCount(); ++f)
+                ofTheCell = ofTheCell || &static_cast<const StateNode*>(pair.fine->GetChild(f))->GetState() == &state;
+            EXPECT_TRUE(ofTheCell);
+            const auto& geometry = static_cast<const Geometry&>(
+                static_cast<const DrawableNode&>(*pair.coarse->GetChild(k)->GetChild(0)).GetDrawable());
+            EXPECT_EQ(geometry.GetMesh(), baked);
+            for (unsigned v : geometry.GetVertexIndices()) EXPECT_LT(v, baked->GetVertexArraySize());
+            for (unsigned n : geometry.GetNormalIndices()) EXPECT_LT(n, baked->GetNormalArraySize());
+        }
+        fine += triangles(*pair.fine);
+        coarse += triangles(*pair.coarse);
+    }
+    EXPECT_EQ(fine, 16u * 12u * 8u * 2u);
+    EXPECT_LT(coarse, fine / 3);
+    EXPECT_GT(coarse, 0u);
+
+    // From 900 m off through a 10 degree view, where a pixel is about the
+    // metre the copies may stray, they cover most of what the cells do (the
+    // crowns' edges shrink by up to a pixel), in the same colours.
+    const auto draw = [&](bool coarseShown) {
+        for (const CoarseCopy& pair : pairs) {
+            pair.fine->SetCulled(coarseShown);
+            pair.coarse->SetCulled(!coarseShown);
+        }
+        renderer.SetProjection(Perspective(10.0, 1.0, 100.0, 2000.0));
+        glLoadIdentity();
+        renderer.SetViewing(View({900.0f, -2.0f, 40.0f}, {0.0f, 0.0f, 1.5f}, {0.0f, 0.0f, 1.0f}));
+        renderer.GetStateManager().SetLightTransform(light);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        wood.group.Render(renderer);
+        return context.ReadPixels();
+    };
+    const std::vector<std::uint8_t> cellsPicture = draw(false), copiesPicture = draw(true);
+    const int covered = Covered(cellsPicture);
+    ASSERT_GT(covered, 40);
+    EXPECT_NEAR(Covered(copiesPicture), covered, covered * 2 / 5);
+    const auto reddish = [](const std::vector<std::uint8_t>& rgba) {
+        int count = 0;
+        for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) count += rgba[i] > rgba[i + 1] + 40;
+        return count;
+    };
+    EXPECT_GT(reddish(cellsPicture), 10);
+    EXPECT_NEAR(reddish(copiesPicture), reddish(cellsPicture), reddish(cellsPicture) * 2 / 5);
+
+    // A group baked in one piece gets one cell for its copy to stand beside.
+    Wood one;
+    Mesh* whole = SceneryBatches::Merge(one.model, one.group, 0.0f);
+    ASSERT_NE(whole, nullptr);
+    const std::vector<CoarseCopy> single = SceneryBatches::AddCoarseCopies(one.group, *whole, 0.5f);
+    ASSERT_EQ(single.size(), 1u);
+    ASSERT_EQ(one.group.GetChildCount(), 2u);
+    EXPECT_EQ(single[0].fine, one.group.GetChild(0));
+    EXPECT_EQ(single[0].coarse, one.group.GetChild(1));
+    EXPECT_EQ(single[0].fine->GetChildCount(), 2u) << "red and green";
+    EXPECT_EQ(single[0].fine->GetBoundingVolume()->GetMaximum().x, one.group.GetBoundingVolume()->GetMaximum().x);
     renderer.DeleteRessources(wood.model);
 }

@@ -292,17 +292,17 @@ TEST(TerrainTiles, CoarseCopiesCoverEachTileWithFewerTrianglesKeepItsBorderItsPe
     EXPECT_TRUE(TerrainTiles::AddCoarseCopies(ground, *tiles, 0.0f).empty());
     EXPECT_TRUE(TerrainTiles::AddCoarseCopies(ground, *tiles, std::numeric_limits<float>::quiet_NaN()).empty());
     EXPECT_EQ(ground.GetChildCount(), 2u);
-    const std::vector<TerrainTiles::FarTile> pairs = TerrainTiles::AddCoarseCopies(ground, *tiles, 0.05f);
+    const std::vector<CoarseCopy> pairs = TerrainTiles::AddCoarseCopies(ground, *tiles, 0.05f);
     ASSERT_EQ(pairs.size(), 2u);
     ASSERT_EQ(ground.GetChildCount(), 4u);
     const auto& vertices = tiles->GetVertexArray();
     std::vector<unsigned> coarseCorners;
-    for (const TerrainTiles::FarTile& pair : pairs) {
-        EXPECT_EQ(ground.GetChild(pair.tile == ground.GetChild(0) ? 2 : 3), pair.coarse);
-        EXPECT_TRUE(Same(pair.coarse->GetBoundingVolume()->GetMinimum(), pair.tile->GetBoundingVolume()->GetMinimum()));
+    for (const CoarseCopy& pair : pairs) {
+        EXPECT_EQ(ground.GetChild(pair.fine == ground.GetChild(0) ? 2 : 3), pair.coarse);
+        EXPECT_TRUE(Same(pair.coarse->GetBoundingVolume()->GetMinimum(), pair.fine->GetBoundingVolume()->GetMinimum()));
         std::vector<unsigned> fineCorners, corners;
-        for (unsigned i = 0; i < pair.tile->GetChildCount(); ++i) {
-            const auto& v = GeometryOf(*pair.tile->GetChild(i)).GetVertexIndices();
+        for (unsigned i = 0; i < pair.fine->GetChildCount(); ++i) {
+            const auto& v = GeometryOf(*pair.fine->GetChild(i)).GetVertexIndices();
             fineCorners.insert(fineCorners.end(), v.begin(), v.end());
         }
         double area = 0.0;
@@ -325,7 +325,7 @@ TEST(TerrainTiles, CoarseCopiesCoverEachTileWithFewerTrianglesKeepItsBorderItsPe
         EXPECT_NEAR(area, 100.0, 1e-3);
         EXPECT_LT(corners.size() * 2, fineCorners.size());
         // Every border point of the fine tile is still a corner: neighbours meet.
-        const float x0 = pair.tile->GetBoundingVolume()->GetMinimum().x;
+        const float x0 = pair.fine->GetBoundingVolume()->GetMinimum().x;
         for (unsigned index : fineCorners) {
             const vec3& p = vertices[index];
             if (p.x != x0 && p.x != x0 + 10.0f && p.y != 0.0f && p.y != 10.0f) continue;

@@ -41,7 +41,11 @@ QualityPreset::Settings QualityPreset::For(Level level) {
         settings.environmentMapSize = 128;
         settings.reflections = false;
         settings.drawDistanceM = 1000.0f;
-        settings.coarseFarGround = true;
+        // Beyond the draw distance the woods end; the hills stay, coarse
+        // within a few metres (a few pixels from a kilometre off).
+        settings.coarseFarScenery = false;
+        settings.coarseBeyondM = 0.0f;
+        settings.coarseErrorM = 4.0f;
         settings.renderScale = 0.7f;
         break;
     case Low:
@@ -58,6 +62,8 @@ QualityPreset::Settings QualityPreset::For(Level level) {
         settings.perPixelTrack = false;
         settings.perPixelCar = false;
         settings.drawDistanceM = 800.0f;
+        settings.coarseFarGround = false;
+        settings.coarseFarScenery = false;
         settings.renderScale = 0.5f;
         settings.carDetailDistanceScale = 0.1f;
         settings.nearCarLook = true;
@@ -76,6 +82,7 @@ bool QualityPreset::Apply(Level level, OglEffectPass& pass, const Perspective& l
     pass.SetShadows(settings.shadows);
     pass.SetMinReflectionPixels(settings.minReflectionPixels);
     pass.SetShadowMapTolerance(settings.shadowMapToleranceM);
+    pass.SetStandInDistance(settings.coarseReflectedBeyondM);
     const bool resized = pass.GetShadowMapSize() != settings.shadowMapSize ||
                          pass.GetEnvironmentMapSize() != settings.environmentMapSize;
     pass.SetShadowMapSize(settings.shadowMapSize);

@@ -41,9 +41,24 @@ public:
         /// outside the view, are not drawn in a race; 0: no limit, only what
         /// lies outside the view is left out.
         float drawDistanceM = 0.0f;
-        /// Whether the ground beyond the draw distance is drawn from coarse
-        /// copies of its tiles, keeping the hills on the horizon.
-        bool coarseFarGround = false;
+        /// Whether the ground far off is drawn from coarse copies of its
+        /// tiles: beyond the draw distance, they keep the hills on the horizon.
+        bool coarseFarGround = true;
+        /// Whether the woods, fences and gates far off are drawn from coarse
+        /// copies of their cells; without, they end at the draw distance.
+        bool coarseFarScenery = true;
+        /// Ground tiles and scenery cells wholly beyond this distance (m) are
+        /// drawn from their coarse copies; 0: beyond the draw distance. A
+        /// software rasteriser paid a fifth of High's view for the far woods'
+        /// and hills' triangles, a few pixels each.
+        float coarseBeyondM = 1500.0f;
+        /// How far (m) a coarse copy may stray from what it stands for: seen
+        /// from where copies take over, about a pixel of the view.
+        float coarseErrorM = 3.0f;
+        /// The environment map's faces draw the coarse copies of what lies
+        /// wholly beyond this distance (m) from the car; nearer, the ground
+        /// the car stands on is reflected as the view shows it.
+        float coarseReflectedBeyondM = 300.0f;
         /// The side of the squares (m) the race's ground is cut into, each
         /// culled on its own: smaller squares leave out more of what lies
         /// behind or beside the view, larger ones cost fewer draws and,

@@ -45,9 +45,6 @@ namespace {
 // The light hangs high above the track's middle and sees all of it.
 const Perspective LightProjection(65.0, 1.0, 100.0, 5000.0);
 const double Pi = 3.14159265358979323846;
-// How far (m) the coarse far ground may stray from the ground: seen from a
-// kilometre and more, a few metres are about a pixel.
-const float FarGroundErrorM = 4.0f;
 
 // glPushAttrib mask of the HUD: viewport, depth buffer and lighting among
 // others (the value of GL_LIGHTING used as a mask).
@@ -99,7 +96,7 @@ void GameEngine::ReleaseRace() {
     // The cars' bodies live in the world: they go back to it before it goes.
     cars.reset();
     track.checkpoints.clear();
-    track.farTiles.clear();
+    track.coarseCopies.clear();
     world.reset();
 }
 
@@ -197,6 +194,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
                 pass->AddGroup(lit(settings.perPixelTrack), *group);
                 pass->AddGroup(OglEffectPass::Environment, *group);
             }
+        for (const CoarseCopy& pair : track.coarseCopies) pass->AddStandIn(*pair.fine, *pair.coarse);
         pass->AddGroup(lit(settings.perPixelCar), *car->node);
         pass->AddGroup(OglEffectPass::Reflections, *car->node);
         // Last of its list, behind all: where the ground or the car already
@@ -267,18 +265,24 @@ bool GameEngine::LoadTrack(Model* model) {
     // drawn one by one, the scenery would cost a draw per tree.
     OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer());
     if (!renderer) return true;
+    const QualityPreset::Settings settings = QualityPreset::For(quality);
     if (frame)
-        if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, QualityPreset::For(quality).groundTileM)) {
+        if (Mesh* tiles = TerrainTiles::Split(*model, *frame, *meshNode, settings.groundTileM)) {
             // Beyond a draw distance the hills are drawn coarse rather than not at all.
-            if (QualityPreset::For(quality).coarseFarGround)
-                track.farTiles = TerrainTiles::AddCoarseCopies(*frame, *tiles, FarGroundErrorM);
+            if (settings.coarseFarGround)
+                track.coarseCopies = TerrainTiles::AddCoarseCopies(*frame, *tiles, settings.coarseErrorM);
             renderer->DeleteRessources(const_cast<Mesh&>(mesh));
             renderer->GenerateRessources(*tiles);
         }
     for (unsigned i = 0; i < top.GetChildCount(); ++i) {
         GroupNode* group = dynamic_cast<GroupNode*>(top.GetChild(i));
         if (group && group != frame)
-            if (Mesh* batches = SceneryBatches::Merge(*model, *group)) renderer->GenerateRessources(*batches);
+            if (Mesh* batches = SceneryBatches::Merge(*model, *group)) {
+                if (settings.coarseFarScenery)
+                    for (const CoarseCopy& pair : SceneryBatches::AddCoarseCopies(*group, *batches, settings.coarseErrorM))
+                        track.coarseCopies.push_back(pair);
+                renderer->GenerateRessources(*batches);
+            }
     }
     return true;
 }
@@ -353,7 +357,7 @@ void GameEngine::FeedEngineSound() {
 void GameEngine::RenderScene() {
     const ViewProjection projection(cameraSettings.VerticalFieldOfViewDeg());
     const QualityPreset::Settings settings = QualityPreset::For(quality);
-    DrawDistance::Cull(engine, settings.drawDistanceM, track.farTiles);
+    DrawDistance::Cull(engine, settings.drawDistanceM, track.coarseCopies, settings.coarseBeyondM);
     // Far cars are drawn from their simplified looks, and at Low near ones as well.
     if (cars)
         cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), settings.carDetailDistanceScale,

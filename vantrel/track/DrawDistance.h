@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "TerrainTiles.h"
+#include "CoarseCopy.h"
 
 class Lumora;
 
@@ -14,11 +14,13 @@ class Lumora;
 class DrawDistance {
 public:
     /// Culls `engine`'s scene for a view reaching `distanceM` ahead; at a
-    /// distance of 0 (no limit) the view reaches its own far plane. Of each pair in
-    /// `farTiles`, the coarse copy is drawn in place of a tile left out for
-    /// its distance that the frame's own view holds, and left out otherwise,
+    /// distance of 0 (no limit) the view reaches its own far plane. Of each
+    /// pair in `copies`, the coarse copy is drawn in place of the fine group
+    /// where the frame's own view holds the group but it lies wholly beyond
+    /// `coarseBeyondM` (0: beyond the draw distance), and left out otherwise,
     /// so the far hills stay on the horizon. Needs the GL context current
     /// and the game's perspective projection in GL_PROJECTION, which it
     /// gives back as it was; leaves GL_MODELVIEW selected.
-    static void Cull(Lumora& engine, float distanceM, const std::vector<TerrainTiles::FarTile>& farTiles = {});
+    static void Cull(Lumora& engine, float distanceM, const std::vector<CoarseCopy>& copies = {},
+                     float coarseBeyondM = 0.0f);
 };

@@ -1,6 +1,8 @@
 #include "SceneryBatches.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -16,6 +18,8 @@
 #include <nodara/Model.h>
 #include <nodara/StateNode.h>
 #include <nodara/TransformNode.h>
+
+#include <meshoptimizer.h>
 
 namespace {
 
@@ -171,6 +175,62 @@ private:
     Mesh& target;
 };
 
+// The material nodes right under `group` over a geometry of `batches`.
+std::vector<StateNode*> BatchNodes(const GroupNode& group, const Mesh& batches) {
+    std::vector<StateNode*> nodes;
+    for (unsigned i = 0; i < group.GetChildCount(); ++i) {
+        auto* state = dynamic_cast<StateNode*>(group.GetChild(i));
+        const auto* drawable = state ? dynamic_cast<const DrawableNode*>(state->GetChild(0)) : nullptr;
+        const auto* geometry = drawable ? dynamic_cast<const Geometry*>(&drawable->GetDrawable()) : nullptr;
+        if (geometry && geometry->GetMesh() == &batches) nodes.push_back(state);
+    }
+    return nodes;
+}
+
+// `geometry`'s triangles within `errorM`, as (vertex, normal, texture) index
+// lists into its mesh. The sloppy simplifier ignores the topology: far off, a
+// tree's trunk and crown may merge with its neighbours' into one shape.
+void Simplify(const Geometry& geometry, float errorM, std::vector<unsigned int> (&out)[3]) {
+    const Mesh& mesh = *geometry.GetMesh();
+    const std::vector<unsigned int>* in[3] = {&geometry.GetVertexIndices(), &geometry.GetNormalIndices(),
+                                               &geometry.GetTexCoordIndices()};
+    const bool textured = in[2]->size() == in[0]->size();
+    const std::vector<vec3>& positions = mesh.GetVertexArray();
+    // Each distinct corner (its vertex, normal and texture coordinate) is one
+    // vertex to the simplifier, so every corner kept keeps its own attributes.
+    std::map<std::array<unsigned int, 3>, unsigned int> ids;
+    std::vector<std::array<unsigned int, 3>> corners;
+    std::vector<float> coordinates;
+    std::vector<unsigned int> indices;
+    for (std::size_t i = 0; i + 2 < in[0]->size(); i += 3) {
+        bool usable = true;
+        for (std::size_t k = i; k < i + 3; ++k)
+            usable = usable && (*in[0])[k] < positions.size() && k < in[1]->size();
+        if (!usable) continue;
+        for (std::size_t k = i; k < i + 3; ++k) {
+            const unsigned int vertex = (*in[0])[k];
+            const std::array<unsigned int, 3> corner{vertex, (*in[1])[k], textured ? (*in[2])[k] : 0u};
+            const auto [at, added] = ids.try_emplace(corner, static_cast<unsigned int>(corners.size()));
+            if (added) {
+                corners.push_back(corner);
+                coordinates.insert(coordinates.end(), {positions[vertex].x, positions[vertex].y, positions[vertex].z});
+            }
+            indices.push_back(at->second);
+        }
+    }
+    if (indices.empty()) return;
+    const float scale = meshopt_simplifyScale(coordinates.data(), corners.size(), sizeof(float) * 3);
+    std::vector<unsigned int> kept(indices.size());
+    kept.resize(meshopt_simplifySloppy(kept.data(), indices.data(), indices.size(), coordinates.data(),
+                                       corners.size(), sizeof(float) * 3, 0, scale > 0.0f ? errorM / scale : 0.0f,
+                                       nullptr));
+    for (unsigned int index : kept) {
+        out[0].push_back(corners[index][0]);
+        out[1].push_back(corners[index][1]);
+        if (textured) out[2].push_back(corners[index][2]);
+    }
+}
+
 }  // namespace
 
 Mesh* SceneryBatches::Merge(Model& model, GroupNode& group, float cellSizeM) {
@@ -252,4 +312,52 @@ Mesh* SceneryBatches::Merge(Model& model, GroupNode& group, float cellSizeM) {
     Mesh* baked = mesh.release();
     model.AddMesh(baked);
     return baked;
+}
+
+std::vector<CoarseCopy> SceneryBatches::AddCoarseCopies(GroupNode& group, Mesh& batches, float errorM) {
+    std::vector<CoarseCopy> pairs;
+    if (!(errorM > 0.0f) || !std::isfinite(errorM)) return pairs;
+    std::vector<GroupNode*> cells;
+    for (unsigned i = 0; i < group.GetChildCount(); ++i)
+        if (auto* cell = dynamic_cast<GroupNode*>(group.GetChild(i)); cell && cell->GetBoundingVolume())
+            cells.push_back(cell);
+    const std::vector<StateNode*> own = BatchNodes(group, batches);
+    if (cells.empty() && !own.empty() && group.GetBoundingVolume()) {
+        auto* cell = new GroupNode;
+        cell->SetName(group.GetName() + "-cell");
+        cell->SetBoundingVolume(*new BoundingBox(*group.GetBoundingVolume()));
+        for (StateNode* state : own) {
+            group.RemoveChild(state);
+            cell->AddChild(state);
+        }
+        group.AddChild(cell);
+        cells.push_back(cell);
+    }
+    for (GroupNode* cell : cells) {
+        auto coarse = std::make_unique<GroupNode>();
+        coarse->SetName(cell->GetName() + " coarse");
+        coarse->SetBoundingVolume(*new BoundingBox(*cell->GetBoundingVolume()));
+        for (const StateNode* state : BatchNodes(*cell, batches)) {
+            const auto& fine = static_cast<const Geometry&>(
+                static_cast<const DrawableNode*>(state->GetChild(0))->GetDrawable());
+            std::vector<unsigned int> indices[3];
+            Simplify(fine, errorM, indices);
+            if (indices[0].empty()) continue;
+            auto* geometry = new Geometry;
+            geometry->SetName(fine.GetName() + " coarse");
+            geometry->SetMesh(&batches);
+            geometry->SetVertexIndices(std::move(indices[0]));
+            geometry->SetNormalIndices(std::move(indices[1]));
+            geometry->SetTexCoordIndices(std::move(indices[2]));
+            batches.AddGeometry(geometry);
+            auto* copy = new StateNode(const_cast<State&>(state->GetState()));
+            copy->SetName(state->GetName());
+            copy->AddChild(new DrawableNode(*geometry));
+            coarse->AddChild(copy);
+        }
+        if (coarse->GetChildCount() == 0) continue;
+        pairs.push_back({cell, coarse.get(), &group});
+        group.AddChild(coarse.release());
+    }
+    return pairs;
 }

@@ -1,4 +1,8 @@
 #pragma once
+#include <vector>
+
+#include "CoarseCopy.h"
+
 class GroupNode;
 class Mesh;
 class Model;
@@ -35,4 +39,15 @@ public:
     ///         nothing changed (another kind of node or drawable below the
     ///         group, or no triangle).
     static Mesh* Merge(Model& model, GroupNode& group, float cellSizeM = CellSizeM);
+
+    /// Adds beside every cell of `group` (as Merge made it) a copy of its
+    /// batches drawn from `batches` with fewer triangles, within `errorM`
+    /// metres: the objects are drawn as a few coarse shapes, which is all a
+    /// wood shows a kilometre off. The copy has the cell's box and draws
+    /// from new geometries of `batches`, whose buffers the caller generates.
+    /// A group baked in one piece first gets one cell (with its box) over its
+    /// material nodes, so that the copy has something to stand beside. A copy
+    /// is drawn in the cell's place only where the caller says so (culled flag).
+    /// @return the pairs; none for an error that is not a positive number.
+    static std::vector<CoarseCopy> AddCoarseCopies(GroupNode& group, Mesh& batches, float errorM);
 };

@@ -233,8 +233,8 @@ Mesh* TerrainTiles::Split(Model& model, GroupNode& ground, MeshNode& meshNode, f
     return tilesMesh;
 }
 
-std::vector<TerrainTiles::FarTile> TerrainTiles::AddCoarseCopies(GroupNode& ground, Mesh& tiles, float errorM) {
-    std::vector<FarTile> pairs;
+std::vector<CoarseCopy> TerrainTiles::AddCoarseCopies(GroupNode& ground, Mesh& tiles, float errorM) {
+    std::vector<CoarseCopy> pairs;
     if (!(errorM > 0.0f) || !std::isfinite(errorM)) return pairs;
     const unsigned int tileCount = ground.GetChildCount();
     for (unsigned int i = 0; i < tileCount; ++i) {
@@ -265,7 +265,7 @@ std::vector<TerrainTiles::FarTile> TerrainTiles::AddCoarseCopies(GroupNode& grou
             coarse->AddChild(copy);
         }
         if (coarse->GetChildCount() == 0) continue;
-        pairs.push_back({tile, coarse.get()});
+        pairs.push_back({tile, coarse.get(), &ground});
         ground.AddChild(coarse.release());
     }
     return pairs;

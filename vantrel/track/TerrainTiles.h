@@ -1,6 +1,8 @@
 #pragma once
 #include <vector>
 
+#include "CoarseCopy.h"
+
 class GroupNode;
 class Mesh;
 class MeshNode;
@@ -27,11 +29,6 @@ public:
     ///         a tile size that is not a positive number, or no triangle).
     static Mesh* Split(Model& model, GroupNode& ground, MeshNode& meshNode, float tileSize);
 
-    /// A tile and its coarse copy, for the far distance.
-    struct FarTile {
-        GroupNode* tile;
-        GroupNode* coarse;
-    };
     /// Adds beside every tile of `ground` that draws from `tiles` (as Split
     /// made them) a copy with fewer triangles: its materials simplified as
     /// one surface within `errorM` metres with the tile's border kept, so
@@ -40,5 +37,5 @@ public:
     /// geometries of `tiles`, whose buffers the caller generates. A copy is
     /// drawn in the tile's place only where the caller says so (culled flag).
     /// @return the pairs; none for an error that is not a positive number.
-    static std::vector<FarTile> AddCoarseCopies(GroupNode& ground, Mesh& tiles, float errorM);
+    static std::vector<CoarseCopy> AddCoarseCopies(GroupNode& ground, Mesh& tiles, float errorM);
 };

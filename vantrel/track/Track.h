@@ -4,7 +4,7 @@
 #include <vmath/mat4.h>
 
 #include "RoadCentreLine.h"
-#include "TerrainTiles.h"
+#include "CoarseCopy.h"
 
 class Model;
 
@@ -22,8 +22,9 @@ struct Track {
 
     Model* model = nullptr;  ///< owned by the race's engine
     vmath::mat4<float> terrainMatrix = vmath::mat4<float>::identity();  ///< OpenGL order
-    /// Ground tiles with their coarse copies, where the preset draws the far ground coarse.
-    std::vector<TerrainTiles::FarTile> farTiles;
+    /// Ground tiles and scenery cells with their coarse copies, where the
+    /// preset draws them coarse far off.
+    std::vector<CoarseCopy> coarseCopies;
     RoadCentreLine road;  ///< empty when its file could not be read
     std::vector<Checkpoint> checkpoints;  ///< in the order they must be passed
 };
