@@ -313,7 +313,10 @@ TEST_F(SceneryBatchesGl, WoodSpreadOverCellsIsCulledACellAtATimeAndLooksTheSame)
 TEST_F(SceneryBatchesGl, CoarseCopiesStandBesideEachCellWithFewerTrianglesAndLookTheSameFarOff) {
     // A row of 16 round crowns along y, red and green in turn, cut into cells of 8 m.
     Wood wood;
+    std::vector<Node*> cubes;
+    for (unsigned i = 0; i < wood.group.GetChildCount(); ++i) cubes.push_back(wood.group.GetChild(i));
     wood.group.RemoveAllChilds();
+    for (Node* cube : cubes) delete cube;
     wood.model.AddMesh(wood.mesh = MakeSphere(wood.cube));
     for (int i = 0; i < 16; ++i)
         wood.Place(i % 2 ? *wood.green : *wood.red, Placement(10.0f * i, {1.0f, 1.0f, 1.5f}, {0.0f, -24.0f + 3.0f * i, 1.5f}));
