@@ -9,6 +9,7 @@
 
 #include <lumora/OglRenderer.h>
 #include <lumora/Scene.h>
+#include <lumora/ShadowReach.h>
 #include <nodara/BoundingBox.h>
 #include <nodara/GroupNode.h>
 #include <nodara/Light.h>
@@ -71,6 +72,14 @@ void Corner(const BoundingBox& box, int i, float out[4]) {
     out[3] = 1.0f;
 }
 
+// A column-major GL matrix as vmath's row-major one.
+vmath::mat4<float> RowMajor(const float* gl) {
+    vmath::mat4<float> m;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) m(r, c) = gl[c * 4 + r];
+    return m;
+}
+
 bool SameMatrix(const float* a, const float* b) { return std::equal(a, a + 16, b); }
 
 // The matrix `group` is drawn with: a copy of a group keeps drawing with the
@@ -121,6 +130,15 @@ bool OglEffectPass::Initialize(const Perspective& projection) {
 void OglEffectPass::AddGroup(OglEffectPass::Effect effect, const GroupNode& group) {
     if (effect < Standard || effect > Reflections) return;
     groups[effect].push_back(&group);
+}
+
+bool OglEffectPass::RemoveGroup(OglEffectPass::Effect effect, const GroupNode& group) {
+    if (effect < Standard || effect > Reflections) return false;
+    GroupList& list = groups[effect];
+    const auto found = std::find(list.begin(), list.end(), &group);
+    if (found == list.end()) return false;
+    list.erase(found);
+    return true;
 }
 
 void OglEffectPass::AddStandIn(const GroupNode& fine, const GroupNode& coarse) { standIns.emplace_back(&fine, &coarse); }
@@ -235,6 +253,15 @@ void OglEffectPass::Render(const Scene& scene) {
     if (mapped && !ShadowMapIsCurrent()) GenerateShadowMap();
     if (environmentMapReady && reflections) GenerateEnvMap(scene);
 
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    std::copy(viewport, viewport + 4, redrawnRegion);
+    if (redrawnAround) {
+        FindRedrawnRegion(*redrawnAround, mapped);
+        glPushAttrib(GL_SCISSOR_BIT);
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(redrawnRegion[0], redrawnRegion[1], redrawnRegion[2], redrawnRegion[3]);
+    }
     if (clearsView) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(cameraProjectionMatrix);
@@ -244,6 +271,21 @@ void OglEffectPass::Render(const Scene& scene) {
     stateManager.SetLightTransform(scene.GetLight());
 
     RenderGroups(Standard);
+    // Redrawn over a kept picture, the group hides part of what is drawn
+    // again around it: its depths go first, so that a software rasteriser
+    // shades none of the pixels behind it. Its translucent parts are left
+    // out of them, so what lies behind those is still drawn.
+    const bool prePass = redrawnAround && !redrawnAround->IsCulled();
+    if (prePass) {
+        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_GEQUAL, 0.99f);
+        redrawnAround->Render(renderer);
+        glPopAttrib();
+        glPushAttrib(GL_DEPTH_BUFFER_BIT);
+        glDepthFunc(GL_LEQUAL);
+    }
 
     if (withShadows && !shadows) {
         RenderGroups(Shadows);
@@ -266,6 +308,8 @@ void OglEffectPass::Render(const Scene& scene) {
         stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::EnvironmentMapping));
         RenderReflections(scene);
     }
+    if (prePass) glPopAttrib();
+    if (redrawnAround) glPopAttrib();
 
     glUseProgram(0);
     stateManager.SetActiveProgram(0);
@@ -565,6 +609,31 @@ double OglEffectPass::ScreenPixels(const GroupNode& group) const {
     right = std::min(right, static_cast<double>(viewportWidth));
     top = std::min(top, static_cast<double>(viewportHeight));
     return std::max(0.0, right - left) * std::max(0.0, top - bottom);
+}
+
+void OglEffectPass::FindRedrawnRegion(const GroupNode& group, bool mapped) {
+    const BoundingBox* box = group.GetBoundingVolume();
+    if (!box) return;
+    ShadowReach reach(RowMajor(cameraProjectionMatrix) * RowMajor(cameraViewMatrix));
+    reach.AddBody(*box, RowMajor(DrawnMatrix(group)));
+    if (mapped) {
+        reach.SetShadowMap(RowMajor(lightProjectionMatrix) * RowMajor(lightViewMatrix), shadowMapSize);
+        // A map kept from an earlier frame shows the group where it was then.
+        for (const CasterState& then : shadowCasters)
+            if (then.group == &group) reach.AddBody(*box, RowMajor(then.matrix));
+        // A receiver without a box could lie anywhere: then only the map's
+        // frustum bounds the shadow.
+        const bool allBoxed = std::all_of(groups[Shadows].begin(), groups[Shadows].end(),
+                                          [](const GroupNode* other) { return other->GetBoundingVolume(); });
+        for (const GroupNode* other : groups[Shadows])
+            if (allBoxed && other != &group) reach.AddReceiver(*other->GetBoundingVolume(), RowMajor(DrawnMatrix(*other)));
+    }
+    int rect[4];
+    reach.Region(redrawnRegion[2], redrawnRegion[3], rect);
+    redrawnRegion[0] += rect[0];
+    redrawnRegion[1] += rect[1];
+    redrawnRegion[2] = rect[2];
+    redrawnRegion[3] = rect[3];
 }
 
 void OglEffectPass::RestoreCullFlags(const CullFlags& saved) {

@@ -56,6 +56,9 @@ public:
     /// Appends `group` (not owned) to the list of `effect`; a group may be in
     /// several lists. An effect outside the enumeration is ignored.
     void AddGroup(OglEffectPass::Effect effect, const GroupNode& group);
+    /// Takes `group` out of the list of `effect`, as if never added there.
+    /// @return whether it was in the list
+    bool RemoveGroup(OglEffectPass::Effect effect, const GroupNode& group);
     /// Has the environment map's faces draw `coarse` (not owned) in place of
     /// `fine` where `fine` lies wholly beyond the stand-in distance, and the
     /// shadow map leave `coarse` out: both groups lie below the pass's
@@ -122,6 +125,21 @@ public:
     bool GetClearsView() const { return clearsView; }
     void SetClearsView(bool on) { clearsView = on; }
 
+    /// With a group (one of the Shadows groups, with a box): the main view is
+    /// cleared and drawn only within the rectangle where that group and the
+    /// shadow it casts can show, the rest of the view kept as it is. For a
+    /// caller that put back a kept picture of the scene drawn without the
+    /// group (RemoveGroup) and moves only the group. The receivers are the
+    /// other Shadows groups with boxes; the maps are drawn whole. The group's
+    /// opaque parts (alpha from 0.99) lay down their depths first, so what
+    /// they hide is not shaded. nullptr (the default): the whole view.
+    const GroupNode* GetRedrawnAround() const { return redrawnAround; }
+    void SetRedrawnAround(const GroupNode* group) { redrawnAround = group; }
+    /// The main view's rectangle the last frame drew (x, y, width, height
+    /// in the viewport's pixels): the whole viewport unless redrawn around a
+    /// group.
+    const int* GetRedrawnRegion() const { return redrawnRegion; }
+
     /// GL name of the depth texture (0 before Initialize).
     unsigned int GetShadowMap() const { return shadowMap; }
     /// GL name of the cube map (0 before Initialize).
@@ -157,6 +175,9 @@ private:
     /// rectangle of its projected corners); a huge number when it has no box
     /// or a corner lies behind the eye.
     double ScreenPixels(const GroupNode& group) const;
+    /// Sets redrawnRegion around `group` and its shadow (`mapped`: the map
+    /// is compared against) for the viewport now set.
+    void FindRedrawnRegion(const GroupNode& group, bool mapped);
     void GenerateEnvMap(const Scene& scene);
     void UpdateMatrices(const Scene& scene);
     void RenderShadows(const Scene& scene);
@@ -220,6 +241,8 @@ private:
     bool reflections = true;           ///< SetReflections
     bool shadows = true;               ///< SetShadows
     bool clearsView = true;            ///< SetClearsView
+    const GroupNode* redrawnAround = nullptr;  ///< SetRedrawnAround
+    int redrawnRegion[4] = {};
     /// The scene's light this frame: a plain one gets the lighting programs' plain copies.
     OglShaderManager::LightKind lightKind = OglShaderManager::AnyLight;
 };

@@ -6,3 +6,4 @@
 #include "mat3.h"
 #include "mat4.h"
 #include "quat.h"
+#include "convex.h"

@@ -1200,3 +1200,75 @@ TEST_F(OglEffectPassTest, ShadowMapIsDrawnAgainOnceACasterOrTheLightMovedPastThe
     EXPECT_EQ(pass.GetShadowMapsDrawn(), drawn + 2);
     EXPECT_TRUE(shadowed());
 }
+
+TEST_F(OglEffectPassTest, RedrawnAroundAMovingCasterOverTheKeptRestTheFrameIsTheWholeOne) {
+    // A box whose shadow falls well beyond its own outline, towards the
+    // camera, over a floor; the light is the show room's.
+    GroupNode& floor = AddQuad({0.0f, 6.0f, FloorZ}, 6.0f, 6.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 4.0f, FloorZ + 1.2f}, {0.4f, 0.4f, 0.4f}, RedPaint);
+    LookAt({0.0, 12.0, 3.0}, {0.0, 5.0, FloorZ});
+    OglEffectPass& pass = MakePass(512, 32);
+    pass.AddGroup(OglEffectPass::Shadows, floor);
+    pass.AddGroup(OglEffectPass::Shadows, box);
+    pass.SetShadowMapTolerance(0.5f);
+
+    // The floor alone, kept.
+    OglScaledView view;
+    ASSERT_TRUE(view.Begin(0.5f));
+    EXPECT_TRUE(pass.RemoveGroup(OglEffectPass::Shadows, box));
+    EXPECT_FALSE(pass.RemoveGroup(OglEffectPass::Shadows, box));
+    Frame(pass);
+    ASSERT_TRUE(view.KeepPicture());
+    view.End();
+    const std::vector<std::uint8_t> floorAlone = context.ReadPixels();
+    pass.AddGroup(OglEffectPass::Shadows, box);
+
+    // Where the box stood, moved less than the tolerance (the map still shows
+    // it where it was) and moved past it.
+    for (float step : {0.0f, 0.3f, 1.5f}) {
+        SCOPED_TRACE(step);
+        box.GetTransform().Translate({step, 0.0f, 0.0f});
+        ASSERT_TRUE(view.Begin(0.5f));
+        ASSERT_TRUE(view.RestorePicture());
+        pass.SetRedrawnAround(&box);
+        Frame(pass);
+        pass.SetRedrawnAround(nullptr);
+        const int* region = pass.GetRedrawnRegion();
+        const int regionPixels = region[2] * region[3];
+        view.End();
+        const std::vector<std::uint8_t> redrawn = context.ReadPixels();
+
+        ASSERT_TRUE(view.Begin(0.5f));
+        Frame(pass);
+        EXPECT_EQ(pass.GetRedrawnRegion()[2], Width / 2);
+        view.End();
+        const std::vector<std::uint8_t> whole = context.ReadPixels();
+
+        int differing = 0, shadowBeyondBox = 0;
+        // The box's outline on screen, at its corners.
+        int left = Width, right = 0, bottom = Height, top = 0;
+        const float* m = box.GetTransform().GetMatrix().ptr();
+        for (int corner = 0; corner < 8; ++corner) {
+            int x, y;
+            Project({m[12] + ((corner & 1) ? 0.4f : -0.4f), m[13] + ((corner & 2) ? 0.4f : -0.4f),
+                     m[14] + ((corner & 4) ? 0.4f : -0.4f)},
+                    x, y);
+            left = std::min(left, x), right = std::max(right, x), bottom = std::min(bottom, y), top = std::max(top, y);
+        }
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x) {
+                const int i = y * Width + x;
+                bool unlike = false, darker = false;
+                for (int c = 0; c < 3; ++c) {
+                    unlike |= std::abs(Channel(redrawn, i, c) - Channel(whole, i, c)) > 2;
+                    darker |= Channel(whole, i, c) + 20 < Channel(floorAlone, i, c);
+                }
+                differing += unlike;
+                shadowBeyondBox += darker && (x < left - 2 || x > right + 2 || y < bottom - 2 || y > top + 2);
+            }
+        EXPECT_EQ(differing, 0) << "pixels unlike the frame drawn whole";
+        EXPECT_GT(shadowBeyondBox, 100) << "the shadow reaches past the box's outline";
+        EXPECT_LT(regionPixels, Width / 2 * Height / 2 / 2) << "the region is a part of the view";
+    }
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), 3u) << "the floor's, the box's, and the box's moved past the tolerance";
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "vmath/vmath.h"
 
@@ -144,4 +145,26 @@ TEST(Vmath, SlerpTurnsAtAnEvenRateTheShortWayRound) {
     const quat<float> near = slerp(a, about(10.001f, up), 0.5f);
     EXPECT_TRUE(std::isfinite(near.w));
     EXPECT_NEAR(angle(near, a), 0.0f, 1e-3f);
+}
+
+TEST(Vmath, ConvexCornersOfABoxCutByPlanes) {
+    using Plane = vmath::vec4<double>;
+    // The unit cube, its planes of several lengths.
+    std::vector<Plane> planes = {{1, 0, 0, 0}, {-2, 0, 0, 2}, {0, 3, 0, 0}, {0, -1, 0, 1}, {0, 0, 1, 0}, {0, 0, -1, 1}};
+    std::vector<vmath::vec3<double>> corners = vmath::convex_corners(planes);
+    ASSERT_EQ(corners.size(), 8u);
+    for (const auto& c : corners)
+        for (int axis = 0; axis < 3; ++axis) EXPECT_TRUE(c[axis] == 0.0 || std::fabs(c[axis] - 1.0) < 1e-12) << c[axis];
+
+    // Its far corner cut off: seven corners left and three new ones where the cut meets the edges.
+    planes.push_back({-1, -1, -1, 2.5});
+    corners = vmath::convex_corners(planes);
+    EXPECT_EQ(corners.size(), 10u);
+    for (const auto& c : corners) EXPECT_LE(c.x + c.y + c.z, 2.5 + 1e-9);
+
+    // A plane with the cube wholly outside it leaves nothing, as does one without a normal that excludes everything.
+    EXPECT_TRUE(vmath::convex_corners(std::vector<Plane>{planes[0], planes[1], planes[2], planes[3], planes[4],
+                                                        planes[5], {-1, 0, 0, -3}})
+                    .empty());
+    EXPECT_TRUE(vmath::convex_corners(std::vector<Plane>{planes[0], planes[2], planes[4], {0, 0, 0, -1}}).empty());
 }

@@ -41,10 +41,15 @@ void ExpandBy(const Node& node, const vmath::mat4<float>& toCar, BoundingBox& bo
 
 }  // namespace
 
-ContactShadow::Footprint ContactShadow::FootprintOf(const GroupNode& car) {
+BoundingBox ContactShadow::BoxOf(const GroupNode& car) {
     BoundingBox box;
     for (unsigned int i = 0; const Node* child = car.GetChild(i); ++i)
         ExpandBy(*child, vmath::mat4<float>::identity(), box);
+    return box;
+}
+
+ContactShadow::Footprint ContactShadow::FootprintOf(const GroupNode& car) {
+    const BoundingBox box = BoxOf(car);
     Footprint footprint;
     const vmath::vec3<float>& lo = box.GetMinimum();
     const vmath::vec3<float>& hi = box.GetMaximum();

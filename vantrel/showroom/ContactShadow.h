@@ -1,4 +1,5 @@
 #pragma once
+#include <nodara/BoundingBox.h>
 #include "vmath/mat4.h"
 
 class GroupNode;
@@ -22,6 +23,9 @@ public:
     /// frame, grown a little on each side as a shadow under a lit car is,
     /// and its lowest point as the ground; empty for a car without geometry.
     static Footprint FootprintOf(const GroupNode& car);
+    /// The box of every mesh vertex below `car`, in the car node's frame;
+    /// empty (its maximum below its minimum) for a car without geometry.
+    static BoundingBox BoxOf(const GroupNode& car);
 
     /// Darkens the ground under a car placed by `carMatrix` (GL order), as
     /// `view` sees it with the projection now loaded. Leaves GL's state as it

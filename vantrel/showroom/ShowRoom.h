@@ -189,8 +189,12 @@ private:
     /// The quit question on a band across the middle, in the menu's font.
     void DrawQuitQuestion(float widthPx, float heightPx);
     /// The room from a kept picture and the car drawn over it, into the
-    /// scaled view; false when GL cannot keep one (nothing drawn then).
-    bool DrawCarOverStillRoom();
+    /// scaled view; `shadowed`: with the room drawn again where the car's
+    /// shadow can fall. False when GL cannot keep one (nothing drawn then).
+    bool DrawCarOverStillRoom(bool shadowed);
+    /// Makes the stand's group a copy of the current car's, with the car's box,
+    /// unless it is one already.
+    void PutCurrentCarOnStand();
     /// The translucent grey bands under the menu and the car line, in a
     /// projection of `widthPx` x `heightPx` window pixels.
     void DrawBands(float widthPx, float heightPx);
@@ -238,4 +242,8 @@ private:
     OglScaledView scaledView;  ///< the 3-D view below High's render scale
     /// Where each car's patch lies when the preset has no shadow map.
     ContactShadow::Footprint footprints[CarPool::CarCount];
+    /// Each car's box in its own frame, for the one on the stand.
+    BoundingBox carBoxes[CarPool::CarCount];
+    /// The car group the stand's copy was made from.
+    const GroupNode* standSource = nullptr;
 };
