@@ -107,6 +107,7 @@ void OglEffectPass::DeleteRessources() {
     shadowMap = environmentMap = environmentDepthBuffer = shadowFrameBuffer = environmentFrameBuffer = 0;
     shadowMapReady = environmentMapReady = false;
     shadowMapCurrent = false;
+    environmentFacesCurrent = 0;
 }
 
 bool OglEffectPass::Initialize(const Perspective& projection) {
@@ -357,6 +358,14 @@ void OglEffectPass::GenerateShadowMap() {
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixf(lightViewMatrix);
 
+    // Where only some casters moved, the rest of the map still holds.
+    int region[4] = {0, 0, static_cast<int>(shadowMapSize), static_cast<int>(shadowMapSize)};
+    const bool partial = shadowMapTolerance > 0.0f && FindMovedCastersRegion(region);
+    if (partial) {
+        glPushAttrib(GL_SCISSOR_BIT);
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(region[0], region[1], region[2], region[3]);
+    }
     glClear(GL_DEPTH_BUFFER_BIT);
     glDisable(GL_LIGHTING);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
@@ -375,6 +384,7 @@ void OglEffectPass::GenerateShadowMap() {
     RenderGroups(Shadows);
     RestoreCullFlags(cameraFlags);
     RememberShadowCasters();
+    if (partial) glPopAttrib();
 
     glDisable(GL_POLYGON_OFFSET_FILL);
     renderer.SetCullFace(cullState);
@@ -386,14 +396,29 @@ void OglEffectPass::GenerateShadowMap() {
 
 void OglEffectPass::GenerateEnvMap(const Scene& scene) {
     if (groups[Reflections].empty()) return;
+    // Column-major: the translation sits at 12, 13 and 14.
+    const float* matrix = groups[Reflections].front()->GetTransform().GetMatrix().ptr();
+    const vmath::vec3<double> centre(matrix[12], matrix[13], matrix[14]);
+    const GroupList faceGroups = DistinctGroups({Standard, Environment});
+    // Six faces drawn in a row from the same centre, light and groups are
+    // the whole map while none of them moved.
+    const double dx = centre.x - environmentCentre[0], dy = centre.y - environmentCentre[1],
+                 dz = centre.z - environmentCentre[2];
+    const double tolerance = environmentMapTolerance;
+    const bool still = environmentMapTolerance > 0.0f && dx * dx + dy * dy + dz * dz <= tolerance * tolerance &&
+                       SameMatrix(environmentLightView, lightViewMatrix) &&
+                       StillWithin(faceGroups, environmentGroups, environmentMapTolerance);
+    if (still && environmentFacesCurrent >= 6) return;
+    if (!still) {
+        environmentFacesCurrent = 0;
+        environmentCentre[0] = centre.x, environmentCentre[1] = centre.y, environmentCentre[2] = centre.z;
+        std::copy(lightViewMatrix, lightViewMatrix + 16, environmentLightView);
+        environmentGroups = Remember(faceGroups);
+    }
     SetFaceProjection(FaceFarPlaneM);
     // The lighting group: the local viewer is switched on below.
     glPushAttrib(GL_VIEWPORT_BIT | GL_LIGHTING_BIT);
     glViewport(0, 0, environmentMapSize, environmentMapSize);
-
-    // Column-major: the translation sits at 12, 13 and 14.
-    const float* matrix = groups[Reflections].front()->GetTransform().GetMatrix().ptr();
-    const vmath::vec3<double> centre(matrix[12], matrix[13], matrix[14]);
 
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, environmentFrameBuffer);
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, CubeFace[currentCubeFace],
@@ -408,7 +433,6 @@ void OglEffectPass::GenerateEnvMap(const Scene& scene) {
     // face's own axis, so that they meet where two faces meet.
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
 
-    const GroupList faceGroups = DistinctGroups({Standard, Environment});
     CullFlags cameraFlags;
     // Like the shadow map's, these flags are given back below.
     std::vector<bool> near(standIns.size(), false);
@@ -431,6 +455,8 @@ void OglEffectPass::GenerateEnvMap(const Scene& scene) {
     RestoreCullFlags(cameraFlags);
 
     currentCubeFace = (currentCubeFace + 1) % 6;
+    ++environmentFacesCurrent;
+    ++environmentFacesDrawn;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targetFrameBuffer);
     glPopAttrib();
 }
@@ -524,39 +550,8 @@ void OglEffectPass::CullForSubView(const GroupList& list, CullFlags& saved) {
 
 bool OglEffectPass::ShadowMapIsCurrent() const {
     if (!shadowMapCurrent || shadowMapTolerance <= 0.0f) return false;
-    if (!SameMatrix(shadowLightView, lightViewMatrix) || !SameMatrix(shadowLightProjection, lightProjectionMatrix))
-        return false;
-    const GroupList& casters = groups[Shadows];
-    if (casters.size() != shadowCasters.size()) return false;
-    for (std::size_t i = 0; i < casters.size(); ++i) {
-        const GroupNode& group = *casters[i];
-        const CasterState& then = shadowCasters[i];
-        const BoundingBox* box = group.GetBoundingVolume();
-        const float* now = DrawnMatrix(group);
-        if (then.group != &group || then.box != box || then.childCount != group.GetChildCount() ||
-            then.firstChild != group.GetChild(0))
-            return false;
-        if (!box) {
-            if (!SameMatrix(then.matrix, now)) return false;
-            continue;
-        }
-        const vmath::vec3<float>& lo = box->GetMinimum();
-        const vmath::vec3<float>& hi = box->GetMaximum();
-        if (lo.x != then.boxMinimum[0] || lo.y != then.boxMinimum[1] || lo.z != then.boxMinimum[2] ||
-            hi.x != then.boxMaximum[0] || hi.y != then.boxMaximum[1] || hi.z != then.boxMaximum[2])
-            return false;
-        // The farthest any corner of the box moved: a turn moves the far
-        // corners most.
-        for (int corner = 0; corner < 8; ++corner) {
-            float point[4], a[4], b[4];
-            Corner(*box, corner, point);
-            TransformPoint(now, point, a);
-            TransformPoint(then.matrix, point, b);
-            const float dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
-            if (!(dx * dx + dy * dy + dz * dz <= shadowMapTolerance * shadowMapTolerance)) return false;
-        }
-    }
-    return true;
+    return SameMatrix(shadowLightView, lightViewMatrix) && SameMatrix(shadowLightProjection, lightProjectionMatrix) &&
+           StillWithin(groups[Shadows], shadowCasters, shadowMapTolerance);
 }
 
 void OglEffectPass::RememberShadowCasters() {
@@ -564,9 +559,63 @@ void OglEffectPass::RememberShadowCasters() {
     shadowMapCurrent = true;
     std::copy(lightViewMatrix, lightViewMatrix + 16, shadowLightView);
     std::copy(lightProjectionMatrix, lightProjectionMatrix + 16, shadowLightProjection);
-    shadowCasters.clear();
-    for (const GroupNode* group : groups[Shadows]) {
-        CasterState state;
+    shadowCasters = Remember(groups[Shadows]);
+}
+
+bool OglEffectPass::FindMovedCastersRegion(int region[4]) const {
+    if (!shadowMapCurrent || !SameMatrix(shadowLightView, lightViewMatrix) ||
+        !SameMatrix(shadowLightProjection, lightProjectionMatrix))
+        return false;
+    const GroupList& casters = groups[Shadows];
+    if (casters.size() != shadowCasters.size()) return false;
+    const vmath::mat4<float> light = RowMajor(lightProjectionMatrix) * RowMajor(lightViewMatrix);
+    const double size = shadowMapSize;
+    double left = size, bottom = size, right = 0.0, top = 0.0;
+    for (std::size_t i = 0; i < casters.size(); ++i) {
+        const GroupNode& group = *casters[i];
+        const GroupState& then = shadowCasters[i];
+        const BoundingBox* box = group.GetBoundingVolume();
+        const float* now = DrawnMatrix(group);
+        if (then.group != &group || then.box != box || then.childCount != group.GetChildCount() ||
+            then.firstChild != group.GetChild(0))
+            return false;
+        if (SameMatrix(then.matrix, now)) continue;
+        if (!box) return false;
+        const vmath::vec3<float>& lo = box->GetMinimum();
+        const vmath::vec3<float>& hi = box->GetMaximum();
+        if (lo.x != then.boxMinimum[0] || lo.y != then.boxMinimum[1] || lo.z != then.boxMinimum[2] ||
+            hi.x != then.boxMaximum[0] || hi.y != then.boxMaximum[1] || hi.z != then.boxMaximum[2])
+            return false;
+        // Where the group was, its depths are to be taken out; where it is, put in.
+        for (const float* matrix : {now, static_cast<const float*>(then.matrix)}) {
+            const vmath::mat4<float> toClip = light * RowMajor(matrix);
+            for (int corner = 0; corner < 8; ++corner) {
+                float point[4];
+                Corner(*box, corner, point);
+                const vmath::vec4<float> clip = toClip * vmath::vec4<float>(point[0], point[1], point[2], 1.0f);
+                // Level with or behind the light the box has no bounded image.
+                if (!(clip.w > 1e-6f)) return false;
+                const double x = (clip.x / clip.w * 0.5 + 0.5) * size;
+                const double y = (clip.y / clip.w * 0.5 + 0.5) * size;
+                left = std::min(left, x), right = std::max(right, x);
+                bottom = std::min(bottom, y), top = std::max(top, y);
+            }
+        }
+    }
+    // A texel more each way than the corners reach, within the map.
+    const int x0 = static_cast<int>(std::clamp(std::floor(left) - 1.0, 0.0, size));
+    const int y0 = static_cast<int>(std::clamp(std::floor(bottom) - 1.0, 0.0, size));
+    const int x1 = static_cast<int>(std::clamp(std::ceil(right) + 1.0, 0.0, size));
+    const int y1 = static_cast<int>(std::clamp(std::ceil(top) + 1.0, 0.0, size));
+    region[0] = x0, region[1] = y0;
+    region[2] = std::max(0, x1 - x0), region[3] = std::max(0, y1 - y0);
+    return true;
+}
+
+OglEffectPass::GroupStates OglEffectPass::Remember(const GroupList& list) {
+    GroupStates states;
+    for (const GroupNode* group : list) {
+        GroupState state;
         state.group = group;
         const float* matrix = DrawnMatrix(*group);
         std::copy(matrix, matrix + 16, state.matrix);
@@ -580,8 +629,42 @@ void OglEffectPass::RememberShadowCasters() {
         }
         state.childCount = group->GetChildCount();
         state.firstChild = group->GetChild(0);
-        shadowCasters.push_back(state);
+        states.push_back(state);
     }
+    return states;
+}
+
+bool OglEffectPass::StillWithin(const GroupList& list, const GroupStates& then, float tolerance) {
+    if (list.size() != then.size()) return false;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const GroupNode& group = *list[i];
+        const GroupState& state = then[i];
+        const BoundingBox* box = group.GetBoundingVolume();
+        const float* now = DrawnMatrix(group);
+        if (state.group != &group || state.box != box || state.childCount != group.GetChildCount() ||
+            state.firstChild != group.GetChild(0))
+            return false;
+        if (!box) {
+            if (!SameMatrix(state.matrix, now)) return false;
+            continue;
+        }
+        const vmath::vec3<float>& lo = box->GetMinimum();
+        const vmath::vec3<float>& hi = box->GetMaximum();
+        if (lo.x != state.boxMinimum[0] || lo.y != state.boxMinimum[1] || lo.z != state.boxMinimum[2] ||
+            hi.x != state.boxMaximum[0] || hi.y != state.boxMaximum[1] || hi.z != state.boxMaximum[2])
+            return false;
+        // The farthest any corner of the box moved: a turn moves the far
+        // corners most.
+        for (int corner = 0; corner < 8; ++corner) {
+            float point[4], a[4], b[4];
+            Corner(*box, corner, point);
+            TransformPoint(now, point, a);
+            TransformPoint(state.matrix, point, b);
+            const float dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
+            if (!(dx * dx + dy * dy + dz * dz <= tolerance * tolerance)) return false;
+        }
+    }
+    return true;
 }
 
 double OglEffectPass::ScreenPixels(const GroupNode& group) const {
@@ -619,7 +702,7 @@ void OglEffectPass::FindRedrawnRegion(const GroupNode& group, bool mapped) {
     if (mapped) {
         reach.SetShadowMap(RowMajor(lightProjectionMatrix) * RowMajor(lightViewMatrix), shadowMapSize);
         // A map kept from an earlier frame shows the group where it was then.
-        for (const CasterState& then : shadowCasters)
+        for (const GroupState& then : shadowCasters)
             if (then.group == &group) reach.AddBody(*box, RowMajor(then.matrix));
         // A receiver without a box could lie anywhere: then only the map's
         // frustum bounds the shadow.

@@ -107,6 +107,18 @@ public:
     /// Shadow maps drawn since construction (they are skipped while nothing moved enough).
     unsigned long GetShadowMapsDrawn() const { return shadowMapsDrawn; }
 
+    /// How far (in world units) the environment map's centre or a point of
+    /// the box of a group its faces show (the Standard and Environment
+    /// groups) may have moved since the map's faces were drawn before they
+    /// are drawn again; 0 (the default) draws a face every frame. Once six
+    /// faces in a row were drawn within it, and the light has not moved, no
+    /// face is drawn until something moves: a still scene around a car that
+    /// turns in place keeps its map. Groups are watched as for the shadow map.
+    float GetEnvironmentMapTolerance() const { return environmentMapTolerance; }
+    void SetEnvironmentMapTolerance(float distance) { environmentMapTolerance = distance; }
+    /// Environment faces drawn since construction.
+    unsigned long GetEnvironmentFacesDrawn() const { return environmentFacesDrawn; }
+
     /// Whether the environment map is drawn and blended over the Reflections
     /// groups (true). Off, neither costs anything and the cube face stays.
     bool GetReflections() const { return reflections; }
@@ -153,8 +165,8 @@ private:
     /// Groups and the culled flags they had before a sub-view culled them.
     using CullFlags = std::vector<std::pair<GroupNode*, bool>>;
     using GroupList = std::vector<const GroupNode*>;
-    /// What a Shadows group was when the map was last drawn from it.
-    struct CasterState {
+    /// What a watched group was when a map was last drawn from it.
+    struct GroupState {
         const GroupNode* group = nullptr;
         float matrix[16] = {};
         const void* box = nullptr;
@@ -162,6 +174,7 @@ private:
         unsigned int childCount = 0;
         const void* firstChild = nullptr;
     };
+    using GroupStates = std::vector<GroupState>;
 
     bool GenerateRessources();
     /// Deletes the maps and frame buffers GL still knows and forgets them.
@@ -171,6 +184,16 @@ private:
     /// false also before the first map.
     bool ShadowMapIsCurrent() const;
     void RememberShadowCasters();
+    /// With a map drawn from the same light and casters, some of which
+    /// moved since: the rectangle of texels (x, y, width, height) where those
+    /// were and are, all that changes. False where the whole map is drawn
+    /// again (no map yet, the light moved, a caster came, went, or moved
+    /// without a box or to beside the light).
+    bool FindMovedCastersRegion(int region[4]) const;
+    static GroupStates Remember(const GroupList& list);
+    /// Whether `list` holds the groups of `then`, with the same boxes and
+    /// children, and no corner of a box moved farther than `tolerance`.
+    static bool StillWithin(const GroupList& list, const GroupStates& then, float tolerance);
     /// Pixels the box of `group` covers in the main view (the bounding
     /// rectangle of its projected corners); a huge number when it has no box
     /// or a corner lies behind the eye.
@@ -219,7 +242,13 @@ private:
     float shadowMapTolerance = 0.0f;
     unsigned long shadowMapsDrawn = 0;
     bool shadowMapCurrent = false;  ///< a map was drawn since Initialize
-    std::vector<CasterState> shadowCasters;  ///< as the last map was drawn from them
+    GroupStates shadowCasters;  ///< as the last map was drawn from them
+    float environmentMapTolerance = 0.0f;
+    unsigned long environmentFacesDrawn = 0;
+    unsigned int environmentFacesCurrent = 0;  ///< faces drawn in a row from what was remembered
+    double environmentCentre[3] = {};
+    float environmentLightView[16] = {};
+    GroupStates environmentGroups;  ///< the faces' groups as the first of those faces drew them
     float shadowLightView[16] = {};
     float shadowLightProjection[16] = {};
     unsigned int targetFrameBuffer = 0;  ///< bound when Render began; the sub-passes go back to it

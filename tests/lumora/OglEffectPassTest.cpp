@@ -496,6 +496,7 @@ protected:
             GroupNode& marker = AddBox(centre + side.axis * 3.8f + side.s * 2.0f + side.t * 2.0f,
                                        {0.4f, 0.4f, 0.4f}, {1, 1, 1, 1});
             pass.AddGroup(OglEffectPass::Environment, marker);
+            markers[f] = &marker;
         }
         SetLight({centre.x, centre.y, centre.z, 1.0f}, centre + vec3(0.0f, 0.0f, -1.0f));
     }
@@ -522,6 +523,7 @@ protected:
     }
 
     GroupNode* walls[6] = {};
+    GroupNode* markers[6] = {};
 };
 
 TEST_F(EnvironmentMapTest, SixFramesDrawEachFaceOnceInOrderTheWayCubeMapsAreAddressed) {
@@ -557,6 +559,63 @@ TEST_F(EnvironmentMapTest, SixFramesDrawEachFaceOnceInOrderTheWayCubeMapsAreAddr
             EXPECT_TRUE(Shows(texels[at(0.21, 0.21)], sides[face].colour)) << "mirrored face " << face;
         }
     }
+}
+
+TEST_F(EnvironmentMapTest, WithATolerantPassAStillScenesMapIsDrawnOnceAndAgainAfterAMove) {
+    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
+    OglEffectPass& pass = MakePass(64, FaceSize);
+    pass.AddGroup(OglEffectPass::Reflections, mirror);
+    BuildRoom(pass);
+    LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+    pass.SetEnvironmentMapTolerance(0.01f);
+    // The mirror turning in place, as a car on a turntable.
+    const auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            mirror.GetTransform().Rotate(10.0f, {0.0f, 0.0f, 1.0f});
+            Frame(pass);
+        }
+    };
+    frames(9);
+    EXPECT_EQ(pass.GetEnvironmentFacesDrawn(), 6u);
+    EXPECT_EQ(pass.GetCurrentCubeFace(), 0u);
+
+    // What a pass drawing a face every frame shows after six frames.
+    const auto sameAsDrawnEveryFrame = [&] {
+        OglEffectPass& everyFrame = MakePass(64, FaceSize);
+        everyFrame.AddGroup(OglEffectPass::Reflections, mirror);
+        // BuildRoom's lists, without building the room again.
+        for (int f = 0; f < 6; ++f) {
+            everyFrame.AddGroup(f % 2 ? OglEffectPass::Standard : OglEffectPass::Environment, *walls[f]);
+            everyFrame.AddGroup(OglEffectPass::Environment, *markers[f]);
+        }
+        for (int i = 0; i < 6; ++i) Frame(everyFrame);
+        for (int face = 0; face < 6; ++face) {
+            std::vector<std::uint32_t> kept = ReadFace(pass, face), drawn = ReadFace(everyFrame, face);
+            if (kept != drawn) return false;
+        }
+        return true;
+    };
+
+    // A marker moved past the tolerance, then the mirror, then the light:
+    // six faces more each time, showing the scene as it is now.
+    const std::vector<std::uint32_t> before = ReadFace(pass, 0);
+    markers[0]->GetTransform().Translate({0.0f, 0.0f, -1.5f});
+    frames(8);
+    EXPECT_EQ(pass.GetEnvironmentFacesDrawn(), 12u);
+    EXPECT_TRUE(ReadFace(pass, 0) != before) << "the +X face shows the marker moved";
+    EXPECT_TRUE(sameAsDrawnEveryFrame());
+    mirror.GetTransform().Translate({0.0f, 0.0f, 0.2f});
+    frames(8);
+    EXPECT_EQ(pass.GetEnvironmentFacesDrawn(), 18u);
+    EXPECT_TRUE(sameAsDrawnEveryFrame());
+    SetLight({centre.x, centre.y + 1.0f, centre.z, 1.0f}, centre + vec3(0.0f, 0.0f, -1.0f));
+    frames(8);
+    EXPECT_EQ(pass.GetEnvironmentFacesDrawn(), 24u);
+
+    // Without a tolerance a face every frame, as before.
+    pass.SetEnvironmentMapTolerance(0.0f);
+    frames(2);
+    EXPECT_EQ(pass.GetEnvironmentFacesDrawn(), 26u);
 }
 
 TEST_F(EnvironmentMapTest, MirrorReflectsTheWallBehindTheCamera) {

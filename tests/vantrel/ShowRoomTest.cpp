@@ -467,9 +467,10 @@ TEST_F(ShowRoomTest, TheTurningCarOverTheKeptRoomLooksAsTheWholeSceneDrawnAnew) 
     Car* car = room->GetCurrentCar();
     ASSERT_NE(car, nullptr);
     Lumora& engine = room->GetEngine();
-    // At Low the car goes over the kept room; at Medium the room is drawn
-    // again where the car's shadow can fall, the rest kept.
-    for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium}) {
+    // At Low the car goes over the kept room; at Medium and High the room is
+    // drawn again where the car's shadow can fall, the rest kept, and at
+    // High the car reflects the room as when the whole frame is drawn.
+    for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium, QualityPreset::High}) {
         SCOPED_TRACE(QualityPreset::Name(level));
         const QualityPreset::Settings settings = QualityPreset::For(level);
         ASSERT_TRUE(room->SetQuality(level));

@@ -82,6 +82,7 @@ bool QualityPreset::Apply(Level level, OglEffectPass& pass, const Perspective& l
     pass.SetShadows(settings.shadows);
     pass.SetMinReflectionPixels(settings.minReflectionPixels);
     pass.SetShadowMapTolerance(settings.shadowMapToleranceM);
+    pass.SetEnvironmentMapTolerance(settings.environmentMapToleranceM);
     pass.SetStandInDistance(settings.coarseReflectedBeyondM);
     const bool resized = pass.GetShadowMapSize() != settings.shadowMapSize ||
                          pass.GetEnvironmentMapSize() != settings.environmentMapSize;

@@ -32,6 +32,10 @@ public:
         /// corner of a caster's box moved this far (m) since the last one: the
         /// turntable turns a car's corners about 1.7 cm a frame at 30 fps.
         float shadowMapToleranceM = 0.02f;
+        /// The environment map's faces are drawn again only once the car or
+        /// what they show moved this far (m): in the show room the car turns
+        /// in place in a still room, and its map is drawn once.
+        float environmentMapToleranceM = 0.02f;
         /// Whether the race's track is lit per pixel; otherwise by the
         /// fixed-function pipeline, per vertex.
         bool perPixelTrack = true;

@@ -262,9 +262,9 @@ void ShowRoom::RenderScene() {
     // look or full detail, as the preset draws near cars.
     if (cars) cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), 1.0f, settings.nearCarLook);
     const bool scaled = scaledView.Begin(settings.renderScale);
-    // Without reflections the car changes no pixel of the room but where it
-    // and its shadow stand.
-    const bool carAlone = scaled && !settings.reflections && DrawCarOverStillRoom(settings.shadows);
+    // The car changes no pixel of the room but where it and its shadow
+    // stand (its reflections are drawn on the car).
+    const bool carAlone = scaled && DrawCarOverStillRoom(settings.shadows);
     if (!carAlone) engine.RenderScene();
     // Without the shadow map the car still stands on the turntable, not above it.
     if (!settings.shadows && GetCurrentCar() && displayNode)
