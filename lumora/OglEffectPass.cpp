@@ -576,16 +576,9 @@ bool OglEffectPass::FindMovedCastersRegion(int region[4]) const {
         const GroupState& then = shadowCasters[i];
         const BoundingBox* box = group.GetBoundingVolume();
         const float* now = DrawnMatrix(group);
-        if (then.group != &group || then.box != box || then.childCount != group.GetChildCount() ||
-            then.firstChild != group.GetChild(0))
-            return false;
+        if (!then.SameGroup(group)) return false;
         if (SameMatrix(then.matrix, now)) continue;
         if (!box) return false;
-        const vmath::vec3<float>& lo = box->GetMinimum();
-        const vmath::vec3<float>& hi = box->GetMaximum();
-        if (lo.x != then.boxMinimum[0] || lo.y != then.boxMinimum[1] || lo.z != then.boxMinimum[2] ||
-            hi.x != then.boxMaximum[0] || hi.y != then.boxMaximum[1] || hi.z != then.boxMaximum[2])
-            return false;
         // Where the group was, its depths are to be taken out; where it is, put in.
         for (const float* matrix : {now, static_cast<const float*>(then.matrix)}) {
             const vmath::mat4<float> toClip = light * RowMajor(matrix);
@@ -634,6 +627,17 @@ OglEffectPass::GroupStates OglEffectPass::Remember(const GroupList& list) {
     return states;
 }
 
+bool OglEffectPass::GroupState::SameGroup(const GroupNode& node) const {
+    const BoundingBox* nodeBox = node.GetBoundingVolume();
+    if (group != &node || box != nodeBox || childCount != node.GetChildCount() || firstChild != node.GetChild(0))
+        return false;
+    if (!nodeBox) return true;
+    const vmath::vec3<float>& lo = nodeBox->GetMinimum();
+    const vmath::vec3<float>& hi = nodeBox->GetMaximum();
+    return lo.x == boxMinimum[0] && lo.y == boxMinimum[1] && lo.z == boxMinimum[2] && hi.x == boxMaximum[0] &&
+           hi.y == boxMaximum[1] && hi.z == boxMaximum[2];
+}
+
 bool OglEffectPass::StillWithin(const GroupList& list, const GroupStates& then, float tolerance) {
     if (list.size() != then.size()) return false;
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -641,18 +645,11 @@ bool OglEffectPass::StillWithin(const GroupList& list, const GroupStates& then, 
         const GroupState& state = then[i];
         const BoundingBox* box = group.GetBoundingVolume();
         const float* now = DrawnMatrix(group);
-        if (state.group != &group || state.box != box || state.childCount != group.GetChildCount() ||
-            state.firstChild != group.GetChild(0))
-            return false;
+        if (!state.SameGroup(group)) return false;
         if (!box) {
             if (!SameMatrix(state.matrix, now)) return false;
             continue;
         }
-        const vmath::vec3<float>& lo = box->GetMinimum();
-        const vmath::vec3<float>& hi = box->GetMaximum();
-        if (lo.x != state.boxMinimum[0] || lo.y != state.boxMinimum[1] || lo.z != state.boxMinimum[2] ||
-            hi.x != state.boxMaximum[0] || hi.y != state.boxMaximum[1] || hi.z != state.boxMaximum[2])
-            return false;
         // The farthest any corner of the box moved: a turn moves the far
         // corners most.
         for (int corner = 0; corner < 8; ++corner) {

@@ -173,6 +173,9 @@ private:
         float boxMinimum[3] = {}, boxMaximum[3] = {};
         unsigned int childCount = 0;
         const void* firstChild = nullptr;
+        /// Whether `node` is this group, with the same box (the same extent)
+        /// and the same children; where it stands is not compared.
+        bool SameGroup(const GroupNode& node) const;
     };
     using GroupStates = std::vector<GroupState>;
 

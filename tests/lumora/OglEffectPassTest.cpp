@@ -501,6 +501,19 @@ protected:
         SetLight({centre.x, centre.y, centre.z, 1.0f}, centre + vec3(0.0f, 0.0f, -1.0f));
     }
 
+    // A grey box at the centre reflecting the room, in a pass of its own.
+    struct Mirror {
+        GroupNode& mirror;
+        OglEffectPass& pass;
+    };
+    Mirror MirrorInRoom() {
+        GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
+        OglEffectPass& pass = MakePass(64, FaceSize);
+        pass.AddGroup(OglEffectPass::Reflections, mirror);
+        BuildRoom(pass);
+        return {mirror, pass};
+    }
+
     static vec3 Abs(const vec3& v) { return {std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}; }
 
     std::vector<std::uint32_t> ReadFace(OglEffectPass& pass, int face) {
@@ -527,10 +540,7 @@ protected:
 };
 
 TEST_F(EnvironmentMapTest, SixFramesDrawEachFaceOnceInOrderTheWayCubeMapsAreAddressed) {
-    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
-    OglEffectPass& pass = MakePass(64, FaceSize);
-    pass.AddGroup(OglEffectPass::Reflections, mirror);
-    BuildRoom(pass);
+    auto [mirror, pass] = MirrorInRoom();
     LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
 
     const std::vector<std::uint32_t> grey(FaceSize * FaceSize, Rgba(128, 128, 128));
@@ -562,10 +572,9 @@ TEST_F(EnvironmentMapTest, SixFramesDrawEachFaceOnceInOrderTheWayCubeMapsAreAddr
 }
 
 TEST_F(EnvironmentMapTest, WithATolerantPassAStillScenesMapIsDrawnOnceAndAgainAfterAMove) {
-    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
-    OglEffectPass& pass = MakePass(64, FaceSize);
-    pass.AddGroup(OglEffectPass::Reflections, mirror);
-    BuildRoom(pass);
+    const Mirror room = MirrorInRoom();
+    GroupNode& mirror = room.mirror;
+    OglEffectPass& pass = room.pass;
     LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
     pass.SetEnvironmentMapTolerance(0.01f);
     // The mirror turning in place, as a car on a turntable.
@@ -1055,10 +1064,7 @@ public:
 
 TEST_F(EnvironmentMapTest, AGroupInTwoListsIsDrawnOnceIntoAFaceInTheListsOrder) {
     // The race's sky is both a Standard and an Environment group.
-    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
-    OglEffectPass& pass = MakePass(64, FaceSize);
-    pass.AddGroup(OglEffectPass::Reflections, mirror);
-    BuildRoom(pass);
+    auto [mirror, pass] = MirrorInRoom();
     std::vector<CountingNode*> counters;
     for (int i = 0; i < 2; ++i) {
         auto* group = new GroupNode(*new BoundingBox({-100.0f, -100.0f, -100.0f}, {100.0f, 100.0f, 100.0f}));
@@ -1084,10 +1090,7 @@ TEST_F(EnvironmentMapTest, AGroupInTwoListsIsDrawnOnceIntoAFaceInTheListsOrder) 
 
 TEST_F(EnvironmentMapTest, AStandInIsDrawnIntoTheFacesOnlyBeyondItsDistanceAndTheFlagsComeBack) {
     // A far wood and its coarse copy: both below one Environment group, 4 units out along +x.
-    GroupNode& mirror = AddBox(centre, {0.5f, 0.5f, 0.5f}, GreyPaint);
-    OglEffectPass& pass = MakePass(64, FaceSize);
-    pass.AddGroup(OglEffectPass::Reflections, mirror);
-    BuildRoom(pass);
+    auto [mirror, pass] = MirrorInRoom();
     auto* parent = new GroupNode;
     GetScene().AddNode(parent);
     const vec3 at = centre + vec3(4.0f, 0.0f, 0.0f);
