@@ -108,6 +108,7 @@ void OglEffectPass::DeleteRessources() {
     shadowMapReady = environmentMapReady = false;
     shadowMapCurrent = false;
     environmentFacesCurrent = 0;
+    environmentMapFilled = false;
 }
 
 bool OglEffectPass::Initialize(const Perspective& projection) {
@@ -421,42 +422,48 @@ void OglEffectPass::GenerateEnvMap(const Scene& scene) {
     glViewport(0, 0, environmentMapSize, environmentMapSize);
 
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, environmentFrameBuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, CubeFace[currentCubeFace],
-                              environmentMap, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    const vmath::vec3<double> at = centre + viewVecs[currentCubeFace];
-    const vmath::vec3<double>& up = upVecs[currentCubeFace];
-    gluLookAt(centre.x, centre.y, centre.z, at.x, at.y, at.z, up.x, up.y, up.z);
-    renderer.GetStateManager().SetLightTransform(scene.GetLight());
     // Highlights measured from the cube's centre rather than along each
     // face's own axis, so that they meet where two faces meet.
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+    // A map just made holds no picture: its first frame draws every face,
+    // so nothing undefined is ever reflected.
+    const unsigned int faces = environmentMapFilled ? 1 : 6;
+    for (unsigned int n = 0; n < faces; ++n) {
+        glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, CubeFace[currentCubeFace],
+                                  environmentMap, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glLoadIdentity();
+        const vmath::vec3<double> at = centre + viewVecs[currentCubeFace];
+        const vmath::vec3<double>& up = upVecs[currentCubeFace];
+        gluLookAt(centre.x, centre.y, centre.z, at.x, at.y, at.z, up.x, up.y, up.z);
+        renderer.GetStateManager().SetLightTransform(scene.GetLight());
 
-    CullFlags cameraFlags;
-    // Like the shadow map's, these flags are given back below.
-    std::vector<bool> near(standIns.size(), false);
-    if (!standIns.empty() && standInDistance > 0.0f && standInDistance < FaceFarPlaneM) {
-        SetFaceProjection(standInDistance);
-        // A fine group whose parent lies wholly beyond keeps its flag from
-        // before; marked culled first, it counts as far.
-        for (const auto& pair : standIns) {
-            cameraFlags.emplace_back(const_cast<GroupNode*>(pair.first), pair.first->IsCulled());
-            const_cast<GroupNode*>(pair.first)->SetCulled(true);
+        CullFlags cameraFlags;
+        // Like the shadow map's, these flags are given back below.
+        std::vector<bool> near(standIns.size(), false);
+        if (!standIns.empty() && standInDistance > 0.0f && standInDistance < FaceFarPlaneM) {
+            SetFaceProjection(standInDistance);
+            // A fine group whose parent lies wholly beyond keeps its flag from
+            // before; marked culled first, it counts as far.
+            for (const auto& pair : standIns) {
+                cameraFlags.emplace_back(const_cast<GroupNode*>(pair.first), pair.first->IsCulled());
+                const_cast<GroupNode*>(pair.first)->SetCulled(true);
+            }
+            CullForSubView(faceGroups, cameraFlags);
+            for (std::size_t i = 0; i < standIns.size(); ++i) near[i] = !standIns[i].first->IsCulled();
+            SetFaceProjection(FaceFarPlaneM);
         }
         CullForSubView(faceGroups, cameraFlags);
-        for (std::size_t i = 0; i < standIns.size(); ++i) near[i] = !standIns[i].first->IsCulled();
-        SetFaceProjection(FaceFarPlaneM);
-    }
-    CullForSubView(faceGroups, cameraFlags);
-    for (std::size_t i = 0; i < standIns.size(); ++i)
-        const_cast<GroupNode*>(near[i] ? standIns[i].second : standIns[i].first)->SetCulled(true);
-    for (const GroupNode* group : faceGroups) group->Render(renderer);
-    RestoreCullFlags(cameraFlags);
+        for (std::size_t i = 0; i < standIns.size(); ++i)
+            const_cast<GroupNode*>(near[i] ? standIns[i].second : standIns[i].first)->SetCulled(true);
+        for (const GroupNode* group : faceGroups) group->Render(renderer);
+        RestoreCullFlags(cameraFlags);
 
-    currentCubeFace = (currentCubeFace + 1) % 6;
-    ++environmentFacesCurrent;
-    ++environmentFacesDrawn;
+        currentCubeFace = (currentCubeFace + 1) % 6;
+        ++environmentFacesCurrent;
+        ++environmentFacesDrawn;
+    }
+    environmentMapFilled = true;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, targetFrameBuffer);
     glPopAttrib();
 }

@@ -72,7 +72,8 @@ public:
     float GetStandInDistance() const { return standInDistance; }
     void SetStandInDistance(float distanceM) { standInDistance = distanceM; }
 
-    /// Draws one frame: shadow map, one environment face, the main view and
+    /// Draws one frame: shadow map, one environment face (all six in the
+    /// first frame after Initialize made the map), the main view and
     /// the reflections, with the viewport and projection the game set. Gives
     /// back the renderer's cull state and transparency flag, the frame buffer
     /// bound when it began (the window's or an off-screen one), and the culled
@@ -249,6 +250,7 @@ private:
     float environmentMapTolerance = 0.0f;
     unsigned long environmentFacesDrawn = 0;
     unsigned int environmentFacesCurrent = 0;  ///< faces drawn in a row from what was remembered
+    bool environmentMapFilled = false;         ///< every face drawn since the map was made
     double environmentCentre[3] = {};
     float environmentLightView[16] = {};
     GroupStates environmentGroups;  ///< the faces' groups as the first of those faces drew them

@@ -539,10 +539,19 @@ protected:
     GroupNode* markers[6] = {};
 };
 
-TEST_F(EnvironmentMapTest, SixFramesDrawEachFaceOnceInOrderTheWayCubeMapsAreAddressed) {
+TEST_F(EnvironmentMapTest, TheFirstFrameDrawsEveryFaceThenOneAFrameInOrderTheWayCubeMapsAreAddressed) {
     auto [mirror, pass] = MirrorInRoom();
     LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
 
+    // The map is new: the first frame draws all six faces.
+    Frame(pass);
+    EXPECT_EQ(pass.GetEnvironmentFacesDrawn(), 6u);
+    EXPECT_EQ(pass.GetCurrentCubeFace(), 0u);
+    for (int face = 0; face < 6; ++face)
+        EXPECT_TRUE(Shows(ReadFace(pass, face)[FaceSize * FaceSize / 2 + FaceSize / 2], sides[face].colour))
+            << "face " << face << " in the first frame";
+
+    // From then on one face a frame, in order.
     const std::vector<std::uint32_t> grey(FaceSize * FaceSize, Rgba(128, 128, 128));
     glBindTexture(GL_TEXTURE_CUBE_MAP, pass.GetEnvironmentMap());
     for (int face = 0; face < 6; ++face)
@@ -804,7 +813,8 @@ TEST_F(OglEffectPassTest, IncompleteFrameBufferFailsInitializeAndItsSubPassIsSki
             Project(at, x, y);
             EXPECT_GT(Red(context.Pixel(x, y)), Green(context.Pixel(x, y)) + 40) << "box at " << at.x;
         }
-        EXPECT_EQ(pass.GetCurrentCubeFace(), c.environmentMapSize ? 1u : 0u);
+        // A complete new map gets its six faces in the first frame.
+        EXPECT_EQ(pass.GetEnvironmentFacesDrawn(), c.environmentMapSize ? 6u : 0u);
     }
 }
 
@@ -1075,6 +1085,7 @@ TEST_F(EnvironmentMapTest, AGroupInTwoListsIsDrawnOnceIntoAFaceInTheListsOrder) 
         pass.AddGroup(OglEffectPass::Environment, *group);
     }
     LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+    Frame(pass);  // the new map's six faces
     for (int frame = 0; frame < 6; ++frame) {
         const int before = counters[0]->draws;
         Frame(pass);
@@ -1105,6 +1116,7 @@ TEST_F(EnvironmentMapTest, AStandInIsDrawnIntoTheFacesOnlyBeyondItsDistanceAndTh
     pass.AddGroup(OglEffectPass::Environment, *parent);
     pass.AddStandIn(*pair[0], *pair[1]);
     LookAt({0.0, 0.0, 0.0}, {0.0, 1.0, 0.0});
+    Frame(pass);  // the new map's six faces
 
     // Distance, then draws of the fine group and of the copy over one turn of the six faces.
     const struct {
