@@ -50,7 +50,12 @@ run_suite() {
     run_ctest --preset "$preset" && return 0
     only_tracer_crashes "$folder" || return 1
     echo "tools/test.sh: LeakSanitizer's tracer crashed after tests that passed; running those once more"
-    run_ctest --preset "$preset" --rerun-failed
+    run_ctest --preset "$preset" --rerun-failed && return 0
+    only_tracer_crashes "$folder" || return 1
+    # Their checks passed, and AddressSanitizer and UBSan watched them; only
+    # the leak check of their processes could not run. Said, not hidden.
+    echo "tools/test.sh: WARNING: LeakSanitizer could not check the processes of these passed tests (its tracer crashed at exit twice):"
+    sed 's/^[0-9]*:/    /' "$folder/Testing/Temporary/LastTestsFailed.log"
 }
 
 start=$SECONDS
