@@ -1,4 +1,5 @@
 #include <lumora/OglEffectPass.h>
+#include <lumora/OglShadowedPicture.h>
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -100,6 +101,9 @@ void OglEffectPass::DeleteRessources() {
     // Nothing was made before Initialize, and GL may not even be loaded then.
     if (!shadowMap && !environmentMap && !shadowFrameBuffer && !environmentFrameBuffer) return;
     if (glIsTexture(shadowMap)) glDeleteTextures(1, &shadowMap);
+    for (unsigned int& map : visibilityMaps)
+        if (glIsTexture(map)) glDeleteTextures(1, &map);
+    visibilityMaps[0] = visibilityMaps[1] = 0;
     if (glIsTexture(environmentMap)) glDeleteTextures(1, &environmentMap);
     if (glIsRenderbufferEXT(environmentDepthBuffer)) glDeleteRenderbuffersEXT(1, &environmentDepthBuffer);
     if (glIsFramebufferEXT(shadowFrameBuffer)) glDeleteFramebuffersEXT(1, &shadowFrameBuffer);
@@ -161,6 +165,18 @@ bool OglEffectPass::GenerateRessources() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_R_TO_TEXTURE);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, shadowMapSize, shadowMapSize, 0, GL_DEPTH_COMPONENT,
                  GL_UNSIGNED_INT, nullptr);
+    // Every pixel compared against the far plane sees the light, against
+    // the near plane none does.
+    glGenTextures(2, visibilityMaps);
+    for (int i = 0; i < 2; ++i) {
+        const GLfloat depth = i == 0 ? 1.0f : 0.0f;
+        glBindTexture(GL_TEXTURE_2D, visibilityMaps[i]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_R_TO_TEXTURE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, 1, 1, 0, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
 
     glGenFramebuffersEXT(1, &shadowFrameBuffer);
@@ -252,19 +268,21 @@ void OglEffectPass::Render(const Scene& scene) {
 
     const bool withShadows = !groups[Shadows].empty();
     const bool mapped = withShadows && shadows && shadowMapReady;
-    if (mapped && !ShadowMapIsCurrent()) GenerateShadowMap();
+    if (mapped && lightVisibility == Mapped && !ShadowMapIsCurrent()) GenerateShadowMap();
     if (environmentMapReady && reflections) GenerateEnvMap(scene);
 
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
     std::copy(viewport, viewport + 4, redrawnRegion);
+    const bool overPicture = redrawnAround && stillPicture && mapped && lightVisibility == Mapped &&
+                             stillPicture->IsKept(viewport[2], viewport[3]);
     if (redrawnAround) {
         FindRedrawnRegion(*redrawnAround, mapped);
         glPushAttrib(GL_SCISSOR_BIT);
         glEnable(GL_SCISSOR_TEST);
         glScissor(redrawnRegion[0], redrawnRegion[1], redrawnRegion[2], redrawnRegion[3]);
     }
-    if (clearsView) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (clearsView && !overPicture) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(cameraProjectionMatrix);
     glMatrixMode(GL_MODELVIEW);
@@ -272,12 +290,12 @@ void OglEffectPass::Render(const Scene& scene) {
     // The environment face left light 0 placed under its own view.
     stateManager.SetLightTransform(scene.GetLight());
 
-    RenderGroups(Standard);
+    if (!overPicture) RenderGroups(Standard);
     // Redrawn over a kept picture, the group hides part of what is drawn
     // again around it: its depths go first, so that a software rasteriser
     // shades none of the pixels behind it. Its translucent parts are left
     // out of them, so what lies behind those is still drawn.
-    const bool prePass = redrawnAround && !redrawnAround->IsCulled();
+    const bool prePass = redrawnAround && !redrawnAround->IsCulled() && !overPicture;
     if (prePass) {
         glPushAttrib(GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT);
         glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
@@ -289,7 +307,12 @@ void OglEffectPass::Render(const Scene& scene) {
         glDepthFunc(GL_LEQUAL);
     }
 
-    if (withShadows && !shadows) {
+    if (overPicture) {
+        // The picture's pixels first, so the group's translucent parts blend over them.
+        stillPicture->Draw(shadowMap, shadowMapSize, shadowTextureMatrix, cameraProjectionMatrix);
+        stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::ShadowMapping, lightKind));
+        RenderShadows(scene, redrawnAround);
+    } else if (withShadows && !shadows) {
         RenderGroups(Shadows);
     } else if (mapped) {
         stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::ShadowMapping, lightKind));
@@ -308,7 +331,7 @@ void OglEffectPass::Render(const Scene& scene) {
     // complete map there is nothing to blend.
     if (environmentMapReady && reflections) {
         stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::EnvironmentMapping));
-        RenderReflections(scene);
+        RenderReflections(scene, overPicture ? redrawnAround : nullptr);
     }
     if (prePass) glPopAttrib();
     if (redrawnAround) glPopAttrib();
@@ -475,7 +498,7 @@ void OglEffectPass::SetFaceProjection(float farM) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-void OglEffectPass::RenderShadows(const Scene& scene) {
+void OglEffectPass::RenderShadows(const Scene& scene, const GroupNode* only) {
     glActiveTexture(GL_TEXTURE0);
     glMatrixMode(GL_TEXTURE);
     glLoadMatrixf(shadowTextureMatrix);
@@ -484,10 +507,13 @@ void OglEffectPass::RenderShadows(const Scene& scene) {
     const unsigned int program = renderer.GetShaderManager().GetProgram(OglShaderManager::ShadowMapping, lightKind);
     glUseProgram(program);
     SetUniform(program, "Epsilon", 1.0f / static_cast<float>(shadowMapSize));
-    glBindTexture(GL_TEXTURE_2D, shadowMap);
+    glBindTexture(GL_TEXTURE_2D, lightVisibility == Mapped ? shadowMap : visibilityMaps[lightVisibility - 1]);
     SetUniform(program, "ShadowMap", 0);
     renderer.GetStateManager().SetLightTransform(scene.GetLight());
-    RenderGroups(Shadows);
+    if (only)
+        only->Render(renderer);
+    else
+        RenderGroups(Shadows);
 }
 
 void OglEffectPass::RenderPerPixelLighting(const Scene& scene) {
@@ -496,7 +522,7 @@ void OglEffectPass::RenderPerPixelLighting(const Scene& scene) {
     RenderGroups(PerPixelLighting);
 }
 
-void OglEffectPass::RenderReflections(const Scene& scene) {
+void OglEffectPass::RenderReflections(const Scene& scene, const GroupNode* only) {
     glPushAttrib(GL_COLOR_BUFFER_BIT);
     const bool transparency = renderer.GetRenderTransparency();
     glEnable(GL_BLEND);
@@ -517,7 +543,10 @@ void OglEffectPass::RenderReflections(const Scene& scene) {
     const bool seamless = GLEW_ARB_seamless_cube_map && !glIsEnabled(GL_TEXTURE_CUBE_MAP_SEAMLESS);
     if (seamless) glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
 
-    if (minReflectionPixels == 0) {
+    if (only) {
+        if (std::find(groups[Reflections].begin(), groups[Reflections].end(), only) != groups[Reflections].end())
+            only->Render(renderer);
+    } else if (minReflectionPixels == 0) {
         RenderGroups(Reflections);
     } else {
         GLint viewport[4] = {};

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "GlslProgram.h"
+
 namespace {
 
 // A quad given in clip coordinates (-1..1) samples the target across it; no
@@ -24,17 +26,6 @@ const char* const FragmentSource =
 bool WholeRatio(int windowWidth, int windowHeight, int width, int height) {
     if (width <= 0 || height <= 0 || windowWidth % width != 0 || windowHeight % height != 0) return false;
     return windowWidth / width == windowHeight / height;
-}
-
-GLuint Compile(GLenum type, const char* source) {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled) return shader;
-    glDeleteShader(shader);
-    return 0;
 }
 
 // A frame buffer of a colour texture (`filter` both ways, clamped to its
@@ -228,23 +219,7 @@ void OglScaledView::DeleteTarget() {
 bool OglScaledView::MakeProgram() {
     if (program) return true;
     if (programFailed) return false;
-    const GLuint vertex = Compile(GL_VERTEX_SHADER, VertexSource);
-    const GLuint fragment = Compile(GL_FRAGMENT_SHADER, FragmentSource);
-    GLint linked = GL_FALSE;
-    if (vertex && fragment) {
-        program = glCreateProgram();
-        glAttachShader(program, vertex);
-        glAttachShader(program, fragment);
-        glLinkProgram(program);
-        glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    }
-    // The program keeps its shaders alive while attached.
-    if (vertex) glDeleteShader(vertex);
-    if (fragment) glDeleteShader(fragment);
-    if (!linked) {
-        if (program) glDeleteProgram(program);
-        program = 0;
-        programFailed = true;
-    }
+    program = GlslProgram::Build(VertexSource, FragmentSource);
+    programFailed = program == 0;
     return program != 0;
 }

@@ -11,6 +11,7 @@
 
 class GroupNode;
 class OglRenderer;
+class OglShadowedPicture;
 class Scene;
 
 /// A whole frame with the engine's effects: a shadow map drawn from the
@@ -27,6 +28,12 @@ class Scene;
 /// (kept after a frame), unit 1 the environment map while reflections draw.
 class OglEffectPass : public Renderer::Pass {
 public:
+    /// What the Shadows groups' pixels take for the light they see.
+    enum LightVisibility {
+        Mapped = 0,      ///< what the shadow map shows
+        Everywhere = 1,  ///< the light, wherever a surface faces it (no map drawn)
+        Nowhere = 2      ///< none of it (no map drawn)
+    };
     /// Which list a group goes into, and so how it is drawn.
     enum Effect {
         Standard = 0,          ///< fixed function in the main view and in the environment map
@@ -148,6 +155,21 @@ public:
     /// they hide is not shaded. nullptr (the default): the whole view.
     const GroupNode* GetRedrawnAround() const { return redrawnAround; }
     void SetRedrawnAround(const GroupNode* group) { redrawnAround = group; }
+    /// With Everywhere or Nowhere the frames draw the two pictures an
+    /// OglShadowedPicture keeps of the still part of a scene; Mapped (the
+    /// default) is the lighting itself.
+    LightVisibility GetLightVisibility() const { return lightVisibility; }
+    void SetLightVisibility(LightVisibility visibility) { lightVisibility = visibility; }
+    /// With a group to redraw around and the shadow map compared against,
+    /// the picture (not owned) gives every pixel of the view but the group's:
+    /// the view holds it already (the caller put back a kept picture of the
+    /// scene drawn without the group, whose depths are the picture's), the
+    /// picture shadows it where the group's shadow can fall now, and the
+    /// group alone is drawn over it, with its reflection. Where the picture
+    /// is not kept at the viewport's size, the frame is drawn as without it.
+    /// nullptr (the default): none.
+    const OglShadowedPicture* GetStillPicture() const { return stillPicture; }
+    void SetStillPicture(const OglShadowedPicture* picture) { stillPicture = picture; }
     /// The main view's rectangle the last frame drew (x, y, width, height
     /// in the viewport's pixels): the whole viewport unless redrawn around a
     /// group.
@@ -207,8 +229,11 @@ private:
     void FindRedrawnRegion(const GroupNode& group, bool mapped);
     void GenerateEnvMap(const Scene& scene);
     void UpdateMatrices(const Scene& scene);
-    void RenderShadows(const Scene& scene);
-    void RenderReflections(const Scene& scene);
+    /// The Shadows groups, or only `group`, with the map (or the light
+    /// visibility's stand-in).
+    void RenderShadows(const Scene& scene, const GroupNode* only = nullptr);
+    /// The Reflections groups, or only `group` where it is one of them.
+    void RenderReflections(const Scene& scene, const GroupNode* only = nullptr);
     void RenderPerPixelLighting(const Scene& scene);
     /// Logs the status if it names an incomplete frame buffer.
     void CheckFrameBufferStatus(unsigned int status, const char* name);
@@ -236,6 +261,8 @@ private:
     unsigned int shadowMap = 0;
     unsigned int shadowFrameBuffer = 0;
     unsigned int shadowMapSize = 2048;
+    /// 1 x 1 depth textures compared in place of the map: everything seen, nothing seen.
+    unsigned int visibilityMaps[2] = {};
     unsigned int environmentMap = 0;
     unsigned int environmentFrameBuffer = 0;
     unsigned int environmentDepthBuffer = 0;
@@ -276,6 +303,8 @@ private:
     bool shadows = true;               ///< SetShadows
     bool clearsView = true;            ///< SetClearsView
     const GroupNode* redrawnAround = nullptr;  ///< SetRedrawnAround
+    const OglShadowedPicture* stillPicture = nullptr;  ///< SetStillPicture
+    LightVisibility lightVisibility = Mapped;          ///< SetLightVisibility
     int redrawnRegion[4] = {};
     /// The scene's light this frame: a plain one gets the lighting programs' plain copies.
     OglShaderManager::LightKind lightKind = OglShaderManager::AnyLight;

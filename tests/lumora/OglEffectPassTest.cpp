@@ -18,6 +18,7 @@
 #include <lumora/OglEffectPass.h>
 #include <lumora/OglRenderer.h>
 #include <lumora/OglScaledView.h>
+#include <lumora/OglShadowedPicture.h>
 #include <nodara/BoundingBox.h>
 #include <nodara/DrawableNode.h>
 #include <nodara/Geometry.h>
@@ -1345,4 +1346,90 @@ TEST_F(OglEffectPassTest, RedrawnAroundAMovingCasterOverTheKeptRestTheFrameIsThe
         EXPECT_LT(regionPixels, Width / 2 * Height / 2 / 2) << "the region is a part of the view";
     }
     EXPECT_EQ(pass.GetShadowMapsDrawn(), 3u) << "the floor's, the box's, and the box's moved past the tolerance";
+}
+
+TEST_F(OglEffectPassTest, TheShadowMixedOverTheStillPicturesIsTheFrameDrawnWhole) {
+    // The scene of the test above.
+    GroupNode& floor = AddQuad({0.0f, 6.0f, FloorZ}, 6.0f, 6.0f, GreyPaint);
+    GroupNode& box = AddBox({0.0f, 4.0f, FloorZ + 1.2f}, {0.4f, 0.4f, 0.4f}, RedPaint);
+    LookAt({0.0, 12.0, 3.0}, {0.0, 5.0, FloorZ});
+    OglEffectPass& pass = MakePass(512, 32);
+    pass.AddGroup(OglEffectPass::Shadows, floor);
+    pass.SetShadowMapTolerance(0.5f);
+    OglScaledView view;
+    // The floor alone as the light shows it, with the light hidden, and as
+    // the map shows it.
+    OglShadowedPicture floorLight, unlitTwice;
+    std::vector<std::uint8_t> pictures[2];
+    for (OglShadowedPicture::Light light : {OglShadowedPicture::Seen, OglShadowedPicture::Hidden}) {
+        ASSERT_TRUE(view.Begin(0.5f));
+        pass.SetLightVisibility(light == OglShadowedPicture::Seen ? OglEffectPass::Everywhere : OglEffectPass::Nowhere);
+        Frame(pass);
+        EXPECT_TRUE(floorLight.Keep(light));
+        EXPECT_EQ(floorLight.IsKept(Width / 2, Height / 2), light == OglShadowedPicture::Hidden);
+        // The same unlit floor as both pictures.
+        if (light == OglShadowedPicture::Hidden) {
+            EXPECT_TRUE(unlitTwice.Keep(OglShadowedPicture::Seen) && unlitTwice.Keep(OglShadowedPicture::Hidden));
+        }
+        view.End();
+        pictures[light] = context.ReadPixels();
+    }
+    pass.SetLightVisibility(OglEffectPass::Mapped);
+    EXPECT_EQ(pass.GetShadowMapsDrawn(), 0u) << "neither picture draws the map";
+    const int centre = (Height / 2) * Width + Width / 2;
+    EXPECT_GT(Channel(pictures[OglShadowedPicture::Seen], centre, 0),
+              Channel(pictures[OglShadowedPicture::Hidden], centre, 0) + 40);
+    ASSERT_TRUE(view.Begin(0.5f));
+    Frame(pass);
+    ASSERT_TRUE(view.KeepPicture());
+    EXPECT_TRUE(floorLight.IsKept(Width / 2, Height / 2));
+    view.End();
+    pass.AddGroup(OglEffectPass::Shadows, box);
+
+    // Where the box stood, moved less than the tolerance (the map still shows
+    // it there) and past it; the last with the lit picture's place taken by
+    // the unlit one, so the floor shows as the pictures give it, not lit again.
+    const auto redrawn = [&](const OglShadowedPicture& still) {
+        EXPECT_TRUE(view.Begin(0.5f));
+        EXPECT_TRUE(view.RestorePicture());
+        pass.SetRedrawnAround(&box);
+        pass.SetStillPicture(&still);
+        Frame(pass);
+        pass.SetStillPicture(nullptr);
+        pass.SetRedrawnAround(nullptr);
+        view.End();
+        return context.ReadPixels();
+    };
+    for (float step : {0.0f, 0.3f, 1.5f}) {
+        SCOPED_TRACE(step);
+        box.GetTransform().Translate({step, 0.0f, 0.0f});
+        const std::vector<std::uint8_t> mixed = redrawn(floorLight);
+        const std::vector<std::uint8_t> unlit = redrawn(unlitTwice);
+        ASSERT_TRUE(view.Begin(0.5f));
+        Frame(pass);
+        view.End();
+        const std::vector<std::uint8_t> whole = context.ReadPixels();
+        int differing = 0, shadowed = 0, darkened = 0;
+        for (int i = 0; i < Width * Height; ++i) {
+            bool unlike = false;
+            for (int c = 0; c < 3; ++c) unlike |= std::abs(Channel(mixed, i, c) - Channel(whole, i, c)) > 2;
+            differing += unlike;
+            shadowed += Channel(whole, i, 1) + 40 < Channel(pictures[OglShadowedPicture::Seen], i, 1);
+            darkened += Channel(unlit, i, 1) + 40 < Channel(whole, i, 1);
+        }
+        EXPECT_EQ(differing, 0) << "pixels unlike the frame drawn whole";
+        EXPECT_GT(shadowed, 300) << "the box's shadow on the floor";
+        EXPECT_GT(darkened, 1000) << "the floor around the box from the pictures";
+    }
+    // Kept at another size, the pictures are not used: the view is drawn again.
+    OglShadowedPicture smaller;
+    OglScaledView quarter;
+    ASSERT_TRUE(quarter.Begin(0.25f));
+    ASSERT_TRUE(smaller.Keep(OglShadowedPicture::Seen) && smaller.Keep(OglShadowedPicture::Hidden));
+    quarter.End();
+    ASSERT_TRUE(view.Begin(0.5f));
+    Frame(pass);
+    view.End();
+    const std::vector<std::uint8_t> whole = context.ReadPixels();
+    EXPECT_TRUE(redrawn(smaller) == whole);
 }

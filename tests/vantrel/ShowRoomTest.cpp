@@ -468,7 +468,7 @@ TEST_F(ShowRoomTest, TheTurningCarOverTheKeptRoomLooksAsTheWholeSceneDrawnAnew) 
     ASSERT_NE(car, nullptr);
     Lumora& engine = room->GetEngine();
     // At Low the car goes over the kept room; at Medium and High the room is
-    // drawn again where the car's shadow can fall, the rest kept, and at
+    // shadowed again where the car's shadow can fall, the rest kept, and at
     // High the car reflects the room as when the whole frame is drawn.
     for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium, QualityPreset::High}) {
         SCOPED_TRACE(QualityPreset::Name(level));
@@ -484,6 +484,9 @@ TEST_F(ShowRoomTest, TheTurningCarOverTheKeptRoomLooksAsTheWholeSceneDrawnAnew) 
             car->node->GetTransform().Rotate(turn, vmath::vec3<float>(0.0f, 0.0f, 1.0f));
             room->Frame();
             EXPECT_TRUE(room->GetScaledView().HasPicture());
+            const OglScaledView& view = room->GetScaledView();
+            EXPECT_EQ(room->GetRoomLight().IsKept(view.GetTargetWidth(), view.GetTargetHeight()), settings.shadows)
+                << "the shadow is mixed over the room's lit and unlit pictures";
             const BackBuffer kept;
 
             // The same frame drawn whole through the effect pass, with the

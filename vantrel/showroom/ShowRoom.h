@@ -4,6 +4,7 @@
 
 #include <lumora/Lumora.h>
 #include <lumora/OglScaledView.h>
+#include <lumora/OglShadowedPicture.h>
 #include <nodara/Perspective.h>
 
 #include "cars/CarPool.h"
@@ -153,6 +154,8 @@ public:
     OglEffectPass* GetEffectPass() const { return effectPass; }
     /// What the 3-D view is drawn into below High's render scale.
     const OglScaledView& GetScaledView() const { return scaledView; }
+    /// The room lit and with the light hidden, under the shadow map's presets.
+    const OglShadowedPicture& GetRoomLight() const { return roomLight; }
 
     /// The chosen menu entry (a Selection).
     int GetSelection() const { return selection; }
@@ -240,6 +243,8 @@ private:
     bool carLoaded[CarPool::CarCount] = {};
     bool bestRuns[CarPool::CarCount] = {};  ///< a ghost file there at Load
     OglScaledView scaledView;  ///< the 3-D view below High's render scale
+    /// The room without the car, lit and with the light hidden: the car's shadow over it.
+    OglShadowedPicture roomLight;
     /// Where each car's patch lies when the preset has no shadow map.
     ContactShadow::Footprint footprints[CarPool::CarCount];
     /// Each car's box in its own frame, for the one on the stand.
