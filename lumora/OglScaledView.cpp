@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "GlslProgram.h"
+#include "ViewQuad.h"
 
 namespace {
 
@@ -105,17 +106,7 @@ void OglScaledView::End() {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(previousFrameBuffer));
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
 
-    GLint previousProgram = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TEXTURE_BIT | GL_POLYGON_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    const ViewQuad quad(program, false);
     // The window's depth buffer holds nothing of the scene drawn into the
     // target: cleared, it lets the overlay draw as it would over the scene's
     // far depths. Only a frame drawn straight into the window (before the
@@ -128,7 +119,6 @@ void OglScaledView::End() {
         windowDepthStale = false;
     }
 
-    glUseProgram(program);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, colour);
     // At a whole ratio (the half of Low) each texel covers a square of
@@ -141,14 +131,7 @@ void OglScaledView::End() {
         filter = wanted;
     }
     glUniform1i(glGetUniformLocation(program, "image"), 0);
-    glBegin(GL_QUADS);
-    glVertex2f(-1.0f, -1.0f);
-    glVertex2f(1.0f, -1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glVertex2f(-1.0f, 1.0f);
-    glEnd();
-    glUseProgram(static_cast<GLuint>(previousProgram));
-    glPopAttrib();
+    quad.Draw();
 }
 
 bool OglScaledView::MakeTarget(int width, int height) {

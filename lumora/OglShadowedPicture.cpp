@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "GlslProgram.h"
+#include "ViewQuad.h"
 #include "vmath/mat4.h"
 
 namespace {
@@ -120,17 +121,8 @@ bool OglShadowedPicture::Draw(unsigned int shadowMap, unsigned int mapTexels, co
     eyeFromClip = vmath::inverse(eyeFromClip);
     const vmath::mat4<float> mapFromClip = eyeFromClip * mapFromEye;
 
-    GLint previousProgram = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TEXTURE_BIT | GL_POLYGON_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDepthMask(GL_FALSE);
-    glDisable(GL_BLEND);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_STENCIL_TEST);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glUseProgram(program);
+    // Within the scissor: the caller draws only around what moved.
+    const ViewQuad quad(program, true);
     const GLuint textures[4] = {shadowMap, depth, colours[Seen], colours[Hidden]};
     const char* const samplers[4] = {"ShadowMap", "Depths", "Seen", "Hidden"};
     for (int unit = 0; unit < 4; ++unit) {
@@ -146,14 +138,7 @@ bool OglShadowedPicture::Draw(unsigned int shadowMap, unsigned int mapTexels, co
     glUniform4f(glGetUniformLocation(program, "Viewport"), static_cast<float>(viewport[0]),
                 static_cast<float>(viewport[1]), 1.0f / static_cast<float>(width), 1.0f / static_cast<float>(height));
     glUniform1f(glGetUniformLocation(program, "Epsilon"), 1.0f / static_cast<float>(std::max(1u, mapTexels)));
-    glBegin(GL_QUADS);
-    glVertex2f(-1.0f, -1.0f);
-    glVertex2f(1.0f, -1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glVertex2f(-1.0f, 1.0f);
-    glEnd();
-    glUseProgram(static_cast<GLuint>(previousProgram));
-    glPopAttrib();
+    quad.Draw();
     return true;
 }
 

@@ -1,0 +1,22 @@
+#pragma once
+
+/// One of the engine's own programs drawn over the whole viewport, each
+/// pixel overwritten: for its lifetime the program is in use and the tests
+/// and blending that would keep a pixel from being written are off; the
+/// destructor gives back the program and every state changed, the texture
+/// bindings of every unit included. The program's vertex stage reads the
+/// quad's corners in clip coordinates (-1..1) from gl_Vertex.
+class ViewQuad {
+public:
+    /// @param keepScissor whether the scissor test stays as it is (else it is off)
+    ViewQuad(unsigned int program, bool keepScissor);
+    ~ViewQuad();
+    ViewQuad(const ViewQuad&) = delete;
+    ViewQuad& operator=(const ViewQuad&) = delete;
+
+    /// Draws the quad with the uniforms and textures set since.
+    void Draw() const;
+
+private:
+    int previousProgram = 0;
+};
