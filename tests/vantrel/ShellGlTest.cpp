@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
@@ -192,6 +194,18 @@ TEST(VantrelApp, InitializeOpensTheGameWindowWithACurrentContext) {
     EXPECT_EQ(viewport[2], 1024);
     EXPECT_EQ(viewport[3], 768);
     ExpectPerspective(1024.0 / 768.0);
+}
+
+TEST(VantrelApp, ASoftwareRasteriserGetsTwoThreadsACoreUnlessThePlayerChoseItsOwn) {
+    VantrelApp& app = VantrelApp::Instance();
+    unsetenv("LP_NUM_THREADS");
+    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+    ASSERT_NE(std::getenv("LP_NUM_THREADS"), nullptr);
+    EXPECT_EQ(std::atoi(std::getenv("LP_NUM_THREADS")), static_cast<int>(2 * std::thread::hardware_concurrency()));
+    setenv("LP_NUM_THREADS", "3", 1);
+    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+    EXPECT_STREQ(std::getenv("LP_NUM_THREADS"), "3");
+    unsetenv("LP_NUM_THREADS");
 }
 
 TEST(VantrelApp, SecondInitializeReplacesTheWindow) {

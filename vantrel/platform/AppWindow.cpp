@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <thread>
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
@@ -28,6 +30,15 @@ std::unique_ptr<AppWindow> AppWindow::Create(const std::string& title, const std
     // SDL's X11 driver reads the WM_CLASS (instance and class) from here.
     setenv("SDL_VIDEO_X11_WMCLASS", className.c_str(), 1);
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+    // A software rasteriser (Mesa's llvmpipe) shares each frame's tiles out
+    // to its threads, one a core by default; the game's own thread and the
+    // display server take turns on those cores, and the frame then waits for
+    // the tile a pre-empted thread holds. With two threads a core the 99th
+    // percentile frame of the show room at Medium fell from 1.7 to 1.4 times
+    // the median on two cores, the mean unchanged. Read when the context is
+    // made; other drivers ignore it, and a player's own setting stands.
+    if (const unsigned cores = std::thread::hardware_concurrency())
+        setenv("LP_NUM_THREADS", std::to_string(2 * cores).c_str(), 0);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
 
     SDL_GL_ResetAttributes();

@@ -14,8 +14,8 @@ class AppWindow {
 public:
     /// Opens a shown, resizable window at (0, 0) whose client area is
     /// `widthPx` × `heightPx`, with the X11 class `className` and the built-in
-    /// icon, and makes a double-buffered OpenGL 2.0 compatibility context with
-    /// a 24-bit depth and an 8-bit stencil buffer current on it. Buffer swaps
+    /// icon, and makes a double-buffered OpenGL 2.0 compatibility context
+    /// without depth or stencil buffer current on it. Buffer swaps
     /// wait for the display where the driver allows it; where it does not,
     /// they do not, and that is not an error.
     /// NOTE: SDL's x11 video driver is forced, since Debian's GLEW speaks GLX only.
