@@ -309,7 +309,7 @@ void OglEffectPass::Render(const Scene& scene) {
 
     if (overPicture) {
         // The picture's pixels first, so the group's translucent parts blend over them.
-        stillPicture->Draw(shadowMap, shadowMapSize, shadowTextureMatrix, cameraProjectionMatrix);
+        stillPicture->Draw(shadowMap, shadowMapSize, shadowTextureMatrix, cameraProjectionMatrix, farthestShadowDepth);
         stateManager.SetActiveProgram(shaders.GetProgram(OglShaderManager::ShadowMapping, lightKind));
         RenderShadows(scene, redrawnAround);
     } else if (withShadows && !shadows) {
@@ -746,6 +746,7 @@ void OglEffectPass::FindRedrawnRegion(const GroupNode& group, bool mapped) {
     }
     int rect[4];
     reach.Region(redrawnRegion[2], redrawnRegion[3], rect);
+    farthestShadowDepth = mapped ? static_cast<float>(reach.FarthestShadowDepth()) : 1.0f;
     redrawnRegion[0] += rect[0];
     redrawnRegion[1] += rect[1];
     redrawnRegion[2] = rect[2];

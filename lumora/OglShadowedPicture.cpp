@@ -13,7 +13,7 @@ namespace {
 // A quad given in clip coordinates covers the viewport; no matrix is read.
 const char* const VertexSource =
     "#version 110\n"
-    "void main() { gl_Position = vec4(gl_Vertex.xy, 0.0, 1.0); }\n";
+    "void main() { gl_Position = vec4(gl_Vertex.xyz, 1.0); }\n";
 
 // The point each pixel shows, from its depth, in the map's texture space;
 // the visibility as ShadowMapping.frag finds it (the same taps, the same
@@ -107,7 +107,7 @@ bool OglShadowedPicture::IsKept(int w, int h) const {
 void OglShadowedPicture::Forget() { kept[Seen] = kept[Hidden] = false; }
 
 bool OglShadowedPicture::Draw(unsigned int shadowMap, unsigned int mapTexels, const float shadowFromEye[16],
-                              const float projection[16]) const {
+                              const float projection[16], float farthestDepth) const {
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
     if (!IsKept(viewport[2], viewport[3])) return false;
@@ -138,7 +138,17 @@ bool OglShadowedPicture::Draw(unsigned int shadowMap, unsigned int mapTexels, co
     glUniform4f(glGetUniformLocation(program, "Viewport"), static_cast<float>(viewport[0]),
                 static_cast<float>(viewport[1]), 1.0f / static_cast<float>(width), 1.0f / static_cast<float>(height));
     glUniform1f(glGetUniformLocation(program, "Epsilon"), 1.0f / static_cast<float>(std::max(1u, mapTexels)));
-    quad.Draw();
+    if (farthestDepth >= 1.0f) {
+        quad.Draw();
+        return true;
+    }
+    // The depths in the frame buffer are the picture's: a pixel whose point
+    // lies beyond the shadow's reach fails the test before it is shaded. A
+    // margin of a few steps of a 24-bit buffer keeps the test conservative.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_GEQUAL);
+    glDepthMask(GL_FALSE);
+    quad.Draw(std::min(1.0f, farthestDepth + 1e-6f) * 2.0f - 1.0f);
     return true;
 }
 

@@ -80,54 +80,57 @@ void ShadowReach::AddReceiver(const BoundingBox& box, const vmath::mat4<float>& 
     AddCorners(box, model, receiverCorners);
 }
 
+double ShadowReach::Tolerance() const {
+    // A corner dropped by rounding would shrink the rectangle.
+    double scale = 1.0;
+    for (const auto* corners : {&bodyCorners, &receiverCorners})
+        for (const vmath::vec3<float>& p : *corners)
+            scale = std::max({scale, std::fabs(double(p.x)), std::fabs(double(p.y)), std::fabs(double(p.z))});
+    return 1e-6 * scale;
+}
+
+bool ShadowReach::AddShadowCorners(double tolerance, std::vector<Point>& corners) const {
+    if (mapTexels == 0) return true;
+    // The map's frustum behind the body.
+    const vmath::mat4<double> light = ToDouble(lightClip);
+    double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL, z0 = HUGE_VAL;
+    for (const vmath::vec3<float>& p : bodyCorners) {
+        const vmath::vec4<double> c = light * vmath::vec4<double>(p.x, p.y, p.z, 1.0);
+        // Level with or behind the light the projection folds over.
+        if (!(c.w > 1e-9)) return false;
+        x0 = std::min(x0, c.x / c.w), x1 = std::max(x1, c.x / c.w);
+        y0 = std::min(y0, c.y / c.w), y1 = std::max(y1, c.y / c.w);
+        z0 = std::min(z0, c.z / c.w);
+    }
+    // What lies beyond the far plane is not in the map; what lies nearer
+    // than its near plane is cut off at it.
+    z0 = std::max(z0, -1.0);
+    if (z0 >= 1.0) return true;
+    const double pad = 2.0 * filterTexels / mapTexels;
+    std::vector<Plane> planes;
+    AddFrustum(ToDouble(cameraClip), planes);
+    for (const Plane& p : {Plane(1, 0, 0, -(x0 - pad)), Plane(-1, 0, 0, x1 + pad), Plane(0, 1, 0, -(y0 - pad)),
+                           Plane(0, -1, 0, y1 + pad), Plane(0, 0, 1, -z0), Plane(0, 0, -1, 1)})
+        planes.push_back(ToWorld(p, light));
+    if (!receiverCorners.empty()) AddBox(receiverCorners, planes);
+    const std::vector<Point> shadow = vmath::convex_corners(planes, tolerance);
+    corners.insert(corners.end(), shadow.begin(), shadow.end());
+    return true;
+}
+
 bool ShadowReach::Region(int width, int height, int rect[4]) const {
     rect[0] = rect[1] = 0;
     rect[2] = width;
     rect[3] = height;
     if (bodyCorners.empty()) return false;
     const vmath::mat4<double> camera = ToDouble(cameraClip);
-    std::vector<Plane> view;
-    AddFrustum(camera, view);
-
-    // A corner dropped by rounding would shrink the rectangle: the tolerance
-    // grows with the scene's coordinates.
-    double scale = 1.0;
-    for (const auto* corners : {&bodyCorners, &receiverCorners})
-        for (const vmath::vec3<float>& p : *corners)
-            scale = std::max({scale, std::fabs(double(p.x)), std::fabs(double(p.y)), std::fabs(double(p.z))});
-    const double tolerance = 1e-6 * scale;
-
-    // The body itself.
-    std::vector<Plane> planes = view;
+    const double tolerance = Tolerance();
+    // The body itself, then its shadow.
+    std::vector<Plane> planes;
+    AddFrustum(camera, planes);
     AddBox(bodyCorners, planes);
     std::vector<Point> corners = vmath::convex_corners(planes, tolerance);
-
-    // Its shadow: the map's frustum behind it.
-    if (mapTexels > 0) {
-        const vmath::mat4<double> light = ToDouble(lightClip);
-        double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL, z0 = HUGE_VAL;
-        for (const vmath::vec3<float>& p : bodyCorners) {
-            const vmath::vec4<double> c = light * vmath::vec4<double>(p.x, p.y, p.z, 1.0);
-            // Level with or behind the light the projection folds over.
-            if (!(c.w > 1e-9)) return false;
-            x0 = std::min(x0, c.x / c.w), x1 = std::max(x1, c.x / c.w);
-            y0 = std::min(y0, c.y / c.w), y1 = std::max(y1, c.y / c.w);
-            z0 = std::min(z0, c.z / c.w);
-        }
-        // What lies beyond the far plane is not in the map; what lies nearer
-        // than its near plane is cut off at it.
-        z0 = std::max(z0, -1.0);
-        if (z0 < 1.0) {
-            const double pad = 2.0 * filterTexels / mapTexels;
-            planes = view;
-            for (const Plane& p : {Plane(1, 0, 0, -(x0 - pad)), Plane(-1, 0, 0, x1 + pad), Plane(0, 1, 0, -(y0 - pad)),
-                                   Plane(0, -1, 0, y1 + pad), Plane(0, 0, 1, -z0), Plane(0, 0, -1, 1)})
-                planes.push_back(ToWorld(p, light));
-            if (!receiverCorners.empty()) AddBox(receiverCorners, planes);
-            const std::vector<Point> shadow = vmath::convex_corners(planes, tolerance);
-            corners.insert(corners.end(), shadow.begin(), shadow.end());
-        }
-    }
+    if (!AddShadowCorners(tolerance, corners)) return false;
 
     if (corners.empty()) {
         rect[2] = rect[3] = 0;
@@ -153,4 +156,17 @@ bool ShadowReach::Region(int width, int height, int rect[4]) const {
     rect[2] = std::clamp(static_cast<int>(std::ceil(right)) + 1, x, width) - x;
     rect[3] = std::clamp(static_cast<int>(std::ceil(top)) + 1, y, height) - y;
     return true;
+}
+
+double ShadowReach::FarthestShadowDepth() const {
+    std::vector<Point> corners;
+    if (bodyCorners.empty() || !AddShadowCorners(Tolerance(), corners)) return 1.0;
+    const vmath::mat4<double> camera = ToDouble(cameraClip);
+    double farthest = 0.0;
+    for (const Point& p : corners) {
+        const vmath::vec4<double> c = camera * vmath::vec4<double>(p, 1.0);
+        if (!(c.w > 1e-12)) return 1.0;
+        farthest = std::max(farthest, c.z / c.w * 0.5 + 0.5);
+    }
+    return std::min(1.0, farthest);
 }

@@ -21,11 +21,11 @@ ViewQuad::~ViewQuad() {
     glPopAttrib();
 }
 
-void ViewQuad::Draw() const {
+void ViewQuad::Draw(float z) const {
     glBegin(GL_QUADS);
-    glVertex2f(-1.0f, -1.0f);
-    glVertex2f(1.0f, -1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glVertex2f(-1.0f, 1.0f);
+    glVertex3f(-1.0f, -1.0f, z);
+    glVertex3f(1.0f, -1.0f, z);
+    glVertex3f(1.0f, 1.0f, z);
+    glVertex3f(-1.0f, 1.0f, z);
     glEnd();
 }

@@ -14,8 +14,9 @@ public:
     ViewQuad(const ViewQuad&) = delete;
     ViewQuad& operator=(const ViewQuad&) = delete;
 
-    /// Draws the quad with the uniforms and textures set since.
-    void Draw() const;
+    /// Draws the quad with the uniforms and textures set since, at the clip
+    /// depth `z` (-1..1) for a caller that turned the depth test back on.
+    void Draw(float z = 0.0f) const;
 
 private:
     int previousProgram = 0;

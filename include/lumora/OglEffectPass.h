@@ -306,6 +306,7 @@ private:
     const OglShadowedPicture* stillPicture = nullptr;  ///< SetStillPicture
     LightVisibility lightVisibility = Mapped;          ///< SetLightVisibility
     int redrawnRegion[4] = {};
+    float farthestShadowDepth = 1.0f;  ///< window depth beyond which the group's shadow cannot fall
     /// The scene's light this frame: a plain one gets the lighting programs' plain copies.
     OglShaderManager::LightKind lightKind = OglShaderManager::AnyLight;
 };

@@ -52,10 +52,13 @@ public:
     /// @param shadowFromEye column-major, as GL reads it: the view's eye
     ///        space to the map's texture space (0..1)
     /// @param projection column-major: the view's projection
+    /// @param farthestDepth window depth (0..1) beyond which no shadow can
+    ///        fall: pixels whose depth in the frame buffer bound (the
+    ///        picture's, put back) lies beyond it are left as they are
     /// @return false, with nothing drawn, when the pictures are not kept at
     ///         the viewport's size
-    bool Draw(unsigned int shadowMap, unsigned int mapTexels, const float shadowFromEye[16],
-              const float projection[16]) const;
+    bool Draw(unsigned int shadowMap, unsigned int mapTexels, const float shadowFromEye[16], const float projection[16],
+              float farthestDepth = 1.0f) const;
 
 private:
     /// (Re)makes both pictures' textures and frame buffers at `width` x `height`.

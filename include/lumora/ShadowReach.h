@@ -3,6 +3,7 @@
 
 #include <nodara/BoundingBox.h>
 #include "vmath/mat4.h"
+#include "vmath/vec3.h"
 #include "vmath/vec4.h"
 
 /// Where in a view a moving body and the shadow it casts can show: the
@@ -40,8 +41,20 @@ public:
     /// @return false, `rect` the whole viewport, when no bound is known: no
     ///         body, or a corner of it level with or behind the light
     bool Region(int width, int height, int rect[4]) const;
+    /// The window depth (0 at the view's near plane, 1 at its far plane) of
+    /// the farthest point the shadow can fall on: what lies beyond it in the
+    /// view is out of the shadow's reach. 1 when no bound is known; 0 when
+    /// the shadow lies outside the view or there is no shadow map.
+    double FarthestShadowDepth() const;
 
 private:
+    using Point = vmath::vec3<double>;
+    /// Adds the corners of the shadow's reach within the view (and the
+    /// receivers' boxes); false when the projection folds over.
+    bool AddShadowCorners(double tolerance, std::vector<Point>& corners) const;
+    /// How far apart two corners may be and still be one: grows with the scene's coordinates.
+    double Tolerance() const;
+
     vmath::mat4<float> cameraClip;
     vmath::mat4<float> lightClip = vmath::mat4<float>::identity();
     unsigned mapTexels = 0;
