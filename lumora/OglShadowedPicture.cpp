@@ -82,6 +82,16 @@ bool OglShadowedPicture::Keep(Light light) {
     glGetIntegerv(GL_VIEWPORT, viewport);
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
     if (viewport[2] <= 0 || viewport[3] <= 0) return false;
+    // The depths are copied as they are: into the picture's 24-bit texture
+    // only from a buffer of that format (a copy between others does
+    // nothing, and a window made without depths has none).
+    GLint depthBits = 0, stencilBits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    if (light == Seen && (depthBits != 24 || stencilBits != 0)) {
+        kept[light] = false;
+        return false;
+    }
     if ((viewport[2] != width || viewport[3] != height) && !MakePictures(viewport[2], viewport[3])) {
         failed = true;
         return false;
@@ -95,9 +105,8 @@ bool OglShadowedPicture::Keep(Light light) {
                          light == Seen ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
     glPopAttrib();
-    // A frame buffer without a depth buffer (a window made without one) has no depths to copy.
-    kept[light] = glGetError() == GL_NO_ERROR;
-    return kept[light];
+    kept[light] = true;
+    return true;
 }
 
 bool OglShadowedPicture::IsKept(int w, int h) const {

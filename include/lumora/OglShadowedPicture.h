@@ -34,8 +34,9 @@ public:
     /// Copies the colour over the viewport of the frame buffer bound now
     /// into the picture of `light` (with Seen, the depths too). The pictures
     /// take the viewport's size: one of another size is forgotten.
-    /// @return false when GL cannot hold, copy or draw the picture (and,
-    ///         once it could not, for good)
+    /// @return false when the frame buffer's depths are not 24 bits without
+    ///         stencil (with Seen), or GL cannot hold, copy or draw the
+    ///         picture (and, once it could not, for good)
     bool Keep(Light light);
     /// Whether both pictures are kept, at `width` x `height`.
     bool IsKept(int width, int height) const;

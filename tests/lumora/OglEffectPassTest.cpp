@@ -1357,6 +1357,24 @@ TEST_F(OglEffectPassTest, TheShadowMixedOverTheStillPicturesIsTheFrameDrawnWhole
     pass.AddGroup(OglEffectPass::Shadows, floor);
     pass.SetShadowMapTolerance(0.5f);
     OglScaledView view;
+    // What a frame leaves set: the picture's program, tests and textures
+    // given back, as after a frame drawn whole.
+    const auto glState = [] {
+        std::vector<GLint> state(4);
+        glGetIntegerv(GL_CURRENT_PROGRAM, &state[0]);
+        glGetIntegerv(GL_DEPTH_FUNC, &state[1]);
+        glGetIntegerv(GL_DEPTH_WRITEMASK, &state[2]);
+        glGetIntegerv(GL_ACTIVE_TEXTURE, &state[3]);
+        for (GLenum test : {GL_DEPTH_TEST, GL_BLEND, GL_SCISSOR_TEST, GL_CULL_FACE, GL_ALPHA_TEST})
+            state.push_back(glIsEnabled(test));
+        for (int unit = 0; unit < 4; ++unit) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            state.push_back(0);
+            glGetIntegerv(GL_TEXTURE_BINDING_2D, &state.back());
+        }
+        glActiveTexture(static_cast<GLenum>(state[3]));
+        return state;
+    };
     // The floor alone as the light shows it, with the light hidden, and as
     // the map shows it.
     OglShadowedPicture floorLight, unlitTwice;
@@ -1381,6 +1399,7 @@ TEST_F(OglEffectPassTest, TheShadowMixedOverTheStillPicturesIsTheFrameDrawnWhole
               Channel(pictures[OglShadowedPicture::Hidden], centre, 0) + 40);
     ASSERT_TRUE(view.Begin(0.5f));
     Frame(pass);
+    const std::vector<GLint> stateAfterWhole = glState();
     ASSERT_TRUE(view.KeepPicture());
     EXPECT_TRUE(floorLight.IsKept(Width / 2, Height / 2));
     view.End();
@@ -1389,12 +1408,14 @@ TEST_F(OglEffectPassTest, TheShadowMixedOverTheStillPicturesIsTheFrameDrawnWhole
     // Where the box stood, moved less than the tolerance (the map still shows
     // it there) and past it; the last with the lit picture's place taken by
     // the unlit one, so the floor shows as the pictures give it, not lit again.
+    std::vector<GLint> stateAfterMixed;
     const auto redrawn = [&](const OglShadowedPicture& still) {
         EXPECT_TRUE(view.Begin(0.5f));
         EXPECT_TRUE(view.RestorePicture());
         pass.SetRedrawnAround(&box);
         pass.SetStillPicture(&still);
         Frame(pass);
+        stateAfterMixed = glState();
         pass.SetStillPicture(nullptr);
         pass.SetRedrawnAround(nullptr);
         view.End();
@@ -1407,6 +1428,7 @@ TEST_F(OglEffectPassTest, TheShadowMixedOverTheStillPicturesIsTheFrameDrawnWhole
         const std::vector<std::uint8_t> unlit = redrawn(unlitTwice);
         ASSERT_TRUE(view.Begin(0.5f));
         Frame(pass);
+        EXPECT_EQ(stateAfterMixed, stateAfterWhole);
         view.End();
         const std::vector<std::uint8_t> whole = context.ReadPixels();
         int differing = 0, shadowed = 0, darkened = 0;
@@ -1432,4 +1454,24 @@ TEST_F(OglEffectPassTest, TheShadowMixedOverTheStillPicturesIsTheFrameDrawnWhole
     view.End();
     const std::vector<std::uint8_t> whole = context.ReadPixels();
     EXPECT_TRUE(redrawn(smaller) == whole);
+
+    // A frame buffer without depths has none to mix the shadow by.
+    GLuint colour = 0, colourOnly = 0;
+    glGenTextures(1, &colour);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGenFramebuffersEXT(1, &colourOnly);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, colourOnly);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
+    glViewport(0, 0, 64, 64);
+    OglShadowedPicture noDepths;
+    EXPECT_FALSE(noDepths.Keep(OglShadowedPicture::Seen));
+    EXPECT_TRUE(noDepths.Keep(OglShadowedPicture::Hidden));
+    EXPECT_FALSE(noDepths.IsKept(64, 64));
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glViewport(0, 0, Width, Height);
+    glDeleteFramebuffersEXT(1, &colourOnly);
+    glDeleteTextures(1, &colour);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
