@@ -70,10 +70,12 @@ function(vantrel_library name)
     endforeach()
 endfunction()
 
-# vantrel_test(<name> SOURCES ... DEPENDS <our libs> [LINK ...] [LABELS ...])
+# vantrel_test(<name> SOURCES ... DEPENDS <our libs> [LINK ...] [LABELS ...] [SERIAL])
 # A GoogleTest executable against the debug flavour (the only one in every build).
+# SERIAL: its tests run while no other test does (they read the screen back,
+# where another test's window would lie over theirs).
 function(vantrel_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LINK;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "SERIAL" "" "SOURCES;DEPENDS;LINK;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     vantrel_target_defaults(${name} debug)
     vantrel_runpath(${name})
@@ -81,6 +83,10 @@ function(vantrel_test name)
         target_link_libraries(${name} PRIVATE ${dep}D)
     endforeach()
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock ${ARG_LINK})
+    set(serial FALSE)
+    if(ARG_SERIAL)
+        set(serial TRUE)
+    endif()
     gtest_discover_tests(${name} WORKING_DIRECTORY ${VANTREL_BIN_DIR}
-                         PROPERTIES LABELS "${ARG_LABELS}" DISCOVERY_TIMEOUT 60)
+                         PROPERTIES LABELS "${ARG_LABELS}" RUN_SERIAL ${serial} DISCOVERY_TIMEOUT 60)
 endfunction()
