@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+#include "SeriesStats.h"
+
 /// Wall-clock and process CPU time per frame (ms).
 struct FrameTime {
     double wallMs;
@@ -33,17 +35,11 @@ inline double ThreadCpuSeconds() {
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-/// Prints the median and 99th percentile of a run's frame times (s), how
-/// far the slow tail stands above the median (a hitch shows there, not in
-/// the mean), and the processor time of the whole process and of the main
-/// thread per frame (s totals over the run).
-inline void PrintFrameTail(std::vector<double> frameS, double processCpuS, double mainCpuS) {
+/// Prints the frame time tail of a run (s) and the processor time of the
+/// whole process and of the main thread per frame (s totals over the run).
+inline void PrintFrameTail(const std::vector<double>& frameS, double processCpuS, double mainCpuS) {
     if (frameS.empty()) return;
-    std::sort(frameS.begin(), frameS.end());
-    const double median = frameS[frameS.size() / 2];
-    const double p99 = frameS[std::min(frameS.size() - 1, frameS.size() * 99 / 100)];
-    std::printf("frame time tail: median %.2f ms, 99th percentile %.2f ms (%.2f x the median)\n", median * 1e3,
-                p99 * 1e3, median > 0.0 ? p99 / median : 0.0);
+    PrintFrameTimeTail(frameS);
     const double frames = static_cast<double>(frameS.size());
     std::printf("processor time per frame: whole process %.2f ms, main thread %.2f ms (%.0f %%)\n",
                 processCpuS * 1e3 / frames, mainCpuS * 1e3 / frames,

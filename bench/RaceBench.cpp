@@ -14,8 +14,9 @@
 // camera's pose at every frame comes with the figures, to show they did.
 // With --record FILE the driver wins the Time Trial without drawing and its
 // run is written to FILE as a ghost: what bench/GreenValley-NissanSkyline.ghost
-// was made with.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N] [--track KEY] [--reverse] [--replay FILE | --record FILE]
+// was made with. --frame-times FILE writes each drawn frame's time (ms) to
+// FILE, a line each.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N] [--track KEY] [--reverse] [--replay FILE | --record FILE] [--frame-times FILE]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
     CommandLine::Choices choices;
     std::vector<const char*> numbers;
     unsigned opponents = 0;
-    std::string replayFile, recordFile, trackKey;
+    std::string replayFile, recordFile, trackKey, frameTimesFile;
     TrackDescription::Direction direction = TrackDescription::Direction::Forward;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--quality" && i + 1 < argc)
@@ -191,6 +192,8 @@ int main(int argc, char** argv) {
             replayFile = argv[++i];
         else if (std::string(argv[i]) == "--record" && i + 1 < argc)
             recordFile = argv[++i];
+        else if (std::string(argv[i]) == "--frame-times" && i + 1 < argc)
+            frameTimesFile = std::filesystem::absolute(argv[++i]).string();
         else
             numbers.push_back(argv[i]);
     }
@@ -301,6 +304,7 @@ int main(int argc, char** argv) {
     }
     const double processCpuS = CpuSeconds() - processCpuStart, mainCpuS = ThreadCpuSeconds() - mainCpuStart;
     const double drivePeakMb = PeakMemoryMb();
+    if (!frameTimesFile.empty() && !WriteFrameTimes(frameTimesFile, frameS)) return 1;
     const Car& car = *race.GetCar();
     const vmath::vec3<float> position = PositionOf(car);
 

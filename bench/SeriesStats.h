@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 /// This thread's processor time (ms): unlike the wall clock it does not
@@ -32,4 +33,28 @@ inline void PrintSeries(const char* what, std::vector<double> ms, int decimals =
                     ms.end() - std::upper_bound(ms.begin(), ms.end(), limitsMs[i]), decimals, limitsMs[i]);
     if (!limitsMs.empty()) std::printf(" of %zu", ms.size());
     std::printf("\n");
+}
+
+/// Prints the median and 99th percentile of a run's frame times (s) and how
+/// far the slow tail stands above the median: a hitch shows there, not in
+/// the mean.
+inline void PrintFrameTimeTail(std::vector<double> frameS) {
+    if (frameS.empty()) return;
+    std::sort(frameS.begin(), frameS.end());
+    const double median = frameS[frameS.size() / 2];
+    const double p99 = frameS[std::min(frameS.size() - 1, frameS.size() * 99 / 100)];
+    std::printf("frame time tail: median %.2f ms, 99th percentile %.2f ms (%.2f x the median)\n", median * 1e3,
+                p99 * 1e3, median > 0.0 ? p99 / median : 0.0);
+}
+
+/// Writes each frame's time (s) as milliseconds, one a line in the order
+/// drawn, so runs can be compared frame by frame; false (and a message) if
+/// the file cannot be written.
+inline bool WriteFrameTimes(const std::string& path, const std::vector<double>& frameS) {
+    FILE* file = std::fopen(path.c_str(), "w");
+    bool written = file != nullptr;
+    for (std::size_t i = 0; written && i < frameS.size(); ++i) written = std::fprintf(file, "%.4f\n", frameS[i] * 1e3) > 0;
+    if (file && std::fclose(file) != 0) written = false;
+    if (!written) std::printf("could not write the frame times to \"%s\"\n", path.c_str());
+    return written;
 }

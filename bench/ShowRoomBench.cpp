@@ -3,12 +3,14 @@
 // over a run of frames at the window's 1024 × 768 (mean and 95th percentile),
 // where that time goes, and the peak memory.
 // With --quality the room is drawn at that preset, else at the one the
-// player's settings (or the renderer) give.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./ShowRoomBench [frames] [--quality low|medium|high]
+// player's settings (or the renderer) give; --frame-times writes each timed
+// frame's time (ms) to a file, a line each.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./ShowRoomBench [frames] [--quality low|medium|high] [--frame-times file]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <string>
@@ -68,9 +70,13 @@ Summary Summarise(std::vector<double> timesS) {
 int main(int argc, char** argv) {
     CommandLine::Choices choices;
     int frames = 600;
+    std::string frameTimesFile;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--quality" && i + 1 < argc)
             choices.quality = QualityPreset::FromKey(argv[++i]);
+        else if (std::string(argv[i]) == "--frame-times" && i + 1 < argc)
+            // Before the program's folder becomes the working folder.
+            frameTimesFile = std::filesystem::absolute(argv[++i]).string();
         else
             frames = std::max(1, std::atoi(argv[i]));
     }
@@ -100,6 +106,7 @@ int main(int argc, char** argv) {
     }
     const double processCpuS = CpuSeconds() - processCpuStart, mainCpuS = ThreadCpuSeconds() - mainCpuStart;
     const Summary whole = Summarise(frameS);
+    if (!frameTimesFile.empty() && !WriteFrameTimes(frameTimesFile, frameS)) return 1;
 
     // The same frame in its parts, each drained from the GL queue before the
     // next starts, so the time lands on the step that caused it.

@@ -13,6 +13,12 @@
 # same load on a shared machine; the table gives that build's rows under
 # ours and the ratio of our frame rate to its. With --runs N every figure is
 # the median of N such alternating runs.
+# A second table sets each p99 / median beside two that tell the game's
+# hitches from the machine's: "recurring", the tail of each frame's median
+# time over the runs (with --runs 2 or more: a hitch of the game's own, a
+# scenery cell or a sound, falls on the same frame every run, a delay the
+# machine gives at random does not), and "machine", MachineTailBench given
+# the processor time a frame of ours took, drawing nothing, run right after.
 # Needs the benchmarks built; starts its own Xvfb when no display is set. The
 # player's files go to a scratch folder.
 set -euo pipefail
@@ -91,6 +97,37 @@ median() {
     echo "${out[*]}"
 }
 
+# "--frame-times FILE" for the benchmark $1 if it can write its frame
+# times, FILE for the run named $2 and round $3.
+frame_times() {
+    grep -q -- --frame-times "$1" && echo "--frame-times $work/frames-$2-$3.txt"
+    return 0
+}
+
+# The machine's own tail for a frame of the processor work the run named $1
+# (of ours) took, if the benchmark is built: under NAME "machine-$1".
+machine_run() {
+    [[ -x $bin/MachineTailBench ]] || return 0
+    local whole main
+    read -r whole main < <(sed -n 's/^processor time per frame: whole process \([0-9.]*\) ms, main thread \([0-9.]*\) ms.*/\1 \2/p' "$work/$1.txt")
+    [[ -n $main ]] || return 0
+    run "machine-$1" "$bin/MachineTailBench" "$frames" --main-ms "$main" --workers-ms "$(awk -v w="$whole" -v m="$main" 'BEGIN { print w - m }')"
+}
+
+# p99 / median of each frame's median time over the runs named $1
+# ("-" with fewer than two runs' frame times).
+recurring() {
+    local files=("$work/frames-$1-"*.txt)
+    if ((${#files[@]} < 2)) || [[ ! -e ${files[0]} ]]; then
+        echo -
+        return
+    fi
+    paste "${files[@]}" | awk '{
+        n = split($0, v); for (i = 2; i <= n; ++i) for (j = i; j > 1 && v[j - 1] > v[j]; --j) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+        print (n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2) }' | sort -g |
+        awk '{ v[NR - 1] = $1 } END { p = int(NR * 99 / 100); if (p > NR - 1) p = NR - 1; printf "%.2f\n", v[p] / v[int(NR / 2)] }'
+}
+
 # The race's arguments for the RaceBench in folder $1: the recorded run, or
 # for a build from before replays the driver, which drives its own physics.
 race_args() {
@@ -107,19 +144,27 @@ for ((r = 0; r < runs; ++r)); do
         for build in ours ${baseline:+base}; do
             folder=$bin
             [[ $build == base ]] && folder=$baseline
-            run "room-$preset-$build" "$folder/ShowRoomBench" "$frames" --quality "$preset"
+            # shellcheck disable=SC2046 # the scratch folder's path has no blanks
+            run "room-$preset-$build" "$folder/ShowRoomBench" "$frames" --quality "$preset" \
+                $(frame_times "$folder/ShowRoomBench" "room-$preset-$build" "$r")
+            [[ $build == ours ]] && machine_run "room-$preset-$build"
         done
         for build in ours ${baseline:+base}; do
             folder=$bin
             [[ $build == base ]] && folder=$baseline
             # shellcheck disable=SC2046 # the replay's path has no blanks
-            run "race-$preset-$build" "$folder/RaceBench" "$frames" 0 --quality "$preset" $(race_args "$folder")
+            run "race-$preset-$build" "$folder/RaceBench" "$frames" 0 --quality "$preset" $(race_args "$folder") \
+                $(frame_times "$folder/RaceBench" "race-$preset-$build" "$r")
             cp "$work/race-$preset-$build.txt" "$work/poses-$preset-$build-$r.txt"
+            [[ $build == ours ]] && machine_run "race-$preset-$build"
         done
         for build in ours ${baseline:+base}; do
             folder=$bin
             [[ $build == base ]] && folder=$baseline
-            run "field-$preset-$build" "$folder/RaceBench" "$frames" 0 --quality "$preset" --opponents 5
+            # shellcheck disable=SC2046
+            run "field-$preset-$build" "$folder/RaceBench" "$frames" 0 --quality "$preset" --opponents 5 \
+                $(frame_times "$folder/RaceBench" "field-$preset-$build" "$r")
+            [[ $build == ours ]] && machine_run "field-$preset-$build"
         done
     done
 done
@@ -147,6 +192,27 @@ for preset in $presets; do
         awk -v l="$preset ours/base" -v ra="$ra" -v rb="$rb" -v qa="$qa" -v qb="$qb" -v fa="$fa" -v fb="$fb" 'BEGIN {
             printf "%-14s | %6.2f %22s | %6.2f %22s | %6.2f\n", l, ra / rb, "", qa / qb, "", fa / fb }'
     fi
+done
+echo
+echo "p99 / median: the runs' (median), each frame's median over the runs (recurring), MachineTailBench with the same processor time a frame (machine)"
+row='%-14s | %6s %9s %7s | %6s %9s %7s | %6s %9s %7s\n'
+printf "$row" preset runs recurring machine runs recurring machine runs recurring machine
+for preset in $presets; do
+    for build in ours ${baseline:+base}; do
+        label=$preset
+        [[ $build == base ]] && label="$preset (base)"
+        cells=()
+        for what in room race field; do
+            read -r _ _ tail _ <<<"$(median "$what-$preset-$build")"
+            machine=-
+            if [[ -n ${result[machine-$what-$preset-$build]:-} ]]; then
+                read -r _ _ machine _ <<<"$(median "machine-$what-$preset-$build")"
+            fi
+            cells+=("$tail" "$(recurring "$what-$preset-$build")" "$machine")
+        done
+        # shellcheck disable=SC2059
+        printf "$row" "$label" "${cells[@]}"
+    done
 done
 # How long Return in the show room leaves the player waiting, at worst.
 ready=$(cat "$work"/poses-*-ours-*.txt "$work"/field-*-ours.txt 2>/dev/null | sed -n 's/^race ready: \([0-9.]*\) s.*/\1/p' | sort -g | tail -n 1)
