@@ -143,20 +143,35 @@ bool GameEngine::PlaceAtStart(Car& car) {
                                          vmath::vec2<double>(-std::sin(heading), std::cos(heading)));
 }
 
+bool GameEngine::Fail(const std::string& why) {
+    const std::string name = description.IsLoaded() ? description.GetName() : std::string("The track");
+    startFailure = name + " cannot be raced: " + why;
+    std::cout << "[ERROR] GameEngine: " << startFailure << std::endl;
+    return false;
+}
+
 bool GameEngine::Start(unsigned carIndex, Mode startMode) {
-    if (!world || !cars) return false;
+    startFailure.clear();
+    if (!world || !cars) return Fail("the race did not initialise");
     const TrackDescription::Way* chosen = ChooseWay();
-    if (!chosen) return false;
+    if (!chosen) {
+        startFailure = description.IsLoaded() ? description.GetName() + " cannot be raced: it has no " +
+                                                     TrackDescription::DirectionName(direction) + " way"
+                                               : "No track found in " + std::string(TrackList::DataFolder);
+        return false;
+    }
     way = *chosen;
     Model* skyDome = engine.LoadModel(description.GetSkyFile());
-    const bool trackLoaded = LoadTrack(engine.LoadModel(description.GetModelFile()));
-    if (!skyDome || !trackLoaded) return false;
+    if (!skyDome) return Fail("its sky did not load");
+    Model* trackModel = engine.LoadModel(description.GetModelFile());
+    if (!trackModel) return Fail("its model did not load");
+    if (!LoadTrack(trackModel)) return Fail("its model has no terrain");
 
     // Without a car there is nothing to drive, to follow or to draw the
     // instruments of: the race does not start.
     cars->SetSpeedUnit(displaySettings.speedUnit);
     Car* car = cars->GetCar(carIndex);
-    if (!car) return false;
+    if (!car) return Fail("the car could not be made");
     cameraSettings.ApplyTo(*car);
     player.SetCamera(&engine.GetCamera());
     player.SetCar(car);
@@ -172,12 +187,13 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     light.SetDiffuse(vmath::vec4<float>(colour.x, colour.y, colour.z, 1.0f));
     light.SetSpecular(vmath::vec4<float>(colour.x, colour.y, colour.z, 1.0f));
     // A Race's cars stand on the grid; the others start on the start line.
-    if (startMode != Race && startMode != RaceMode::Replay && !PlaceAtStart(*car)) return false;
+    if (startMode != Race && startMode != RaceMode::Replay && !PlaceAtStart(*car))
+        return Fail("its start lies off its ground");
 
     if (OglRenderer* renderer = dynamic_cast<OglRenderer*>(engine.GetRenderer())) {
         std::unique_ptr<OglEffectPass> pass(new OglEffectPass(*renderer));
         QualityPreset::Apply(quality, *pass, LightProjection);
-        if (!pass->Initialize(LightProjection)) return false;
+        if (!pass->Initialize(LightProjection)) return Fail("the effects did not initialise");
         std::vector<GroupNode*> sky;
         ModelNode* skyNode = skyDome->GetModelNode();
         for (unsigned i = 0; i < skyNode->GetChildCount(); ++i)
@@ -205,7 +221,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
         engine.AddPass(*pass.release());
     }
     mode = startMode;
-    if (mode == Race && !StartField(*car)) return false;
+    if (mode == Race && !StartField(*car)) return Fail("its field could not be put on the grid");
     ghostRace.reset(new GhostRace(*cars, track.road, GhostKey()));
     ghostRace->SetShown(GhostRace::ReadShown(settings));
     if (mode == TimeTrial) ghostRace->LoadGhost(carIndex);

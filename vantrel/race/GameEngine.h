@@ -96,6 +96,9 @@ public:
     ///         that way, or when the sky dome, the track or its terrain, the
     ///         car or the effect pass cannot be made; the race must not run then
     bool Start(unsigned carIndex, Mode mode);
+    /// Why the last Start failed, as one line for the player ("KestrelPass
+    /// cannot be raced: its model has no terrain"); empty after a success.
+    const std::string& GetStartFailure() const { return startFailure; }
     bool Start(unsigned carIndex, bool freeDrive) { return Start(carIndex, freeDrive ? FreeDrive : TimeTrial); }
     /// The track to race and the way round; before Start. Everything of the
     /// track comes from it: model, road (reversed for Reverse), sky, start,
@@ -251,6 +254,8 @@ private:
     /// After the car was put down by hand: what followed its motion starts anew.
     void CarPlaced();
     void SetMessage(const std::string& text);
+    /// Keeps "<track> cannot be raced: <why>" as the start's failure, printed once.
+    bool Fail(const std::string& why);
     void DrawRaceLines(float width, float height, float dtS);
     void DrawOptions(float width, float height);
     /// The position, the gaps and, once the player is home, the results.
@@ -265,6 +270,7 @@ private:
     void ToggleGhost();
 
     EventHandler& handler;
+    std::string startFailure;
     RecordsStore* records;  ///< the run's best times; null for none
     CameraSettings cameraSettings;
     DisplaySettings displaySettings;
