@@ -124,8 +124,7 @@ int Record(GameEngine& race, EventHandler& handler, int frames, unsigned carInde
     for (int i = 0; i < frames && !race.IsOver(); ++i) {
         if (race.GetCar()->controlsEnabled) driver.Drive();
         race.GetFrameStatistics().cycleTime = Step;
-        race.UpdatePlayer();
-        race.Update();
+        race.Step();
     }
     if (!race.IsPerfect()) {
         std::printf("RaceBench: the driver did not win the Time Trial in %d frames; nothing recorded\n", frames);
@@ -280,8 +279,7 @@ int main(int argc, char** argv) {
         const Clock::time_point t0 = Clock::now();
         if (race.GetCar()->controlsEnabled && !race.GetReplay()) driver.Drive();
         race.GetFrameStatistics().cycleTime = Step;
-        race.UpdatePlayer();
-        race.Update();
+        race.Step();
         const Clock::time_point t1 = Clock::now();
         const View& view = race.GetEngine().GetCamera().GetView();
         poses = crc32_z(poses, reinterpret_cast<const Bytef*>(race.GetCar()->node->GetTransform().GetMatrix().ptr()),

@@ -53,8 +53,7 @@ protected:
     }
     void Frames(int count) {
         for (int i = 0; i < count; ++i) {
-            race->UpdatePlayer();
-            race->Update();
+            race->Step();
         }
     }
 

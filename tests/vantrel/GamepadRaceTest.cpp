@@ -46,8 +46,7 @@ protected:
         for (int i = 0; i < count; ++i) {
             PumpPadEvents(gamepad);
             gamepad.Update(false);
-            race->UpdatePlayer();
-            race->Update();
+            race->Step();
         }
     }
     const RoadCentreLine& road() { return race->GetTrack().road; }

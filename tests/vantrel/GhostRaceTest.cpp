@@ -79,8 +79,7 @@ protected:
         int frame = 0;
         for (; frame < frames && !race->IsOver(); ++frame) {
             if (race->GetCar()->controlsEnabled) driver.Drive();
-            race->UpdatePlayer();
-            race->Update();
+            race->Step();
             each();
         }
         for (unsigned key : {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT}) Key(key, Release);
@@ -158,13 +157,16 @@ TEST_F(GhostRaceTest, AWonTrialIsTheGhostTheNextStartRacesHalfASecondLateWithout
         const vec3 p = race->GetCar()->body->GetPosition();
         EXPECT_LT(vmath::length(p - driven[frame]), 0.001f) << "frame " << frame;
         EXPECT_EQ(race->GetWorld()->GetCarCount(), 1u);
-        // The ghost is where the first run was half a second before.
-        if (frame >= lateFrames) {
+        // The ghost is where the first run was half a second before (the
+        // winning frame stops at its tick, between two frames of the first run).
+        if (frame >= lateFrames && !race->IsOver()) {
             const vec3 g = PositionOf(ghostCar.node->GetTransform().GetMatrix());
             EXPECT_LT(vmath::length(g - driven[frame - lateFrames]), 0.05f) << "frame " << frame;
         }
-        // Once the car has left the start, the gap is half a second ahead.
-        if (frame > 180 && race->GetNextCheckpoint() < 5) {
+        // Once the car has left the start, the gap is half a second ahead;
+        // up to the last sample of the first run, which may fall a sample's
+        // time (20 ms) short of its finish.
+        if (frame > 180 && race->GetNextCheckpoint() < 5 && frame + 2 < driven.size()) {
             const std::optional<double> gap = ghosts.GetGapS();
             ASSERT_TRUE(gap.has_value()) << "frame " << frame;
             EXPECT_NEAR(*gap, -0.5, 0.025) << "frame " << frame;
@@ -255,7 +257,7 @@ TEST_F(GhostRaceTest, TheGhostIsDrawnSeeThroughOverTheRoadAfterTheScene) {
     testing::internal::CaptureStdout();
     ASSERT_TRUE(ghosts.SetGhost(1, standing, 1000));
     testing::internal::GetCapturedStdout();
-    race->Update();
+    race->Step();
     ASSERT_FLOAT_EQ(ghosts.GetOpacity(), GhostRace::MaxOpacity);
 
     const vec3 eye = at + side * 9.0f + vec3(0.0f, 0.0f, 2.5f);
@@ -311,7 +313,7 @@ TEST_F(GhostRaceTest, ARunWatchedAtTwiceTheSpeedReachesTheSamePosesInHalfTheFram
     // show the recording.
     ASSERT_TRUE(race->Watch(run));
     const Replay& replay = *race->GetReplay();
-    for (int i = 0; i < 300; ++i) race->Update();
+    for (int i = 0; i < 300; ++i) race->Step();
     EXPECT_NEAR(replay.GetTimeS(), 5.0, 1e-3);
     const vmath::mat4<float> middle = car.node->GetTransform().GetMatrix();
     const RecordedRun::Sample atMiddle = run.At(replay.GetTimeS());
@@ -321,7 +323,7 @@ TEST_F(GhostRaceTest, ARunWatchedAtTwiceTheSpeedReachesTheSamePosesInHalfTheFram
     const vmath::vec3<double> eye = race->GetEngine().GetCamera().GetView().GetEye();
     EXPECT_LT(vmath::length(vec3(float(eye.x), float(eye.y), float(eye.z)) - PositionOf(middle)), 30.0f);
     int frames = 300;
-    for (; frames < 1200 && !replay.IsFinished(); ++frames) race->Update();
+    for (; frames < 1200 && !replay.IsFinished(); ++frames) race->Step();
     EXPECT_NEAR(frames, 600, 2);
     const vmath::mat4<float> end = car.node->GetTransform().GetMatrix();
     // The world stood still meanwhile.
@@ -338,13 +340,13 @@ TEST_F(GhostRaceTest, ARunWatchedAtTwiceTheSpeedReachesTheSamePosesInHalfTheFram
     Key(VK_UP);
     Key(VK_UP, Release);
     EXPECT_EQ(race->GetReplay()->GetSpeed(), 2.0f);
-    for (int i = 0; i < 150; ++i) race->Update();
+    for (int i = 0; i < 150; ++i) race->Step();
     EXPECT_LT(vmath::length(PositionOf(car.node->GetTransform().GetMatrix()) - PositionOf(middle)), 1e-3f);
     Key(GameKeys::Pause);
-    for (int i = 0; i < 30; ++i) race->Update();
+    for (int i = 0; i < 30; ++i) race->Step();
     EXPECT_NEAR(race->GetReplay()->GetTimeS(), 5.0, 1e-3);
     Key(GameKeys::Pause);
-    for (frames = 150; frames < 1200 && !race->GetReplay()->IsFinished(); ++frames) race->Update();
+    for (frames = 150; frames < 1200 && !race->GetReplay()->IsFinished(); ++frames) race->Step();
     EXPECT_NEAR(frames, 300, 2);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(car.node->GetTransform().GetMatrix()[i], end[i]);
 

@@ -46,8 +46,7 @@ protected:
     }
     void RunFrames(int count) {
         for (int i = 0; i < count; ++i) {
-            race->UpdatePlayer();
-            race->Update();
+            race->Step();
         }
     }
     float SpeedMs() const { return race->GetCar()->body->GetSpeedMs(); }

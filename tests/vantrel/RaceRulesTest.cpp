@@ -9,6 +9,7 @@
 #include <nodara/View.h>
 
 #include "cars/Car.h"
+#include "race/FixedTick.h"
 #include "race/GameEngine.h"
 #include "track/TrackList.h"
 #include "hud/Gauge.h"
@@ -235,19 +236,19 @@ TEST(RaceRules, TheCountdownHoldsTheCarUntilItTurnsNegative) {
     race.BeginRace(GameEngine::TimeTrial);
     FrameStatistics& timing = race.GetFrameStatistics();
     timing.cycleTime = 1.0;  // a second or more changes nothing
-    race.UpdatePlayer();
+    race.Step();
     EXPECT_FLOAT_EQ(race.GetCountdown(), 4.0f);
     timing.cycleTime = 0.5;
-    for (int i = 0; i < 8; ++i) race.UpdatePlayer();
+    for (int i = 0; i < 8; ++i) race.Step();
     EXPECT_FLOAT_EQ(race.GetCountdown(), 0.0f);
     EXPECT_FALSE(car.controlsEnabled);
-    race.UpdatePlayer();
+    race.Step();
     EXPECT_TRUE(car.controlsEnabled);
     // Free Drive releases the car at the first update, without a countdown.
     Car other;
     race.GetPlayer().SetCar(&other);
     race.BeginRace(GameEngine::FreeDrive);
-    race.UpdatePlayer();
+    race.Step();
     EXPECT_TRUE(other.controlsEnabled);
     EXPECT_FLOAT_EQ(race.GetCountdown(), 4.0f);
     race.GetPlayer().SetCar(nullptr);
@@ -338,4 +339,30 @@ TEST_F(ChaseCamera, HeldCarGetsFullBrakeAndItsDialsFollowIt) {
     EXPECT_GT(kmh, 30.0f);
     EXPECT_NEAR(speed.GetNeedleAngle(), 215.0f - kmh / 320.0f * 250.0f, 0.5f);
     car.speedGauge = nullptr;
+}
+
+TEST(RaceRules, TheFixedTickRunsTheTicksThatCatchTheFramesUpWithoutDrift) {
+    // Two ticks a frame at 60 frames a second, for an hour's worth of frames.
+    FixedTick tick;
+    for (int i = 0; i < 216000; ++i) ASSERT_EQ(tick.Advance(1.0 / 60.0), 2) << "frame " << i;
+    EXPECT_FLOAT_EQ(tick.GetBlend(), 1.0f);
+    // At 144 frames a second five ticks fall in six frames; the frame's time
+    // lies between the last two ticks, the blend telling where.
+    tick.Reset();
+    int ticks = 0;
+    for (int i = 1; i <= 144 * 60; ++i) {
+        ticks += tick.Advance(1.0 / 144.0);
+        ASSERT_GE(tick.GetBlend(), 0.0f);
+        ASSERT_LE(tick.GetBlend(), 1.0f);
+        const double framesS = i / 144.0, ticksS = ticks * FixedTick::TickS;
+        ASSERT_GE(ticksS, framesS - 1e-6) << "frame " << i;
+        ASSERT_LT(ticksS, framesS + FixedTick::TickS) << "frame " << i;
+        ASSERT_NEAR(tick.GetBlend(), 1.0 - (ticksS - framesS) / FixedTick::TickS, 1e-4);
+    }
+    EXPECT_EQ(ticks, 120 * 60);
+    // A second or more (a load), or not a number, runs none.
+    EXPECT_EQ(tick.Advance(1.0), 0);
+    EXPECT_EQ(tick.Advance(std::nan("")), 0);
+    EXPECT_EQ(tick.Advance(-0.5), 0);
+    EXPECT_EQ(tick.Advance(0.999), FixedTick::MaxTicksPerFrame);
 }

@@ -117,8 +117,7 @@ protected:
 
     void RunFrames(int count) {
         for (int i = 0; i < count; ++i) {
-            race->UpdatePlayer();
-            race->Update();
+            race->Step();
         }
     }
 
@@ -344,8 +343,7 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarOnEveryTrackAndWayIntoTheRec
             // Ten minutes at most; the allowances add up to less than six.
             for (; frames < 36000 && !race->IsPerfect() && race->GetRemainingTime() > 0.0; ++frames) {
                 if (race->GetCar()->controlsEnabled) driver.Drive();
-                race->UpdatePlayer();
-                race->Update();
+                race->Step();
                 if (race->GetNextCheckpoint() > reached) {
                     const double nowS = race->GetRaceClock().GetTakenS();
                     legs << " " << std::fixed << std::setprecision(1) << nowS - legStartS << "/"

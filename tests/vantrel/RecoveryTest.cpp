@@ -54,8 +54,7 @@ protected:
     void Key(unsigned key, int state = Press) { handler.DispatchKey(key, state); }
     void RunFrames(int count) {
         for (int i = 0; i < count; ++i) {
-            race->UpdatePlayer();
-            race->Update();
+            race->Step();
         }
     }
     const RoadCentreLine& road() { return race->GetTrack().road; }

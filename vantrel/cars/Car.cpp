@@ -73,8 +73,15 @@ void Car::ShowSpeed(float speedMs) {
 
 void Car::UpdateNodes(float dtS) {
     if (!body || !node) return;
+    float frame[16];
+    body->GetMatrixGL(frame);
+    PoseNodes(frame, dtS);
+}
+
+void Car::PoseNodes(const float frameGL[16], float dtS) {
+    if (!body || !node) return;
     vmath::mat4<float> matrix;
-    body->GetMatrixGL(matrix.ptr());
+    std::copy(frameGL, frameGL + 16, matrix.ptr());
     node->GetTransform().SetMatrix(matrix);
     for (std::size_t i = 0; i < wheels.size(); ++i)
         wheels[i]->GetTransform().Rotate(body->GetWheelAngularSpeedRadS(static_cast<int>(i)) * dtS * -RadToDeg,

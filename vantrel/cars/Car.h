@@ -79,6 +79,9 @@ struct Car {
     /// Moves the car node to the body's frame, spins the wheels by their
     /// angular speed over `dtS` and turns the steering nodes with the steering.
     void UpdateNodes(float dtS);
+    /// The same with the car node at `frameGL` (OpenGL's order) instead of
+    /// the body's frame: a pose between two steps of the physics.
+    void PoseNodes(const float frameGL[16], float dtS);
     /// Moves the chase camera behind the car: a run-in over its first two
     /// seconds, then it lags, keeps its distance and corrects its height.
     /// Looking almost straight down or up at the car leaves the view as it was.

@@ -1,5 +1,7 @@
 #pragma once
+#include <array>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include <lumora/Lumora.h>
@@ -11,12 +13,17 @@
 #include "hud/DisplaySettings.h"
 #include "hud/FrameRateLabel.h"
 #include "hud/FrameStatistics.h"
+#include "hud/RenderOptionsPanel.h"
 #include "input/GameMode.h"
 #include "hud/Minimap.h"
 #include "drivers/Player.h"
 #include "graphics/QualityPreset.h"
+#include "FixedTick.h"
 #include "RaceClock.h"
 #include "RaceMode.h"
+#include "RaceScene.h"
+#include "RaceSetup.h"
+#include "rules/RaceRules.h"
 #include "track/Track.h"
 #include "track/TrackDescription.h"
 #include "TrialResult.h"
@@ -32,6 +39,7 @@ class Font;
 class Model;
 class OglEffectPass;
 class RaceField;
+class TimeTrialRules;
 class RecordsStore;
 class SettingsStore;
 
@@ -40,21 +48,28 @@ class World;
 }
 
 /// One race on a track read from its description (TrackDescription), driven
-/// one of its ways: its own engine with the sky dome, the track and the
-/// player's car, the physics world, the player and the rules. In Free
-/// Drive the car just drives; in Time Trial a four-second countdown holds
-/// it, then five checkpoints must be passed in order before the clock, topped
-/// up at each one, runs out. The HUD draws over the rendered frame, and F1
-/// to F9 change the renderer's settings.
+/// one of its ways, as a mode of the game: it brings the parts of a race
+/// together and runs them a frame at a time.
+///
+/// - What to race is a plain value (RaceSetup): track, way, mode, cars.
+/// - The scene (RaceScene) loads the sky, the track and the cars into the
+///   race's own engine and wires the effect pass.
+/// - The race steps at a fixed tick (FixedTick): each tick the rules of the
+///   mode (RaceRules: Free Drive, the Time Trial's clock and checkpoints, a
+///   Race's field) count down, the drivers drive, the physics world steps and
+///   the rules judge the outcome. Drawing blends the cars between the last
+///   two ticks, so the same inputs give the same race at any frame rate.
+/// - Drawing changes nothing: the chase camera follows the blended car, then
+///   the scene and the HUD are drawn from the race as it stands; every timer
+///   advances in Step alone. The render-option keys and their panel are
+///   their own (RenderOptionsPanel).
 ///
 /// Once a Time Trial is over, Return runs it again with the same car on the
 /// same track; a won one goes into the player's records. P, or the window
 /// losing the keyboard, stops the world and the clocks until P is pressed
-/// again.
-///
-/// Every run of the player is recorded (GhostRace): a Time Trial races the
-/// ghost of the car's best run, and W at the end of a run watches it again
-/// (Replay), as RaceMode::Replay watches the best run from the show room.
+/// again. Every run of the player is recorded (GhostRace): a Time Trial races
+/// the ghost of the car's best run, and W at the end of a run watches it
+/// again (Replay), as RaceMode::Replay watches the best run from the show room.
 ///
 /// Lifecycle: construct, Initialize, Start, then one Frame per pass of the
 /// frame loop. Destroy it while the GL context is current.
@@ -65,13 +80,8 @@ public:
     static constexpr Mode TimeTrial = Mode::TimeTrial;
     static constexpr Mode Race = Mode::Race;
 
-    /// Half-size of a checkpoint's square on the ground (m); the car's centre
-    /// must be strictly inside it.
-    static constexpr float CheckpointReach = 3.0f;
-    /// Seconds the Time Trial holds the car before the start.
-    static constexpr float CountdownS = 4.0f;
-    /// Seconds "Go!" is shown once the car is released.
-    static constexpr float GoS = 2.0f;
+    static constexpr float CountdownS = RaceRules::CountdownS;
+    static constexpr float GoS = RaceRules::GoS;
 
     /// Registers the race in the key and focus lists of `handler`, and the
     /// player in its key, mouse and focus lists; `handler` must outlive the
@@ -89,53 +99,49 @@ public:
     /// call, so the race must be started anew. Needs a current GL context.
     /// @return false when the engine does not initialise or a font is missing
     bool Initialize();
-    /// Loads the sky dome and the track, makes the chosen car, sets up the
-    /// effect pass and the race. Only after a successful Initialize.
-    /// Without SetTrack, the first way of the first track TrackList finds.
+    /// Loads the scene, makes the chosen car, sets up the effect pass and the
+    /// race. Only after a successful Initialize. Without SetTrack, the first
+    /// way of the first track TrackList finds.
     /// @return false when no track is found or the chosen one is not driven
     ///         that way, or when the sky dome, the track or its terrain, the
     ///         car or the effect pass cannot be made; the race must not run then
     bool Start(unsigned carIndex, Mode mode);
+    bool Start(unsigned carIndex, bool freeDrive) { return Start(carIndex, freeDrive ? FreeDrive : TimeTrial); }
     /// Why the last Start failed, as one line for the player ("KestrelPass
     /// cannot be raced: its model has no terrain"); empty after a success.
     const std::string& GetStartFailure() const { return startFailure; }
-    bool Start(unsigned carIndex, bool freeDrive) { return Start(carIndex, freeDrive ? FreeDrive : TimeTrial); }
-    /// The track to race and the way round; before Start. Everything of the
-    /// track comes from it: model, road (reversed for Reverse), sky, start,
-    /// checkpoints, light and the road's width.
+    /// The track to race and the way round; before Start.
     void SetTrack(const TrackDescription& track, TrackDescription::Direction way) {
-        description = track;
-        direction = way;
+        setup.track = track;
+        setup.direction = way;
     }
-    const TrackDescription& GetTrackDescription() const { return description; }
-    TrackDescription::Direction GetDirection() const { return direction; }
-
+    const TrackDescription& GetTrackDescription() const { return setup.track; }
+    TrackDescription::Direction GetDirection() const { return setup.direction; }
     /// The field of a Race: how many of the game's cars, and how they drive;
     /// before Start.
     void SetOpponents(unsigned count, RacingDriver::Skill skill) {
-        opponentCount = count;
-        opponentSkill = skill;
+        setup.opponentCount = count;
+        setup.opponentSkill = skill;
     }
+    /// What is raced, as Start made it.
+    const RaceSetup& GetSetup() const { return setup; }
 
-    /// The race's share of a pass of the frame loop: UpdatePlayer, Update,
-    /// the timing step, rendering, DrawHud.
+    /// The race's share of a pass of the frame loop: Step, the sounds, the
+    /// timing step, RenderScene, DrawHud.
     void Frame() override;
-    /// The player's input over the last cycle time, and the countdown.
-    /// Cycle times of 1 s or more (or not a number) are skipped.
-    /// Nothing while paused; once the time is up the car only brakes.
-    void UpdatePlayer();
-    /// Physics, car nodes, chase camera and checkpoints over the last cycle
-    /// time; nothing in spectator mode, for skipped cycle times, or once the
-    /// last checkpoint is passed (the world freezes).
-    /// Nothing while paused either.
-    void Update();
+    /// The ticks of the last cycle time: the rules, the player's input, the
+    /// drivers, the physics; then the cars posed between the last two ticks
+    /// and the chase camera behind the player's. Cycle times of 1 s or more
+    /// (or not a number) run no tick, nor does a paused race; in spectator
+    /// mode the world stands still while the countdown runs on.
+    void Step();
     /// The 3-D scene at the race's preset: what lies beyond its draw distance
     /// left out, then the engine's passes, at the preset's render scale
     /// (stretched over the window when below 1).
     void RenderScene();
-    /// The 2-D overlay in window pixels: countdown, "Go!", checkpoint and
-    /// clock, the result, the instruments, the fading message and the
-    /// options panel.
+    /// The 2-D overlay in window pixels, drawn from the race as it stands:
+    /// countdown, "Go!", checkpoint and clock, the result, the instruments,
+    /// the fading message and the options panel.
     void DrawHud();
 
     /// The render-option keys F1 to F9, on presses; R puts the car back on
@@ -164,14 +170,11 @@ public:
     /// and the result as at Start. Nothing is loaded again.
     void RaceAgain();
 
-    /// The Time Trial's checkpoint rule for a car at `position` over `dtS`:
-    /// a checkpoint reached tops the clock up with the next one's time (none
-    /// after the last), otherwise the clock runs down, stopping at 0.
-    /// Once the car is released the frame also counts as time taken; the
-    /// last checkpoint ends the trial and offers that time to the records.
+    /// The Time Trial's checkpoint rule (TimeTrialRules::TestCheckpoint);
+    /// nothing in the other modes.
     void TestCheckpoint(const vmath::vec3<float>& position, float dtS);
-    /// Sets the mode, the countdown and "Go!" time and, when the track has a
-    /// checkpoint, the clock from the next one.
+    /// The rules of `mode` from their start: countdown, "Go!", clock,
+    /// checkpoints and result.
     void BeginRace(Mode mode);
 
     /// "%02d:%02d.%02d", minutes, seconds and hundredths, truncated
@@ -214,31 +217,31 @@ public:
     /// The race's cars: the player's, the opponents' and the ghost's; null before Initialize.
     CarPool* GetCars() const { return cars.get(); }
     Car* GetCar() const { return player.GetCar(); }
-    unsigned GetNextCheckpoint() const { return nextCheckpoint; }
-    double GetRemainingTime() const { return remainingTime; }
-    void SetRemainingTime(double seconds) { remainingTime = seconds; }
-    float GetCountdown() const { return countdown; }
-    float GetGoTime() const { return goTime; }
+    /// The mode's rules: phase, countdown, clock.
+    const RaceRules& GetRules() const { return *rules; }
+    const FixedTick& GetTick() const { return tick; }
+    unsigned GetNextCheckpoint() const;
+    double GetRemainingTime() const;
+    void SetRemainingTime(double seconds);
+    float GetCountdown() const { return rules->GetCountdown(); }
+    float GetGoTime() const { return rules->GetGoTime(); }
     bool IsFreeDrive() const { return mode == FreeDrive; }
     Mode GetMode() const { return mode; }
     /// The field of a Race; null in the other modes.
     const RaceField* GetField() const { return field.get(); }
-    bool IsShowingOptions() const { return showOptions; }
+    bool IsShowingOptions() const { return options.IsShown(); }
     const WrongWay& GetWrongWay() const { return wrongWay; }
-    const std::string& GetMessage() const { return message; }
-    float GetMessageAge() const { return messageAge; }
+    const std::string& GetMessage() const { return options.GetMessage(); }
+    float GetMessageAge() const { return options.GetMessageAge(); }
     /// True once the last checkpoint is passed with time left.
     bool IsPerfect() const;
     /// True once a Time Trial is won or its time is up, or the player has
     /// finished a Race.
-    bool IsOver() const;
-    const RaceClock& GetRaceClock() const { return raceClock; }
-    const TrialResult& GetResult() const { return result; }
+    bool IsOver() const { return rules->IsOver(); }
+    const RaceClock& GetRaceClock() const { return rules->GetClock(); }
+    const TrialResult& GetResult() const;
 
 private:
-    /// Track load: the terrain's frame and mesh into the physics, the
-    /// checkpoints appended. False without a model or a "Terrain-mesh" node.
-    bool LoadTrack(Model* model);
     /// The description's way for the chosen direction, the first track found
     /// when none was set; null when there is none.
     const TrackDescription::Way* ChooseWay();
@@ -248,16 +251,24 @@ private:
     /// The records' and ghosts' names of the track driven this way.
     std::string RecordsKey() const;
     std::string GhostKey() const;
+    /// Keeps "<track> cannot be raced: <why>" as the start's failure, printed once.
+    bool Fail(const std::string& why);
     /// Lets go of the player's car, then the cars, the checkpoints and last
     /// the world the cars' bodies live in.
     void ReleaseRace();
     /// After the car was put down by hand: what followed its motion starts anew.
     void CarPlaced();
-    void SetMessage(const std::string& text);
-    /// Keeps "<track> cannot be raced: <why>" as the start's failure, printed once.
-    bool Fail(const std::string& why);
-    void DrawRaceLines(float width, float height, float dtS);
-    void DrawOptions(float width, float height);
+    /// One fixed tick of the race.
+    void Tick();
+    /// The cars with a body, whose nodes are posed between ticks.
+    std::vector<Car*> PosedCars() const;
+    /// Each posed car's frame before the coming tick.
+    void KeepPoses();
+    /// The cars' nodes a fraction `blend` of the way from the kept poses to
+    /// their bodies', the wheels turned over `dtS`, and the chase camera
+    /// behind the player's.
+    void PoseCars(float blend, float dtS);
+    void DrawRaceLines(float width, float height);
     /// The position, the gaps and, once the player is home, the results.
     void DrawFieldLines(float width, float height);
     /// The Race's field on the grid, with the racing line it drives; false
@@ -268,48 +279,42 @@ private:
     void FeedEngineSound();
     /// G: ghosts shown or not, kept in the settings.
     void ToggleGhost();
+    /// The Time Trial's rules, or null in the other modes.
+    TimeTrialRules* Trial() const;
 
     EventHandler& handler;
     std::string startFailure;
     RecordsStore* records;  ///< the run's best times; null for none
+    RaceSetup setup;
     CameraSettings cameraSettings;
     DisplaySettings displaySettings;
     ClickAreas endScreen;  ///< the keys line of the end screen, as last drawn
     FrameRateLabel frameRate;
     EngineSound* engineSound = nullptr;
-    bool showOptions = false;
+    RenderOptionsPanel options;
     QualityPreset::Level quality = QualityPreset::High;
     Lumora engine;
-    std::unique_ptr<physics::World> world;  ///< stands in for the physics box record
-    OglEffectPass* effectPass = nullptr;     ///< owned by `engine` once added
+    std::unique_ptr<RaceScene> scene;
+    std::unique_ptr<physics::World> world;
     std::unique_ptr<CarPool> cars;
     Player player;
     Track track;
-    TrackDescription description;  ///< what the track is made of; empty until set or chosen
-    TrackDescription::Direction direction = TrackDescription::Direction::Forward;
-    TrackDescription::Way way;     ///< the direction's start and checkpoints, from Start on
+    TrackDescription::Way way;  ///< the direction's start and checkpoints, from Start on
     FrameStatistics frameStatistics;
     Font* messageFont = nullptr;  ///< "Arial" 18
-    std::string message;          ///< last render-option message, at most 255 characters
-    float messageAge = 0.0f;      ///< seconds since `message` was set
     Font* smallFont = nullptr;    ///< "Arial" 32
     Font* largeFont = nullptr;    ///< "Arial" 64
-    unsigned nextCheckpoint = 0;
-    unsigned carIndex = 0;  ///< the player's car in the pool
-    RaceClock raceClock;    ///< time taken and pause
-    TrialResult result;
-    double remainingTime = 0.0;   ///< Time Trial clock (s)
     Mode mode = TimeTrial;
-    unsigned opponentCount = 5;
-    RacingDriver::Skill opponentSkill = RacingDriver::Skill::Medium;
+    FixedTick tick;
+    std::unique_ptr<RaceRules> rules;
+    /// The frames of the posed cars before the last tick, in PosedCars' order.
+    std::vector<std::array<float, 16>> keptPoses;
     RacingLine racingLine;               ///< of the track's road, for the game's drivers
     std::unique_ptr<RaceField> field;    ///< the Race's cars; before `cars` goes
     SettingsStore* settings = nullptr;
     std::unique_ptr<GhostRace> ghostRace;  ///< before `cars` goes, as its ghost car is the pool's
     std::unique_ptr<Replay> replay;        ///< gives the player's car back as it goes
     float standingS = 0.0f;              ///< seconds the world has stood since a won trial
-    float countdown = 0.0f;       ///< (s)
-    float goTime = 0.0f;          ///< seconds left to show "Go!"
     WrongWay wrongWay;
     Minimap minimap;
     OglScaledView scaledView;  ///< the 3-D view below High's render scale

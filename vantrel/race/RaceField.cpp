@@ -134,7 +134,6 @@ void RaceField::Update(float dtS, double raceS, bool released) {
         Racer& racer = racers[i];
         Car& car = *racer.car;
         if (!car.body) continue;
-        if (!racer.player) car.UpdateNodes(dtS);
         const vmath::vec3<float> p = car.body->GetPosition();
         racer.progress.Update(road, p.x, p.y);
         standings.Update(i, racer.progress.GetDistanceM(), raceS);
