@@ -23,8 +23,8 @@
 #include "rules/FieldRaceRules.h"
 #include "rules/FreeDriveRules.h"
 #include "rules/TimeTrialRules.h"
+#include "view/RacePicture.h"
 #include "track/DrawDistance.h"
-#include "hud/ResultsTable.h"
 #include "hud/HudNotice.h"
 #include "hud/ScreenProjection.h"
 #include "track/TrackList.h"
@@ -94,6 +94,7 @@ bool GameEngine::Initialize() {
     messageFont = fonts.Generate("Arial", 18);
     smallFont = fonts.Generate("Arial", 32);
     largeFont = fonts.Generate("Arial", 64);
+    hud.SetFonts(messageFont, smallFont, largeFont);
     cars.reset(new CarPool(engine, world.get()));
     return frameStatistics.font && messageFont && smallFont && largeFont;
 }
@@ -150,7 +151,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     // Read and checked with the description; reversed, the loop runs the other way from the same start line.
     track.checkpoints = way.checkpoints;
     track.road = setup.track.RoadFor(setup.direction);
-    minimap.SetRoad(track.road);
+    hud.SetRoad(track.road);
     scene.reset(new RaceScene(engine, quality));
     const std::string failure = scene->Load(setup.track, track, *world);
     if (!failure.empty()) return Fail(failure);
@@ -387,11 +388,21 @@ void GameEngine::PoseCars(float blend, float dtS) {
 
 std::string GameEngine::FormatClock(double seconds) { return RaceClock::Format(seconds); }
 
-const char* GameEngine::CountdownDigit(float countdownS) {
-    if (countdownS < 0.0f || countdownS >= 3.0f) return nullptr;
-    if (countdownS >= 2.0f) return "3";
-    if (countdownS >= 1.0f) return "2";
-    return "1";
+const char* GameEngine::CountdownDigit(float countdownS) { return RaceHud::CountdownDigit(countdownS); }
+
+RacePicture GameEngine::Picture() {
+    RacePicture picture;
+    picture.mode = mode;
+    picture.rules = rules.get();
+    picture.track = &track;
+    picture.car = player.GetCar();
+    picture.field = field.get();
+    picture.ghostRace = ghostRace.get();
+    picture.wrongWay = &wrongWay;
+    picture.nextCheckpoint = GetNextCheckpoint();
+    picture.remainingTime = GetRemainingTime();
+    picture.result = &GetResult();
+    return picture;
 }
 
 void GameEngine::DrawHud() {
@@ -414,18 +425,10 @@ void GameEngine::DrawHud() {
     Renderer& renderer = *engine.GetRenderer();
     if (displaySettings.showFrameRate && messageFont) frameRate.Draw(renderer.GetFontManager(), *messageFont, 10, 8);
 
-    if (replay && !player.IsSpectator() && smallFont && messageFont) {
-        replay->DrawHud(engine, minimap, *smallFont, *messageFont, w, h);
-    } else if (!player.IsSpectator()) {
-        Car* car = player.GetCar();
-        const unsigned next = GetNextCheckpoint();
-        const bool checkpointAhead = mode != FreeDrive && next < track.checkpoints.size();
-        if (car && car->body)
-            minimap.Draw(w, h, *car->body, checkpointAhead ? &track.checkpoints[next] : nullptr,
-                         field ? field->MapDots() : ghostRace ? ghostRace->MapDots() : std::vector<MapDot>());
-        if (mode != FreeDrive) DrawRaceLines(w, h);
-        if (car) car->DrawInstruments(engine, w);
-    }
+    if (replay && !player.IsSpectator() && smallFont && messageFont)
+        replay->DrawHud(engine, hud.GetMinimap(), *smallFont, *messageFont, w, h);
+    else if (!player.IsSpectator())
+        hud.Draw(engine, Picture(), w, h, &endScreen);
 
     if (messageFont) options.Draw(renderer, *messageFont, frameStatistics, quality, w, h);
     if (GetRaceClock().IsPaused() && largeFont) {
@@ -435,62 +438,6 @@ void GameEngine::DrawHud() {
     if (notice && messageFont) notice->Draw(renderer, *messageFont);
 
     glPopAttrib();
-}
-
-void GameEngine::DrawRaceLines(float w, float h) {
-    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
-    if (!smallFont || !largeFont) return;
-    // The Time Trial's clock runs from the start, countdown included, and
-    // shows it; a Race has no clock to beat, only the time taken.
-    glColor3f(1.0f, 1.0f, 0.0f);
-    fonts.Print(*smallFont, w / 2 - 50, h - 50, FormatClock(field ? GetRaceClock().GetTakenS() : GetRemainingTime()));
-    if (field) DrawFieldLines(w, h);
-    const float countdown = rules->GetCountdown();
-    if (countdown >= 0.0f) {
-        glColor4f(1.0f, 0.8f, 0.0f, 1.0f);
-        if (const char* digit = CountdownDigit(countdown)) fonts.Print(*largeFont, w / 2 - 20, h / 2 + 100, digit);
-        return;
-    }
-    const float goTime = rules->GetGoTime();
-    if (goTime > 0.0f) {
-        glColor4f(1.0f, 0.8f, 0.0f, goTime * 0.5f);
-        fonts.Print(*largeFont, w / 2 - 30, h / 2 + 100, "Go!");
-    }
-    if (field) return;
-    glColor3f(1.0f, 1.0f, 0.0f);
-    char line[64];
-    Car* car = player.GetCar();
-    const unsigned nextCheckpoint = GetNextCheckpoint();
-    if (nextCheckpoint < track.checkpoints.size() && car && car->body) {
-        const Track::Checkpoint& next = track.checkpoints[nextCheckpoint];
-        const vmath::vec3<float> p = car->body->GetPosition();
-        std::snprintf(line, sizeof line, "Checkpoint: %d  (%.0f m)", static_cast<int>(nextCheckpoint) + 1,
-                      std::hypot(next.x - p.x, next.y - p.y));
-    } else {
-        std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(nextCheckpoint) + 1);
-    }
-    fonts.Print(*smallFont, 30, h - 50, line);
-    wrongWay.Draw(fonts, *largeFont, w, h);
-    if (GetRemainingTime() <= 0.0) {
-        fonts.Print(*largeFont, w / 2 - 130, h / 2, "Time is up !");
-    } else if (nextCheckpoint == track.checkpoints.size()) {
-        fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
-    }
-    if (ghostRace && messageFont) ghostRace->DrawLines(fonts, *smallFont, *messageFont, w, h);
-    if (IsOver()) GetResult().Draw(fonts, *smallFont, w, h, &endScreen);
-}
-
-void GameEngine::DrawFieldLines(float w, float h) {
-    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
-    const double nowS = GetRaceClock().GetTakenS();
-    glColor3f(1.0f, 1.0f, 0.0f);
-    fonts.Print(*smallFont, 30, h - 50, field->PositionLine());
-    if (messageFont) {
-        fonts.Print(*messageFont, 30, h - 80, field->GapAheadLine(nowS));
-        fonts.Print(*messageFont, 30, h - 102, field->GapBehindLine(nowS));
-    }
-    wrongWay.Draw(fonts, *largeFont, w, h);
-    if (field->IsPlayerFinished()) ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h, &endScreen);
 }
 
 void GameEngine::OnFocusLost(EventHandler&) { rules->GetClock().Pause(); }

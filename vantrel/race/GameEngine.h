@@ -15,7 +15,6 @@
 #include "hud/FrameStatistics.h"
 #include "hud/RenderOptionsPanel.h"
 #include "input/GameMode.h"
-#include "hud/Minimap.h"
 #include "drivers/Player.h"
 #include "graphics/QualityPreset.h"
 #include "FixedTick.h"
@@ -24,6 +23,7 @@
 #include "RaceScene.h"
 #include "RaceSetup.h"
 #include "rules/RaceRules.h"
+#include "view/RaceHud.h"
 #include "track/Track.h"
 #include "track/TrackDescription.h"
 #include "TrialResult.h"
@@ -40,6 +40,7 @@ class Model;
 class OglEffectPass;
 class RaceField;
 class TimeTrialRules;
+struct RacePicture;
 class RecordsStore;
 class SettingsStore;
 
@@ -268,9 +269,8 @@ private:
     /// their bodies', the wheels turned over `dtS`, and the chase camera
     /// behind the player's.
     void PoseCars(float blend, float dtS);
-    void DrawRaceLines(float width, float height);
-    /// The position, the gaps and, once the player is home, the results.
-    void DrawFieldLines(float width, float height);
+    /// The race as the player's view shows it, after the frame's ticks.
+    RacePicture Picture();
     /// The Race's field on the grid, with the racing line it drives; false
     /// when it cannot be made.
     bool StartField(Car& car);
@@ -316,6 +316,6 @@ private:
     std::unique_ptr<Replay> replay;        ///< gives the player's car back as it goes
     float standingS = 0.0f;              ///< seconds the world has stood since a won trial
     WrongWay wrongWay;
-    Minimap minimap;
+    RaceHud hud;
     OglScaledView scaledView;  ///< the 3-D view below High's render scale
 };

@@ -1,0 +1,100 @@
+#include "RaceHud.h"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include <GL/glew.h>
+
+#include <lumora/Lumora.h>
+
+#include "RacePicture.h"
+#include "cars/Car.h"
+#include "hud/ResultsTable.h"
+#include "physics/DynamicObjectCar.h"
+#include "race/GhostRace.h"
+#include "race/RaceClock.h"
+#include "race/RaceField.h"
+#include "race/TrialResult.h"
+#include "race/WrongWay.h"
+#include "race/rules/RaceRules.h"
+#include "track/Track.h"
+
+const char* RaceHud::CountdownDigit(float countdownS) {
+    if (countdownS < 0.0f || countdownS >= 3.0f) return nullptr;
+    if (countdownS >= 2.0f) return "3";
+    if (countdownS >= 1.0f) return "2";
+    return "1";
+}
+
+void RaceHud::Draw(Lumora& engine, const RacePicture& race, float w, float h, ClickAreas* endScreen) {
+    Car* car = race.car;
+    const std::vector<Track::Checkpoint>& checkpoints = race.track->checkpoints;
+    const bool checkpointAhead = race.mode != RaceMode::FreeDrive && race.nextCheckpoint < checkpoints.size();
+    if (car && car->body)
+        minimap.Draw(w, h, *car->body, checkpointAhead ? &checkpoints[race.nextCheckpoint] : nullptr,
+                     race.field       ? race.field->MapDots()
+                     : race.ghostRace ? race.ghostRace->MapDots()
+                                      : std::vector<MapDot>());
+    if (race.mode != RaceMode::FreeDrive && smallFont && largeFont)
+        DrawRaceLines(engine.GetRenderer()->GetFontManager(), race, w, h, endScreen);
+    if (car) car->DrawInstruments(engine, w);
+}
+
+void RaceHud::DrawRaceLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
+                            ClickAreas* endScreen) const {
+    const RaceRules& rules = *race.rules;
+    // The Time Trial's clock runs from the start, countdown included, and
+    // shows it; a Race has no clock to beat, only the time taken.
+    glColor3f(1.0f, 1.0f, 0.0f);
+    fonts.Print(*smallFont, w / 2 - 50, h - 50,
+                RaceClock::Format(race.field ? rules.GetClock().GetTakenS() : race.remainingTime));
+    if (race.field) DrawFieldLines(fonts, race, w, h, endScreen);
+    const float countdown = rules.GetCountdown();
+    if (countdown >= 0.0f) {
+        glColor4f(1.0f, 0.8f, 0.0f, 1.0f);
+        if (const char* digit = CountdownDigit(countdown)) fonts.Print(*largeFont, w / 2 - 20, h / 2 + 100, digit);
+        return;
+    }
+    const float goTime = rules.GetGoTime();
+    if (goTime > 0.0f) {
+        glColor4f(1.0f, 0.8f, 0.0f, goTime * 0.5f);
+        fonts.Print(*largeFont, w / 2 - 30, h / 2 + 100, "Go!");
+    }
+    if (race.field) return;
+    glColor3f(1.0f, 1.0f, 0.0f);
+    char line[64];
+    const std::vector<Track::Checkpoint>& checkpoints = race.track->checkpoints;
+    const unsigned next = race.nextCheckpoint;
+    if (next < checkpoints.size() && race.car && race.car->body) {
+        const vmath::vec3<float> p = race.car->body->GetPosition();
+        std::snprintf(line, sizeof line, "Checkpoint: %d  (%.0f m)", static_cast<int>(next) + 1,
+                      std::hypot(checkpoints[next].x - p.x, checkpoints[next].y - p.y));
+    } else {
+        std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(next) + 1);
+    }
+    fonts.Print(*smallFont, 30, h - 50, line);
+    if (race.wrongWay) race.wrongWay->Draw(fonts, *largeFont, w, h);
+    if (race.remainingTime <= 0.0) {
+        fonts.Print(*largeFont, w / 2 - 130, h / 2, "Time is up !");
+    } else if (next == checkpoints.size()) {
+        fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
+    }
+    if (race.ghostRace && messageFont) race.ghostRace->DrawLines(fonts, *smallFont, *messageFont, w, h);
+    if (rules.IsOver() && race.result) race.result->Draw(fonts, *smallFont, w, h, endScreen);
+}
+
+void RaceHud::DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
+                             ClickAreas* endScreen) const {
+    const RaceField& field = *race.field;
+    const double nowS = race.rules->GetClock().GetTakenS();
+    glColor3f(1.0f, 1.0f, 0.0f);
+    fonts.Print(*smallFont, 30, h - 50, field.PositionLine());
+    if (messageFont) {
+        fonts.Print(*messageFont, 30, h - 80, field.GapAheadLine(nowS));
+        fonts.Print(*messageFont, 30, h - 102, field.GapBehindLine(nowS));
+    }
+    if (race.wrongWay) race.wrongWay->Draw(fonts, *largeFont, w, h);
+    if (field.IsPlayerFinished() && messageFont)
+        ResultsTable::Draw(fonts, *messageFont, field.Results(), w, h, endScreen);
+}

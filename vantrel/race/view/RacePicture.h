@@ -1,0 +1,26 @@
+#pragma once
+#include "race/RaceMode.h"
+
+class GhostRace;
+class RaceField;
+class RaceRules;
+class TrialResult;
+class WrongWay;
+struct Car;
+struct Track;
+
+/// The race as one player's view shows it, read after the frame's ticks.
+/// Drawing it changes nothing of the race: every timer it shows advances in
+/// the race's step. Only `car` is not const, as its dials are drawn through it.
+struct RacePicture {
+    RaceMode mode = RaceMode::TimeTrial;
+    const RaceRules* rules = nullptr;
+    const Track* track = nullptr;
+    Car* car = nullptr;                  ///< the view's car; null for none
+    const RaceField* field = nullptr;    ///< a Race's field; null in the other modes
+    const GhostRace* ghostRace = nullptr;
+    const WrongWay* wrongWay = nullptr;  ///< the view's car's
+    unsigned nextCheckpoint = 0;         ///< of the view's car
+    double remainingTime = 0.0;          ///< the Time Trial's clock (s)
+    const TrialResult* result = nullptr; ///< the Time Trial's outcome
+};
