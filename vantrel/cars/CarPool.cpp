@@ -285,6 +285,18 @@ Car* CarPool::MakeOpponent(unsigned modelIndex, const float paintRgb[3]) {
     return &car;
 }
 
+Car* CarPool::MakePlayerCar(unsigned modelIndex, const float paintRgb[3]) {
+    Car* car = MakeOpponent(modelIndex, paintRgb);
+    if (!car) return nullptr;
+    car->gearFont = engine.GetRenderer() ? engine.GetRenderer()->GetFontManager().Generate("Arial", 26) : nullptr;
+    // Its player sees it from behind as the first player sees theirs.
+    levelOfDetail.Remove(*car->node);
+    levelOfDetail.Add(*car->node);
+    if (car->gearFont && MakeDials(*car, modelIndex)) return car;
+    // Left in the pool as an opponent it would be raced by nobody: the race fails to start.
+    return nullptr;
+}
+
 void CarPool::ReleaseOpponents() {
     for (Opponent& opponent : opponents) {
         Car& car = *opponent.car;

@@ -74,6 +74,11 @@ public:
     /// @return the car (owned by the pool, until ReleaseOpponents), or null
     ///         when the model or the body cannot be made
     Car* MakeOpponent(unsigned modelIndex, const float paintRgb[3]);
+    /// A second player's car of model `modelIndex`: a copy as MakeOpponent
+    /// makes it, with the dials and gear font of a player's car and drawn
+    /// at full detail when near. Released with the opponents.
+    /// @return the car, or null when it cannot be made
+    Car* MakePlayerCar(unsigned modelIndex, const float paintRgb[3]);
     /// Takes every opponent's nodes out of the scene and its body out of the
     /// world, and deletes them; the models stay loaded for the next ones.
     void ReleaseOpponents();

@@ -82,7 +82,7 @@ void Player::OnKey(EventHandler&, unsigned key, int state) {
         if (pressed && !spectator && car) car->cameraMode = car->cameraMode == 0 ? 1 : 0;
         break;
     case KeyBindings::Spectator:
-        if (pressed) spectator = !spectator;
+        if (pressed && spectatorOffered) spectator = !spectator;
         break;
     default: break;  // the race's own
     }

@@ -68,6 +68,12 @@ public:
         rumbleRoad = road;
     }
     bool IsSpectator() const { return spectator; }
+    /// Whether the spectator's key frees the camera: not when the screen is
+    /// shared, where one player's camera is not everyone's.
+    void SetSpectatorOffered(bool value) {
+        spectatorOffered = value;
+        if (!value) spectator = false;
+    }
     /// The keys the player drives with, the defaults until set. Keys held
     /// meanwhile count as released.
     void SetKeyBindings(const KeyBindings& value) {
@@ -87,6 +93,7 @@ private:
     bool dragging = false;  ///< left button held in spectator mode
     bool accelerateKey = false, brakeKey = false, leftKey = false, rightKey = false;
     bool spectator = false;
+    bool spectatorOffered = true;
     Camera* camera = nullptr;
     Spectator spectatorCamera;
     Car* car = nullptr;

@@ -9,6 +9,7 @@
 
 #include <lumora/OglRenderer.h>
 #include <nodara/Font.h>
+#include <nodara/GroupNode.h>
 #include <nodara/Model.h>
 #include <nodara/StateManager.h>
 #include <vmath/frame.h>
@@ -24,6 +25,8 @@
 #include "rules/FreeDriveRules.h"
 #include "rules/TimeTrialRules.h"
 #include "view/RacePicture.h"
+#include "view/SplitLayout.h"
+#include "hud/ResultsTable.h"
 #include "track/DrawDistance.h"
 #include "hud/HudNotice.h"
 #include "hud/ScreenProjection.h"
@@ -40,19 +43,44 @@ const double Pi = 3.14159265358979323846;
 // others (the value of GL_LIGHTING used as a mask).
 const GLbitfield HudAttributes = 0x0B50;
 
+// The local players' colours, on the map and on a copy of a car another
+// player drives too.
+const std::array<float, 3> PlayerPaints[] = {
+    {0.95f, 0.95f, 0.95f}, {0.15f, 0.45f, 0.95f}, {0.95f, 0.75f, 0.05f}, {0.2f, 0.8f, 0.3f}};
+
 // A cycle time the race acts on: below a second, and a number.
 bool IsUsableStep(float dtS) { return dtS < 1.0f; }
 
 }  // namespace
 
 GameEngine::GameEngine(EventHandler& handler, RecordsStore* records)
-    : handler(handler), records(records), rules(new TimeTrialRules(track, records, "")) {
+    : handler(handler), records(records), rules(new TimeTrialRules(track, records, {""})) {
     handler.AddListener(EventHandler::KeyEvent, this);
     handler.AddListener(EventHandler::KeyEvent, &player);
     handler.AddListener(EventHandler::MouseEvent, &player);
     handler.AddListener(EventHandler::MouseEvent, this);
     handler.AddListener(EventHandler::FocusLostEvent, this);
     handler.AddListener(EventHandler::FocusLostEvent, &player);
+    seats.emplace_back();
+    seats.back().player = &player;
+    seats.back().view.reset(new RaceView(&engine.GetCamera()));
+}
+
+bool GameEngine::AddLocalPlayer(unsigned carIndex, const KeyBindings& keys) {
+    if (seats.size() >= SplitLayout::MaxPlayers) return false;
+    Seat seat;
+    seat.owned.reset(new Player);
+    seat.player = seat.owned.get();
+    seat.player->SetKeyBindings(keys);
+    seat.carIndex = carIndex;
+    seat.view.reset(new RaceView);
+    seat.player->SetCamera(&seat.view->GetCamera());
+    handler.AddListener(EventHandler::KeyEvent, seat.player);
+    handler.AddListener(EventHandler::FocusLostEvent, seat.player);
+    seats.push_back(std::move(seat));
+    // One player's free camera is not everyone's.
+    for (Seat& each : seats) each.player->SetSpectatorOffered(false);
+    return true;
 }
 
 GameEngine::~GameEngine() {
@@ -62,6 +90,11 @@ GameEngine::~GameEngine() {
     handler.RemoveListener(EventHandler::MouseEvent, this);
     handler.RemoveListener(EventHandler::FocusLostEvent, this);
     handler.RemoveListener(EventHandler::FocusLostEvent, &player);
+    for (Seat& seat : seats)
+        if (seat.owned) {
+            handler.RemoveListener(EventHandler::KeyEvent, seat.player);
+            handler.RemoveListener(EventHandler::FocusLostEvent, seat.player);
+        }
     if (engineSound) engineSound->Leave();
     ReleaseRace();
     // The engine, a member, goes last with the effect pass and the models.
@@ -72,7 +105,10 @@ void GameEngine::ReleaseRace() {
     // The rules refer to the field and the ghost race: they go first.
     rules.reset(new FreeDriveRules);
     ghostRace.reset();
-    player.SetCar(nullptr);
+    for (Seat& seat : seats) {
+        seat.player->SetCar(nullptr);
+        seat.car = nullptr;
+    }
     field.reset();
     // The cars' bodies live in the world: they go back to it before it goes.
     cars.reset();
@@ -94,7 +130,7 @@ bool GameEngine::Initialize() {
     messageFont = fonts.Generate("Arial", 18);
     smallFont = fonts.Generate("Arial", 32);
     largeFont = fonts.Generate("Arial", 64);
-    hud.SetFonts(messageFont, smallFont, largeFont);
+    for (Seat& seat : seats) seat.view->GetHud().SetFonts(messageFont, smallFont, largeFont);
     cars.reset(new CarPool(engine, world.get()));
     return frameStatistics.font && messageFont && smallFont && largeFont;
 }
@@ -118,6 +154,18 @@ const TrackDescription::Way* GameEngine::ChooseWay() {
 
 std::string GameEngine::RecordsKey() const {
     return setup.track.RecordsKey(setup.direction, CarPool::NodeNames[setup.PlayerCar()]);
+}
+
+bool GameEngine::PlaceSeatAtStart(std::size_t i) {
+    Car* car = seats[i].car;
+    if (!car) return false;
+    if (i == 0) return PlaceAtStart(*car);
+    // The others beside the first and in a row behind: 3 m apart, rows 8 m.
+    const double heading = way.startHeadingDeg * Pi / 180.0;
+    const vmath::vec2<double> ahead(-std::sin(heading), std::cos(heading)), left(-ahead.y, ahead.x);
+    const double backM = 8.0 * static_cast<double>(i / 2), sideM = i % 2 == 1 ? -3.0 : 0.0;
+    return world && CarRecovery::PlaceAt(*car, *world, way.startX - ahead.x * backM + left.x * sideM,
+                                         way.startY - ahead.y * backM + left.y * sideM, ahead);
 }
 
 std::string GameEngine::GhostKey() const { return setup.track.GhostKey(setup.direction); }
@@ -151,7 +199,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     // Read and checked with the description; reversed, the loop runs the other way from the same start line.
     track.checkpoints = way.checkpoints;
     track.road = setup.track.RoadFor(setup.direction);
-    hud.SetRoad(track.road);
+    for (Seat& seat : seats) seat.view->GetHud().SetRoad(track.road);
     scene.reset(new RaceScene(engine, quality));
     const std::string failure = scene->Load(setup.track, track, *world);
     if (!failure.empty()) return Fail(failure);
@@ -159,21 +207,33 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     // Without a car there is nothing to drive, to follow or to draw the
     // instruments of: the race does not start.
     cars->SetSpeedUnit(displaySettings.speedUnit);
-    Car* car = cars->GetCar(carIndex);
-    if (!car) return Fail("the car could not be made");
-    cameraSettings.ApplyTo(*car);
+    seats.front().carIndex = carIndex;
+    setup.entrants.clear();
+    for (std::size_t i = 0; i < seats.size(); ++i) {
+        Seat& seat = seats[i];
+        setup.entrants.push_back({seat.carIndex, RaceSetup::Entrant::Driver::LocalPlayer, static_cast<int>(i),
+                                  setup.opponentSkill});
+        // A second player of the same car drives a copy of it, in their own colour.
+        seat.car = i == 0 ? cars->GetCar(seat.carIndex) : cars->MakePlayerCar(seat.carIndex, PlayerPaints[i].data());
+        if (!seat.car) return Fail("the car could not be made");
+        cameraSettings.ApplyTo(*seat.car);
+        seat.player->SetCar(seat.car);
+    }
+    Car* car = seats.front().car;
     player.SetCamera(&engine.GetCamera());
-    player.SetCar(car);
     scene->Light(setup.track, track);
     // A Race's cars stand on the grid; the others start on the start line.
-    if (startMode != Race && startMode != RaceMode::Replay && !PlaceAtStart(*car))
-        return Fail("its start lies off its ground");
+    if (startMode != Race && startMode != RaceMode::Replay)
+        for (std::size_t i = 0; i < seats.size(); ++i)
+            if (!PlaceSeatAtStart(i)) return Fail("its start lies off its ground");
     if (!scene->AddEffects(track, *car)) return Fail("the effects did not initialise");
+    for (std::size_t i = 1; i < seats.size(); ++i) scene->AddCar(*seats[i].car);
     mode = startMode;
     if (mode == Race && !StartField(*car)) return Fail("its field could not be put on the grid");
     ghostRace.reset(new GhostRace(*cars, track.road, GhostKey()));
-    ghostRace->SetShown(GhostRace::ReadShown(settings));
-    if (mode == TimeTrial) ghostRace->LoadGhost(carIndex);
+    // Sharing the screen, each player races the others, not a ghost.
+    ghostRace->SetShown(seats.size() == 1 && GhostRace::ReadShown(settings));
+    if (mode == TimeTrial && seats.size() == 1) ghostRace->LoadGhost(carIndex);
     BeginRace(mode);
     if (mode != RaceMode::Replay) return true;
     RecordedRun best;
@@ -189,7 +249,13 @@ bool GameEngine::StartField(Car& car) {
     for (const Track::Checkpoint& checkpoint : track.checkpoints)
         gates.push_back(track.road.Project(checkpoint.x, checkpoint.y));
     field.reset(new RaceField(*cars, *world, track.road, racingLine, halfWidthM));
-    if (!field->Start(car, setup.PlayerCar(), player, setup.opponentCount, setup.opponentSkill, gates)) return false;
+    std::vector<RaceField::Entry> entries;
+    for (std::size_t i = 0; i < seats.size(); ++i)
+        entries.push_back({seats[i].car, seats[i].carIndex, seats[i].player,
+                           seats.size() == 1 ? std::string("You") : "Player " + std::to_string(i + 1),
+                           vmath::vec3<float>(PlayerPaints[i][0], PlayerPaints[i][1], PlayerPaints[i][2])});
+    (void)car;
+    if (!field->Start(entries, setup.opponentCount, setup.opponentSkill, gates)) return false;
     // The opponents are lit, shadowed and reflected as the preset does the player's car.
     for (const Racer& racer : field->GetRacers())
         if (!racer.player) scene->AddCar(*racer.car);
@@ -201,7 +267,12 @@ void GameEngine::BeginRace(Mode startMode) {
     if (mode == Race && field) {
         rules.reset(new FieldRaceRules(*field));
     } else if (mode == TimeTrial) {
-        auto trial = std::make_unique<TimeTrialRules>(track, records, setup.track.IsLoaded() ? RecordsKey() : "");
+        std::vector<std::string> keys;
+        for (const Seat& seat : seats)
+            keys.push_back(setup.track.IsLoaded()
+                               ? setup.track.RecordsKey(setup.direction, CarPool::NodeNames[seat.carIndex])
+                               : "");
+        auto trial = std::make_unique<TimeTrialRules>(track, records, std::move(keys));
         trial->SetGhostRace(ghostRace.get(), setup.PlayerCar());
         rules = std::move(trial);
     } else {
@@ -216,19 +287,29 @@ void GameEngine::BeginRace(Mode startMode) {
 
 void GameEngine::RaceAgain() {
     // The track and the car stay loaded: the car only needs a new body at the start.
-    const unsigned carIndex = setup.PlayerCar();
-    if (cars && cars->ResetCar(carIndex) && !field)
-        if (Car* car = cars->GetCar(carIndex)) PlaceAtStart(*car);
-    CarPlaced();
+    if (cars)
+        for (std::size_t i = 0; i < seats.size(); ++i) {
+            Car* car = seats[i].car;
+            const bool reset = i == 0 ? cars->ResetCar(seats[i].carIndex)
+                                      : car && cars->ResetCar(*car, car->node->GetTransform().GetMatrix());
+            if (reset && !field) PlaceSeatAtStart(i);
+        }
+    for (std::size_t i = 0; i < seats.size(); ++i) CarPlaced(i);
     if (field) field->Restart();
     BeginRace(mode);
 }
 
-void GameEngine::CarPlaced() {
-    wrongWay.Reset();
-    player.CarPlaced();
-    if (engineSound) engineSound->CarPlaced();
+void GameEngine::CarPlaced(std::size_t seat) {
+    seats[seat].wrongWay.Reset();
+    seats[seat].player->CarPlaced();
+    if (engineSound && seat == 0) engineSound->CarPlaced();
     keptPoses.clear();
+}
+
+std::optional<std::size_t> GameEngine::SeatOfKey(unsigned key, KeyBindings::Action action) const {
+    for (std::size_t i = 0; i < seats.size(); ++i)
+        if (seats[i].player->GetKeyBindings().KeyOf(action) == key) return i;
+    return std::nullopt;
 }
 
 TimeTrialRules* GameEngine::Trial() const { return dynamic_cast<TimeTrialRules*>(rules.get()); }
@@ -300,19 +381,49 @@ void GameEngine::FeedEngineSound() {
     }
 }
 
+std::vector<ViewRect> GameEngine::GetViewRects() const {
+    std::vector<ViewRect> rects;
+    for (const Seat& seat : seats) rects.push_back(seat.view->GetRect());
+    return rects;
+}
+
 void GameEngine::RenderScene() {
-    const ViewProjection projection(cameraSettings.VerticalFieldOfViewDeg());
+    // The window's viewport, as its size message set it.
+    GLint windowViewport[4];
+    glGetIntegerv(GL_VIEWPORT, windowViewport);
+    const ViewRect window{windowViewport[0], windowViewport[1], windowViewport[2], windowViewport[3]};
+    const std::vector<ViewRect> rects = SplitLayout::Views(static_cast<unsigned>(seats.size()), window);
+    const bool shared = seats.size() > 1;
     const QualityPreset::Settings settings = QualityPreset::For(quality);
-    DrawDistance::Cull(engine, settings.drawDistanceM, track.coarseCopies, settings.coarseBeyondM);
-    // Far cars are drawn from their simplified looks, and at Low near ones as well.
-    if (cars)
-        cars->GetLevelOfDetail().Select(engine.GetCamera().GetView().GetEye(), settings.carDetailDistanceScale,
-                                        settings.nearCarLook);
-    const bool scaled = scaledView.Begin(settings.renderScale);
-    engine.RenderScene();
-    // See-through, so after everything it shows through.
-    if (ghostRace && !replay) ghostRace->Draw(*engine.GetRenderer(), engine.GetCamera().GetView());
-    if (scaled) scaledView.End();
+    Camera& engineCamera = engine.GetCamera();
+    const Camera firstCamera = engineCamera;
+    for (std::size_t i = 0; i < seats.size(); ++i) {
+        RaceView& view = *seats[i].view;
+        view.SetRect(rects[i]);
+        if (shared) {
+            glViewport(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+            glScissor(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+            glEnable(GL_SCISSOR_TEST);
+            // The engine draws from its own camera: each view's in turn.
+            if (i > 0) engineCamera = view.GetCamera();
+        }
+        const ViewProjection projection(view.FieldOfViewDeg(cameraSettings.VerticalFieldOfViewDeg()));
+        DrawDistance::Cull(engine, settings.drawDistanceM, track.coarseCopies, settings.coarseBeyondM);
+        // Far cars are drawn from their simplified looks, and at Low near ones as well.
+        if (cars)
+            cars->GetLevelOfDetail().Select(engineCamera.GetView().GetEye(), settings.carDetailDistanceScale,
+                                            settings.nearCarLook);
+        const bool scaled = scaledView.Begin(settings.renderScale);
+        engine.RenderScene();
+        // See-through, so after everything it shows through.
+        if (ghostRace && !replay) ghostRace->Draw(*engine.GetRenderer(), engineCamera.GetView());
+        if (scaled) scaledView.End();
+    }
+    if (shared) {
+        engineCamera = firstCamera;
+        glDisable(GL_SCISSOR_TEST);
+        glViewport(window.x, window.y, window.width, window.height);
+    }
 }
 
 void GameEngine::Step() {
@@ -336,20 +447,31 @@ void GameEngine::Step() {
     if (!player.IsSpectator() && rules->IsWorldRunning()) PoseCars(tick.GetBlend(), dtS);
 }
 
+std::vector<Car*> GameEngine::SeatCars() const {
+    std::vector<Car*> cars;
+    for (const Seat& seat : seats) cars.push_back(seat.car);
+    return cars;
+}
+
 void GameEngine::Tick() {
     const float tickS = static_cast<float>(FixedTick::TickS);
     rules->BeforeTick(tickS);
-    player.Update(tickS);
+    for (std::size_t i = 0; i < seats.size(); ++i) {
+        seats[i].player->Update(tickS);
+        // Once a player's run is over (time up, home), their car only brakes.
+        if (Car* car = seats[i].player->GetCar()) car->controlsEnabled = rules->AreControlsEnabled(i);
+    }
     Car* car = player.GetCar();
-    // Once the trial is over (time up) or the player home, the car only brakes.
-    if (car) car->controlsEnabled = rules->AreControlsEnabled();
     if (player.IsSpectator() || !world || !car) return;
     if (rules->IsWorldRunning()) {
         world->Step(tickS);
-        if (car->body) wrongWay.Update(track.road, car->body->GetPosition(), car->body->GetLinearVelocity(), tickS);
-        if (ghostRace) ghostRace->Frame(*car, tickS, rules->IsReleased(), IsOver());
+        for (Seat& seat : seats)
+            if (seat.car && seat.car->body)
+                seat.wrongWay.Update(track.road, seat.car->body->GetPosition(), seat.car->body->GetLinearVelocity(),
+                                     tickS);
+        if (ghostRace) ghostRace->Frame(*car, tickS, rules->IsReleased(), rules->IsOver(0));
     }
-    rules->AfterTick(tickS, *car);
+    rules->AfterTick(tickS, SeatCars());
 }
 
 std::vector<Car*> GameEngine::PosedCars() const {
@@ -357,8 +479,9 @@ std::vector<Car*> GameEngine::PosedCars() const {
     if (field) {
         for (const Racer& racer : field->GetRacers())
             if (racer.car && racer.car->body) posed.push_back(racer.car);
-    } else if (Car* car = player.GetCar(); car && car->body) {
-        posed.push_back(car);
+    } else {
+        for (const Seat& seat : seats)
+            if (seat.car && seat.car->body) posed.push_back(seat.car);
     }
     return posed;
 }
@@ -371,7 +494,6 @@ void GameEngine::KeepPoses() {
 
 void GameEngine::PoseCars(float blend, float dtS) {
     const std::vector<Car*> posed = PosedCars();
-    Car* playerCar = player.GetCar();
     for (std::size_t i = 0; i < posed.size(); ++i) {
         Car& car = *posed[i];
         float now[16], frame[16];
@@ -382,7 +504,9 @@ void GameEngine::PoseCars(float blend, float dtS) {
         else
             std::copy(now, now + 16, frame);
         car.PoseNodes(frame, dtS);
-        if (&car == playerCar) car.UpdateCamera(engine.GetCamera(), frame, car.body->GetLinearVelocity(), dtS);
+        for (Seat& seat : seats)
+            if (seat.car == &car)
+                car.UpdateCamera(seat.view->GetCamera(), frame, car.body->GetLinearVelocity(), dtS);
     }
 }
 
@@ -390,27 +514,37 @@ std::string GameEngine::FormatClock(double seconds) { return RaceClock::Format(s
 
 const char* GameEngine::CountdownDigit(float countdownS) { return RaceHud::CountdownDigit(countdownS); }
 
-RacePicture GameEngine::Picture() {
+RacePicture GameEngine::Picture(std::size_t seat) {
     RacePicture picture;
     picture.mode = mode;
     picture.rules = rules.get();
     picture.track = &track;
-    picture.car = player.GetCar();
+    picture.car = seats[seat].car;
     picture.field = field.get();
-    picture.ghostRace = ghostRace.get();
-    picture.wrongWay = &wrongWay;
-    picture.nextCheckpoint = GetNextCheckpoint();
-    picture.remainingTime = GetRemainingTime();
-    picture.result = &GetResult();
+    picture.player = seat;
+    picture.ghostRace = seats.size() == 1 ? ghostRace.get() : nullptr;
+    picture.wrongWay = &seats[seat].wrongWay;
+    const TimeTrialRules* trial = Trial();
+    if (field) {
+        picture.nextCheckpoint = field->GetPlayer(seat).nextCheckpoint;
+    } else if (trial && seat < trial->GetPlayerCount()) {
+        picture.nextCheckpoint = trial->GetNextCheckpoint(seat);
+        picture.remainingTime = trial->GetRemainingTime(seat);
+        picture.result = &trial->GetResult(seat);
+    }
+    // Sharing the screen, the results are the whole window's.
+    picture.endScreen = seats.size() == 1;
     return picture;
 }
 
 void GameEngine::DrawHud() {
-    const ScreenProjection screen;
-    const float w = screen.GetWidth(), h = screen.GetHeight();
+    GLint windowViewport[4];
+    glGetIntegerv(GL_VIEWPORT, windowViewport);
+    const ViewRect window{windowViewport[0], windowViewport[1], windowViewport[2], windowViewport[3]};
+    const bool shared = seats.size() > 1;
     // The effect pass leaves depth testing, culling and textures on units 0
     // to 2 behind; the HUD draws over everything, untextured but for its dials.
-    glPushAttrib(HudAttributes | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
+    glPushAttrib(HudAttributes | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
@@ -421,15 +555,38 @@ void GameEngine::DrawHud() {
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_TEXTURE_CUBE_MAP);
     }
-    endScreen.Clear(h);
+    endScreen.Clear(static_cast<float>(window.height));
     Renderer& renderer = *engine.GetRenderer();
+
+    if (replay && !player.IsSpectator() && smallFont && messageFont) {
+        const ScreenProjection screen;
+        replay->DrawHud(engine, seats.front().view->GetHud().GetMinimap(), *smallFont, *messageFont,
+                        screen.GetWidth(), screen.GetHeight());
+    } else if (!player.IsSpectator()) {
+        // Each view its own HUD, inside its own rectangle only.
+        for (std::size_t i = 0; i < seats.size(); ++i) {
+            const ViewRect& rect = seats[i].view->GetRect().IsEmpty() ? window : seats[i].view->GetRect();
+            if (shared) {
+                glViewport(rect.x, rect.y, rect.width, rect.height);
+                glScissor(rect.x, rect.y, rect.width, rect.height);
+                glEnable(GL_SCISSOR_TEST);
+            }
+            const ScreenProjection screen;
+            seats[i].view->GetHud().Draw(engine, Picture(i), screen.GetWidth(), screen.GetHeight(),
+                                         shared ? nullptr : &endScreen);
+        }
+        if (shared) {
+            const ViewRect spare = SplitLayout::SpareQuarter(static_cast<unsigned>(seats.size()), window);
+            if (!spare.IsEmpty()) DrawSpareQuarter(spare);
+            glDisable(GL_SCISSOR_TEST);
+            glViewport(window.x, window.y, window.width, window.height);
+        }
+    }
+
+    const ScreenProjection screen;
+    const float w = screen.GetWidth(), h = screen.GetHeight();
+    if (shared && !replay && !player.IsSpectator()) DrawSharedEnd(w, h);
     if (displaySettings.showFrameRate && messageFont) frameRate.Draw(renderer.GetFontManager(), *messageFont, 10, 8);
-
-    if (replay && !player.IsSpectator() && smallFont && messageFont)
-        replay->DrawHud(engine, hud.GetMinimap(), *smallFont, *messageFont, w, h);
-    else if (!player.IsSpectator())
-        hud.Draw(engine, Picture(), w, h, &endScreen);
-
     if (messageFont) options.Draw(renderer, *messageFont, frameStatistics, quality, w, h);
     if (GetRaceClock().IsPaused() && largeFont) {
         glColor3f(1.0f, 1.0f, 0.0f);
@@ -438,6 +595,76 @@ void GameEngine::DrawHud() {
     if (notice && messageFont) notice->Draw(renderer, *messageFont);
 
     glPopAttrib();
+}
+
+void GameEngine::DrawSpareQuarter(const ViewRect& quarter) {
+    glViewport(quarter.x, quarter.y, quarter.width, quarter.height);
+    glScissor(quarter.x, quarter.y, quarter.width, quarter.height);
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(0.08f, 0.1f, 0.12f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const ScreenProjection screen;
+    const float w = screen.GetWidth(), h = screen.GetHeight();
+    RaceHud& hud = seats.front().view->GetHud();
+    if (Car* car = seats.front().car; car && car->body) {
+        // Every car on the map: the first player's as the map's own marker, the others as dots.
+        hud.GetMinimap().Draw(w, h, *car->body, nullptr,
+                              field ? field->MapDots(0) : std::vector<MapDot>(SeatDots()));
+    }
+    if (!smallFont || !messageFont) return;
+    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
+    glColor3f(1.0f, 1.0f, 0.0f);
+    float y = h - 50;
+    if (field) {
+        for (const ResultsTable::Row& row : field->Results()) {
+            char line[96];
+            std::snprintf(line, sizeof line, "%u  %s", row.position, row.name.c_str());
+            if (row.player) glColor3f(1.0f, 1.0f, 1.0f); else glColor3f(1.0f, 1.0f, 0.0f);
+            fonts.Print(*messageFont, 30, y, line);
+            y -= 22;
+        }
+    } else if (const TimeTrialRules* trial = Trial()) {
+        for (std::size_t i = 0; i < trial->GetPlayerCount(); ++i) {
+            char line[96];
+            std::snprintf(line, sizeof line, "Player %zu  checkpoint %u  %s", i + 1,
+                          trial->GetNextCheckpoint(i) + 1, RaceClock::Format(trial->GetRemainingTime(i)).c_str());
+            fonts.Print(*messageFont, 30, y, line);
+            y -= 22;
+        }
+    }
+}
+
+std::vector<MapDot> GameEngine::SeatDots() const {
+    std::vector<MapDot> dots;
+    for (std::size_t i = 1; i < seats.size(); ++i)
+        if (seats[i].car && seats[i].car->body)
+            dots.push_back({seats[i].car->body->GetPosition(),
+                            vmath::vec3<float>(PlayerPaints[i][0], PlayerPaints[i][1], PlayerPaints[i][2])});
+    return dots;
+}
+
+void GameEngine::DrawSharedEnd(float w, float h) {
+    if (!IsOver() || !messageFont || !smallFont) return;
+    Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
+    if (field) {
+        ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h, &endScreen);
+        return;
+    }
+    const TimeTrialRules* trial = Trial();
+    if (!trial) return;
+    // Every player's time, or that theirs ran out, then the keys.
+    std::vector<ResultsTable::Row> rows;
+    for (std::size_t i = 0; i < trial->GetPlayerCount(); ++i) {
+        ResultsTable::Row row;
+        row.position = static_cast<unsigned>(i + 1);
+        row.name = "Player " + std::to_string(i + 1);
+        row.car = CarPool::NodeNames[seats[i].carIndex];
+        row.player = true;
+        row.result = trial->IsPerfect(i) ? RaceClock::Format(trial->GetTakenS(i)) : "Time is up";
+        if (trial->GetResult(i).IsNewRecord()) row.result += "  New record!";
+        rows.push_back(row);
+    }
+    ResultsTable::Draw(fonts, *messageFont, rows, w, h, &endScreen);
 }
 
 void GameEngine::OnFocusLost(EventHandler&) { rules->GetClock().Pause(); }
@@ -486,16 +713,16 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
         RaceAgain();
         return;
     }
-    if (state == 0 && key == player.GetKeyBindings().KeyOf(KeyBindings::Pause)) {
+    if (state == 0 && SeatOfKey(key, KeyBindings::Pause)) {
         rules->GetClock().TogglePause();
         return;
     }
-    if (key == player.GetKeyBindings().KeyOf(KeyBindings::Recover) && state == 0) {
-        Car* car = player.GetCar();
+    if (const std::optional<std::size_t> seat = SeatOfKey(key, KeyBindings::Recover); seat && state == 0) {
+        Car* car = seats[*seat].car;
         // A paused world must not move, and a recovery then would be free.
-        if (car && car->controlsEnabled && !IsOver() && !GetRaceClock().IsPaused() && !player.IsSpectator() &&
-            world && CarRecovery::Recover(*car, *world, track.road))
-            CarPlaced();
+        if (car && car->controlsEnabled && !rules->IsOver(*seat) && !GetRaceClock().IsPaused() &&
+            !player.IsSpectator() && world && CarRecovery::Recover(*car, *world, track.road))
+            CarPlaced(*seat);
         return;
     }
     if (state == 0) options.OnKey(*engine.GetRenderer(), key);

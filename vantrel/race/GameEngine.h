@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <string>
 
@@ -24,6 +25,7 @@
 #include "RaceSetup.h"
 #include "rules/RaceRules.h"
 #include "view/RaceHud.h"
+#include "view/RaceView.h"
 #include "track/Track.h"
 #include "track/TrackDescription.h"
 #include "TrialResult.h"
@@ -126,6 +128,17 @@ public:
     }
     /// What is raced, as Start made it.
     const RaceSetup& GetSetup() const { return setup; }
+    /// Another local player on the same screen, with car `carIndex`, driving
+    /// with `keys`; before Start, at most SplitLayout::MaxPlayers in all.
+    /// The first player is GetPlayer(), with the car Start is given.
+    /// @return false when there are as many players already
+    bool AddLocalPlayer(unsigned carIndex, const KeyBindings& keys);
+    /// The local players, at least one.
+    std::size_t GetPlayerCount() const { return seats.size(); }
+    /// Local player `index`'s driver, car and view; null past the last.
+    Player* GetPlayer(std::size_t index) const { return index < seats.size() ? seats[index].player : nullptr; }
+    Car* GetCar(std::size_t index) const { return index < seats.size() ? seats[index].car : nullptr; }
+    RaceView* GetView(std::size_t index) const { return index < seats.size() ? seats[index].view.get() : nullptr; }
 
     /// The race's share of a pass of the frame loop: Step, the sounds, the
     /// timing step, RenderScene, DrawHud.
@@ -166,6 +179,8 @@ public:
     }
     /// What the last frame's end screen drew where the mouse can point.
     const ClickAreas& GetEndScreenAreas() const { return endScreen; }
+    /// The window's share of each local player's view, as last drawn.
+    std::vector<ViewRect> GetViewRects() const;
     /// The same mode with the same car from the start again: the car back
     /// on the start line at rest, the countdown, the clock, the checkpoints
     /// and the result as at Start. Nothing is loaded again.
@@ -231,7 +246,7 @@ public:
     /// The field of a Race; null in the other modes.
     const RaceField* GetField() const { return field.get(); }
     bool IsShowingOptions() const { return options.IsShown(); }
-    const WrongWay& GetWrongWay() const { return wrongWay; }
+    const WrongWay& GetWrongWay() const { return seats.front().wrongWay; }
     const std::string& GetMessage() const { return options.GetMessage(); }
     float GetMessageAge() const { return options.GetMessageAge(); }
     /// True once the last checkpoint is passed with time left.
@@ -258,7 +273,7 @@ private:
     /// the world the cars' bodies live in.
     void ReleaseRace();
     /// After the car was put down by hand: what followed its motion starts anew.
-    void CarPlaced();
+    void CarPlaced(std::size_t seat);
     /// One fixed tick of the race.
     void Tick();
     /// The cars with a body, whose nodes are posed between ticks.
@@ -269,8 +284,21 @@ private:
     /// their bodies', the wheels turned over `dtS`, and the chase camera
     /// behind the player's.
     void PoseCars(float blend, float dtS);
-    /// The race as the player's view shows it, after the frame's ticks.
-    RacePicture Picture();
+    /// The local players' cars, the first's first.
+    std::vector<Car*> SeatCars() const;
+    /// The race as local player `seat`'s view shows it, after the frame's ticks.
+    RacePicture Picture(std::size_t seat);
+    /// Puts local player `seat`'s car on the start line (the first on its
+    /// mark, the others beside and behind); a Race's grid is the field's.
+    bool PlaceSeatAtStart(std::size_t seat);
+    /// With three players, the quarter left over: the map of every car and the standings.
+    void DrawSpareQuarter(const ViewRect& quarter);
+    /// The other players' cars on the first player's map.
+    std::vector<MapDot> SeatDots() const;
+    /// The end screen of a shared screen, over the whole window.
+    void DrawSharedEnd(float width, float height);
+    /// A player of `seat`'s whose key `key` is, or none.
+    std::optional<std::size_t> SeatOfKey(unsigned key, KeyBindings::Action action) const;
     /// The Race's field on the grid, with the racing line it drives; false
     /// when it cannot be made.
     bool StartField(Car& car);
@@ -281,6 +309,16 @@ private:
     void ToggleGhost();
     /// The Time Trial's rules, or null in the other modes.
     TimeTrialRules* Trial() const;
+
+    /// One local player's place in the race: their driver, car and view.
+    struct Seat {
+        Player* player = nullptr;        ///< `player` for the first, else `owned`
+        std::unique_ptr<Player> owned;
+        unsigned carIndex = 0;
+        Car* car = nullptr;              ///< from Start on
+        WrongWay wrongWay;
+        std::unique_ptr<RaceView> view;
+    };
 
     EventHandler& handler;
     std::string startFailure;
@@ -298,6 +336,7 @@ private:
     std::unique_ptr<physics::World> world;
     std::unique_ptr<CarPool> cars;
     Player player;
+    std::vector<Seat> seats;  ///< the local players, `player` first
     Track track;
     TrackDescription::Way way;  ///< the direction's start and checkpoints, from Start on
     FrameStatistics frameStatistics;
@@ -315,7 +354,5 @@ private:
     std::unique_ptr<GhostRace> ghostRace;  ///< before `cars` goes, as its ghost car is the pool's
     std::unique_ptr<Replay> replay;        ///< gives the player's car back as it goes
     float standingS = 0.0f;              ///< seconds the world has stood since a won trial
-    WrongWay wrongWay;
-    RaceHud hud;
     OglScaledView scaledView;  ///< the 3-D view below High's render scale
 };

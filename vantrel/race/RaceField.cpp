@@ -47,10 +47,12 @@ RaceField::RaceField(CarPool& cars, physics::World& world, const RoadCentreLine&
 
 RaceField::~RaceField() = default;
 
-bool RaceField::Start(Car& playerCar, unsigned playerModel, Driver& player, unsigned opponents,
-                      RacingDriver::Skill skill, const std::vector<double>& checkpointS) {
+bool RaceField::Start(const std::vector<Entry>& players, unsigned opponents, RacingDriver::Skill skill,
+                      const std::vector<double>& checkpointS) {
     racers.clear();
     drivers.clear();
+    playerCount = 0;
+    if (players.empty()) return false;
     checkpoints = checkpointS;
     opponents = std::clamp(opponents, 1u, MaxOpponents);
     for (unsigned i = 0; i < opponents; ++i) {
@@ -65,13 +67,19 @@ bool RaceField::Start(Car& playerCar, unsigned playerModel, Driver& player, unsi
         racer.driver = drivers.back().get();
         racers.push_back(racer);
     }
-    Racer you;
-    you.name = "You";
-    you.model = playerModel;
-    you.car = &playerCar;
-    you.driver = &player;
-    you.player = true;
-    racers.push_back(you);
+    // The first player at the very back, the others ahead in turn.
+    for (auto entry = players.rbegin(); entry != players.rend(); ++entry) {
+        if (!entry->car || !entry->driver) return false;
+        Racer you;
+        you.name = entry->name;
+        you.model = entry->model;
+        you.car = entry->car;
+        you.driver = entry->driver;
+        you.paint = entry->paint;
+        you.player = true;
+        racers.push_back(you);
+    }
+    playerCount = players.size();
 
     allCars.clear();
     for (const Racer& racer : racers) allCars.push_back(racer.car);
@@ -156,6 +164,12 @@ void RaceField::StuckRule(Racer& racer, float dtS) {
             if (&racers[i] == &racer) drivers[i]->Placed();
 }
 
+bool RaceField::AreAllPlayersFinished() const {
+    for (std::size_t i = 0; i < playerCount; ++i)
+        if (!IsPlayerFinished(i)) return false;
+    return playerCount > 0;
+}
+
 bool RaceField::IsEveryoneFinished() const {
     for (std::size_t i = 0; i < racers.size(); ++i)
         if (!standings.IsFinished(i)) return false;
@@ -167,28 +181,30 @@ double RaceField::ToGoM(std::size_t racer) const {
     return std::max(0.0, checkpoints.back() - racers[racer].progress.GetDistanceM());
 }
 
-std::string RaceField::PositionLine() const {
+std::string RaceField::PositionLine(std::size_t player) const {
     char line[32];
-    std::snprintf(line, sizeof line, "Pos %u / %zu", standings.PositionOf(GetPlayerIndex()), racers.size());
+    std::snprintf(line, sizeof line, "Pos %u / %zu", standings.PositionOf(GetPlayerIndex(player)), racers.size());
     return line;
 }
 
-std::string RaceField::GapAheadLine(double nowS) const {
+std::string RaceField::GapAheadLine(double nowS, std::size_t player) const {
     const std::vector<std::size_t> order = standings.Order();
-    const unsigned position = standings.PositionOf(GetPlayerIndex());
+    const std::size_t you = GetPlayerIndex(player);
+    const unsigned position = standings.PositionOf(you);
     if (position < 2) return "";
-    const std::optional<double> gap = standings.GapS(GetPlayerIndex(), order[position - 2], nowS);
+    const std::optional<double> gap = standings.GapS(you, order[position - 2], nowS);
     if (!gap) return "";
     char line[48];
     std::snprintf(line, sizeof line, "Ahead: %.1f s", *gap);
     return line;
 }
 
-std::string RaceField::GapBehindLine(double nowS) const {
+std::string RaceField::GapBehindLine(double nowS, std::size_t player) const {
     const std::vector<std::size_t> order = standings.Order();
-    const unsigned position = standings.PositionOf(GetPlayerIndex());
+    const std::size_t you = GetPlayerIndex(player);
+    const unsigned position = standings.PositionOf(you);
     if (position == 0 || position >= order.size()) return "";
-    const std::optional<double> gap = standings.GapS(order[position], GetPlayerIndex(), nowS);
+    const std::optional<double> gap = standings.GapS(order[position], you, nowS);
     if (!gap) return "";
     char line[48];
     std::snprintf(line, sizeof line, "Behind: %.1f s", *gap);
@@ -221,9 +237,12 @@ std::vector<ResultsTable::Row> RaceField::Results() const {
     return rows;
 }
 
-std::vector<MapDot> RaceField::MapDots() const {
+std::vector<MapDot> RaceField::MapDots(std::size_t player) const {
     std::vector<MapDot> dots;
-    for (const Racer& racer : racers)
-        if (!racer.player && racer.car && racer.car->body) dots.push_back({racer.car->body->GetPosition(), racer.paint});
+    for (std::size_t i = 0; i < racers.size(); ++i) {
+        const Racer& racer = racers[i];
+        if (i != GetPlayerIndex(player) && racer.car && racer.car->body)
+            dots.push_back({racer.car->body->GetPosition(), racer.paint});
+    }
     return dots;
 }

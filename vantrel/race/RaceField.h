@@ -52,13 +52,30 @@ public:
     RaceField(const RaceField&) = delete;
     RaceField& operator=(const RaceField&) = delete;
 
-    /// The player's car (model `playerModel`, driven by `player`) behind
-    /// `opponents` cars of the game's (clamped to 1 ... MaxOpponents), at
-    /// `skill`, with the checkpoints at `checkpointS` metres along the road
-    /// (the last is the finish). Every car on its grid place, held.
-    /// @return false when a car cannot be made or put on the grid
-    bool Start(Car& playerCar, unsigned playerModel, Driver& player, unsigned opponents, RacingDriver::Skill skill,
+    /// A local player's entry: its car (model `model`), its driver, its
+    /// name and its colour on the map.
+    struct Entry {
+        Car* car = nullptr;
+        unsigned model = 0;
+        Driver* driver = nullptr;
+        std::string name;
+        vmath::vec3<float> paint{1.0f, 1.0f, 1.0f};
+    };
+
+    /// The players' cars (the first at the very back) behind `opponents`
+    /// cars of the game's (clamped to 1 ... MaxOpponents), at `skill`, with
+    /// the checkpoints at `checkpointS` metres along the road (the last is
+    /// the finish). Every car on its grid place, held.
+    /// @return false when there is no player, or a car cannot be made or put
+    ///         on the grid
+    bool Start(const std::vector<Entry>& players, unsigned opponents, RacingDriver::Skill skill,
                const std::vector<double>& checkpointS);
+    /// One player, "You".
+    bool Start(Car& playerCar, unsigned playerModel, Driver& player, unsigned opponents, RacingDriver::Skill skill,
+               const std::vector<double>& checkpointS) {
+        return Start({Entry{&playerCar, playerModel, &player, "You", {1.0f, 1.0f, 1.0f}}}, opponents, skill,
+                     checkpointS);
+    }
     /// Every car back on its grid place at rest, the standings anew.
     bool Restart();
 
@@ -70,28 +87,33 @@ public:
     void Update(float dtS, double raceS, bool released);
 
     const std::vector<Racer>& GetRacers() const { return racers; }
-    std::size_t GetPlayerIndex() const { return racers.empty() ? 0 : racers.size() - 1; }
-    const Racer& GetPlayer() const { return racers.back(); }
+    std::size_t GetPlayerCount() const { return playerCount; }
+    /// The racer of local player `player` (0: the first).
+    std::size_t GetPlayerIndex(std::size_t player = 0) const { return racers.size() - 1 - player; }
+    const Racer& GetPlayer(std::size_t player = 0) const { return racers[GetPlayerIndex(player)]; }
     const Standings& GetStandings() const { return standings; }
-    bool IsPlayerFinished() const { return standings.IsFinished(GetPlayerIndex()); }
+    bool IsPlayerFinished(std::size_t player = 0) const { return standings.IsFinished(GetPlayerIndex(player)); }
+    /// Every local player is home.
+    bool AreAllPlayersFinished() const;
     bool IsEveryoneFinished() const;
     /// Metres from `racer` to the finish (0 once there).
     double ToGoM(std::size_t racer) const;
 
-    /// "Pos 3 / 6".
-    std::string PositionLine() const;
-    /// The gaps to the cars ahead and behind the player, "-1.2 s" / "+0.8 s",
-    /// empty where there is none.
-    std::string GapAheadLine(double nowS) const;
-    std::string GapBehindLine(double nowS) const;
+    /// "Pos 3 / 6" of local player `player`.
+    std::string PositionLine(std::size_t player = 0) const;
+    /// The gaps to the cars ahead and behind local player `player`,
+    /// "Ahead: 1.2 s" / "Behind: 0.8 s", empty where there is none.
+    std::string GapAheadLine(double nowS, std::size_t player = 0) const;
+    std::string GapBehindLine(double nowS, std::size_t player = 0) const;
     /// Rows of the results table, first to last: a finisher's time, or
     /// the distance still to go for one still racing.
     std::vector<ResultsTable::Row> Results() const;
-    /// The opponents on the map.
-    std::vector<MapDot> MapDots() const;
+    /// Every car on the map but local player `player`'s own, which the map draws itself.
+    std::vector<MapDot> MapDots(std::size_t player = 0) const;
 
 private:
     bool PlaceOnGrid();
+    std::size_t playerCount = 0;  ///< the local players, last on the grid
     /// Slot `i` of the grid from the front: its arc length and sideways offset.
     void GridSlot(std::size_t i, double& s, double& lateralM) const;
     void StuckRule(Racer& racer, float dtS);

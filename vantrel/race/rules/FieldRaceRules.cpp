@@ -7,11 +7,13 @@ void FieldRaceRules::BeforeTick(float tickS) {
     field.Drive(tickS, IsReleased());
 }
 
-void FieldRaceRules::AfterTick(float tickS, const Car&) {
-    if (IsReleased() && !field.IsPlayerFinished()) clock.Elapse(tickS);
+void FieldRaceRules::AfterTick(float tickS, const std::vector<Car*>&) {
+    if (IsReleased() && !field.AreAllPlayersFinished()) clock.Elapse(tickS);
     if (IsWorldRunning()) field.Update(tickS, clock.GetTakenS(), IsReleased());
 }
 
 bool FieldRaceRules::IsWorldRunning() const { return !field.IsEveryoneFinished(); }
 
-bool FieldRaceRules::IsOver() const { return field.IsPlayerFinished(); }
+bool FieldRaceRules::IsOver() const { return field.AreAllPlayersFinished(); }
+
+bool FieldRaceRules::IsOver(std::size_t player) const { return field.IsPlayerFinished(player); }

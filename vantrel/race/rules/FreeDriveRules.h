@@ -6,8 +6,9 @@
 class FreeDriveRules : public RaceRules {
 public:
     void BeforeTick(float) override {}
-    void AfterTick(float, const Car&) override {}
+    void AfterTick(float, const std::vector<Car*>&) override {}
     bool IsReleased() const override { return true; }
     bool IsWorldRunning() const override { return true; }
     bool IsOver() const override { return false; }
+    bool IsOver(std::size_t) const override { return false; }
 };

@@ -1,4 +1,7 @@
 #pragma once
+#include <cstddef>
+#include <vector>
+
 #include "race/RaceClock.h"
 
 struct Car;
@@ -28,19 +31,21 @@ public:
     /// countdown runs down, then "Go!" fades.
     /// The rules count in FixedTick::TickS whatever `tickS` is.
     virtual void BeforeTick(float tickS);
-    /// The end of a tick, once the world has moved `car` (the player's):
-    /// clocks, checkpoints and standings. The world may not have stepped
-    /// (IsWorldRunning false).
-    virtual void AfterTick(float tickS, const Car& car) = 0;
+    /// The end of a tick, once the world has moved the local players'
+    /// `cars` (the first player's first): clocks, checkpoints and standings.
+    /// The world may not have stepped (IsWorldRunning false).
+    virtual void AfterTick(float tickS, const std::vector<Car*>& cars) = 0;
 
     virtual Phase GetPhase() const;
     /// Whether the physics still steps: it stops once the race is decided
     /// for good (a won trial freezes the world; a field runs until all are home).
     virtual bool IsWorldRunning() const = 0;
-    /// The player's run is over (won, time up, home).
+    /// Every local player's run is over (won, time up, home).
     virtual bool IsOver() const = 0;
-    /// Whether the player's input reaches the car this tick.
-    virtual bool AreControlsEnabled() const { return IsReleased() && !IsOver(); }
+    /// Local player `player`'s run is over.
+    virtual bool IsOver(std::size_t player) const = 0;
+    /// Whether a player's input reaches their car this tick.
+    virtual bool AreControlsEnabled(std::size_t player) const { return IsReleased() && !IsOver(player); }
 
     /// The countdown is over: the cars may go.
     virtual bool IsReleased() const { return countdownTicks < 0; }

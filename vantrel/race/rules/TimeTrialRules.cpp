@@ -7,45 +7,76 @@
 #include "physics/DynamicObjectCar.h"
 #include "race/GhostRace.h"
 
-TimeTrialRules::TimeTrialRules(const Track& track, RecordsStore* records, std::string recordsKey)
-    : track(track), records(records), recordsKey(std::move(recordsKey)) {}
+TimeTrialRules::TimeTrialRules(const Track& track, RecordsStore* records, std::vector<std::string> recordsKeys)
+    : track(track), records(records) {
+    if (recordsKeys.empty()) recordsKeys.emplace_back();
+    for (std::string& key : recordsKeys) {
+        runs.emplace_back();
+        runs.back().recordsKey = std::move(key);
+    }
+}
 
 void TimeTrialRules::Begin() {
     RaceRules::Begin();
-    nextCheckpoint = 0;
-    // The game always has checkpoints, but a track without any leaves the
-    // clock alone rather than reading past the end.
-    remainingTime = track.checkpoints.empty() ? 0.0 : track.checkpoints.front().time;
-    result.Clear();
+    for (Run& run : runs) {
+        const std::string key = std::move(run.recordsKey);
+        run = Run();
+        run.recordsKey = key;
+        // The game always has checkpoints, but a track without any leaves the
+        // clock alone rather than reading past the end.
+        run.remainingTime = track.checkpoints.empty() ? 0.0 : track.checkpoints.front().time;
+    }
 }
 
-void TimeTrialRules::AfterTick(float tickS, const Car& car) {
-    if (IsWorldRunning() && remainingTime > 0.0 && car.body) TestCheckpoint(car.body->GetPosition(), tickS);
+void TimeTrialRules::AfterTick(float tickS, const std::vector<Car*>& cars) {
+    if (!IsWorldRunning()) return;
+    for (std::size_t i = 0; i < runs.size() && i < cars.size(); ++i)
+        if (runs[i].remainingTime > 0.0 && cars[i] && cars[i]->body)
+            TestCheckpoint(cars[i]->body->GetPosition(), tickS, i);
 }
 
-void TimeTrialRules::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
-    if (nextCheckpoint >= track.checkpoints.size()) return;
-    if (IsReleased()) clock.Elapse(dtS);
-    const Track::Checkpoint& next = track.checkpoints[nextCheckpoint];
+void TimeTrialRules::TestCheckpoint(const vmath::vec3<float>& position, float dtS, std::size_t player) {
+    Run& run = runs[player];
+    if (run.nextCheckpoint >= track.checkpoints.size()) return;
+    if (IsReleased()) {
+        run.takenS += dtS;
+        if (player == 0) clock.Elapse(dtS);
+    }
+    const Track::Checkpoint& next = track.checkpoints[run.nextCheckpoint];
     if (std::fabs(next.x - position.x) < CheckpointReach && std::fabs(next.y - position.y) < CheckpointReach) {
-        ++nextCheckpoint;
-        if (nextCheckpoint < track.checkpoints.size()) {
-            remainingTime += track.checkpoints[nextCheckpoint].time;
-            if (ghostRace) ghostRace->CheckpointPassed(nextCheckpoint - 1);
+        ++run.nextCheckpoint;
+        const bool first = player == 0;
+        if (run.nextCheckpoint < track.checkpoints.size()) {
+            run.remainingTime += track.checkpoints[run.nextCheckpoint].time;
+            if (ghostRace && first) ghostRace->CheckpointPassed(run.nextCheckpoint - 1);
         } else {
-            result.Finish(records, recordsKey, clock.GetTakenS());
-            if (ghostRace) ghostRace->TrialWon(carIndex, result.GetTakenMs(), result.IsNewRecord());
+            run.result.Finish(records, run.recordsKey, run.takenS);
+            if (ghostRace && first) ghostRace->TrialWon(carIndex, run.result.GetTakenMs(), run.result.IsNewRecord());
         }
         return;
     }
-    remainingTime -= dtS;
-    if (remainingTime < 0.0) remainingTime = 0.0;
+    run.remainingTime -= dtS;
+    if (run.remainingTime < 0.0) run.remainingTime = 0.0;
+}
+
+bool TimeTrialRules::IsWorldRunning() const {
+    for (const Run& run : runs)
+        if (run.nextCheckpoint < track.checkpoints.size()) return true;
+    return false;
+}
+
+bool TimeTrialRules::IsOver(std::size_t player) const {
+    const Run& run = runs[player];
+    return !track.checkpoints.empty() && (run.remainingTime <= 0.0 || IsPerfect(player));
 }
 
 bool TimeTrialRules::IsOver() const {
-    return !track.checkpoints.empty() && (remainingTime <= 0.0 || IsPerfect());
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        if (!IsOver(i)) return false;
+    return true;
 }
 
-bool TimeTrialRules::IsPerfect() const {
-    return !track.checkpoints.empty() && nextCheckpoint == track.checkpoints.size() && remainingTime > 0.0;
+bool TimeTrialRules::IsPerfect(std::size_t player) const {
+    const Run& run = runs[player];
+    return !track.checkpoints.empty() && run.nextCheckpoint == track.checkpoints.size() && run.remainingTime > 0.0;
 }

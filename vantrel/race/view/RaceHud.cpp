@@ -33,7 +33,7 @@ void RaceHud::Draw(Lumora& engine, const RacePicture& race, float w, float h, Cl
     const bool checkpointAhead = race.mode != RaceMode::FreeDrive && race.nextCheckpoint < checkpoints.size();
     if (car && car->body)
         minimap.Draw(w, h, *car->body, checkpointAhead ? &checkpoints[race.nextCheckpoint] : nullptr,
-                     race.field       ? race.field->MapDots()
+                     race.field       ? race.field->MapDots(race.player)
                      : race.ghostRace ? race.ghostRace->MapDots()
                                       : std::vector<MapDot>());
     if (race.mode != RaceMode::FreeDrive && smallFont && largeFont)
@@ -81,7 +81,8 @@ void RaceHud::DrawRaceLines(Renderer::FontManager& fonts, const RacePicture& rac
         fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
     }
     if (race.ghostRace && messageFont) race.ghostRace->DrawLines(fonts, *smallFont, *messageFont, w, h);
-    if (rules.IsOver() && race.result) race.result->Draw(fonts, *smallFont, w, h, endScreen);
+    if (rules.IsOver(race.player) && race.result && race.endScreen)
+        race.result->Draw(fonts, *smallFont, w, h, endScreen);
 }
 
 void RaceHud::DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
@@ -89,12 +90,12 @@ void RaceHud::DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& ra
     const RaceField& field = *race.field;
     const double nowS = race.rules->GetClock().GetTakenS();
     glColor3f(1.0f, 1.0f, 0.0f);
-    fonts.Print(*smallFont, 30, h - 50, field.PositionLine());
+    fonts.Print(*smallFont, 30, h - 50, field.PositionLine(race.player));
     if (messageFont) {
-        fonts.Print(*messageFont, 30, h - 80, field.GapAheadLine(nowS));
-        fonts.Print(*messageFont, 30, h - 102, field.GapBehindLine(nowS));
+        fonts.Print(*messageFont, 30, h - 80, field.GapAheadLine(nowS, race.player));
+        fonts.Print(*messageFont, 30, h - 102, field.GapBehindLine(nowS, race.player));
     }
     if (race.wrongWay) race.wrongWay->Draw(fonts, *largeFont, w, h);
-    if (field.IsPlayerFinished() && messageFont)
+    if (field.IsPlayerFinished(race.player) && messageFont && race.endScreen)
         ResultsTable::Draw(fonts, *messageFont, field.Results(), w, h, endScreen);
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+
 #include "race/RaceMode.h"
 
 class GhostRace;
@@ -18,9 +20,11 @@ struct RacePicture {
     const Track* track = nullptr;
     Car* car = nullptr;                  ///< the view's car; null for none
     const RaceField* field = nullptr;    ///< a Race's field; null in the other modes
+    std::size_t player = 0;              ///< the view's local player, in the field's players
     const GhostRace* ghostRace = nullptr;
     const WrongWay* wrongWay = nullptr;  ///< the view's car's
     unsigned nextCheckpoint = 0;         ///< of the view's car
     double remainingTime = 0.0;          ///< the Time Trial's clock (s)
     const TrialResult* result = nullptr; ///< the Time Trial's outcome
+    bool endScreen = true;               ///< the view draws the results (alone on the screen)
 };
