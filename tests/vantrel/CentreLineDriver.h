@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "cars/Car.h"
+#include "drivers/Player.h"
 #include "input/EventHandler.h"
 #include "race/GameEngine.h"
 #include "track/RoadCentreLine.h"
@@ -17,13 +18,15 @@
 /// curves too tight for its speed.
 class CentreLineDriver {
 public:
-    CentreLineDriver(GameEngine& race, EventHandler& handler)
-        : race(race), handler(handler), road(race.GetTrack().road) {}
+    /// Drives local player `seat` with that player's keys.
+    CentreLineDriver(GameEngine& race, EventHandler& handler, std::size_t seat = 0)
+        : race(race), handler(handler), road(race.GetTrack().road), seat(seat) {}
 
     /// One frame's keys, from the car body's state; call it while the car's
     /// controls are enabled.
     void Drive() {
-        const physics::DynamicObjectCar& body = *race.GetCar()->body;
+        const physics::DynamicObjectCar& body = *race.GetCar(seat)->body;
+        const KeyBindings& keys = race.GetPlayer(seat)->GetKeyBindings();
         const vmath::vec3<float> p = body.GetPosition(), forward = body.GetAxis(1);
         const double speed = body.GetForwardSpeedMs();
         nearest = road.Nearest(p.x, p.y, nearest);
@@ -46,19 +49,19 @@ public:
             const double curveSpeed = std::sqrt(6.5 / std::max(k, 1e-6));
             limit = std::min(limit, std::sqrt(curveSpeed * curveSpeed + 2.0 * 6.0 * d));
         }
-        Set(VK_UP, speed < limit - 0.5);
-        Set(VK_DOWN, speed > limit + 1.5);
+        Set(keys.KeyOf(KeyBindings::Throttle), speed < limit - 0.5);
+        Set(keys.KeyOf(KeyBindings::Brake), speed > limit + 1.5);
 
         // The keys move the steering 0.8 per second; a released key lets it
         // return towards the centre, and steering across the centre jumps there.
-        const float steering = race.GetCar()->steering;
+        const float steering = race.GetCar(seat)->steering;
         bool leftKey = false, rightKey = false;
         if (wanted > steering)
             leftKey = !(steering < 0.0f && wanted <= 0.0);
         else if (wanted < steering)
             rightKey = !(steering > 0.0f && wanted >= 0.0);
-        Set(VK_LEFT, leftKey);
-        Set(VK_RIGHT, rightKey);
+        Set(keys.KeyOf(KeyBindings::SteerLeft), leftKey);
+        Set(keys.KeyOf(KeyBindings::SteerRight), rightKey);
     }
 
 private:
@@ -67,5 +70,6 @@ private:
     GameEngine& race;
     EventHandler& handler;
     const RoadCentreLine& road;
+    std::size_t seat;
     std::size_t nearest = 0;
 };

@@ -2,11 +2,12 @@
 
 #include <GL/glew.h>
 
-ScreenProjection::ScreenProjection() {
+ScreenProjection::ScreenProjection(float scale) {
     GLfloat viewport[4];
     glGetFloatv(GL_VIEWPORT, viewport);
-    width = viewport[2];
-    height = viewport[3];
+    if (!(scale > 0.0f) || scale > 1.0f) scale = 1.0f;
+    width = viewport[2] / scale;
+    height = viewport[3] / scale;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();

@@ -46,7 +46,7 @@ const GLbitfield HudAttributes = 0x0B50;
 // The local players' colours, on the map and on a copy of a car another
 // player drives too.
 const std::array<float, 3> PlayerPaints[] = {
-    {0.95f, 0.95f, 0.95f}, {0.15f, 0.45f, 0.95f}, {0.95f, 0.75f, 0.05f}, {0.2f, 0.8f, 0.3f}};
+    {0.95f, 0.95f, 0.95f}, {0.85f, 0.08f, 0.08f}, {0.95f, 0.75f, 0.05f}, {0.8f, 0.1f, 0.85f}};
 
 // A cycle time the race acts on: below a second, and a number.
 bool IsUsableStep(float dtS) { return dtS < 1.0f; }
@@ -402,8 +402,6 @@ void GameEngine::RenderScene() {
         view.SetRect(rects[i]);
         if (shared) {
             glViewport(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
-            glScissor(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
-            glEnable(GL_SCISSOR_TEST);
             // The engine draws from its own camera: each view's in turn.
             if (i > 0) engineCamera = view.GetCamera();
         }
@@ -414,9 +412,16 @@ void GameEngine::RenderScene() {
             cars->GetLevelOfDetail().Select(engineCamera.GetView().GetEye(), settings.carDetailDistanceScale,
                                             settings.nearCarLook);
         const bool scaled = scaledView.Begin(settings.renderScale);
+        // Drawn straight into the window, the view's clear must spare the
+        // others; a scaled view's own target is the view's size already.
+        if (shared && !scaled) {
+            glScissor(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+            glEnable(GL_SCISSOR_TEST);
+        }
         engine.RenderScene();
         // See-through, so after everything it shows through.
         if (ghostRace && !replay) ghostRace->Draw(*engine.GetRenderer(), engineCamera.GetView());
+        if (shared) glDisable(GL_SCISSOR_TEST);
         if (scaled) scaledView.End();
     }
     if (shared) {
@@ -571,7 +576,8 @@ void GameEngine::DrawHud() {
                 glScissor(rect.x, rect.y, rect.width, rect.height);
                 glEnable(GL_SCISSOR_TEST);
             }
-            const ScreenProjection screen;
+            // A smaller view draws its dials and map smaller too.
+            const ScreenProjection screen(seats[i].view->HudScale());
             seats[i].view->GetHud().Draw(engine, Picture(i), screen.GetWidth(), screen.GetHeight(),
                                          shared ? nullptr : &endScreen);
         }

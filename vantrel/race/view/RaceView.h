@@ -24,6 +24,9 @@ public:
     /// that has `verticalDeg` in a 4:3 window: a wide, low view keeps the
     /// sideways field of the window's view rather than narrowing it.
     double FieldOfViewDeg(double verticalDeg) const;
+    /// How much smaller than a whole window's the HUD is drawn: 1 in a view
+    /// of 1024 x 768 or more, never below a half.
+    float HudScale() const;
 
 private:
     Camera ownCamera;
