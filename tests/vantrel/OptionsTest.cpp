@@ -293,9 +293,6 @@ TEST_F(Options, TheSecondKeySetIsKeptApartFromTheFirstAndADamagedOneWarnsOnceAnE
         const std::optional<KeyBindings::Action> one = first.ActionOf(key), two = second.ActionOf(key);
         EXPECT_FALSE(one && two && *one != KeyBindings::Spectator) << KeyBindings::KeyName(key);
     }
-    EXPECT_EQ(second.KeyOf(KeyBindings::Brake), unsigned('S'));
-    EXPECT_EQ(second.KeyOf(KeyBindings::Pause), unsigned(VK_TAB));
-    EXPECT_EQ(second.KeyOf(KeyBindings::Spectator), 0u);
     struct Row {
         KeyBindings::Set set;
         KeyBindings::Action action;
@@ -315,8 +312,6 @@ TEST_F(Options, TheSecondKeySetIsKeptApartFromTheFirstAndADamagedOneWarnsOnceAnE
         const KeyBindings::Refusal refusal = keys.Bind(row.set, row.action, row.key);
         EXPECT_EQ(keys.RefusalMessage(refusal, row.set, row.action, row.key), row.message);
     }
-    EXPECT_EQ(second.KeyOf(KeyBindings::Throttle), unsigned('I'));
-    EXPECT_EQ(second.KeyOf(KeyBindings::Recover), unsigned('Q'));
 
     // Kept and read back by the next run, without a word.
     {
