@@ -211,3 +211,29 @@ TEST(EventHandler, HandleMessageTranslatesTheTable) {
             EXPECT_TRUE(journal.empty()) << "message " << row.message;
     }
 }
+
+TEST(EventHandler, AKeyTellsThePadThatSentItUntilItsDispatchEnds) {
+    // A pad's key whose listener dispatches a key of its own (a click as its
+    // key does): the inner one is the keyboard's, the outer one's pad is back after.
+    std::vector<int> slots;
+    struct Listener : EventHandler::EventListener {
+        explicit Listener(std::vector<int>& slots) : slots(slots) {}
+        void OnKey(EventHandler& handler, unsigned key, int) override {
+            slots.push_back(handler.GetPadSlot());
+            if (key == 'P') handler.DispatchKey('K', 0);
+            slots.push_back(handler.GetPadSlot());
+        }
+        void OnFocusLost(EventHandler& handler) override { slots.push_back(handler.GetPadSlot()); }
+        std::vector<int>& slots;
+    } listener(slots);
+    EventHandler handler;
+    handler.AddListener(EventHandler::KeyEvent, &listener);
+    handler.AddListener(EventHandler::FocusLostEvent, &listener);
+    handler.DispatchKey('P', 0, 2);
+    handler.HandleMessage(WM_KEYDOWN, 'A', 0);
+    handler.DispatchFocusLost(1);
+    handler.DispatchFocusLost();
+    const int None = EventHandler::NoPad;
+    EXPECT_EQ(slots, (std::vector<int>{2, None, None, 2, None, None, 1, None}));
+    EXPECT_EQ(handler.GetPadSlot(), None);
+}

@@ -19,6 +19,7 @@
 #include "hud/DisplaySettings.h"
 #include "input/ControlSettings.h"
 #include "input/KeyBindings.h"
+#include "input/KeySets.h"
 #include "platform/WindowMessage.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
@@ -249,22 +250,38 @@ TEST_F(MenuMouse, TheOptionsPageChangesEachSettingAtOnceByKeysMouseAndWheelAndKe
     EXPECT_EQ(page.RowText(2, 2), "Pad dead zone: 15 %");
     EXPECT_FLOAT_EQ(app.GetGamepad().GetDeadZone(), 0.15f);
 
-    // Camera, by the keys from the tabs: the field of view two steps wider.
+    // Player 2's keys, by the keys from the tabs: player 1's Up is refused
+    // in words, a free key taken and kept in a section of its own.
     Key(VK_DOWN);  // "Back", under the reset
     Key(VK_DOWN);  // round to the tabs
     ASSERT_EQ(page.GetLine(), OptionsPage::TabLine);
     Key(VK_RIGHT);
     ASSERT_EQ(page.GetSection(), 3);
+    EXPECT_EQ(page.RowText(3, KeyBindings::Throttle), "Throttle: W");
+    EXPECT_EQ(page.RowText(3, KeyBindings::Brake), "Brake: S");
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    Key(VK_UP);
+    EXPECT_EQ(page.GetMessage(), "Up is already bound to Throttle of player 1");
+    Key(VK_RETURN);
+    Key('I');
+    EXPECT_EQ(page.RowText(3, KeyBindings::Throttle), "Throttle: I");
+    EXPECT_EQ(SettingsStore().Get(KeyBindings::SecondSection, "throttle"), "I");
+    Key(VK_UP);  // back to the tabs
+
+    // Camera, by the keys from the tabs: the field of view two steps wider.
+    Key(VK_RIGHT);
+    ASSERT_EQ(page.GetSection(), 4);
     for (int i = 0; i < 3; ++i) Key(VK_DOWN);
     Key(VK_RIGHT);
     Key(VK_RIGHT);
-    EXPECT_EQ(page.RowText(3, 2), "Field of view: 70 degrees");
+    EXPECT_EQ(page.RowText(4, 2), "Field of view: 70 degrees");
 
     // Units, the value clicked.
-    Click(areas, OptionsPage::TabArea(4));
+    Click(areas, OptionsPage::TabArea(5));
     app.Frame();
     Click(areas, OptionsPage::MoreArea(0));
-    EXPECT_EQ(page.RowText(4, 0), "Speed: mph");
+    EXPECT_EQ(page.RowText(5, 0), "Speed: mph");
 
     // A key bound again for the race below; Escape closes the page, and the
     // menu answers the keys again.
@@ -281,6 +298,7 @@ TEST_F(MenuMouse, TheOptionsPageChangesEachSettingAtOnceByKeysMouseAndWheelAndKe
     // A restart reads it all back.
     SettingsStore store;
     EXPECT_EQ(KeyBindings::Read(&store).KeyOf(KeyBindings::Throttle), unsigned('T'));
+    EXPECT_EQ(KeySets::Read(&store).Get(KeyBindings::SecondSet).KeyOf(KeyBindings::Throttle), unsigned('I'));
     EXPECT_FLOAT_EQ(ControlSettings::Read(&store).padDeadZone, 0.15f);
     EXPECT_FLOAT_EQ(CameraSettings::Read(&store).fieldOfViewDeg, 70.0f);
     const DisplaySettings display = DisplaySettings::Read(&store);

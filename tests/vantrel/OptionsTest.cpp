@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "input/ControlSettings.h"
 #include "input/Gamepad.h"
 #include "input/KeyBindings.h"
+#include "input/KeySets.h"
 #include "platform/WindowMessage.h"
 #include "storage/SettingsStore.h"
 
@@ -279,4 +281,82 @@ TEST(PadOptions, TheDeadZoneAndCurveShapeTheStickAndARaceGetsTheBoundKeys) {
                                      {'B', Press}, {'T', Press}, {'B', Release}, {'T', Release}, {VK_UP, Press}}));
     }
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
+
+TEST_F(Options, TheSecondKeySetIsKeptApartFromTheFirstAndADamagedOneWarnsOnceAnEntry) {
+    // No key serves two actions across the sets, save the first set's
+    // spectator key, which the second set's brake shares.
+    KeySets keys;
+    const KeyBindings& first = keys.Get(KeyBindings::FirstSet);
+    const KeyBindings& second = keys.Get(KeyBindings::SecondSet);
+    for (unsigned key = 1; key < 256; ++key) {
+        const std::optional<KeyBindings::Action> one = first.ActionOf(key), two = second.ActionOf(key);
+        EXPECT_FALSE(one && two && *one != KeyBindings::Spectator) << KeyBindings::KeyName(key);
+    }
+    struct Row {
+        KeyBindings::Set set;
+        KeyBindings::Action action;
+        unsigned key;
+        const char* message;  ///< empty: bound
+    };
+    const Row rows[] = {
+        {KeyBindings::SecondSet, KeyBindings::Throttle, VK_UP, "Up is already bound to Throttle of player 1"},
+        {KeyBindings::FirstSet, KeyBindings::SteerLeft, 'A', "A is already bound to Steer left of player 2"},
+        {KeyBindings::SecondSet, KeyBindings::Recover, 'G', "G is the game's own key"},
+        {KeyBindings::FirstSet, KeyBindings::Recover, 'W', "W is the game's own key"},  // watch: a player alone's
+        {KeyBindings::SecondSet, KeyBindings::Spectator, 'J', "That key cannot be bound to Spectator camera"},
+        {KeyBindings::FirstSet, KeyBindings::Spectator, 'D', ""},  // a player alone's
+        {KeyBindings::SecondSet, KeyBindings::Throttle, 'I', ""},
+    };
+    for (const Row& row : rows) {
+        const KeyBindings::Refusal refusal = keys.Bind(row.set, row.action, row.key);
+        EXPECT_EQ(keys.RefusalMessage(refusal, row.set, row.action, row.key), row.message);
+    }
+
+    // Kept and read back by the next run, without a word.
+    {
+        SettingsStore store(folder.string());
+        keys.Keep(&store);
+    }
+    SettingsStore store(folder.string());
+    const KeySets read = KeySets::Read(&store);
+    EXPECT_EQ(read.Get(KeyBindings::SecondSet).KeyOf(KeyBindings::Throttle), unsigned('I'));
+    EXPECT_EQ(read.Get(KeyBindings::FirstSet).KeyOf(KeyBindings::Spectator), unsigned('D'));
+    EXPECT_EQ(store.Get(KeyBindings::SecondSection, "spectator"), std::nullopt);
+    EXPECT_EQ(Printed(), "");
+
+    // Edited by hand: the first set is read as before, and the second gives
+    // way to it, an entry at a time, with one line each.
+    std::ofstream(folder / "settings.ini") << "[keys]\n"
+                                              "steer_left = A\n"     // the second set's default
+                                              "[keys2]\n"
+                                              "throttle = Up\n"      // player 1's: W it is
+                                              "brake = G\n"          // the game's own: S it is
+                                              "steer_right = Hyper\n"  // no key: D it is
+                                              "pause = P\n"          // player 1's: Tab it is
+                                              "chase_view = x\n";
+    SettingsStore edited(folder.string());
+    KeySets damaged = KeySets::Read(&edited);
+    const KeyBindings& player2 = damaged.Get(KeyBindings::SecondSet);
+    EXPECT_EQ(damaged.Get(KeyBindings::FirstSet).KeyOf(KeyBindings::SteerLeft), unsigned('A'));
+    EXPECT_EQ(player2.KeyOf(KeyBindings::Throttle), unsigned('W'));
+    EXPECT_EQ(player2.KeyOf(KeyBindings::Brake), unsigned('S'));
+    EXPECT_EQ(player2.KeyOf(KeyBindings::SteerLeft), 0u) << "unbound: player 1 has A";
+    EXPECT_EQ(player2.KeyOf(KeyBindings::SteerRight), unsigned('D'));
+    EXPECT_EQ(player2.KeyOf(KeyBindings::ChaseView), unsigned('X'));
+    EXPECT_EQ(player2.KeyOf(KeyBindings::Pause), unsigned(VK_TAB));
+    const std::string printed = Printed();
+    EXPECT_EQ(Count(printed, "[WARN]"), 5) << printed;
+    EXPECT_EQ(Count(printed, "\n"), 5) << printed;
+    for (const char* named : {"[keys2] throttle = \"Up\" is bound to Throttle of player 1 already, W it is",
+                              "brake = \"G\"", "steer_right = \"Hyper\"",
+                              "[keys2] steer_left cannot have A, bound to Steer left of player 1 already: unbound",
+                              "pause = \"P\" is bound to Pause of player 1 already, Tab it is"})
+        EXPECT_NE(printed.find(named), std::string::npos) << named << " in\n" << printed;
+    // The unbound action takes a free key on the options page; its reset
+    // leaves it unbound while player 1 has the default.
+    EXPECT_EQ(damaged.Bind(KeyBindings::SecondSet, KeyBindings::SteerLeft, 'J'), KeyBindings::Refusal::None);
+    damaged.ResetSecond();
+    EXPECT_EQ(damaged.Get(KeyBindings::SecondSet).KeyOf(KeyBindings::SteerLeft), 0u);
+    EXPECT_EQ(damaged.Get(KeyBindings::SecondSet).KeyOf(KeyBindings::ChaseView), unsigned('E'));
 }

@@ -14,12 +14,17 @@
 /// requests are recorded. Needs SDL's joystick layer started.
 class VirtualPad {
 public:
-    VirtualPad() {
+    /// `model` 0 is SDL's plain virtual pad; others are each a model of their
+    /// own (a GUID of its own), as two makes of pad are.
+    explicit VirtualPad(Uint16 model = 0) {
         // SDL drops pad input while none of the process's windows has the
         // keyboard focus, and another test's window may take it at any time.
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
         SDL_VirtualJoystickDesc desc{};
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        // pid.codes' test vendor: no mapping of SDL's database is a real pad's.
+        desc.vendor_id = model ? 0x1209 : 0;
+        desc.product_id = model;
         desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
         desc.naxes = SDL_CONTROLLER_AXIS_MAX;
         desc.nbuttons = SDL_CONTROLLER_BUTTON_MISC1;
@@ -28,7 +33,7 @@ public:
             static_cast<VirtualPad*>(self)->rumbles.emplace_back(low, high);
             return 0;
         };
-        index = SDL_JoystickAttachVirtualEx(&desc);
+        const int index = SDL_JoystickAttachVirtualEx(&desc);
         joystick = index < 0 ? nullptr : SDL_JoystickOpen(index);
         // A virtual trigger's travel is the whole axis: at rest it would be half pressed.
         Trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, 0.0f);
@@ -39,12 +44,17 @@ public:
     VirtualPad& operator=(const VirtualPad&) = delete;
 
     bool IsPlugged() const { return joystick != nullptr; }
-    /// NOTE: the only joystick of the test, so its device index stays the same.
     void Unplug() {
         if (!joystick) return;
+        // By its device index now: pads unplugged before it moved it down.
+        const SDL_JoystickID id = SDL_JoystickInstanceID(joystick);
         SDL_JoystickClose(joystick);
         joystick = nullptr;
-        SDL_JoystickDetachVirtual(index);
+        for (int i = 0; i < SDL_NumJoysticks(); ++i)
+            if (SDL_JoystickGetDeviceInstanceID(i) == id) {
+                SDL_JoystickDetachVirtual(i);
+                return;
+            }
     }
     void Button(SDL_GameControllerButton button, bool down) { SDL_JoystickSetVirtualButton(joystick, button, down); }
     /// A stick axis, -1 ... 1.
@@ -60,7 +70,6 @@ public:
     std::vector<std::pair<Uint16, Uint16>> rumbles;
 
 private:
-    int index = -1;
     SDL_Joystick* joystick = nullptr;
 };
 

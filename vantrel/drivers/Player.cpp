@@ -11,6 +11,20 @@ namespace {
 
 const int LeftButton = 1;
 
+/// The bit of whoever sent a key: the keyboard's, or a pad slot's (slots
+/// past the 31st share the last bit).
+std::uint32_t HolderBit(int padSlot) {
+    if (padSlot < 0) return 1u;
+    return 1u << (padSlot < 30 ? padSlot + 1 : 31);
+}
+
+void Hold(std::uint32_t& holders, std::uint32_t holder, bool pressed) {
+    if (pressed)
+        holders |= holder;
+    else
+        holders &= ~holder;
+}
+
 }  // namespace
 
 void Player::Update(float dtS) {
@@ -47,15 +61,16 @@ void Player::Update(float dtS) {
             car->AdjustRight(-controls.returnSpeed * dtS);
     }
     keyControls = {car->throttle, car->brake, car->steering};
-    if (gamepad) {
-        const Gamepad::Driving pad = gamepad->GetDriving();
+    if (gamepad && device.GetKind() != InputDevice::Keys) {
+        const Gamepad::Driving pad =
+            device.GetKind() == InputDevice::Pad ? gamepad->GetDriving(device.GetIndex()) : gamepad->GetDriving();
         car->throttle = std::fmax(car->throttle, pad.throttle);
         car->brake = std::fmax(car->brake, pad.brake);
         if (std::fabs(pad.steering) > std::fabs(car->steering)) car->steering = pad.steering;
     }
     carControls = {car->throttle, car->brake, car->steering};
     car->ApplyControls();
-    if (gamepad && car->body) Rumble(dtS);
+    if (gamepad && car->body && device.GetKind() != InputDevice::Keys) Rumble(dtS);
 }
 
 void Player::Rumble(float dtS) {
@@ -65,19 +80,41 @@ void Player::Rumble(float dtS) {
     const vmath::vec3<float> position = car->body->GetPosition();
     const double offRoadM = rumbleRoad ? CarRumble::DistanceFromRoad(*rumbleRoad, position.x, position.y) : -1.0;
     CarRumble::Pulse pulse;
-    if (rumble.Update(car->body->GetSpeedMs(), offRoadM, dtS, pulse))
+    if (!rumble.Update(car->body->GetSpeedMs(), offRoadM, dtS, pulse)) return;
+    if (device.GetKind() == InputDevice::Pad)
+        gamepad->Rumble(device.GetIndex(), pulse.lowFrequency, pulse.highFrequency, pulse.durationMs);
+    else
         gamepad->Rumble(pulse.lowFrequency, pulse.highFrequency, pulse.durationMs);
 }
 
-void Player::OnKey(EventHandler&, unsigned key, int state) {
-    const bool pressed = state == 0;
+std::optional<KeyBindings::Action> Player::ActionOf(const EventHandler& handler, unsigned key) const {
+    if (!device.Hears(handler.GetPadSlot())) return std::nullopt;
     const std::optional<KeyBindings::Action> action = bindings.ActionOf(key);
+    // Beside other players: the first set's spectator key may be the second set's.
+    if (action == KeyBindings::Spectator && device.GetKind() != InputDevice::Every) return std::nullopt;
+    return action;
+}
+
+void Player::SetDevice(InputDevice value) {
+    device = value;
+    ReleaseKeys();
+    if (device.GetKind() != InputDevice::Every) spectator = dragging = false;
+}
+
+bool Player::IsPadMissing() const {
+    return device.GetKind() == InputDevice::Pad && !(gamepad && gamepad->IsPlugged(device.GetIndex()));
+}
+
+void Player::OnKey(EventHandler& handler, unsigned key, int state) {
+    const bool pressed = state == 0;
+    const std::optional<KeyBindings::Action> action = ActionOf(handler, key);
     if (!action) return;
+    const std::uint32_t holder = HolderBit(handler.GetPadSlot());
     switch (*action) {
-    case KeyBindings::SteerLeft: leftKey = pressed; break;
-    case KeyBindings::Throttle: accelerateKey = pressed; break;
-    case KeyBindings::SteerRight: rightKey = pressed; break;
-    case KeyBindings::Brake: brakeKey = pressed; break;
+    case KeyBindings::SteerLeft: Hold(leftKey, holder, pressed); break;
+    case KeyBindings::Throttle: Hold(accelerateKey, holder, pressed); break;
+    case KeyBindings::SteerRight: Hold(rightKey, holder, pressed); break;
+    case KeyBindings::Brake: Hold(brakeKey, holder, pressed); break;
     case KeyBindings::ChaseView:
         if (pressed && !spectator && car) car->cameraMode = car->cameraMode == 0 ? 1 : 0;
         break;
@@ -89,7 +126,7 @@ void Player::OnKey(EventHandler&, unsigned key, int state) {
 }
 
 void Player::OnFocusLost(EventHandler&) {
-    accelerateKey = brakeKey = leftKey = rightKey = false;
+    ReleaseKeys();
     dragging = false;
 }
 

@@ -1,10 +1,14 @@
 #pragma once
+#include <cstdint>
+#include <optional>
+
 #include <lumora/Spectator.h>
 
 #include "CarRumble.h"
 #include "Driver.h"
 #include "input/ControlSettings.h"
 #include "input/EventHandler.h"
+#include "input/InputDevice.h"
 #include "input/KeyBindings.h"
 
 class Camera;
@@ -20,6 +24,12 @@ class RoadCentreLine;
 /// stick and triggers drive the car beside the keys: for each control the
 /// larger demand wins, the keys keeping their ramps and the pad's values
 /// going to the car as they are.
+///
+/// A player alone hears every device: the keyboard and every pad, merged
+/// (a driving key is held while any of them holds it). Beside other players
+/// each is bound to one device (SetDevice): a key set of the keyboard, whose
+/// keys its bindings name, or one pad, whose buttons and stick alone it
+/// takes; the spectator camera is then none of theirs.
 class Player : public EventHandler::EventListener, public Driver {
 public:
     /// Throttle and brake rates per second of key held; the steering's are
@@ -42,8 +52,13 @@ public:
 
     /// The driving keys on press and release; the chase view's (press,
     /// outside spectator mode) switches the chase view; the spectator's
-    /// (press) toggles spectator mode.
+    /// (press) toggles spectator mode. Only the player's own (ActionOf).
     void OnKey(EventHandler& handler, unsigned key, int state) override;
+    /// The action of the key event `handler` dispatches now, when it is the
+    /// player's: from its device and bound to an action there (the spectator
+    /// camera for a player of every device only); none otherwise. The race
+    /// goes by it for its own actions (pause, back on the road).
+    std::optional<KeyBindings::Action> ActionOf(const EventHandler& handler, unsigned key) const;
     /// In spectator mode only: a left-button drag turns the camera.
     void OnMouse(EventHandler& handler, int x, int y, int button, int state) override;
     /// The window lost the keyboard: the releases of the keys held now will
@@ -75,23 +90,35 @@ public:
         if (!value) spectator = false;
     }
     /// The keys the player drives with, the defaults until set. Keys held
-    /// meanwhile count as released.
+    /// meanwhile count as released. A player on a pad needs those the pads
+    /// were given (Gamepad::SetKeyBindings): its buttons send their keys.
     void SetKeyBindings(const KeyBindings& value) {
         bindings = value;
-        accelerateKey = brakeKey = leftKey = rightKey = false;
+        ReleaseKeys();
     }
     const KeyBindings& GetKeyBindings() const { return bindings; }
     /// How fast the keys steer and let the steering go back.
     void SetControlSettings(const ControlSettings& value) { controls = value; }
+    /// The device the player hears; every device until set. Keys held
+    /// meanwhile count as released, and one device has no spectator mode.
+    void SetDevice(InputDevice value);
+    InputDevice GetDevice() const { return device; }
+    /// Bound to a pad that is unplugged now (or with no pads to ask): the
+    /// race waits for it to come back to its slot.
+    bool IsPadMissing() const;
 
 private:
     /// The pad's rumble for the car's last frame.
     void Rumble(float dtS);
+    void ReleaseKeys() { accelerateKey = brakeKey = leftKey = rightKey = 0; }
 
     KeyBindings bindings;
     ControlSettings controls;
+    InputDevice device;
     bool dragging = false;  ///< left button held in spectator mode
-    bool accelerateKey = false, brakeKey = false, leftKey = false, rightKey = false;
+    /// The driving keys held, each by whom: bit 0 the keyboard, bit 1 + s
+    /// the pad in slot s; a key counts as held while any of them holds it.
+    std::uint32_t accelerateKey = 0, brakeKey = 0, leftKey = 0, rightKey = 0;
     bool spectator = false;
     bool spectatorOffered = true;
     Camera* camera = nullptr;

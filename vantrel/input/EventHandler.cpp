@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
+#include <utility>
 
 void EventHandler::EventListener::OnMouse(EventHandler&, int, int, int, int) {}
 
@@ -64,29 +65,33 @@ void EventHandler::HandleMessage(unsigned message, WParam wParam, LParam lParam)
 }
 
 template <typename Call>
-void EventHandler::Dispatch(EventType type, Call call) {
+void EventHandler::Dispatch(EventType type, int pad, Call call) {
+    // A listener may dispatch events of its own (a click as its key): the
+    // outer event's pad is back once they are done.
+    const int outer = std::exchange(padSlot, pad);
     // By index and with the size read before every call: listeners may be
     // removed or appended by the very calls made here (mode switches).
     const std::vector<EventListener*>& list = listeners[type];
     for (std::size_t index = 0; index < list.size(); ++index) call(*list[index]);
+    padSlot = outer;
 }
 
-void EventHandler::DispatchKey(unsigned key, int state) {
-    Dispatch(KeyEvent, [&](EventListener& listener) { listener.OnKey(*this, key, state); });
+void EventHandler::DispatchKey(unsigned key, int state, int pad) {
+    Dispatch(KeyEvent, pad < 0 ? NoPad : pad, [&](EventListener& listener) { listener.OnKey(*this, key, state); });
 }
 
 void EventHandler::DispatchMouse(int x, int y, int button, int state) {
-    Dispatch(MouseEvent, [&](EventListener& listener) { listener.OnMouse(*this, x, y, button, state); });
+    Dispatch(MouseEvent, NoPad, [&](EventListener& listener) { listener.OnMouse(*this, x, y, button, state); });
 }
 
 void EventHandler::DispatchWheel(int x, int y, int notches) {
-    Dispatch(MouseEvent, [&](EventListener& listener) { listener.OnWheel(*this, x, y, notches); });
+    Dispatch(MouseEvent, NoPad, [&](EventListener& listener) { listener.OnWheel(*this, x, y, notches); });
 }
 
 void EventHandler::DispatchQuit() {
-    Dispatch(QuitEvent, [&](EventListener& listener) { listener.OnQuit(*this); });
+    Dispatch(QuitEvent, NoPad, [&](EventListener& listener) { listener.OnQuit(*this); });
 }
 
-void EventHandler::DispatchFocusLost() {
-    Dispatch(FocusLostEvent, [&](EventListener& listener) { listener.OnFocusLost(*this); });
+void EventHandler::DispatchFocusLost(int pad) {
+    Dispatch(FocusLostEvent, pad < 0 ? NoPad : pad, [&](EventListener& listener) { listener.OnFocusLost(*this); });
 }

@@ -13,6 +13,11 @@
 /// reads its size again before every call, so a listener appended during a
 /// dispatch receives the same event, and when a listener is removed the one
 /// that moves into the current index is skipped for that event.
+///
+/// A key event carries where it came from: the keyboard, or a pad's slot
+/// when a pad's button sent it (Gamepad), which a listener asks for while
+/// the event is dispatched (GetPadSlot); listeners that do not ask take every
+/// key as before.
 class EventHandler {
 public:
     /// Kind of event, and the index of its listener list.
@@ -43,6 +48,9 @@ public:
         ~EventListener() = default;
     };
 
+    /// The slot of no pad: the keyboard's and the game's own events.
+    static constexpr int NoPad = -1;
+
     /// Four empty listener lists.
     EventHandler();
     virtual ~EventHandler();
@@ -65,19 +73,28 @@ public:
     /// the other buttons included, is ignored.
     void HandleMessage(unsigned message, WParam wParam, LParam lParam);
 
-    void DispatchKey(unsigned key, int state);
+    /// A key event from the pad in `padSlot`, or from the keyboard (NoPad).
+    void DispatchKey(unsigned key, int state, int padSlot = NoPad);
     void DispatchMouse(int x, int y, int button, int state);
     /// To the mouse listeners.
     void DispatchWheel(int x, int y, int notches);
     /// Asks every quit listener to end the game; listeners may call it too.
     void DispatchQuit();
-    void DispatchFocusLost();
+    /// The keyboard went elsewhere (NoPad), or the pad in `padSlot` was unplugged.
+    void DispatchFocusLost(int padSlot = NoPad);
+
+    /// The slot of the pad whose button sent the key event being dispatched,
+    /// or whose unplugging sent the focus-lost event; NoPad for the keyboard,
+    /// for every other event and outside a dispatch.
+    int GetPadSlot() const { return padSlot; }
 
 private:
-    /// Calls `call` on each listener of `type`, tolerating changes to the list.
+    /// Calls `call` on each listener of `type`, tolerating changes to the
+    /// list, with GetPadSlot saying `pad` meanwhile.
     template <typename Call>
-    void Dispatch(EventType type, Call call);
+    void Dispatch(EventType type, int pad, Call call);
 
     /// One list per EventType, indexed by it.
     std::vector<std::vector<EventListener*>> listeners;
+    int padSlot = NoPad;
 };

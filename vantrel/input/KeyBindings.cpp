@@ -8,25 +8,29 @@
 #include "storage/SettingsStore.h"
 
 const char* const KeyBindings::Section = "keys";
+const char* const KeyBindings::SecondSection = "keys2";
 
 namespace {
 
 struct ActionInfo {
-    unsigned key;
+    unsigned key;        ///< the first set's default
+    unsigned secondKey;  ///< the second set's; 0 for an action it lacks
     const char* name;
     const char* settingsKey;
 };
 
-// In the order of KeyBindings::Action.
+// In the order of KeyBindings::Action. The second set's defaults share no
+// key with the first's but S, which is the first set's spectator camera
+// only while a player drives alone.
 const ActionInfo Actions[KeyBindings::ActionCount] = {
-    {VK_UP, "Throttle", "throttle"},
-    {VK_DOWN, "Brake", "brake"},
-    {VK_LEFT, "Steer left", "steer_left"},
-    {VK_RIGHT, "Steer right", "steer_right"},
-    {'C', "Chase view", "chase_view"},
-    {'S', "Spectator camera", "spectator"},
-    {GameKeys::Recover, "Back on the road", "recover"},
-    {GameKeys::Pause, "Pause", "pause"},
+    {VK_UP, 'W', "Throttle", "throttle"},
+    {VK_DOWN, 'S', "Brake", "brake"},
+    {VK_LEFT, 'A', "Steer left", "steer_left"},
+    {VK_RIGHT, 'D', "Steer right", "steer_right"},
+    {'C', 'E', "Chase view", "chase_view"},
+    {'S', 0, "Spectator camera", "spectator"},
+    {GameKeys::Recover, 'Q', "Back on the road", "recover"},
+    {GameKeys::Pause, VK_TAB, "Pause", "pause"},
 };
 
 // The keys with names of their own among those the platform layer sends.
@@ -44,38 +48,68 @@ std::string Lower(std::string text) {
     return text;
 }
 
-void Warn(KeyBindings::Action action, const std::string& text, const std::string& why, const std::string& outcome) {
-    std::cout << "[WARN] KeyBindings: [" << KeyBindings::Section << "] " << KeyBindings::SettingsKey(action) << " = \""
-              << text << "\" " << why << ", " << outcome << std::endl;
+void Warn(KeyBindings::Set set, KeyBindings::Action action, const std::string& text, const std::string& why,
+          const std::string& outcome) {
+    std::cout << "[WARN] KeyBindings: [" << KeyBindings::SectionOf(set) << "] " << KeyBindings::SettingsKey(action)
+              << " = \"" << text << "\" " << why << ", " << outcome << std::endl;
+}
+
+/// " of player 2": whose set `bindings` is, as the options page names the sets.
+std::string OfPlayer(const KeyBindings& bindings) {
+    return " of player " + std::to_string(static_cast<int>(bindings.GetSet()) + 1);
 }
 
 }  // namespace
 
-KeyBindings::KeyBindings() {
-    for (int i = 0; i < ActionCount; ++i) keys[i] = Actions[i].key;
+KeyBindings::KeyBindings(Set set) : set(set) {
+    for (int i = 0; i < ActionCount; ++i) keys[i] = DefaultKey(set, static_cast<Action>(i));
 }
 
 std::optional<KeyBindings::Action> KeyBindings::ActionOf(unsigned key) const {
+    if (key == 0) return std::nullopt;  // an unbound action's
     for (int i = 0; i < ActionCount; ++i)
         if (keys[i] == key) return static_cast<Action>(i);
     return std::nullopt;
 }
 
-KeyBindings::Refusal KeyBindings::Bind(Action action, unsigned key) {
-    if (KeyName(key).empty()) return Refusal::Unknown;
-    if (IsReserved(key)) return Refusal::Reserved;
+std::optional<KeyBindings::Action> KeyBindings::OtherSetHolder(const KeyBindings* other, Action action,
+                                                              unsigned key) const {
+    if (!other) return std::nullopt;
+    // The first set's spectator camera is a player alone's: the second set is never in use beside it.
+    if (set == FirstSet && action == Spectator) return std::nullopt;
+    const std::optional<Action> holder = other->ActionOf(key);
+    if (holder && other->set == FirstSet && *holder == Spectator) return std::nullopt;
+    return holder;
+}
+
+KeyBindings KeyBindings::Defaults(Set set, const KeyBindings* other) {
+    KeyBindings bindings(set);
+    for (int i = 0; i < ActionCount; ++i)
+        if (bindings.OtherSetHolder(other, static_cast<Action>(i), bindings.keys[i])) bindings.keys[i] = 0;
+    return bindings;
+}
+
+KeyBindings::Refusal KeyBindings::Bind(Action action, unsigned key, const KeyBindings* other) {
+    if (!Has(set, action) || KeyName(key).empty()) return Refusal::Unknown;
+    if (IsReserved(key, set)) return Refusal::Reserved;
     const std::optional<Action> holder = ActionOf(key);
     if (holder && *holder != action) return Refusal::Taken;
+    if (OtherSetHolder(other, action, key)) return Refusal::TakenByOtherSet;
     keys[action] = key;
     return Refusal::None;
 }
 
-std::string KeyBindings::RefusalMessage(Refusal refusal, Action action, unsigned key) const {
+std::string KeyBindings::RefusalMessage(Refusal refusal, Action action, unsigned key, const KeyBindings* other) const {
     const std::string name = KeyName(key);
     switch (refusal) {
     case Refusal::Taken: {
         const std::optional<Action> holder = ActionOf(key);
         return name + " is already bound to " + (holder ? ActionName(*holder) : "another action");
+    }
+    case Refusal::TakenByOtherSet: {
+        const std::optional<Action> holder = OtherSetHolder(other, action, key);
+        return holder ? name + " is already bound to " + ActionName(*holder) + OfPlayer(*other)
+                      : name + " is already bound to another player's action";
     }
     case Refusal::Reserved: return name + " is the game's own key";
     case Refusal::Unknown: return std::string("That key cannot be bound to ") + ActionName(action);
@@ -83,29 +117,43 @@ std::string KeyBindings::RefusalMessage(Refusal refusal, Action action, unsigned
     }
 }
 
-KeyBindings KeyBindings::Read(SettingsStore* store) {
-    KeyBindings bindings;
-    if (!store) return bindings;
-    for (int i = 0; i < ActionCount; ++i) bindings.keys[i] = 0;
+KeyBindings KeyBindings::Read(SettingsStore* store, Set set, const KeyBindings* other) {
+    const KeyBindings defaults = Defaults(set, other);
+    if (!store) return defaults;
+    KeyBindings bindings(set);
+    for (unsigned& key : bindings.keys) key = 0;
     for (int i = 0; i < ActionCount; ++i) {
         const Action action = static_cast<Action>(i);
-        unsigned key = DefaultKey(action);
-        if (const std::optional<std::string> text = store->Get(Section, SettingsKey(action)); text && !text->empty()) {
+        if (!Has(set, action)) continue;
+        unsigned key = defaults.keys[i];
+        const std::string outcome = key != 0 ? KeyName(key) + " it is" : "unbound";
+        if (const std::optional<std::string> text = store->Get(SectionOf(set), SettingsKey(action));
+            text && !text->empty()) {
             const unsigned named = KeyFromName(*text);
-            if (named == 0 || IsReserved(named)) {
-                Warn(action, *text, "is no key a race can have", KeyName(key) + " it is");
-            } else if (const std::optional<Action> holder = bindings.ActionOf(named)) {
-                Warn(action, *text, std::string("is bound to ") + ActionName(*holder) + " already",
-                     KeyName(key) + " it is");
+            std::optional<Action> holder;
+            if (named == 0 || IsReserved(named, set)) {
+                Warn(set, action, *text, "is no key a race can have", outcome);
+            } else if ((holder = bindings.ActionOf(named))) {
+                Warn(set, action, *text, std::string("is bound to ") + ActionName(*holder) + " already", outcome);
+            } else if ((holder = bindings.OtherSetHolder(other, action, named))) {
+                Warn(set, action, *text, std::string("is bound to ") + ActionName(*holder) + OfPlayer(*other) +
+                                             " already", outcome);
             } else {
                 key = named;
             }
+        } else if (const unsigned wanted = DefaultKey(set, action);
+                   const std::optional<Action> holder = bindings.OtherSetHolder(other, action, wanted)) {
+            // The other set took this default while this set had no key kept:
+            // the player binds one on the options page.
+            std::cout << "[WARN] KeyBindings: [" << SectionOf(set) << "] " << SettingsKey(action) << " cannot have "
+                      << KeyName(wanted) << ", bound to " << ActionName(*holder) << OfPlayer(*other)
+                      << " already: unbound" << std::endl;
         }
         if (bindings.ActionOf(key)) {
             // The default went to an earlier action: only the defaults are sure to fit together.
-            std::cout << "[WARN] KeyBindings: [" << Section << "] " << SettingsKey(action) << " cannot have "
+            std::cout << "[WARN] KeyBindings: [" << SectionOf(set) << "] " << SettingsKey(action) << " cannot have "
                       << KeyName(key) << ", every key is back on its default" << std::endl;
-            return KeyBindings();
+            return defaults;
         }
         bindings.keys[i] = key;
     }
@@ -114,10 +162,18 @@ KeyBindings KeyBindings::Read(SettingsStore* store) {
 
 void KeyBindings::Keep(SettingsStore* store) const {
     if (!store) return;
-    for (int i = 0; i < ActionCount; ++i) store->Set(Section, SettingsKey(static_cast<Action>(i)), KeyName(keys[i]));
+    for (int i = 0; i < ActionCount; ++i) {
+        const Action action = static_cast<Action>(i);
+        if (Has(set, action)) store->Set(SectionOf(set), SettingsKey(action), KeyName(keys[i]));
+    }
 }
 
-unsigned KeyBindings::DefaultKey(Action action) { return action < ActionCount ? Actions[action].key : 0; }
+unsigned KeyBindings::DefaultKey(Set set, Action action) {
+    if (action >= ActionCount) return 0;
+    return set == SecondSet ? Actions[action].secondKey : Actions[action].key;
+}
+
+const char* KeyBindings::SectionOf(Set set) { return set == SecondSet ? SecondSection : Section; }
 
 const char* KeyBindings::ActionName(Action action) { return action < ActionCount ? Actions[action].name : "?"; }
 
@@ -146,7 +202,7 @@ unsigned KeyBindings::KeyFromName(const std::string& name) {
     return 0;
 }
 
-bool KeyBindings::IsReserved(unsigned key) {
+bool KeyBindings::IsReserved(unsigned key, Set set) {
     return key == VK_RETURN || key == VK_ESCAPE || (key >= VK_F1 && key <= VK_F12) || key == '7' || key == '8' ||
-           key == '9' || key == '0' || key == GameKeys::Watch || key == GameKeys::Ghost;
+           key == '9' || key == '0' || (key == GameKeys::Watch && set == FirstSet) || key == GameKeys::Ghost;
 }

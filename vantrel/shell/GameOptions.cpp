@@ -15,6 +15,7 @@
 const char* const GameOptions::GraphicsSection = "Graphics";
 const char* const GameOptions::SoundSection = "Sound";
 const char* const GameOptions::ControlsSection = "Controls";
+const char* const GameOptions::SecondKeysSection = "Player 2";
 const char* const GameOptions::CameraSection = "Camera";
 const char* const GameOptions::UnitsSection = "Units";
 
@@ -51,7 +52,7 @@ GameOptions::GameOptions(VantrelApp& app) : app(app) {}
 
 void GameOptions::Read() {
     SettingsStore* settings = app.GetSettings();
-    keys = KeyBindings::Read(settings);
+    keys = KeySets::Read(settings);
     controls = ControlSettings::Read(settings);
     camera = CameraSettings::Read(settings);
     display = DisplaySettings::Read(settings);
@@ -75,14 +76,14 @@ void GameOptions::Attach(ShowRoom& room) {
 }
 
 void GameOptions::ApplyTo(GameEngine& race) {
-    race.GetPlayer().SetKeyBindings(keys);
+    race.GetPlayer().SetKeyBindings(keys.Get(KeyBindings::FirstSet));
     race.GetPlayer().SetControlSettings(controls);
     race.SetView(camera, display);
-    app.GetGamepad().SetKeyBindings(&keys);
+    app.GetGamepad().SetKeyBindings(&keys.Get(KeyBindings::FirstSet));
 }
 
 std::vector<OptionsPage::Section> GameOptions::Sections() {
-    return {Graphics(), Sound(), Controls(), Camera(), Units()};
+    return {Graphics(), Sound(), Controls(), SecondKeys(), Camera(), Units()};
 }
 
 OptionsPage::Row GameOptions::NumberRow(const std::string& label, float& value, float step, float min, float max,
@@ -184,28 +185,51 @@ OptionsPage::Section GameOptions::Controls() {
                                      ControlSettings::MaxDeadZone, Percent));
     section.rows.push_back(NumberRow("Pad steering curve", controls.padCurve, 0.1f, ControlSettings::MinCurve,
                                      ControlSettings::MaxCurve, Curve));
-    for (int i = 0; i < KeyBindings::ActionCount; ++i) {
-        const KeyBindings::Action action = static_cast<KeyBindings::Action>(i);
-        OptionsPage::Row row;
-        row.label = KeyBindings::ActionName(action);
-        row.value = [this, action]() { return KeyBindings::KeyName(keys.KeyOf(action)); };
-        row.bind = [this, action](unsigned key) {
-            const KeyBindings::Refusal refusal = keys.Bind(action, key);
-            if (refusal != KeyBindings::Refusal::None) return keys.RefusalMessage(refusal, action, key);
-            Keep();
-            return std::string();
-        };
-        section.rows.push_back(row);
-    }
+    for (int i = 0; i < KeyBindings::ActionCount; ++i)
+        section.rows.push_back(BindingRow(KeyBindings::FirstSet, static_cast<KeyBindings::Action>(i)));
     OptionsPage::Row reset;
     reset.label = "Reset to defaults";
     reset.press = [this]() {
+        // Both sets: the first's defaults may be keys the second has taken since.
         keys.Reset();
         controls = ControlSettings();
         Keep();
     };
     section.rows.push_back(reset);
     return section;
+}
+
+OptionsPage::Section GameOptions::SecondKeys() {
+    OptionsPage::Section section{SecondKeysSection, {}};
+    for (int i = 0; i < KeyBindings::ActionCount; ++i) {
+        const KeyBindings::Action action = static_cast<KeyBindings::Action>(i);
+        if (KeyBindings::Has(KeyBindings::SecondSet, action))
+            section.rows.push_back(BindingRow(KeyBindings::SecondSet, action));
+    }
+    OptionsPage::Row reset;
+    reset.label = "Reset to defaults";
+    reset.press = [this]() {
+        keys.ResetSecond();
+        Keep();
+    };
+    section.rows.push_back(reset);
+    return section;
+}
+
+OptionsPage::Row GameOptions::BindingRow(KeyBindings::Set set, KeyBindings::Action action) {
+    OptionsPage::Row row;
+    row.label = KeyBindings::ActionName(action);
+    row.value = [this, set, action]() {
+        const std::string name = KeyBindings::KeyName(keys.Get(set).KeyOf(action));
+        return name.empty() ? std::string("none") : name;
+    };
+    row.bind = [this, set, action](unsigned key) {
+        const KeyBindings::Refusal refusal = keys.Bind(set, action, key);
+        if (refusal != KeyBindings::Refusal::None) return keys.RefusalMessage(refusal, set, action, key);
+        Keep();
+        return std::string();
+    };
+    return row;
 }
 
 OptionsPage::Section GameOptions::Camera() {

@@ -5,7 +5,7 @@
 #include "cars/CameraSettings.h"
 #include "hud/DisplaySettings.h"
 #include "input/ControlSettings.h"
-#include "input/KeyBindings.h"
+#include "input/KeySets.h"
 #include "showroom/OptionsPage.h"
 
 class GameEngine;
@@ -14,8 +14,10 @@ class VantrelApp;
 
 /// The player's options, between the options page and what they change:
 /// the graphics preset, full screen and window size and the volumes live in
-/// the application, which applies them at once; the keys, the steering, the
-/// camera and the HUD's units are held here for the next race, the pad's
+/// the application, which applies them at once; the keys (both key sets:
+/// player 1's on the Controls section, player 2's on a section of their
+/// own), the steering, the camera and the HUD's units are held here for the
+/// next race, the pad's
 /// dead zone and curve go to the pads at once. Every change is kept in the
 /// application's settings as it is made.
 class GameOptions {
@@ -24,6 +26,7 @@ public:
     static const char* const GraphicsSection;
     static const char* const SoundSection;
     static const char* const ControlsSection;
+    static const char* const SecondKeysSection;  ///< "Player 2": the second key set
     static const char* const CameraSection;
     static const char* const UnitsSection;
 
@@ -44,7 +47,10 @@ public:
     /// The options page's sections, each row wired to what it changes.
     std::vector<OptionsPage::Section> Sections();
 
-    const KeyBindings& GetKeyBindings() const { return keys; }
+    /// The first key set's: a player alone's.
+    const KeyBindings& GetKeyBindings() const { return keys.Get(KeyBindings::FirstSet); }
+    /// Both key sets, for a race of players at one keyboard (KeySets::For).
+    const KeySets& GetKeySets() const { return keys; }
     const ControlSettings& GetControls() const { return controls; }
     const CameraSettings& GetCamera() const { return camera; }
     const DisplaySettings& GetDisplay() const { return display; }
@@ -53,6 +59,9 @@ private:
     OptionsPage::Section Graphics();
     OptionsPage::Section Sound();
     OptionsPage::Section Controls();
+    OptionsPage::Section SecondKeys();
+    /// The row binding `action` of `set`; every binding keeps the options.
+    OptionsPage::Row BindingRow(KeyBindings::Set set, KeyBindings::Action action);
     OptionsPage::Section Camera();
     OptionsPage::Section Units();
     /// A row whose value is a number stepped within min ... max, shown by
@@ -63,7 +72,7 @@ private:
     void Keep();
 
     VantrelApp& app;
-    KeyBindings keys;
+    KeySets keys;
     ControlSettings controls;
     CameraSettings camera;
     DisplaySettings display;
