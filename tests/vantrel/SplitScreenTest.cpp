@@ -9,11 +9,14 @@
 #include <GL/gl.h>
 
 #include "CentreLineDriver.h"
+#include "VirtualPad.h"
 #include "GameWindow.h"
 #include "cars/Car.h"
 #include "drivers/Player.h"
 #include "hud/Minimap.h"
 #include "input/EventHandler.h"
+#include "input/Gamepad.h"
+#include "input/InputDevice.h"
 #include "input/KeyBindings.h"
 #include "physics/DynamicObjectCar.h"
 #include "platform/WindowMessage.h"
@@ -25,17 +28,6 @@
 namespace {
 
 const double Frame = 1.0 / 60.0;
-
-/// A second set of keys, none of them the first set's: I J K L to drive.
-KeyBindings SecondKeys() {
-    KeyBindings keys;
-    const std::pair<KeyBindings::Action, char> set[] = {
-        {KeyBindings::Throttle, 'I'}, {KeyBindings::Brake, 'K'},     {KeyBindings::SteerLeft, 'J'},
-        {KeyBindings::SteerRight, 'L'}, {KeyBindings::ChaseView, 'N'}, {KeyBindings::Spectator, 'M'},
-        {KeyBindings::Recover, 'O'},  {KeyBindings::Pause, 'U'}};
-    for (const auto& [action, key] : set) EXPECT_EQ(keys.Bind(action, key), KeyBindings::Refusal::None) << key;
-    return keys;
-}
 
 class SplitScreen : public ::testing::Test {
 protected:
@@ -62,12 +54,15 @@ protected:
         race->SetQuality(quality);
         if (!race->Initialize()) return false;
         race->SetOpponents(opponents, RacingDriver::Skill::Easy);
+        // The first two at the keyboard, each on a set of its own; the third
+        // and fourth on pads (none plugged in: these tests press nothing for them).
         if (players > 1) {
-            EXPECT_TRUE(race->AddLocalPlayer(0, SecondKeys()));
+            race->SetFirstDevice(InputDevice::KeySet(KeyBindings::FirstSet), KeyBindings(KeyBindings::FirstSet));
+            EXPECT_TRUE(race->AddLocalPlayer(0, InputDevice::KeySet(KeyBindings::SecondSet),
+                                             KeyBindings(KeyBindings::SecondSet)));
         }
-        // The third and fourth on the first set's keys: these tests press none for them.
         for (unsigned i = 2; i < players; ++i) {
-            EXPECT_TRUE(race->AddLocalPlayer(0, KeyBindings()));
+            EXPECT_TRUE(race->AddLocalPlayer(0, InputDevice::PadSlot(static_cast<int>(i) - 2), KeyBindings()));
         }
         testing::internal::CaptureStdout();  // the debug plug-in reports every object it adds
         const bool started = race->Start(0, mode);
@@ -138,9 +133,9 @@ TEST_F(SplitScreen, TwoPlayersAndThreeOpponentsRaceToTheResultsEachOnTheirOwnKey
     for (int i = 0; i < 250; ++i) race->Step();
     ASSERT_TRUE(race->GetCar(0)->controlsEnabled);
     const vmath::vec3<float> firstAt = race->GetCar(0)->body->GetPosition();
-    handler.DispatchKey('I', 0);
+    handler.DispatchKey('W', 0);
     for (int i = 0; i < 60; ++i) race->Step();
-    handler.DispatchKey('I', 1);
+    handler.DispatchKey('W', 1);
     EXPECT_GT(race->GetCar(1)->body->GetSpeedMs(), 3.0f);
     EXPECT_LT(race->GetCar(0)->body->GetSpeedMs(), 0.5f);
     EXPECT_LT(vmath::length(race->GetCar(0)->body->GetPosition() - firstAt), 0.3f);
@@ -228,4 +223,53 @@ TEST_F(SplitScreen, EachViewShowsItsOwnCarAndHudInItsOwnRectangle) {
             EXPECT_GT(outline, 300) << "the map's outline";
         }
     }
+}
+
+TEST_F(SplitScreen, APadUnpluggedPausesTheRaceUntilItIsBackInItsSlot) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    {
+        Gamepad gamepad(handler);
+        ASSERT_TRUE(gamepad.Initialize());
+        auto pad = std::make_unique<VirtualPad>(7);
+        ASSERT_TRUE(pad->IsPlugged()) << SDL_GetError();
+        PumpPadEvents(gamepad);
+        race.reset();
+        race = std::make_unique<GameEngine>(handler);
+        race->SetQuality(QualityPreset::Low);
+        ASSERT_TRUE(race->Initialize());
+        race->SetFirstDevice(InputDevice::KeySet(KeyBindings::FirstSet), KeyBindings(KeyBindings::FirstSet));
+        ASSERT_TRUE(race->AddLocalPlayer(0, InputDevice::PadSlot(0), KeyBindings()));
+        race->GetPlayer(1)->SetGamepad(&gamepad, nullptr);
+        gamepad.SetKeyBindings(&race->GetPlayer(1)->GetKeyBindings());
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(race->Start(0, RaceMode::FreeDrive));
+        testing::internal::GetCapturedStdout();
+        race->GetFrameStatistics().cycleTime = Frame;
+        for (int i = 0; i < 10; ++i) race->Step();
+        EXPECT_FALSE(race->GetRaceClock().IsPaused());
+
+        // Pulled out: the race stands still and says whose pad went; P does not go on without it.
+        pad.reset();
+        PumpPadEvents(gamepad);
+        EXPECT_TRUE(race->GetRaceClock().IsPaused());
+        EXPECT_EQ(race->GetPadNotice(), "Player 2: pad unplugged");
+        handler.DispatchKey('P', 0);
+        handler.DispatchKey('P', 1);
+        EXPECT_TRUE(race->GetRaceClock().IsPaused());
+        const long ticks = race->GetTick().GetTickCount();
+        for (int i = 0; i < 10; ++i) race->Step();
+        EXPECT_EQ(race->GetTick().GetTickCount(), ticks) << "paused, the race runs no tick";
+
+        // The same pad back: its slot takes it, the notice goes and P goes on.
+        pad = std::make_unique<VirtualPad>(7);
+        PumpPadEvents(gamepad);
+        race->Step();
+        EXPECT_TRUE(race->GetPadNotice().empty());
+        EXPECT_FALSE(race->GetPlayer(1)->IsPadMissing());
+        handler.DispatchKey('P', 0);
+        handler.DispatchKey('P', 1);
+        EXPECT_FALSE(race->GetRaceClock().IsPaused());
+        race.reset();
+    }
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }

@@ -119,7 +119,7 @@ void Player::OnKey(EventHandler& handler, unsigned key, int state) {
         if (pressed && !spectator && car) car->cameraMode = car->cameraMode == 0 ? 1 : 0;
         break;
     case KeyBindings::Spectator:
-        if (pressed && spectatorOffered) spectator = !spectator;
+        if (pressed) spectator = !spectator;
         break;
     default: break;  // the race's own
     }

@@ -83,12 +83,6 @@ public:
         rumbleRoad = road;
     }
     bool IsSpectator() const { return spectator; }
-    /// Whether the spectator's key frees the camera: not when the screen is
-    /// shared, where one player's camera is not everyone's.
-    void SetSpectatorOffered(bool value) {
-        spectatorOffered = value;
-        if (!value) spectator = false;
-    }
     /// The keys the player drives with, the defaults until set. Keys held
     /// meanwhile count as released. A player on a pad needs those the pads
     /// were given (Gamepad::SetKeyBindings): its buttons send their keys.
@@ -120,7 +114,6 @@ private:
     /// the pad in slot s; a key counts as held while any of them holds it.
     std::uint32_t accelerateKey = 0, brakeKey = 0, leftKey = 0, rightKey = 0;
     bool spectator = false;
-    bool spectatorOffered = true;
     Camera* camera = nullptr;
     Spectator spectatorCamera;
     Car* car = nullptr;

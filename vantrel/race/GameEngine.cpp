@@ -66,11 +66,17 @@ GameEngine::GameEngine(EventHandler& handler, RecordsStore* records)
     seats.back().view.reset(new RaceView(&engine.GetCamera()));
 }
 
-bool GameEngine::AddLocalPlayer(unsigned carIndex, const KeyBindings& keys) {
+void GameEngine::SetFirstDevice(InputDevice device, const KeyBindings& keys) {
+    player.SetDevice(device);
+    player.SetKeyBindings(keys);
+}
+
+bool GameEngine::AddLocalPlayer(unsigned carIndex, InputDevice device, const KeyBindings& keys) {
     if (seats.size() >= SplitLayout::MaxPlayers) return false;
     Seat seat;
     seat.owned.reset(new Player);
     seat.player = seat.owned.get();
+    seat.player->SetDevice(device);
     seat.player->SetKeyBindings(keys);
     seat.carIndex = carIndex;
     seat.view.reset(new RaceView);
@@ -78,8 +84,6 @@ bool GameEngine::AddLocalPlayer(unsigned carIndex, const KeyBindings& keys) {
     handler.AddListener(EventHandler::KeyEvent, seat.player);
     handler.AddListener(EventHandler::FocusLostEvent, seat.player);
     seats.push_back(std::move(seat));
-    // One player's free camera is not everyone's.
-    for (Seat& each : seats) each.player->SetSpectatorOffered(false);
     return true;
 }
 
@@ -308,7 +312,14 @@ void GameEngine::CarPlaced(std::size_t seat) {
 
 std::optional<std::size_t> GameEngine::SeatOfKey(unsigned key, KeyBindings::Action action) const {
     for (std::size_t i = 0; i < seats.size(); ++i)
-        if (seats[i].player->GetKeyBindings().KeyOf(action) == key) return i;
+        if (seats[i].player->ActionOf(handler, key) == action) return i;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> GameEngine::SeatMissingPad() const {
+    if (seats.size() < 2) return std::nullopt;
+    for (std::size_t i = 0; i < seats.size(); ++i)
+        if (seats[i].player->IsPadMissing()) return i;
     return std::nullopt;
 }
 
@@ -433,6 +444,8 @@ void GameEngine::RenderScene() {
 
 void GameEngine::Step() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
+    // Back in its slot, the pad ends the notice; the players go on with P.
+    if (!padNotice.empty() && !SeatMissingPad()) padNotice.clear();
     // The message fades and the frame rate is counted even while the race waits.
     options.Step(IsUsableStep(dtS) ? dtS : 0.0f);
     frameRate.Step(dtS);
@@ -597,6 +610,8 @@ void GameEngine::DrawHud() {
     if (GetRaceClock().IsPaused() && largeFont) {
         glColor3f(1.0f, 1.0f, 0.0f);
         renderer.GetFontManager().Print(*largeFont, w / 2 - 100, h / 2 + 190, "Paused");
+        if (!padNotice.empty() && smallFont)
+            renderer.GetFontManager().Print(*smallFont, w / 2 - 160, h / 2 + 140, padNotice);
     }
     if (notice && messageFont) notice->Draw(renderer, *messageFont);
 
@@ -673,7 +688,12 @@ void GameEngine::DrawSharedEnd(float w, float h) {
     ResultsTable::Draw(fonts, *messageFont, rows, w, h, &endScreen);
 }
 
-void GameEngine::OnFocusLost(EventHandler&) { rules->GetClock().Pause(); }
+void GameEngine::OnFocusLost(EventHandler&) {
+    rules->GetClock().Pause();
+    // Called after the players heard it: a pad of theirs that went is missing now.
+    if (const std::optional<std::size_t> seat = SeatMissingPad())
+        padNotice = "Player " + std::to_string(*seat + 1) + ": pad unplugged";
+}
 
 void GameEngine::OnMouse(EventHandler& events, int x, int y, int button, int state) {
     const int pressed = endScreen.OnMouse(x, y, button, state);
@@ -707,11 +727,12 @@ void GameEngine::ToggleGhost() {
 
 void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
     if (replay && replay->OnKey(key, state, player.IsSpectator())) return;
-    if (state == 0 && key == GameKeys::Watch && IsOver() && !replay && ghostRace) {
+    const bool alone = seats.size() == 1;
+    if (state == 0 && alone && key == GameKeys::Watch && IsOver() && !replay && ghostRace) {
         Watch(ghostRace->GetRun());
         return;
     }
-    if (state == 0 && key == GameKeys::Ghost) {
+    if (state == 0 && alone && key == GameKeys::Ghost) {
         ToggleGhost();
         return;
     }
@@ -720,7 +741,8 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
         return;
     }
     if (state == 0 && SeatOfKey(key, KeyBindings::Pause)) {
-        rules->GetClock().TogglePause();
+        // The race waits for a player whose pad is away.
+        if (!GetRaceClock().IsPaused() || !SeatMissingPad()) rules->GetClock().TogglePause();
         return;
     }
     if (const std::optional<std::size_t> seat = SeatOfKey(key, KeyBindings::Recover); seat && state == 0) {

@@ -129,10 +129,17 @@ public:
     /// What is raced, as Start made it.
     const RaceSetup& GetSetup() const { return setup; }
     /// Another local player on the same screen, with car `carIndex`, driving
-    /// with `keys`; before Start, at most SplitLayout::MaxPlayers in all.
-    /// The first player is GetPlayer(), with the car Start is given.
+    /// with `device` and, on the keyboard, `keys` (a pad's buttons send the
+    /// first set's); before Start, at most SplitLayout::MaxPlayers in all.
+    /// The first player is GetPlayer(), with the car Start is given; beside
+    /// others it needs its own device too (SetFirstDevice).
     /// @return false when there are as many players already
-    bool AddLocalPlayer(unsigned carIndex, const KeyBindings& keys);
+    bool AddLocalPlayer(unsigned carIndex, InputDevice device, const KeyBindings& keys);
+    /// The first player's device and keys beside other players.
+    void SetFirstDevice(InputDevice device, const KeyBindings& keys);
+    /// The line shown while a player's pad is away ("Player 2: pad
+    /// unplugged"), the race paused meanwhile; empty when none is.
+    const std::string& GetPadNotice() const { return padNotice; }
     /// The local players, at least one.
     std::size_t GetPlayerCount() const { return seats.size(); }
     /// Local player `index`'s driver, car and view; null past the last.
@@ -297,8 +304,10 @@ private:
     std::vector<MapDot> SeatDots() const;
     /// The end screen of a shared screen, over the whole window.
     void DrawSharedEnd(float width, float height);
-    /// A player of `seat`'s whose key `key` is, or none.
+    /// The player whose action `action` the key event now dispatched is, or none.
     std::optional<std::size_t> SeatOfKey(unsigned key, KeyBindings::Action action) const;
+    /// The first player whose pad is away, or none.
+    std::optional<std::size_t> SeatMissingPad() const;
     /// The Race's field on the grid, with the racing line it drives; false
     /// when it cannot be made.
     bool StartField(Car& car);
@@ -322,6 +331,7 @@ private:
 
     EventHandler& handler;
     std::string startFailure;
+    std::string padNotice;
     RecordsStore* records;  ///< the run's best times; null for none
     RaceSetup setup;
     CameraSettings cameraSettings;
