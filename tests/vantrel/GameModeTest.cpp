@@ -1,5 +1,6 @@
 // The application's start and its mode keys, each test in a process of its
-// own (the application is a singleton), on generated stand-in data.
+// own (the application is a singleton), on generated stand-in data; the
+// races on stand-in tracks with the game's own cars.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "GameDataFolder.h"
 #include "GameWindow.h"
 #include "VirtualPad.h"
+#include "race/GameEngine.h"
 #include "showroom/ShowRoom.h"
 #include "shell/VantrelApp.h"
 #include "platform/WindowMessage.h"
@@ -39,6 +41,12 @@ protected:
         return started;
     }
     void Key(unsigned key, int state = Press) { app.GetEventHandler().DispatchKey(key, state); }
+    /// One pass of the frame loop, keeping what it printed (a race prints a lot).
+    std::string Frame() {
+        testing::internal::CaptureStdout();
+        app.Frame();
+        return testing::internal::GetCapturedStdout();
+    }
 
     VantrelApp& app = VantrelApp::Instance();
     std::unique_ptr<GameDataFolder> folder;
@@ -50,6 +58,21 @@ GameDataFolder::Contents WithMusic() {
     contents.music = true;
     return contents;
 }
+
+/// The game's cars and three stand-in tracks, in the order the show room
+/// offers them: "Flat" can be raced, "Meadow"'s model has no terrain and
+/// "Notes"'s is no document at all.
+GameDataFolder::Contents RaceData() {
+    GameDataFolder::Contents contents;
+    contents.gameCars = true;
+    contents.tracks = {{"Flat"},
+                       {"Meadow", GameDataFolder::TrackModel::NoTerrain},
+                       {"Notes", GameDataFolder::TrackModel::NoDocument}};
+    return contents;
+}
+
+#define SKIP_WITHOUT_GAME_CARS() \
+    if (!GameDataFolder::HasGameCars()) GTEST_SKIP() << "the game's cars are not beside " SHADER_DIR
 
 }  // namespace
 
@@ -265,6 +288,34 @@ TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceAndQuitsWhenItCan
     EXPECT_TRUE(app.IsQuitRequested());
     // The race's listeners replaced the show room's: the race and its player.
     EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 3u);
+}
+
+TEST_F(GameModes, TheTrackChosenStaysChosenThroughTheOtherEntriesAndIsTheOneRaced) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    ShowRoom* room = app.GetShowRoom();
+    for (int i = 0; i < ShowRoom::Track; ++i) Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Flat reversed");
+    EXPECT_EQ(SettingsStore().Get("race", "direction"), "reverse");
+    Key(VK_DOWN);  // "Opponents", stepped
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetOpponentsEntry(), "Opponents: Hard");
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Flat reversed");
+    EXPECT_EQ(app.GetTrackChoice(), 1u);
+    for (int i = ShowRoom::Opponents; i > ShowRoom::TimeTrial; --i) Key(VK_UP);
+    Key(VK_RETURN);
+    const std::string printed = Frame();
+    auto* race = dynamic_cast<GameEngine*>(app.GetRace());
+    ASSERT_NE(race, nullptr) << printed;
+    EXPECT_EQ(race->GetTrackDescription().GetKey(), "Flat");
+    EXPECT_EQ(race->GetDirection(), TrackDescription::Direction::Reverse);
+    // And the show room after it offers it still.
+    Key(VK_ESCAPE);
+    Frame();
+    ASSERT_NE(app.GetShowRoom(), nullptr);
+    EXPECT_EQ(app.GetShowRoom()->GetTrackEntry(), "Track: Flat reversed");
+    EXPECT_EQ(SettingsStore().Get("race", "direction"), "reverse");
 }
 
 TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {

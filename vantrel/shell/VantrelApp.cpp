@@ -124,6 +124,7 @@ bool VantrelApp::Start() {
 }
 
 bool VantrelApp::StartShowRoom() {
+    if (showRoom) chosenTrack = showRoom->GetTrackChoice();
     delete race;
     race = nullptr;
     delete showRoom;
@@ -142,10 +143,14 @@ bool VantrelApp::ChooseTrack(const std::string& key, TrackDescription::Direction
     const std::optional<std::size_t> choice = tracks.Find(key, direction);
     if (!choice) return false;
     chosenTrack = *choice;
+    if (showRoom) showRoom->SetTracks(&tracks, chosenTrack, settings.get());
     return true;
 }
 
+std::size_t VantrelApp::GetTrackChoice() const { return showRoom ? showRoom->GetTrackChoice() : chosenTrack; }
+
 bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
+    if (showRoom) chosenTrack = showRoom->GetTrackChoice();
     delete showRoom;
     showRoom = nullptr;
     delete race;
@@ -214,13 +219,11 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
             field.skill = FieldSettings::NextSkill(field.skill);
             FieldSettings::KeepSkill(settings.get(), field.skill);
             showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
-    showRoom->SetTracks(&tracks, chosenTrack, settings.get());
         } else if (showRoom->GetSelection() == ShowRoom::ExitGame) {
             showRoom->SetQuitAsked(true);
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
-            chosenTrack = showRoom->GetTrackChoice();
             const RaceMode mode = chosenEntry == ShowRoom::FreeDrive ? RaceMode::FreeDrive
                                   : chosenEntry == ShowRoom::Race    ? RaceMode::Race
                                                                      : RaceMode::TimeTrial;
@@ -241,7 +244,6 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (!showRoom || showRoom->IsQuitAsked() || !showRoom->HasBestRun()) break;
         chosenCar = showRoom->GetCarIndex();
         chosenEntry = showRoom->GetSelection();
-        chosenTrack = showRoom->GetTrackChoice();
         if (!StartRace(chosenCar, RaceMode::Replay) && !StartShowRoom()) handler.DispatchQuit();
         break;
     default:

@@ -77,7 +77,8 @@ public:
     /// (which Start reads).
     void SetField(const FieldSettings& value) { field = value; }
     /// The track and way of the next race, instead of the one the settings
-    /// keep; the tracks are read first when Start has not read them.
+    /// keep; the tracks are read first when Start has not read them. A
+    /// running show room shows the choice.
     /// @return false, choosing nothing, when no track `key` has that way
     bool ChooseTrack(const std::string& key, TrackDescription::Direction direction);
     /// One pass of the frame loop: takes at most one window message, never
@@ -133,9 +134,10 @@ public:
     EngineSound* GetEngineSound() const { return raceSound.get(); }
     Gamepad& GetGamepad() { return gamepad; }
     /// The tracks found at Start, and the way to race last chosen (an index
-    /// in its choices), which the show room offers and the race is given.
+    /// in its choices), which the show room offers and the race is given;
+    /// while a show room runs, its choice.
     const TrackList& GetTracks() const { return tracks; }
-    std::size_t GetTrackChoice() const { return chosenTrack; }
+    std::size_t GetTrackChoice() const;
     /// The player's best times, shared by every mode of the run; null before Start.
     RecordsStore* GetRecords() const { return records.get(); }
     /// F12's screenshots, and the line the modes show about the last one.
@@ -180,7 +182,9 @@ private:
     int windowHeightPx = WindowHeightPx;
     bool fullscreen = false;
     TrackList tracks;              ///< read once, at Start
-    std::size_t chosenTrack = 0;  ///< the show room's choice, kept in the settings
+    /// The choice while no show room runs (the show room keeps its own, and
+    /// hands it over when it goes); kept in the settings.
+    std::size_t chosenTrack = 0;
     unsigned chosenCar = 0;  ///< the show room's choice when the last race started
     int chosenEntry = 0;
 };
