@@ -177,16 +177,67 @@ TEST_F(GameModes, ExitGameAsksAsEscapeDoesAndReturnThenQuits) {
     EXPECT_TRUE(app.IsQuitRequested());
 }
 
-TEST_F(GameModes, EscapeInARaceGoesBackWithoutAskingAndTheNewShowRoomIgnoresThePress) {
-    ASSERT_TRUE(Start({})) << output;
+TEST_F(GameModes, EscapeInARaceGoesBackWithoutAskingOnceTheFrameIsOver) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
     Key(VK_DOWN);
-    Key(VK_RETURN);  // a Time Trial, which cannot start on stand-in data but stays
-    ASSERT_NE(app.GetRace(), nullptr);
-    testing::internal::CaptureStdout();
-    Key(VK_ESCAPE);  // the new show room gets this very press after the application
-    testing::internal::GetCapturedStdout();
+    Key(VK_RETURN);
+    const std::string printed = Frame();
+    GameMode* race = app.GetRace();
+    ASSERT_NE(race, nullptr) << printed;
+    Key(VK_ESCAPE);
+    EXPECT_EQ(app.GetRace(), race) << "the race stays until its frame is over";
+    Frame();
+    EXPECT_EQ(app.GetRace(), nullptr);
     ASSERT_NE(app.GetShowRoom(), nullptr);
-    EXPECT_FALSE(app.GetShowRoom()->IsQuitAsked());
+    EXPECT_FALSE(app.GetShowRoom()->IsQuitAsked()) << "the new show room never saw the press";
+    EXPECT_FALSE(app.IsQuitRequested());
+}
+
+TEST_F(GameModes, AModeIsReplacedOnlyOnceTheFrameIsOverNeverInsideItsOwnCallback) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    ShowRoom* room = app.GetShowRoom();
+    Frame();  // drawn once: the mouse has the entries to point at
+    float left = 0, bottom = 0, right = 0, top = 0;
+    ASSERT_TRUE(room->GetMenuAreas().Find(ShowRoom::EntryArea(ShowRoom::TimeTrial), left, bottom, right, top));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int x = static_cast<int>((left + right) / 2), y = static_cast<int>(viewport[3] - (bottom + top) / 2);
+
+    // A mouse listener after the show room's: the click's dispatch goes on
+    // past the show room's own OnMouse, which dispatched the Return.
+    struct Probe : EventHandler::EventListener {
+        Probe(VantrelApp& app, ShowRoom& room) : app(app), room(room) {}
+        void OnKey(EventHandler&, unsigned, int) override {}
+        void OnMouse(EventHandler&, int, int, int button, int state) override {
+            if (button != 1 || state != 0) return;
+            ++clicks;
+            running = app.GetShowRoom();
+            selection = room.GetSelection();  // a deleted show room would be read here
+        }
+        VantrelApp& app;
+        ShowRoom& room;
+        ShowRoom* running = nullptr;
+        int clicks = 0, selection = -1;
+    } probe(app, *room);
+    EventHandler& handler = app.GetEventHandler();
+    handler.AddListener(EventHandler::MouseEvent, &probe);
+    handler.HandleMessage(WM_MOUSEMOVE, 0, MakeLParam(x, y));
+    handler.HandleMessage(WM_LBUTTONDOWN, 0, MakeLParam(x, y));
+    handler.HandleMessage(WM_LBUTTONUP, 0, MakeLParam(x, y));
+    EXPECT_EQ(probe.clicks, 1);
+    EXPECT_EQ(probe.running, room);
+    EXPECT_EQ(probe.selection, ShowRoom::TimeTrial);
+    EXPECT_EQ(app.GetShowRoom(), room);
+    EXPECT_EQ(app.GetRace(), nullptr);
+
+    const std::string printed = Frame();
+    handler.RemoveListener(EventHandler::MouseEvent, &probe);
+    EXPECT_EQ(app.GetShowRoom(), nullptr);
+    auto* race = dynamic_cast<GameEngine*>(app.GetRace());
+    ASSERT_NE(race, nullptr) << printed;
+    EXPECT_EQ(race->GetMode(), RaceMode::TimeTrial);
 }
 
 TEST_F(GameModes, ThePadsBAsksAsEscapeDoesAndItsAAnswersYes) {
@@ -279,13 +330,23 @@ TEST_F(GameModes, ReturnOnOpponentsStepsTheirDifficultyAndKeepsItForTheNextShowR
     EXPECT_EQ(app.GetShowRoom()->GetOpponentsEntry(), "Opponents: Easy");
 }
 
-TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceAndQuitsWhenItCannotStart) {
-    ASSERT_TRUE(Start({})) << output;
+TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceOnceTheFrameIsOver) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    ShowRoom* room = app.GetShowRoom();
     Key(VK_DOWN);
-    Key(VK_RETURN);  // "Time Trial", on stand-in data without a track
+    Key(VK_RETURN);  // "Time Trial"
+    EXPECT_EQ(app.GetShowRoom(), room);
+    EXPECT_EQ(app.GetRace(), nullptr);
+    Key(VK_ESCAPE);  // the race asked for answers it
+    EXPECT_FALSE(room->IsQuitAsked());
+    const std::string printed = Frame();
     EXPECT_EQ(app.GetShowRoom(), nullptr);
-    EXPECT_NE(app.GetRace(), nullptr);
-    EXPECT_TRUE(app.IsQuitRequested());
+    auto* race = dynamic_cast<GameEngine*>(app.GetRace());
+    ASSERT_NE(race, nullptr) << printed;
+    EXPECT_EQ(race->GetMode(), RaceMode::TimeTrial);
+    EXPECT_EQ(race->GetTrackDescription().GetKey(), "Flat");
+    EXPECT_FALSE(app.IsQuitRequested());
     // The race's listeners replaced the show room's: the race and its player.
     EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 3u);
 }

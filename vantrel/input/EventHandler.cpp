@@ -66,7 +66,7 @@ void EventHandler::HandleMessage(unsigned message, WParam wParam, LParam lParam)
 template <typename Call>
 void EventHandler::Dispatch(EventType type, Call call) {
     // By index and with the size read before every call: listeners may be
-    // removed or appended by the very calls made here (mode switches).
+    // removed or appended by the very calls made here.
     const std::vector<EventListener*>& list = listeners[type];
     for (std::size_t index = 0; index < list.size(); ++index) call(*list[index]);
 }

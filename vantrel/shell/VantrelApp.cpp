@@ -49,8 +49,8 @@ VantrelApp::~VantrelApp() {
     // The modes' engines free GL objects as they go, so they go first, while
     // the context is still current. The music and the sound engine follow
     // as members.
-    delete showRoom;
-    delete race;
+    showRoom.reset();
+    race.reset();
     window.reset();
 }
 
@@ -125,10 +125,9 @@ bool VantrelApp::Start() {
 
 bool VantrelApp::StartShowRoom() {
     if (showRoom) chosenTrack = showRoom->GetTrackChoice();
-    delete race;
-    race = nullptr;
-    delete showRoom;
-    showRoom = new ShowRoom(eventHandler, records.get());
+    race.reset();
+    showRoom.reset();
+    showRoom = std::make_unique<ShowRoom>(eventHandler, records.get());
     showRoom->Choose(chosenCar, chosenEntry);
     showRoom->SetQuality(quality);
     showRoom->SetNotice(notice.get());
@@ -151,23 +150,23 @@ std::size_t VantrelApp::GetTrackChoice() const { return showRoom ? showRoom->Get
 
 bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     if (showRoom) chosenTrack = showRoom->GetTrackChoice();
-    delete showRoom;
-    showRoom = nullptr;
-    delete race;
-    GameEngine* newRace = new GameEngine(eventHandler, records.get());
-    race = newRace;
-    newRace->SetEngineSound(raceSound.get());
-    newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
-    newRace->SetQuality(quality);
-    newRace->SetSettings(settings.get());
-    newRace->SetNotice(notice.get());
-    newRace->SetOpponents(field.opponents, field.skill);
+    showRoom.reset();
+    race.reset();
+    auto made = std::make_unique<GameEngine>(eventHandler, records.get());
+    GameEngine& newRace = *made;
+    race = std::move(made);
+    newRace.SetEngineSound(raceSound.get());
+    newRace.GetPlayer().SetGamepad(&gamepad, &newRace.GetTrack().road);
+    newRace.SetQuality(quality);
+    newRace.SetSettings(settings.get());
+    newRace.SetNotice(notice.get());
+    newRace.SetOpponents(field.opponents, field.skill);
     if (chosenTrack < tracks.GetChoices().size()) {
         const TrackList::Choice& chosen = tracks.GetChoices()[chosenTrack];
-        newRace->SetTrack(tracks.TrackOf(chosen), chosen.direction);
+        newRace.SetTrack(tracks.TrackOf(chosen), chosen.direction);
     }
-    if (options) options->ApplyTo(*newRace);
-    return newRace->Initialize() && newRace->Start(carIndex, mode);
+    if (options) options->ApplyTo(newRace);
+    return newRace.Initialize() && newRace.Start(carIndex, mode);
 }
 
 void VantrelApp::Frame() {
@@ -190,6 +189,20 @@ void VantrelApp::Frame() {
     }
     screenshotAsked = false;
     if (window) window->SwapBuffers();
+    SwitchModes();
+}
+
+void VantrelApp::SwitchModes() {
+    const std::optional<ModeSwitch> wanted = wantedSwitch;
+    wantedSwitch.reset();
+    if (!wanted || quitRequested) return;
+    if (wanted->toRace) {
+        // Should a best run's file turn out unusable (set aside), the show room comes back.
+        if (StartRace(wanted->car, wanted->mode) || (wanted->mode == RaceMode::Replay && StartShowRoom())) return;
+    } else if (StartShowRoom()) {
+        return;
+    }
+    eventHandler.DispatchQuit();
 }
 
 void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
@@ -199,7 +212,9 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (raceSound) raceSound->OnVolumeKey(key);
         return;
     }
-    GameEngine* raceEngine = dynamic_cast<GameEngine*>(race);
+    GameEngine* raceEngine = dynamic_cast<GameEngine*>(race.get());
+    // The switch already asked for answers these keys.
+    const bool switching = wantedSwitch.has_value();
     switch (key) {
     case VK_F12:
         screenshotAsked = true;
@@ -208,7 +223,7 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         SetFullscreen(!fullscreen);
         break;
     case VK_RETURN:
-        if (!showRoom) break;
+        if (!showRoom || switching) break;
         if (showRoom->IsQuitAsked()) {
             handler.DispatchQuit();
         } else if (showRoom->GetSelection() == ShowRoom::Options || showRoom->GetSelection() == ShowRoom::Track) {
@@ -227,24 +242,25 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
             const RaceMode mode = chosenEntry == ShowRoom::FreeDrive ? RaceMode::FreeDrive
                                   : chosenEntry == ShowRoom::Race    ? RaceMode::Race
                                                                      : RaceMode::TimeTrial;
-            if (!StartRace(chosenCar, mode)) handler.DispatchQuit();
+            wantedSwitch = ModeSwitch{true, chosenCar, mode};
         }
         break;
     case VK_ESCAPE:
         // A pad's B is Escape too, pressed to go back: the show room asks
         // before the game ends, and a second Escape takes the question back.
+        if (switching) break;
         if (showRoom)
             showRoom->SetQuitAsked(!showRoom->IsQuitAsked());
-        else if (race && !(raceEngine && raceEngine->LeaveReplay()) && !StartShowRoom())
-            handler.DispatchQuit();
+        else if (race && !(raceEngine && raceEngine->LeaveReplay()))
+            wantedSwitch = ModeSwitch{};
         break;
     case GameKeys::Watch:
         // The chosen car's best run, watched in a race of its own; should its
         // file turn out unusable (set aside), the show room comes back.
-        if (!showRoom || showRoom->IsQuitAsked() || !showRoom->HasBestRun()) break;
+        if (!showRoom || switching || showRoom->IsQuitAsked() || !showRoom->HasBestRun()) break;
         chosenCar = showRoom->GetCarIndex();
         chosenEntry = showRoom->GetSelection();
-        if (!StartRace(chosenCar, RaceMode::Replay) && !StartShowRoom()) handler.DispatchQuit();
+        wantedSwitch = ModeSwitch{true, chosenCar, RaceMode::Replay};
         break;
     default:
         // In every mode: 7 / 8 and 9 / 0 set the music's and the race sounds' volume.

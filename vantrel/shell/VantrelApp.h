@@ -1,5 +1,7 @@
 #pragma once
 #include <memory>
+#include <optional>
+#include <string>
 
 #include <sonavar/Sonavar.h>
 
@@ -30,7 +32,9 @@ class Sound;
 ///
 /// It is the first keyboard listener and the only quit listener: any
 /// listener's EventHandler::DispatchQuit, and the window's close, end the loop
-/// after the pass in which they happen.
+/// after the pass in which they happen. The mode switches its keys ask for
+/// wait for the end of the pass as well: a mode is never deleted inside one
+/// of its own callbacks (a click on its menu dispatches the key from there).
 class VantrelApp : public EventHandler::EventListener {
 public:
     /// Title of the window.
@@ -85,7 +89,9 @@ public:
     /// waiting, and hands it to the window procedure (the pads' events on the
     /// way to the pads); lets the pads' stick step through the show room;
     /// runs the race's frame, then the show room's; reads the frame back
-    /// for a screenshot when F12 asked for one; swaps the buffers.
+    /// for a screenshot when F12 asked for one; swaps the buffers; then
+    /// carries out the mode switch a key asked for in this pass, unless a
+    /// quit was asked as well.
     void Frame();
 
     /// Keyboard listener, on key presses: F11 switches between full screen
@@ -96,10 +102,12 @@ public:
     /// doing);
     /// Escape in the show room asks whether to quit (ShowRoom::QuitQuestion),
     /// Return then quits and Escape takes the question back; in a race Escape
-    /// returns to a new show room (and quits if that fails); Return
-    /// on the show room's "Free Drive" or "Time Trial" starts the race with
+    /// returns to a new show room (and quits if that fails); Return on the
+    /// show room's "Free Drive", "Time Trial" or "Race" starts the race with
     /// the chosen car (and quits if that fails), remembering the choice for
-    /// the show room after it; on "Exit Game" it asks as Escape does. F12,
+    /// the show room after it; on "Exit Game" it asks as Escape does. The
+    /// switches happen at the end of the pass (Frame); until then Return,
+    /// Escape and W ask for nothing more. F12,
     /// in every mode, takes a screenshot of the frame then drawn: the running
     /// mode shows where it went, or why it was not saved, for two seconds.
     /// W in the show room watches the chosen car's best run, when it has one
@@ -113,9 +121,9 @@ public:
     /// The window, or null before Initialize.
     AppWindow* GetWindow() const { return window.get(); }
     /// The running race, or null.
-    GameMode* GetRace() const { return race; }
+    GameMode* GetRace() const { return race.get(); }
     /// The shown show room, or null.
-    ShowRoom* GetShowRoom() const { return showRoom; }
+    ShowRoom* GetShowRoom() const { return showRoom.get(); }
     bool IsQuitRequested() const { return quitRequested; }
     /// The player's settings; null before Configure or Start.
     SettingsStore* GetSettings() const { return settings.get(); }
@@ -153,7 +161,18 @@ private:
     VantrelApp(const VantrelApp&) = delete;
     VantrelApp& operator=(const VantrelApp&) = delete;
 
+    /// A mode switch a key asked for: a race with a car in a mode, or else
+    /// a new show room.
+    struct ModeSwitch {
+        bool toRace = false;
+        unsigned car = 0;
+        RaceMode mode = RaceMode::FreeDrive;
+    };
+    /// Frame's last step: the switch asked for in this pass, if any.
+    void SwitchModes();
+
     bool quitRequested = false;
+    std::optional<ModeSwitch> wantedSwitch;  ///< asked for in this pass, carried out by Frame
     std::unique_ptr<AppWindow> window;
     EventHandler eventHandler;
     /// Opened with the window; a machine without pads plays on the keyboard.
@@ -164,8 +183,8 @@ private:
     /// The races' engine, squeal and thud, and the volume keys' levels
     /// (kept in the settings); made by Start, silent without sound.
     std::unique_ptr<EngineSound> raceSound;
-    GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
-    ShowRoom* showRoom = nullptr;  ///< owned
+    std::unique_ptr<GameMode> race;      ///< at most one of race and showRoom is set
+    std::unique_ptr<ShowRoom> showRoom;
     /// One store for the run: a second one would write its older copy of the
     /// file over the first one's records.
     std::unique_ptr<RecordsStore> records;

@@ -517,8 +517,8 @@ void ShowRoom::OnMouse(EventHandler& events, int x, int y, int button, int state
     if (!quitAsked && hovered >= EntryArea(0) && hovered < EntryArea(EntryCount)) selection = hovered - EntryArea(0);
     if (pressed == ClickAreas::None || quitAsked != isAnswer(pressed)) return;
     const unsigned key = pressed >= EntryArea(0) ? VK_RETURN : static_cast<unsigned>(pressed);
-    // As the key itself, for every listener: Return on a race's entry
-    // deletes this show room, so nothing of it is touched from here on.
+    // As the key itself, for every listener; a race's entry replaces this
+    // show room only once the frame is over.
     events.DispatchKey(key, 0);
     events.DispatchKey(key, 1);
 }
