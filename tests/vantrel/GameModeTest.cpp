@@ -3,6 +3,7 @@
 // races on stand-in tracks with the game's own cars.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,6 +17,7 @@
 #include "GameDataFolder.h"
 #include "GameWindow.h"
 #include "VirtualPad.h"
+#include "hud/HudNotice.h"
 #include "race/GameEngine.h"
 #include "showroom/ShowRoom.h"
 #include "shell/VantrelApp.h"
@@ -74,6 +76,15 @@ GameDataFolder::Contents RaceData() {
 #define SKIP_WITHOUT_GAME_CARS() \
     if (!GameDataFolder::HasGameCars()) GTEST_SKIP() << "the game's cars are not beside " SHADER_DIR
 
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+/// The notice's amber, a warning's (1, 0.8, 0).
+bool IsAmber(int r, int g, int b) { return r > 200 && g > 150 && g < 230 && b < 60; }
+
 }  // namespace
 
 TEST_F(GameModes, StartShowsTheShowRoomAndPlaysTheMusic) {
@@ -125,6 +136,10 @@ TEST_F(GameModes, StartFailsWhenTheShowRoomCannotLoadButKeepsIt) {
     contents.room = false;
     EXPECT_FALSE(Start(contents));
     EXPECT_NE(app.GetShowRoom(), nullptr);
+    // Said, and kept for the program's exit status.
+    EXPECT_NE(output.find("[ERROR] VantrelApp: the show room did not start, the game ends\n"), std::string::npos)
+        << output;
+    EXPECT_EQ(app.GetFailure(), "the show room did not start");
     // The music is started all the same; the entry ends the program.
     EXPECT_EQ(Mix_Playing(-1), 1);
 }
@@ -379,6 +394,83 @@ TEST_F(GameModes, TheTrackChosenStaysChosenThroughTheOtherEntriesAndIsTheOneRace
     EXPECT_EQ(SettingsStore().Get("race", "direction"), "reverse");
 }
 
+TEST_F(GameModes, ARaceThatCannotStartLeavesThePlayerInTheShowRoomToldWhyAndItsTrackIsPassedOver) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    // The notice's line, amber, over the bottom left of the room.
+    const auto amberInNotice = [this]() {
+        app.GetShowRoom()->Frame();
+        const BackBuffer shot;
+        const int bottom = static_cast<int>(HudNotice::BottomPx);
+        return shot.Count(0, bottom, shot.Width(), bottom + 34, IsAmber);
+    };
+    const int amberBefore = amberInNotice();
+    for (int i = 0; i < ShowRoom::Track; ++i) Key(VK_DOWN);
+    Key(VK_RETURN);
+    Key(VK_RETURN);
+    ASSERT_EQ(app.GetShowRoom()->GetTrackEntry(), "Track: Meadow");
+    for (int i = ShowRoom::Track; i > ShowRoom::TimeTrial; --i) Key(VK_UP);
+    Key(VK_RETURN);
+    std::string printed = Frame();
+    const std::string meadow = "Meadow cannot be raced: its model has no terrain";
+    EXPECT_FALSE(app.IsQuitRequested());
+    ShowRoom* room = app.GetShowRoom();
+    ASSERT_NE(room, nullptr);
+    EXPECT_EQ(Occurrences(printed, "[ERROR]"), 1) << printed;
+    EXPECT_EQ(Occurrences(printed, "[ERROR] GameEngine: " + meadow + "\n"), 1) << printed;
+    const HudNotice& notice = app.GetNotice();
+    EXPECT_TRUE(notice.IsShown());
+    EXPECT_EQ(notice.GetText(), meadow);
+    EXPECT_GT(amberInNotice(), amberBefore + 50);
+    // Where the player was: the entry and the track.
+    EXPECT_EQ(room->GetSelection(), ShowRoom::TimeTrial);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Meadow");
+
+    // Started again: refused at once with the same line, nothing loaded.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(app.StartRace(0, RaceMode::FreeDrive));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(app.GetShowRoom(), room);
+    EXPECT_EQ(notice.GetText(), meadow);
+
+    // The Track entry passes over both of Meadow's ways: Notes is next,
+    // whose model is no document, and "Race" cannot start on it either.
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Key(VK_RIGHT);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Notes");
+    EXPECT_EQ(SettingsStore().Get("race", "track"), "Notes");
+    Key(VK_UP);
+    Key(VK_RETURN);
+    printed = Frame();
+    const std::string notes = "Notes cannot be raced: its model did not load";
+    EXPECT_EQ(Occurrences(printed, "[ERROR] GameEngine: " + notes + "\n"), 1) << printed;
+    EXPECT_EQ(notice.GetText(), notes);
+    room = app.GetShowRoom();
+    ASSERT_NE(room, nullptr);
+
+    // Round the choices both ways, Flat's two ways alone are left.
+    Key(VK_DOWN);
+    for (const char* entry : {"Track: Flat", "Track: Flat reversed", "Track: Flat"}) {
+        Key(VK_RIGHT);
+        EXPECT_EQ(room->GetTrackEntry(), entry);
+    }
+    Key(VK_LEFT);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Flat reversed");
+}
+
+TEST_F(GameModes, ARaceWithoutAnyTrackLeavesThePlayerInTheShowRoomSayingSo) {
+    ASSERT_TRUE(Start({})) << output;
+    Key(VK_DOWN);
+    Key(VK_RETURN);  // "Time Trial", on stand-in data without a track
+    const std::string printed = Frame();
+    EXPECT_FALSE(app.IsQuitRequested());
+    EXPECT_NE(app.GetShowRoom(), nullptr);
+    EXPECT_EQ(app.GetNotice().GetText(), "No track found in ../data/tracks");
+    EXPECT_NE(printed.find("[ERROR] GameEngine: no track found"), std::string::npos) << printed;
+    EXPECT_EQ(app.GetFailure(), "");
+}
+
 TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {
     ASSERT_TRUE(Start({})) << output;
     Key(VK_DOWN);
@@ -393,3 +485,4 @@ TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {
     EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 2u);
     app.Frame();
 }
+

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include <GL/gl.h>
+#include <SDL2/SDL_error.h>
 
 #include <lumora/ImageLoader.h>
 #include <lumora/ModelLoaderManager.h>
@@ -72,7 +73,11 @@ void VantrelApp::Configure(const CommandLine::Choices& choices) {
 bool VantrelApp::Initialize() {
     window.reset();
     window = AppWindow::Create(WindowTitle, WindowClassName, windowWidthPx, windowHeightPx);
-    if (!window) return false;
+    if (!window) {
+        failure = std::string("the game window could not be opened (") + SDL_GetError() + ")";
+        std::cout << "[ERROR] VantrelApp: " << failure << std::endl;
+        return false;
+    }
     if (fullscreen) window->SetFullscreen(true);
     // A new window gets its first size message before anything is drawn.
     int widthPx = 0, heightPx = 0;
@@ -120,6 +125,10 @@ bool VantrelApp::Start() {
     raceSound.reset(new EngineSound(soundStarted ? &sound : nullptr));
     raceSound->SetMusic(musicChannel.get());
     raceSound->KeepIn(settings.get());
+    if (!showRoomStarted) {
+        failure = "the show room did not start";
+        std::cout << "[ERROR] VantrelApp: " << failure << ", the game ends" << std::endl;
+    }
     return showRoomStarted;
 }
 
@@ -150,6 +159,10 @@ std::size_t VantrelApp::GetTrackChoice() const { return showRoom ? showRoom->Get
 
 bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     if (showRoom) chosenTrack = showRoom->GetTrackChoice();
+    const bool tracked = chosenTrack < tracks.GetChoices().size();
+    const TrackList::Choice chosen = tracked ? tracks.GetChoices()[chosenTrack] : TrackList::Choice();
+    // Loading it again would only fail again.
+    if (tracked && !tracks.IsUsable(chosen)) return BackToShowRoom(tracks.WhyUnusable(chosen));
     showRoom.reset();
     race.reset();
     auto made = std::make_unique<GameEngine>(eventHandler, records.get());
@@ -161,12 +174,35 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     newRace.SetSettings(settings.get());
     newRace.SetNotice(notice.get());
     newRace.SetOpponents(field.opponents, field.skill);
-    if (chosenTrack < tracks.GetChoices().size()) {
-        const TrackList::Choice& chosen = tracks.GetChoices()[chosenTrack];
-        newRace.SetTrack(tracks.TrackOf(chosen), chosen.direction);
-    }
+    if (tracked) newRace.SetTrack(tracks.TrackOf(chosen), chosen.direction);
     if (options) options->ApplyTo(newRace);
-    return newRace.Initialize() && newRace.Start(carIndex, mode);
+    const bool initialised = newRace.Initialize();
+    if (initialised && newRace.Start(carIndex, mode)) return true;
+    // The race said why (a best run set aside says nothing: the show room just comes back).
+    std::string why = newRace.GetStartFailure();
+    if (!initialised) {
+        why = "The race could not start: its graphics did not initialise";
+        std::cout << "[ERROR] VantrelApp: " << why << std::endl;
+    } else if (tracked && !why.empty()) {
+        tracks.MarkUnusable(chosen.track, why);
+    }
+    race.reset();
+    return BackToShowRoom(why);
+}
+
+bool VantrelApp::BackToShowRoom(const std::string& why) {
+    if (!showRoom && !StartShowRoom()) {
+        Fail("the show room did not start again");
+        return false;
+    }
+    if (!why.empty()) notice->Show(why, PerformanceCounter::Time(), true, RaceFailureShownS);
+    return false;
+}
+
+void VantrelApp::Fail(const std::string& why) {
+    failure = why;
+    std::cout << "[ERROR] VantrelApp: " << why << ", the game ends" << std::endl;
+    eventHandler.DispatchQuit();
 }
 
 void VantrelApp::Frame() {
@@ -196,13 +232,10 @@ void VantrelApp::SwitchModes() {
     const std::optional<ModeSwitch> wanted = wantedSwitch;
     wantedSwitch.reset();
     if (!wanted || quitRequested) return;
-    if (wanted->toRace) {
-        // Should a best run's file turn out unusable (set aside), the show room comes back.
-        if (StartRace(wanted->car, wanted->mode) || (wanted->mode == RaceMode::Replay && StartShowRoom())) return;
-    } else if (StartShowRoom()) {
-        return;
-    }
-    eventHandler.DispatchQuit();
+    if (wanted->toRace)
+        StartRace(wanted->car, wanted->mode);
+    else if (!StartShowRoom())
+        Fail("the show room did not start again");
 }
 
 void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {

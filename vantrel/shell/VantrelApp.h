@@ -46,6 +46,8 @@ public:
     static const int WindowHeightPx = 768;
     /// Played from the start and through every mode switch.
     static const char* const MusicFile;
+    /// Seconds the show room shows why a race could not start.
+    static constexpr double RaceFailureShownS = 5.0;
 
     /// The one application, made on first use and destroyed at process exit.
     static VantrelApp& Instance();
@@ -58,14 +60,16 @@ public:
     void Configure(const CommandLine::Choices& choices);
     /// Opens the window at (0, 0), full screen if so configured, and makes its OpenGL context current, then
     /// sets the view up for its size. A window already open is closed first.
-    /// @return false when the window or its context cannot be made
+    /// @return false when the window or its context cannot be made, said on
+    ///         standard output and kept as the failure (GetFailure)
     bool Initialize();
     /// Starts the game's content once the window exists: the player's
     /// records, the sound engine, the show room, then the music, which plays on until the program ends
     /// and through every mode switch. A sound engine that cannot start or
     /// music that cannot be loaded is not an error: the game runs silently
     /// and says so once on standard output.
-    /// @return false when the show room cannot start; the program then ends
+    /// @return false when the show room cannot start (the failure, said and
+    ///         kept); the program then ends
     bool Start();
     /// Replaces the running mode with a new show room, initialised and loaded,
     /// on the car and menu entry last chosen. The new show room stays in
@@ -75,6 +79,14 @@ public:
     /// Replaces the running mode with a new race with car `carIndex`, in Free
     /// Drive, Time Trial or Race (against the field kept in the settings),
     /// on the chosen track and way, initialised and started.
+    ///
+    /// A race that cannot start gives way to a new show room at once, which
+    /// shows why for RaceFailureShownS in the notice (the race's
+    /// GetStartFailure line, which the race prints), and its track is marked
+    /// unusable for the rest of the run: the show room's Track entry passes
+    /// it over, and a start on it is refused at once with the same line,
+    /// the running show room left as it is. Should the show room not start
+    /// either, the game ends with that failure.
     /// @return false when the race did not initialise or start
     bool StartRace(unsigned carIndex, RaceMode mode);
     /// The field of the next Race, instead of the one the settings keep
@@ -102,9 +114,10 @@ public:
     /// doing);
     /// Escape in the show room asks whether to quit (ShowRoom::QuitQuestion),
     /// Return then quits and Escape takes the question back; in a race Escape
-    /// returns to a new show room (and quits if that fails); Return on the
-    /// show room's "Free Drive", "Time Trial" or "Race" starts the race with
-    /// the chosen car (and quits if that fails), remembering the choice for
+    /// returns to a new show room (the game ends as a failure if it cannot
+    /// start); Return on the show room's "Free Drive", "Time Trial" or
+    /// "Race" starts the race with the chosen car (StartRace: back in the
+    /// show room, told why, if it cannot start), remembering the choice for
     /// the show room after it; on "Exit Game" it asks as Escape does. The
     /// switches happen at the end of the pass (Frame); until then Return,
     /// Escape and W ask for nothing more. F12,
@@ -125,6 +138,9 @@ public:
     /// The shown show room, or null.
     ShowRoom* GetShowRoom() const { return showRoom.get(); }
     bool IsQuitRequested() const { return quitRequested; }
+    /// Why the game had to end (no window, no show room), as said on standard
+    /// output; empty while it runs, and after a quit the player asked for.
+    const std::string& GetFailure() const { return failure; }
     /// The player's settings; null before Configure or Start.
     SettingsStore* GetSettings() const { return settings.get(); }
     /// The graphics preset the modes are made with.
@@ -170,8 +186,14 @@ private:
     };
     /// Frame's last step: the switch asked for in this pass, if any.
     void SwitchModes();
+    /// Where a race that could not start leaves the player: the running show
+    /// room or a new one, showing `why` (when not empty). Always false.
+    bool BackToShowRoom(const std::string& why);
+    /// Says `why` the game ends, keeps it as the failure and quits.
+    void Fail(const std::string& why);
 
     bool quitRequested = false;
+    std::string failure;                    ///< GetFailure
     std::optional<ModeSwitch> wantedSwitch;  ///< asked for in this pass, carried out by Frame
     std::unique_ptr<AppWindow> window;
     EventHandler eventHandler;

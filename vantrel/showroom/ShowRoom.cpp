@@ -177,11 +177,17 @@ void ShowRoom::SetTracks(const TrackList* list, std::size_t choice, SettingsStor
 }
 
 void ShowRoom::StepTrack(int step) {
-    if (!tracks || tracks->GetChoices().empty()) return;
+    if (!tracks) return;
     const std::size_t n = tracks->GetChoices().size();
-    trackChoice = (trackChoice + (step < 0 ? n - 1 : 1)) % n;
-    TrackSettings::Keep(trackKeeper, *tracks, trackChoice);
-    FindBestRuns();
+    // A track that could not be raced in this run is passed over.
+    for (std::size_t tries = 1; tries < n; ++tries) {
+        const std::size_t next = (trackChoice + (step < 0 ? n - tries : tries)) % n;
+        if (!tracks->IsUsable(tracks->GetChoices()[next])) continue;
+        trackChoice = next;
+        TrackSettings::Keep(trackKeeper, *tracks, trackChoice);
+        FindBestRuns();
+        return;
+    }
 }
 
 std::string ShowRoom::GetTrackEntry() const {

@@ -144,7 +144,9 @@ public:
     /// The chosen way to race, an index in TrackList::GetChoices.
     std::size_t GetTrackChoice() const { return trackChoice; }
     /// Steps the track choice to the next (`step` positive) or the one
-    /// before, wrapping round, and keeps it.
+    /// before, wrapping round and passing over the tracks that cannot be
+    /// raced (TrackList::IsUsable), and keeps it; without another one the
+    /// choice stays.
     void StepTrack(int step);
     /// "Track: GreenValley reversed" and so on; "Track: none" without any.
     std::string GetTrackEntry() const;
