@@ -115,8 +115,44 @@ void WriteTone(const fs::path& file) {
 }
 
 const unsigned char RoomGrey[3] = {150, 150, 150};
+const unsigned char GroundGreen[3] = {60, 140, 60};
+const unsigned char SkyBlue[3] = {120, 160, 230};
+
+/// The game's own data, beside the shaders the folder copies.
+fs::path GameData() { return fs::path(SHADER_DIR).parent_path(); }
+
+/// A track folder with a sound description: a 100 m x 200 m loop of road
+/// whose start line is at the origin, heading +y forward.
+void WriteTrack(const fs::path& tracks, const GameDataFolder::StandInTrack& track) {
+    const fs::path folder = tracks / track.key;
+    fs::create_directories(folder);
+    const std::string model = track.key + ".dae", road = track.key + ".road";
+    if (track.model == GameDataFolder::TrackModel::NoDocument) {
+        std::ofstream(folder / model) << "a track's model, once\n";
+    } else {
+        // The ground's top at z = 0, under the whole loop.
+        const Box ground{track.model == GameDataFolder::TrackModel::Ground ? "Terrain" : "Meadow",
+                         {-50, 0, -0.5f}, {150, 200, 0.5f}, GroundGreen};
+        WriteDocument(folder / model, "", &ground, 1);
+    }
+    std::ofstream(folder / road) << "vantrel-road 1 5\n0 0\n0 100\n-100 100\n-100 -100\n0 -100\n";
+    std::ofstream(folder / "track.ini")
+        << "[track]\nname = " << (track.name.empty() ? track.key : track.name) << "\nmodel = " << model
+        << "\nroad = " << road << "\nsky = ../../models/Sky/Sky.dae\nroad_half_width = 6\n"
+        << "light_position = 0 0 500\nlight_colour = 1 1 1\ndirections = forward reverse\n"
+        << "[forward]\nstart = 0 0 0\ncheckpoint1 = 0 90 30\ncheckpoint2 = -50 100 30\n"
+        << "checkpoint3 = -100 0 30\ncheckpoint4 = -50 -100 30\ncheckpoint5 = 0 -50 30\n"
+        << "[reverse]\nstart = 0 0 180\ncheckpoint1 = 0 -50 30\ncheckpoint2 = -50 -100 30\n"
+        << "checkpoint3 = -100 0 30\ncheckpoint4 = -50 100 30\ncheckpoint5 = 0 90 30\n";
+}
 
 }  // namespace
+
+bool GameDataFolder::HasGameCars() {
+    for (const char* car : {"NissanSkyline", "BugattiVeyron"})
+        if (!fs::exists(GameData() / "cars" / car / (std::string(car) + ".dae"))) return false;
+    return true;
+}
 
 GameDataFolder::GameDataFolder(const Contents& contents) {
     root = fs::temp_directory_path() / ("vantrel-data-" + std::to_string(::getpid()));
@@ -137,10 +173,21 @@ GameDataFolder::GameDataFolder(const Contents& contents) {
     const unsigned char* colours[2] = {Car0Colour, Car1Colour};
     for (int i = 0; i < 2; ++i) {
         if (!present[i]) continue;
+        if (contents.gameCars) {
+            fs::create_directories(data / "cars");
+            fs::create_directory_symlink(GameData() / "cars" / folders[i], data / "cars" / folders[i]);
+            continue;
+        }
         fs::create_directories(data / "cars" / folders[i]);
         const Box body{std::string(folders[i]) + "Body", {0, 0, 0}, {0.9f, 2.0f, 0.5f}, colours[i]};
         const std::string node = (i == 0 && contents.car0WithoutNode) ? "SomeOtherCar" : folders[i];
         WriteDocument(data / "cars" / folders[i] / (std::string(folders[i]) + ".dae"), node, &body, 1);
+    }
+    if (!contents.tracks.empty()) {
+        fs::create_directories(data / "models" / "Sky");
+        const Box sky{"Sky", {0, 0, 0}, {1000, 1000, 1000}, SkyBlue};
+        WriteDocument(data / "models" / "Sky" / "Sky.dae", "", &sky, 1);
+        for (const StandInTrack& track : contents.tracks) WriteTrack(data / "tracks", track);
     }
     // The engine's own shaders, as the game has them.
     fs::create_directories(data / "shaders");

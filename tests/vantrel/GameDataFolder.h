@@ -5,9 +5,23 @@
 // real (large, regenerated) game data.
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 class GameDataFolder {
 public:
+    /// What a stand-in track's model file holds: a flat ground to race on
+    /// (its "Terrain" node and "Terrain-mesh"), a model without them, or
+    /// text that is no document at all. Its description is sound either way:
+    /// a square loop of road round the ground, driven forward and reverse.
+    enum class TrackModel { Ground, NoTerrain, NoDocument };
+    struct StandInTrack {
+        StandInTrack(std::string key, TrackModel model = TrackModel::Ground, std::string name = "")
+            : key(std::move(key)), model(model), name(std::move(name)) {}
+        std::string key;  ///< the folder's name, and the track's name unless `name` is set
+        TrackModel model;
+        std::string name;
+    };
     /// What the folder holds; every file is there by default.
     struct Contents {
         bool room = true;
@@ -17,6 +31,11 @@ public:
         bool music = false;  ///< the music and the race's sounds, tones standing in
         /// Car 0's document without its "NissanSkyline" node.
         bool car0WithoutNode = false;
+        /// The game's own cars (wheels, dials) instead of the stand-ins: what
+        /// a race needs. The tests that take them skip without the game's data.
+        bool gameCars = false;
+        /// Track folders under "data/tracks", none by default.
+        std::vector<StandInTrack> tracks;
     };
 
     /// Colours the stand-ins are drawn in (RGB, 0..255), told apart on screen.
@@ -28,6 +47,8 @@ public:
     explicit GameDataFolder(const Contents& contents);
     GameDataFolder() : GameDataFolder(Contents{}) {}
     ~GameDataFolder();
+    /// Whether the game's own data, which gameCars links, is there.
+    static bool HasGameCars();
     GameDataFolder(const GameDataFolder&) = delete;
     GameDataFolder& operator=(const GameDataFolder&) = delete;
 

@@ -1,7 +1,9 @@
 // The application's start and its mode keys, each test in a process of its
-// own (the application is a singleton), on generated stand-in data.
+// own (the application is a singleton), on generated stand-in data; the
+// races on stand-in tracks with the game's own cars.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,6 +17,8 @@
 #include "GameDataFolder.h"
 #include "GameWindow.h"
 #include "VirtualPad.h"
+#include "hud/HudNotice.h"
+#include "race/GameEngine.h"
 #include "showroom/ShowRoom.h"
 #include "shell/VantrelApp.h"
 #include "platform/WindowMessage.h"
@@ -39,6 +43,12 @@ protected:
         return started;
     }
     void Key(unsigned key, int state = Press) { app.GetEventHandler().DispatchKey(key, state); }
+    /// One pass of the frame loop, keeping what it printed (a race prints a lot).
+    std::string Frame() {
+        testing::internal::CaptureStdout();
+        app.Frame();
+        return testing::internal::GetCapturedStdout();
+    }
 
     VantrelApp& app = VantrelApp::Instance();
     std::unique_ptr<GameDataFolder> folder;
@@ -50,6 +60,30 @@ GameDataFolder::Contents WithMusic() {
     contents.music = true;
     return contents;
 }
+
+/// The game's cars and three stand-in tracks, in the order the show room
+/// offers them: "Flat" can be raced, "Meadow"'s model has no terrain and
+/// "Notes"'s is no document at all.
+GameDataFolder::Contents RaceData() {
+    GameDataFolder::Contents contents;
+    contents.gameCars = true;
+    contents.tracks = {{"Flat"},
+                       {"Meadow", GameDataFolder::TrackModel::NoTerrain},
+                       {"Notes", GameDataFolder::TrackModel::NoDocument}};
+    return contents;
+}
+
+#define SKIP_WITHOUT_GAME_CARS() \
+    if (!GameDataFolder::HasGameCars()) GTEST_SKIP() << "the game's cars are not beside " SHADER_DIR
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+/// The notice's amber, a warning's (1, 0.8, 0).
+bool IsAmber(int r, int g, int b) { return r > 200 && g > 150 && g < 230 && b < 60; }
 
 }  // namespace
 
@@ -102,6 +136,10 @@ TEST_F(GameModes, StartFailsWhenTheShowRoomCannotLoadButKeepsIt) {
     contents.room = false;
     EXPECT_FALSE(Start(contents));
     EXPECT_NE(app.GetShowRoom(), nullptr);
+    // Said, and kept for the program's exit status.
+    EXPECT_NE(output.find("[ERROR] VantrelApp: the show room did not start, the game ends\n"), std::string::npos)
+        << output;
+    EXPECT_EQ(app.GetFailure(), "the show room did not start");
     // The music is started all the same; the entry ends the program.
     EXPECT_EQ(Mix_Playing(-1), 1);
 }
@@ -154,16 +192,67 @@ TEST_F(GameModes, ExitGameAsksAsEscapeDoesAndReturnThenQuits) {
     EXPECT_TRUE(app.IsQuitRequested());
 }
 
-TEST_F(GameModes, EscapeInARaceGoesBackWithoutAskingAndTheNewShowRoomIgnoresThePress) {
-    ASSERT_TRUE(Start({})) << output;
+TEST_F(GameModes, EscapeInARaceGoesBackWithoutAskingOnceTheFrameIsOver) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
     Key(VK_DOWN);
-    Key(VK_RETURN);  // a Time Trial, which cannot start on stand-in data but stays
-    ASSERT_NE(app.GetRace(), nullptr);
-    testing::internal::CaptureStdout();
-    Key(VK_ESCAPE);  // the new show room gets this very press after the application
-    testing::internal::GetCapturedStdout();
+    Key(VK_RETURN);
+    const std::string printed = Frame();
+    GameMode* race = app.GetRace();
+    ASSERT_NE(race, nullptr) << printed;
+    Key(VK_ESCAPE);
+    EXPECT_EQ(app.GetRace(), race) << "the race stays until its frame is over";
+    Frame();
+    EXPECT_EQ(app.GetRace(), nullptr);
     ASSERT_NE(app.GetShowRoom(), nullptr);
-    EXPECT_FALSE(app.GetShowRoom()->IsQuitAsked());
+    EXPECT_FALSE(app.GetShowRoom()->IsQuitAsked()) << "the new show room never saw the press";
+    EXPECT_FALSE(app.IsQuitRequested());
+}
+
+TEST_F(GameModes, AModeIsReplacedOnlyOnceTheFrameIsOverNeverInsideItsOwnCallback) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    ShowRoom* room = app.GetShowRoom();
+    Frame();  // drawn once: the mouse has the entries to point at
+    float left = 0, bottom = 0, right = 0, top = 0;
+    ASSERT_TRUE(room->GetMenuAreas().Find(ShowRoom::EntryArea(ShowRoom::TimeTrial), left, bottom, right, top));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int x = static_cast<int>((left + right) / 2), y = static_cast<int>(viewport[3] - (bottom + top) / 2);
+
+    // A mouse listener after the show room's: the click's dispatch goes on
+    // past the show room's own OnMouse, which dispatched the Return.
+    struct Probe : EventHandler::EventListener {
+        Probe(VantrelApp& app, ShowRoom& room) : app(app), room(room) {}
+        void OnKey(EventHandler&, unsigned, int) override {}
+        void OnMouse(EventHandler&, int, int, int button, int state) override {
+            if (button != 1 || state != 0) return;
+            ++clicks;
+            running = app.GetShowRoom();
+            selection = room.GetSelection();  // a deleted show room would be read here
+        }
+        VantrelApp& app;
+        ShowRoom& room;
+        ShowRoom* running = nullptr;
+        int clicks = 0, selection = -1;
+    } probe(app, *room);
+    EventHandler& handler = app.GetEventHandler();
+    handler.AddListener(EventHandler::MouseEvent, &probe);
+    handler.HandleMessage(WM_MOUSEMOVE, 0, MakeLParam(x, y));
+    handler.HandleMessage(WM_LBUTTONDOWN, 0, MakeLParam(x, y));
+    handler.HandleMessage(WM_LBUTTONUP, 0, MakeLParam(x, y));
+    EXPECT_EQ(probe.clicks, 1);
+    EXPECT_EQ(probe.running, room);
+    EXPECT_EQ(probe.selection, ShowRoom::TimeTrial);
+    EXPECT_EQ(app.GetShowRoom(), room);
+    EXPECT_EQ(app.GetRace(), nullptr);
+
+    const std::string printed = Frame();
+    handler.RemoveListener(EventHandler::MouseEvent, &probe);
+    EXPECT_EQ(app.GetShowRoom(), nullptr);
+    auto* race = dynamic_cast<GameEngine*>(app.GetRace());
+    ASSERT_NE(race, nullptr) << printed;
+    EXPECT_EQ(race->GetMode(), RaceMode::TimeTrial);
 }
 
 TEST_F(GameModes, ThePadsBAsksAsEscapeDoesAndItsAAnswersYes) {
@@ -256,15 +345,130 @@ TEST_F(GameModes, ReturnOnOpponentsStepsTheirDifficultyAndKeepsItForTheNextShowR
     EXPECT_EQ(app.GetShowRoom()->GetOpponentsEntry(), "Opponents: Easy");
 }
 
-TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceAndQuitsWhenItCannotStart) {
+TEST_F(GameModes, ReturnOnTimeTrialReplacesTheShowRoomWithARaceOnceTheFrameIsOver) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    ShowRoom* room = app.GetShowRoom();
+    Key(VK_DOWN);
+    Key(VK_RETURN);  // "Time Trial"
+    EXPECT_EQ(app.GetShowRoom(), room);
+    EXPECT_EQ(app.GetRace(), nullptr);
+    Key(VK_ESCAPE);  // the race asked for answers it
+    EXPECT_FALSE(room->IsQuitAsked());
+    const std::string printed = Frame();
+    EXPECT_EQ(app.GetShowRoom(), nullptr);
+    auto* race = dynamic_cast<GameEngine*>(app.GetRace());
+    ASSERT_NE(race, nullptr) << printed;
+    EXPECT_EQ(race->GetMode(), RaceMode::TimeTrial);
+    EXPECT_EQ(race->GetTrackDescription().GetKey(), "Flat");
+    EXPECT_FALSE(app.IsQuitRequested());
+    // The race's listeners replaced the show room's: the race and its player.
+    EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 3u);
+}
+
+TEST_F(GameModes, TheTrackChosenStaysChosenThroughTheOtherEntriesAndIsTheOneRaced) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    ShowRoom* room = app.GetShowRoom();
+    for (int i = 0; i < ShowRoom::Track; ++i) Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Flat reversed");
+    EXPECT_EQ(SettingsStore().Get("race", "direction"), "reverse");
+    Key(VK_DOWN);  // "Opponents", stepped
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetOpponentsEntry(), "Opponents: Hard");
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Flat reversed");
+    EXPECT_EQ(app.GetTrackChoice(), 1u);
+    for (int i = ShowRoom::Opponents; i > ShowRoom::TimeTrial; --i) Key(VK_UP);
+    Key(VK_RETURN);
+    const std::string printed = Frame();
+    auto* race = dynamic_cast<GameEngine*>(app.GetRace());
+    ASSERT_NE(race, nullptr) << printed;
+    EXPECT_EQ(race->GetTrackDescription().GetKey(), "Flat");
+    EXPECT_EQ(race->GetDirection(), TrackDescription::Direction::Reverse);
+    // And the show room after it offers it still.
+    Key(VK_ESCAPE);
+    Frame();
+    ASSERT_NE(app.GetShowRoom(), nullptr);
+    EXPECT_EQ(app.GetShowRoom()->GetTrackEntry(), "Track: Flat reversed");
+    EXPECT_EQ(SettingsStore().Get("race", "direction"), "reverse");
+}
+
+TEST_F(GameModes, ARaceThatCannotStartLeavesThePlayerInTheShowRoomToldWhyAndItsTrackIsPassedOver) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    // The notice's line, amber, over the bottom left of the room.
+    const auto amberInNotice = [this]() {
+        app.GetShowRoom()->Frame();
+        const BackBuffer shot;
+        const int bottom = static_cast<int>(HudNotice::BottomPx);
+        return shot.Count(0, bottom, shot.Width(), bottom + 34, IsAmber);
+    };
+    const int amberBefore = amberInNotice();
+    for (int i = 0; i < ShowRoom::Track; ++i) Key(VK_DOWN);
+    Key(VK_RETURN);
+    Key(VK_RETURN);
+    ASSERT_EQ(app.GetShowRoom()->GetTrackEntry(), "Track: Meadow");
+    for (int i = ShowRoom::Track; i > ShowRoom::TimeTrial; --i) Key(VK_UP);
+    Key(VK_RETURN);
+    std::string printed = Frame();
+    const std::string meadow = "Meadow cannot be raced: its model has no terrain";
+    EXPECT_FALSE(app.IsQuitRequested());
+    ShowRoom* room = app.GetShowRoom();
+    ASSERT_NE(room, nullptr);
+    EXPECT_EQ(Occurrences(printed, "[ERROR]"), 1) << printed;
+    EXPECT_EQ(Occurrences(printed, "[ERROR] GameEngine: " + meadow + "\n"), 1) << printed;
+    const HudNotice& notice = app.GetNotice();
+    EXPECT_TRUE(notice.IsShown());
+    EXPECT_EQ(notice.GetText(), meadow);
+    EXPECT_GT(amberInNotice(), amberBefore + 50);
+    // Where the player was: the entry and the track.
+    EXPECT_EQ(room->GetSelection(), ShowRoom::TimeTrial);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Meadow");
+
+    // Started again: refused at once with the same line, nothing loaded.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(app.StartRace(0, RaceMode::FreeDrive));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(app.GetShowRoom(), room);
+    EXPECT_EQ(notice.GetText(), meadow);
+
+    // The Track entry passes over both of Meadow's ways: Notes is next,
+    // whose model is no document, and "Race" cannot start on it either.
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Key(VK_RIGHT);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Notes");
+    EXPECT_EQ(SettingsStore().Get("race", "track"), "Notes");
+    Key(VK_UP);
+    Key(VK_RETURN);
+    printed = Frame();
+    const std::string notes = "Notes cannot be raced: its model did not load";
+    EXPECT_EQ(Occurrences(printed, "[ERROR] GameEngine: " + notes + "\n"), 1) << printed;
+    EXPECT_EQ(notice.GetText(), notes);
+    room = app.GetShowRoom();
+    ASSERT_NE(room, nullptr);
+
+    // Round the choices both ways, Flat's two ways alone are left.
+    Key(VK_DOWN);
+    for (const char* entry : {"Track: Flat", "Track: Flat reversed", "Track: Flat"}) {
+        Key(VK_RIGHT);
+        EXPECT_EQ(room->GetTrackEntry(), entry);
+    }
+    Key(VK_LEFT);
+    EXPECT_EQ(room->GetTrackEntry(), "Track: Flat reversed");
+}
+
+TEST_F(GameModes, ARaceWithoutAnyTrackLeavesThePlayerInTheShowRoomSayingSo) {
     ASSERT_TRUE(Start({})) << output;
     Key(VK_DOWN);
     Key(VK_RETURN);  // "Time Trial", on stand-in data without a track
-    EXPECT_EQ(app.GetShowRoom(), nullptr);
-    EXPECT_NE(app.GetRace(), nullptr);
-    EXPECT_TRUE(app.IsQuitRequested());
-    // The race's listeners replaced the show room's: the race and its player.
-    EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 3u);
+    const std::string printed = Frame();
+    EXPECT_FALSE(app.IsQuitRequested());
+    EXPECT_NE(app.GetShowRoom(), nullptr);
+    EXPECT_EQ(app.GetNotice().GetText(), "No track found in ../data/tracks");
+    EXPECT_NE(printed.find("[ERROR] GameEngine: no track found"), std::string::npos) << printed;
+    EXPECT_EQ(app.GetFailure(), "");
 }
 
 TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {
@@ -281,3 +485,4 @@ TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {
     EXPECT_EQ(app.GetEventHandler().GetListenerCount(EventHandler::KeyEvent), 2u);
     app.Frame();
 }
+

@@ -237,4 +237,10 @@ TEST(HudNotice, ShowsItsLineForTwoSecondsInCharactersTheFontsCanDraw) {
     notice.Update(104.5);
     EXPECT_TRUE(notice.IsShown());
     EXPECT_TRUE(notice.IsWarning());
+    // A line that asks for longer stays that long.
+    notice.Show("Meadow cannot be raced: its model has no terrain", 110.0, true, 5.0);
+    notice.Update(114.9);
+    EXPECT_TRUE(notice.IsShown());
+    notice.Update(115.0);
+    EXPECT_FALSE(notice.IsShown());
 }

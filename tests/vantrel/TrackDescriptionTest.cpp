@@ -247,3 +247,41 @@ TEST_F(TrackFolders, RecordsGhostsAndTheChoiceAreKeptPerTrackAndWayTheOriginalFo
         EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
     }
 }
+
+TEST_F(TrackFolders, ANameLongerThanTheMenuTakesIsCutToWholeCharactersWithOneWarning) {
+    const std::string accented = "\xC3\xA9";  // é, two bytes
+    struct Case {
+        std::string name, shown;
+        bool warned;
+    };
+    const Case cases[] = {
+        {std::string(10000, 'x'), std::string(TrackDescription::MaxNameCharacters, 'x'), true},
+        // Counted in characters, not bytes: 32 characters of 34 bytes stay whole.
+        {std::string(30, 'a') + accented + accented, std::string(30, 'a') + accented + accented, false},
+        // A character is never split: the cut falls after the 32nd, before the 33rd's first byte.
+        {std::string(31, 'a') + accented + accented + "zz", std::string(31, 'a') + accented, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 40));
+        const fs::path folder = MakeTrack("Long", Edited("name = GreenValley", "name = " + c.name));
+        TrackDescription track;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(track.Load(folder.string()));
+        const std::string output = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(track.GetName(), c.shown);
+        EXPECT_EQ(track.Label(Direction::Reverse), c.shown + " reversed");
+        const std::string line = "[Warn] TrackDescription - " + (folder / TrackDescription::FileName).string() +
+                                 ": [track] name is longer than 32 characters; the menu shows \"" + c.shown + "\"\n";
+        EXPECT_EQ(output, c.warned ? line : "");
+        fs::remove_all(folder);
+    }
+    // A description refused for another field says that alone.
+    const fs::path broken = MakeTrack("Long", Edited("name = GreenValley\nmodel = GreenValley.dae",
+                                                     "name = " + std::string(100, 'x') + "\nmodel ="));
+    TrackDescription track;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(track.Load(broken.string()));
+    const std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+    EXPECT_EQ(output.find("name"), std::string::npos) << output;
+}

@@ -7,7 +7,7 @@
 #include <nodara/Font.h>
 #include <nodara/Renderer.h>
 
-void HudNotice::Show(const std::string& line, double nowS, bool isWarning) {
+void HudNotice::Show(const std::string& line, double nowS, bool isWarning, double shownS) {
     text.clear();
     for (const char c : line) {
         const auto byte = static_cast<unsigned char>(c);
@@ -18,6 +18,7 @@ void HudNotice::Show(const std::string& line, double nowS, bool isWarning) {
     }
     shownAtS = nowS;
     ageS = 0.0;
+    shownForS = shownS;
     warning = isWarning;
 }
 
@@ -26,7 +27,7 @@ void HudNotice::Update(double nowS) { ageS = nowS - shownAtS; }
 void HudNotice::Draw(Renderer& renderer, Font& font) const {
     if (!IsShown()) return;
     Renderer::FontManager& fonts = renderer.GetFontManager();
-    const float alpha = static_cast<float>(std::min(1.0, (ShownS - ageS) / FadeS));
+    const float alpha = static_cast<float>(std::min(1.0, (shownForS - ageS) / FadeS));
     const float paddingPx = 8.0f, heightPx = static_cast<float>(font.GetSize()) + 2 * paddingPx;
     const float textX = MarginPx + paddingPx, textY = BottomPx + paddingPx;
     glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT);

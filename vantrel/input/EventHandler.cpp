@@ -70,7 +70,7 @@ void EventHandler::Dispatch(EventType type, int pad, Call call) {
     // outer event's pad is back once they are done.
     const int outer = std::exchange(padSlot, pad);
     // By index and with the size read before every call: listeners may be
-    // removed or appended by the very calls made here (mode switches).
+    // removed or appended by the very calls made here.
     const std::vector<EventListener*>& list = listeners[type];
     for (std::size_t index = 0; index < list.size(); ++index) call(*list[index]);
     padSlot = outer;

@@ -9,7 +9,7 @@
 /// and feeds it every message its window procedure sees.
 ///
 /// NOTE: listeners may add and remove listeners while an event is being
-/// dispatched (the mode switches do). Dispatch walks the list by index and
+/// dispatched (a mode made or deleted from a callback would). Dispatch walks the list by index and
 /// reads its size again before every call, so a listener appended during a
 /// dispatch receives the same event, and when a listener is removed the one
 /// that moves into the current index is skipped for that event.

@@ -1,6 +1,8 @@
 // The program entry: read the options, then from its own folder open the
 // window, start the game and run the frame loop until a quit is requested.
-// Every way out of the game returns 0; only a bad command line does not.
+// A quit the player asks for returns 0; a game that cannot open its window or
+// start its show room returns 1, having said why, and a bad command line
+// returns CommandLine's status.
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -35,7 +37,8 @@ int main(int argc, char** argv) {
     ChangeToProgramFolder();
     VantrelApp& app = VantrelApp::Instance();
     app.Configure(commandLine.GetChoices());
-    if (!app.Initialize() || !app.Start()) return 0;
+    if (!app.Initialize() || !app.Start()) return 1;
     while (!app.IsQuitRequested()) app.Frame();
-    return 0;
+    // A show room that cannot come back after a race ends the game too.
+    return app.GetFailure().empty() ? 0 : 1;
 }

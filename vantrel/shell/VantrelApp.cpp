@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include <GL/gl.h>
+#include <SDL2/SDL_error.h>
 
 #include <lumora/ImageLoader.h>
 #include <lumora/ModelLoaderManager.h>
@@ -49,8 +50,8 @@ VantrelApp::~VantrelApp() {
     // The modes' engines free GL objects as they go, so they go first, while
     // the context is still current. The music and the sound engine follow
     // as members.
-    delete showRoom;
-    delete race;
+    showRoom.reset();
+    race.reset();
     window.reset();
 }
 
@@ -72,7 +73,11 @@ void VantrelApp::Configure(const CommandLine::Choices& choices) {
 bool VantrelApp::Initialize() {
     window.reset();
     window = AppWindow::Create(WindowTitle, WindowClassName, windowWidthPx, windowHeightPx);
-    if (!window) return false;
+    if (!window) {
+        failure = std::string("the game window could not be opened (") + SDL_GetError() + ")";
+        std::cout << "[ERROR] VantrelApp: " << failure << std::endl;
+        return false;
+    }
     if (fullscreen) window->SetFullscreen(true);
     // A new window gets its first size message before anything is drawn.
     int widthPx = 0, heightPx = 0;
@@ -120,14 +125,18 @@ bool VantrelApp::Start() {
     raceSound.reset(new EngineSound(soundStarted ? &sound : nullptr));
     raceSound->SetMusic(musicChannel.get());
     raceSound->KeepIn(settings.get());
+    if (!showRoomStarted) {
+        failure = "the show room did not start";
+        std::cout << "[ERROR] VantrelApp: " << failure << ", the game ends" << std::endl;
+    }
     return showRoomStarted;
 }
 
 bool VantrelApp::StartShowRoom() {
-    delete race;
-    race = nullptr;
-    delete showRoom;
-    showRoom = new ShowRoom(eventHandler, records.get());
+    if (showRoom) chosenTrack = showRoom->GetTrackChoice();
+    race.reset();
+    showRoom.reset();
+    showRoom = std::make_unique<ShowRoom>(eventHandler, records.get());
     showRoom->Choose(chosenCar, chosenEntry);
     showRoom->SetQuality(quality);
     showRoom->SetNotice(notice.get());
@@ -142,27 +151,58 @@ bool VantrelApp::ChooseTrack(const std::string& key, TrackDescription::Direction
     const std::optional<std::size_t> choice = tracks.Find(key, direction);
     if (!choice) return false;
     chosenTrack = *choice;
+    if (showRoom) showRoom->SetTracks(&tracks, chosenTrack, settings.get());
     return true;
 }
 
+std::size_t VantrelApp::GetTrackChoice() const { return showRoom ? showRoom->GetTrackChoice() : chosenTrack; }
+
 bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
-    delete showRoom;
-    showRoom = nullptr;
-    delete race;
-    GameEngine* newRace = new GameEngine(eventHandler, records.get());
-    race = newRace;
-    newRace->SetEngineSound(raceSound.get());
-    newRace->GetPlayer().SetGamepad(&gamepad, &newRace->GetTrack().road);
-    newRace->SetQuality(quality);
-    newRace->SetSettings(settings.get());
-    newRace->SetNotice(notice.get());
-    newRace->SetOpponents(field.opponents, field.skill);
-    if (chosenTrack < tracks.GetChoices().size()) {
-        const TrackList::Choice& chosen = tracks.GetChoices()[chosenTrack];
-        newRace->SetTrack(tracks.TrackOf(chosen), chosen.direction);
+    if (showRoom) chosenTrack = showRoom->GetTrackChoice();
+    const bool tracked = chosenTrack < tracks.GetChoices().size();
+    const TrackList::Choice chosen = tracked ? tracks.GetChoices()[chosenTrack] : TrackList::Choice();
+    // Loading it again would only fail again.
+    if (tracked && !tracks.IsUsable(chosen)) return BackToShowRoom(tracks.WhyUnusable(chosen));
+    showRoom.reset();
+    race.reset();
+    auto made = std::make_unique<GameEngine>(eventHandler, records.get());
+    GameEngine& newRace = *made;
+    race = std::move(made);
+    newRace.SetEngineSound(raceSound.get());
+    newRace.GetPlayer().SetGamepad(&gamepad, &newRace.GetTrack().road);
+    newRace.SetQuality(quality);
+    newRace.SetSettings(settings.get());
+    newRace.SetNotice(notice.get());
+    newRace.SetOpponents(field.opponents, field.skill);
+    if (tracked) newRace.SetTrack(tracks.TrackOf(chosen), chosen.direction);
+    if (options) options->ApplyTo(newRace);
+    const bool initialised = newRace.Initialize();
+    if (initialised && newRace.Start(carIndex, mode)) return true;
+    // The race said why (a best run set aside says nothing: the show room just comes back).
+    std::string why = newRace.GetStartFailure();
+    if (!initialised) {
+        why = "The race could not start: its graphics did not initialise";
+        std::cout << "[ERROR] VantrelApp: " << why << std::endl;
+    } else if (tracked && !why.empty()) {
+        tracks.MarkUnusable(chosen.track, why);
     }
-    if (options) options->ApplyTo(*newRace);
-    return newRace->Initialize() && newRace->Start(carIndex, mode);
+    race.reset();
+    return BackToShowRoom(why);
+}
+
+bool VantrelApp::BackToShowRoom(const std::string& why) {
+    if (!showRoom && !StartShowRoom()) {
+        Fail("the show room did not start again");
+        return false;
+    }
+    if (!why.empty()) notice->Show(why, PerformanceCounter::Time(), true, RaceFailureShownS);
+    return false;
+}
+
+void VantrelApp::Fail(const std::string& why) {
+    failure = why;
+    std::cout << "[ERROR] VantrelApp: " << why << ", the game ends" << std::endl;
+    eventHandler.DispatchQuit();
 }
 
 void VantrelApp::Frame() {
@@ -185,6 +225,17 @@ void VantrelApp::Frame() {
     }
     screenshotAsked = false;
     if (window) window->SwapBuffers();
+    SwitchModes();
+}
+
+void VantrelApp::SwitchModes() {
+    const std::optional<ModeSwitch> wanted = wantedSwitch;
+    wantedSwitch.reset();
+    if (!wanted || quitRequested) return;
+    if (wanted->toRace)
+        StartRace(wanted->car, wanted->mode);
+    else if (!StartShowRoom())
+        Fail("the show room did not start again");
 }
 
 void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
@@ -194,7 +245,9 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (raceSound) raceSound->OnVolumeKey(key);
         return;
     }
-    GameEngine* raceEngine = dynamic_cast<GameEngine*>(race);
+    GameEngine* raceEngine = dynamic_cast<GameEngine*>(race.get());
+    // The switch already asked for answers these keys.
+    const bool switching = wantedSwitch.has_value();
     switch (key) {
     case VK_F12:
         screenshotAsked = true;
@@ -203,7 +256,7 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         SetFullscreen(!fullscreen);
         break;
     case VK_RETURN:
-        if (!showRoom) break;
+        if (!showRoom || switching) break;
         if (showRoom->IsQuitAsked()) {
             handler.DispatchQuit();
         } else if (showRoom->GetSelection() == ShowRoom::Options || showRoom->GetSelection() == ShowRoom::Track) {
@@ -214,35 +267,33 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
             field.skill = FieldSettings::NextSkill(field.skill);
             FieldSettings::KeepSkill(settings.get(), field.skill);
             showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
-    showRoom->SetTracks(&tracks, chosenTrack, settings.get());
         } else if (showRoom->GetSelection() == ShowRoom::ExitGame) {
             showRoom->SetQuitAsked(true);
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
-            chosenTrack = showRoom->GetTrackChoice();
             const RaceMode mode = chosenEntry == ShowRoom::FreeDrive ? RaceMode::FreeDrive
                                   : chosenEntry == ShowRoom::Race    ? RaceMode::Race
                                                                      : RaceMode::TimeTrial;
-            if (!StartRace(chosenCar, mode)) handler.DispatchQuit();
+            wantedSwitch = ModeSwitch{true, chosenCar, mode};
         }
         break;
     case VK_ESCAPE:
         // A pad's B is Escape too, pressed to go back: the show room asks
         // before the game ends, and a second Escape takes the question back.
+        if (switching) break;
         if (showRoom)
             showRoom->SetQuitAsked(!showRoom->IsQuitAsked());
-        else if (race && !(raceEngine && raceEngine->LeaveReplay()) && !StartShowRoom())
-            handler.DispatchQuit();
+        else if (race && !(raceEngine && raceEngine->LeaveReplay()))
+            wantedSwitch = ModeSwitch{};
         break;
     case GameKeys::Watch:
         // The chosen car's best run, watched in a race of its own; should its
         // file turn out unusable (set aside), the show room comes back.
-        if (!showRoom || showRoom->IsQuitAsked() || !showRoom->HasBestRun()) break;
+        if (!showRoom || switching || showRoom->IsQuitAsked() || !showRoom->HasBestRun()) break;
         chosenCar = showRoom->GetCarIndex();
         chosenEntry = showRoom->GetSelection();
-        chosenTrack = showRoom->GetTrackChoice();
-        if (!StartRace(chosenCar, RaceMode::Replay) && !StartShowRoom()) handler.DispatchQuit();
+        wantedSwitch = ModeSwitch{true, chosenCar, RaceMode::Replay};
         break;
     default:
         // In every mode: 7 / 8 and 9 / 0 set the music's and the race sounds' volume.

@@ -1,5 +1,7 @@
 #pragma once
 #include <memory>
+#include <optional>
+#include <string>
 
 #include <sonavar/Sonavar.h>
 
@@ -30,7 +32,9 @@ class Sound;
 ///
 /// It is the first keyboard listener and the only quit listener: any
 /// listener's EventHandler::DispatchQuit, and the window's close, end the loop
-/// after the pass in which they happen.
+/// after the pass in which they happen. The mode switches its keys ask for
+/// wait for the end of the pass as well: a mode is never deleted inside one
+/// of its own callbacks (a click on its menu dispatches the key from there).
 class VantrelApp : public EventHandler::EventListener {
 public:
     /// Title of the window.
@@ -42,6 +46,8 @@ public:
     static const int WindowHeightPx = 768;
     /// Played from the start and through every mode switch.
     static const char* const MusicFile;
+    /// Seconds the show room shows why a race could not start.
+    static constexpr double RaceFailureShownS = 5.0;
 
     /// The one application, made on first use and destroyed at process exit.
     static VantrelApp& Instance();
@@ -54,14 +60,16 @@ public:
     void Configure(const CommandLine::Choices& choices);
     /// Opens the window at (0, 0), full screen if so configured, and makes its OpenGL context current, then
     /// sets the view up for its size. A window already open is closed first.
-    /// @return false when the window or its context cannot be made
+    /// @return false when the window or its context cannot be made, said on
+    ///         standard output and kept as the failure (GetFailure)
     bool Initialize();
     /// Starts the game's content once the window exists: the player's
     /// records, the sound engine, the show room, then the music, which plays on until the program ends
     /// and through every mode switch. A sound engine that cannot start or
     /// music that cannot be loaded is not an error: the game runs silently
     /// and says so once on standard output.
-    /// @return false when the show room cannot start; the program then ends
+    /// @return false when the show room cannot start (the failure, said and
+    ///         kept); the program then ends
     bool Start();
     /// Replaces the running mode with a new show room, initialised and loaded,
     /// on the car and menu entry last chosen. The new show room stays in
@@ -71,20 +79,31 @@ public:
     /// Replaces the running mode with a new race with car `carIndex`, in Free
     /// Drive, Time Trial or Race (against the field kept in the settings),
     /// on the chosen track and way, initialised and started.
+    ///
+    /// A race that cannot start gives way to a new show room at once, which
+    /// shows why for RaceFailureShownS in the notice (the race's
+    /// GetStartFailure line, which the race prints), and its track is marked
+    /// unusable for the rest of the run: the show room's Track entry passes
+    /// it over, and a start on it is refused at once with the same line,
+    /// the running show room left as it is. Should the show room not start
+    /// either, the game ends with that failure.
     /// @return false when the race did not initialise or start
     bool StartRace(unsigned carIndex, RaceMode mode);
     /// The field of the next Race, instead of the one the settings keep
     /// (which Start reads).
     void SetField(const FieldSettings& value) { field = value; }
     /// The track and way of the next race, instead of the one the settings
-    /// keep; the tracks are read first when Start has not read them.
+    /// keep; the tracks are read first when Start has not read them. A
+    /// running show room shows the choice.
     /// @return false, choosing nothing, when no track `key` has that way
     bool ChooseTrack(const std::string& key, TrackDescription::Direction direction);
     /// One pass of the frame loop: takes at most one window message, never
     /// waiting, and hands it to the window procedure (the pads' events on the
     /// way to the pads); lets the pads' stick step through the show room;
     /// runs the race's frame, then the show room's; reads the frame back
-    /// for a screenshot when F12 asked for one; swaps the buffers.
+    /// for a screenshot when F12 asked for one; swaps the buffers; then
+    /// carries out the mode switch a key asked for in this pass, unless a
+    /// quit was asked as well.
     void Frame();
 
     /// Keyboard listener, on key presses: F11 switches between full screen
@@ -95,10 +114,13 @@ public:
     /// doing);
     /// Escape in the show room asks whether to quit (ShowRoom::QuitQuestion),
     /// Return then quits and Escape takes the question back; in a race Escape
-    /// returns to a new show room (and quits if that fails); Return
-    /// on the show room's "Free Drive" or "Time Trial" starts the race with
-    /// the chosen car (and quits if that fails), remembering the choice for
-    /// the show room after it; on "Exit Game" it asks as Escape does. F12,
+    /// returns to a new show room (the game ends as a failure if it cannot
+    /// start); Return on the show room's "Free Drive", "Time Trial" or
+    /// "Race" starts the race with the chosen car (StartRace: back in the
+    /// show room, told why, if it cannot start), remembering the choice for
+    /// the show room after it; on "Exit Game" it asks as Escape does. The
+    /// switches happen at the end of the pass (Frame); until then Return,
+    /// Escape and W ask for nothing more. F12,
     /// in every mode, takes a screenshot of the frame then drawn: the running
     /// mode shows where it went, or why it was not saved, for two seconds.
     /// W in the show room watches the chosen car's best run, when it has one
@@ -112,10 +134,13 @@ public:
     /// The window, or null before Initialize.
     AppWindow* GetWindow() const { return window.get(); }
     /// The running race, or null.
-    GameMode* GetRace() const { return race; }
+    GameMode* GetRace() const { return race.get(); }
     /// The shown show room, or null.
-    ShowRoom* GetShowRoom() const { return showRoom; }
+    ShowRoom* GetShowRoom() const { return showRoom.get(); }
     bool IsQuitRequested() const { return quitRequested; }
+    /// Why the game had to end (no window, no show room), as said on standard
+    /// output; empty while it runs, and after a quit the player asked for.
+    const std::string& GetFailure() const { return failure; }
     /// The player's settings; null before Configure or Start.
     SettingsStore* GetSettings() const { return settings.get(); }
     /// The graphics preset the modes are made with.
@@ -133,9 +158,10 @@ public:
     EngineSound* GetEngineSound() const { return raceSound.get(); }
     Gamepad& GetGamepad() { return gamepad; }
     /// The tracks found at Start, and the way to race last chosen (an index
-    /// in its choices), which the show room offers and the race is given.
+    /// in its choices), which the show room offers and the race is given;
+    /// while a show room runs, its choice.
     const TrackList& GetTracks() const { return tracks; }
-    std::size_t GetTrackChoice() const { return chosenTrack; }
+    std::size_t GetTrackChoice() const;
     /// The player's best times, shared by every mode of the run; null before Start.
     RecordsStore* GetRecords() const { return records.get(); }
     /// F12's screenshots, and the line the modes show about the last one.
@@ -151,7 +177,24 @@ private:
     VantrelApp(const VantrelApp&) = delete;
     VantrelApp& operator=(const VantrelApp&) = delete;
 
+    /// A mode switch a key asked for: a race with a car in a mode, or else
+    /// a new show room.
+    struct ModeSwitch {
+        bool toRace = false;
+        unsigned car = 0;
+        RaceMode mode = RaceMode::FreeDrive;
+    };
+    /// Frame's last step: the switch asked for in this pass, if any.
+    void SwitchModes();
+    /// Where a race that could not start leaves the player: the running show
+    /// room or a new one, showing `why` (when not empty). Always false.
+    bool BackToShowRoom(const std::string& why);
+    /// Says `why` the game ends, keeps it as the failure and quits.
+    void Fail(const std::string& why);
+
     bool quitRequested = false;
+    std::string failure;                    ///< GetFailure
+    std::optional<ModeSwitch> wantedSwitch;  ///< asked for in this pass, carried out by Frame
     std::unique_ptr<AppWindow> window;
     EventHandler eventHandler;
     /// Opened with the window; a machine without pads plays on the keyboard.
@@ -162,8 +205,8 @@ private:
     /// The races' engine, squeal and thud, and the volume keys' levels
     /// (kept in the settings); made by Start, silent without sound.
     std::unique_ptr<EngineSound> raceSound;
-    GameMode* race = nullptr;      ///< owned; at most one of race and showRoom is set
-    ShowRoom* showRoom = nullptr;  ///< owned
+    std::unique_ptr<GameMode> race;      ///< at most one of race and showRoom is set
+    std::unique_ptr<ShowRoom> showRoom;
     /// One store for the run: a second one would write its older copy of the
     /// file over the first one's records.
     std::unique_ptr<RecordsStore> records;
@@ -180,7 +223,9 @@ private:
     int windowHeightPx = WindowHeightPx;
     bool fullscreen = false;
     TrackList tracks;              ///< read once, at Start
-    std::size_t chosenTrack = 0;  ///< the show room's choice, kept in the settings
+    /// The choice while no show room runs (the show room keeps its own, and
+    /// hands it over when it goes); kept in the settings.
+    std::size_t chosenTrack = 0;
     unsigned chosenCar = 0;  ///< the show room's choice when the last race started
     int chosenEntry = 0;
 };

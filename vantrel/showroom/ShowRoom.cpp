@@ -177,11 +177,17 @@ void ShowRoom::SetTracks(const TrackList* list, std::size_t choice, SettingsStor
 }
 
 void ShowRoom::StepTrack(int step) {
-    if (!tracks || tracks->GetChoices().empty()) return;
+    if (!tracks) return;
     const std::size_t n = tracks->GetChoices().size();
-    trackChoice = (trackChoice + (step < 0 ? n - 1 : 1)) % n;
-    TrackSettings::Keep(trackKeeper, *tracks, trackChoice);
-    FindBestRuns();
+    // A track that could not be raced in this run is passed over.
+    for (std::size_t tries = 1; tries < n; ++tries) {
+        const std::size_t next = (trackChoice + (step < 0 ? n - tries : tries)) % n;
+        if (!tracks->IsUsable(tracks->GetChoices()[next])) continue;
+        trackChoice = next;
+        TrackSettings::Keep(trackKeeper, *tracks, trackChoice);
+        FindBestRuns();
+        return;
+    }
 }
 
 std::string ShowRoom::GetTrackEntry() const {
@@ -517,8 +523,8 @@ void ShowRoom::OnMouse(EventHandler& events, int x, int y, int button, int state
     if (!quitAsked && hovered >= EntryArea(0) && hovered < EntryArea(EntryCount)) selection = hovered - EntryArea(0);
     if (pressed == ClickAreas::None || quitAsked != isAnswer(pressed)) return;
     const unsigned key = pressed >= EntryArea(0) ? VK_RETURN : static_cast<unsigned>(pressed);
-    // As the key itself, for every listener: Return on a race's entry
-    // deletes this show room, so nothing of it is touched from here on.
+    // As the key itself, for every listener; a race's entry replaces this
+    // show room only once the frame is over.
     events.DispatchKey(key, 0);
     events.DispatchKey(key, 1);
 }

@@ -114,8 +114,8 @@ public:
     void OnKey(EventHandler& handler, unsigned key, int state) override;
     /// The pointer on a menu entry chooses it; a left-button press on an
     /// entry, an arrow or an answer dispatches that key's press and release
-    /// through `handler` (the application may replace the show room
-    /// meanwhile). With the options page open, the page's.
+    /// through `handler` (the application replaces the show room only after
+    /// the frame). With the options page open, the page's.
     void OnMouse(EventHandler& handler, int x, int y, int button, int state) override;
     /// The options page's, while it is open.
     void OnWheel(EventHandler& handler, int x, int y, int notches) override;
@@ -144,7 +144,9 @@ public:
     /// The chosen way to race, an index in TrackList::GetChoices.
     std::size_t GetTrackChoice() const { return trackChoice; }
     /// Steps the track choice to the next (`step` positive) or the one
-    /// before, wrapping round, and keeps it.
+    /// before, wrapping round and passing over the tracks that cannot be
+    /// raced (TrackList::IsUsable), and keeps it; without another one the
+    /// choice stays.
     void StepTrack(int step);
     /// "Track: GreenValley reversed" and so on; "Track: none" without any.
     std::string GetTrackEntry() const;

@@ -37,6 +37,20 @@ bool ReadNumbers(const std::string& text, std::size_t count, std::vector<double>
     return numbers.size() == count;
 }
 
+/// Cuts `text` to its first `count` UTF-8 characters (a byte that does not
+/// continue a character starts one). @return whether anything was cut
+bool CutToCharacters(std::string& text, std::size_t count) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (++characters > count) {
+            text.resize(i);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string Plural(std::size_t count, const char* what) {
     return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
@@ -88,7 +102,8 @@ bool TrackDescription::Load(const std::string& folder) {
     };
     std::string value;
     if (!get(TrackSection, "name", value)) return Refuse(where(TrackSection, "name"), "is missing");
-    const std::string trackName = value;
+    std::string trackName = value;
+    const bool nameCut = CutToCharacters(trackName, MaxNameCharacters);
     std::string paths[3];
     const char* const fileFields[3] = {"model", "road", "sky"};
     for (int i = 0; i < 3; ++i) {
@@ -190,6 +205,11 @@ bool TrackDescription::Load(const std::string& folder) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     });
     if (!plain) return Refuse("the folder's name", "\"" + key + "\" is not 1 to 40 letters, digits or '_'");
+    // Said only for a track that is kept: a refused one has said its one line.
+    if (nameCut && logger.IsEnabled(Logger::Warn))
+        Logger::Stream(logger, Logger::Warn).GetStream()
+            << file << ": " << where(TrackSection, "name") << " is longer than " << MaxNameCharacters
+            << " characters; the menu shows \"" << trackName << "\"";
     name = trackName;
     modelFile = paths[0];
     roadFile = paths[1];

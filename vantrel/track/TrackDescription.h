@@ -34,7 +34,9 @@
 /// names exist, numbers are finite, each start and checkpoint lies on the
 /// road, the start faces the direction's way and the checkpoints follow it
 /// in order. A description that fails is refused with one Warn line naming
-/// the file and the field.
+/// the file and the field. A name longer than MaxNameCharacters is cut to
+/// that many (whole UTF-8 characters), with one Warn line as well: it has
+/// to fit the menu.
 class TrackDescription {
 public:
     enum class Direction { Forward, Reverse };
@@ -50,6 +52,8 @@ public:
     static constexpr std::size_t CheckpointCount = 5;
     /// A larger description is refused: ours are a few hundred bytes.
     static constexpr std::size_t MaxFileBytes = 64 * 1024;
+    /// Characters of a name the menu shows whole, " reversed" after it.
+    static constexpr std::size_t MaxNameCharacters = 32;
     /// The track whose forward records and ghosts keep the keys they had
     /// while it was the game's only track, so an upgrade loses none of them.
     static const char* const OriginalTrack;  ///< "GreenValley"

@@ -9,6 +9,7 @@ const char* const TrackList::DataFolder = "../data/tracks";
 std::size_t TrackList::Load(const std::string& folder) {
     tracks.clear();
     choices.clear();
+    unusable.clear();
     std::vector<std::filesystem::path> folders;
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
@@ -30,6 +31,7 @@ std::size_t TrackList::Load(const std::string& folder) {
     });
     for (std::size_t i = 0; i < tracks.size(); ++i)
         for (const TrackDescription::Way& way : tracks[i].GetWays()) choices.push_back({i, way.direction});
+    unusable.resize(tracks.size());
     return tracks.size();
 }
 
@@ -41,4 +43,13 @@ std::optional<std::size_t> TrackList::Find(const std::string& key, TrackDescript
     for (std::size_t i = 0; i < choices.size(); ++i)
         if (tracks[choices[i].track].GetKey() == key && choices[i].direction == direction) return i;
     return std::nullopt;
+}
+
+void TrackList::MarkUnusable(std::size_t track, const std::string& why) {
+    if (track < unusable.size()) unusable[track] = why.empty() ? tracks[track].GetName() + " cannot be raced" : why;
+}
+
+const std::string& TrackList::WhyUnusable(const Choice& choice) const {
+    static const std::string usable;
+    return choice.track < unusable.size() ? unusable[choice.track] : usable;
 }
