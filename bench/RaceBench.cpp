@@ -15,8 +15,10 @@
 // With --record FILE the driver wins the Time Trial without drawing and its
 // run is written to FILE as a ghost: what bench/GreenValley-NissanSkyline.ghost
 // was made with. --frame-times FILE writes each drawn frame's time (ms) to
-// FILE, a line each.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N] [--track KEY] [--reverse] [--replay FILE | --record FILE] [--frame-times FILE]
+// FILE, a line each. --players N (2 to 4) shares the screen between N local
+// players, the first two at the keyboard (each driven by the test driver on
+// its own keys), the others on pads that stand on the grid.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env SDL_VIDEODRIVER=x11 ./RaceBench [frames] [car] [--quality low|medium|high] [--opponents N] [--track KEY] [--reverse] [--replay FILE | --record FILE] [--frame-times FILE] [--players N]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -50,6 +52,8 @@
 #include "race/GameEngine.h"
 #include "race/GhostRace.h"
 #include "race/Replay.h"
+#include "race/RaceSetup.h"
+#include "input/InputDevice.h"
 #include "storage/GhostFile.h"
 #include "shell/VantrelApp.h"
 #include "platform/AppWindow.h"
@@ -177,6 +181,7 @@ int main(int argc, char** argv) {
     std::vector<const char*> numbers;
     unsigned opponents = 0;
     std::string replayFile, recordFile, trackKey, frameTimesFile;
+    unsigned players = 1;
     TrackDescription::Direction direction = TrackDescription::Direction::Forward;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--quality" && i + 1 < argc)
@@ -193,6 +198,8 @@ int main(int argc, char** argv) {
             recordFile = argv[++i];
         else if (std::string(argv[i]) == "--frame-times" && i + 1 < argc)
             frameTimesFile = std::filesystem::absolute(argv[++i]).string();
+        else if (std::string(argv[i]) == "--players" && i + 1 < argc)
+            players = static_cast<unsigned>(std::clamp(std::atoi(argv[++i]), 1, 4));
         else
             numbers.push_back(argv[i]);
     }
@@ -241,6 +248,14 @@ int main(int argc, char** argv) {
         std::printf("RaceBench: the race did not start\n");
         return 1;
     }
+    if (players > 1) {
+        std::vector<RaceSetup::Entrant> seated(players);
+        seated[0].device = InputDevice::KeySet(KeyBindings::FirstSet);
+        seated[1].device = InputDevice::KeySet(KeyBindings::SecondSet);
+        for (unsigned i = 2; i < players; ++i) seated[i].device = InputDevice::PadSlot(static_cast<int>(i) - 2);
+        for (RaceSetup::Entrant& entrant : seated) entrant.carIndex = carIndex;
+        app.SetLocalPlayers(seated);
+    }
     // What Return in the show room waits for: track, cars, field, ghost.
     const Clock::time_point startAsked = Clock::now();
     if (!app.StartRace(carIndex, mode)) {
@@ -266,6 +281,9 @@ int main(int argc, char** argv) {
         }
     }
     CentreLineDriver driver(race, handler);
+    // The second player at the keyboard drives too; the pads' players stand.
+    std::unique_ptr<CentreLineDriver> second;
+    if (race.GetPlayerCount() > 1) second = std::make_unique<CentreLineDriver>(race, handler, 1);
     // The pose of every frame: the car's node and the camera, as drawn.
     uLong poses = crc32_z(0L, Z_NULL, 0);
 
@@ -278,6 +296,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < frames; ++i) {
         const Clock::time_point t0 = Clock::now();
         if (race.GetCar()->controlsEnabled && !race.GetReplay()) driver.Drive();
+        if (second && race.GetCar(1)->controlsEnabled) second->Drive();
         race.GetFrameStatistics().cycleTime = Step;
         race.Step();
         const Clock::time_point t1 = Clock::now();
@@ -361,6 +380,7 @@ int main(int argc, char** argv) {
         std::snprintf(modeName, sizeof modeName, "Race with %u opponents", opponents);
     else
         std::snprintf(modeName, sizeof modeName, "Time Trial");
+    if (players > 1) std::printf("RaceBench: %u players sharing the screen\n", players);
     std::printf("RaceBench: renderer %s, window 1024 x 768, car %u, %s, preset %s\n", glGetString(GL_RENDERER),
                 carIndex, modeName, QualityPreset::Name(race.GetQuality()));
     if (const Replay* replay = race.GetReplay())

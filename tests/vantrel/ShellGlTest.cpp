@@ -7,16 +7,18 @@
 #include <thread>
 
 #include <GL/gl.h>
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_syswm.h>
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include "TestDisplay.h"
 #include "shell/VantrelApp.h"
 #include "shell/WindowProcedure.h"
 #include "platform/AppWindow.h"
+
+// After the game's headers: X11's macros (None among them) would rename names of theirs.
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
 
 namespace {
 

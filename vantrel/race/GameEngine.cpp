@@ -180,7 +180,8 @@ bool GameEngine::PlaceAtStart(Car& car) {
                                          vmath::vec2<double>(-std::sin(heading), std::cos(heading)));
 }
 
-bool GameEngine::Fail(const std::string& why) {
+bool GameEngine::Fail(const std::string& why, bool theTrack) {
+    startFailureIsTrack = theTrack;
     const std::string name = setup.track.IsLoaded() ? setup.track.GetName() : std::string("The track");
     startFailure = name + " cannot be raced: " + why;
     std::cout << "[ERROR] GameEngine: " << startFailure << std::endl;
@@ -189,9 +190,11 @@ bool GameEngine::Fail(const std::string& why) {
 
 bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     startFailure.clear();
-    if (!world || !cars) return Fail("the race did not initialise");
+    startFailureIsTrack = false;
+    if (!world || !cars) return Fail("the race did not initialise", false);
     const TrackDescription::Way* chosen = ChooseWay();
     if (!chosen) {
+        startFailureIsTrack = setup.track.IsLoaded();
         startFailure = setup.track.IsLoaded() ? setup.track.GetName() + " cannot be raced: it has no " +
                                                     TrackDescription::DirectionName(setup.direction) + " way"
                                               : "No track found in " + std::string(TrackList::DataFolder);
@@ -199,7 +202,6 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     }
     way = *chosen;
     setup.mode = startMode;
-    setup.entrants = {RaceSetup::Entrant{carIndex, RaceSetup::Entrant::Driver::LocalPlayer, 0, setup.opponentSkill}};
     // Read and checked with the description; reversed, the loop runs the other way from the same start line.
     track.checkpoints = way.checkpoints;
     track.road = setup.track.RoadFor(setup.direction);
@@ -215,11 +217,11 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     setup.entrants.clear();
     for (std::size_t i = 0; i < seats.size(); ++i) {
         Seat& seat = seats[i];
-        setup.entrants.push_back({seat.carIndex, RaceSetup::Entrant::Driver::LocalPlayer, static_cast<int>(i),
-                                  setup.opponentSkill});
+        setup.entrants.push_back(
+            {seat.carIndex, RaceSetup::Entrant::Driver::LocalPlayer, seat.player->GetDevice(), setup.opponentSkill});
         // A second player of the same car drives a copy of it, in their own colour.
         seat.car = i == 0 ? cars->GetCar(seat.carIndex) : cars->MakePlayerCar(seat.carIndex, PlayerPaints[i].data());
-        if (!seat.car) return Fail("the car could not be made");
+        if (!seat.car) return Fail("the car could not be made", false);
         cameraSettings.ApplyTo(*seat.car);
         seat.player->SetCar(seat.car);
     }
@@ -230,7 +232,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     if (startMode != Race && startMode != RaceMode::Replay)
         for (std::size_t i = 0; i < seats.size(); ++i)
             if (!PlaceSeatAtStart(i)) return Fail("its start lies off its ground");
-    if (!scene->AddEffects(track, *car)) return Fail("the effects did not initialise");
+    if (!scene->AddEffects(track, *car)) return Fail("the effects did not initialise", false);
     for (std::size_t i = 1; i < seats.size(); ++i) scene->AddCar(*seats[i].car);
     mode = startMode;
     if (mode == Race && !StartField(*car)) return Fail("its field could not be put on the grid");

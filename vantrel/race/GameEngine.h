@@ -113,6 +113,9 @@ public:
     /// Why the last Start failed, as one line for the player ("KestrelPass
     /// cannot be raced: its model has no terrain"); empty after a success.
     const std::string& GetStartFailure() const { return startFailure; }
+    /// Whether the track's own data was why (its model, terrain, start or
+    /// road), rather than this machine or the car.
+    bool IsStartFailureTheTrack() const { return startFailureIsTrack; }
     /// The track to race and the way round; before Start.
     void SetTrack(const TrackDescription& track, TrackDescription::Direction way) {
         setup.track = track;
@@ -274,8 +277,9 @@ private:
     /// The records' and ghosts' names of the track driven this way.
     std::string RecordsKey() const;
     std::string GhostKey() const;
-    /// Keeps "<track> cannot be raced: <why>" as the start's failure, printed once.
-    bool Fail(const std::string& why);
+    /// Keeps "<track> cannot be raced: <why>" as the start's failure, printed
+    /// once; `theTrack`: the track's data is at fault.
+    bool Fail(const std::string& why, bool theTrack = true);
     /// Lets go of the player's car, then the cars, the checkpoints and last
     /// the world the cars' bodies live in.
     void ReleaseRace();
@@ -331,6 +335,7 @@ private:
 
     EventHandler& handler;
     std::string startFailure;
+    bool startFailureIsTrack = false;
     std::string padNotice;
     RecordsStore* records;  ///< the run's best times; null for none
     RaceSetup setup;

@@ -66,7 +66,8 @@ std::string RaceScene::Load(const TrackDescription& description, Track& track, p
         }
     for (unsigned i = 0; i < top.GetChildCount(); ++i) {
         GroupNode* group = dynamic_cast<GroupNode*>(top.GetChild(i));
-        if (group && group != frame)
+        // A group holding the terrain is no scenery: merged, it would take the tiles' nodes with it.
+        if (group && group != frame && !Node::Search(*group, "Terrain-mesh"))
             if (Mesh* batches = SceneryBatches::Merge(*model, *group)) {
                 if (settings.coarseFarScenery)
                     for (const CoarseCopy& pair : SceneryBatches::AddCoarseCopies(*group, *batches, settings.coarseErrorM))

@@ -3,6 +3,7 @@
 
 #include "RaceMode.h"
 #include "drivers/RacingDriver.h"
+#include "input/InputDevice.h"
 #include "track/TrackDescription.h"
 
 /// What to race, as a plain value: the track and the way round, the mode,
@@ -14,8 +15,8 @@ struct RaceSetup {
         enum class Driver { LocalPlayer, GameDriver, RecordedRun };
         unsigned carIndex = 0;  ///< in the car pool
         Driver driver = Driver::LocalPlayer;
-        /// The local player's input device: 0 the keyboard (and any pad).
-        int device = 0;
+        /// The local player's input device: every device for a player alone.
+        InputDevice device;
         /// A game driver's skill.
         RacingDriver::Skill skill = RacingDriver::Skill::Medium;
     };

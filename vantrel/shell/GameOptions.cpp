@@ -76,8 +76,12 @@ void GameOptions::Attach(ShowRoom& room) {
 }
 
 void GameOptions::ApplyTo(GameEngine& race) {
-    race.GetPlayer().SetKeyBindings(keys.Get(KeyBindings::FirstSet));
-    race.GetPlayer().SetControlSettings(controls);
+    // Each local player on the keys of their own device.
+    for (std::size_t i = 0; i < race.GetPlayerCount(); ++i) {
+        Player& player = *race.GetPlayer(i);
+        player.SetKeyBindings(keys.For(player.GetDevice()));
+        player.SetControlSettings(controls);
+    }
     race.SetView(camera, display);
     app.GetGamepad().SetKeyBindings(&keys.Get(KeyBindings::FirstSet));
 }

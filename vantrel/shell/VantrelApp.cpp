@@ -169,7 +169,13 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     GameEngine& newRace = *made;
     race = std::move(made);
     newRace.SetEngineSound(raceSound.get());
-    newRace.GetPlayer().SetGamepad(&gamepad, &newRace.GetTrack().road);
+    if (localPlayers.size() > 1) {
+        newRace.SetFirstDevice(localPlayers.front().device, KeyBindings());
+        for (std::size_t i = 1; i < localPlayers.size(); ++i)
+            newRace.AddLocalPlayer(localPlayers[i].carIndex, localPlayers[i].device, KeyBindings());
+    }
+    for (std::size_t i = 0; i < newRace.GetPlayerCount(); ++i)
+        newRace.GetPlayer(i)->SetGamepad(&gamepad, &newRace.GetTrack().road);
     newRace.SetQuality(quality);
     newRace.SetSettings(settings.get());
     newRace.SetNotice(notice.get());
@@ -183,7 +189,7 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     if (!initialised) {
         why = "The race could not start: its graphics did not initialise";
         std::cout << "[ERROR] VantrelApp: " << why << std::endl;
-    } else if (tracked && !why.empty()) {
+    } else if (tracked && !why.empty() && newRace.IsStartFailureTheTrack()) {
         tracks.MarkUnusable(chosen.track, why);
     }
     race.reset();

@@ -12,6 +12,7 @@
 #include "Screenshot.h"
 #include "race/FieldSettings.h"
 #include "race/RaceMode.h"
+#include "race/RaceSetup.h"
 #include "track/TrackList.h"
 
 class AppWindow;
@@ -89,6 +90,11 @@ public:
     /// either, the game ends with that failure.
     /// @return false when the race did not initialise or start
     bool StartRace(unsigned carIndex, RaceMode mode);
+    /// The players of the next races at this screen, the first with the car
+    /// StartRace is given (its entry's car is not read); none or one: a
+    /// player alone on every device, as the game starts.
+    void SetLocalPlayers(const std::vector<RaceSetup::Entrant>& players) { localPlayers = players; }
+    const std::vector<RaceSetup::Entrant>& GetLocalPlayers() const { return localPlayers; }
     /// The field of the next Race, instead of the one the settings keep
     /// (which Start reads).
     void SetField(const FieldSettings& value) { field = value; }
@@ -170,6 +176,7 @@ public:
 
 private:
     FieldSettings field;  ///< the Race's field, as the settings keep it
+    std::vector<RaceSetup::Entrant> localPlayers;  ///< sharing the screen; empty for one player
     VantrelApp();
     /// Deletes the modes while their context is still current, then closes
     /// the window.
