@@ -17,7 +17,9 @@
 #include "GameDataFolder.h"
 #include "GameWindow.h"
 #include "VirtualPad.h"
+#include "cars/CarPool.h"
 #include "hud/HudNotice.h"
+#include "input/InputDevice.h"
 #include "race/GameEngine.h"
 #include "showroom/ShowRoom.h"
 #include "shell/VantrelApp.h"
@@ -486,3 +488,47 @@ TEST_F(GameModes, StartShowRoomReplacesTheShowRoomWithAFreshOne) {
     app.Frame();
 }
 
+
+TEST_F(GameModes, TwoPlayersJoinOnTheirOwnKeysPickTheirCarsAndRaceTogether) {
+    SKIP_WITHOUT_GAME_CARS();
+    ASSERT_TRUE(Start(RaceData())) << output;
+    ShowRoom* room = app.GetShowRoom();
+    // "Players: 1" steps to 2 and is kept.
+    for (int i = 0; i < ShowRoom::Players; ++i) Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(room->GetPlayers(), 2u);
+    EXPECT_EQ(SettingsStore().Get("race", "players"), "2");
+    // "Free Drive" first asks who plays: no race yet.
+    for (int i = 0; i < ShowRoom::Players; ++i) Key(VK_UP);
+    Key(VK_RETURN);
+    Frame();
+    ASSERT_EQ(app.GetShowRoom(), room);
+    ASSERT_TRUE(room->GetJoin().IsOpen());
+    // Return on the arrows' set takes the first place, the second set's
+    // throttle the second; its right key picks the other car. The arrows
+    // now step no menu entry.
+    Key(VK_RETURN);
+    Key(VK_DOWN);
+    EXPECT_EQ(room->GetSelection(), ShowRoom::FreeDrive);
+    Key('W');
+    Key('D');
+    ASSERT_EQ(room->GetJoin().GetPlaces().size(), 2u);
+    EXPECT_EQ(room->GetJoin().GetPlaces()[1].device, InputDevice::KeySet(KeyBindings::SecondSet));
+    EXPECT_EQ(room->GetJoin().GetPlaces()[1].carIndex, (room->GetCarIndex() + 1) % CarPool::CarCount);
+    Frame();
+    EXPECT_EQ(app.GetShowRoom(), room) << "every place taken, Return starts";
+    Key(VK_RETURN);
+    const std::string printed = Frame();
+    auto* race = dynamic_cast<GameEngine*>(app.GetRace());
+    ASSERT_NE(race, nullptr) << printed;
+    ASSERT_EQ(race->GetPlayerCount(), 2u);
+    EXPECT_EQ(race->GetMode(), RaceMode::FreeDrive);
+    EXPECT_EQ(race->GetPlayer(1)->GetDevice(), InputDevice::KeySet(KeyBindings::SecondSet));
+    EXPECT_EQ(race->GetPlayer(1)->GetKeyBindings().KeyOf(KeyBindings::Throttle), static_cast<unsigned>('W'));
+    EXPECT_EQ(race->GetSetup().entrants[1].carIndex, (race->GetSetup().entrants[0].carIndex + 1) % CarPool::CarCount);
+    // Escape takes both back to the show room, which still says two.
+    Key(VK_ESCAPE);
+    Frame();
+    ASSERT_NE(app.GetShowRoom(), nullptr);
+    EXPECT_EQ(app.GetShowRoom()->GetPlayers(), 2u);
+}

@@ -142,6 +142,7 @@ bool VantrelApp::StartShowRoom() {
     showRoom->SetNotice(notice.get());
     showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
     showRoom->SetTracks(&tracks, chosenTrack, settings.get());
+    showRoom->SetPlayers(1, settings.get());
     if (options) options->Attach(*showRoom);
     return showRoom->Initialize() && showRoom->Load();
 }
@@ -231,6 +232,16 @@ void VantrelApp::Frame() {
     }
     screenshotAsked = false;
     if (window) window->SwapBuffers();
+    if (showRoom && showRoom->GetJoin().IsReady() && !wantedSwitch) {
+        // Every place taken: the players in their order, each on their device and car.
+        localPlayers.clear();
+        for (const JoinScreen::Place& place : showRoom->GetJoin().GetPlaces())
+            localPlayers.push_back({place.carIndex, RaceSetup::Entrant::Driver::LocalPlayer, place.device,
+                                    field.skill});
+        showRoom->CloseJoin();
+        chosenCar = localPlayers.front().carIndex;
+        wantedSwitch = ModeSwitch{true, chosenCar, joinMode};
+    }
     SwitchModes();
 }
 
@@ -251,6 +262,8 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (raceSound) raceSound->OnVolumeKey(key);
         return;
     }
+    // The join step takes every key but full screen and the screenshot.
+    if (showRoom && showRoom->GetJoin().IsOpen() && key != VK_F1 + 10 && key != VK_F12) return;
     GameEngine* raceEngine = dynamic_cast<GameEngine*>(race.get());
     // The switch already asked for answers these keys.
     const bool switching = wantedSwitch.has_value();
@@ -275,12 +288,21 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
             showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
         } else if (showRoom->GetSelection() == ShowRoom::ExitGame) {
             showRoom->SetQuitAsked(true);
+        } else if (showRoom->GetSelection() == ShowRoom::Players) {
+            // The show room steps and keeps the count itself.
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
             const RaceMode mode = chosenEntry == ShowRoom::FreeDrive ? RaceMode::FreeDrive
                                   : chosenEntry == ShowRoom::Race    ? RaceMode::Race
                                                                      : RaceMode::TimeTrial;
+            if (showRoom->GetPlayers() > 1 && options) {
+                // Who plays first: the join step's Return starts the race (Frame).
+                joinMode = mode;
+                showRoom->OpenJoin(options->GetKeySets());
+                break;
+            }
+            localPlayers.clear();
             wantedSwitch = ModeSwitch{true, chosenCar, mode};
         }
         break;

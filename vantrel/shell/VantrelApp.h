@@ -177,6 +177,7 @@ public:
 private:
     FieldSettings field;  ///< the Race's field, as the settings keep it
     std::vector<RaceSetup::Entrant> localPlayers;  ///< sharing the screen; empty for one player
+    RaceMode joinMode = RaceMode::FreeDrive;      ///< what the join step's players will race
     VantrelApp();
     /// Deletes the modes while their context is still current, then closes
     /// the window.

@@ -1,6 +1,9 @@
 #include "ShowRoom.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <string>
 #include <iostream>
 
 #include <GL/glew.h>
@@ -14,7 +17,10 @@
 #include <nodara/ModelNode.h>
 #include <nodara/View.h>
 
+#include "cars/CarPool.h"
 #include "graphics/ImageTexture.h"
+#include "input/KeySets.h"
+#include "storage/SettingsStore.h"
 #include "hud/HudNotice.h"
 #include "race/GhostRace.h"
 #include "race/RaceClock.h"
@@ -24,8 +30,8 @@
 #include "platform/WindowMessage.h"
 #include "storage/RecordsStore.h"
 
-const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",    "Track: ",
-                                                       "Opponents: ", "Graphics: ",  "Options", "Exit Game"};
+const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",    "Track: ",     "Opponents: ",
+                                                       "Players: ",  "Graphics: ",  "Options", "Exit Game"};
 const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
 const char* const ShowRoom::WatchHint = "   W: watch";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
@@ -34,6 +40,21 @@ const char* const ShowRoom::SignFile = "../data/models/ShowRoom/Sign-Vantrel.jpg
 const Perspective ShowRoom::LightProjection(85.0, 1.0, 1.0, 20.0);
 
 namespace {
+
+const char* const PlayersSection = "race";
+const char* const PlayersKey = "players";
+
+// A car's name as the players read it: "NissanSkyline" as "Nissan Skyline".
+const char* CarName(unsigned index) {
+    static std::string names[CarPool::CarCount];
+    if (index >= CarPool::CarCount) return "?";
+    if (names[index].empty())
+        for (const char* c = CarPool::NodeNames[index]; *c; ++c) {
+            if (c != CarPool::NodeNames[index] && std::isupper(static_cast<unsigned char>(*c))) names[index] += ' ';
+            names[index] += *c;
+        }
+    return names[index].c_str();
+}
 
 // Where each car stands on the turntable, in the room's coordinates.
 const vmath::vec3<float> TurntablePlacement(1.68f, 3.63f, -2.1f);
@@ -167,6 +188,19 @@ std::string ShowRoom::GetBestLine() const {
     if (!records || carIndex >= CarPool::CarCount) return "";
     const std::optional<std::uint32_t> best = records->BestMs(RecordsKey(carIndex));
     return best ? "Best: " + RaceClock::FormatMs(*best) : "";
+}
+
+void ShowRoom::SetPlayers(unsigned count, SettingsStore* keep) {
+    if (keep) {
+        playersKeep = keep;
+        count = static_cast<unsigned>(std::lround(keep->GetNumber(PlayersSection, PlayersKey, 1, MaxPlayers, count)));
+    }
+    players = std::clamp(count, 1u, MaxPlayers);
+}
+
+void ShowRoom::OpenJoin(const KeySets& keys) {
+    joinKeys = &keys;
+    join.Open(players, GetCarIndex(), CarPool::CarCount);
 }
 
 void ShowRoom::SetTracks(const TrackList* list, std::size_t choice, SettingsStore* keep) {
@@ -387,12 +421,21 @@ void ShowRoom::Update() {
                                          vmath::vec3<float>(0.0f, 0.0f, 1.0f));
 }
 
-void ShowRoom::OnKey(EventHandler&, unsigned key, int state) {
+void ShowRoom::OnKey(EventHandler& handler, unsigned key, int state) {
     if (optionsPage.IsOpen()) {
         optionsPage.OnKey(key, state);
         return;
     }
+    if (join.IsOpen()) {
+        if (state == 0 && joinKeys) join.OnKey(handler, *joinKeys, key);
+        return;
+    }
     if (state != 0 || quitAsked) return;
+    if (selection == Players && key == VK_RETURN) {
+        SetPlayers(players % MaxPlayers + 1, nullptr);
+        if (playersKeep) playersKeep->SetNumber(PlayersSection, PlayersKey, players, 0);
+        return;
+    }
     if (selection == Track && (key == VK_RETURN || key == VK_LEFT || key == VK_RIGHT)) {
         StepTrack(key == VK_LEFT ? -1 : 1);
         return;
@@ -459,6 +502,7 @@ void ShowRoom::DrawOverlay() {
                 glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
             const std::string entry = i == Graphics    ? GetGraphicsEntry()
                                       : i == Opponents ? GetOpponentsEntry()
+                                      : i == Players   ? MenuEntries[i] + std::to_string(players)
                                       : i == Track     ? GetTrackEntry()
                                                        : std::string(MenuEntries[i]);
             menuAreas.Print(fonts, *menuFont, 110, h - MenuLineHeightPx * (i + 1), entry, EntryArea(i));
@@ -487,6 +531,7 @@ void ShowRoom::DrawOverlay() {
 
     if (showFrameRate && frameStatistics.font) frameRate.Draw(fonts, *frameStatistics.font, 10, 2);
     if (optionsPage.IsOpen()) optionsPage.Draw(fonts, w, h);
+    if (join.IsOpen() && menuFont) join.Draw(fonts, *menuFont, w, h, &CarName);
     if (quitAsked) DrawQuitQuestion(w, h);
     if (notice && frameStatistics.font) notice->Draw(*engine.GetRenderer(), *frameStatistics.font);
     glPopAttrib();

@@ -9,6 +9,7 @@
 
 #include "cars/CarPool.h"
 #include "ContactShadow.h"
+#include "JoinScreen.h"
 #include "OptionsPage.h"
 #include "hud/ClickAreas.h"
 #include "hud/FrameRateLabel.h"
@@ -40,6 +41,8 @@ class TrackList;
 /// Lifecycle: construct, Initialize, Load (only after Initialize succeeded),
 /// then one Frame per pass of the frame loop. Destroy it while the GL context
 /// is current.
+class KeySets;
+
 class ShowRoom : public GameMode {
 public:
     /// The menu entries, in the order shown from the top.
@@ -49,11 +52,14 @@ public:
         Race = 2,
         Track = 3,
         Opponents = 4,
-        Graphics = 5,
-        Options = 6,
-        ExitGame = 7
+        Players = 5,
+        Graphics = 6,
+        Options = 7,
+        ExitGame = 8
     };
-    static const int EntryCount = 8;
+    static const int EntryCount = 9;
+    /// The most players at one screen.
+    static constexpr unsigned MaxPlayers = 4;
     /// Pixels from one menu entry's line to the next, the first one's this
     /// far below the top: eight entries leave the car in view.
     static constexpr float MenuLineHeightPx = 52.0f;
@@ -122,6 +128,17 @@ public:
     /// The options page, which the application fills; shown while open.
     OptionsPage& GetOptionsPage() { return optionsPage; }
     bool IsOptionsShown() const { return optionsPage.IsOpen(); }
+    /// "Players: 2": how many play at this screen, 1 to MaxPlayers; Return
+    /// on the entry steps it, kept in `keep` (SetPlayers).
+    unsigned GetPlayers() const { return players; }
+    /// The players' count kept in `keep` ([race] players), or `count` when
+    /// it keeps none; null keeps nothing.
+    void SetPlayers(unsigned count, SettingsStore* keep);
+    /// Who plays, before a race of several players; the keys both key sets
+    /// (must outlive the show room) tell the players' devices apart.
+    void OpenJoin(const KeySets& keys);
+    const JoinScreen& GetJoin() const { return join; }
+    void CloseJoin() { join.Close(); }
     /// What the last frame drew where the mouse can point (EntryArea).
     const ClickAreas& GetMenuAreas() const { return menuAreas; }
     /// The frames a second in the bottom left corner, or not.
@@ -222,6 +239,10 @@ private:
     std::size_t trackChoice = 0;
     SettingsStore* trackKeeper = nullptr;
     OptionsPage optionsPage;
+    JoinScreen join;
+    const KeySets* joinKeys = nullptr;
+    unsigned players = 1;
+    SettingsStore* playersKeep = nullptr;
     ClickAreas menuAreas;
     FrameRateLabel frameRate;
     bool showFrameRate = false;
