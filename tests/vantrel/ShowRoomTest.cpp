@@ -31,6 +31,14 @@
 
 namespace {
 
+/// Pixels for which `test` holds in menu entry `entry`'s line, its text
+/// standing on the line MenuLineHeightPx (entry + 1) below the top.
+template <typename Test>
+int CountInEntry(const BackBuffer& shot, int entry, Test test) {
+    const int line = shot.Height() - static_cast<int>(ShowRoom::MenuLineHeightPx) * (entry + 1);
+    return shot.Count(110, line - 12, 330, line + 22, test);
+}
+
 const int Press = 0, Release = 1;
 
 class ShowRoomTest : public ::testing::Test {
@@ -253,9 +261,9 @@ TEST_F(ShowRoomTest, FrameDrawsTheMenuTheSignAndTheChosenCar) {
         const int h = shot.Height();
         ASSERT_EQ(shot.Width(), 1024);
         // "Free Drive" highlighted at the top of the menu, "Time Trial" not
-        // (their lines 60 and 120 px below the top).
-        EXPECT_GT(shot.Count(110, h - 75, 330, h - 35, IsYellow), 50);
-        EXPECT_EQ(shot.Count(110, h - 135, 330, h - 95, IsYellow), 0);
+        // (their lines one and two menu lines below the top).
+        EXPECT_GT(CountInEntry(shot, 0, IsYellow), 50);
+        EXPECT_EQ(CountInEntry(shot, 1, IsYellow), 0);
         // The sign, right of the menu, in its own colour.
         const std::uint8_t* sign = shot.At(shot.Width() - 250, h - 130);
         EXPECT_EQ(sign[0], GameDataFolder::SignColour[0]);
@@ -269,9 +277,8 @@ TEST_F(ShowRoomTest, FrameDrawsTheMenuTheSignAndTheChosenCar) {
     Key(VK_RIGHT);
     room->Frame();
     BackBuffer shot;
-    const int h = shot.Height();
-    EXPECT_EQ(shot.Count(110, h - 75, 330, h - 35, IsYellow), 0);
-    EXPECT_GT(shot.Count(110, h - 135, 330, h - 95, IsYellow), 50);
+    EXPECT_EQ(CountInEntry(shot, 0, IsYellow), 0);
+    EXPECT_GT(CountInEntry(shot, 1, IsYellow), 50);
     EXPECT_GT(shot.Count(200, 100, 824, 500, Bluish), 2000);
     EXPECT_EQ(shot.Count(200, 100, 824, 500, Reddish), 0);
 }
@@ -380,7 +387,7 @@ TEST_F(ShowRoomTest, EveryPresetDrawsTheRoomTheMenuAndTheCarAtOnce) {
         room->Frame();
         BackBuffer shot;
         const int w = shot.Width(), h = shot.Height();
-        EXPECT_GT(shot.Count(110, h - 75, 330, h - 35, IsYellow), 50);
+        EXPECT_GT(CountInEntry(shot, 0, IsYellow), 50);
         EXPECT_GT(shot.Count(200, 100, 824, 500, Reddish), 2000);
         // The room around the car is lit, not left black.
         EXPECT_GT(shot.Count(0, 100, 1024, 500, [](int r, int g, int b) { return r + g + b > 90; }), 100000);
@@ -502,7 +509,7 @@ TEST_F(ShowRoomTest, TheTurningCarOverTheKeptRoomLooksAsTheWholeSceneDrawnAnew) 
             whole.End();
             const BackBuffer drawn;
             const int w = kept.Width(), h = kept.Height();
-            const int bandBottom = h - 230 + std::min(0, 200 - static_cast<int>(ShowRoom::MenuLineHeightPx) * 8);
+            const int bandBottom = h - 230 + std::min(0, 200 - static_cast<int>(ShowRoom::MenuLineHeightPx) * ShowRoom::EntryCount);
             int compared = 0, differing = 0;
             for (int y = 75; y < bandBottom - 5; ++y)
                 for (int x = 0; x < w; ++x, ++compared)

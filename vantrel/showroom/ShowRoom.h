@@ -61,8 +61,8 @@ public:
     /// The most players at one screen.
     static constexpr unsigned MaxPlayers = 4;
     /// Pixels from one menu entry's line to the next, the first one's this
-    /// far below the top: eight entries leave the car in view.
-    static constexpr float MenuLineHeightPx = 52.0f;
+    /// far below the top: nine entries leave the car in view.
+    static constexpr float MenuLineHeightPx = 46.0f;
     /// Id of entry `entry`'s area in GetMenuAreas; the car bar's arrows and
     /// the quit question's answers have the ids of their keys (VK_LEFT,
     /// VK_RIGHT, VK_RETURN, VK_ESCAPE).

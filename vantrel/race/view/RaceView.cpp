@@ -3,17 +3,19 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+const double Pi = 3.14159265358979323846;
+// The widest a view sees from side to side (degrees), as the options allow.
+const double MaxSidewaysDeg = 100.0;
+}  // namespace
+
 double RaceView::FieldOfViewDeg(double verticalDeg) const {
     if (rect.IsEmpty()) return verticalDeg;
+    // The height seen stays, so the car stands where it does in a whole
+    // window; a wide view gains at the sides, up to a limit.
     const double aspect = static_cast<double>(rect.width) / rect.height;
-    const double windowAspect = 4.0 / 3.0;
-    // At 4:3 and narrower the view is the window's; wider, the sideways field
-    // stays and the vertical one shrinks, but never below half of it.
-    if (aspect <= windowAspect) return verticalDeg;
-    const double halfRad = verticalDeg * 3.14159265358979323846 / 360.0;
-    const double sideways = std::atan(std::tan(halfRad) * windowAspect);
-    const double vertical = std::atan(std::tan(sideways) / aspect) * 360.0 / 3.14159265358979323846;
-    return std::max(vertical, verticalDeg * 0.5);
+    const double widest = 2.0 * std::atan(std::tan(MaxSidewaysDeg * Pi / 360.0) / aspect) * 180.0 / Pi;
+    return std::min(verticalDeg, widest);
 }
 
 float RaceView::HudScale() const {

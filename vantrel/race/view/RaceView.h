@@ -21,8 +21,9 @@ public:
     Camera& GetCamera() { return *camera; }
     RaceHud& GetHud() { return hud; }
     /// Vertical field of view suiting the view's shape, for a chase view
-    /// that has `verticalDeg` in a 4:3 window: a wide, low view keeps the
-    /// sideways field of the window's view rather than narrowing it.
+    /// that has `verticalDeg` in the window: the same, so a low, wide view
+    /// shows the car as the window does and more to the sides, unless that
+    /// would see more than 100 degrees across.
     double FieldOfViewDeg(double verticalDeg) const;
     /// How much smaller than a whole window's the HUD is drawn: 1 in a view
     /// of 1024 x 768 or more, never below a half.
