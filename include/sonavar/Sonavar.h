@@ -47,11 +47,14 @@ public:
     Sound* CreateSound(const std::string& fileName);
 
     /// Starts `sound` at once on a free channel, repeating it as many times
-    /// as its loop count says.
+    /// as its loop count says, `startS` seconds into it: past its end the
+    /// start wraps round, and a negative or NaN one is its beginning. Copies
+    /// of one loop started at different points sound like several sources
+    /// rather than one louder; a single play started late ends early.
     /// @return a new Channel the caller owns, or null (with a message) when
     /// the engine is not initialised, `sound` was not loaded by this open
     /// engine, or all MaxChannels channels are busy.
-    Channel* PlaySound(Sound& sound);
+    Channel* PlaySound(Sound& sound, double startS = 0.0);
 
 private:
     /// Mixer channels opened by Initialize: how many sounds can play at once.

@@ -243,4 +243,32 @@ TEST_F(SonavarOutputTest, SoundsPlayedTogetherAreTurnedDownNotClipped)
     EXPECT_LT(out.Amplitude(from, to, 3.0 * hz), 0.01 * out.Amplitude(from, to, hz));
 }
 
+TEST_F(SonavarOutputTest, ASoundStartedFurtherInPlaysThatFarAheadWrappingAtItsEnd)
+{
+    // 128 frames a period, eight to a mixer buffer: two plays stay in their
+    // phase whichever buffers they start in.
+    const int rate = MIX_DEFAULT_FREQUENCY;
+    const double hz = rate * 8.0 / 1024.0, periodS = 128.0 / rate, lengthS = 1.0;
+    const std::string tone = folder.File("tone.wav");
+    WriteToneWav(tone, hz, lengthS, rate);
+    // The second play `startS` in, both at half volume: a sum at the tone's own level.
+    auto pair = [&](double startS) {
+        std::vector<std::unique_ptr<Channel>> first;
+        return Record(tone, 0.8, [&first, startS](Sonavar& engine, Sound& sound) {
+            first.emplace_back(engine.PlaySound(sound));
+            Channel* second = engine.PlaySound(sound, startS);
+            for (Channel* channel : {first.back().get(), second})
+                EXPECT_TRUE(channel && channel->SetVolume(0.5f));
+            return second;
+        });
+    };
+    const Recording antiphase = pair(periodS / 2.0), wrapped = pair(lengthS + periodS), unset = pair(NAN);
+    const size_t from = rate / 5, to = rate * 7 / 10;
+    ASSERT_EQ(antiphase.sampleRate, rate);
+    const double level = 16383.0;  // the tone's own amplitude
+    EXPECT_LT(antiphase.Amplitude(from, to, hz), 0.02 * level) << "half a period ahead: the two cancel";
+    EXPECT_NEAR(wrapped.Amplitude(from, to, hz), level, 0.05 * level) << "a period past the end: in step";
+    EXPECT_NEAR(unset.Amplitude(from, to, hz), level, 0.05 * level) << "NaN: from the start";
+}
+
 } // namespace
