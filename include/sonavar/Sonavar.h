@@ -10,9 +10,10 @@ class Sound;
 /// sounds on it. The game makes one, initialises it, loads its music with
 /// CreateSound and starts it with Sound::Play.
 ///
-/// Sounds playing together are summed with room above full scale, and a soft
-/// limiter on the sum keeps the output under it: a loud moment is turned down
-/// smoothly instead of clipping. Below 0.7 of full scale nothing changes.
+/// Sounds playing together are summed with room up to four times full scale,
+/// and a soft limiter on the sum keeps the output under it: a loud moment is
+/// turned down smoothly instead of clipping. Below 0.7 of full scale nothing
+/// changes.
 ///
 /// NOTE: the mixer underneath is process-wide, so only one engine (and its
 /// copies) can have the output open at a time.
