@@ -213,7 +213,7 @@ bool AudioSystem::Owns(const Mix_Chunk* chunk) const
     return chunk != nullptr && std::find(chunks.begin(), chunks.end(), chunk) != chunks.end();
 }
 
-int AudioSystem::Play(Mix_Chunk& chunk, int loopCount)
+int AudioSystem::Play(Mix_Chunk& chunk, int loopCount, double startS)
 {
     // The channel is chosen here rather than by the mixer, so its voice and
     // effect are ready before the mixer takes the first buffer of the play.
@@ -225,17 +225,23 @@ int AudioSystem::Play(Mix_Chunk& chunk, int loopCount)
         Error("cannot play a sound: all " + std::to_string(voiceCount) + " channels are busy");
         return -1;
     }
-    int speakers = 2;
-    Mix_QuerySpec(nullptr, nullptr, &speakers);
+    int frequency = MIX_DEFAULT_FREQUENCY, speakers = 2;
+    Mix_QuerySpec(&frequency, nullptr, &speakers);
+    speakers = std::max(speakers, 1);
+    const double total = static_cast<double>(chunk.alen / (sizeof(int16_t) * speakers));
+    double start = 0.0;
+    if (std::isfinite(startS) && startS > 0.0 && total > 0.0)
+        start = std::fmod(std::floor(startS * frequency), total);
     Voice& voice = voices[channel];
     voice.chunk = &chunk;
     ++voice.generation;
     voice.volume = 1.0f;
     voice.rate.store(1.0f, std::memory_order_relaxed);
     voice.loops = loopCount != 0;
-    voice.speakers = std::max(speakers, 1);
-    voice.position = 0.0;
-    voice.resampling = false;
+    voice.speakers = speakers;
+    voice.position = start;
+    // The mixer's own copy always begins at the chunk's start.
+    voice.resampling = start > 0.0;
     // The mixer keeps a channel's volume from one play to the next.
     Mix_Volume(channel, MIX_MAX_VOLUME);
     // At rate 1 the effect only counts frames and the mixer's copy passes.

@@ -21,7 +21,8 @@ Limiter::Limiter(int sampleRateHz, int speakers, float inputGain)
     : speakers(std::max(speakers, 1)),
       inputGain(std::clamp(inputGain, 1.0f, 16.0f) / 32768.0f),
       decayPerFrame(std::exp(-1.0f / (ReleaseS * std::max(sampleRateHz, 1)))),
-      holdFrames(static_cast<size_t>(HoldS * std::max(sampleRateHz, 1)))
+      holdFrames(static_cast<size_t>(HoldS * std::max(sampleRateHz, 1))),
+      top(std::ceil(Ceiling * 32768.0f) - 1.0f)
 {
 }
 
@@ -46,7 +47,9 @@ void Limiter::Process(int16_t* samples, size_t count)
         const float gain = envelope > Threshold ? Curve(envelope) / envelope : 1.0f;
         const float scale = gain * inputGain * 32768.0f;
         for (int s = 0; s < speakers; ++s) {
-            const float out = samples[s] * scale;
+            // Far above the threshold the curve is within a rounding of the
+            // ceiling: the top keeps the rounded sample under it.
+            const float out = std::clamp(samples[s] * scale, -top, top);
             samples[s] = static_cast<int16_t>(out + (out < 0.0f ? -0.5f : 0.5f));  // rounded
         }
     }

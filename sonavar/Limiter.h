@@ -42,6 +42,7 @@ private:
     float inputGain;       ///< per 16-bit sample: the gain over full scale
     float decayPerFrame;   ///< the envelope's fall per frame once the hold ends
     size_t holdFrames;
+    float top;             ///< the largest sample size under the ceiling
     float envelope = 0.0f; ///< the peak being limited, of full scale
     size_t holdLeft = 0;   ///< frames until the envelope may fall
 };

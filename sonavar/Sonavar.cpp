@@ -44,7 +44,7 @@ Sound* Sonavar::CreateSound(const std::string& fileName)
     return chunk ? new Sound(*this, *chunk) : nullptr;
 }
 
-Channel* Sonavar::PlaySound(Sound& sound)
+Channel* Sonavar::PlaySound(Sound& sound, double startS)
 {
     if (!system || !system->IsOpen()) {
         AudioSystem::Error("cannot play a sound: the engine is not initialised");
@@ -57,6 +57,6 @@ Channel* Sonavar::PlaySound(Sound& sound)
         AudioSystem::Error("cannot play a sound that this engine has not loaded or has already freed");
         return nullptr;
     }
-    int channel = system->Play(*chunk, sound.GetLoopCount());
+    int channel = system->Play(*chunk, sound.GetLoopCount(), startS);
     return channel >= 0 ? new Channel(system, sound, channel, system->GetGeneration(channel)) : nullptr;
 }

@@ -12,8 +12,8 @@ Channel* Sound::Play()
     return engine->PlaySound(*this);
 }
 
-Channel* Sound::PlayLooping()
+Channel* Sound::PlayLooping(double startS)
 {
     loopCount = LoopForever;
-    return engine->PlaySound(*this);
+    return engine->PlaySound(*this, startS);
 }

@@ -10,9 +10,10 @@ class Sound;
 /// sounds on it. The game makes one, initialises it, loads its music with
 /// CreateSound and starts it with Sound::Play.
 ///
-/// Sounds playing together are summed with room above full scale, and a soft
-/// limiter on the sum keeps the output under it: a loud moment is turned down
-/// smoothly instead of clipping. Below 0.7 of full scale nothing changes.
+/// Sounds playing together are summed with room up to four times full scale,
+/// and a soft limiter on the sum keeps the output under it: a loud moment is
+/// turned down smoothly instead of clipping. Below 0.7 of full scale nothing
+/// changes.
 ///
 /// NOTE: the mixer underneath is process-wide, so only one engine (and its
 /// copies) can have the output open at a time.
@@ -47,11 +48,14 @@ public:
     Sound* CreateSound(const std::string& fileName);
 
     /// Starts `sound` at once on a free channel, repeating it as many times
-    /// as its loop count says.
+    /// as its loop count says, `startS` seconds into it: past its end the
+    /// start wraps round, and a negative or NaN one is its beginning. Copies
+    /// of one loop started at different points sound like several sources
+    /// rather than one louder; a single play started late ends early.
     /// @return a new Channel the caller owns, or null (with a message) when
     /// the engine is not initialised, `sound` was not loaded by this open
     /// engine, or all MaxChannels channels are busy.
-    Channel* PlaySound(Sound& sound);
+    Channel* PlaySound(Sound& sound, double startS = 0.0);
 
 private:
     /// Mixer channels opened by Initialize: how many sounds can play at once.

@@ -36,10 +36,11 @@ public:
     /// engine (Sonavar::PlaySound).
     /// @return the playing channel, owned by the caller, or null.
     Channel* Play();
-    /// Sets the loop count to LoopForever and starts the sound, which then
-    /// plays until its channel is stopped or the engine shuts down.
+    /// Sets the loop count to LoopForever and starts the sound `startS`
+    /// seconds in (Sonavar::PlaySound), which then plays until its channel is
+    /// stopped or the engine shuts down.
     /// @return the playing channel, owned by the caller, or null.
-    Channel* PlayLooping();
+    Channel* PlayLooping(double startS = 0.0);
 
 private:
     Sonavar* engine;

@@ -219,28 +219,59 @@ TEST_F(SonavarOutputTest, LoopingSoundPlaysOnUntilPausedOrStopped)
 
 TEST_F(SonavarOutputTest, SoundsPlayedTogetherAreTurnedDownNotClipped)
 {
-    // Three tones at half full scale in step: summed, 1.5 times full scale,
-    // which a plain mixer squares off. Ten periods to a mixer buffer keep
-    // them in step whichever buffer each starts in.
+    // Tones at half full scale in step: three summed are 1.5 times full
+    // scale, which a plain mixer squares off, and seven 3.5 times, as loud
+    // as a race of four players at its worst. Ten periods to a mixer buffer
+    // keep them in step whichever buffer each starts in.
     const double hz = MIX_DEFAULT_FREQUENCY * 10.0 / 1024.0;
     const std::string tone = folder.File("tone.wav");
     WriteToneWav(tone, hz, 1.0, MIX_DEFAULT_FREQUENCY);
-    std::vector<std::unique_ptr<Channel>> others;
-    Recording out = Record(tone, 0.8, [&others](Sonavar& engine, Sound& sound) {
-        others.emplace_back(engine.PlaySound(sound));
-        others.emplace_back(engine.PlaySound(sound));
-        return engine.PlaySound(sound);
-    });
-    ASSERT_EQ(out.sampleRate, MIX_DEFAULT_FREQUENCY) << "the tone must be written at the output's rate";
+    for (int count : {3, 7}) {
+        std::vector<std::unique_ptr<Channel>> others;
+        Recording out = Record(tone, 0.8, [&others, count](Sonavar& engine, Sound& sound) {
+            for (int i = 1; i < count; ++i)
+                others.emplace_back(engine.PlaySound(sound));
+            return engine.PlaySound(sound);
+        });
+        ASSERT_EQ(out.sampleRate, MIX_DEFAULT_FREQUENCY) << "the tone must be written at the output's rate";
 
-    // Past the onset, where the limiter has settled.
-    const size_t from = out.sampleRate / 5, to = out.sampleRate * 7 / 10;
-    ASSERT_GE(out.samples.size(), to);
-    const int peak = Peak(out, from, to);
-    EXPECT_LT(peak, 32768 * Limiter::Ceiling) << "no sample at full scale";
-    EXPECT_GT(peak, 32768 * Limiter::Threshold) << "turned down, not silenced";
-    // A squared-off sine carries a strong third harmonic; a turned-down one none.
-    EXPECT_LT(out.Amplitude(from, to, 3.0 * hz), 0.01 * out.Amplitude(from, to, hz));
+        // Past the onset, where the limiter has settled.
+        const size_t from = out.sampleRate / 5, to = out.sampleRate * 7 / 10;
+        ASSERT_GE(out.samples.size(), to);
+        const int peak = Peak(out, from, to);
+        EXPECT_LT(peak, 32768 * Limiter::Ceiling) << count << " tones: no sample at full scale";
+        EXPECT_GT(peak, 32768 * Limiter::Threshold) << count << " tones: turned down, not silenced";
+        // A squared-off sine carries a strong third harmonic; a turned-down one none.
+        EXPECT_LT(out.Amplitude(from, to, 3.0 * hz), 0.01 * out.Amplitude(from, to, hz)) << count << " tones";
+    }
+}
+
+TEST_F(SonavarOutputTest, ASoundStartedFurtherInPlaysThatFarAheadWrappingAtItsEnd)
+{
+    // 128 frames a period, eight to a mixer buffer: two plays stay in their
+    // phase whichever buffers they start in.
+    const int rate = MIX_DEFAULT_FREQUENCY;
+    const double hz = rate * 8.0 / 1024.0, periodS = 128.0 / rate, lengthS = 1.0;
+    const std::string tone = folder.File("tone.wav");
+    WriteToneWav(tone, hz, lengthS, rate);
+    // The second play `startS` in, both at half volume: a sum at the tone's own level.
+    auto pair = [&](double startS) {
+        std::vector<std::unique_ptr<Channel>> first;
+        return Record(tone, 0.8, [&first, startS](Sonavar& engine, Sound& sound) {
+            first.emplace_back(engine.PlaySound(sound));
+            Channel* second = engine.PlaySound(sound, startS);
+            for (Channel* channel : {first.back().get(), second})
+                EXPECT_TRUE(channel && channel->SetVolume(0.5f));
+            return second;
+        });
+    };
+    const Recording antiphase = pair(periodS / 2.0), wrapped = pair(lengthS + periodS), unset = pair(NAN);
+    const size_t from = rate / 5, to = rate * 7 / 10;
+    ASSERT_EQ(antiphase.sampleRate, rate);
+    const double level = 16383.0;  // the tone's own amplitude
+    EXPECT_LT(antiphase.Amplitude(from, to, hz), 0.02 * level) << "half a period ahead: the two cancel";
+    EXPECT_NEAR(wrapped.Amplitude(from, to, hz), level, 0.05 * level) << "a period past the end: in step";
+    EXPECT_NEAR(unset.Amplitude(from, to, hz), level, 0.05 * level) << "NaN: from the start";
 }
 
 } // namespace

@@ -93,6 +93,21 @@ protected:
     // With `field`, the other cars' engines are heard beside it.
     void Hold(EngineSound& sound, const EngineSound::Drive& drive, double seconds, Span& span,
               const std::vector<EngineSound::FieldEngine>* field = nullptr) {
+        HoldFrames(seconds, span, [&] {
+            sound.Update(drive, 1.0f / 60.0f);
+            if (field) sound.UpdateField(*field);
+        });
+    }
+    // The same with every local player's drive.
+    void Hold(EngineSound& sound, const std::vector<EngineSound::Drive>& drives, double seconds, Span& span,
+              const std::vector<EngineSound::FieldEngine>* field = nullptr) {
+        HoldFrames(seconds, span, [&] {
+            sound.Update(drives, 1.0f / 60.0f);
+            if (field) sound.UpdateField(*field);
+        });
+    }
+    template <typename Frame>
+    void HoldFrames(double seconds, Span& span, Frame frame) {
         const size_t start = Written(), end = start + static_cast<size_t>(seconds * rate);
         const double framesPerUpdate = rate / 60.0;
         double updated = static_cast<double>(start);  // the output the updates so far stand for
@@ -100,10 +115,8 @@ protected:
         for (;;) {
             const size_t written = Written();
             for (; updated <= static_cast<double>(written) && updated < static_cast<double>(end);
-                 updated += framesPerUpdate) {
-                sound.Update(drive, 1.0f / 60.0f);
-                if (field) sound.UpdateField(*field);
-            }
+                 updated += framesPerUpdate)
+                frame();
             if (written >= end) break;
             ASSERT_TRUE(std::chrono::steady_clock::now() < deadline)
                 << "the disk driver wrote " << written - start << " of " << end - start
@@ -321,4 +334,80 @@ TEST_F(EngineSoundTest, AfterAWonTrialTheEngineWindsDownToIdle) {
     EXPECT_NEAR(Fundamental(out, flatOut), 200.0, 4.0);
     EXPECT_NEAR(Fundamental(out, settled), EngineSound::IdleRpm / 30.0, 2.0) << "still at the last rpm";
     EXPECT_LT(Peak(out, settled), Peak(out, flatOut));
+}
+
+TEST_F(EngineSoundTest, EachLocalPlayerIsHeardAsALonePlayerAndTheirSumNeverClips) {
+    std::unique_ptr<Sound> music(engine.CreateSound(SOUND_DIR "../music/Halverd - Evenfall.mp3"));
+    ASSERT_NE(music, nullptr);
+    std::unique_ptr<Channel> musicChannel(music->Play());
+    ASSERT_NE(musicChannel, nullptr);
+    EngineSound sound(&engine, SOUND_DIR);
+    ASSERT_TRUE(sound.IsLoaded());
+    sound.SetMusic(musicChannel.get());
+
+    // The players alone first, the music turned off; four cars are never at
+    // quite the same revs, the third at the lone player's.
+    const EngineSound::Drive flatOut = Driving(6500.0f, 1.0f, 1.0f);
+    std::vector<EngineSound::Drive> four, third, none;
+    for (float rpm : {6300.0f, 6700.0f, 6500.0f, 6100.0f}) four.push_back(Driving(rpm, 1.0f, 1.0f));
+    third = none = four;
+    for (size_t i = 0; i < four.size(); ++i) {
+        none[i].running = false;
+        if (i != 2) third[i].running = false;
+    }
+    Span lone, all, thirdOnly, paused;
+    sound.SetMusicVolume(0.0f);
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, flatOut, 0.6, lone));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, four, 0.6, all));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, third, 0.6, thirdOnly));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, none, 0.4, paused));
+    EXPECT_TRUE(musicChannel->IsPaused());
+
+    // Then the worst of a race: the music, three cars of the field close by,
+    // and all four players flat out, sliding and knocked every half second.
+    sound.SetMusicVolume(1.0f);
+    const std::vector<EngineSound::FieldEngine> field(3, {6500.0f, 1.0f, 5.0f});
+    std::vector<EngineSound::Drive> knocked = four;
+    for (EngineSound::Drive& drive : knocked) drive.speedMs -= 8.0f;
+    Span loudest{0, 0};
+    for (int i = 0; i < 3; ++i) {
+        Span step;
+        ASSERT_NO_FATAL_FAILURE(Hold(sound, four, 0.25, step, &field));
+        if (i == 0) loudest.first = step.first;
+        ASSERT_NO_FATAL_FAILURE(Hold(sound, knocked, 0.25, step, &field));
+        loudest.second = step.second;
+    }
+    Recording out;
+    ASSERT_NO_FATAL_FAILURE(Finish(out));
+
+    const double one = Rms(out, lone);
+    ASSERT_GT(one, 0.02) << "a lone player is not heard";
+    EXPECT_GT(Rms(out, all), 1.5 * one) << "four players are heard as more than one";
+    EXPECT_NEAR(Rms(out, thirdOnly), one, 0.1 * one) << "the third player alone, as loud as a lone player";
+    EXPECT_EQ(Peak(out, paused), 0) << "none running: the race stands still";
+    EXPECT_LT(Peak(out, loudest), 32767) << "a sample at full scale: the mix clips";
+    EXPECT_GT(Rms(out, loudest), Rms(out, all)) << "the music and the field are heard over the players";
+}
+
+TEST_F(EngineSoundTest, EachPlayersCarPlacedByHandIsNoKnockWhileTheirOwnKnocksThud) {
+    EngineSound sound(&engine, SOUND_DIR);
+    ASSERT_TRUE(sound.IsLoaded());
+    // Idling engines, quiet under a thud; the second player's car stops dead.
+    const std::vector<EngineSound::Drive> rolling(2, Driving(900.0f, 0.0f));
+    std::vector<EngineSound::Drive> stopped = rolling;
+    stopped[1].speedMs = 0.0f;
+    Span calm, placed, knocked, again;
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, rolling, 0.4, calm));
+    sound.CarPlaced(1);
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, stopped, 0.4, placed));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, rolling, 0.4, again));
+    ASSERT_NO_FATAL_FAILURE(Hold(sound, stopped, 0.4, knocked));
+    sound.CarPlaced(EngineSound::MaxPlayers);  // no such player: nothing
+    Recording out;
+    ASSERT_NO_FATAL_FAILURE(Finish(out));
+    // A thud is over in a tenth of a second: read from the step's very start.
+    auto whole = [this](Span span) { return Span{span.first - static_cast<size_t>(0.15 * rate), span.second}; };
+    const int idlePeak = Peak(out, calm);
+    EXPECT_LT(Peak(out, whole(placed)), 1.3 * idlePeak) << "placed by hand: no thud";
+    EXPECT_GT(Peak(out, whole(knocked)), 2.0 * idlePeak) << "stopped dead by a knock: a thud";
 }

@@ -23,7 +23,7 @@ const char* const MusicKey = "music";
 const char* const EffectsKey = "effects";
 
 // Moves `level` towards `target` with time constant `tauS`.
-float Follow(float level, float target, float dtS, float tauS) {
+float Approach(float level, float target, float dtS, float tauS) {
     return level + (target - level) * (1.0f - std::exp(-std::max(dtS, 0.0f) / tauS));
 }
 
@@ -53,8 +53,7 @@ EngineSound::EngineSound(Sonavar* engine, const std::string& folder) {
 }
 
 EngineSound::~EngineSound() {
-    for (const std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel})
-        if (*channel) (*channel)->Stop();
+    for (Voices& voices : players) Stop(voices);
     for (const std::unique_ptr<Channel>& channel : fieldChannels)
         if (channel) channel->Stop();
 }
@@ -140,51 +139,100 @@ EngineSound::Drive EngineSound::WoundDown(Drive drive, float standingS) {
     return drive;
 }
 
-void EngineSound::Update(const Drive& drive, float dtS) {
+void EngineSound::Update(const Drive& drive, float dtS) { UpdatePlayers(&drive, 1, dtS); }
+
+void EngineSound::Update(const std::vector<Drive>& drives, float dtS) {
+    UpdatePlayers(drives.data(), drives.size(), dtS);
+}
+
+void EngineSound::UpdatePlayers(const Drive* drives, std::size_t count, float dtS) {
     if (!IsLoaded()) return;
     if (!inRace) {
         inRace = true;
         ApplyMusicVolume();
     }
-    if (!drive.running) {
+    count = std::min<std::size_t>(count, MaxPlayers);
+    if (std::none_of(drives, drives + count, [](const Drive& drive) { return drive.running; })) {
         PauseAll(true);
-        lastSpeedMs = -1.0f;  // the speed after the pause is no knock
+        for (Voices& voices : players) voices.lastSpeedMs = -1.0f;  // the speed after the pause is no knock
         return;
     }
+    // Held first, so that a player stopping as the race goes on makes no sound.
+    for (std::size_t i = 0; i < count; ++i)
+        if (!drives[i].running) {
+            Hold(players[i], true);
+            players[i].lastSpeedMs = -1.0f;
+        }
     PauseAll(false);
     if (!std::isfinite(dtS) || dtS <= 0.0f || dtS >= 1.0f) dtS = 0.0f;
-    if (!idleChannel) {
+    for (unsigned i = 0; i < MaxPlayers; ++i) {
+        if (i >= count) {
+            // Gone from the race: its channels go back to the mixer.
+            Stop(players[i]);
+        } else if (drives[i].running) {
+            Hold(players[i], false);
+            Follow(players[i], drives[i], dtS, i);
+        }
+    }
+}
+
+void EngineSound::Follow(Voices& voices, const Drive& drive, float dtS, unsigned player) {
+    if (!voices.idle) {
         // Started together, the two engine loops stay in step.
-        idleChannel.reset(idle->PlayLooping());
-        loadChannel.reset(load->PlayLooping());
-        squealChannel.reset(squeal->PlayLooping());
-        Set(squealChannel, 0.0f, 1.0f);
+        const double startS = static_cast<double>(player) * PlayerStaggerS;
+        voices.idle.reset(idle->PlayLooping(startS));
+        voices.load.reset(load->PlayLooping(startS));
+        voices.squeal.reset(squeal->PlayLooping(startS));
+        Set(voices.squeal, 0.0f, 1.0f);
     }
 
     const float rpm = std::isfinite(drive.rpm) ? std::max(drive.rpm, 0.0f) : 0.0f;
     const float rate = std::clamp(rpm / BaseRpm, MinRate, MaxRate);
-    throttleLevel = Follow(throttleLevel, Clamp01(drive.throttle), dtS, 0.06f);
+    voices.throttleLevel = Approach(voices.throttleLevel, Clamp01(drive.throttle), dtS, 0.06f);
     // Louder with the revs; the open throttle brings the harsher loop in.
     const float loudness = effectsVolume * EngineLevel * (0.55f + 0.45f * Clamp01(rpm / 7000.0f));
-    Set(idleChannel, loudness * (1.0f - 0.6f * throttleLevel), rate);
-    Set(loadChannel, loudness * throttleLevel, rate);
+    Set(voices.idle, loudness * (1.0f - 0.6f * voices.throttleLevel), rate);
+    Set(voices.load, loudness * voices.throttleLevel, rate);
 
-    slipLevel = Follow(slipLevel, Clamp01(drive.slip), dtS, 0.05f);
-    const float slip = slipLevel < 0.02f ? 0.0f : slipLevel;
-    Set(squealChannel, effectsVolume * SquealLevel * slip, 0.9f + 0.2f * slip);
+    voices.slipLevel = Approach(voices.slipLevel, Clamp01(drive.slip), dtS, 0.05f);
+    const float slip = voices.slipLevel < 0.02f ? 0.0f : voices.slipLevel;
+    Set(voices.squeal, effectsVolume * SquealLevel * slip, 0.9f + 0.2f * slip);
 
-    thudWaitS = std::max(thudWaitS - dtS, 0.0f);
+    voices.thudWaitS = std::max(voices.thudWaitS - dtS, 0.0f);
     const float speed = std::isfinite(drive.speedMs) ? drive.speedMs : 0.0f;
-    if (lastSpeedMs >= 0.0f && dtS > 0.0f && thudWaitS == 0.0f) {
-        const float loss = lastSpeedMs - speed;
+    if (voices.lastSpeedMs >= 0.0f && dtS > 0.0f && voices.thudWaitS == 0.0f) {
+        const float loss = voices.lastSpeedMs - speed;
         if (loss > ThudSpeedLossMs && loss / dtS > ThudDecelerationMs2) {
             // Once: Sound::Play would repeat it like the music.
-            thudChannel.reset(thud->GetSonavar().PlaySound(*thud));
-            if (thudChannel) thudChannel->SetVolume(effectsVolume * ThudLevel * Clamp01(0.3f + loss / 10.0f));
-            thudWaitS = 0.3f;
+            voices.thud.reset(thud->GetSonavar().PlaySound(*thud));
+            if (voices.thud) voices.thud->SetVolume(effectsVolume * ThudLevel * Clamp01(0.3f + loss / 10.0f));
+            voices.thudWaitS = 0.3f;
         }
     }
-    lastSpeedMs = speed;
+    voices.lastSpeedMs = speed;
+}
+
+void EngineSound::Hold(Voices& voices, bool hold) {
+    if (hold == voices.held) return;
+    voices.held = hold;
+    for (const std::unique_ptr<Channel>* channel : {&voices.idle, &voices.load, &voices.squeal, &voices.thud})
+        if (*channel) hold ? (*channel)->Pause() : (*channel)->Resume();
+}
+
+void EngineSound::Stop(Voices& voices) {
+    for (std::unique_ptr<Channel>* channel : {&voices.idle, &voices.load, &voices.squeal, &voices.thud}) {
+        if (*channel) (*channel)->Stop();
+        channel->reset();
+    }
+    voices = Voices();
+}
+
+void EngineSound::CarPlaced(unsigned player) {
+    if (player < MaxPlayers) players[player].lastSpeedMs = -1.0f;
+}
+
+void EngineSound::CarPlaced() {
+    for (Voices& voices : players) voices.lastSpeedMs = -1.0f;
 }
 
 float EngineSound::FieldFalloff(float distanceM) {
@@ -219,9 +267,11 @@ void EngineSound::UpdateField(std::vector<FieldEngine> engines) {
 void EngineSound::PauseAll(bool pause) {
     if (pause == paused) return;
     paused = pause;
-    for (const std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel}) {
-        if (*channel) pause ? (*channel)->Pause() : (*channel)->Resume();
-    }
+    // A player held on their own stays held when the race goes on.
+    for (const Voices& voices : players)
+        if (!voices.held)
+            for (const std::unique_ptr<Channel>* channel : {&voices.idle, &voices.load, &voices.squeal, &voices.thud})
+                if (*channel) pause ? (*channel)->Pause() : (*channel)->Resume();
     for (const std::unique_ptr<Channel>& channel : fieldChannels)
         if (channel) pause ? channel->Pause() : channel->Resume();
     if (music) pause ? music->Pause() : music->Resume();
@@ -229,16 +279,10 @@ void EngineSound::PauseAll(bool pause) {
 
 void EngineSound::Leave() {
     PauseAll(false);
-    for (std::unique_ptr<Channel>* channel : {&idleChannel, &loadChannel, &squealChannel, &thudChannel}) {
-        if (*channel) (*channel)->Stop();
-        channel->reset();
-    }
+    for (Voices& voices : players) Stop(voices);
     for (std::unique_ptr<Channel>& channel : fieldChannels)
         if (channel) channel->Stop();
     fieldChannels.clear();
     inRace = false;
-    throttleLevel = slipLevel = 0.0f;
-    lastSpeedMs = -1.0f;
-    thudWaitS = 0.0f;
     ApplyMusicVolume();
 }

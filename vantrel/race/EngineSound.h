@@ -1,4 +1,6 @@
 #pragma once
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,12 +12,13 @@ class Sonavar;
 class Sound;
 
 /// The race's sound effects: the engine following the rpm and the throttle,
-/// tyres squealing while they slip and a thud on hard knocks. It also turns
-/// the music down while a race runs. Pause and spectator mode hold every
-/// sound, the music included, until the race goes on.
+/// tyres squealing while they slip and a thud on hard knocks, for each local
+/// player's car (up to MaxPlayers on one screen). It also turns the music
+/// down while a race runs. Pause and spectator mode hold every sound, the
+/// music included, until the race goes on.
 ///
 /// Made once for the run by the application, beside the music; a race hands
-/// it the car's state once a frame. Without a sound engine, or where its
+/// it its players' cars once a frame. Without a sound engine, or where its
 /// files did not load (one warning), it does nothing.
 class EngineSound {
 public:
@@ -78,14 +81,29 @@ public:
     /// seconds ago: the throttle shut, the engine winding down to idle.
     static Drive WoundDown(Drive drive, float standingS);
     static constexpr float IdleRpm = 900.0f;
-    /// One frame `dtS` long. The loops start with the first running frame.
+    /// One frame `dtS` long of a race with one player. The loops start with
+    /// the first running frame.
     void Update(const Drive& drive, float dtS);
+
+    /// Local players heard at once, each with an engine, a squeal and a thud.
+    static constexpr unsigned MaxPlayers = 4;
+    /// How much further into its loops each player starts than the one
+    /// before: cars at the same revs then sound like several, not one louder.
+    static constexpr float PlayerStaggerS = 0.137f;
+    /// One frame `dtS` long of every local player's car, the first player's
+    /// first; those past MaxPlayers go unheard. Each player sounds as a lone
+    /// player would, and Sonavar's limiter keeps the sum under full scale.
+    /// A player whose drive is not running is held silent on their own;
+    /// none running is the race standing still, which holds everything as
+    /// the one-player Update does. A player who has left the list (a smaller
+    /// race next) is stopped. With one drive, this is the one-player Update.
+    void Update(const std::vector<Drive>& drives, float dtS);
 
     /// Another car's engine as the player hears it.
     struct FieldEngine {
         float rpm = 0.0f;
         float throttle = 0.0f;   ///< 0 ... 1
-        float distanceM = 0.0f;  ///< from the player's car
+        float distanceM = 0.0f;  ///< from the player's car; with several, the nearest of theirs
     };
     /// Only the nearest of the other cars sound: the rest would be lost
     /// under them and the player's own engine, and each costs the mixer.
@@ -97,15 +115,18 @@ public:
     /// The other cars of a race, after Update in the same frame: each of the
     /// nearest plays the engine's load loop at its own rpm, quieter with its
     /// distance. An empty list silences them; pause and Leave hold and stop
-    /// them with the rest.
+    /// them with the rest. The local players' cars are not in it: they have
+    /// their own sounds.
     void UpdateField(std::vector<FieldEngine> engines);
     /// Volume (0 ... 1, before the effects volume) an engine at `distanceM` is heard at.
     static float FieldFalloff(float distanceM);
     /// The race is gone: the effects stop, the music comes back up.
     void Leave();
-    /// The car was put down by hand (a recovery, a race run again): the
-    /// speed it lost then is no knock.
-    void CarPlaced() { lastSpeedMs = -1.0f; }
+    /// `player`'s car was put down by hand (a recovery, a race run again):
+    /// the speed it lost then is no knock. Past MaxPlayers: nothing.
+    void CarPlaced(unsigned player);
+    /// Every player's car was put down by hand.
+    void CarPlaced();
 
     /// Wheel slip (0 ... 1) from the car's own sliding measure and its
     /// sideways speed; for the physics' read-back values.
@@ -114,11 +135,25 @@ public:
     bool IsLoaded() const { return idle != nullptr; }
 
 private:
+    /// One player's car as heard: its channels and what follows its drive.
+    struct Voices {
+        std::unique_ptr<Channel> idle, load, squeal, thud;
+        bool held = false;           ///< silent while the others drive on
+        float throttleLevel = 0.0f;  ///< smoothed, against zipper noise
+        float slipLevel = 0.0f;
+        float lastSpeedMs = -1.0f;   ///< < 0: no speed yet
+        float thudWaitS = 0.0f;      ///< until another thud may sound
+    };
+
+    void UpdatePlayers(const Drive* drives, std::size_t count, float dtS);
+    void Follow(Voices& voices, const Drive& drive, float dtS, unsigned player);
+    static void Hold(Voices& voices, bool hold);
+    static void Stop(Voices& voices);
     void ApplyMusicVolume();
     void PauseAll(bool pause);
 
     std::unique_ptr<Sound> idle, load, squeal, thud;
-    std::unique_ptr<Channel> idleChannel, loadChannel, squealChannel, thudChannel;
+    std::array<Voices, MaxPlayers> players;
     std::vector<std::unique_ptr<Channel>> fieldChannels;  ///< the other cars' engines, nearest first
     Channel* music = nullptr;
     SettingsStore* settings = nullptr;
@@ -126,8 +161,4 @@ private:
     float effectsVolume = 1.0f;
     bool inRace = false;   ///< a race has sent frames since the last Leave
     bool paused = false;
-    float throttleLevel = 0.0f;  ///< smoothed, against zipper noise
-    float slipLevel = 0.0f;
-    float lastSpeedMs = -1.0f;   ///< < 0: no speed yet
-    float thudWaitS = 0.0f;      ///< until another thud may sound
 };
