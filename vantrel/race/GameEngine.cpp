@@ -308,7 +308,7 @@ void GameEngine::RaceAgain() {
 void GameEngine::CarPlaced(std::size_t seat) {
     seats[seat].wrongWay.Reset();
     seats[seat].player->CarPlaced();
-    if (engineSound && seat == 0) engineSound->CarPlaced();
+    if (engineSound) engineSound->CarPlaced(static_cast<unsigned>(seat));
     keptPoses.clear();
 }
 
@@ -369,27 +369,44 @@ void GameEngine::FeedEngineSound() {
     if (!engineSound) return;
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
     const bool running = !GetRaceClock().IsPaused() && !player.IsSpectator();
-    EngineSound::Drive drive = EngineSound::DriveOf(player.GetCar(), running);
-    if (replay) {
-        drive = replay->SoundDrive(running);
-    } else if (mode == TimeTrial && IsPerfect()) {
-        // The world stands still after a won trial, the car with it: the
-        // engine, whose read-back is frozen, winds down to idle instead.
-        if (running && IsUsableStep(dtS)) standingS += dtS;
-        drive = EngineSound::WoundDown(drive, standingS);
+    // Once every trial is decided the world stands still, the won cars with it.
+    const bool standing = mode == TimeTrial && !rules->IsWorldRunning();
+    if (standing && running && IsUsableStep(dtS)) standingS += dtS;
+    // Each player's own engine and tyres.
+    std::vector<EngineSound::Drive> drives;
+    for (std::size_t i = 0; i < seats.size(); ++i) {
+        EngineSound::Drive drive = EngineSound::DriveOf(seats[i].car, running);
+        if (replay && i == 0) {
+            drive = replay->SoundDrive(running);
+        } else if (const TimeTrialRules* trial = Trial();
+                   standing && trial && i < trial->GetPlayerCount() && trial->IsPerfect(i)) {
+            // A won trial's car stands with the world, its read-back frozen: the engine winds down to idle instead.
+            drive = EngineSound::WoundDown(drive, standingS);
+        }
+        drives.push_back(drive);
     }
-    engineSound->Update(drive, dtS);
+    if (seats.size() == 1)
+        engineSound->Update(drives.front(), dtS);
+    else
+        engineSound->Update(drives, dtS);
     if (field) {
         // A replay stands the race still: the other cars' engines with it.
         std::vector<EngineSound::FieldEngine> others;
-        const Car* car = player.GetCar();
-        if (car && car->body && !replay)
-            for (const Racer& racer : field->GetRacers())
-                if (!racer.player && racer.car->body) {
-                    const physics::DynamicObjectCar& body = *racer.car->body;
+        if (!replay)
+            for (const Racer& racer : field->GetRacers()) {
+                if (racer.player || !racer.car->body) continue;
+                const physics::DynamicObjectCar& body = *racer.car->body;
+                // Heard by the nearest player.
+                float nearestM = -1.0f;
+                for (const Seat& seat : seats)
+                    if (seat.car && seat.car->body) {
+                        const float m = vmath::length(body.GetPosition() - seat.car->body->GetPosition());
+                        if (nearestM < 0.0f || m < nearestM) nearestM = m;
+                    }
+                if (nearestM >= 0.0f)
                     others.push_back({body.GetEngineRpm(), racer.car->controlsEnabled ? racer.car->throttle : 0.0f,
-                                      vmath::length(body.GetPosition() - car->body->GetPosition())});
-                }
+                                      nearestM});
+            }
         engineSound->UpdateField(others);
     }
 }
