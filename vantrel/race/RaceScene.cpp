@@ -40,6 +40,12 @@ std::string RaceScene::Load(const TrackDescription& description, Track& track, p
     MeshNode* meshNode = dynamic_cast<MeshNode*>(Node::Search(top, "Terrain-mesh"));
     if (!meshNode) return "its model has no terrain";
     track.model = model;
+    // The top-level node the terrain lies in, found before the ground is cut
+    // into tiles (a loaded tree's nodes need not know their parents).
+    const Node* terrainGroup = nullptr;
+    for (unsigned i = 0; i < top.GetChildCount() && !terrainGroup; ++i)
+        if (Node* child = top.GetChild(i); child == meshNode || Node::Search(*child, "Terrain-mesh") == meshNode)
+            terrainGroup = child;
 
     const Mesh& mesh = meshNode->GetMesh();
     std::vector<unsigned int> indices;
@@ -66,8 +72,9 @@ std::string RaceScene::Load(const TrackDescription& description, Track& track, p
         }
     for (unsigned i = 0; i < top.GetChildCount(); ++i) {
         GroupNode* group = dynamic_cast<GroupNode*>(top.GetChild(i));
-        // A group holding the terrain is no scenery: merged, it would take the tiles' nodes with it.
-        if (group && group != frame && !Node::Search(*group, "Terrain-mesh"))
+        // A group holding the terrain (cut into tiles by now) is no scenery:
+        // merged, it would take the tiles' nodes with it.
+        if (group && group != terrainGroup && group != frame)
             if (Mesh* batches = SceneryBatches::Merge(*model, *group)) {
                 if (settings.coarseFarScenery)
                     for (const CoarseCopy& pair : SceneryBatches::AddCoarseCopies(*group, *batches, settings.coarseErrorM))
