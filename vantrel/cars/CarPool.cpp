@@ -1,5 +1,7 @@
 #include "CarPool.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -98,6 +100,16 @@ CarPool::~CarPool() {
     // The bodies go back to the world, which must still exist.
     if (physics)
         for (physics::DynamicObjectCar* body : bodies) physics->DestroyCar(body);
+}
+
+std::string CarPool::ShownName(unsigned index) {
+    if (index >= CarCount) return "";
+    std::string shown;
+    for (const char* c = NodeNames[index]; *c; ++c) {
+        if (c != NodeNames[index] && std::isupper(static_cast<unsigned char>(*c))) shown += ' ';
+        shown += *c;
+    }
+    return shown;
 }
 
 Car* CarPool::GetCar(unsigned index) { return physics ? GetRaceCar(index) : GetDisplayCar(index); }

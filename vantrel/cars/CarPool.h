@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,9 @@ public:
     static const char* const ModelFiles[CarCount];
     /// Name of each car's group node inside its model.
     static const char* const NodeNames[CarCount];
+    /// Car `index`'s name as the players read it: "NissanSkyline" as
+    /// "Nissan Skyline"; empty past the last car.
+    static std::string ShownName(unsigned index);
 
     /// Each car's dial images: engine speed and road speed.
     static const char* const RpmDialFiles[CarCount];

@@ -235,7 +235,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     if (!scene->AddEffects(track, *car)) return Fail("the effects did not initialise", false);
     for (std::size_t i = 1; i < seats.size(); ++i) scene->AddCar(*seats[i].car);
     mode = startMode;
-    if (mode == Race && !StartField(*car)) return Fail("its field could not be put on the grid");
+    if (mode == Race && !StartField()) return Fail("its field could not be put on the grid");
     ghostRace.reset(new GhostRace(*cars, track.road, GhostKey()));
     // Sharing the screen, each player races the others, not a ghost.
     ghostRace->SetShown(seats.size() == 1 && GhostRace::ReadShown(settings));
@@ -247,7 +247,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     return GhostRace::LoadBestRun(GhostKey(), carIndex, track.road, best, bestMs) && Watch(best);
 }
 
-bool GameEngine::StartField(Car& car) {
+bool GameEngine::StartField() {
     // Nothing hand-placed: the line and the gates come from the road itself.
     const double halfWidthM = setup.track.GetRoadHalfWidthM();
     if (track.road.IsEmpty() || !racingLine.Compute(track.road, halfWidthM)) return false;
@@ -260,7 +260,6 @@ bool GameEngine::StartField(Car& car) {
         entries.push_back({seats[i].car, seats[i].carIndex, seats[i].player,
                            seats.size() == 1 ? std::string("You") : "Player " + std::to_string(i + 1),
                            vmath::vec3<float>(PlayerPaints[i][0], PlayerPaints[i][1], PlayerPaints[i][2])});
-    (void)car;
     if (!field->Start(entries, setup.opponentCount, setup.opponentSkill, gates)) return false;
     // The opponents are lit, shadowed and reflected as the preset does the player's car.
     for (const Racer& racer : field->GetRacers())
@@ -649,7 +648,7 @@ void GameEngine::DrawSpareQuarter(const ViewRect& quarter) {
     if (Car* car = seats.front().car; car && car->body) {
         // Every car on the map: the first player's as the map's own marker, the others as dots.
         hud.GetMinimap().Draw(w, h, *car->body, nullptr,
-                              field ? field->MapDots(0) : std::vector<MapDot>(SeatDots()));
+                              field ? field->MapDots(0) : SeatDots());
     }
     if (!smallFont || !messageFont) return;
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
@@ -698,7 +697,7 @@ void GameEngine::DrawSharedEnd(float w, float h) {
         ResultsTable::Row row;
         row.position = static_cast<unsigned>(i + 1);
         row.name = "Player " + std::to_string(i + 1);
-        row.car = CarPool::NodeNames[seats[i].carIndex];
+        row.car = CarPool::ShownName(seats[i].carIndex);
         row.player = true;
         row.result = trial->IsPerfect(i) ? RaceClock::Format(trial->GetTakenS(i)) : "Time is up";
         if (trial->GetResult(i).IsNewRecord()) row.result += "  New record!";

@@ -314,7 +314,7 @@ private:
     std::optional<std::size_t> SeatMissingPad() const;
     /// The Race's field on the grid, with the racing line it drives; false
     /// when it cannot be made.
-    bool StartField(Car& car);
+    bool StartField();
     /// The sounds' view of the player's car: once the world stands still
     /// after a won trial, the engine falls back to idle.
     void FeedEngineSound();

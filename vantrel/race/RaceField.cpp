@@ -1,7 +1,6 @@
 #include "RaceField.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -28,16 +27,6 @@ const vmath::vec3<float> Paints[RaceField::MaxOpponents] = {
 // Each driver's share of its skill's pace, so the field strings out rather
 // than driving nose to tail.
 const double PaceSpread[RaceField::MaxOpponents] = {1.0, 0.985, 0.97, 0.993, 0.978, 0.963, 0.988};
-
-// "NissanSkyline" as the results show it: "Nissan Skyline".
-std::string ShownName(const char* modelName) {
-    std::string shown;
-    for (const char* c = modelName; *c; ++c) {
-        if (c != modelName && std::isupper(static_cast<unsigned char>(*c))) shown += ' ';
-        shown += *c;
-    }
-    return shown;
-}
 
 }  // namespace
 
@@ -219,7 +208,7 @@ std::vector<ResultsTable::Row> RaceField::Results() const {
         ResultsTable::Row row;
         row.position = static_cast<unsigned>(k + 1);
         row.name = racers[i].name;
-        row.car = ShownName(CarPool::NodeNames[racers[i].model % CarPool::CarCount]);
+        row.car = CarPool::ShownName(racers[i].model % CarPool::CarCount);
         row.player = racers[i].player;
         if (const std::optional<double> finish = standings.GetFinishS(i)) {
             row.result = RaceClock::Format(*finish);

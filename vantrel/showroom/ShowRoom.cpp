@@ -1,7 +1,7 @@
 #include "ShowRoom.h"
 
 #include <algorithm>
-#include <cctype>
+#include <array>
 #include <cmath>
 #include <string>
 #include <iostream>
@@ -44,16 +44,14 @@ namespace {
 const char* const PlayersSection = "race";
 const char* const PlayersKey = "players";
 
-// A car's name as the players read it: "NissanSkyline" as "Nissan Skyline".
+// A car's name as the join step shows it, kept for the run.
 const char* CarName(unsigned index) {
-    static std::string names[CarPool::CarCount];
-    if (index >= CarPool::CarCount) return "?";
-    if (names[index].empty())
-        for (const char* c = CarPool::NodeNames[index]; *c; ++c) {
-            if (c != CarPool::NodeNames[index] && std::isupper(static_cast<unsigned char>(*c))) names[index] += ' ';
-            names[index] += *c;
-        }
-    return names[index].c_str();
+    static const std::array<std::string, CarPool::CarCount> names = [] {
+        std::array<std::string, CarPool::CarCount> all;
+        for (unsigned i = 0; i < CarPool::CarCount; ++i) all[i] = CarPool::ShownName(i);
+        return all;
+    }();
+    return index < CarPool::CarCount ? names[index].c_str() : "?";
 }
 
 // Where each car stands on the turntable, in the room's coordinates.
