@@ -46,7 +46,7 @@ protected:
         race->SetOpponents(opponents, skill);
         // The debug plug-in reports every object it adds.
         testing::internal::CaptureStdout();
-        const bool started = race->Start(carIndex, GameEngine::Race);
+        const bool started = race->Start(carIndex, RaceMode::Race);
         testing::internal::GetCapturedStdout();
         race->GetFrameStatistics().cycleTime = Frame;
         return started;

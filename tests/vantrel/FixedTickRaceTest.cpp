@@ -56,7 +56,7 @@ protected:
         if (!race->Initialize()) return nullptr;
         race->SetOpponents(3, RacingDriver::Skill::Hard);
         testing::internal::CaptureStdout();  // the debug plug-in reports every object it adds
-        const bool started = race->Start(0, GameEngine::Race);
+        const bool started = race->Start(0, RaceMode::Race);
         testing::internal::GetCapturedStdout();
         return started ? std::move(race) : nullptr;
     }

@@ -174,7 +174,7 @@ TEST(RaceRules, CheckpointsAreReachedStrictlyInsideThreeMetresAndTopTheClockUp) 
         EventHandler handler;
         GameEngine race(handler);
         race.GetTrack().checkpoints = points;
-        race.BeginRace(GameEngine::TimeTrial);
+        race.BeginRace(RaceMode::TimeTrial);
         EXPECT_DOUBLE_EQ(race.GetRemainingTime(), points[0].time);
         race.SetRemainingTime(40.0);
         // Exactly 3 m off in x is outside: the clock runs down instead.
@@ -221,7 +221,7 @@ TEST(RaceRules, TheClockStopsAtZero) {
 TEST(RaceRules, ATrackWithoutCheckpointsLeavesTheClockAlone) {
     EventHandler handler;
     GameEngine race(handler);
-    race.BeginRace(GameEngine::TimeTrial);
+    race.BeginRace(RaceMode::TimeTrial);
     EXPECT_DOUBLE_EQ(race.GetRemainingTime(), 0.0);
     race.TestCheckpoint({0.0f, 0.0f, 0.0f}, 0.5f);
     EXPECT_EQ(race.GetNextCheckpoint(), 0u);
@@ -233,7 +233,7 @@ TEST(RaceRules, TheCountdownHoldsTheCarUntilItTurnsNegative) {
     GameEngine race(handler);
     Car car;
     race.GetPlayer().SetCar(&car);
-    race.BeginRace(GameEngine::TimeTrial);
+    race.BeginRace(RaceMode::TimeTrial);
     FrameStatistics& timing = race.GetFrameStatistics();
     timing.cycleTime = 1.0;  // a second or more changes nothing
     race.Step();
@@ -247,7 +247,7 @@ TEST(RaceRules, TheCountdownHoldsTheCarUntilItTurnsNegative) {
     // Free Drive releases the car at the first update, without a countdown.
     Car other;
     race.GetPlayer().SetCar(&other);
-    race.BeginRace(GameEngine::FreeDrive);
+    race.BeginRace(RaceMode::FreeDrive);
     race.Step();
     EXPECT_TRUE(other.controlsEnabled);
     EXPECT_FLOAT_EQ(race.GetCountdown(), 4.0f);

@@ -44,17 +44,17 @@ namespace {
 const int Press = 0, Release = 1;
 const double Frame = 1.0 / 60.0;
 
-class Race : public ::testing::Test {
+class RaceModeTest : public ::testing::Test {
 protected:
     /// The player's files go to a temporary folder, never the real home.
-    Race() {
+    RaceModeTest() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-race-XXXXXX").string();
         if (mkdtemp(pattern.data())) playerFiles = pattern;
         setenv("XDG_DATA_HOME", (playerFiles / "data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (playerFiles / "config").c_str(), 1);
         records = std::make_unique<RecordsStore>();
     }
-    ~Race() override { std::filesystem::remove_all(playerFiles); }
+    ~RaceModeTest() override { std::filesystem::remove_all(playerFiles); }
     void SetUp() override {
         ASSERT_FALSE(playerFiles.empty());
         if (!std::filesystem::exists(TrackList::DataFolder))
@@ -136,14 +136,14 @@ protected:
 
 }  // namespace
 
-TEST_F(Race, ACarThatCannotBeMadeFailsTheStart) {
+TEST_F(RaceModeTest, ACarThatCannotBeMadeFailsTheStart) {
     EXPECT_FALSE(Start(CarPool::CarCount, true));
     EXPECT_EQ(race->GetCar(), nullptr);
     // Frames of a race that did not start change nothing and do not crash.
     RunFrames(3);
 }
 
-TEST_F(Race, InitializeAgainReleasesTheCarsBeforeTheirWorldAndTheRaceStartsAnew) {
+TEST_F(RaceModeTest, InitializeAgainReleasesTheCarsBeforeTheirWorldAndTheRaceStartsAnew) {
     ASSERT_TRUE(Start(0, true));
     ASSERT_NE(race->GetCar(), nullptr);
     ASSERT_NE(race->GetWorld(), nullptr);
@@ -167,7 +167,7 @@ TEST_F(Race, InitializeAgainReleasesTheCarsBeforeTheirWorldAndTheRaceStartsAnew)
     EXPECT_GT(race->GetWorld()->GetTimeS(), 0.0);
 }
 
-TEST_F(Race, StartPutsTheCarOnTheStartLineAndHoldsItThroughTheCountdownOnEveryTrackAndWay) {
+TEST_F(RaceModeTest, StartPutsTheCarOnTheStartLineAndHoldsItThroughTheCountdownOnEveryTrackAndWay) {
     TrackList tracks;
     ASSERT_GT(tracks.Load(), 0u);
     for (const TrackList::Choice& choice : tracks.GetChoices()) {
@@ -211,7 +211,7 @@ TEST_F(Race, StartPutsTheCarOnTheStartLineAndHoldsItThroughTheCountdownOnEveryTr
     }
 }
 
-TEST_F(Race, SpectatorModeFreezesTheWorldAndTheClock) {
+TEST_F(RaceModeTest, SpectatorModeFreezesTheWorldAndTheClock) {
     ASSERT_TRUE(Start(1, false));
     Car* car = race->GetCar();
     Key(VK_UP);
@@ -233,7 +233,7 @@ TEST_F(Race, SpectatorModeFreezesTheWorldAndTheClock) {
     EXPECT_GT(race->GetWorld()->GetTimeS(), world);
 }
 
-TEST_F(Race, PStopsTheWorldAndTheClocksUntilPressedAgainAndSoDoesLeavingTheWindow) {
+TEST_F(RaceModeTest, PStopsTheWorldAndTheClocksUntilPressedAgainAndSoDoesLeavingTheWindow) {
     ASSERT_TRUE(Start(1, false));
     Key(VK_UP);
     RunFrames(120);  // half the countdown
@@ -258,7 +258,7 @@ TEST_F(Race, PStopsTheWorldAndTheClocksUntilPressedAgainAndSoDoesLeavingTheWindo
     EXPECT_GT(race->GetWorld()->GetTimeS(), away[3]);
 }
 
-TEST_F(Race, ATrialThatIsOverRunsAgainFromTheStartOnReturn) {
+TEST_F(RaceModeTest, ATrialThatIsOverRunsAgainFromTheStartOnReturn) {
     ASSERT_TRUE(Start(0, false));
     Car* car = race->GetCar();
     Key(VK_UP);
@@ -290,7 +290,7 @@ TEST_F(Race, ATrialThatIsOverRunsAgainFromTheStartOnReturn) {
     EXPECT_EQ(Car::GearLabel(car->body->GetCurrentGear()), "R");
 }
 
-TEST_F(Race, RenderOptionKeysCycleTheSettingsAndF1HidesTheMessage) {
+TEST_F(RaceModeTest, RenderOptionKeysCycleTheSettingsAndF1HidesTheMessage) {
     ASSERT_TRUE(Start(0, true));
     StateManager& states = race->GetEngine().GetRenderer()->GetStateManager();
     const StateManager::TextureFilter start = states.GetTextureFilter();
@@ -320,7 +320,7 @@ TEST_F(Race, RenderOptionKeysCycleTheSettingsAndF1HidesTheMessage) {
     EXPECT_FALSE(race->IsShowingOptions());
 }
 
-TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarOnEveryTrackAndWayIntoTheRecordsAndTheShowRoom) {
+TEST_F(RaceModeTest, TimeTrialIsWonWithTheArrowKeysByEachCarOnEveryTrackAndWayIntoTheRecordsAndTheShowRoom) {
     TrackList tracks;
     ASSERT_GT(tracks.Load(), 0u);
     const std::vector<TrackList::Choice>& choices = tracks.GetChoices();
@@ -416,7 +416,7 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarOnEveryTrackAndWayIntoTheRec
     EXPECT_EQ(room.GetTrackEntry(), "Track: " + tracks.Label(choices[0]));
 }
 
-TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat) {
+TEST_F(RaceModeTest, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat) {
     for (QualityPreset::Level level : {QualityPreset::Low, QualityPreset::Medium}) {
         SCOPED_TRACE(QualityPreset::Name(level));
         ASSERT_TRUE(DrawnFromBehindTheCar(level));
@@ -457,7 +457,7 @@ TEST_F(Race, BeyondTheDrawDistanceOnlyTheCoarseGroundIsDrawnAndAtLowNotEvenThat)
     }
 }
 
-TEST_F(Race, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawnCoarseFarOff) {
+TEST_F(RaceModeTest, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawnCoarseFarOff) {
     ASSERT_TRUE(DrawnFromBehindTheCar(QualityPreset::High));
     const View& view = race->GetEngine().GetCamera().GetView();
     const vmath::vec3<double> eye = view.GetEye();
@@ -517,7 +517,7 @@ TEST_F(Race, AtHighWhatLiesBehindTheCameraIsLeftOutAndWhatLiesAheadIsDrawnCoarse
     EXPECT_EQ(bothDrawn, 0);
 }
 
-TEST_F(Race, EveryPresetDrawsTheSkyTheRoadAndTheCar) {
+TEST_F(RaceModeTest, EveryPresetDrawsTheSkyTheRoadAndTheCar) {
     for (QualityPreset::Level level : {QualityPreset::High, QualityPreset::Medium, QualityPreset::Low}) {
         SCOPED_TRACE(QualityPreset::Name(level));
         ASSERT_TRUE(DrawnFromBehindTheCar(level));

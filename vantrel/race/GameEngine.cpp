@@ -37,32 +37,24 @@
 
 namespace {
 
-const double Pi = 3.14159265358979323846;
-
 // glPushAttrib mask of the HUD: viewport, depth buffer and lighting among
 // others (the value of GL_LIGHTING used as a mask).
 const GLbitfield HudAttributes = 0x0B50;
-
-// The local players' colours, on the map and on a copy of a car another
-// player drives too.
-const std::array<float, 3> PlayerPaints[] = {
-    {0.95f, 0.95f, 0.95f}, {0.85f, 0.08f, 0.08f}, {0.95f, 0.75f, 0.05f}, {0.8f, 0.1f, 0.85f}};
 
 // A cycle time the race acts on: below a second, and a number.
 bool IsUsableStep(float dtS) { return dtS < 1.0f; }
 
 }  // namespace
 
-GameEngine::GameEngine(EventHandler& handler, RecordsStore* records)
-    : handler(handler), records(records), rules(new TimeTrialRules(track, records, {""})) {
+GameEngine::GameEngine(EventHandler& handler, RecordsStore* records) : handler(handler), race(records) {
     handler.AddListener(EventHandler::KeyEvent, this);
     handler.AddListener(EventHandler::KeyEvent, &player);
     handler.AddListener(EventHandler::MouseEvent, &player);
     handler.AddListener(EventHandler::MouseEvent, this);
     handler.AddListener(EventHandler::FocusLostEvent, this);
     handler.AddListener(EventHandler::FocusLostEvent, &player);
+    race.AddSeat(player, 0);
     seats.emplace_back();
-    seats.back().player = &player;
     seats.back().view.reset(new RaceView(&engine.GetCamera()));
 }
 
@@ -75,14 +67,13 @@ bool GameEngine::AddLocalPlayer(unsigned carIndex, InputDevice device, const Key
     if (seats.size() >= SplitLayout::MaxPlayers) return false;
     Seat seat;
     seat.owned.reset(new Player);
-    seat.player = seat.owned.get();
-    seat.player->SetDevice(device);
-    seat.player->SetKeyBindings(keys);
-    seat.carIndex = carIndex;
+    seat.owned->SetDevice(device);
+    seat.owned->SetKeyBindings(keys);
     seat.view.reset(new RaceView);
-    seat.player->SetCamera(&seat.view->GetCamera());
-    handler.AddListener(EventHandler::KeyEvent, seat.player);
-    handler.AddListener(EventHandler::FocusLostEvent, seat.player);
+    seat.owned->SetCamera(&seat.view->GetCamera());
+    handler.AddListener(EventHandler::KeyEvent, seat.owned.get());
+    handler.AddListener(EventHandler::FocusLostEvent, seat.owned.get());
+    race.AddSeat(*seat.owned, carIndex);
     seats.push_back(std::move(seat));
     return true;
 }
@@ -96,8 +87,8 @@ GameEngine::~GameEngine() {
     handler.RemoveListener(EventHandler::FocusLostEvent, &player);
     for (Seat& seat : seats)
         if (seat.owned) {
-            handler.RemoveListener(EventHandler::KeyEvent, seat.player);
-            handler.RemoveListener(EventHandler::FocusLostEvent, seat.player);
+            handler.RemoveListener(EventHandler::KeyEvent, seat.owned.get());
+            handler.RemoveListener(EventHandler::FocusLostEvent, seat.owned.get());
         }
     if (engineSound) engineSound->Leave();
     ReleaseRace();
@@ -106,20 +97,10 @@ GameEngine::~GameEngine() {
 
 void GameEngine::ReleaseRace() {
     replay.reset();
-    // The rules refer to the field and the ghost race: they go first.
-    rules.reset(new FreeDriveRules);
-    ghostRace.reset();
-    for (Seat& seat : seats) {
-        seat.player->SetCar(nullptr);
-        seat.car = nullptr;
-    }
-    field.reset();
+    race.ReleaseCars();
     // The cars' bodies live in the world: they go back to it before it goes.
     cars.reset();
-    track.checkpoints.clear();
-    track.coarseCopies.clear();
-    world.reset();
-    keptPoses.clear();
+    race.ReleaseWorld();
 }
 
 bool GameEngine::Initialize() {
@@ -127,7 +108,7 @@ bool GameEngine::Initialize() {
     // so nothing below may run.
     if (!engine.Initialize()) return false;
     ReleaseRace();
-    world.reset(new physics::World);
+    race.NewWorld();
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
     frameStatistics.font = fonts.Generate("Arial", 18);
     frameStatistics.engine = &engine;
@@ -135,11 +116,12 @@ bool GameEngine::Initialize() {
     smallFont = fonts.Generate("Arial", 32);
     largeFont = fonts.Generate("Arial", 64);
     for (Seat& seat : seats) seat.view->GetHud().SetFonts(messageFont, smallFont, largeFont);
-    cars.reset(new CarPool(engine, world.get()));
+    cars.reset(new CarPool(engine, race.GetWorld()));
     return frameStatistics.font && messageFont && smallFont && largeFont;
 }
 
 const TrackDescription::Way* GameEngine::ChooseWay() {
+    RaceSetup& setup = race.GetSetup();
     if (!setup.track.IsLoaded()) {
         TrackList list;
         if (list.Load() == 0) {
@@ -156,33 +138,10 @@ const TrackDescription::Way* GameEngine::ChooseWay() {
     return found;
 }
 
-std::string GameEngine::RecordsKey() const {
-    return setup.track.RecordsKey(setup.direction, CarPool::NodeNames[setup.PlayerCar()]);
-}
-
-bool GameEngine::PlaceSeatAtStart(std::size_t i) {
-    Car* car = seats[i].car;
-    if (!car) return false;
-    if (i == 0) return PlaceAtStart(*car);
-    // The others beside the first and in a row behind: 3 m apart, rows 8 m.
-    const double heading = way.startHeadingDeg * Pi / 180.0;
-    const vmath::vec2<double> ahead(-std::sin(heading), std::cos(heading)), left(-ahead.y, ahead.x);
-    const double backM = 8.0 * static_cast<double>(i / 2), sideM = i % 2 == 1 ? -3.0 : 0.0;
-    return world && CarRecovery::PlaceAt(*car, *world, way.startX - ahead.x * backM + left.x * sideM,
-                                         way.startY - ahead.y * backM + left.y * sideM, ahead);
-}
-
-std::string GameEngine::GhostKey() const { return setup.track.GhostKey(setup.direction); }
-
-bool GameEngine::PlaceAtStart(Car& car) {
-    const double heading = way.startHeadingDeg * Pi / 180.0;
-    return world && CarRecovery::PlaceAt(car, *world, way.startX, way.startY,
-                                         vmath::vec2<double>(-std::sin(heading), std::cos(heading)));
-}
-
 bool GameEngine::Fail(const std::string& why, bool theTrack) {
     startFailureIsTrack = theTrack;
-    const std::string name = setup.track.IsLoaded() ? setup.track.GetName() : std::string("The track");
+    const TrackDescription& described = race.GetSetup().track;
+    const std::string name = described.IsLoaded() ? described.GetName() : std::string("The track");
     startFailure = name + " cannot be raced: " + why;
     std::cout << "[ERROR] GameEngine: " << startFailure << std::endl;
     return false;
@@ -191,8 +150,10 @@ bool GameEngine::Fail(const std::string& why, bool theTrack) {
 bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     startFailure.clear();
     startFailureIsTrack = false;
+    physics::World* world = race.GetWorld();
     if (!world || !cars) return Fail("the race did not initialise", false);
     const TrackDescription::Way* chosen = ChooseWay();
+    const RaceSetup& setup = race.GetSetup();
     if (!chosen) {
         startFailureIsTrack = setup.track.IsLoaded();
         startFailure = setup.track.IsLoaded() ? setup.track.GetName() + " cannot be raced: it has no " +
@@ -200,11 +161,8 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
                                               : "No track found in " + std::string(TrackList::DataFolder);
         return false;
     }
-    way = *chosen;
-    setup.mode = startMode;
-    // Read and checked with the description; reversed, the loop runs the other way from the same start line.
-    track.checkpoints = way.checkpoints;
-    track.road = setup.track.RoadFor(setup.direction);
+    race.SetWay(*chosen);
+    Track& track = race.GetTrack();
     for (Seat& seat : seats) seat.view->GetHud().SetRoad(track.road);
     scene.reset(new RaceScene(engine, quality));
     const std::string failure = scene->Load(setup.track, track, *world);
@@ -213,121 +171,71 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     // Without a car there is nothing to drive, to follow or to draw the
     // instruments of: the race does not start.
     cars->SetSpeedUnit(displaySettings.speedUnit);
-    seats.front().carIndex = carIndex;
-    setup.entrants.clear();
+    race.GetSeat(0).carIndex = carIndex;
     for (std::size_t i = 0; i < seats.size(); ++i) {
-        Seat& seat = seats[i];
-        setup.entrants.push_back(
-            {seat.carIndex, RaceSetup::Entrant::Driver::LocalPlayer, seat.player->GetDevice(), setup.opponentSkill});
+        const unsigned model = race.GetSeat(i).carIndex;
         // A second player of the same car drives a copy of it, in their own colour.
-        seat.car = i == 0 ? cars->GetCar(seat.carIndex) : cars->MakePlayerCar(seat.carIndex, PlayerPaints[i].data());
-        if (!seat.car) return Fail("the car could not be made", false);
-        cameraSettings.ApplyTo(*seat.car);
-        seat.player->SetCar(seat.car);
+        const vmath::vec3<float> colour = Race::PlayerColour(i);
+        const float paint[3] = {colour.x, colour.y, colour.z};
+        Car* car = i == 0 ? cars->GetCar(model) : cars->MakePlayerCar(model, paint);
+        if (!car) return Fail("the car could not be made", false);
+        cameraSettings.ApplyTo(*car);
+        race.SetCar(i, car);
     }
-    Car* car = seats.front().car;
+    Car* car = race.GetSeat(0).car;
     player.SetCamera(&engine.GetCamera());
     scene->Light(setup.track, track);
     // A Race's cars stand on the grid; the others start on the start line.
-    if (startMode != Race && startMode != RaceMode::Replay)
+    if (startMode != RaceMode::Race && startMode != RaceMode::Replay)
         for (std::size_t i = 0; i < seats.size(); ++i)
-            if (!PlaceSeatAtStart(i)) return Fail("its start lies off its ground");
+            if (!race.PlaceAtStart(i)) return Fail("its start lies off its ground");
     if (!scene->AddEffects(track, *car)) return Fail("the effects did not initialise", false);
-    for (std::size_t i = 1; i < seats.size(); ++i) scene->AddCar(*seats[i].car);
-    mode = startMode;
-    if (mode == Race && !StartField()) return Fail("its field could not be put on the grid");
-    ghostRace.reset(new GhostRace(*cars, track.road, GhostKey()));
+    for (std::size_t i = 1; i < seats.size(); ++i) scene->AddCar(*race.GetSeat(i).car);
+    if (startMode == RaceMode::Race) {
+        if (!race.StartField(*cars)) return Fail("its field could not be put on the grid");
+        // The opponents are lit, shadowed and reflected as the preset does the player's car.
+        for (const Racer& racer : race.GetField()->GetRacers())
+            if (!racer.player) scene->AddCar(*racer.car);
+    }
+    race.StartGhostRace(*cars);
+    GhostRace& ghostRace = *race.GetGhostRace();
     // Sharing the screen, each player races the others, not a ghost.
-    ghostRace->SetShown(seats.size() == 1 && GhostRace::ReadShown(settings));
-    if (mode == TimeTrial && seats.size() == 1) ghostRace->LoadGhost(carIndex);
-    BeginRace(mode);
-    if (mode != RaceMode::Replay) return true;
+    ghostRace.SetShown(seats.size() == 1 && GhostRace::ReadShown(settings));
+    if (startMode == RaceMode::TimeTrial && seats.size() == 1) ghostRace.LoadGhost(carIndex);
+    BeginRace(startMode);
+    if (startMode != RaceMode::Replay) return true;
     RecordedRun best;
     std::uint32_t bestMs = 0;
-    return GhostRace::LoadBestRun(GhostKey(), carIndex, track.road, best, bestMs) && Watch(best);
-}
-
-bool GameEngine::StartField() {
-    // Nothing hand-placed: the line and the gates come from the road itself.
-    const double halfWidthM = setup.track.GetRoadHalfWidthM();
-    if (track.road.IsEmpty() || !racingLine.Compute(track.road, halfWidthM)) return false;
-    std::vector<double> gates;
-    for (const Track::Checkpoint& checkpoint : track.checkpoints)
-        gates.push_back(track.road.Project(checkpoint.x, checkpoint.y));
-    field.reset(new RaceField(*cars, *world, track.road, racingLine, halfWidthM));
-    std::vector<RaceField::Entry> entries;
-    for (std::size_t i = 0; i < seats.size(); ++i)
-        entries.push_back({seats[i].car, seats[i].carIndex, seats[i].player,
-                           seats.size() == 1 ? std::string("You") : "Player " + std::to_string(i + 1),
-                           vmath::vec3<float>(PlayerPaints[i][0], PlayerPaints[i][1], PlayerPaints[i][2])});
-    if (!field->Start(entries, setup.opponentCount, setup.opponentSkill, gates)) return false;
-    // The opponents are lit, shadowed and reflected as the preset does the player's car.
-    for (const Racer& racer : field->GetRacers())
-        if (!racer.player) scene->AddCar(*racer.car);
-    return true;
+    return GhostRace::LoadBestRun(race.GhostKey(), carIndex, track.road, best, bestMs) && Watch(best);
 }
 
 void GameEngine::BeginRace(Mode startMode) {
-    mode = startMode;
-    if (mode == Race && field) {
-        rules.reset(new FieldRaceRules(*field));
-    } else if (mode == TimeTrial) {
-        std::vector<std::string> keys;
-        for (const Seat& seat : seats)
-            keys.push_back(setup.track.IsLoaded()
-                               ? setup.track.RecordsKey(setup.direction, CarPool::NodeNames[seat.carIndex])
-                               : "");
-        auto trial = std::make_unique<TimeTrialRules>(track, records, std::move(keys));
-        trial->SetGhostRace(ghostRace.get(), setup.PlayerCar());
-        rules = std::move(trial);
-    } else {
-        rules.reset(new FreeDriveRules);
-    }
-    rules->Begin();
-    tick.Reset();
-    keptPoses.clear();
+    race.Begin(startMode);
     standingS = 0.0f;
-    if (ghostRace && player.GetCar()) ghostRace->Restart(*player.GetCar());
 }
 
 void GameEngine::RaceAgain() {
-    // The track and the car stay loaded: the car only needs a new body at the start.
-    if (cars)
-        for (std::size_t i = 0; i < seats.size(); ++i) {
-            Car* car = seats[i].car;
-            const bool reset = i == 0 ? cars->ResetCar(seats[i].carIndex)
-                                      : car && cars->ResetCar(*car, car->node->GetTransform().GetMatrix());
-            if (reset && !field) PlaceSeatAtStart(i);
-        }
-    for (std::size_t i = 0; i < seats.size(); ++i) CarPlaced(i);
-    if (field) field->Restart();
-    BeginRace(mode);
-}
-
-void GameEngine::CarPlaced(std::size_t seat) {
-    seats[seat].wrongWay.Reset();
-    seats[seat].player->CarPlaced();
-    if (engineSound) engineSound->CarPlaced(static_cast<unsigned>(seat));
-    keptPoses.clear();
+    if (cars) race.RaceAgain(*cars);
+    if (engineSound)
+        for (std::size_t i = 0; i < seats.size(); ++i) engineSound->CarPlaced(static_cast<unsigned>(i));
+    standingS = 0.0f;
 }
 
 std::optional<std::size_t> GameEngine::SeatOfKey(unsigned key, KeyBindings::Action action) const {
     for (std::size_t i = 0; i < seats.size(); ++i)
-        if (seats[i].player->ActionOf(handler, key) == action) return i;
+        if (race.GetSeat(i).player->ActionOf(handler, key) == action) return i;
     return std::nullopt;
 }
 
 std::optional<std::size_t> GameEngine::SeatMissingPad() const {
     if (seats.size() < 2) return std::nullopt;
     for (std::size_t i = 0; i < seats.size(); ++i)
-        if (seats[i].player->IsPadMissing()) return i;
+        if (race.GetSeat(i).player->IsPadMissing()) return i;
     return std::nullopt;
 }
 
-TimeTrialRules* GameEngine::Trial() const { return dynamic_cast<TimeTrialRules*>(rules.get()); }
-
 unsigned GameEngine::GetNextCheckpoint() const {
-    if (field) return field->GetPlayer().nextCheckpoint;
+    if (const RaceField* field = race.GetField()) return field->GetPlayer().nextCheckpoint;
     const TimeTrialRules* trial = Trial();
     return trial ? trial->GetNextCheckpoint() : 0;
 }
@@ -355,7 +263,6 @@ bool GameEngine::IsPerfect() const {
 void GameEngine::TestCheckpoint(const vmath::vec3<float>& position, float dtS) {
     if (TimeTrialRules* trial = Trial()) trial->TestCheckpoint(position, dtS);
 }
-
 void GameEngine::Frame() {
     Step();
     FeedEngineSound();
@@ -369,12 +276,12 @@ void GameEngine::FeedEngineSound() {
     const float dtS = static_cast<float>(frameStatistics.cycleTime);
     const bool running = !GetRaceClock().IsPaused() && !player.IsSpectator();
     // Once every trial is decided the world stands still, the won cars with it.
-    const bool standing = mode == TimeTrial && !rules->IsWorldRunning();
+    const bool standing = GetMode() == RaceMode::TimeTrial && !GetRules().IsWorldRunning();
     if (standing && running && IsUsableStep(dtS)) standingS += dtS;
     // Each player's own engine and tyres.
     std::vector<EngineSound::Drive> drives;
     for (std::size_t i = 0; i < seats.size(); ++i) {
-        EngineSound::Drive drive = EngineSound::DriveOf(seats[i].car, running);
+        EngineSound::Drive drive = EngineSound::DriveOf(race.GetSeat(i).car, running);
         if (replay && i == 0) {
             drive = replay->SoundDrive(running);
         } else if (const TimeTrialRules* trial = Trial();
@@ -388,7 +295,7 @@ void GameEngine::FeedEngineSound() {
         engineSound->Update(drives.front(), dtS);
     else
         engineSound->Update(drives, dtS);
-    if (field) {
+    if (const RaceField* field = race.GetField()) {
         // A replay stands the race still: the other cars' engines with it.
         std::vector<EngineSound::FieldEngine> others;
         if (!replay)
@@ -397,9 +304,9 @@ void GameEngine::FeedEngineSound() {
                 const physics::DynamicObjectCar& body = *racer.car->body;
                 // Heard by the nearest player.
                 float nearestM = -1.0f;
-                for (const Seat& seat : seats)
-                    if (seat.car && seat.car->body) {
-                        const float m = vmath::length(body.GetPosition() - seat.car->body->GetPosition());
+                for (const Car* car : race.SeatCars())
+                    if (car && car->body) {
+                        const float m = vmath::length(body.GetPosition() - car->body->GetPosition());
                         if (nearestM < 0.0f || m < nearestM) nearestM = m;
                     }
                 if (nearestM >= 0.0f)
@@ -435,7 +342,7 @@ void GameEngine::RenderScene() {
             if (i > 0) engineCamera = view.GetCamera();
         }
         const ViewProjection projection(view.FieldOfViewDeg(cameraSettings.VerticalFieldOfViewDeg()));
-        DrawDistance::Cull(engine, settings.drawDistanceM, track.coarseCopies, settings.coarseBeyondM);
+        DrawDistance::Cull(engine, settings.drawDistanceM, race.GetTrack().coarseCopies, settings.coarseBeyondM);
         // Far cars are drawn from their simplified looks, and at Low near ones as well.
         if (cars)
             cars->GetLevelOfDetail().Select(engineCamera.GetView().GetEye(), settings.carDetailDistanceScale,
@@ -449,7 +356,7 @@ void GameEngine::RenderScene() {
         }
         engine.RenderScene();
         // See-through, so after everything it shows through.
-        if (ghostRace && !replay) ghostRace->Draw(*engine.GetRenderer(), engineCamera.GetView());
+        if (GhostRace* ghostRace = race.GetGhostRace(); ghostRace && !replay) ghostRace->Draw(*engine.GetRenderer(), engineCamera.GetView());
         if (shared) glDisable(GL_SCISSOR_TEST);
         if (scaled) scaledView.End();
     }
@@ -474,75 +381,13 @@ void GameEngine::Step() {
         replay->Update(dtS, !player.IsSpectator());
         return;
     }
-    const int ticks = tick.Advance(dtS);
-    for (int i = 0; i < ticks; ++i) {
-        if (i == ticks - 1) KeepPoses();
-        Tick();
-    }
-    // A world that stands still (a won trial) leaves the cars and the camera where they are.
-    if (!player.IsSpectator() && rules->IsWorldRunning()) PoseCars(tick.GetBlend(), dtS);
-}
-
-std::vector<Car*> GameEngine::SeatCars() const {
-    std::vector<Car*> cars;
-    for (const Seat& seat : seats) cars.push_back(seat.car);
-    return cars;
-}
-
-void GameEngine::Tick() {
-    const float tickS = static_cast<float>(FixedTick::TickS);
-    rules->BeforeTick(tickS);
+    if (!race.Step(dtS, player.IsSpectator())) return;
+    // Each view's chase camera behind its car as drawn.
     for (std::size_t i = 0; i < seats.size(); ++i) {
-        seats[i].player->Update(tickS);
-        // Once a player's run is over (time up, home), their car only brakes.
-        if (Car* car = seats[i].player->GetCar()) car->controlsEnabled = rules->AreControlsEnabled(i);
-    }
-    Car* car = player.GetCar();
-    if (player.IsSpectator() || !world || !car) return;
-    if (rules->IsWorldRunning()) {
-        world->Step(tickS);
-        for (Seat& seat : seats)
-            if (seat.car && seat.car->body)
-                seat.wrongWay.Update(track.road, seat.car->body->GetPosition(), seat.car->body->GetLinearVelocity(),
-                                     tickS);
-        if (ghostRace) ghostRace->Frame(*car, tickS, rules->IsReleased(), rules->IsOver(0));
-    }
-    rules->AfterTick(tickS, SeatCars());
-}
-
-std::vector<Car*> GameEngine::PosedCars() const {
-    std::vector<Car*> posed;
-    if (field) {
-        for (const Racer& racer : field->GetRacers())
-            if (racer.car && racer.car->body) posed.push_back(racer.car);
-    } else {
-        for (const Seat& seat : seats)
-            if (seat.car && seat.car->body) posed.push_back(seat.car);
-    }
-    return posed;
-}
-
-void GameEngine::KeepPoses() {
-    const std::vector<Car*> posed = PosedCars();
-    keptPoses.resize(posed.size());
-    for (std::size_t i = 0; i < posed.size(); ++i) posed[i]->body->GetMatrixGL(keptPoses[i].data());
-}
-
-void GameEngine::PoseCars(float blend, float dtS) {
-    const std::vector<Car*> posed = PosedCars();
-    for (std::size_t i = 0; i < posed.size(); ++i) {
-        Car& car = *posed[i];
-        float now[16], frame[16];
-        car.body->GetMatrixGL(now);
-        // A car put down since the last tick has no earlier pose to come from.
-        if (i < keptPoses.size() && keptPoses.size() == posed.size())
-            vmath::blend_frames_gl(keptPoses[i].data(), now, blend, frame);
-        else
-            std::copy(now, now + 16, frame);
-        car.PoseNodes(frame, dtS);
-        for (Seat& seat : seats)
-            if (seat.car == &car)
-                car.UpdateCamera(seat.view->GetCamera(), frame, car.body->GetLinearVelocity(), dtS);
+        const Race::Seat& seat = race.GetSeat(i);
+        if (seat.car && seat.car->body)
+            seat.car->UpdateCamera(seats[i].view->GetCamera(), seat.shown.data(), seat.car->body->GetLinearVelocity(),
+                                   dtS);
     }
 }
 
@@ -552,14 +397,15 @@ const char* GameEngine::CountdownDigit(float countdownS) { return RaceHud::Count
 
 RacePicture GameEngine::Picture(std::size_t seat) {
     RacePicture picture;
-    picture.mode = mode;
-    picture.rules = rules.get();
-    picture.track = &track;
-    picture.car = seats[seat].car;
-    picture.field = field.get();
+    const RaceField* field = race.GetField();
+    picture.mode = GetMode();
+    picture.rules = &race.GetRules();
+    picture.track = &race.GetTrack();
+    picture.car = race.GetSeat(seat).car;
+    picture.field = field;
     picture.player = seat;
-    picture.ghostRace = seats.size() == 1 ? ghostRace.get() : nullptr;
-    picture.wrongWay = &seats[seat].wrongWay;
+    picture.ghostRace = seats.size() == 1 ? race.GetGhostRace() : nullptr;
+    picture.wrongWay = &race.GetSeat(seat).wrongWay;
     const TimeTrialRules* trial = Trial();
     if (field) {
         picture.nextCheckpoint = field->GetPlayer(seat).nextCheckpoint;
@@ -645,7 +491,8 @@ void GameEngine::DrawSpareQuarter(const ViewRect& quarter) {
     const ScreenProjection screen;
     const float w = screen.GetWidth(), h = screen.GetHeight();
     RaceHud& hud = seats.front().view->GetHud();
-    if (Car* car = seats.front().car; car && car->body) {
+    const RaceField* field = race.GetField();
+    if (Car* car = race.GetSeat(0).car; car && car->body) {
         // Every car on the map: the first player's as the map's own marker, the others as dots.
         hud.GetMinimap().Draw(w, h, *car->body, nullptr,
                               field ? field->MapDots(0) : SeatDots());
@@ -676,16 +523,15 @@ void GameEngine::DrawSpareQuarter(const ViewRect& quarter) {
 std::vector<MapDot> GameEngine::SeatDots() const {
     std::vector<MapDot> dots;
     for (std::size_t i = 1; i < seats.size(); ++i)
-        if (seats[i].car && seats[i].car->body)
-            dots.push_back({seats[i].car->body->GetPosition(),
-                            vmath::vec3<float>(PlayerPaints[i][0], PlayerPaints[i][1], PlayerPaints[i][2])});
+        if (const Car* car = race.GetSeat(i).car; car && car->body)
+            dots.push_back({car->body->GetPosition(), Race::PlayerColour(i)});
     return dots;
 }
 
 void GameEngine::DrawSharedEnd(float w, float h) {
     if (!IsOver() || !messageFont || !smallFont) return;
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
-    if (field) {
+    if (const RaceField* field = race.GetField()) {
         ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h, &endScreen);
         return;
     }
@@ -697,7 +543,7 @@ void GameEngine::DrawSharedEnd(float w, float h) {
         ResultsTable::Row row;
         row.position = static_cast<unsigned>(i + 1);
         row.name = "Player " + std::to_string(i + 1);
-        row.car = CarPool::ShownName(seats[i].carIndex);
+        row.car = CarPool::ShownName(race.GetSeat(i).carIndex);
         row.player = true;
         row.result = trial->IsPerfect(i) ? RaceClock::Format(trial->GetTakenS(i)) : "Time is up";
         if (trial->GetResult(i).IsNewRecord()) row.result += "  New record!";
@@ -707,7 +553,7 @@ void GameEngine::DrawSharedEnd(float w, float h) {
 }
 
 void GameEngine::OnFocusLost(EventHandler&) {
-    rules->GetClock().Pause();
+    race.GetRules().GetClock().Pause();
     // Called after the players heard it: a pad of theirs that went is missing now.
     if (const std::optional<std::size_t> seat = SeatMissingPad())
         padNotice = "Player " + std::to_string(*seat + 1) + ": pad unplugged";
@@ -731,12 +577,13 @@ bool GameEngine::Watch(const RecordedRun& run) {
 }
 
 bool GameEngine::LeaveReplay() {
-    if (!replay || mode == RaceMode::Replay) return false;
+    if (!replay || GetMode() == RaceMode::Replay) return false;
     replay.reset();
     return true;
 }
 
 void GameEngine::ToggleGhost() {
+    GhostRace* ghostRace = race.GetGhostRace();
     const bool shown = !(ghostRace ? ghostRace->IsShown() : GhostRace::ReadShown(settings));
     if (ghostRace) ghostRace->SetShown(shown);
     GhostRace::KeepShown(settings, shown);
@@ -746,8 +593,8 @@ void GameEngine::ToggleGhost() {
 void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
     if (replay && replay->OnKey(key, state, player.IsSpectator())) return;
     const bool alone = seats.size() == 1;
-    if (state == 0 && alone && key == GameKeys::Watch && IsOver() && !replay && ghostRace) {
-        Watch(ghostRace->GetRun());
+    if (state == 0 && alone && key == GameKeys::Watch && IsOver() && !replay && race.GetGhostRace()) {
+        Watch(race.GetGhostRace()->GetRun());
         return;
     }
     if (state == 0 && alone && key == GameKeys::Ghost) {
@@ -760,15 +607,13 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
     }
     if (state == 0 && SeatOfKey(key, KeyBindings::Pause)) {
         // The race waits for a player whose pad is away.
-        if (!GetRaceClock().IsPaused() || !SeatMissingPad()) rules->GetClock().TogglePause();
+        if (!GetRaceClock().IsPaused() || !SeatMissingPad()) race.GetRules().GetClock().TogglePause();
         return;
     }
     if (const std::optional<std::size_t> seat = SeatOfKey(key, KeyBindings::Recover); seat && state == 0) {
-        Car* car = seats[*seat].car;
-        // A paused world must not move, and a recovery then would be free.
-        if (car && car->controlsEnabled && !rules->IsOver(*seat) && !GetRaceClock().IsPaused() &&
-            !player.IsSpectator() && world && CarRecovery::Recover(*car, *world, track.road))
-            CarPlaced(*seat);
+        // The spectator's world stands still.
+        if (!player.IsSpectator() && race.Recover(*seat) && engineSound)
+            engineSound->CarPlaced(static_cast<unsigned>(*seat));
         return;
     }
     if (state == 0) options.OnKey(*engine.GetRenderer(), key);

@@ -19,6 +19,7 @@
 #include "drivers/Player.h"
 #include "graphics/QualityPreset.h"
 #include "FixedTick.h"
+#include "Race.h"
 #include "RaceClock.h"
 #include "RaceMode.h"
 #include "RaceScene.h"
@@ -79,9 +80,6 @@ class World;
 class GameEngine : public GameMode {
 public:
     using Mode = RaceMode;
-    static constexpr Mode FreeDrive = Mode::FreeDrive;
-    static constexpr Mode TimeTrial = Mode::TimeTrial;
-    static constexpr Mode Race = Mode::Race;
 
     static constexpr float CountdownS = RaceRules::CountdownS;
     static constexpr float GoS = RaceRules::GoS;
@@ -109,7 +107,9 @@ public:
     ///         that way, or when the sky dome, the track or its terrain, the
     ///         car or the effect pass cannot be made; the race must not run then
     bool Start(unsigned carIndex, Mode mode);
-    bool Start(unsigned carIndex, bool freeDrive) { return Start(carIndex, freeDrive ? FreeDrive : TimeTrial); }
+    bool Start(unsigned carIndex, bool freeDrive) {
+        return Start(carIndex, freeDrive ? RaceMode::FreeDrive : RaceMode::TimeTrial);
+    }
     /// Why the last Start failed, as one line for the player ("KestrelPass
     /// cannot be raced: its model has no terrain"); empty after a success.
     const std::string& GetStartFailure() const { return startFailure; }
@@ -118,19 +118,21 @@ public:
     bool IsStartFailureTheTrack() const { return startFailureIsTrack; }
     /// The track to race and the way round; before Start.
     void SetTrack(const TrackDescription& track, TrackDescription::Direction way) {
-        setup.track = track;
-        setup.direction = way;
+        race.GetSetup().track = track;
+        race.GetSetup().direction = way;
     }
-    const TrackDescription& GetTrackDescription() const { return setup.track; }
-    TrackDescription::Direction GetDirection() const { return setup.direction; }
+    const TrackDescription& GetTrackDescription() const { return race.GetSetup().track; }
+    TrackDescription::Direction GetDirection() const { return race.GetSetup().direction; }
     /// The field of a Race: how many of the game's cars, and how they drive;
     /// before Start.
     void SetOpponents(unsigned count, RacingDriver::Skill skill) {
-        setup.opponentCount = count;
-        setup.opponentSkill = skill;
+        race.GetSetup().opponentCount = count;
+        race.GetSetup().opponentSkill = skill;
     }
     /// What is raced, as Start made it.
-    const RaceSetup& GetSetup() const { return setup; }
+    const RaceSetup& GetSetup() const { return race.GetSetup(); }
+    /// The race as the world runs it, without drawing.
+    const Race& GetRace() const { return race; }
     /// Another local player on the same screen, with car `carIndex`, driving
     /// with `device` and, on the keyboard, `keys` (a pad's buttons send the
     /// first set's); before Start, at most SplitLayout::MaxPlayers in all.
@@ -146,19 +148,22 @@ public:
     /// The local players, at least one.
     std::size_t GetPlayerCount() const { return seats.size(); }
     /// Local player `index`'s driver, car and view; null past the last.
-    Player* GetPlayer(std::size_t index) const { return index < seats.size() ? seats[index].player : nullptr; }
-    Car* GetCar(std::size_t index) const { return index < seats.size() ? seats[index].car : nullptr; }
+    Player* GetPlayer(std::size_t index) const {
+        return index < seats.size() ? race.GetSeat(index).player : nullptr;
+    }
+    Car* GetCar(std::size_t index) const { return index < seats.size() ? race.GetSeat(index).car : nullptr; }
     RaceView* GetView(std::size_t index) const { return index < seats.size() ? seats[index].view.get() : nullptr; }
 
     /// The race's share of a pass of the frame loop: Step, the sounds, the
     /// timing step, RenderScene, DrawHud.
     void Frame() override;
-    /// The ticks of the last cycle time: the rules, the player's input, the
-    /// drivers, the physics; then the cars posed between the last two ticks
-    /// and the chase camera behind the player's. Cycle times of 1 s or more
-    /// (or not a number) run no tick, nor does a paused race; in spectator
-    /// mode the world stands still while the countdown runs on.
+    /// The race's ticks of the last cycle time (Race::Step), or the replay's
+    /// frame; then each view's chase camera behind its car. Cycle times of
+    /// 1 s or more (or not a number) run no tick, nor does a paused race; in
+    /// spectator mode the world stands still while the countdown runs on.
     void Step();
+    /// One fixed tick of the race (Race::Tick).
+    void Tick() { race.Tick(player.IsSpectator()); }
     /// The 3-D scene at the race's preset: what lies beyond its draw distance
     /// left out, then the engine's passes, at the preset's render scale
     /// (stretched over the window when below 1).
@@ -223,7 +228,7 @@ public:
     void SetSettings(SettingsStore* store) { settings = store; }
     /// The recording of the player's runs and, in a Time Trial, the ghost of
     /// the car's best run; null before Start.
-    GhostRace* GetGhostRace() const { return ghostRace.get(); }
+    GhostRace* GetGhostRace() const { return race.GetGhostRace(); }
     /// Plays `run` back on the player's car (W at the end of a run, or the
     /// best run in RaceMode::Replay); the world stands still meanwhile.
     /// @return false for a run of fewer than two samples, or before Start
@@ -237,71 +242,48 @@ public:
 
     Lumora& GetEngine() { return engine; }
     Player& GetPlayer() { return player; }
-    Track& GetTrack() { return track; }
+    Track& GetTrack() { return race.GetTrack(); }
     FrameStatistics& GetFrameStatistics() { return frameStatistics; }
-    physics::World* GetWorld() const { return world.get(); }
+    physics::World* GetWorld() const { return race.GetWorld(); }
     /// The race's cars: the player's, the opponents' and the ghost's; null before Initialize.
     CarPool* GetCars() const { return cars.get(); }
     Car* GetCar() const { return player.GetCar(); }
     /// The mode's rules: phase, countdown, clock.
-    const RaceRules& GetRules() const { return *rules; }
-    const FixedTick& GetTick() const { return tick; }
+    const RaceRules& GetRules() const { return race.GetRules(); }
+    const FixedTick& GetTick() const { return race.GetTick(); }
     unsigned GetNextCheckpoint() const;
     double GetRemainingTime() const;
     void SetRemainingTime(double seconds);
-    float GetCountdown() const { return rules->GetCountdown(); }
-    float GetGoTime() const { return rules->GetGoTime(); }
-    bool IsFreeDrive() const { return mode == FreeDrive; }
-    Mode GetMode() const { return mode; }
+    float GetCountdown() const { return GetRules().GetCountdown(); }
+    float GetGoTime() const { return GetRules().GetGoTime(); }
+    bool IsFreeDrive() const { return GetMode() == RaceMode::FreeDrive; }
+    Mode GetMode() const { return race.GetMode(); }
     /// The field of a Race; null in the other modes.
-    const RaceField* GetField() const { return field.get(); }
+    const RaceField* GetField() const { return race.GetField(); }
     bool IsShowingOptions() const { return options.IsShown(); }
-    const WrongWay& GetWrongWay() const { return seats.front().wrongWay; }
+    const WrongWay& GetWrongWay() const { return race.GetSeat(0).wrongWay; }
     const std::string& GetMessage() const { return options.GetMessage(); }
     float GetMessageAge() const { return options.GetMessageAge(); }
     /// True once the last checkpoint is passed with time left.
     bool IsPerfect() const;
     /// True once a Time Trial is won or its time is up, or the player has
     /// finished a Race.
-    bool IsOver() const { return rules->IsOver(); }
-    const RaceClock& GetRaceClock() const { return rules->GetClock(); }
+    bool IsOver() const { return GetRules().IsOver(); }
+    const RaceClock& GetRaceClock() const { return GetRules().GetClock(); }
     const TrialResult& GetResult() const;
 
 private:
     /// The description's way for the chosen direction, the first track found
     /// when none was set; null when there is none.
     const TrackDescription::Way* ChooseWay();
-    /// Puts the player's car on the start line, facing the way of the race;
-    /// a Race's grid is the field's.
-    bool PlaceAtStart(Car& car);
-    /// The records' and ghosts' names of the track driven this way.
-    std::string RecordsKey() const;
-    std::string GhostKey() const;
     /// Keeps "<track> cannot be raced: <why>" as the start's failure, printed
     /// once; `theTrack`: the track's data is at fault.
     bool Fail(const std::string& why, bool theTrack = true);
-    /// Lets go of the player's car, then the cars, the checkpoints and last
-    /// the world the cars' bodies live in.
+    /// Lets go of the replay, the race's cars, the pool and last the world
+    /// the cars' bodies live in.
     void ReleaseRace();
-    /// After the car was put down by hand: what followed its motion starts anew.
-    void CarPlaced(std::size_t seat);
-    /// One fixed tick of the race.
-    void Tick();
-    /// The cars with a body, whose nodes are posed between ticks.
-    std::vector<Car*> PosedCars() const;
-    /// Each posed car's frame before the coming tick.
-    void KeepPoses();
-    /// The cars' nodes a fraction `blend` of the way from the kept poses to
-    /// their bodies', the wheels turned over `dtS`, and the chase camera
-    /// behind the player's.
-    void PoseCars(float blend, float dtS);
-    /// The local players' cars, the first's first.
-    std::vector<Car*> SeatCars() const;
     /// The race as local player `seat`'s view shows it, after the frame's ticks.
     RacePicture Picture(std::size_t seat);
-    /// Puts local player `seat`'s car on the start line (the first on its
-    /// mark, the others beside and behind); a Race's grid is the field's.
-    bool PlaceSeatAtStart(std::size_t seat);
     /// With three players, the quarter left over: the map of every car and the standings.
     void DrawSpareQuarter(const ViewRect& quarter);
     /// The other players' cars on the first player's map.
@@ -312,24 +294,18 @@ private:
     std::optional<std::size_t> SeatOfKey(unsigned key, KeyBindings::Action action) const;
     /// The first player whose pad is away, or none.
     std::optional<std::size_t> SeatMissingPad() const;
-    /// The Race's field on the grid, with the racing line it drives; false
-    /// when it cannot be made.
-    bool StartField();
     /// The sounds' view of the player's car: once the world stands still
     /// after a won trial, the engine falls back to idle.
     void FeedEngineSound();
     /// G: ghosts shown or not, kept in the settings.
     void ToggleGhost();
     /// The Time Trial's rules, or null in the other modes.
-    TimeTrialRules* Trial() const;
+    TimeTrialRules* Trial() const { return race.GetTrial(); }
 
-    /// One local player's place in the race: their driver, car and view.
+    /// What a local player has beside their seat in the race: their view,
+    /// and the driver of a player after the first.
     struct Seat {
-        Player* player = nullptr;        ///< `player` for the first, else `owned`
         std::unique_ptr<Player> owned;
-        unsigned carIndex = 0;
-        Car* car = nullptr;              ///< from Start on
-        WrongWay wrongWay;
         std::unique_ptr<RaceView> view;
     };
 
@@ -337,8 +313,6 @@ private:
     std::string startFailure;
     bool startFailureIsTrack = false;
     std::string padNotice;
-    RecordsStore* records;  ///< the run's best times; null for none
-    RaceSetup setup;
     CameraSettings cameraSettings;
     DisplaySettings displaySettings;
     ClickAreas endScreen;  ///< the keys line of the end screen, as last drawn
@@ -348,26 +322,17 @@ private:
     QualityPreset::Level quality = QualityPreset::High;
     Lumora engine;
     std::unique_ptr<RaceScene> scene;
-    std::unique_ptr<physics::World> world;
-    std::unique_ptr<CarPool> cars;
     Player player;
-    std::vector<Seat> seats;  ///< the local players, `player` first
-    Track track;
-    TrackDescription::Way way;  ///< the direction's start and checkpoints, from Start on
+    /// Its world outlives the pool's cars (ReleaseRace).
+    Race race;
+    std::unique_ptr<CarPool> cars;
+    std::vector<Seat> seats;  ///< beside the race's seats, `player`'s first
     FrameStatistics frameStatistics;
     Font* messageFont = nullptr;  ///< "Arial" 18
     Font* smallFont = nullptr;    ///< "Arial" 32
     Font* largeFont = nullptr;    ///< "Arial" 64
-    Mode mode = TimeTrial;
-    FixedTick tick;
-    std::unique_ptr<RaceRules> rules;
-    /// The frames of the posed cars before the last tick, in PosedCars' order.
-    std::vector<std::array<float, 16>> keptPoses;
-    RacingLine racingLine;               ///< of the track's road, for the game's drivers
-    std::unique_ptr<RaceField> field;    ///< the Race's cars; before `cars` goes
     SettingsStore* settings = nullptr;
-    std::unique_ptr<GhostRace> ghostRace;  ///< before `cars` goes, as its ghost car is the pool's
-    std::unique_ptr<Replay> replay;        ///< gives the player's car back as it goes
-    float standingS = 0.0f;              ///< seconds the world has stood since a won trial
-    OglScaledView scaledView;  ///< the 3-D view below High's render scale
+    std::unique_ptr<Replay> replay;  ///< gives the player's car back as it goes
+    float standingS = 0.0f;          ///< seconds the world has stood since a won trial
+    OglScaledView scaledView;        ///< the 3-D view below High's render scale
 };
