@@ -129,6 +129,9 @@ public:
         race.GetSetup().opponentCount = count;
         race.GetSetup().opponentSkill = skill;
     }
+    /// A Race's grid from the front by the racers' names (a championship's
+    /// standings reversed); before Start. Empty: the players at the back.
+    void SetGridOrder(std::vector<std::string> namesFromFront) { race.GetSetup().gridOrder = std::move(namesFromFront); }
     /// What is raced, as Start made it.
     const RaceSetup& GetSetup() const { return race.GetSetup(); }
     /// The race as the world runs it, without drawing.

@@ -110,6 +110,7 @@ bool Race::StartField(CarPool& cars) {
     std::vector<RaceField::Entry> entries;
     for (std::size_t i = 0; i < seats.size(); ++i)
         entries.push_back({seats[i].car, seats[i].carIndex, seats[i].player, PlayerName(i), PlayerColour(i)});
+    field->SetGridOrder(setup.gridOrder);
     return field->Start(entries, setup.opponentCount, setup.opponentSkill, gates);
 }
 

@@ -85,13 +85,28 @@ void RaceField::GridSlot(std::size_t i, double& s, double& lateralM) const {
     lateralM = right ? -GridColumnM : GridColumnM;
 }
 
+std::vector<std::size_t> RaceField::GridPlaces() const {
+    // Named racers by their place in the order, the others after them as they stand.
+    std::vector<std::size_t> byGrid(racers.size());
+    for (std::size_t i = 0; i < byGrid.size(); ++i) byGrid[i] = i;
+    const auto rank = [&](std::size_t i) {
+        const auto named = std::find(gridOrder.begin(), gridOrder.end(), racers[i].name);
+        return named != gridOrder.end() ? static_cast<std::size_t>(named - gridOrder.begin()) : gridOrder.size() + i;
+    };
+    std::sort(byGrid.begin(), byGrid.end(), [&](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
+    std::vector<std::size_t> places(racers.size());
+    for (std::size_t place = 0; place < byGrid.size(); ++place) places[byGrid[place]] = place;
+    return places;
+}
+
 bool RaceField::PlaceOnGrid() {
     std::vector<double> distances;
     const double length = road.GetLength();
+    const std::vector<std::size_t> places = GridPlaces();
     for (std::size_t i = 0; i < racers.size(); ++i) {
         Racer& racer = racers[i];
         double s = 0.0, lateral = 0.0;
-        GridSlot(i, s, lateral);
+        GridSlot(places[i], s, lateral);
         if (!CarRecovery::PlaceOnRoad(*racer.car, world, road, s + length, lateral)) return false;
         Car& car = *racer.car;
         car.throttle = car.brake = car.steering = 0.0f;

@@ -78,6 +78,10 @@ public:
     }
     /// Every car back on its grid place at rest, the standings anew.
     bool Restart();
+    /// The grid from the front by the racers' names, for the next Start or
+    /// Restart; racers it does not name line up behind, in their own order.
+    /// Empty (the default): the game's drivers in front, the players behind.
+    void SetGridOrder(std::vector<std::string> namesFromFront) { gridOrder = std::move(namesFromFront); }
 
     /// The game's drivers set their cars' controls (while `released`: the
     /// countdown is over), and every car gets them.
@@ -118,6 +122,10 @@ private:
     void GridSlot(std::size_t i, double& s, double& lateralM) const;
     void StuckRule(Racer& racer, float dtS);
 
+    /// Racer `i`'s place on the grid from the front.
+    std::vector<std::size_t> GridPlaces() const;
+
+    std::vector<std::string> gridOrder;
     CarPool& cars;
     physics::World& world;
     const RoadCentreLine& road;

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <vector>
 
 #include "RaceMode.h"
@@ -30,6 +31,9 @@ struct RaceSetup {
     /// A Race's field of the game's cars: how many, and how they drive.
     unsigned opponentCount = 5;
     RacingDriver::Skill opponentSkill = RacingDriver::Skill::Medium;
+    /// A Race's grid from the front by the racers' names; empty: the game's
+    /// drivers in front, the local players behind.
+    std::vector<std::string> gridOrder;
 
     /// The first local player's car, 0 without one.
     unsigned PlayerCar() const { return entrants.empty() ? 0 : entrants.front().carIndex; }

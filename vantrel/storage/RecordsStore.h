@@ -55,6 +55,13 @@ public:
     ///         that IniFile::IsValidName rejects
     bool Submit(const std::string& car, std::uint32_t ms);
 
+    /// The best place `car` finished a championship in; none before one.
+    std::optional<unsigned> BestChampionshipPlace(const std::string& car);
+    /// Offers `car`'s final place in a championship (1: champion), kept as
+    /// Submit keeps a time.
+    /// @return true for a better place than the one kept, or a first
+    bool SubmitChampionshipPlace(const std::string& car, unsigned place);
+
     /// The records file's path; empty when no home folder was found, and
     /// then the records last for the run only.
     const std::string& GetPath() const { return file.GetPath(); }
