@@ -9,6 +9,9 @@
 #include <memory>
 
 #include "CentreLineDriver.h"
+#include "championship/Championship.h"
+#include "championship/SeasonStore.h"
+#include "storage/RecordsStore.h"
 #include "cars/Car.h"
 #include "cars/CarPool.h"
 #include "input/EventHandler.h"
@@ -175,4 +178,68 @@ TEST_F(FieldRace, TheGridFormsBehindTheStartLineFacingTheRaceOnEveryTrackAndWayA
         for (const Racer& racer : racers) EXPECT_GT(racer.progress.GetDistanceM(), 150.0) << racer.name;
         EXPECT_FALSE(race->GetWrongWay().IsShowing());
     }
+}
+
+TEST_F(FieldRace, AChampionshipScoresItsRaceKeepsItAndLinesTheNextGridUpInReverseOfTheStandings) {
+    TrackList tracks;
+    ASSERT_GE(tracks.Load(), 1u);
+    SeasonStore store((playerFiles / "season").string());
+    RecordsStore records((playerFiles / "records").string());
+    Championship championship(store, &records);
+    EXPECT_EQ(championship.EntryLine(), "Championship: new");
+    ASSERT_EQ(championship.Begin(false, tracks, {{"You", 0, true}}, 3), "");
+    const std::size_t rounds = tracks.GetChoices().size();
+    ASSERT_GE(rounds, 2u) << "every track and way of the game's data";
+    ASSERT_EQ(championship.GetSeason().GetRounds().size(), rounds);
+
+    race.reset();
+    race = std::make_unique<GameEngine>(handler);
+    ASSERT_TRUE(race->Initialize());
+    ASSERT_TRUE(championship.SetUp(*race, tracks, RacingDriver::Skill::Easy));
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(race->Start(0, RaceMode::Race));
+    testing::internal::GetCapturedStdout();
+    race->GetFrameStatistics().cycleTime = Frame;
+    ASSERT_EQ(race->GetField()->GetRacers().size(), 4u);
+    CentreLineDriver driver(*race, handler);
+    for (int frames = 0; frames < 60 * 600 && !race->IsOver(); ++frames) {
+        driver.Drive();
+        race->Step();
+        championship.AfterFrame(*race);
+    }
+    ASSERT_TRUE(race->IsOver());
+    // Return is the championship's: the race does not start again, the standings show.
+    EXPECT_EQ(championship.OnReturn(*race), Championship::Next::Stay);
+    handler.DispatchKey(VK_RETURN, 0);
+    handler.DispatchKey(VK_RETURN, 1);
+    EXPECT_TRUE(race->IsOver());
+    const ResultsTable::Table standings = championship.Standings();
+    EXPECT_EQ(standings.title, "Championship: race 1 of " + std::to_string(rounds));
+    ASSERT_EQ(standings.rows.size(), 4u);
+    EXPECT_NE(standings.rows[0].result.find("10 pts"), std::string::npos) << standings.rows[0].result;
+    EXPECT_EQ(championship.OnReturn(*race), Championship::Next::NextRace);
+
+    // The next run of the game goes on with race 2, its grid the standings reversed.
+    Championship again(store, &records);
+    EXPECT_EQ(again.EntryLine(), "Championship: continue (race 2 of " + std::to_string(rounds) + ")   N: new");
+    ASSERT_EQ(again.Begin(false, tracks, {{"You", 0, true}}, 3), "");
+    race.reset();
+    race = std::make_unique<GameEngine>(handler);
+    ASSERT_TRUE(race->Initialize());
+    ASSERT_TRUE(again.SetUp(*race, tracks, RacingDriver::Skill::Easy));
+    EXPECT_EQ(race->GetDirection(), tracks.GetChoices()[1].direction);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(race->Start(0, RaceMode::Race));
+    testing::internal::GetCapturedStdout();
+    const std::vector<std::string> grid = again.GetSeason().GridOrder();
+    ASSERT_EQ(grid.size(), 4u);
+    const RaceField& field = *race->GetField();
+    // From the front: each named racer further ahead than the next.
+    std::vector<double> distances;
+    for (const std::string& name : grid)
+        for (const Racer& racer : field.GetRacers())
+            if (racer.name == name) distances.push_back(racer.progress.GetDistanceM());
+    ASSERT_EQ(distances.size(), 4u);
+    for (std::size_t i = 1; i < distances.size(); ++i) EXPECT_GT(distances[i - 1], distances[i]) << grid[i];
+    EXPECT_EQ(grid.back(), standings.rows[0].name) << "the leader at the back";
 }

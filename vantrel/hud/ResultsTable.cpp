@@ -11,6 +11,14 @@ const char* const ResultsTable::NextKeysLine = "Return: race again   W: watch re
 
 void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const std::vector<Row>& rows, float w, float h,
                         ClickAreas* areas) {
+    Table table;
+    table.rows = rows;
+    Draw(fonts, font, table, w, h, areas);
+}
+
+void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const Table& table, float w, float h,
+                        ClickAreas* areas) {
+    const std::vector<Row>& rows = table.rows;
     const float lineH = 34.0f, panelW = 640.0f;
     const float panelH = lineH * static_cast<float>(rows.size() + 3);
     const float left = std::floor((w - panelW) / 2), top = std::floor((h + panelH) / 2);
@@ -29,7 +37,7 @@ void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const std::vec
 
     float y = top - lineH;
     glColor3f(1.0f, 0.8f, 0.0f);
-    fonts.Print(font, left + 20, y, "Results");
+    fonts.Print(font, left + 20, y, table.title);
     char position[8];
     for (const Row& row : rows) {
         y -= lineH;
@@ -46,8 +54,8 @@ void ResultsTable::Draw(Renderer::FontManager& fonts, Font& font, const std::vec
     y -= lineH;
     glColor3f(1.0f, 1.0f, 0.0f);
     if (areas)
-        areas->PrintLine(fonts, font, left + 20, y, NextKeysLine, ClickAreas::KeyParts(NextKeysLine));
+        areas->PrintLine(fonts, font, left + 20, y, table.keys, ClickAreas::KeyParts(table.keys));
     else
-        fonts.Print(font, left + 20, y, NextKeysLine);
+        fonts.Print(font, left + 20, y, table.keys);
     glPopAttrib();
 }

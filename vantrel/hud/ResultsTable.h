@@ -23,6 +23,12 @@ public:
     };
     /// The keys under the table, in the HUD's words.
     static const char* const NextKeysLine;
+    /// A table of the kind: its title, its rows and the keys under it.
+    struct Table {
+        std::string title = "Results";
+        std::vector<Row> rows;
+        std::string keys = NextKeysLine;
+    };
 
     /// Prints `rows` with `font` in a `widthPx` × `heightPx` window, in the
     /// caller's window-pixel projection; fixed-function GL, the colour and
@@ -30,4 +36,7 @@ public:
     /// area of `areas` (null: none), the one under the pointer drawn white.
     static void Draw(Renderer::FontManager& fonts, Font& font, const std::vector<Row>& rows, float widthPx,
                      float heightPx, ClickAreas* areas = nullptr);
+    /// The same for another table: the standings, between a championship's races.
+    static void Draw(Renderer::FontManager& fonts, Font& font, const Table& table, float widthPx, float heightPx,
+                     ClickAreas* areas = nullptr);
 };

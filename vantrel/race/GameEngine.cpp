@@ -416,6 +416,7 @@ RacePicture GameEngine::Picture(std::size_t seat) {
     }
     // Sharing the screen, the results are the whole window's.
     picture.endScreen = seats.size() == 1;
+    if (field && (endKeys || endTable)) picture.table = &EndTable();
     return picture;
 }
 
@@ -520,6 +521,17 @@ void GameEngine::DrawSpareQuarter(const ViewRect& quarter) {
     }
 }
 
+const ResultsTable::Table& GameEngine::EndTable() {
+    if (endTable) {
+        shownTable = *endTable;
+    } else {
+        shownTable = ResultsTable::Table();
+        if (const RaceField* field = race.GetField()) shownTable.rows = field->Results();
+        if (endKeys) shownTable.keys = *endKeys;
+    }
+    return shownTable;
+}
+
 std::vector<MapDot> GameEngine::SeatDots() const {
     std::vector<MapDot> dots;
     for (std::size_t i = 1; i < seats.size(); ++i)
@@ -532,7 +544,10 @@ void GameEngine::DrawSharedEnd(float w, float h) {
     if (!IsOver() || !messageFont || !smallFont) return;
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
     if (const RaceField* field = race.GetField()) {
-        ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h, &endScreen);
+        if (endKeys || endTable)
+            ResultsTable::Draw(fonts, *messageFont, EndTable(), w, h, &endScreen);
+        else
+            ResultsTable::Draw(fonts, *messageFont, field->Results(), w, h, &endScreen);
         return;
     }
     const TimeTrialRules* trial = Trial();
@@ -601,7 +616,7 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
         ToggleGhost();
         return;
     }
-    if (state == 0 && key == VK_RETURN && IsOver() && !replay) {
+    if (state == 0 && key == VK_RETURN && IsOver() && !replay && !endKeys) {
         RaceAgain();
         return;
     }

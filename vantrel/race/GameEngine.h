@@ -15,6 +15,7 @@
 #include "hud/FrameRateLabel.h"
 #include "hud/FrameStatistics.h"
 #include "hud/RenderOptionsPanel.h"
+#include "hud/ResultsTable.h"
 #include "input/GameMode.h"
 #include "drivers/Player.h"
 #include "graphics/QualityPreset.h"
@@ -195,6 +196,14 @@ public:
         cameraSettings = camera;
         displaySettings = display;
     }
+    /// Once a Race is over, `keys` under its results instead of racing again
+    /// ("Return: standings   Escape: show room"): Return is then the
+    /// caller's, who goes on elsewhere. With `instead`, that table is shown
+    /// in place of the results from now on (a championship's standings).
+    void SetEndTable(const std::string& keys, std::optional<ResultsTable::Table> instead = std::nullopt) {
+        endKeys = keys;
+        endTable = std::move(instead);
+    }
     /// What the last frame's end screen drew where the mouse can point.
     const ClickAreas& GetEndScreenAreas() const { return endScreen; }
     /// The window's share of each local player's view, as last drawn.
@@ -291,6 +300,8 @@ private:
     void DrawSpareQuarter(const ViewRect& quarter);
     /// The other players' cars on the first player's map.
     std::vector<MapDot> SeatDots() const;
+    /// A Race's end table as SetEndTable asked for it.
+    const ResultsTable::Table& EndTable();
     /// The end screen of a shared screen, over the whole window.
     void DrawSharedEnd(float width, float height);
     /// The player whose action `action` the key event now dispatched is, or none.
@@ -336,6 +347,9 @@ private:
     Font* largeFont = nullptr;    ///< "Arial" 64
     SettingsStore* settings = nullptr;
     std::unique_ptr<Replay> replay;  ///< gives the player's car back as it goes
+    std::optional<std::string> endKeys;           ///< the keys under a Race's results, when not racing again
+    std::optional<ResultsTable::Table> endTable;  ///< shown instead of the results
+    ResultsTable::Table shownTable;               ///< the end table as last drawn
     float standingS = 0.0f;          ///< seconds the world has stood since a won trial
     OglScaledView scaledView;        ///< the 3-D view below High's render scale
 };

@@ -12,6 +12,8 @@
 #include <sonavar/Sound.h>
 
 #include "GameOptions.h"
+#include "championship/Championship.h"
+#include "championship/SeasonStore.h"
 #include "hud/HudNotice.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
@@ -91,6 +93,8 @@ bool VantrelApp::Start() {
     // Here rather than at construction: the records' folder is read from the
     // environment the program (or a test) has set by now.
     records.reset(new RecordsStore);
+    seasonStore.reset(new SeasonStore);
+    championship.reset(new Championship(*seasonStore, records.get()));
     if (!settings) settings.reset(new SettingsStore);
     if (qualityOverride) {
         quality = *qualityOverride;
@@ -143,6 +147,7 @@ bool VantrelApp::StartShowRoom() {
     showRoom->SetOpponentSkill(FieldSettings::SkillName(field.skill));
     showRoom->SetTracks(&tracks, chosenTrack, settings.get());
     showRoom->SetPlayers(1, settings.get());
+    if (championship) showRoom->SetChampionshipEntry(championship->EntryLine());
     if (options) options->Attach(*showRoom);
     return showRoom->Initialize() && showRoom->Load();
 }
@@ -158,10 +163,16 @@ bool VantrelApp::ChooseTrack(const std::string& key, TrackDescription::Direction
 
 std::size_t VantrelApp::GetTrackChoice() const { return showRoom ? showRoom->GetTrackChoice() : chosenTrack; }
 
-bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
+bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode, bool championshipRace) {
     if (showRoom) chosenTrack = showRoom->GetTrackChoice();
-    const bool tracked = chosenTrack < tracks.GetChoices().size();
-    const TrackList::Choice chosen = tracked ? tracks.GetChoices()[chosenTrack] : TrackList::Choice();
+    std::size_t trackChoice = chosenTrack;
+    if (championshipRace) {
+        const std::optional<std::size_t> next = championship ? championship->NextChoice(tracks) : std::nullopt;
+        if (!next) return BackToShowRoom("The championship's next track is not there");
+        trackChoice = *next;
+    }
+    const bool tracked = trackChoice < tracks.GetChoices().size();
+    const TrackList::Choice chosen = tracked ? tracks.GetChoices()[trackChoice] : TrackList::Choice();
     // Loading it again would only fail again.
     if (tracked && !tracks.IsUsable(chosen)) return BackToShowRoom(tracks.WhyUnusable(chosen));
     showRoom.reset();
@@ -182,6 +193,7 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode) {
     newRace.SetNotice(notice.get());
     newRace.SetOpponents(field.opponents, field.skill);
     if (tracked) newRace.SetTrack(tracks.TrackOf(chosen), chosen.direction);
+    if (championshipRace) championship->SetUp(newRace, tracks, field.skill);
     if (options) options->ApplyTo(newRace);
     const bool initialised = newRace.Initialize();
     if (initialised && newRace.Start(carIndex, mode)) return true;
@@ -224,6 +236,9 @@ void VantrelApp::Frame() {
     notice->Update(nowS);
     if (race) race->Frame();
     if (showRoom) showRoom->Frame();
+    if (GameEngine* raceEngine = dynamic_cast<GameEngine*>(race.get()); raceEngine && championship &&
+                                                                         championship->IsActive())
+        championship->AfterFrame(*raceEngine);
     // Drawn, not yet swapped: the back buffer holds the frame as shown, HUD and all.
     if (screenshotAsked && window) {
         int widthPx = 0, heightPx = 0;
@@ -240,7 +255,11 @@ void VantrelApp::Frame() {
                                     field.skill});
         showRoom->CloseJoin();
         chosenCar = localPlayers.front().carIndex;
-        wantedSwitch = ModeSwitch{true, chosenCar, joinMode};
+        if (joinChampionship)
+            BeginChampionship(*joinChampionship);
+        else
+            wantedSwitch = ModeSwitch{true, chosenCar, joinMode};
+        joinChampionship.reset();
     }
     SwitchModes();
 }
@@ -250,7 +269,7 @@ void VantrelApp::SwitchModes() {
     wantedSwitch.reset();
     if (!wanted || quitRequested) return;
     if (wanted->toRace)
-        StartRace(wanted->car, wanted->mode);
+        StartRace(wanted->car, wanted->mode, wanted->championship);
     else if (!StartShowRoom())
         Fail("the show room did not start again");
 }
@@ -275,6 +294,15 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         SetFullscreen(!fullscreen);
         break;
     case VK_RETURN:
+        if (raceEngine && championship && championship->IsActive() && !switching) {
+            // At the end of a championship's race: the standings, then the next race or the show room.
+            switch (championship->OnReturn(*raceEngine)) {
+            case Championship::Next::NextRace: wantedSwitch = ModeSwitch{true, chosenCar, RaceMode::Race, true}; break;
+            case Championship::Next::ShowRoom: wantedSwitch = ModeSwitch{}; break;
+            case Championship::Next::Stay: break;
+            }
+            break;
+        }
         if (!showRoom || switching) break;
         if (showRoom->IsQuitAsked()) {
             handler.DispatchQuit();
@@ -290,6 +318,16 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
             showRoom->SetQuitAsked(true);
         } else if (showRoom->GetSelection() == ShowRoom::Players) {
             // The show room steps and keeps the count itself.
+        } else if (showRoom->GetSelection() == ShowRoom::Championship) {
+            chosenCar = showRoom->GetCarIndex();
+            chosenEntry = ShowRoom::Championship;
+            if (showRoom->GetPlayers() > 1 && options) {
+                joinChampionship = false;
+                showRoom->OpenJoin(options->GetKeySets());
+                break;
+            }
+            localPlayers.clear();
+            BeginChampionship(false);
         } else {
             chosenCar = showRoom->GetCarIndex();
             chosenEntry = showRoom->GetSelection();
@@ -310,10 +348,23 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         // A pad's B is Escape too, pressed to go back: the show room asks
         // before the game ends, and a second Escape takes the question back.
         if (switching) break;
-        if (showRoom)
+        if (showRoom) {
             showRoom->SetQuitAsked(!showRoom->IsQuitAsked());
-        else if (race && !(raceEngine && raceEngine->LeaveReplay()))
+        } else if (race && !(raceEngine && raceEngine->LeaveReplay())) {
+            // The season stays kept: the show room offers to go on with it.
+            if (championship) championship->Leave();
             wantedSwitch = ModeSwitch{};
+        }
+        break;
+    case 'N':
+        // On the championship entry, a season kept makes way for a new one.
+        if (showRoom && !switching && !showRoom->IsQuitAsked() &&
+            showRoom->GetSelection() == ShowRoom::Championship && showRoom->GetPlayers() == 1) {
+            chosenCar = showRoom->GetCarIndex();
+            chosenEntry = ShowRoom::Championship;
+            localPlayers.clear();
+            BeginChampionship(true);
+        }
         break;
     case GameKeys::Watch:
         // The chosen car's best run, watched in a race of its own; should its
@@ -331,6 +382,30 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
 }
 
 void VantrelApp::OnQuit(EventHandler&) { quitRequested = true; }
+
+void VantrelApp::BeginChampionship(bool anew) {
+    if (!championship) return;
+    // Named as the race names its players, so that its results score them.
+    std::vector<Season::Driver> players;
+    if (localPlayers.size() < 2)
+        players.push_back({"You", chosenCar, true});
+    else
+        for (std::size_t i = 0; i < localPlayers.size(); ++i)
+            players.push_back({"Player " + std::to_string(i + 1), localPlayers[i].carIndex, true});
+    const std::string told = championship->Begin(anew, tracks, players, field.opponents);
+    if (!told.empty()) notice->Show(told, PerformanceCounter::Time(), true, RaceFailureShownS);
+    if (!championship->IsActive()) {
+        BackToShowRoom("No track found for a championship");
+        return;
+    }
+    // A season goes on in the car it began with.
+    for (const Season::Driver& driver : championship->GetSeason().GetDrivers())
+        if (driver.player) {
+            chosenCar = driver.carIndex;
+            break;
+        }
+    wantedSwitch = ModeSwitch{true, chosenCar, RaceMode::Race, true};
+}
 
 void VantrelApp::SetQuality(QualityPreset::Level level) {
     quality = level;

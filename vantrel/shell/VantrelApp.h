@@ -18,7 +18,9 @@
 class AppWindow;
 class Channel;
 class EngineSound;
+class Championship;
 class GameMode;
+class SeasonStore;
 class HudNotice;
 class GameOptions;
 class RecordsStore;
@@ -89,7 +91,9 @@ public:
     /// the running show room left as it is. Should the show room not start
     /// either, the game ends with that failure.
     /// @return false when the race did not initialise or start
-    bool StartRace(unsigned carIndex, RaceMode mode);
+    /// `championshipRace`: the championship's next race (its track, field
+    /// and grid), not the show room's choice.
+    bool StartRace(unsigned carIndex, RaceMode mode, bool championshipRace = false);
     /// The players of the next races at this screen, the first with the car
     /// StartRace is given (its entry's car is not read); none or one: a
     /// player alone on every device, as the game starts.
@@ -178,6 +182,9 @@ private:
     FieldSettings field;  ///< the Race's field, as the settings keep it
     std::vector<RaceSetup::Entrant> localPlayers;  ///< sharing the screen; empty for one player
     RaceMode joinMode = RaceMode::FreeDrive;      ///< what the join step's players will race
+    std::optional<bool> joinChampionship;         ///< the join step leads to a championship: new or not
+    std::unique_ptr<SeasonStore> seasonStore;     ///< made by Start, as the records
+    std::unique_ptr<Championship> championship;
     VantrelApp();
     /// Deletes the modes while their context is still current, then closes
     /// the window.
@@ -191,7 +198,11 @@ private:
         bool toRace = false;
         unsigned car = 0;
         RaceMode mode = RaceMode::FreeDrive;
+        bool championship = false;
     };
+    /// The championship entry: the season kept goes on, or a new one
+    /// (`anew`) starts, between the players at this screen and the field.
+    void BeginChampionship(bool anew);
     /// Frame's last step: the switch asked for in this pass, if any.
     void SwitchModes();
     /// Where a race that could not start leaves the player: the running show

@@ -30,8 +30,9 @@
 #include "platform/WindowMessage.h"
 #include "storage/RecordsStore.h"
 
-const char* const ShowRoom::MenuEntries[EntryCount] = {"Free Drive", "Time Trial", "Race",    "Track: ",     "Opponents: ",
-                                                       "Players: ",  "Graphics: ",  "Options", "Exit Game"};
+const char* const ShowRoom::MenuEntries[EntryCount] = {
+    "Free Drive", "Time Trial", "Race", "Championship", "Track: ", "Opponents: ", "Players: ", "Graphics: ", "Options",
+    "Exit Game"};
 const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
 const char* const ShowRoom::WatchHint = "   W: watch";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
@@ -502,6 +503,7 @@ void ShowRoom::DrawOverlay() {
                                       : i == Opponents ? GetOpponentsEntry()
                                       : i == Players   ? MenuEntries[i] + std::to_string(players)
                                       : i == Track     ? GetTrackEntry()
+                                      : i == Championship ? championshipEntry
                                                        : std::string(MenuEntries[i]);
             menuAreas.Print(fonts, *menuFont, 110, h - MenuLineHeightPx * (i + 1), entry, EntryArea(i));
         }

@@ -50,19 +50,20 @@ public:
         FreeDrive = 0,
         TimeTrial = 1,
         Race = 2,
-        Track = 3,
-        Opponents = 4,
-        Players = 5,
-        Graphics = 6,
-        Options = 7,
-        ExitGame = 8
+        Championship = 3,
+        Track = 4,
+        Opponents = 5,
+        Players = 6,
+        Graphics = 7,
+        Options = 8,
+        ExitGame = 9
     };
-    static const int EntryCount = 9;
+    static const int EntryCount = 10;
     /// The most players at one screen.
     static constexpr unsigned MaxPlayers = 4;
     /// Pixels from one menu entry's line to the next, the first one's this
-    /// far below the top: nine entries leave the car in view.
-    static constexpr float MenuLineHeightPx = 46.0f;
+    /// far below the top: ten entries leave the car in view.
+    static constexpr float MenuLineHeightPx = 42.0f;
     /// Id of entry `entry`'s area in GetMenuAreas; the car bar's arrows and
     /// the quit question's answers have the ids of their keys (VK_LEFT,
     /// VK_RIGHT, VK_RETURN, VK_ESCAPE).
@@ -153,6 +154,8 @@ public:
     std::string GetGraphicsEntry() const;
     /// The Race's difficulty as the menu names it ("Medium" until set).
     void SetOpponentSkill(const std::string& name) { opponentSkill = name; }
+    /// The championship entry's line ("Championship: new"); until set, "Championship".
+    void SetChampionshipEntry(const std::string& line) { championshipEntry = line; }
     /// The tracks to choose from (null: none, and the records and ghosts of
     /// the original track forward are shown), the choice to start on (an
     /// index in TrackList::GetChoices; out of range, the first) and where a
@@ -205,6 +208,7 @@ public:
 
 private:
     std::string opponentSkill = "Medium";
+    std::string championshipEntry = "Championship";
     /// The loaded car after (`step` 1) or before (`step` -1) `carIndex`,
     /// wrapping around; `carIndex` itself when no other car loaded.
     unsigned NextLoadedCar(int step) const;

@@ -96,6 +96,10 @@ void RaceHud::DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& ra
         fonts.Print(*messageFont, 30, h - 102, field.GapBehindLine(nowS, race.player));
     }
     if (race.wrongWay) race.wrongWay->Draw(fonts, *largeFont, w, h);
-    if (field.IsPlayerFinished(race.player) && messageFont && race.endScreen)
-        ResultsTable::Draw(fonts, *messageFont, field.Results(), w, h, endScreen);
+    if (field.IsPlayerFinished(race.player) && messageFont && race.endScreen) {
+        if (race.table)
+            ResultsTable::Draw(fonts, *messageFont, *race.table, w, h, endScreen);
+        else
+            ResultsTable::Draw(fonts, *messageFont, field.Results(), w, h, endScreen);
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 
+#include "hud/ResultsTable.h"
 #include "race/RaceMode.h"
 
 class GhostRace;
@@ -27,4 +28,7 @@ struct RacePicture {
     double remainingTime = 0.0;          ///< the Time Trial's clock (s)
     const TrialResult* result = nullptr; ///< the Time Trial's outcome
     bool endScreen = true;               ///< the view draws the results (alone on the screen)
+    /// Drawn instead of a Race's results once the player is home (a
+    /// championship's keys, then its standings); null: the results.
+    const ResultsTable::Table* table = nullptr;
 };
