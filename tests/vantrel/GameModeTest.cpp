@@ -437,12 +437,11 @@ TEST_F(GameModes, ARaceThatCannotStartLeavesThePlayerInTheShowRoomToldWhyAndItsT
 
     // The Track entry passes over both of Meadow's ways: Notes is next,
     // whose model is no document, and "Race" cannot start on it either.
-    Key(VK_DOWN);
-    Key(VK_DOWN);
+    for (int i = ShowRoom::TimeTrial; i < ShowRoom::Track; ++i) Key(VK_DOWN);
     Key(VK_RIGHT);
     EXPECT_EQ(room->GetTrackEntry(), "Track: Notes");
     EXPECT_EQ(SettingsStore().Get("race", "track"), "Notes");
-    Key(VK_UP);
+    for (int i = ShowRoom::Track; i > ShowRoom::Race; --i) Key(VK_UP);
     Key(VK_RETURN);
     printed = Frame();
     const std::string notes = "Notes cannot be raced: its model did not load";
@@ -452,7 +451,7 @@ TEST_F(GameModes, ARaceThatCannotStartLeavesThePlayerInTheShowRoomToldWhyAndItsT
     ASSERT_NE(room, nullptr);
 
     // Round the choices both ways, Flat's two ways alone are left.
-    Key(VK_DOWN);
+    for (int i = ShowRoom::Race; i < ShowRoom::Track; ++i) Key(VK_DOWN);
     for (const char* entry : {"Track: Flat", "Track: Flat reversed", "Track: Flat"}) {
         Key(VK_RIGHT);
         EXPECT_EQ(room->GetTrackEntry(), entry);

@@ -215,6 +215,7 @@ else
 fi
 settings="$work/config/vantrel/settings.ini"
 press Down 3
+press Down 4
 picked=
 for _ in 1 2 3 4 5 6; do
     xdotool key Return
@@ -227,6 +228,7 @@ for _ in 1 2 3 4 5 6; do
 done
 [[ -n $picked ]] || fail "Return on \"Track\" never chose \"${wanted//$'\n'/, }\": $(grep -A1 '^track' "$settings")"
 echo "chose ${wanted//$'\n'/, }"
+press Up 3
 press Up 2
 xdotool key Return
 await "the Race's countdown on the second track" countdown

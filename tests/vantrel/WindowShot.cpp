@@ -70,9 +70,9 @@ bool ReadXwd(const std::string& file, Shot& shot) {
 bool IsYellow(const std::uint8_t* p) { return p[0] > 200 && p[1] > 200 && p[2] < 80; }
 
 /// The show room's menu lines, ShowRoom::MenuLineHeightPx apart.
-const int MenuLinePx = 46;
+const int MenuLinePx = 42;
 
-/// Yellow pixels in menu entry `entry`'s line (the text sits on y = 46 (i + 1) from the top).
+/// Yellow pixels in menu entry `entry`'s line (the text sits on y = 42 (i + 1) from the top).
 int YellowInEntry(const Shot& shot, int entry) {
     int count = 0;
     for (int y = MenuLinePx * (entry + 1) - 30; y < MenuLinePx * (entry + 1) + 5; ++y)
