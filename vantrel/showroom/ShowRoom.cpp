@@ -186,7 +186,11 @@ void ShowRoom::Choose(unsigned car, int entry) {
 std::string ShowRoom::GetBestLine() const {
     if (!records || carIndex >= CarPool::CarCount) return "";
     const std::optional<std::uint32_t> best = records->BestMs(RecordsKey(carIndex));
-    return best ? "Best: " + RaceClock::FormatMs(*best) : "";
+    std::string line = best ? "Best: " + RaceClock::FormatMs(*best) : "";
+    // The car's best championship, as its best time is: a place to beat.
+    if (const std::optional<unsigned> place = records->BestChampionshipPlace(CarPool::NodeNames[carIndex]))
+        line += (line.empty() ? "" : "   ") + std::string("Championship: ") + std::to_string(*place) + ".";
+    return line;
 }
 
 void ShowRoom::SetPlayers(unsigned count, SettingsStore* keep) {

@@ -192,7 +192,8 @@ public:
     /// The chosen car, or null before Load or when none loaded.
     Car* GetCurrentCar();
     /// "Best: 01:23.45", the chosen car's best Time Trial time on the chosen
-    /// track and way, or empty when it has none (or there are no records).
+    /// track and way, then its best championship place ("Championship: 2."),
+    /// or empty when it has neither (or there are no records).
     std::string GetBestLine() const;
     /// The chosen car has a best run to watch on the chosen track and way:
     /// the best line says so, and W (the application's) watches it.
