@@ -1,0 +1,195 @@
+// A server and its clients in one process, over loopback (127.0.0.1 only):
+// joining, the lobby each sees, ready marks, the countdown and the stop.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "net/GameServer.h"
+#include "net/NetClient.h"
+
+namespace {
+
+constexpr std::uint32_t KestrelSum = 0x5EEDF00Du;
+
+Lobby::Settings Settings(unsigned maxPlayers = 8, std::string password = "") {
+    Lobby::Settings s;
+    s.serverName = "Loopback";
+    s.maxPlayers = maxPlayers;
+    s.password = std::move(password);
+    s.gameVersion = "0.1";
+    s.choice.track = {"KestrelPass", false, KestrelSum};
+    s.choice.opponents = 2;
+    return s;
+}
+
+/// A client's track: KestrelPass forward with `checksum`, nothing else.
+NetClient::TrackLookup Has(std::uint32_t checksum) {
+    return [checksum](const std::string& key, bool reverse) {
+        return key == "KestrelPass" && !reverse ? checksum : 0u;
+    };
+}
+
+class LoopbackTest : public ::testing::Test {
+protected:
+    void StartServer(Lobby::Settings lobby) {
+        GameServer::Settings settings;
+        settings.address = "127.0.0.1";
+        settings.port = 0;
+        settings.lobby = std::move(lobby);
+        server = std::make_unique<GameServer>(settings);
+        ASSERT_TRUE(server->Start());
+        ASSERT_NE(server->GetPort(), 0);
+    }
+
+    void Join(NetClient& client, const std::string& name, std::uint32_t checksum, const std::string& password = "") {
+        ASSERT_TRUE(client.Connect("127.0.0.1", server->GetPort(), {name, "NissanSkyline", password, "0.1"},
+                                   Has(checksum)));
+    }
+
+    /// Ticks the server and services the clients until `done`, for at most
+    /// `seconds` and a bounded number of rounds.
+    bool PumpUntil(const std::function<bool()>& done, std::initializer_list<NetClient*> clients,
+                   double seconds = 5.0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        for (int round = 0; round < 20000 && std::chrono::steady_clock::now() < deadline; ++round) {
+            if (server) server->Tick(GameServer::TickS, 1);
+            bool waited = server != nullptr;
+            for (NetClient* c : clients) {
+                c->Service(waited ? 0 : 1);
+                waited = true;
+            }
+            if (done()) return true;
+        }
+        return false;
+    }
+
+    static bool InLobbyWith(const NetClient& c, std::size_t players) {
+        return c.GetState() == NetClient::State::InLobby && c.GetLobby().players.size() == players;
+    }
+
+    std::unique_ptr<GameServer> server;
+};
+
+}  // namespace
+
+TEST_F(LoopbackTest, PlayersSeeEachOtherAndOneWithAnotherTrackCannotBeReady) {
+    StartServer(Settings());
+    NetClient ann, bob;
+    Join(ann, "Ann", KestrelSum);
+    Join(bob, "Bob", KestrelSum + 1);  // another version of the track
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(ann, 2) && InLobbyWith(bob, 2); }, {&ann, &bob}));
+    // Both see both, with their cars, and which of them has the track.
+    for (const NetClient* c : {&ann, &bob}) {
+        const auto& players = c->GetLobby().players;
+        EXPECT_EQ(players[0].name, "Ann");
+        EXPECT_EQ(players[1].name, "Bob");
+        EXPECT_EQ(players[1].car, "NissanSkyline");
+        EXPECT_TRUE(players[0].trackOk);
+        EXPECT_FALSE(players[1].trackOk);
+        EXPECT_EQ(c->GetChoice().track.key, "KestrelPass");
+        EXPECT_EQ(c->GetChoice().opponents, 2);
+        EXPECT_EQ(c->GetServerName(), "Loopback");
+    }
+    EXPECT_NE(ann.GetPlayerId(), bob.GetPlayerId());
+
+    ASSERT_TRUE(bob.SetReady(true));
+    std::vector<std::string> notices;
+    ASSERT_TRUE(PumpUntil([&] {
+        for (std::string& n : bob.TakeNotices()) notices.push_back(n);
+        return !notices.empty();
+    }, {&ann, &bob}));
+    EXPECT_EQ(notices, std::vector<std::string>{"Missing track KestrelPass (or another version of it)"});
+
+    // Ann ready, Bob not: no countdown; Bob leaves, and Ann alone is all ready.
+    ASSERT_TRUE(ann.SetReady(true));
+    ASSERT_TRUE(PumpUntil([&] { return ann.GetLobby().players[0].ready; }, {&ann, &bob}));
+    EXPECT_EQ(ann.GetCountdownCount(), 0u);
+    EXPECT_FALSE(bob.GetLobby().players[1].ready);
+    const std::uint8_t bobId = bob.GetPlayerId();
+    bob.Disconnect();
+    std::vector<Protocol::PlayerLeft> left;
+    ASSERT_TRUE(PumpUntil([&] {
+        for (const auto& l : ann.TakeLeft()) left.push_back(l);
+        return !left.empty() && ann.GetCountdownCount() == 1;
+    }, {&ann}));
+    EXPECT_EQ(left[0].playerId, bobId);
+    EXPECT_EQ(ann.GetLastCountdownMs(), 4000);
+    EXPECT_EQ(server->GetLobby().GetPlayers().size(), 1u);
+}
+
+TEST_F(LoopbackTest, AllReadyStartsTheCountdownForEveryone) {
+    StartServer(Settings());
+    NetClient ann, bob;
+    Join(ann, "Ann", KestrelSum);
+    Join(bob, "Ann", KestrelSum);  // the same name: the server tells them apart
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(ann, 2) && InLobbyWith(bob, 2); }, {&ann, &bob}));
+    EXPECT_EQ(bob.GetLobby().players[1].name, "Ann (2)");
+    ann.SetReady(true);
+    bob.SetReady(true);
+    ASSERT_TRUE(PumpUntil([&] { return ann.GetCountdownCount() == 1 && bob.GetCountdownCount() == 1; }, {&ann, &bob}));
+    EXPECT_EQ(bob.GetLastCountdownMs(), 4000);
+    EXPECT_TRUE(ann.TakeNotices().empty());
+}
+
+TEST_F(LoopbackTest, WrongPasswordAndFullServerAreRefusedWithOneLine) {
+    StartServer(Settings(2, "letmein"));
+    NetClient wrong;
+    Join(wrong, "Eve", KestrelSum, "guess");
+    ASSERT_TRUE(PumpUntil([&] { return wrong.GetState() == NetClient::State::Refused; }, {&wrong}));
+    EXPECT_EQ(wrong.GetLine(), "Wrong password");
+
+    NetClient a, b, third;
+    Join(a, "A", KestrelSum, "letmein");
+    Join(b, "B", KestrelSum, "letmein");
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(a, 2) && InLobbyWith(b, 2); }, {&a, &b}));
+    Join(third, "C", KestrelSum, "letmein");
+    ASSERT_TRUE(PumpUntil([&] { return third.GetState() == NetClient::State::Refused; }, {&a, &b, &third}));
+    EXPECT_EQ(third.GetLine(), "Server is full (2 / 2)");
+    // The refused one does not show in the lobby.
+    EXPECT_EQ(a.GetLobby().players.size(), 2u);
+}
+
+TEST_F(LoopbackTest, StopTellsEveryClientServerStopped) {
+    StartServer(Settings());
+    NetClient ann, bob;
+    Join(ann, "Ann", KestrelSum);
+    Join(bob, "Bob", 0);
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(ann, 2) && InLobbyWith(bob, 2); }, {&ann, &bob}));
+    // The clients go on servicing their links while the server waits for them to close.
+    std::atomic<bool> done{false};
+    std::thread clients([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (!done && std::chrono::steady_clock::now() < deadline) {
+            ann.Service(2);
+            bob.Service(2);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    server->Stop();
+    const double stopS = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    done = true;
+    clients.join();
+    // Both links closed cleanly, before the stop would have cut them off.
+    EXPECT_LT(stopS, GameServer::StopWaitMs / 1000.0 * 0.9);
+    EXPECT_EQ(ann.GetState(), NetClient::State::Stopped);
+    EXPECT_EQ(ann.GetLine(), "Server stopped");
+    EXPECT_EQ(bob.GetLine(), "Server stopped");
+}
+
+TEST_F(LoopbackTest, NoServerThereEndsInOneLine) {
+    // A port nobody listens on: take one, then let it go.
+    StartServer(Settings());
+    const std::uint16_t port = server->GetPort();
+    server.reset();
+    NetClient lonely;
+    ASSERT_TRUE(lonely.Connect("127.0.0.1", port, {"Ann", "NissanSkyline", "", "0.1"}, Has(KestrelSum)));
+    // ENet gives up after its own retries: a few seconds.
+    ASSERT_TRUE(PumpUntil([&] { return lonely.GetState() == NetClient::State::Lost; }, {&lonely}, 20.0));
+    EXPECT_EQ(lonely.GetLine(), "No server answers at 127.0.0.1:" + std::to_string(port));
+    NetClient badName;
+    EXPECT_FALSE(badName.Connect("127.0.0.1", port, {"", "NissanSkyline", "", "0.1"}, Has(0)));
+}
