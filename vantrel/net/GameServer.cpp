@@ -11,6 +11,8 @@ GameServer::GameServer(Settings settings) : settings(settings), lobby(settings.l
 bool GameServer::Start() {
     const Lobby::Settings& l = lobby.GetSettings();
     if (!host.Listen(settings.address, settings.port, l.maxPlayers + SpareLinks, Protocol::MaxMessageBytes)) return false;
+    // Without answers to searches the server still runs: its address can be typed.
+    if (settings.discoveryPort) responder.Open(settings.address, *settings.discoveryPort);
     if (logger.IsEnabled(Logger::Info)) {
         const Protocol::RaceChoice& c = l.choice;
         Logger::Stream(logger, Logger::Info).GetStream()
@@ -20,6 +22,20 @@ bool GameServer::Start() {
             << (c.track.reverse ? " reversed" : "") << ", " << unsigned(c.opponents) << " opponents";
     }
     return true;
+}
+
+Discovery::ServerInfo GameServer::GetInfo() const {
+    const Lobby::Settings& l = lobby.GetSettings();
+    Discovery::ServerInfo info;
+    info.gameVersion = l.gameVersion;
+    info.name = l.serverName;
+    info.port = host.GetPort();
+    info.players = static_cast<std::uint8_t>(lobby.GetPlayers().size());
+    info.maxPlayers = static_cast<std::uint8_t>(l.maxPlayers);
+    info.password = !l.password.empty();
+    info.phase = lobby.GetPhase();
+    info.choice = lobby.GetChoice();
+    return info;
 }
 
 void GameServer::Send(unsigned peerIndex, const Protocol::Message& message) {
@@ -176,6 +192,7 @@ void GameServer::Tick(double dtS, std::uint32_t waitMs) {
         }
     }
     SendChanges();
+    if (responder.IsOpen()) responder.Poll(GetInfo(), clockS);
     if (lobby.GetPhase() == Protocol::Phase::Racing) {
         StepRace(dtS);
         SendChanges();

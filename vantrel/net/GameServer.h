@@ -5,10 +5,12 @@
 #include <csignal>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include <nodara/Logger.h>
 
+#include "DiscoveryResponder.h"
 #include "Lobby.h"
 #include "NetHost.h"
 #include "Protocol.h"
@@ -40,6 +42,9 @@ public:
     struct Settings {
         std::string address;  ///< to listen on; empty for every interface
         std::uint16_t port = NetHost::DefaultPort;
+        /// Where searches of the local network are answered (0: a port the
+        /// system picks); none: they are not.
+        std::optional<std::uint16_t> discoveryPort;
         Lobby::Settings lobby;
     };
 
@@ -60,6 +65,10 @@ public:
     const Lobby& GetLobby() const { return lobby; }
     /// The port listened on (the system's pick when Settings::port was 0).
     std::uint16_t GetPort() const { return host.GetPort(); }
+    /// The port searches are answered on; 0 when they are not.
+    std::uint16_t GetDiscoveryPort() const { return responder.GetPort(); }
+    /// What the server tells a search of itself.
+    Discovery::ServerInfo GetInfo() const;
 
 private:
     struct Peer {
@@ -88,6 +97,7 @@ private:
 
     Settings settings;
     NetHost host;
+    DiscoveryResponder responder;
     Lobby lobby;
     std::map<unsigned, Peer> peers;
     double clockS = 0.0;  ///< the server's time since Start (s)

@@ -55,6 +55,13 @@ int main(int argc, char** argv) {
     const ServerOptions::Choices& choices = options.GetChoices();
     // An operator reads what the lobby does; --verbose adds every link.
     Logger::SetProcessLevel(choices.verbose ? Logger::Debug : Logger::Info);
+    // From here on a signal only raises the flag, seen within a tick: one
+    // that comes while the tracks load still ends the program cleanly.
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 
     if (!ChangeToOwnFolder()) {
         logger.Log(Logger::Error, "cannot find the program's own folder");
@@ -85,6 +92,7 @@ int main(int argc, char** argv) {
     GameServer::Settings settings;
     settings.address = choices.address;
     settings.port = choices.port;
+    settings.discoveryPort = Discovery::DefaultPort;
     settings.lobby.serverName = choices.name;
     settings.lobby.maxPlayers = choices.maxPlayers;
     settings.lobby.password = choices.password;
@@ -96,12 +104,6 @@ int main(int argc, char** argv) {
     GameServer server(settings);
     if (!server.Start()) return 1;
 
-    // The handlers only raise the flag; the loop sees it within a tick.
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     server.Run(stopRequested);
     return 0;
 }

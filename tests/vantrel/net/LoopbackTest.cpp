@@ -2,6 +2,11 @@
 // joining, the lobby each sees, ready marks, the countdown and the stop.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -10,6 +15,7 @@
 
 #include "net/GameServer.h"
 #include "net/NetClient.h"
+#include "net/ServerSearch.h"
 
 namespace {
 
@@ -192,4 +198,72 @@ TEST_F(LoopbackTest, NoServerThereEndsInOneLine) {
     EXPECT_EQ(lonely.GetLine(), "No server answers at 127.0.0.1:" + std::to_string(port));
     NetClient badName;
     EXPECT_FALSE(badName.Connect("127.0.0.1", port, {"", "NissanSkyline", "", "0.1"}, Has(0)));
+}
+
+TEST_F(LoopbackTest, SearchFindsTheServerAndItsLobby) {
+    Lobby::Settings lobby = Settings(6, "pw");
+    GameServer::Settings settings;
+    settings.address = "127.0.0.1";
+    settings.port = 0;
+    settings.discoveryPort = 0;  // the system's pick: no other test's server answers here
+    settings.lobby = lobby;
+    server = std::make_unique<GameServer>(settings);
+    ASSERT_TRUE(server->Start());
+    ASSERT_NE(server->GetDiscoveryPort(), 0);
+    NetClient ann;
+    Join(ann, "Ann", KestrelSum, "pw");
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(ann, 1); }, {&ann}));
+
+    ServerSearch search;
+    ASSERT_TRUE(search.StartAt("127.0.0.1", server->GetDiscoveryPort()));
+    ASSERT_TRUE(PumpUntil([&] {
+        search.Poll(0);
+        return !search.GetFound().empty();
+    }, {&ann}));
+    const ServerSearch::Found& found = search.GetFound()[0];
+    EXPECT_EQ(found.address, "127.0.0.1");
+    EXPECT_EQ(found.info.port, server->GetPort());
+    EXPECT_EQ(found.info.name, "Loopback");
+    EXPECT_EQ(found.info.players, 1);
+    EXPECT_EQ(found.info.maxPlayers, 6);
+    EXPECT_TRUE(found.info.password);
+    EXPECT_EQ(found.info.choice.track.key, "KestrelPass");
+    EXPECT_EQ(found.info.gameVersion, "0.1");
+}
+
+TEST_F(LoopbackTest, SearchAnswersAreFewAndNeverLargerThanTheQuestion) {
+    GameServer::Settings settings;
+    settings.address = "127.0.0.1";
+    settings.port = 0;
+    settings.discoveryPort = 0;
+    settings.lobby = Settings();
+    server = std::make_unique<GameServer>(settings);
+    ASSERT_TRUE(server->Start());
+    // A flood of questions from one socket, some of them garbage: answered
+    // at the rate, the garbage not at all.
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(server->GetDiscoveryPort());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::vector<std::uint8_t> question = Discovery::EncodeRequest(77);
+    std::vector<std::uint8_t> shortQuestion(question.begin(), question.begin() + 20);
+    for (int i = 0; i < 100; ++i) {
+        const std::vector<std::uint8_t>& q = i % 2 ? question : shortQuestion;
+        sendto(s, q.data(), q.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+    // Well within a second of the server's clock.
+    for (int i = 0; i < 10; ++i) server->Tick(GameServer::TickS, 1);
+    unsigned answers = 0;
+    std::uint8_t buffer[1024];
+    for (ssize_t got; (got = recv(s, buffer, sizeof buffer, 0)) > 0;) {
+        ++answers;
+        EXPECT_LE(static_cast<std::size_t>(got), question.size());
+        Discovery::ServerInfo info;
+        EXPECT_TRUE(Discovery::DecodeAnswer(buffer, static_cast<std::size_t>(got), 77, info));
+        EXPECT_FALSE(Discovery::DecodeAnswer(buffer, static_cast<std::size_t>(got), 78, info)) << "another search's";
+    }
+    close(s);
+    EXPECT_EQ(answers, DiscoveryResponder::MaxAnswersPerS);
 }
