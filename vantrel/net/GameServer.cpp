@@ -71,7 +71,7 @@ void GameServer::Remove(unsigned peerIndex, const std::string& line, Protocol::L
 void GameServer::OnConnected(unsigned peerIndex) {
     Peer peer;
     peer.address = host.GetPeerAddress(peerIndex);
-    peer.windowStartS = clockS;
+    peer.windowStartS = peer.connectedAtS = clockS;
     peers[peerIndex] = peer;
     logger.Log(Logger::Debug, "[" + peer.address + "] connected");
     // What is raced comes first: the client's hello says whether it has the track.
@@ -107,6 +107,23 @@ void GameServer::OnReceived(unsigned peerIndex, const NetHost::Event& event) {
     }
     Protocol::Message message;
     std::string problem;
+    std::uint16_t version = 0;
+    std::string gameVersion;
+    // Another version's hello need not decode; it is refused in words all the same.
+    if (!peer.joined && Protocol::PeekHelloVersion(event.data.data(), event.data.size(), version, gameVersion) &&
+        version != Protocol::Version) {
+        Protocol::Hello hello;
+        hello.protocolVersion = version;
+        hello.gameVersion = gameVersion;
+        std::uint8_t id = 0;
+        std::string refusal;
+        lobby.Join(hello, id, refusal);
+        logger.Log(Logger::Info, "[" + peer.address + "] refused: " + refusal);
+        Send(peerIndex, Protocol::Refused{refusal});
+        host.Disconnect(peerIndex);
+        peers.erase(it);
+        return;
+    }
     if (!Protocol::Decode(event.data.data(), event.data.size(), message, problem)) {
         // One line for the first; the count says the rest.
         if (peer.badMessages++ == 0) logger.Log(Logger::Warn, "[" + peer.address + "] malformed message: " + problem);
@@ -191,6 +208,10 @@ void GameServer::Tick(double dtS, std::uint32_t waitMs) {
             case NetHost::Event::Type::Received: OnReceived(event.peer, event); break;
         }
     }
+    std::vector<unsigned> silent;
+    for (const auto& [index, peer] : peers)
+        if (!peer.joined && clockS - peer.connectedAtS > HelloTimeoutS) silent.push_back(index);
+    for (const unsigned index : silent) Remove(index, "Removed: no hello", Protocol::LeaveReason::Removed);
     SendChanges();
     if (responder.IsOpen()) responder.Poll(GetInfo(), clockS);
     if (lobby.GetPhase() == Protocol::Phase::Racing) {

@@ -34,8 +34,13 @@ public:
     static constexpr unsigned MaxStatesPerS = 60;
     /// Malformed messages a peer may send before it is removed.
     static constexpr unsigned MaxBadMessages = 16;
-    /// Links beyond the players, so a full server can still say it is full.
-    static constexpr unsigned SpareLinks = 4;
+    /// Links beyond the players, so a crowd at a full server is told it is
+    /// full rather than not answered (ENet ignores a connection it has no
+    /// room for); each refused link makes room again within a round trip.
+    static constexpr unsigned SpareLinks = 24;
+    /// A link that has sent no hello this long after connecting is closed,
+    /// so idle links cannot hold every place (s).
+    static constexpr double HelloTimeoutS = 5.0;
     /// How long Stop waits for the clients to take "Server stopped" (ms).
     static constexpr std::uint32_t StopWaitMs = 1000;
 
@@ -75,6 +80,7 @@ private:
         bool joined = false;
         std::uint8_t playerId = 0;
         std::string address;
+        double connectedAtS = 0.0;
         unsigned badMessages = 0;
         double windowStartS = 0.0;  ///< of the current second's counts
         unsigned messagesInWindow = 0;

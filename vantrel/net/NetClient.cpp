@@ -78,14 +78,9 @@ bool NetClient::SendState(const Protocol::CarState& carState) {
 void NetClient::OnMessage(const Protocol::Message& message) {
     if (const auto* m = std::get_if<Protocol::RaceChoice>(&message)) {
         choice = *m;
-        const bool first = !haveChoice;
         haveChoice = true;
-        if (first && state == State::Joining) {
-            Send(Protocol::Hello{Protocol::Version, identity.gameVersion, identity.name, identity.car,
-                                 identity.password, TrackFor(choice.track)});
-        } else if (state == State::InLobby) {
-            Send(Protocol::TrackReport{TrackFor(choice.track)});
-        }
+        // Behind the hello on the ordered channel: the server has the player by then.
+        if (state == State::Joining || state == State::InLobby) Send(Protocol::TrackReport{TrackFor(choice.track)});
     } else if (const auto* m = std::get_if<Protocol::Welcome>(&message)) {
         if (state != State::Joining) return;
         state = State::InLobby;
@@ -116,7 +111,13 @@ void NetClient::Service(std::uint32_t waitMs) {
     for (unsigned taken = 0; taken < 1024 && host.Service(event, taken == 0 ? waitMs : 0); ++taken) {
         switch (event.type) {
             case NetHost::Event::Type::Connected:
-                if (state == State::Connecting) state = State::Joining;
+                // The hello goes first, before anything of the server's is read, so a
+                // server of another version can still refuse it in words.
+                if (state == State::Connecting) {
+                    state = State::Joining;
+                    Send(Protocol::Hello{Protocol::Version, identity.gameVersion, identity.name, identity.car,
+                                         identity.password, haveChoice ? TrackFor(choice.track) : Protocol::TrackRef{}});
+                }
                 break;
             case NetHost::Event::Type::Disconnected:
                 if (state == State::Connecting)

@@ -11,10 +11,10 @@
 #include "NetHost.h"
 #include "Protocol.h"
 
-/// Joins a server and keeps what it says: once connected the server sends
-/// its race choice, the client answers with its hello (the track it has for
-/// that choice included, from the lookup it was given) and is welcomed or
-/// refused. Every message goes through Protocol::Decode; one that does not
+/// Joins a server and keeps what it says: once connected the client sends
+/// its hello and is welcomed or refused; to each race choice the server
+/// sends it answers with the track it has for it (from the lookup it was
+/// given). Every message goes through Protocol::Decode; one that does not
 /// decode is dropped.
 class NetClient {
 public:

@@ -21,14 +21,16 @@ T Clamp(float value, float low, float high) {
     return static_cast<T>(std::lround(std::min(high, std::max(low, value))));
 }
 
-bool WriteTrack(ByteWriter& w, const Protocol::TrackRef& track) {
-    return Protocol::IsValidKey(track.key) && w.String(track.key, Protocol::MaxKeyLength) &&
+/// `mayBeNone`: an empty key (with checksum 0) says no track is known yet.
+bool WriteTrack(ByteWriter& w, const Protocol::TrackRef& track, bool mayBeNone = false) {
+    const bool none = mayBeNone && track.key.empty() && track.checksum == 0;
+    return (none || Protocol::IsValidKey(track.key)) && w.String(track.key, Protocol::MaxKeyLength) &&
            w.U8(track.reverse ? 1 : 0) && w.U32(track.checksum);
 }
 
-bool ReadTrack(ByteReader& r, Protocol::TrackRef& track) {
-    return r.String(track.key, Protocol::MaxKeyLength) && Protocol::IsValidKey(track.key) && r.Bool(track.reverse) &&
-           r.U32(track.checksum);
+bool ReadTrack(ByteReader& r, Protocol::TrackRef& track, bool mayBeNone = false) {
+    if (!r.String(track.key, Protocol::MaxKeyLength) || !r.Bool(track.reverse) || !r.U32(track.checksum)) return false;
+    return (mayBeNone && track.key.empty() && track.checksum == 0) || Protocol::IsValidKey(track.key);
 }
 
 bool WriteLine(ByteWriter& w, const std::string& line) {
@@ -43,7 +45,7 @@ bool Write(ByteWriter& w, const Protocol::Hello& m) {
     return w.U16(m.protocolVersion) && w.String(m.gameVersion, Protocol::MaxVersionLength) &&
            Protocol::IsValidName(m.name) && w.String(m.name, Protocol::MaxNameLength) &&
            Protocol::IsValidKey(m.car) && w.String(m.car, Protocol::MaxKeyLength) &&
-           w.String(m.password, Protocol::MaxPasswordLength) && WriteTrack(w, m.track);
+           w.String(m.password, Protocol::MaxPasswordLength) && WriteTrack(w, m.track, true);
 }
 bool Write(ByteWriter& w, const Protocol::Welcome& m) {
     return m.playerId < Protocol::MaxPlayers && w.U8(m.playerId) && Protocol::IsValidName(m.serverName) &&
@@ -116,7 +118,7 @@ bool Read(ByteReader& r, Protocol::Hello& m, std::string& problem) {
         problem = "bad car key";
         return false;
     }
-    return r.String(m.password, Protocol::MaxPasswordLength) && ReadTrack(r, m.track);
+    return r.String(m.password, Protocol::MaxPasswordLength) && ReadTrack(r, m.track, true);
 }
 bool Read(ByteReader& r, Protocol::Welcome& m, std::string&) {
     return r.U8(m.playerId) && m.playerId < Protocol::MaxPlayers && r.String(m.serverName, Protocol::MaxNameLength) &&
@@ -265,6 +267,18 @@ bool Protocol::Decode(const std::uint8_t* data, std::size_t size, Message& messa
     }
     problem = "unknown message type " + std::to_string(data[0]);
     return false;
+}
+
+bool Protocol::PeekHelloVersion(const std::uint8_t* data, std::size_t size, std::uint16_t& protocolVersion,
+                                std::string& gameVersion) {
+    if (!data || size == 0 || size > MaxMessageBytes || data[0] != static_cast<std::uint8_t>(Type::Hello)) return false;
+    ByteReader r(data + 1, size - 1);
+    std::uint16_t version = 0;
+    std::string game;
+    if (!r.U16(version) || !r.String(game, MaxVersionLength)) return false;
+    protocolVersion = version;
+    gameVersion = game;
+    return true;
 }
 
 bool Protocol::IsValidName(const std::string& name) {

@@ -62,12 +62,17 @@ public:
         std::uint32_t checksum = 0;  ///< the way's centre line (RoadCentreLine::GetChecksum)
     };
 
+    /// NOTE: every version's hello starts with these two fields, so a
+    /// server can refuse a game of another version in words (PeekHelloVersion).
     struct Hello {
         std::uint16_t protocolVersion = Version;
         std::string gameVersion;  ///< shown in the refusal of another version
         std::string name;         ///< 1 to MaxNameLength characters
         std::string car;          ///< the car's key: letters, digits and '_'
         std::string password;     ///< empty for none
+        /// The track the client has for the race it expects; an empty key
+        /// (checksum 0) where it knows none yet (a typed address), and a
+        /// TrackReport follows the server's race choice.
         TrackRef track;
     };
     struct Welcome {
@@ -137,6 +142,12 @@ public:
     /// @param problem set to what is wrong, when false is returned
     /// @return true with `message` set; false leaves it alone
     static bool Decode(const std::uint8_t* data, std::size_t size, Message& message, std::string& problem);
+
+    /// The versions at the head of a hello, of this version or any other,
+    /// whose rest need not decode.
+    /// @return false when the bytes do not start as a hello
+    static bool PeekHelloVersion(const std::uint8_t* data, std::size_t size, std::uint16_t& protocolVersion,
+                                 std::string& gameVersion);
 
     static Type TypeOf(const Message& message);
     /// Whether the message goes on the reliable channel (all but car states).

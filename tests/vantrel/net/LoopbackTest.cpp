@@ -87,7 +87,14 @@ TEST_F(LoopbackTest, PlayersSeeEachOtherAndOneWithAnotherTrackCannotBeReady) {
     NetClient ann, bob;
     Join(ann, "Ann", KestrelSum);
     Join(bob, "Bob", KestrelSum + 1);  // another version of the track
-    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(ann, 2) && InLobbyWith(bob, 2); }, {&ann, &bob}));
+    // Both in, the server has both tracks' reports, and both have been told.
+    ASSERT_TRUE(PumpUntil([&] {
+        const Lobby& lobby = server->GetLobby();
+        const bool reported = lobby.GetPlayers().size() == 2 && !lobby.GetPlayers()[1].track.key.empty() &&
+                              !lobby.GetPlayers()[0].track.key.empty();
+        return reported && InLobbyWith(ann, 2) && InLobbyWith(bob, 2) && ann.GetLobby().players[0].trackOk &&
+               bob.GetLobby().players[0].trackOk;
+    }, {&ann, &bob}));
     // Both see both, with their cars, and which of them has the track.
     for (const NetClient* c : {&ann, &bob}) {
         const auto& players = c->GetLobby().players;
@@ -266,4 +273,45 @@ TEST_F(LoopbackTest, SearchAnswersAreFewAndNeverLargerThanTheQuestion) {
     }
     close(s);
     EXPECT_EQ(answers, DiscoveryResponder::MaxAnswersPerS);
+}
+
+TEST_F(LoopbackTest, AnotherVersionIsRefusedInWordsAndASilentLinkIsClosed) {
+    StartServer(Settings());
+    NetHost future, silent;
+    ASSERT_TRUE(future.Connect("127.0.0.1", server->GetPort(), Protocol::MaxMessageBytes));
+    ASSERT_TRUE(silent.Connect("127.0.0.1", server->GetPort(), Protocol::MaxMessageBytes));
+    struct Seen {
+        bool up = false, closed = false;
+        std::vector<std::string> lines;
+    } futureSeen, silentSeen;
+    const auto take = [](NetHost& host, Seen& seen) {
+        NetHost::Event event;
+        while (host.Service(event, 0)) {
+            seen.up = seen.up || event.type == NetHost::Event::Type::Connected;
+            seen.closed = seen.closed || event.type == NetHost::Event::Type::Disconnected;
+            Protocol::Message m;
+            std::string problem;
+            if (event.type == NetHost::Event::Type::Received &&
+                Protocol::Decode(event.data.data(), event.data.size(), m, problem) &&
+                std::holds_alternative<Protocol::Refused>(m))
+                seen.lines.push_back(std::get<Protocol::Refused>(m).line);
+        }
+    };
+    const auto pump = [&](const std::function<bool()>& done) {
+        return PumpUntil([&] {
+            take(future, futureSeen);
+            take(silent, silentSeen);
+            return done();
+        }, {});
+    };
+    ASSERT_TRUE(pump([&] { return futureSeen.up && silentSeen.up; }));
+    // A later version's hello, whose rest this version cannot read.
+    future.Send(0, NetHost::Reliable, {static_cast<std::uint8_t>(Protocol::Type::Hello), Protocol::Version + 1, 0, 3,
+                                       '0', '.', '2', 0xFF, 0xFE});
+    ASSERT_TRUE(pump([&] { return futureSeen.closed; }));
+    EXPECT_EQ(futureSeen.lines, std::vector<std::string>{"The server runs version 0.1, this game 0.2"});
+    // The silent one goes once the server's clock has run past the hello's time.
+    ASSERT_TRUE(pump([&] { return silentSeen.closed; }));
+    EXPECT_EQ(silentSeen.lines, std::vector<std::string>{"Removed: no hello"});
+    EXPECT_TRUE(server->GetLobby().GetPlayers().empty());
 }

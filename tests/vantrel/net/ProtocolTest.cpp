@@ -237,6 +237,28 @@ TEST(ProtocolTest, RandomBytesNeverDecodeIntoWhatCouldNotBeSent) {
     EXPECT_GT(decoded, 1000u);
 }
 
+TEST(ProtocolTest, AHelloOfAnyVersionShowsItsVersions) {
+    // A later version's hello: its head as ours, the rest of another shape.
+    std::vector<std::uint8_t> future = {static_cast<std::uint8_t>(Protocol::Type::Hello), Protocol::Version + 1, 0,
+                                        3, '0', '.', '2', 0xFF, 0xFE, 0xFD};
+    Protocol::Message got;
+    EXPECT_FALSE(Decode(future, got));
+    std::uint16_t version = 0;
+    std::string game;
+    ASSERT_TRUE(Protocol::PeekHelloVersion(future.data(), future.size(), version, game));
+    EXPECT_EQ(version, Protocol::Version + 1);
+    EXPECT_EQ(game, "0.2");
+    future[0] = static_cast<std::uint8_t>(Protocol::Type::Ready);
+    EXPECT_FALSE(Protocol::PeekHelloVersion(future.data(), future.size(), version, game)) << "not a hello";
+    // A hello that knows no track yet goes; no key with a checksum does not.
+    Protocol::Hello hello{Protocol::Version, "0.1", "Ann", "NissanSkyline", "", {}};
+    ASSERT_TRUE(Decode(Protocol::Encode(hello), got));
+    EXPECT_TRUE(std::get<Protocol::Hello>(got).track.key.empty());
+    hello.track.checksum = 5;
+    EXPECT_TRUE(Protocol::Encode(hello).empty());
+    EXPECT_TRUE(Protocol::Encode(Protocol::TrackReport{}).empty()) << "a report names its track";
+}
+
 TEST(ProtocolTest, ReaderStopsAtItsEndAndStaysStopped) {
     const std::uint8_t bytes[] = {1, 2, 3};
     ByteReader r(bytes, sizeof bytes);

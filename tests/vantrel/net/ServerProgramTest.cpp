@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -96,6 +97,7 @@ public:
         return waited ? exitStatus : -1;
     }
     void Signal(int number) { kill(pid, number); }
+    pid_t GetPid() const { return pid; }
     std::string Out() const { return ReadFile(outPath); }
     std::string Err() const { return ReadFile(errPath); }
 
@@ -229,6 +231,43 @@ TEST(ServerProgramTest, TenThousandRandomPacketsLeaveItRunning) {
     const int status = server.Wait(5.0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(ServerProgramTest, FiftyJoiningAFullServerAreEachToldItIsFull) {
+    ServerProcess server({"--address", "127.0.0.1", "--port", "0", "--max-players", "8"});
+    const std::uint16_t port = server.WaitForPort();
+    ASSERT_NE(port, 0) << server.Out() << server.Err();
+    std::vector<std::unique_ptr<NetClient>> clients;
+    for (int i = 0; i < 50; ++i) {
+        clients.push_back(std::make_unique<NetClient>());
+        ASSERT_TRUE(clients.back()->Connect("127.0.0.1", port, {"P" + std::to_string(i), "NissanSkyline", "", "0.1"},
+                                            AnyTrack()));
+    }
+    // All at once: the server has room for the players and a few more links,
+    // and the rest try again while the refused make room (ENet retries).
+    const auto settled = [&] {
+        for (const auto& c : clients)
+            if (c->GetState() == NetClient::State::Connecting || c->GetState() == NetClient::State::Joining) return false;
+        return true;
+    };
+    for (int i = 0; i < 3000 && !settled(); ++i)
+        for (const auto& c : clients) c->Service(0), std::this_thread::sleep_for(std::chrono::microseconds(100));
+    unsigned joined = 0, full = 0;
+    for (const auto& c : clients) {
+        if (c->GetState() == NetClient::State::InLobby) ++joined;
+        if (c->GetState() == NetClient::State::Refused) {
+            ++full;
+            EXPECT_EQ(c->GetLine(), "Server is full (8 / 8)");
+        }
+    }
+    EXPECT_EQ(joined, 8u);
+    EXPECT_EQ(full, 42u) << "the others: no answer at all";
+    // Its memory stays that of a small program (kB, from the kernel).
+    const std::string status = ReadFile("/proc/" + std::to_string(server.GetPid()) + "/status");
+    const std::size_t at = status.find("VmHWM:");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_LT(std::stol(status.substr(at + 6)), 64 * 1024) << "peak resident kB";
+    ASSERT_TRUE(server.IsRunning());
 }
 
 TEST(ServerProgramTest, BadCommandLineSaysWhatIsWrongAndEndsWithTwo) {
