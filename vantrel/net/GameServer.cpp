@@ -78,16 +78,17 @@ void GameServer::OnConnected(unsigned peerIndex) {
     Send(peerIndex, lobby.GetChoice());
 }
 
-void GameServer::OnDisconnected(unsigned peerIndex) {
+void GameServer::OnDisconnected(unsigned peerIndex, std::uint32_t reason) {
     const auto it = peers.find(peerIndex);
     if (it == peers.end()) return;
     if (it->second.joined) {
         const std::uint8_t id = it->second.playerId;
         const Lobby::Player* player = lobby.FindPlayer(id);
-        if (player) logger.Log(Logger::Info, "'" + player->name + "' left");
+        const bool timedOut = reason != Protocol::LeavingOnPurpose;
+        if (player) logger.Log(Logger::Info, "'" + player->name + (timedOut ? "' timed out" : "' left"));
         lobby.Leave(id);
         peers.erase(it);
-        Broadcast(Protocol::PlayerLeft{id, Protocol::LeaveReason::Left});
+        Broadcast(Protocol::PlayerLeft{id, timedOut ? Protocol::LeaveReason::TimedOut : Protocol::LeaveReason::Left});
     } else {
         peers.erase(it);
     }
@@ -204,7 +205,7 @@ void GameServer::Tick(double dtS, std::uint32_t waitMs) {
     for (unsigned taken = 0; taken < 4096 && host.Service(event, taken == 0 ? waitMs : 0); ++taken) {
         switch (event.type) {
             case NetHost::Event::Type::Connected: OnConnected(event.peer); break;
-            case NetHost::Event::Type::Disconnected: OnDisconnected(event.peer); break;
+            case NetHost::Event::Type::Disconnected: OnDisconnected(event.peer, event.disconnectReason); break;
             case NetHost::Event::Type::Received: OnReceived(event.peer, event); break;
         }
     }

@@ -88,7 +88,7 @@ private:
     };
 
     void OnConnected(unsigned peerIndex);
-    void OnDisconnected(unsigned peerIndex);
+    void OnDisconnected(unsigned peerIndex, std::uint32_t reason);
     void OnReceived(unsigned peerIndex, const NetHost::Event& event);
     void OnMessage(unsigned peerIndex, Peer& peer, Protocol::Message& message);
     /// Tells the peer why and closes its link; a player in the lobby leaves it.

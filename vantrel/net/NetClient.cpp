@@ -46,7 +46,7 @@ void NetClient::End(State value, const std::string& why) {
 
 void NetClient::Disconnect() {
     if (state == State::Idle) return;
-    for (const unsigned peer : host.GetConnectedPeers()) host.Disconnect(peer);
+    for (const unsigned peer : host.GetConnectedPeers()) host.Disconnect(peer, false, Protocol::LeavingOnPurpose);
     host.Flush();
     state = State::Idle;
 }

@@ -102,12 +102,16 @@ bool NetHost::Service(Event& event, std::uint32_t timeoutMs) {
     event.peer = static_cast<unsigned>(e.peer - host->peers);
     event.channel = e.channelID;
     event.data.clear();
+    event.disconnectReason = 0;
     switch (e.type) {
         case ENET_EVENT_TYPE_CONNECT:
             event.type = Event::Type::Connected;
             enet_peer_timeout(e.peer, 0, SilenceTimeoutMs, SilenceTimeoutMs);
             return true;
-        case ENET_EVENT_TYPE_DISCONNECT: event.type = Event::Type::Disconnected; return true;
+        case ENET_EVENT_TYPE_DISCONNECT:
+            event.type = Event::Type::Disconnected;
+            event.disconnectReason = e.data;
+            return true;
         case ENET_EVENT_TYPE_RECEIVE:
             event.type = Event::Type::Received;
             // ENet has bounded the packet by maximumPacketSize already.
@@ -135,12 +139,12 @@ bool NetHost::Send(unsigned peer, Channel channel, const std::vector<std::uint8_
     return true;
 }
 
-void NetHost::Disconnect(unsigned peer, bool now) {
+void NetHost::Disconnect(unsigned peer, bool now, std::uint32_t reason) {
     if (!host || peer >= host->peerCount) return;
     if (now)
-        enet_peer_disconnect_now(&host->peers[peer], 0);
+        enet_peer_disconnect_now(&host->peers[peer], reason);
     else
-        enet_peer_disconnect_later(&host->peers[peer], 0);
+        enet_peer_disconnect_later(&host->peers[peer], reason);
 }
 
 bool NetHost::IsConnected(unsigned peer) const {

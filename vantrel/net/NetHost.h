@@ -27,6 +27,8 @@ public:
         unsigned peer = 0;
         std::uint8_t channel = 0;
         std::vector<std::uint8_t> data;  ///< what was received
+        /// What the other end gave Disconnect; 0 also when the link timed out.
+        std::uint32_t disconnectReason = 0;
     };
 
     /// Seconds of silence (no acknowledgement) after which a peer is dropped.
@@ -63,7 +65,8 @@ public:
     bool Send(unsigned peer, Channel channel, const std::vector<std::uint8_t>& data);
     /// Starts closing the link to `peer` once what is queued for it has gone
     /// (the Disconnected event follows); `now`: drops it at once, no event.
-    void Disconnect(unsigned peer, bool now = false);
+    /// `reason` reaches the other end's Disconnected event.
+    void Disconnect(unsigned peer, bool now = false, std::uint32_t reason = 0);
     /// Peers whose link is up.
     std::vector<unsigned> GetConnectedPeers() const;
     bool IsConnected(unsigned peer) const;

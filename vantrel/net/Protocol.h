@@ -34,6 +34,9 @@ public:
     static constexpr std::size_t MaxCheckpoints = 32;
     static constexpr unsigned MaxCountdownMs = 10000;
     static constexpr int MinGear = -1, MaxGear = 9;
+    /// What a client gives its link's close when the player leaves; a link
+    /// closed without it timed out.
+    static constexpr std::uint32_t LeavingOnPurpose = 1;
 
     enum class Type : std::uint8_t {
         Hello = 1,      ///< client: who joins, with what

@@ -1,5 +1,7 @@
 #include "ServerOptions.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -36,16 +38,15 @@ ServerOptions::ServerOptions() {
         out << "vantrel-server " << VANTREL_VERSION << '\n';
         return O::Exit;
     });
-    Add("--verbose", "", "log every link and message problem, not only the lobby's events",
+    Add("--verbose", "", "also log every link as it opens, not only the lobby's events",
         [this](const std::string&, std::ostream&, std::ostream&) {
             choices.verbose = true;
             return O::Continue;
         });
     Add("--address", "ADDRESS", "listen on this address only (as 127.0.0.1); every interface by default",
         [this](const std::string& value, std::ostream&, std::ostream& err) {
-            const bool dotted = !value.empty() && value.size() <= 15 &&
-                                std::all_of(value.begin(), value.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-            if (dotted) {
+            in_addr parsed{};
+            if (inet_pton(AF_INET, value.c_str(), &parsed) == 1) {
                 choices.address = value;
                 return O::Continue;
             }

@@ -130,6 +130,7 @@ TEST_F(LoopbackTest, PlayersSeeEachOtherAndOneWithAnotherTrackCannotBeReady) {
         return !left.empty() && ann.GetCountdownCount() == 1;
     }, {&ann}));
     EXPECT_EQ(left[0].playerId, bobId);
+    EXPECT_EQ(left[0].reason, Protocol::LeaveReason::Left) << "on purpose, not timed out";
     EXPECT_EQ(ann.GetLastCountdownMs(), 4000);
     EXPECT_EQ(server->GetLobby().GetPlayers().size(), 1u);
 }
@@ -314,4 +315,26 @@ TEST_F(LoopbackTest, AnotherVersionIsRefusedInWordsAndASilentLinkIsClosed) {
     ASSERT_TRUE(pump([&] { return silentSeen.closed; }));
     EXPECT_EQ(silentSeen.lines, std::vector<std::string>{"Removed: no hello"});
     EXPECT_TRUE(server->GetLobby().GetPlayers().empty());
+}
+
+TEST_F(LoopbackTest, ASilentPlayerIsDroppedAndTheOthersAreTold) {
+    StartServer(Settings());
+    NetClient ann;
+    auto bob = std::make_unique<NetClient>();
+    Join(ann, "Ann", KestrelSum);
+    Join(*bob, "Bob", KestrelSum);
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(ann, 2) && InLobbyWith(*bob, 2); }, {&ann, bob.get()}));
+    // Bob's machine goes away without a word: his link falls silent.
+    bob.reset();
+    std::vector<Protocol::PlayerLeft> left;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(PumpUntil([&] {
+        for (const auto& l : ann.TakeLeft()) left.push_back(l);
+        return !left.empty();
+    }, {&ann}, 10.0));
+    const double silentS = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(left[0].reason, Protocol::LeaveReason::TimedOut);
+    EXPECT_GE(silentS, NetHost::SilenceTimeoutMs / 1000.0 * 0.9);
+    EXPECT_LT(silentS, NetHost::SilenceTimeoutMs / 1000.0 + 2.0);
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(ann, 1); }, {&ann}));
 }

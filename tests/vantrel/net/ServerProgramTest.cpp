@@ -289,6 +289,7 @@ TEST(ServerProgramTest, BadCommandLineSaysWhatIsWrongAndEndsWithTwo) {
         {{"--track", "../../etc"}, "--track takes a track's folder name"},
         {{"--track", "NoSuchTrack"}, "no track 'NoSuchTrack' (the tracks: GreenValley, KestrelPass)"},
         {{"--address", "localhost"}, "--address takes an IPv4 address such as 127.0.0.1, not 'localhost'"},
+        {{"--address", "127.0.0.256"}, "--address takes an IPv4 address such as 127.0.0.1, not '127.0.0.256'"},
     };
     for (const Row& row : rows) {
         ServerProcess server(row.args);
