@@ -55,7 +55,7 @@ void GameServer::Broadcast(const Protocol::Message& message) {
 void GameServer::Remove(unsigned peerIndex, const std::string& line, Protocol::LeaveReason reason) {
     const auto it = peers.find(peerIndex);
     if (it == peers.end()) return;
-    logger.Log(Logger::Warn, "[" + it->second.address + "] removed: " + line);
+    logger.Log(Logger::Warn, "[" + it->second.address + "] " + line);
     Send(peerIndex, Protocol::Refused{line});
     host.Disconnect(peerIndex);
     if (it->second.joined) {
@@ -66,6 +66,16 @@ void GameServer::Remove(unsigned peerIndex, const std::string& line, Protocol::L
     } else {
         peers.erase(it);
     }
+}
+
+void GameServer::Refuse(unsigned peerIndex, const std::string& name, const std::string& line) {
+    const auto it = peers.find(peerIndex);
+    if (it == peers.end()) return;
+    logger.Log(Logger::Info, "[" + it->second.address + "] " + (name.empty() ? "" : "'" + name + "' ") +
+                                 "refused: " + line);
+    Send(peerIndex, Protocol::Refused{line});
+    host.Disconnect(peerIndex);
+    peers.erase(it);
 }
 
 void GameServer::OnConnected(unsigned peerIndex) {
@@ -119,10 +129,7 @@ void GameServer::OnReceived(unsigned peerIndex, const NetHost::Event& event) {
         std::uint8_t id = 0;
         std::string refusal;
         lobby.Join(hello, id, refusal);
-        logger.Log(Logger::Info, "[" + peer.address + "] refused: " + refusal);
-        Send(peerIndex, Protocol::Refused{refusal});
-        host.Disconnect(peerIndex);
-        peers.erase(it);
+        Refuse(peerIndex, "", refusal);
         return;
     }
     if (!Protocol::Decode(event.data.data(), event.data.size(), message, problem)) {
@@ -142,10 +149,7 @@ void GameServer::OnMessage(unsigned peerIndex, Peer& peer, Protocol::Message& me
         std::uint8_t id = 0;
         std::string refusal;
         if (!lobby.Join(*hello, id, refusal)) {
-            logger.Log(Logger::Info, "[" + peer.address + "] '" + hello->name + "' refused: " + refusal);
-            Send(peerIndex, Protocol::Refused{refusal});
-            host.Disconnect(peerIndex);
-            peers.erase(peerIndex);
+            Refuse(peerIndex, hello->name, refusal);
             return;
         }
         peer.joined = true;

@@ -91,6 +91,9 @@ private:
     void OnDisconnected(unsigned peerIndex, std::uint32_t reason);
     void OnReceived(unsigned peerIndex, const NetHost::Event& event);
     void OnMessage(unsigned peerIndex, Peer& peer, Protocol::Message& message);
+    /// Tells a peer that has not joined why it may not (`name`: the one it
+    /// gave, if any) and closes its link.
+    void Refuse(unsigned peerIndex, const std::string& name, const std::string& line);
     /// Tells the peer why and closes its link; a player in the lobby leaves it.
     void Remove(unsigned peerIndex, const std::string& line, Protocol::LeaveReason reason);
     void Send(unsigned peerIndex, const Protocol::Message& message);
