@@ -229,6 +229,9 @@ bool DecodeAs(ByteReader& r, Protocol::Message& message, std::string& problem, P
 
 }  // namespace
 
+static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::CarState),
+              "one alternative of Message per Type, in its order");
+
 Protocol::Type Protocol::TypeOf(const Message& message) {
     return static_cast<Type>(message.index() + 1);
 }

@@ -133,6 +133,7 @@ public:
         RecordedRun::Sample sample;
     };
 
+    /// In the order of Type: a message's index is its type less one.
     using Message = std::variant<Hello, Welcome, Refused, RaceChoice, LobbyState, TrackReport, Ready, Notice,
                                  Countdown, ServerStopped, PlayerLeft, CarState>;
 

@@ -194,18 +194,26 @@ TEST_F(LoopbackTest, StopTellsEveryClientServerStopped) {
     EXPECT_EQ(bob.GetLine(), "Server stopped");
 }
 
-TEST_F(LoopbackTest, NoServerThereEndsInOneLine) {
-    // A port nobody listens on: take one, then let it go.
+TEST_F(LoopbackTest, NoServerThereOrALostOneEndsInOneLine) {
     StartServer(Settings());
+    NetClient joined;
+    Join(joined, "Ann", KestrelSum);
+    ASSERT_TRUE(PumpUntil([&] { return InLobbyWith(joined, 1); }, {&joined}));
+    // The server's machine goes away without a word; its port is then one
+    // nobody listens on.
     const std::uint16_t port = server->GetPort();
     server.reset();
     NetClient lonely;
-    ASSERT_TRUE(lonely.Connect("127.0.0.1", port, {"Ann", "NissanSkyline", "", "0.1"}, Has(KestrelSum)));
-    // ENet gives up after its own retries: a few seconds.
-    ASSERT_TRUE(PumpUntil([&] { return lonely.GetState() == NetClient::State::Lost; }, {&lonely}, 20.0));
+    ASSERT_TRUE(lonely.Connect("127.0.0.1", port, {"Bob", "NissanSkyline", "", "0.1"}, Has(KestrelSum)));
+    // ENet gives up after the silence timeout and its own retries: a few seconds.
+    ASSERT_TRUE(PumpUntil([&] {
+        return lonely.GetState() == NetClient::State::Lost && joined.GetState() == NetClient::State::Lost;
+    }, {&lonely, &joined}, 20.0));
     EXPECT_EQ(lonely.GetLine(), "No server answers at 127.0.0.1:" + std::to_string(port));
+    EXPECT_EQ(joined.GetLine(), "Lost the connection to the server");
     NetClient badName;
     EXPECT_FALSE(badName.Connect("127.0.0.1", port, {"", "NissanSkyline", "", "0.1"}, Has(0)));
+    EXPECT_EQ(badName.GetState(), NetClient::State::Lost);
 }
 
 TEST_F(LoopbackTest, SearchFindsTheServerAndItsLobby) {
