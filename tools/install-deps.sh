@@ -17,6 +17,8 @@ packages=(
     libpugixml-dev libsdl2-dev libsdl2-mixer-dev libbullet-dev
     # the coarse far ground and the cars' simplified looks; CRC-32 of ghosts and tracks
     libmeshoptimizer-dev zlib1g-dev
+    # network races: the server and the game's online page talk over ENet
+    libenet-dev
     # COLLADA plug-in: .zae archives; a peer's COLLADA corpus for its tests and
     # the peer's importer for its benchmark
     libzip-dev assimp-testmodels libassimp-dev

@@ -6,7 +6,9 @@
 # validate, the icons, the manual pages (with every option --help prints) and
 # the copyright file are in place, and the game started through its launcher
 # runs from its private folder on the installed libraries and data, draws its
-# show room (read back from the window) and ends with 0 on SIGTERM.
+# show room (read back from the window) and ends with 0 on SIGTERM; the
+# dedicated server started through its command finds the installed tracks,
+# listens on loopback and ends with 0 on SIGTERM.
 #   InstallTest.sh <cmake> <build dir> <version> <WindowShot>
 # Needs an X display, xwininfo (x11-utils), xwd (x11-apps), readelf
 # (binutils), desktop-file-validate (desktop-file-utils), appstreamcli
@@ -39,6 +41,27 @@ out=$("$game" --help) || fail "--help exit status $?"
 rc=$?
 [[ $rc -eq 2 && ! -s $work/out.txt ]] || fail "unknown option: exit status $rc, stdout '$(cat "$work/out.txt")'"
 grep -q -- '--version' "$work/err.txt" || fail "unknown option printed no usage: $(cat "$work/err.txt")"
+# The dedicated server beside the game: its options, and the tracks found
+# through the program's own folder. Loopback only.
+server=$prefix/games/vantrel-server
+out=$("$server" --version) || fail "vantrel-server --version exit status $?"
+[[ $out == "vantrel-server $version" ]] || fail "vantrel-server --version printed '$out'"
+"$server" --no-such-option >"$work/out.txt" 2>"$work/err.txt"
+rc=$?
+[[ $rc -eq 2 && ! -s $work/out.txt ]] || fail "vantrel-server, unknown option: exit status $rc"
+"$server" --address 127.0.0.1 --port 0 --track KestrelPass >"$work/server.txt" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do
+    grep -q 'listening on 127\.0\.0\.1:' "$work/server.txt" && break
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+done
+grep -q 'listening on 127\.0\.0\.1:.*KestrelPass' "$work/server.txt" ||
+    { cat "$work/server.txt"; kill -KILL "$server_pid" 2>/dev/null; fail "the installed server did not start on its tracks"; }
+kill -TERM "$server_pid"
+wait "$server_pid"
+rc=$?
+[[ $rc -eq 0 ]] || { cat "$work/server.txt"; fail "vantrel-server: exit status $rc after SIGTERM"; }
 # Image paths count from the current folder, so it checks from the model's.
 (cd "$prefix/share/games/vantrel/models/ShowRoom" && modelinfo=$prefix/bin/modelinfo &&
     "$modelinfo" ShowRoom.dae >"$work/modelinfo.txt") ||
@@ -67,12 +90,14 @@ for size in 48 64 128 256; do
 done
 
 # --- Documents: the manual pages, compressed, with the version; the copyright
-for page in man6/vantrel.6.gz man1/modelinfo.1.gz; do
+for page in man6/vantrel.6.gz man6/vantrel-server.6.gz man1/modelinfo.1.gz; do
     text=$(gzip -dc "$prefix/share/man/$page" 2>&1) || fail "manual page $page: $text"
     head -n 1 <<<"$text" | grep -qF "\"Vantrel $version\"" || fail "manual page $page without the version: $(head -n 1 <<<"$text")"
     ! grep -q '@[A-Z_]*@' <<<"$text" || fail "manual page $page keeps a placeholder: $(grep '@[A-Z_]*@' <<<"$text")"
 done
 "$here/ManualPageTest.sh" "$game" "$prefix/share/man/man6/vantrel.6.gz" || fail "the installed manual page against --help"
+"$here/ManualPageTest.sh" "$server" "$prefix/share/man/man6/vantrel-server.6.gz" ||
+    fail "the installed server's manual page against its --help"
 copyright=$prefix/share/doc/vantrel/copyright
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/' "$copyright" 2>/dev/null &&
     grep -q '^License: ' "$copyright" || fail "no machine-readable copyright file at $copyright"

@@ -1,0 +1,307 @@
+// The dedicated server as a program, on loopback only: it lobbies real
+// clients, lives through a flood of random packets, answers SIGTERM by
+// telling every client "Server stopped" and ending with 0, and turns a bad
+// command line into one line and status 2.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "net/NetClient.h"
+#include "net/NetHost.h"
+#include "net/Protocol.h"
+
+#ifndef SERVER_PROGRAM
+#error "SERVER_PROGRAM must name the vantrel-server program"
+#endif
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// The program started with `args`, its output in files of a folder of its own.
+class ServerProcess {
+public:
+    explicit ServerProcess(const std::vector<std::string>& args) {
+        char folder[] = "/tmp/vantrel-server-test-XXXXXX";
+        dir = mkdtemp(folder) ? folder : "";
+        outPath = dir + "/out.txt";
+        errPath = dir + "/err.txt";
+        pid = fork();
+        if (pid == 0) {
+            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(out, 1);
+            dup2(err, 2);
+            std::vector<char*> argv{const_cast<char*>(SERVER_PROGRAM)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(SERVER_PROGRAM, argv.data());
+            _exit(127);
+        }
+    }
+    ~ServerProcess() {
+        if (pid > 0 && !waited) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        std::remove(outPath.c_str());
+        std::remove(errPath.c_str());
+        rmdir(dir.c_str());
+    }
+
+    /// The port the server logged it listens on; 0 when it did not within 10 s.
+    std::uint16_t WaitForPort() {
+        const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
+        for (int i = 0; i < 200; ++i) {
+            std::smatch m;
+            const std::string out = Out();
+            if (std::regex_search(out, m, listening)) return static_cast<std::uint16_t>(std::stoi(m[1]));
+            if (!IsRunning()) return 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return 0;
+    }
+    bool IsRunning() {
+        if (waited) return false;
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            waited = true;
+            exitStatus = status;
+            return false;
+        }
+        return true;
+    }
+    /// Waits up to `seconds` for the end; the wait status, or -1 when it still runs.
+    int Wait(double seconds) {
+        for (int i = 0; i < seconds * 100 && IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return waited ? exitStatus : -1;
+    }
+    void Signal(int number) { kill(pid, number); }
+    pid_t GetPid() const { return pid; }
+    std::string Out() const { return ReadFile(outPath); }
+    std::string Err() const { return ReadFile(errPath); }
+
+private:
+    std::string dir, outPath, errPath;
+    pid_t pid = -1;
+    bool waited = false;
+    int exitStatus = 0;
+};
+
+NetClient::TrackLookup AnyTrack() {
+    return [](const std::string&, bool) { return 1u; };
+}
+
+/// Services `clients` until each is in the lobby with `players` players, at most 5 s.
+bool AllInLobby(std::initializer_list<NetClient*> clients, std::size_t players) {
+    for (int i = 0; i < 500; ++i) {
+        bool all = true;
+        for (NetClient* c : clients) {
+            c->Service(i == 0 ? 0 : 5);
+            all = all && c->GetState() == NetClient::State::InLobby && c->GetLobby().players.size() == players;
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(ServerProgramTest, SigtermTellsEveryClientServerStoppedAndEndsWithZero) {
+    ServerProcess server({"--address", "127.0.0.1", "--port", "0", "--name", "Signal test", "--track", "KestrelPass"});
+    const std::uint16_t port = server.WaitForPort();
+    ASSERT_NE(port, 0) << server.Out() << server.Err();
+    NetClient ann, bob;
+    ASSERT_TRUE(ann.Connect("127.0.0.1", port, {"Ann", "NissanSkyline", "", "0.1"}, AnyTrack()));
+    ASSERT_TRUE(bob.Connect("127.0.0.1", port, {"Bob", "BugattiVeyron", "", "0.1"}, AnyTrack()));
+    ASSERT_TRUE(AllInLobby({&ann, &bob}, 2)) << server.Out();
+    EXPECT_EQ(ann.GetServerName(), "Signal test");
+    EXPECT_EQ(ann.GetChoice().track.key, "KestrelPass");
+
+    server.Signal(SIGTERM);
+    for (int i = 0; i < 300 && (ann.GetState() != NetClient::State::Stopped ||
+                                bob.GetState() != NetClient::State::Stopped); ++i) {
+        ann.Service(5);
+        bob.Service(5);
+    }
+    EXPECT_EQ(ann.GetLine(), "Server stopped");
+    EXPECT_EQ(bob.GetLine(), "Server stopped");
+    const int status = server.Wait(5.0);
+    ASSERT_NE(status, -1) << "still running 5 s after SIGTERM";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // Every line the Logger's: "[Level] name - message".
+    std::istringstream lines(server.Out());
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        ++count;
+        EXPECT_TRUE(std::regex_match(line, std::regex("\\[(Debug|Info|Warn|Error)\\] [A-Za-z]+ - .+"))) << line;
+    }
+    EXPECT_GE(count, 4) << "listening, two joined, stopped";
+    EXPECT_NE(server.Out().find("'Ann' joined with NissanSkyline"), std::string::npos) << server.Out();
+    EXPECT_TRUE(server.Err().empty()) << server.Err();
+}
+
+TEST(ServerProgramTest, TenThousandRandomPacketsLeaveItRunning) {
+    ServerProcess server({"--address", "127.0.0.1", "--port", "0", "--max-players", "4"});
+    const std::uint16_t port = server.WaitForPort();
+    ASSERT_NE(port, 0) << server.Out() << server.Err();
+    NetClient ann;
+    ASSERT_TRUE(ann.Connect("127.0.0.1", port, {"Ann", "NissanSkyline", "", "0.1"}, AnyTrack()));
+    ASSERT_TRUE(AllInLobby({&ann}, 1));
+
+    std::mt19937 random(10000);
+    std::uniform_int_distribution<int> byte(0, 255), length(1, 600);
+    const auto noise = [&] {
+        std::vector<std::uint8_t> bytes(length(random));
+        for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(byte(random));
+        // Half with a message type of ours, to reach past the first byte.
+        if (bytes.size() % 2 == 0) bytes[0] = static_cast<std::uint8_t>(1 + byte(random) % 12);
+        return bytes;
+    };
+    // 5000 raw datagrams at the port: ENet's own framing meets them.
+    const int raw = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(raw, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < 5000; ++i) {
+        const std::vector<std::uint8_t> bytes = noise();
+        sendto(raw, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        if (i % 500 == 0) ann.Service(1);
+    }
+    close(raw);
+    // 5000 more inside ENet links, 20 links of 250 each: the decoder meets
+    // them, and removes each link once it has sent too many bad ones.
+    unsigned removed = 0;
+    for (int link = 0; link < 20; ++link) {
+        NetHost hostile;
+        ASSERT_TRUE(hostile.Connect("127.0.0.1", port, Protocol::MaxMessageBytes));
+        NetHost::Event event;
+        bool up = false;
+        for (int i = 0; i < 200 && !up; ++i) up = hostile.Service(event, 5) && event.type == NetHost::Event::Type::Connected;
+        ASSERT_TRUE(up) << "link " << link;
+        bool closed = false;
+        const auto take = [&](std::uint32_t waitMs) {
+            while (hostile.Service(event, waitMs)) closed = closed || event.type == NetHost::Event::Type::Disconnected;
+        };
+        for (int i = 0; i < 250; ++i) {
+            hostile.Send(0, i % 2 ? NetHost::Reliable : NetHost::States, noise());
+            if (i % 50 == 0) take(0);
+        }
+        for (int i = 0; i < 100 && !closed; ++i) take(5);
+        removed += closed;
+        ann.Service(0);
+    }
+    EXPECT_EQ(removed, 20u) << "links sending garbage are closed by the server";
+
+    ASSERT_TRUE(server.IsRunning()) << server.Out() << server.Err();
+    // Still serving: the player there is still there and a new one joins.
+    NetClient bob;
+    ASSERT_TRUE(bob.Connect("127.0.0.1", port, {"Bob", "NissanSkyline", "", "0.1"}, AnyTrack()));
+    ASSERT_TRUE(AllInLobby({&ann, &bob}, 2)) << server.Out();
+    // One line per removed link, not one per packet.
+    const std::string out = server.Out();
+    std::size_t warnings = 0;
+    for (std::size_t at = out.find("[Warn]"); at != std::string::npos; at = out.find("[Warn]", at + 1)) ++warnings;
+    EXPECT_LT(warnings, 100u);
+    server.Signal(SIGTERM);
+    const int status = server.Wait(5.0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(ServerProgramTest, FiftyJoiningAFullServerAreEachToldItIsFull) {
+    ServerProcess server({"--address", "127.0.0.1", "--port", "0", "--max-players", "8"});
+    const std::uint16_t port = server.WaitForPort();
+    ASSERT_NE(port, 0) << server.Out() << server.Err();
+    std::vector<std::unique_ptr<NetClient>> clients;
+    for (int i = 0; i < 50; ++i) {
+        clients.push_back(std::make_unique<NetClient>());
+        ASSERT_TRUE(clients.back()->Connect("127.0.0.1", port, {"P" + std::to_string(i), "NissanSkyline", "", "0.1"},
+                                            AnyTrack()));
+    }
+    // All at once: the server has room for the players and a few more links,
+    // and the rest try again while the refused make room (ENet retries).
+    const auto settled = [&] {
+        for (const auto& c : clients)
+            if (c->GetState() == NetClient::State::Connecting || c->GetState() == NetClient::State::Joining) return false;
+        return true;
+    };
+    for (int i = 0; i < 3000 && !settled(); ++i)
+        for (const auto& c : clients) c->Service(0), std::this_thread::sleep_for(std::chrono::microseconds(100));
+    unsigned joined = 0, full = 0;
+    for (const auto& c : clients) {
+        if (c->GetState() == NetClient::State::InLobby) ++joined;
+        if (c->GetState() == NetClient::State::Refused) {
+            ++full;
+            EXPECT_EQ(c->GetLine(), "Server is full (8 / 8)");
+        }
+    }
+    EXPECT_EQ(joined, 8u);
+    EXPECT_EQ(full, 42u) << "the others: no answer at all";
+    // Its memory stays that of a small program (kB, from the kernel).
+    const std::string status = ReadFile("/proc/" + std::to_string(server.GetPid()) + "/status");
+    const std::size_t at = status.find("VmHWM:");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_LT(std::stol(status.substr(at + 6)), 64 * 1024) << "peak resident kB";
+    ASSERT_TRUE(server.IsRunning());
+}
+
+TEST(ServerProgramTest, BadCommandLineSaysWhatIsWrongAndEndsWithTwo) {
+    struct Row {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const std::vector<Row> rows = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"--port"}, "option '--port' needs a value PORT"},
+        {{"--port", "65536"}, "--port takes a number from 0 to 65535, not '65536'"},
+        {{"--port", "12ab"}, "--port takes a number from 0 to 65535, not '12ab'"},
+        {{"--max-players", "1"}, "--max-players takes a number from 2 to 8, not '1'"},
+        {{"--max-players", "9"}, "--max-players takes a number from 2 to 8, not '9'"},
+        {{"--opponents", "8"}, "--opponents takes a number from 0 to 7, not '8'"},
+        {{"--mode", "drift"}, "--mode takes race or timetrial, not 'drift'"},
+        {{"--difficulty", "insane"}, "--difficulty takes easy, medium or hard, not 'insane'"},
+        {{"--name", std::string(25, 'n')}, "--name takes 1 to 24 printable ASCII characters"},
+        {{"--track", "../../etc"}, "--track takes a track's folder name"},
+        {{"--track", "NoSuchTrack"}, "no track 'NoSuchTrack' (the tracks: GreenValley, KestrelPass)"},
+        {{"--address", "localhost"}, "--address takes an IPv4 address such as 127.0.0.1, not 'localhost'"},
+        {{"--address", "127.0.0.256"}, "--address takes an IPv4 address such as 127.0.0.1, not '127.0.0.256'"},
+    };
+    for (const Row& row : rows) {
+        ServerProcess server(row.args);
+        const int status = server.Wait(10.0);
+        ASSERT_NE(status, -1) << row.args[0] << ": still running";
+        ASSERT_TRUE(WIFEXITED(status)) << row.args[0];
+        EXPECT_EQ(WEXITSTATUS(status), 2) << row.args[0];
+        const std::string err = server.Err();
+        const std::string first = err.substr(0, err.find('\n'));
+        EXPECT_EQ(first.rfind("vantrel-server: ", 0), 0u) << first;
+        EXPECT_NE(first.find(row.says), std::string::npos) << first;
+        EXPECT_NE(err.find("--opponents N"), std::string::npos) << "the usage follows";
+        EXPECT_TRUE(server.Out().empty()) << server.Out();
+    }
+}

@@ -1,0 +1,258 @@
+#include "GameServer.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+Logger GameServer::logger("GameServer");
+
+GameServer::GameServer(Settings settings) : settings(settings), lobby(settings.lobby) {}
+
+bool GameServer::Start() {
+    const Lobby::Settings& l = lobby.GetSettings();
+    if (!host.Listen(settings.address, settings.port, l.maxPlayers + SpareLinks, Protocol::MaxMessageBytes)) return false;
+    // Without answers to searches the server still runs: its address can be typed.
+    if (settings.discoveryPort) responder.Open(settings.address, *settings.discoveryPort);
+    if (logger.IsEnabled(Logger::Info)) {
+        const Protocol::RaceChoice& c = l.choice;
+        Logger::Stream(logger, Logger::Info).GetStream()
+            << "'" << l.serverName << "' listening on " << (settings.address.empty() ? "*" : settings.address) << ":"
+            << host.GetPort() << ", up to " << l.maxPlayers << " players" << (l.password.empty() ? "" : ", password")
+            << "; " << (c.mode == Protocol::Mode::Race ? "race" : "time trial") << " on " << c.track.key
+            << (c.track.reverse ? " reversed" : "") << ", " << unsigned(c.opponents) << " opponents";
+    }
+    return true;
+}
+
+Discovery::ServerInfo GameServer::GetInfo() const {
+    const Lobby::Settings& l = lobby.GetSettings();
+    Discovery::ServerInfo info;
+    info.gameVersion = l.gameVersion;
+    info.name = l.serverName;
+    info.port = host.GetPort();
+    info.players = static_cast<std::uint8_t>(lobby.GetPlayers().size());
+    info.maxPlayers = static_cast<std::uint8_t>(l.maxPlayers);
+    info.password = !l.password.empty();
+    info.phase = lobby.GetPhase();
+    info.choice = lobby.GetChoice();
+    return info;
+}
+
+void GameServer::Send(unsigned peerIndex, const Protocol::Message& message) {
+    const std::vector<std::uint8_t> bytes = Protocol::Encode(message);
+    if (bytes.empty()) {
+        logger.Log(Logger::Error, "a message of ours did not encode; not sent");
+        return;
+    }
+    host.Send(peerIndex, Protocol::IsReliable(message) ? NetHost::Reliable : NetHost::States, bytes);
+}
+
+void GameServer::Broadcast(const Protocol::Message& message) {
+    for (const auto& [index, peer] : peers)
+        if (peer.joined) Send(index, message);
+}
+
+void GameServer::Remove(unsigned peerIndex, const std::string& line, Protocol::LeaveReason reason) {
+    const auto it = peers.find(peerIndex);
+    if (it == peers.end()) return;
+    logger.Log(Logger::Warn, "[" + it->second.address + "] " + line);
+    Send(peerIndex, Protocol::Refused{line});
+    host.Disconnect(peerIndex);
+    if (it->second.joined) {
+        const std::uint8_t id = it->second.playerId;
+        lobby.Leave(id);
+        peers.erase(it);
+        Broadcast(Protocol::PlayerLeft{id, reason});
+    } else {
+        peers.erase(it);
+    }
+}
+
+void GameServer::Refuse(unsigned peerIndex, const std::string& name, const std::string& line) {
+    const auto it = peers.find(peerIndex);
+    if (it == peers.end()) return;
+    logger.Log(Logger::Info, "[" + it->second.address + "] " + (name.empty() ? "" : "'" + name + "' ") +
+                                 "refused: " + line);
+    Send(peerIndex, Protocol::Refused{line});
+    host.Disconnect(peerIndex);
+    peers.erase(it);
+}
+
+void GameServer::OnConnected(unsigned peerIndex) {
+    Peer peer;
+    peer.address = host.GetPeerAddress(peerIndex);
+    peer.windowStartS = peer.connectedAtS = clockS;
+    peers[peerIndex] = peer;
+    logger.Log(Logger::Debug, "[" + peer.address + "] connected");
+    // What is raced comes first: the client's hello says whether it has the track.
+    Send(peerIndex, lobby.GetChoice());
+}
+
+void GameServer::OnDisconnected(unsigned peerIndex, std::uint32_t reason) {
+    const auto it = peers.find(peerIndex);
+    if (it == peers.end()) return;
+    if (it->second.joined) {
+        const std::uint8_t id = it->second.playerId;
+        const Lobby::Player* player = lobby.FindPlayer(id);
+        const bool timedOut = reason != Protocol::LeavingOnPurpose;
+        if (player) logger.Log(Logger::Info, "'" + player->name + (timedOut ? "' timed out" : "' left"));
+        lobby.Leave(id);
+        peers.erase(it);
+        Broadcast(Protocol::PlayerLeft{id, timedOut ? Protocol::LeaveReason::TimedOut : Protocol::LeaveReason::Left});
+    } else {
+        peers.erase(it);
+    }
+}
+
+void GameServer::OnReceived(unsigned peerIndex, const NetHost::Event& event) {
+    const auto it = peers.find(peerIndex);
+    if (it == peers.end()) return;
+    Peer& peer = it->second;
+    if (clockS - peer.windowStartS >= 1.0) {
+        peer.windowStartS = clockS;
+        peer.messagesInWindow = peer.statesInWindow = 0;
+    }
+    if (++peer.messagesInWindow > MaxMessagesPerS) {
+        Remove(peerIndex, "Removed: too many messages", Protocol::LeaveReason::Removed);
+        return;
+    }
+    Protocol::Message message;
+    std::string problem;
+    std::uint16_t version = 0;
+    std::string gameVersion;
+    // Another version's hello need not decode; it is refused in words all the same.
+    if (!peer.joined && Protocol::PeekHelloVersion(event.data.data(), event.data.size(), version, gameVersion) &&
+        version != Protocol::Version) {
+        Protocol::Hello hello;
+        hello.protocolVersion = version;
+        hello.gameVersion = gameVersion;
+        std::uint8_t id = 0;
+        std::string refusal;
+        lobby.Join(hello, id, refusal);
+        Refuse(peerIndex, "", refusal);
+        return;
+    }
+    if (!Protocol::Decode(event.data.data(), event.data.size(), message, problem)) {
+        // One line for the first; the count says the rest.
+        if (peer.badMessages++ == 0) logger.Log(Logger::Warn, "[" + peer.address + "] malformed message: " + problem);
+        if (peer.badMessages > MaxBadMessages)
+            Remove(peerIndex, "Removed: malformed messages", Protocol::LeaveReason::Removed);
+        return;
+    }
+    OnMessage(peerIndex, peer, message);
+}
+
+void GameServer::OnMessage(unsigned peerIndex, Peer& peer, Protocol::Message& message) {
+    if (!peer.joined) {
+        const Protocol::Hello* hello = std::get_if<Protocol::Hello>(&message);
+        if (!hello) return;  // nothing else counts before a hello
+        std::uint8_t id = 0;
+        std::string refusal;
+        if (!lobby.Join(*hello, id, refusal)) {
+            Refuse(peerIndex, hello->name, refusal);
+            return;
+        }
+        peer.joined = true;
+        peer.playerId = id;
+        const Lobby::Player* player = lobby.FindPlayer(id);
+        logger.Log(Logger::Info, "[" + peer.address + "] '" + player->name + "' joined with " + player->car +
+                                     (lobby.HasChosenTrack(*player) ? "" : ", without the track"));
+        const Lobby::Settings& s = lobby.GetSettings();
+        Send(peerIndex, Protocol::Welcome{id, s.serverName, static_cast<std::uint8_t>(s.maxPlayers)});
+        return;
+    }
+    if (const auto* report = std::get_if<Protocol::TrackReport>(&message)) {
+        lobby.ReportTrack(peer.playerId, report->track);
+    } else if (const auto* ready = std::get_if<Protocol::Ready>(&message)) {
+        std::string refusal;
+        if (!lobby.SetReady(peer.playerId, ready->ready, refusal) && !refusal.empty())
+            Send(peerIndex, Protocol::Notice{refusal});
+    } else if (std::holds_alternative<Protocol::CarState>(message)) {
+        // Beyond the rate, dropped; the race will check and relay the rest.
+        if (++peer.statesInWindow > MaxStatesPerS) return;
+    }
+    // Anything else is the server's to send, never to take: ignored.
+}
+
+void GameServer::SendChanges() {
+    if (lobby.GetRevision() == sentRevision) return;
+    sentRevision = lobby.GetRevision();
+    Broadcast(lobby.GetState());
+    const Protocol::Phase phase = lobby.GetPhase();
+    if (phase != sentPhase) {
+        if (phase == Protocol::Phase::Countdown) {
+            const auto ms = static_cast<std::uint16_t>(std::lround(lobby.GetCountdownLeftS() * 1000.0));
+            Broadcast(Protocol::Countdown{ms});
+            logger.Log(Logger::Info, "everyone is ready: the countdown runs");
+        } else if (phase == Protocol::Phase::Racing) {
+            logger.Log(Logger::Info, "the race starts");
+        } else if (sentPhase == Protocol::Phase::Countdown) {
+            logger.Log(Logger::Info, "the countdown is called off");
+        }
+        sentPhase = phase;
+    }
+}
+
+void GameServer::StepRace(double) {
+    // The race runs here once the game's world steps without a window: until
+    // then a race started from the lobby is over at once, and the lobby
+    // readies for the next.
+    lobby.EndRace();
+}
+
+void GameServer::Tick(double dtS, std::uint32_t waitMs) {
+    clockS += dtS;
+    // Before the messages: a countdown they start goes out whole.
+    lobby.Step(dtS);
+    NetHost::Event event;
+    // Bounded: a flood of packets cannot hold the tick for ever.
+    for (unsigned taken = 0; taken < 4096 && host.Service(event, taken == 0 ? waitMs : 0); ++taken) {
+        switch (event.type) {
+            case NetHost::Event::Type::Connected: OnConnected(event.peer); break;
+            case NetHost::Event::Type::Disconnected: OnDisconnected(event.peer, event.disconnectReason); break;
+            case NetHost::Event::Type::Received: OnReceived(event.peer, event); break;
+        }
+    }
+    std::vector<unsigned> silent;
+    for (const auto& [index, peer] : peers)
+        if (!peer.joined && clockS - peer.connectedAtS > HelloTimeoutS) silent.push_back(index);
+    for (const unsigned index : silent) Remove(index, "Removed: no hello", Protocol::LeaveReason::Removed);
+    SendChanges();
+    if (responder.IsOpen()) responder.Poll(GetInfo(), clockS);
+    if (lobby.GetPhase() == Protocol::Phase::Racing) {
+        StepRace(dtS);
+        SendChanges();
+    }
+    host.Flush();
+}
+
+void GameServer::Run(const volatile std::sig_atomic_t& stop) {
+    using Clock = std::chrono::steady_clock;
+    const auto tick = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(TickS));
+    auto next = Clock::now() + tick;
+    while (!stop) {
+        const auto now = Clock::now();
+        const auto waitMs = next > now ? std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count() : 0;
+        Tick(TickS, static_cast<std::uint32_t>(waitMs));
+        next += tick;
+        // Fallen behind by more than a tick (a stopped process): start afresh.
+        if (Clock::now() > next + tick) next = Clock::now() + tick;
+    }
+    Stop();
+}
+
+void GameServer::Stop() {
+    for (const unsigned index : host.GetConnectedPeers()) {
+        Send(index, Protocol::ServerStopped{});
+        host.Disconnect(index);
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(StopWaitMs);
+    NetHost::Event event;
+    while (host.GetLinkCount() > 0 && Clock::now() < deadline) host.Service(event, 10);
+    // Whoever has not answered by now is cut off.
+    const unsigned links = lobby.GetSettings().maxPlayers + SpareLinks;
+    for (unsigned index = 0; index < links; ++index) host.Disconnect(index, true);
+    peers.clear();
+    logger.Log(Logger::Info, "Server stopped");
+}

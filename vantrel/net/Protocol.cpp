@@ -1,0 +1,297 @@
+#include "Protocol.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ByteReader.h"
+#include "ByteWriter.h"
+
+namespace {
+
+constexpr float TwoPi = 6.28318530718f;
+/// Positions beyond this are refused by the decoder already; the world's
+/// own bounds are StateCheck's.
+constexpr float MaxCoordinateM = 1.0e6f;
+constexpr float MaxSpeedMs = 655.35f;   ///< uint16 in cm/s
+constexpr float MaxRpm = 65535.0f;
+constexpr float WheelSteerStepRad = 1.0f / 200.0f;  ///< int8: up to 0.635 rad either way
+
+template <typename T>
+T Clamp(float value, float low, float high) {
+    return static_cast<T>(std::lround(std::min(high, std::max(low, value))));
+}
+
+/// `mayBeNone`: an empty key (with checksum 0) says no track is known yet.
+bool WriteTrack(ByteWriter& w, const Protocol::TrackRef& track, bool mayBeNone = false) {
+    const bool none = mayBeNone && track.key.empty() && track.checksum == 0;
+    return (none || Protocol::IsValidKey(track.key)) && w.String(track.key, Protocol::MaxKeyLength) &&
+           w.U8(track.reverse ? 1 : 0) && w.U32(track.checksum);
+}
+
+bool ReadTrack(ByteReader& r, Protocol::TrackRef& track, bool mayBeNone = false) {
+    if (!r.String(track.key, Protocol::MaxKeyLength) || !r.Bool(track.reverse) || !r.U32(track.checksum)) return false;
+    return (mayBeNone && track.key.empty() && track.checksum == 0) || Protocol::IsValidKey(track.key);
+}
+
+bool WriteLine(ByteWriter& w, const std::string& line) {
+    return !line.empty() && w.String(line, Protocol::MaxLineLength);
+}
+
+bool ReadLine(ByteReader& r, std::string& line) { return r.String(line, Protocol::MaxLineLength) && !line.empty(); }
+
+// --- Encoding, one overload per message
+
+bool Write(ByteWriter& w, const Protocol::Hello& m) {
+    return w.U16(m.protocolVersion) && w.String(m.gameVersion, Protocol::MaxVersionLength) &&
+           Protocol::IsValidName(m.name) && w.String(m.name, Protocol::MaxNameLength) &&
+           Protocol::IsValidKey(m.car) && w.String(m.car, Protocol::MaxKeyLength) &&
+           w.String(m.password, Protocol::MaxPasswordLength) && WriteTrack(w, m.track, true);
+}
+bool Write(ByteWriter& w, const Protocol::Welcome& m) {
+    return m.playerId < Protocol::MaxPlayers && w.U8(m.playerId) && Protocol::IsValidName(m.serverName) &&
+           w.String(m.serverName, Protocol::MaxNameLength) && m.maxPlayers >= 1 &&
+           m.maxPlayers <= Protocol::MaxPlayers && w.U8(m.maxPlayers);
+}
+bool Write(ByteWriter& w, const Protocol::Refused& m) { return WriteLine(w, m.line); }
+bool Write(ByteWriter& w, const Protocol::RaceChoice& m) {
+    return WriteTrack(w, m.track) && w.U8(static_cast<std::uint8_t>(m.mode)) &&
+           m.opponents <= Protocol::MaxOpponents && w.U8(m.opponents) &&
+           w.U8(static_cast<std::uint8_t>(m.difficulty));
+}
+bool Write(ByteWriter& w, const Protocol::LobbyState& m) {
+    if (m.players.size() > Protocol::MaxPlayers) return false;
+    if (!w.U8(static_cast<std::uint8_t>(m.phase)) || !w.U8(static_cast<std::uint8_t>(m.players.size()))) return false;
+    for (const Protocol::LobbyPlayer& p : m.players) {
+        if (p.id >= Protocol::MaxPlayers || !Protocol::IsValidName(p.name) || !Protocol::IsValidKey(p.car)) return false;
+        if (!w.U8(p.id) || !w.String(p.name, Protocol::MaxNameLength) || !w.String(p.car, Protocol::MaxKeyLength) ||
+            !w.U8(p.ready ? 1 : 0) || !w.U8(p.trackOk ? 1 : 0))
+            return false;
+    }
+    return true;
+}
+bool Write(ByteWriter& w, const Protocol::TrackReport& m) { return WriteTrack(w, m.track); }
+bool Write(ByteWriter& w, const Protocol::Ready& m) { return w.U8(m.ready ? 1 : 0); }
+bool Write(ByteWriter& w, const Protocol::Notice& m) { return WriteLine(w, m.line); }
+bool Write(ByteWriter& w, const Protocol::Countdown& m) {
+    return m.startsInMs <= Protocol::MaxCountdownMs && w.U16(m.startsInMs);
+}
+bool Write(ByteWriter&, const Protocol::ServerStopped&) { return true; }
+bool Write(ByteWriter& w, const Protocol::PlayerLeft& m) {
+    return m.playerId < Protocol::MaxPlayers && w.U8(m.playerId) && w.U8(static_cast<std::uint8_t>(m.reason));
+}
+bool Write(ByteWriter& w, const Protocol::CarState& m) {
+    const RecordedRun::Sample& s = m.sample;
+    if (m.playerId >= Protocol::MaxPlayers || m.checkpoints > Protocol::MaxCheckpoints) return false;
+    if (s.gear < Protocol::MinGear || s.gear > Protocol::MaxGear) return false;
+    bool ok = w.U8(m.playerId) && w.U32(m.tick) && w.U8(m.checkpoints);
+    for (float c : {s.positionM.x, s.positionM.y, s.positionM.z})
+        ok = ok && std::fabs(c) <= MaxCoordinateM && w.F32(c);
+    for (float c : {s.orientation.x, s.orientation.y, s.orientation.z, s.orientation.w})
+        ok = ok && std::isfinite(c) && w.I16(Clamp<std::int16_t>(c * 32767.0f, -32767.0f, 32767.0f));
+    ok = ok && std::isfinite(s.speedMs) && std::isfinite(s.engineRpm) && std::isfinite(s.steering) &&
+         std::isfinite(s.throttle) && std::isfinite(s.brake);
+    ok = ok && w.U16(Clamp<std::uint16_t>(s.speedMs * 100.0f, 0.0f, MaxSpeedMs * 100.0f)) &&
+         w.U16(Clamp<std::uint16_t>(s.engineRpm, 0.0f, MaxRpm)) &&
+         w.I8(Clamp<std::int8_t>(s.steering * 127.0f, -127.0f, 127.0f)) &&
+         w.U8(Clamp<std::uint8_t>(s.throttle * 255.0f, 0.0f, 255.0f)) &&
+         w.U8(Clamp<std::uint8_t>(s.brake * 255.0f, 0.0f, 255.0f)) && w.I8(static_cast<std::int8_t>(s.gear));
+    for (int i = 0; i < RecordedRun::WheelCount && ok; ++i) {
+        if (!std::isfinite(s.wheelSpinRad[i]) || !std::isfinite(s.wheelSteerRad[i])) return false;
+        float angle = std::fmod(s.wheelSpinRad[i], TwoPi);
+        if (angle < 0.0f) angle += TwoPi;
+        // 65536 steps round the turn: 2 pi itself wraps to 0.
+        ok = w.U16(static_cast<std::uint16_t>(std::lround(angle / TwoPi * 65536.0f) & 0xFFFF)) &&
+             w.I8(Clamp<std::int8_t>(s.wheelSteerRad[i] / WheelSteerStepRad, -127.0f, 127.0f));
+    }
+    return ok;
+}
+
+// --- Decoding
+
+bool Read(ByteReader& r, Protocol::Hello& m, std::string& problem) {
+    if (!r.U16(m.protocolVersion) || !r.String(m.gameVersion, Protocol::MaxVersionLength)) return false;
+    if (!r.String(m.name, Protocol::MaxNameLength) || !Protocol::IsValidName(m.name)) {
+        problem = "bad player name";
+        return false;
+    }
+    if (!r.String(m.car, Protocol::MaxKeyLength) || !Protocol::IsValidKey(m.car)) {
+        problem = "bad car key";
+        return false;
+    }
+    return r.String(m.password, Protocol::MaxPasswordLength) && ReadTrack(r, m.track, true);
+}
+bool Read(ByteReader& r, Protocol::Welcome& m, std::string&) {
+    return r.U8(m.playerId) && m.playerId < Protocol::MaxPlayers && r.String(m.serverName, Protocol::MaxNameLength) &&
+           Protocol::IsValidName(m.serverName) && r.U8(m.maxPlayers) && m.maxPlayers >= 1 &&
+           m.maxPlayers <= Protocol::MaxPlayers;
+}
+bool Read(ByteReader& r, Protocol::Refused& m, std::string&) { return ReadLine(r, m.line); }
+bool Read(ByteReader& r, Protocol::RaceChoice& m, std::string&) {
+    std::uint8_t mode = 0, difficulty = 0;
+    if (!ReadTrack(r, m.track) || !r.U8(mode) || mode > 1 || !r.U8(m.opponents) ||
+        m.opponents > Protocol::MaxOpponents || !r.U8(difficulty) || difficulty > 2)
+        return false;
+    m.mode = static_cast<Protocol::Mode>(mode);
+    m.difficulty = static_cast<Protocol::Difficulty>(difficulty);
+    return true;
+}
+bool Read(ByteReader& r, Protocol::LobbyState& m, std::string& problem) {
+    std::uint8_t phase = 0, count = 0;
+    if (!r.U8(phase) || phase > 2 || !r.U8(count)) return false;
+    if (count > Protocol::MaxPlayers) {
+        problem = "more players than a server holds";
+        return false;
+    }
+    m.phase = static_cast<Protocol::Phase>(phase);
+    m.players.assign(count, {});
+    for (Protocol::LobbyPlayer& p : m.players) {
+        if (!r.U8(p.id) || p.id >= Protocol::MaxPlayers || !r.String(p.name, Protocol::MaxNameLength) ||
+            !Protocol::IsValidName(p.name) || !r.String(p.car, Protocol::MaxKeyLength) ||
+            !Protocol::IsValidKey(p.car) || !r.Bool(p.ready) || !r.Bool(p.trackOk))
+            return false;
+    }
+    return true;
+}
+bool Read(ByteReader& r, Protocol::TrackReport& m, std::string&) { return ReadTrack(r, m.track); }
+bool Read(ByteReader& r, Protocol::Ready& m, std::string&) { return r.Bool(m.ready); }
+bool Read(ByteReader& r, Protocol::Notice& m, std::string&) { return ReadLine(r, m.line); }
+bool Read(ByteReader& r, Protocol::Countdown& m, std::string&) {
+    return r.U16(m.startsInMs) && m.startsInMs <= Protocol::MaxCountdownMs;
+}
+bool Read(ByteReader&, Protocol::ServerStopped&, std::string&) { return true; }
+bool Read(ByteReader& r, Protocol::PlayerLeft& m, std::string&) {
+    std::uint8_t reason = 0;
+    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxPlayers || !r.U8(reason) || reason > 2) return false;
+    m.reason = static_cast<Protocol::LeaveReason>(reason);
+    return true;
+}
+bool Read(ByteReader& r, Protocol::CarState& m, std::string& problem) {
+    RecordedRun::Sample& s = m.sample;
+    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxPlayers || !r.U32(m.tick) || !r.U8(m.checkpoints) ||
+        m.checkpoints > Protocol::MaxCheckpoints)
+        return false;
+    for (float* c : {&s.positionM.x, &s.positionM.y, &s.positionM.z})
+        if (!r.F32(*c) || std::fabs(*c) > MaxCoordinateM) {
+            problem = "position out of range";
+            return false;
+        }
+    std::int16_t q[4];
+    for (std::int16_t& c : q)
+        if (!r.I16(c)) return false;
+    const float norm = std::sqrt(float(q[0]) * q[0] + float(q[1]) * q[1] + float(q[2]) * q[2] + float(q[3]) * q[3]);
+    // A rounded unit quaternion is within a few steps of 32767 long.
+    if (norm < 32767.0f * 0.99f || norm > 32767.0f * 1.01f) {
+        problem = "orientation is not a rotation";
+        return false;
+    }
+    s.orientation = vmath::quat<float>(q[0] / norm, q[1] / norm, q[2] / norm, q[3] / norm);
+    std::uint16_t speed = 0, rpm = 0;
+    std::int8_t steering = 0, gear = 0;
+    std::uint8_t throttle = 0, brake = 0;
+    if (!r.U16(speed) || !r.U16(rpm) || !r.I8(steering) || !r.U8(throttle) || !r.U8(brake) || !r.I8(gear)) return false;
+    if (steering < -127 || gear < Protocol::MinGear || gear > Protocol::MaxGear) return false;
+    s.speedMs = speed / 100.0f;
+    s.engineRpm = rpm;
+    s.steering = steering / 127.0f;
+    s.throttle = throttle / 255.0f;
+    s.brake = brake / 255.0f;
+    s.gear = gear;
+    s.distanceM = 0.0f;
+    for (int i = 0; i < RecordedRun::WheelCount; ++i) {
+        std::uint16_t spin = 0;
+        std::int8_t steer = 0;
+        if (!r.U16(spin) || !r.I8(steer) || steer < -127) return false;
+        s.wheelSpinRad[i] = spin / 65536.0f * TwoPi;
+        s.wheelSteerRad[i] = steer * WheelSteerStepRad;
+    }
+    return true;
+}
+
+const char* TypeName(Protocol::Type type) {
+    static const char* const names[] = {"hello",    "welcome", "refused",   "race choice",    "lobby state",
+                                        "track report", "ready", "notice", "countdown", "server stopped",
+                                        "player left", "car state"};
+    return names[static_cast<int>(type) - 1];
+}
+
+template <typename M>
+bool DecodeAs(ByteReader& r, Protocol::Message& message, std::string& problem, Protocol::Type type) {
+    M m;
+    std::string why;
+    if (!Read(r, m, why) || !r.IsDone()) {
+        problem = std::string(TypeName(type)) + ": " +
+                  (!why.empty() ? why : r.IsOk() ? "bytes left over" : "truncated or out of range");
+        return false;
+    }
+    message = std::move(m);
+    return true;
+}
+
+}  // namespace
+
+static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::CarState),
+              "one alternative of Message per Type, in its order");
+
+Protocol::Type Protocol::TypeOf(const Message& message) {
+    return static_cast<Type>(message.index() + 1);
+}
+
+std::vector<std::uint8_t> Protocol::Encode(const Message& message) {
+    ByteWriter w;
+    w.U8(static_cast<std::uint8_t>(TypeOf(message)));
+    const bool ok = std::visit([&w](const auto& m) { return Write(w, m); }, message);
+    if (!ok || !w.IsOk() || w.GetSize() > MaxMessageBytes) return {};
+    return std::vector<std::uint8_t>(w.GetData(), w.GetData() + w.GetSize());
+}
+
+bool Protocol::Decode(const std::uint8_t* data, std::size_t size, Message& message, std::string& problem) {
+    if (size == 0 || data == nullptr) {
+        problem = "empty message";
+        return false;
+    }
+    if (size > MaxMessageBytes) {
+        problem = "message of " + std::to_string(size) + " bytes, more than " + std::to_string(MaxMessageBytes);
+        return false;
+    }
+    ByteReader r(data + 1, size - 1);
+    switch (static_cast<Type>(data[0])) {
+        case Type::Hello: return DecodeAs<Hello>(r, message, problem, Type::Hello);
+        case Type::Welcome: return DecodeAs<Welcome>(r, message, problem, Type::Welcome);
+        case Type::Refused: return DecodeAs<Refused>(r, message, problem, Type::Refused);
+        case Type::RaceChoice: return DecodeAs<RaceChoice>(r, message, problem, Type::RaceChoice);
+        case Type::LobbyState: return DecodeAs<LobbyState>(r, message, problem, Type::LobbyState);
+        case Type::TrackReport: return DecodeAs<TrackReport>(r, message, problem, Type::TrackReport);
+        case Type::Ready: return DecodeAs<Ready>(r, message, problem, Type::Ready);
+        case Type::Notice: return DecodeAs<Notice>(r, message, problem, Type::Notice);
+        case Type::Countdown: return DecodeAs<Countdown>(r, message, problem, Type::Countdown);
+        case Type::ServerStopped: return DecodeAs<ServerStopped>(r, message, problem, Type::ServerStopped);
+        case Type::PlayerLeft: return DecodeAs<PlayerLeft>(r, message, problem, Type::PlayerLeft);
+        case Type::CarState: return DecodeAs<CarState>(r, message, problem, Type::CarState);
+    }
+    problem = "unknown message type " + std::to_string(data[0]);
+    return false;
+}
+
+bool Protocol::PeekHelloVersion(const std::uint8_t* data, std::size_t size, std::uint16_t& protocolVersion,
+                                std::string& gameVersion) {
+    if (!data || size == 0 || size > MaxMessageBytes || data[0] != static_cast<std::uint8_t>(Type::Hello)) return false;
+    ByteReader r(data + 1, size - 1);
+    std::uint16_t version = 0;
+    std::string game;
+    if (!r.U16(version) || !r.String(game, MaxVersionLength)) return false;
+    protocolVersion = version;
+    gameVersion = game;
+    return true;
+}
+
+bool Protocol::IsValidName(const std::string& name) {
+    if (name.empty() || name.size() > MaxNameLength || name.front() == ' ' || name.back() == ' ') return false;
+    return std::all_of(name.begin(), name.end(), [](char c) { return c >= 32 && c <= 126; });
+}
+
+bool Protocol::IsValidKey(const std::string& key) {
+    if (key.empty() || key.size() > MaxKeyLength) return false;
+    return std::all_of(key.begin(), key.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}

@@ -1,0 +1,164 @@
+#pragma once
+// The messages a server and its clients exchange, and the one decoder every
+// message from the network goes through.
+//
+// A message is one ENet packet: a type byte, then the type's fields,
+// little-endian, nothing after them. Strings are a length byte and that many
+// printable ASCII bytes. Every count, enumeration and range is checked on the
+// way in and every float must be finite; no message is longer than
+// MaxMessageBytes, so nothing the network sends sizes an allocation beyond it.
+//
+// Lobby and race events go reliable and ordered (NetHost::Reliable); car
+// states unreliable and sequenced (NetHost::States), a late one dropped.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "replay/RecordedRun.h"
+
+class Protocol {
+public:
+    /// Raised whenever a message changes shape: a client and a server of
+    /// other versions refuse each other with one line.
+    static constexpr std::uint16_t Version = 1;
+    static constexpr std::size_t MaxMessageBytes = 512;
+    static constexpr std::size_t MaxPlayers = 8;
+    static constexpr std::size_t MaxOpponents = 7;
+    static constexpr std::size_t MaxNameLength = 24;      ///< a player's or a server's shown name
+    static constexpr std::size_t MaxKeyLength = 64;       ///< a car's or a track's key
+    static constexpr std::size_t MaxPasswordLength = 32;
+    static constexpr std::size_t MaxVersionLength = 16;   ///< the game's version, "0.1"
+    static constexpr std::size_t MaxLineLength = 96;      ///< a line shown to a player
+    static constexpr std::size_t MaxCheckpoints = 32;
+    static constexpr unsigned MaxCountdownMs = 10000;
+    static constexpr int MinGear = -1, MaxGear = 9;
+    /// What a client gives its link's close when the player leaves; a link
+    /// closed without it timed out.
+    static constexpr std::uint32_t LeavingOnPurpose = 1;
+
+    enum class Type : std::uint8_t {
+        Hello = 1,      ///< client: who joins, with what
+        Welcome,        ///< server: joined, and as whom
+        Refused,        ///< server: not joined, and why (then the link closes)
+        RaceChoice,     ///< server: what the next race is
+        LobbyState,     ///< server: every player in the lobby
+        TrackReport,    ///< client: the track it has for the race chosen
+        Ready,          ///< client: its ready mark
+        Notice,         ///< server: a line for one player ("Missing track ...")
+        Countdown,      ///< server: everyone is ready, the race starts in so long
+        ServerStopped,  ///< server: it is going away
+        PlayerLeft,     ///< server: a player went
+        CarState        ///< both: a car's state at a tick
+    };
+    enum class Mode : std::uint8_t { Race = 0, TimeTrial = 1 };
+    enum class Difficulty : std::uint8_t { Easy = 0, Medium = 1, Hard = 2 };
+    enum class Phase : std::uint8_t { Lobby = 0, Countdown = 1, Racing = 2 };
+    enum class LeaveReason : std::uint8_t { Left = 0, TimedOut = 1, Removed = 2 };
+
+    /// The track a client has under a key, driven one way; checksum 0: it
+    /// has no such track.
+    struct TrackRef {
+        std::string key;
+        bool reverse = false;
+        std::uint32_t checksum = 0;  ///< the way's centre line (RoadCentreLine::GetChecksum)
+    };
+
+    /// NOTE: every version's hello starts with these two fields, so a
+    /// server can refuse a game of another version in words (PeekHelloVersion).
+    struct Hello {
+        std::uint16_t protocolVersion = Version;
+        std::string gameVersion;  ///< shown in the refusal of another version
+        std::string name;         ///< 1 to MaxNameLength characters
+        std::string car;          ///< the car's key: letters, digits and '_'
+        std::string password;     ///< empty for none
+        /// The track the client has for the race it expects; an empty key
+        /// (checksum 0) where it knows none yet (a typed address), and a
+        /// TrackReport follows the server's race choice.
+        TrackRef track;
+    };
+    struct Welcome {
+        std::uint8_t playerId = 0;
+        std::string serverName;
+        std::uint8_t maxPlayers = 0;
+    };
+    struct Refused {
+        std::string line;
+    };
+    struct RaceChoice {
+        TrackRef track;  ///< the server's own centre line checksum
+        Mode mode = Mode::Race;
+        std::uint8_t opponents = 0;
+        Difficulty difficulty = Difficulty::Medium;
+    };
+    struct LobbyPlayer {
+        std::uint8_t id = 0;
+        std::string name;
+        std::string car;
+        bool ready = false;
+        bool trackOk = false;  ///< has the chosen track, of the same centre line
+    };
+    struct LobbyState {
+        Phase phase = Phase::Lobby;
+        std::vector<LobbyPlayer> players;  ///< at most MaxPlayers
+    };
+    struct TrackReport {
+        TrackRef track;
+    };
+    struct Ready {
+        bool ready = false;
+    };
+    struct Notice {
+        std::string line;
+    };
+    struct Countdown {
+        std::uint16_t startsInMs = 0;  ///< at most MaxCountdownMs
+    };
+    struct ServerStopped {};
+    struct PlayerLeft {
+        std::uint8_t playerId = 0;
+        LeaveReason reason = LeaveReason::Left;
+    };
+    /// A car at a tick of its driver's race. The sample goes as a ghost's
+    /// does, less the distance along the centre line, which the receiver
+    /// measures on its own road: position as floats, orientation, speed, rpm,
+    /// steering and pedals quantised, the gear, and each wheel's spin (its
+    /// angle about the axle, wrapped to 0 ... 2 pi: the receiver unwraps it
+    /// by the car's speed) and steering angle.
+    struct CarState {
+        std::uint8_t playerId = 0;  ///< whose; the server sets it when it relays
+        std::uint32_t tick = 0;     ///< of the sender's race, from the start
+        std::uint8_t checkpoints = 0;  ///< passed, as the sender counts them
+        RecordedRun::Sample sample;
+    };
+
+    /// In the order of Type: a message's index is its type less one.
+    using Message = std::variant<Hello, Welcome, Refused, RaceChoice, LobbyState, TrackReport, Ready, Notice,
+                                 Countdown, ServerStopped, PlayerLeft, CarState>;
+
+    /// The message's bytes; empty when a field is out of its range (a name
+    /// too long, a key with other characters, a float not finite), so what
+    /// goes out is what Decode takes.
+    static std::vector<std::uint8_t> Encode(const Message& message);
+    /// Reads one message: type known, every field present and in range,
+    /// nothing left over.
+    /// @param problem set to what is wrong, when false is returned
+    /// @return true with `message` set; false leaves it alone
+    static bool Decode(const std::uint8_t* data, std::size_t size, Message& message, std::string& problem);
+
+    /// The versions at the head of a hello, of this version or any other,
+    /// whose rest need not decode.
+    /// @return false when the bytes do not start as a hello
+    static bool PeekHelloVersion(const std::uint8_t* data, std::size_t size, std::uint16_t& protocolVersion,
+                                 std::string& gameVersion);
+
+    static Type TypeOf(const Message& message);
+    /// Whether the message goes on the reliable channel (all but car states).
+    static bool IsReliable(const Message& message) { return TypeOf(message) != Type::CarState; }
+
+    /// 1 to MaxNameLength printable ASCII characters, not starting or ending with a space.
+    static bool IsValidName(const std::string& name);
+    /// 1 to MaxKeyLength letters, digits and '_' (a car's or a track's folder).
+    static bool IsValidKey(const std::string& key);
+};

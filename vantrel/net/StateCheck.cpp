@@ -1,0 +1,73 @@
+#include "StateCheck.h"
+
+#include <algorithm>
+#include <cmath>
+
+StateCheck::StateCheck(Limits limits) : limits(std::move(limits)) {}
+
+const char* StateCheck::Describe(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Accepted: return "accepted";
+        case Verdict::Stale: return "stale";
+        case Verdict::TooFast: return "too fast";
+        case Verdict::ImpossibleMove: return "impossible move";
+        case Verdict::OutsideWorld: return "outside the world";
+        case Verdict::AheadOfClock: return "ahead of the server's clock";
+        case Verdict::CheckpointSkipped: return "checkpoint skipped";
+    }
+    return "unknown";
+}
+
+bool StateCheck::Crosses(const vmath::vec3<double>& a, const vmath::vec3<double>& b, unsigned index) const {
+    // The segment clipped against the square (Liang-Barsky): it touches the
+    // square when some part of it survives.
+    const vmath::vec2<double>& c = limits.checkpointsM[index];
+    const double r = limits.checkpointReachM;
+    const double d[2] = {b.x - a.x, b.y - a.y};
+    const double lowEdge[2] = {c.x - r - a.x, c.y - r - a.y};
+    const double highEdge[2] = {c.x + r - a.x, c.y + r - a.y};
+    double t0 = 0.0, t1 = 1.0;
+    for (int axis = 0; axis < 2; ++axis) {
+        if (d[axis] == 0.0) {
+            if (lowEdge[axis] > 0.0 || highEdge[axis] < 0.0) return false;
+            continue;
+        }
+        double enter = lowEdge[axis] / d[axis], leave = highEdge[axis] / d[axis];
+        if (enter > leave) std::swap(enter, leave);
+        t0 = std::max(t0, enter);
+        t1 = std::min(t1, leave);
+        if (t0 > t1) return false;
+    }
+    return true;
+}
+
+StateCheck::Verdict StateCheck::Check(Progress& progress, const Protocol::CarState& state,
+                                      std::uint32_t serverTick) const {
+    if (progress.started && state.tick <= progress.tick) return Verdict::Stale;
+    if (state.tick > serverTick && state.tick - serverTick > limits.aheadTicks) return Verdict::AheadOfClock;
+    const vmath::vec3<double> position(state.sample.positionM.x, state.sample.positionM.y, state.sample.positionM.z);
+    if (position.x < limits.worldMinM.x || position.y < limits.worldMinM.y || position.z < limits.worldMinM.z ||
+        position.x > limits.worldMaxM.x || position.y > limits.worldMaxM.y || position.z > limits.worldMaxM.z)
+        return Verdict::OutsideWorld;
+    if (state.sample.speedMs > GetMaxSpeedMs()) return Verdict::TooFast;
+
+    unsigned passed = progress.checkpoints;
+    if (progress.started) {
+        const double dtS = (state.tick - progress.tick) * limits.tickS;
+        const vmath::vec3<double> move(position.x - progress.positionM.x, position.y - progress.positionM.y,
+                                       position.z - progress.positionM.z);
+        const double moveM = std::sqrt(move.x * move.x + move.y * move.y + move.z * move.z);
+        if (moveM > GetMaxSpeedMs() * dtS + limits.moveSlackM) return Verdict::ImpossibleMove;
+        while (passed < limits.checkpointsM.size() && Crosses(progress.positionM, position, passed)) ++passed;
+    } else {
+        while (passed < limits.checkpointsM.size() && Crosses(position, position, passed)) ++passed;
+    }
+    // Behind the server's count is only a client rounding the other way.
+    if (state.checkpoints > passed) return Verdict::CheckpointSkipped;
+
+    progress.started = true;
+    progress.tick = state.tick;
+    progress.positionM = position;
+    progress.checkpoints = passed;
+    return Verdict::Accepted;
+}
