@@ -137,7 +137,7 @@ protected:
 }  // namespace
 
 TEST_F(Race, ACarThatCannotBeMadeFailsTheStart) {
-    EXPECT_FALSE(Start(CarPool::CarCount, true));
+    EXPECT_FALSE(Start(CarPool::Count(), true));
     EXPECT_EQ(race->GetCar(), nullptr);
     // Frames of a race that did not start change nothing and do not crash.
     RunFrames(3);
@@ -324,12 +324,12 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarOnEveryTrackAndWayIntoTheRec
     TrackList tracks;
     ASSERT_GT(tracks.Load(), 0u);
     const std::vector<TrackList::Choice>& choices = tracks.GetChoices();
-    std::vector<std::array<std::uint32_t, CarPool::CarCount>> takenMs(choices.size());
+    std::vector<std::vector<std::uint32_t>> takenMs(choices.size(), std::vector<std::uint32_t>(CarPool::Count()));
     for (std::size_t c = 0; c < choices.size(); ++c) {
         const TrackDescription& track = tracks.TrackOf(choices[c]);
         const TrackDescription::Direction direction = choices[c].direction;
         const std::vector<Track::Checkpoint>& allowances = track.FindWay(direction)->checkpoints;
-        for (unsigned carIndex = 0; carIndex < CarPool::CarCount; ++carIndex) {
+        for (unsigned carIndex = 0; carIndex < CarPool::Count(); ++carIndex) {
             SCOPED_TRACE(tracks.Label(choices[c]) + ", car " + std::to_string(carIndex));
             if (!race) SetUp();
             race->SetTrack(track, direction);
@@ -389,14 +389,14 @@ TEST_F(Race, TimeTrialIsWonWithTheArrowKeysByEachCarOnEveryTrackAndWayIntoTheRec
     RecordsStore nextRun;
     for (std::size_t c = 0; c < choices.size(); ++c) {
         const TrackDescription& track = tracks.TrackOf(choices[c]);
-        for (unsigned i = 0; i < CarPool::CarCount; ++i) {
-            const std::string key = track.RecordsKey(choices[c].direction, CarPool::NodeNames[i]);
+        for (unsigned i = 0; i < CarPool::Count(); ++i) {
+            const std::string key = track.RecordsKey(choices[c].direction, CarPool::Describe(i).GetKey());
             EXPECT_NE(text.str().find("[" + key + "]\nbest_ms = " + std::to_string(takenMs[c][i])), std::string::npos)
                 << key << " in\n" << text.str();
             EXPECT_EQ(nextRun.BestMs(key), takenMs[c][i]);
         }
     }
-    EXPECT_NE(text.str().find(std::string("[") + CarPool::NodeNames[0] + "]"), std::string::npos);
+    EXPECT_NE(text.str().find(std::string("[") + CarPool::Describe(0).GetKey() + "]"), std::string::npos);
     ShowRoom room(handler, &nextRun);
     room.Choose(1, ShowRoom::TimeTrial);
     room.SetTracks(&tracks, 0, nullptr);

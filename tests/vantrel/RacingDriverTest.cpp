@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cars/Car.h"
+#include "cars/CarPool.h"
 #include "drivers/Player.h"
 #include "drivers/RacingDriver.h"
 #include "input/EventHandler.h"
@@ -241,17 +242,20 @@ RacingLine* RacingDriverTest::line = nullptr;
 
 }  // namespace
 
-TEST(RacingDriverLimits, TheMeasuredTopSpeedsBrakingAndGripStillHoldOnFlatGround) {
-    // A flat strip 24 km long: the cars' grip and brakes, without the road's slopes.
+TEST(RacingDriverLimits, EachCarsDescribedTopSpeedBrakingAndGripStillHoldOnFlatGround) {
+    // A flat strip 24 km long: the cars' grip and brakes, without the road's
+    // slopes. What each description says the drivers may plan with
+    // ([limits]) is what the physics gives.
     const MeshData flat = MakeGrid(-1000.0f, -12000.0f, 1000.0f, 12000.0f, 500.0f);
-    const double top[] = {RacingDriver::TopSpeedCar0Ms, RacingDriver::TopSpeedCar1Ms};
-    for (unsigned carIndex : {0u, 1u}) {
-        SCOPED_TRACE(carIndex);
+    ASSERT_GE(CarPool::Count(), 3u);
+    for (unsigned carIndex = 0; carIndex < CarPool::Count(); ++carIndex) {
+        SCOPED_TRACE(CarPool::Describe(carIndex).GetKey());
+        const CarDescription::Limits& limits = CarPool::Describe(carIndex).GetLimits();
         // Full throttle for a minute, then full brake: from 45 to 15 m/s.
         Drive straight(flat, carIndex, MatrixGL::CarStart(0.0f, -11500.0f, 0.8f));
         straight.Run(1.0f, 0, 0, 1, true);
         straight.Run(60.0f, 0, 1, 0);
-        EXPECT_NEAR(straight.car->GetForwardSpeedMs(), top[carIndex], 0.01 * top[carIndex]);
+        EXPECT_NEAR(straight.car->GetForwardSpeedMs(), limits.topSpeedMs, 0.01 * limits.topSpeedMs);
         float fastS = -1.0f, slowS = -1.0f;
         straight.Run(6.0f, 0, 0, 1, false, [&](float timeS) {
             const float v = straight.car->GetForwardSpeedMs();
@@ -261,8 +265,8 @@ TEST(RacingDriverLimits, TheMeasuredTopSpeedsBrakingAndGripStillHoldOnFlatGround
         });
         ASSERT_GT(slowS, fastS);
         const double braking = 30.0 / (slowS - fastS);
-        EXPECT_GE(braking, RacingDriver::BrakingMs2 * 0.99);
-        EXPECT_LE(braking, RacingDriver::BrakingMs2 * 1.04);
+        EXPECT_GE(braking, limits.brakingMs2 * 0.99);
+        EXPECT_LE(braking, limits.brakingMs2 * 1.04);
 
         // At a steady 28 m/s or so, the steering raised until the car runs wide:
         // the most cornering it gives is speed x yaw rate.
@@ -281,7 +285,7 @@ TEST(RacingDriverLimits, TheMeasuredTopSpeedsBrakingAndGripStillHoldOnFlatGround
             heading = now;
             if (steering > 0.0f && std::fabs(error) < 1.5f) peak = std::max(peak, v * yawRate);
         }
-        EXPECT_NEAR(peak, RacingDriver::LateralGripMs2, 0.02 * RacingDriver::LateralGripMs2);
+        EXPECT_NEAR(peak, limits.lateralGripMs2, 0.02 * limits.lateralGripMs2);
     }
 }
 

@@ -157,7 +157,7 @@ const TrackDescription::Way* GameEngine::ChooseWay() {
 }
 
 std::string GameEngine::RecordsKey() const {
-    return setup.track.RecordsKey(setup.direction, CarPool::NodeNames[setup.PlayerCar()]);
+    return setup.track.RecordsKey(setup.direction, CarPool::Describe(setup.PlayerCar()).GetKey());
 }
 
 bool GameEngine::PlaceSeatAtStart(std::size_t i) {
@@ -275,7 +275,7 @@ void GameEngine::BeginRace(Mode startMode) {
         std::vector<std::string> keys;
         for (const Seat& seat : seats)
             keys.push_back(setup.track.IsLoaded()
-                               ? setup.track.RecordsKey(setup.direction, CarPool::NodeNames[seat.carIndex])
+                               ? setup.track.RecordsKey(setup.direction, CarPool::Describe(seat.carIndex).GetKey())
                                : "");
         auto trial = std::make_unique<TimeTrialRules>(track, records, std::move(keys));
         trial->SetGhostRace(ghostRace.get(), setup.PlayerCar());

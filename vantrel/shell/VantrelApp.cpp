@@ -12,6 +12,7 @@
 #include <sonavar/Sound.h>
 
 #include "GameOptions.h"
+#include "cars/CarPool.h"
 #include "hud/HudNotice.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
@@ -103,6 +104,13 @@ bool VantrelApp::Start() {
         settings->SetQuality(quality);
     }
     field = FieldSettings::Read(settings.get());
+    // A car whose description is refused is left out with its Warn line; the
+    // others play. Without any there is nothing to drive.
+    if (CarPool::Count() == 0) {
+        failure = std::string("no usable car found in ") + CarList::DataFolder;
+        std::cout << "[ERROR] VantrelApp: " << failure << ", the game ends" << std::endl;
+        return false;
+    }
     // A track whose description is refused is left out with its Warn line;
     // the others play. Without any, the show room still runs and a race says why it cannot start.
     tracks.Load();
