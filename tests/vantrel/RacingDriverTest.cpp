@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -311,8 +312,10 @@ TEST_F(RacingDriverTest, EverySkillLapsWithEachCarInOrderAndHardBeatsTheCentreLi
         double tightest = 1e-6;
         for (double s = 0.0; s < wayRoad.GetLength(); s += 2.0) tightest = std::max(tightest, std::fabs(wayRoad.Curvature(s)));
         const double crawlMs = std::min(15.0, 0.75 * std::sqrt(6.5 / tightest));
-        double lapS[2][4] = {};  // per car: Easy, Medium, Hard, centre-line driver
-        for (unsigned carIndex : {0u, 1u}) {
+        // Per car: Easy, Medium, Hard, centre-line driver. Every car of the
+        // game, from its description alone.
+        std::vector<std::array<double, 4>> lapS(CarPool::Count());
+        for (unsigned carIndex = 0; carIndex < CarPool::Count(); ++carIndex) {
             for (int k = 0; k < 4; ++k) {
                 SCOPED_TRACE(testing::Message() << label << ", car " << carIndex << ", "
                                                 << (k < 3 ? names[k] : "centre line"));
@@ -340,7 +343,7 @@ TEST_F(RacingDriverTest, EverySkillLapsWithEachCarInOrderAndHardBeatsTheCentreLi
                 << label << ", car " << carIndex << ": Hard before the centre line";
         }
         table << label << " (slowest allowed " << crawlMs << " m/s)\n";
-        for (unsigned carIndex : {0u, 1u}) {
+        for (unsigned carIndex = 0; carIndex < CarPool::Count(); ++carIndex) {
             table << "car " << carIndex << "    ";
             for (int k = 0; k < 4; ++k) table << std::setw(6) << lapS[carIndex][k] << "  ";
             table << "\n";

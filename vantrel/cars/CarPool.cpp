@@ -71,14 +71,29 @@ CarPool::~CarPool() {
         for (physics::DynamicObjectCar* body : bodies) physics->DestroyCar(body);
 }
 
-const CarList& CarPool::Cars() {
-    // Read once: every pool and every table of the run sees the same cars.
-    static const CarList cars = [] {
-        CarList list;
-        list.Load();
-        return list;
-    }();
+namespace {
+
+// The game's cars: every pool and every table of the run sees the same ones.
+struct GameCars {
+    CarList list;
+    bool read = false;
+};
+
+GameCars& TheGameCars() {
+    static GameCars cars;
     return cars;
+}
+
+}  // namespace
+
+const CarList& CarPool::Cars() {
+    if (!TheGameCars().read) ReloadCars();
+    return TheGameCars().list;
+}
+
+std::size_t CarPool::ReloadCars(const std::string& folder) {
+    TheGameCars().read = true;
+    return TheGameCars().list.Load(folder);
 }
 
 unsigned CarPool::Count() { return static_cast<unsigned>(Cars().GetCount()); }

@@ -30,6 +30,11 @@ public:
     /// The game's cars, read from CarList::DataFolder on the first call and
     /// kept for the run; addressed by index 0 .. Count() - 1 everywhere.
     static const CarList& Cars();
+    /// Reads the game's cars again from `folder`, as the program does once
+    /// at its start, for the data the program now finds. What Cars and
+    /// Describe gave before is gone; no pool may live across it.
+    /// @return the number of cars found
+    static std::size_t ReloadCars(const std::string& folder = CarList::DataFolder);
     /// Number of cars in the game.
     static unsigned Count();
     /// Car `index`'s description; an empty one (IsLoaded false) past the last car.

@@ -106,7 +106,7 @@ bool VantrelApp::Start() {
     field = FieldSettings::Read(settings.get());
     // A car whose description is refused is left out with its Warn line; the
     // others play. Without any there is nothing to drive.
-    if (CarPool::Count() == 0) {
+    if (CarPool::ReloadCars() == 0) {
         failure = std::string("no usable car found in ") + CarList::DataFolder;
         std::cout << "[ERROR] VantrelApp: " << failure << ", the game ends" << std::endl;
         return false;
