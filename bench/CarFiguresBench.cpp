@@ -136,7 +136,8 @@ Figures Measure(unsigned carIndex) {
             const float yawRate =
                 std::atan2(heading.x * now.y - heading.y * now.x, heading.x * now.x + heading.y * now.y) / FrameS;
             heading = now;
-            if (steering > 0.0f && std::fabs(error) < 1.5f) figures.lateralMs2 = std::max(figures.lateralMs2, v * yawRate);
+            if (steering > 0.0f && std::fabs(error) < 1.5f)
+                figures.lateralMs2 = std::max(figures.lateralMs2, v * yawRate);
         }
     }
     return figures;

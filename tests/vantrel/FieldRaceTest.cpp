@@ -136,8 +136,8 @@ TEST_F(FieldRace, FiveOpponentsStartOnTheGridRaceTheLapAndTheResultsFollowThem) 
                   << std::endl;
     }
     EXPECT_EQ(players, 1);
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const ResultsTable::Row& row) { return row.car == "Vesper RS"; }),
-              1)
+    const auto third = [](const ResultsTable::Row& row) { return row.car == "Vesper RS"; };
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), third), 1)
         << "the third car's opponent is in the results by its name, with its time";
     const std::vector<std::size_t> order = field.GetStandings().Order();
     for (std::size_t k = 1; k < order.size(); ++k)

@@ -80,7 +80,8 @@ bool IsBlue(int r, int g, int b) { return b > r + 30 && b > g + 10; }
 class OpponentCars : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(CarPool::Describe(0).GetModelFile()) || !std::filesystem::exists(CarPool::Describe(1).GetModelFile()))
+        if (!std::filesystem::exists(CarPool::Describe(0).GetModelFile()) ||
+            !std::filesystem::exists(CarPool::Describe(1).GetModelFile()))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
         ASSERT_TRUE(engine.Initialize());
         pool = std::make_unique<CarPool>(engine, &world);

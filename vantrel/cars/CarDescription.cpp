@@ -92,7 +92,8 @@ bool CarDescription::Load(const std::string& folder) {
         return Refuse(where("car", "name"), "is longer than " + std::to_string(MaxNameCharacters) + " characters");
     std::string model;
     if (!get("car", "model")) return Refuse(where("car", "model"), "is missing");
-    if (!existing(value, model)) return Refuse(where("car", "model"), "names \"" + value + "\", which is no file there");
+    if (!existing(value, model))
+        return Refuse(where("car", "model"), "names \"" + value + "\", which is no file there");
     if (!get("car", "node")) return Refuse(where("car", "node"), "is missing");
     const std::string node = value;
     if (!get("car", "paint")) return Refuse(where("car", "paint"), "is missing");
@@ -196,8 +197,8 @@ bool CarDescription::Load(const std::string& folder) {
         const bool left = i % 2 == 0;
         if (!DescriptionText::ReadFloats(value, 2, floats) || !(left ? floats[0] > 0.0f : floats[0] < 0.0f) ||
             !(std::fabs(floats[0]) <= 10.0f && std::fabs(floats[1]) <= 10.0f))
-            return Refuse(where("wheels", wheelFields[i]),
-                          std::string("= \"") + value + "\" is not \"x y\" with x " + (left ? "above" : "below") + " 0");
+            return Refuse(where("wheels", wheelFields[i]), std::string("= \"") + value + "\" is not \"x y\" with x " +
+                                                               (left ? "above" : "below") + " 0");
         wheelXY[i][0] = floats[0];
         wheelXY[i][1] = floats[1];
     }
@@ -223,8 +224,9 @@ bool CarDescription::Load(const std::string& folder) {
             curve.push_back({floats[i], floats[i + 1]});
         }
         if (!usable)
-            return Refuse(where("engine", "torque_curve"),
-                          "= \"" + value + "\" is not two or more \"rpm fraction\" pairs, rising in rpm, fractions 0 to 1");
+            return Refuse(where("engine", "torque_curve"), "= \"" + value +
+                                                               "\" is not two or more \"rpm fraction\" pairs, rising in "
+                                                               "rpm, fractions 0 to 1");
         car.engine.torqueCurve = curve;
     }
 
@@ -233,7 +235,8 @@ bool CarDescription::Load(const std::string& folder) {
         !std::all_of(floats.begin(), floats.end(), [](float f) { return f > 0.0f && f <= 20.0f; }) ||
         !std::is_sorted(floats.begin(), floats.end(), std::greater<float>()) ||
         std::adjacent_find(floats.begin(), floats.end()) != floats.end())
-        return Refuse(where("gearbox", "ratios"), "= \"" + value + "\" is not 1 to 12 ratios, each below the one before");
+        return Refuse(where("gearbox", "ratios"),
+                      "= \"" + value + "\" is not 1 to 12 ratios, each below the one before");
     car.gearbox.forwardRatios = floats;
     for (const Scalar& s : gearbox)
         if (!readScalar(s)) return false;

@@ -44,7 +44,7 @@ namespace {
 const char* const PlayersSection = "race";
 const char* const PlayersKey = "players";
 
-// A car's name as the join step shows it, kept for the run.
+// A car's name as the join step shows it; the game's car list holds the text.
 const char* CarName(unsigned index) {
     return index < CarPool::Count() ? CarPool::ShownName(index).c_str() : "?";
 }
@@ -130,7 +130,7 @@ bool ShowRoom::Load() {
             car->node->GetTransform().Translate(TurntablePlacement);
             anyCar = true;
         } else {
-            Report("WARN", std::string("car \"") + CarPool::Describe(i).GetModelFile() + "\" did not load and cannot be chosen");
+            Report("WARN", "car \"" + CarPool::Describe(i).GetModelFile() + "\" did not load and cannot be chosen");
         }
     }
     if (!room) {

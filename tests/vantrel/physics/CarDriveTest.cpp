@@ -75,7 +75,8 @@ TEST_P(CarDriveTest, FullThrottleShiftsUpAndTopsOutInsideTheSpeedDial) {
     ASSERT_GE(run.gears.size(), 2u);
     EXPECT_EQ(run.gears.front(), 0);
     for (std::size_t i = 1; i < run.gears.size(); ++i) EXPECT_EQ(run.gears[i], static_cast<int>(i));
-    EXPECT_EQ(run.gears.back(), static_cast<int>(CarPool::Describe(GetParam()).GetTemplate().gearbox.forwardRatios.size()));
+    const physics::CarTemplate& settings = CarPool::Describe(GetParam()).GetTemplate();
+    EXPECT_EQ(run.gears.back(), static_cast<int>(settings.gearbox.forwardRatios.size()));
 }
 
 TEST(CarsTest, CarOneIsTheFasterCar) {

@@ -93,8 +93,10 @@ TEST(WorldTest, CarsCanBeDestroyedBeforeTheWorld) {
     MeshData ground = MakeGrid(-10, -10, 10, 10, 10);
     physics::World world;
     world.AddStaticMesh(ground.vertices, ground.indices, MatrixGL::Identity().m);
-    physics::DynamicObjectCar* first = world.CreateCar(CarPool::Describe(0).GetTemplate(), MatrixGL::CarStart(-3, 0, 1).m);
-    physics::DynamicObjectCar* second = world.CreateCar(CarPool::Describe(1).GetTemplate(), MatrixGL::CarStart(3, 0, 1).m);
+    physics::DynamicObjectCar* first =
+        world.CreateCar(CarPool::Describe(0).GetTemplate(), MatrixGL::CarStart(-3, 0, 1).m);
+    physics::DynamicObjectCar* second =
+        world.CreateCar(CarPool::Describe(1).GetTemplate(), MatrixGL::CarStart(3, 0, 1).m);
     ASSERT_TRUE(first && second);
     world.DestroyCar(first);
     world.DestroyCar(nullptr);
