@@ -23,6 +23,7 @@
 #include <physics/DynamicObjectCar.h>
 #include <physics/World.h>
 
+#include "cars/CarPool.h"
 #include "cars/Car.h"
 #include "drivers/RacingDriver.h"
 #include "track/RacingLine.h"
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
         const float matrix[16] = {fy, -fx, 0, 0, fx, fy, 0, 0, 0, 0, 1, 0, x, y, 1.0f, 1};
         const unsigned model = static_cast<unsigned>(i % 2);
         cars.emplace_back(new Car());
-        cars.back()->body = world.CreateCar(physics::CarTemplate::RaceCar(model), matrix);
+        cars.back()->body = world.CreateCar(CarPool::Describe(model).GetTemplate(), matrix);
         cars.back()->controlsEnabled = true;
         drivers.emplace_back(
             new RacingDriver(line, RacingDriver::CarLimits(model), RacingDriver::Skill::Medium, 1.0 - 0.01 * i));

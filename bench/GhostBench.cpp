@@ -25,6 +25,7 @@
 #include <physics/DynamicObjectCar.h>
 #include <physics/World.h>
 
+#include "cars/CarPool.h"
 #include "cars/Car.h"
 #include "replay/RecordedRun.h"
 #include "race/RunRecorder.h"
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
     const float carStart[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, Height(0, 0) + 1.0f, 1};
     // Each run starts from the middle; the ground is near flat there.
     Car car;
-    car.body = world.CreateCar(physics::CarTemplate::RaceCar(0), carStart);
+    car.body = world.CreateCar(CarPool::Describe(0).GetTemplate(), carStart);
     const float frameS = 1.0f / 60.0f;
     const int frames = static_cast<int>(seconds / frameS);
 

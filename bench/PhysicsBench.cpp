@@ -37,6 +37,7 @@
 #include <physics/CarTemplate.h>
 #include <physics/DynamicObjectCar.h>
 #include <physics/World.h>
+#include "cars/CarPool.h"
 #include "SeriesStats.h"
 
 #ifdef GREEN_VALLEY_ROAD
@@ -82,7 +83,7 @@ void Drive(physics::World& world, const std::vector<unsigned>& carIndices, int f
         const float x = carIndices.size() == 1 ? 0.0f : i % 2 == 0 ? -2.5f : 2.5f;
         const float y = -8.0f * static_cast<float>(i / 2);
         const float carStart[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, Height(x, y) + 1.0f, 1};
-        cars.push_back(world.CreateCar(physics::CarTemplate::RaceCar(carIndices[i]), carStart));
+        cars.push_back(world.CreateCar(CarPool::Describe(carIndices[i]).GetTemplate(), carStart));
     }
     const float frameS = 1.0f / 60.0f;
     std::vector<double> stepMs, stepCpuMs;
@@ -172,7 +173,7 @@ public:
             const unsigned model = static_cast<unsigned>(player ? (FieldSize - 1 - i) % 2 : i % 2);
             cars.emplace_back(new Car());
             Car& car = *cars.back();
-            car.body = world->CreateCar(physics::CarTemplate::RaceCar(model), Identity);
+            car.body = world->CreateCar(CarPool::Describe(model).GetTemplate(), Identity);
             // The race's grid: two a row behind the start line, the right column half a row back.
             const bool right = i % 2 == 1;
             const double s = -(RaceField::GridFrontM + static_cast<double>(i / 2) * RaceField::GridRowM +

@@ -116,9 +116,9 @@ vmath::vec3<float> PositionOf(const Car& car) {
 
 /// The car of the race's pool whose records key is `key`; CarCount for none.
 unsigned CarOfKey(const std::string& key) {
-    for (unsigned i = 0; i < CarPool::CarCount; ++i)
-        if (key == CarPool::NodeNames[i]) return i;
-    return CarPool::CarCount;
+    for (unsigned i = 0; i < CarPool::Count(); ++i)
+        if (key == CarPool::Describe(i).GetKey()) return i;
+    return CarPool::Count();
 }
 
 /// The driver's Time Trial, not drawn, until it is over or `frames` have
@@ -136,7 +136,7 @@ int Record(GameEngine& race, EventHandler& handler, int frames, unsigned carInde
     }
     GhostFile::Info info;
     info.track = race.GetGhostRace()->GetTrackKey();
-    info.car = CarPool::NodeNames[carIndex];
+    info.car = CarPool::Describe(carIndex).GetKey();
     info.trackChecksum = race.GetTrack().road.GetChecksum();
     info.timeMs = race.GetResult().GetTakenMs();
     // Fixed, so the same drive writes the same bytes.
@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         carIndex = CarOfKey(replayInfo.car);
-        if (carIndex >= CarPool::CarCount) {
+        if (carIndex >= CarPool::Count()) {
             std::printf("RaceBench: \"%s\" is a run of \"%s\", a car the game does not have\n", replayFile.c_str(),
                         replayInfo.car.c_str());
             return 1;

@@ -24,22 +24,11 @@ import mp3decode  # noqa: E402
 DATA = os.path.abspath(sys.argv.pop(1) if len(sys.argv) > 1 else "data")
 NS = "{http://www.collada.org/2005/11/COLLADASchema}"
 
-CARS = {
-    # name: (rest height h of the car node, wheel radius) -- see tools/assets/README.md
-    "NissanSkyline": (0.72, 0.30),
-    "BugattiVeyron": (0.70, 0.32),
-}
-WHEELS = {  # physics: node -> (x, y) of the wheel centre in the car node's frame
-    "wheel_front_left": (1.1, 1.1), "wheel_front_right": (-1.1, 1.1),
-    "wheel_rear_left": (1.1, -1.1), "wheel_rear_right": (-1.1, -1.1),
-}
-STEERING = {"steer_front_left": (1.1, 1.1), "steer_front_right": (-1.1, 1.1)}
-DIALS = {  # dial calibrations: car -> dial -> (top value, angle at 0, angle at the top value)
-    "NissanSkyline": {"rpm.png": (9000, 215.0, 30.0), "tacho.png": (320, 215.0, -35.0),
-                      "tacho-mph.png": (200, 215.0, -35.0)},
-    "BugattiVeyron": {"rpm.png": (9000, 270.0, 0.0), "tacho.png": (360, 270.0, 0.0),
-                      "tacho-mph.png": (240, 270.0, 0.0)},
-}
+CARS_DIR = os.path.join(DATA, "cars")
+WHEEL_NODES = ("wheel_front_left", "wheel_front_right", "wheel_rear_left", "wheel_rear_right")
+DIAL_FILES = {"rpm": "rpm.png", "speed_kmh": "tacho.png", "speed_mph": "tacho-mph.png"}
+
+
 MUSIC = "music/Halverd - Evenfall.mp3"
 SOUNDS = ["sounds/engine-idle.wav", "sounds/engine-load.wav", "sounds/squeal.wav", "sounds/thud.wav"]
 ENGINE_FIRING_HZ = 100.0        # the engine loops: 3000 rpm, two firings a turn (tools/assets/sounds.py)
@@ -110,8 +99,32 @@ def description(track):
     return out
 
 
-MODELS = ["cars/NissanSkyline/NissanSkyline.dae", "cars/BugattiVeyron/BugattiVeyron.dae",
-          "models/SkyDome/SkyDome.dae", "models/ShowRoom/ShowRoom.dae"]
+def car_description(car):
+    """A car's car.ini, as far as the data checks need it: the rest height h
+    of the car node, the wheel radius, the wheel centres (x, y) by node, the
+    physics box's half-extents and the dials' calibrations, dial file ->
+    (low value, angle there, high value, angle there)."""
+    ini = configparser.ConfigParser(interpolation=None)
+    assert ini.read(os.path.join(CARS_DIR, car, "car.ini")), "cars/%s has no car.ini" % car
+    wheels = {node: tuple(floats(ini["wheels"][node[len("wheel_"):]], 2, node)) for node in WHEEL_NODES}
+    dials = {}
+    for field, name in DIAL_FILES.items():
+        image, rest = ini["dials"][field].split(None, 1)
+        assert image == "gauges/" + name, (car, field, image)
+        dials[name] = tuple(floats(rest, 4, field))
+    return {"h": float(ini["suspension"]["rest_height"]), "r": float(ini["wheels"]["radius"]),
+            "wheels": wheels, "half": floats(ini["body"]["half_extents"], 3, "half_extents"), "dials": dials,
+            "node": ini["car"]["node"]}
+
+
+# Every folder under cars/ with a description is a car the game offers.
+CAR_NAMES = sorted(n for n in os.listdir(CARS_DIR)
+                   if os.path.isfile(os.path.join(CARS_DIR, n, "car.ini"))) if os.path.isdir(CARS_DIR) else []
+CARS = {car: car_description(car) for car in CAR_NAMES}
+
+
+MODELS = ["cars/%s/%s.dae" % (car, car) for car in CAR_NAMES] + ["models/SkyDome/SkyDome.dae",
+                                                                  "models/ShowRoom/ShowRoom.dae"]
 for _t in TRACKS:
     try:
         MODELS += [description(_t)["model"]] + ([description(_t)["sky"]] if description(_t)["sky"] not in MODELS else [])
@@ -355,8 +368,14 @@ class Collada(unittest.TestCase):
 
 
 class Cars(unittest.TestCase):
+    def test_the_original_cars_and_the_third(self):
+        self.assertEqual(set(CAR_NAMES), {"NissanSkyline", "BugattiVeyron", "VesperRS"})
+        for car, c in CARS.items():
+            self.assertEqual(c["node"], car, "the car node is named after its folder")
+
     def test_car_node_at_rest_height(self):
-        for car, (h, r) in CARS.items():
+        for car, c in CARS.items():
+            h = c["h"]
             d = doc("cars/%s/%s.dae" % (car, car))
             found = d.node(car)
             self.assertIsNotNone(found, car)
@@ -367,11 +386,14 @@ class Cars(unittest.TestCase):
             self.assertTrue(np.allclose(local_matrix(n), want, atol=1e-5), (car, local_matrix(n)))
 
     def test_wheel_and_steering_nodes_where_the_physics_expects(self):
-        for car, (h, r) in CARS.items():
+        for car, c in CARS.items():
+            h, r = c["h"], c["r"]
+            steering = {"steer_front_left": c["wheels"]["wheel_front_left"],
+                        "steer_front_right": c["wheels"]["wheel_front_right"]}
             d = doc("cars/%s/%s.dae" % (car, car))
             car_world = d.node(car)[2]
             inv = np.linalg.inv(car_world)
-            for name, (x, y) in list(WHEELS.items()) + list(STEERING.items()):
+            for name, (x, y) in list(c["wheels"].items()) + list(steering.items()):
                 found = d.node(name)
                 self.assertIsNotNone(found, (car, name))
                 n, parent, m = found
@@ -387,11 +409,12 @@ class Cars(unittest.TestCase):
                     self.assertEqual(parent.get("id"), car, (car, name))
 
     def test_tyres_touch_the_ground(self):
-        for car, (h, r) in CARS.items():
+        for car, c in CARS.items():
+            r = c["r"]
             d = doc("cars/%s/%s.dae" % (car, car))
             lowest = []
             for n, m, gid, _ in d.instances():
-                if n.get("id") in WHEELS:
+                if n.get("id") in WHEEL_NODES:
                     pos = d.positions(gid)
                     world = (m @ np.c_[pos, np.ones(len(pos))].T).T
                     lowest.append(world[:, 2].min())
@@ -402,17 +425,18 @@ class Cars(unittest.TestCase):
                 self.assertAlmostEqual(z, 0.0, delta=0.005, msg=car)
 
     def test_body_sized_to_the_physics_box(self):
-        for car, (h, r) in CARS.items():
+        for car, c in CARS.items():
+            h, r, (hx, hy, hz) = c["h"], c["r"], c["half"]
             d = doc("cars/%s/%s.dae" % (car, car))
             n, _, m = d.node(car)
             gid = n.find(NS + "instance_geometry").get("url")[1:]
             pos = d.positions(gid)
             lo, hi = pos.min(axis=0), pos.max(axis=0)
-            # half-extents 1.0 x 2.35 x 0.55 round the node; wings and fenders may stand
-            # out a little (the wheels' outer faces are at 1.1 + half a tyre)
-            self.assertTrue(0.95 < hi[0] < 1.25 and -1.25 < lo[0] < -0.95, (car, lo, hi))
-            self.assertTrue(2.2 < hi[1] <= 2.40 and -2.40 <= lo[1] < -2.2, (car, lo, hi))
-            self.assertTrue(0.45 < hi[2] <= 0.56, (car, lo, hi))
+            # the box's half-extents round the node; wings and fenders may stand
+            # out a little (the wheels' outer faces are half a tyre outside their centres)
+            self.assertTrue(hx - 0.05 < hi[0] < hx + 0.25 and -hx - 0.25 < lo[0] < -hx + 0.05, (car, lo, hi))
+            self.assertTrue(hy - 0.15 < hi[1] <= hy + 0.05 and -hy - 0.05 <= lo[1] < -hy + 0.15, (car, lo, hi))
+            self.assertTrue(hz - 0.1 < hi[2] <= hz + 0.01, (car, lo, hi))
             self.assertTrue(lo[2] > r - h - 0.3, (car, lo, hi))   # nothing scrapes the ground
             self.assertGreater(lo[2] + h, 0.1, car)
 
@@ -426,8 +450,8 @@ class Cars(unittest.TestCase):
 
 class Dials(unittest.TestCase):
     def test_calibration_marks(self):
-        for car, dials in DIALS.items():
-            for dial, (vmax, a0, a1) in dials.items():
+        for car, c in CARS.items():
+            for dial, (v0, a0, vmax, a1) in c["dials"].items():
                 f = path("cars/%s/gauges/%s" % (car, dial))
                 im = np.asarray(Image.open(f).convert("RGBA")).astype(float)
                 h, w, _ = im.shape
@@ -445,7 +469,7 @@ class Dials(unittest.TestCase):
                     return im[int(round(y - 0.5)), int(round(x - 0.5))]
 
                 r_tick = 0.835 * w / 2          # on a major tick, just outside the needle's tip
-                for value, angle in ((0, a0), (vmax, a1)):
+                for value, angle in ((v0, a0), (vmax, a1)):
                     tick = pixel(angle, r_tick)
                     self.assertEqual(tick[3], 255, (f, value))
                     for side in (-2.5, 2.5):    # the bare face either side of the tick

@@ -3,6 +3,7 @@
 // grid to the results.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -74,7 +75,7 @@ TEST_F(FieldRace, FiveOpponentsStartOnTheGridRaceTheLapAndTheResultsFollowThem) 
     EXPECT_EQ(race->GetWorld()->GetCarCount(), 6u);
 
     // The grid: two a row behind the start line, rows 8 m apart, the player
-    // at the back; both car models among the opponents, each its own paint.
+    // at the back; every car model among the opponents, each its own paint.
     const std::vector<Racer>& racers = field.GetRacers();
     for (std::size_t i = 0; i < racers.size(); ++i) {
         SCOPED_TRACE(i);
@@ -87,6 +88,8 @@ TEST_F(FieldRace, FiveOpponentsStartOnTheGridRaceTheLapAndTheResultsFollowThem) 
     EXPECT_TRUE(racers.back().player);
     EXPECT_EQ(racers[0].model, 0u);
     EXPECT_EQ(racers[1].model, 1u);
+    ASSERT_EQ(CarPool::Count(), 3u);
+    EXPECT_EQ(racers[2].model, 2u) << "the third car races as an opponent";
     EXPECT_NE(racers[0].paint.x - racers[1].paint.x, 0.0f);
     EXPECT_EQ(field.PositionLine(), "Pos 6 / 6");
 
@@ -136,6 +139,9 @@ TEST_F(FieldRace, FiveOpponentsStartOnTheGridRaceTheLapAndTheResultsFollowThem) 
                   << std::endl;
     }
     EXPECT_EQ(players, 1);
+    const auto third = [](const ResultsTable::Row& row) { return row.car == "Vesper RS"; };
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), third), 1)
+        << "the third car's opponent is in the results by its name, with its time";
     const std::vector<std::size_t> order = field.GetStandings().Order();
     for (std::size_t k = 1; k < order.size(); ++k)
         EXPECT_LE(*field.GetStandings().GetFinishS(order[k - 1]), *field.GetStandings().GetFinishS(order[k]));

@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include "cars/CarPool.h"
+
 namespace fs = std::filesystem;
 
 const unsigned char GameDataFolder::SignColour[3] = {0, 200, 0};
@@ -172,16 +174,25 @@ GameDataFolder::GameDataFolder(const Contents& contents) {
     const bool present[2] = {contents.car0, contents.car1};
     const unsigned char* colours[2] = {Car0Colour, Car1Colour};
     for (int i = 0; i < 2; ++i) {
-        if (!present[i]) continue;
         if (contents.gameCars) {
+            if (!present[i]) continue;
             fs::create_directories(data / "cars");
             fs::create_directory_symlink(GameData() / "cars" / folders[i], data / "cars" / folders[i]);
             continue;
         }
-        fs::create_directories(data / "cars" / folders[i]);
+        // The game's description and dials of the car, the stand-in model in its place.
+        const fs::path folder = data / "cars" / folders[i];
+        fs::create_directories(folder);
+        fs::copy_file(GameData() / "cars" / folders[i] / "car.ini", folder / "car.ini");
+        fs::create_directory_symlink(GameData() / "cars" / folders[i] / "gauges", folder / "gauges");
+        const fs::path model = folder / (std::string(folders[i]) + ".dae");
+        if (!present[i]) {
+            std::ofstream(model) << "no document\n";
+            continue;
+        }
         const Box body{std::string(folders[i]) + "Body", {0, 0, 0}, {0.9f, 2.0f, 0.5f}, colours[i]};
         const std::string node = (i == 0 && contents.car0WithoutNode) ? "SomeOtherCar" : folders[i];
-        WriteDocument(data / "cars" / folders[i] / (std::string(folders[i]) + ".dae"), node, &body, 1);
+        WriteDocument(model, node, &body, 1);
     }
     if (!contents.tracks.empty()) {
         fs::create_directories(data / "models" / "Sky");
@@ -201,9 +212,12 @@ GameDataFolder::GameDataFolder(const Contents& contents) {
     }
     previous = fs::current_path();
     fs::current_path(root / "bin");
+    // The cars the game's classes see are this folder's, as a program started here reads them.
+    CarPool::ReloadCars();
 }
 
 GameDataFolder::~GameDataFolder() {
     fs::current_path(previous);
     fs::remove_all(root);
+    CarPool::ReloadCars();
 }

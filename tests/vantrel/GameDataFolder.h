@@ -26,6 +26,8 @@ public:
     struct Contents {
         bool room = true;
         bool sign = true;
+        /// The cars' models; a car without one has its description and a
+        /// model file that is no document.
         bool car0 = true;
         bool car1 = true;
         bool music = false;  ///< the music and the race's sounds, tones standing in
@@ -43,7 +45,8 @@ public:
     static const unsigned char Car0Colour[3];
     static const unsigned char Car1Colour[3];
 
-    /// Makes the folder and enters its "bin" for the life of the object.
+    /// Makes the folder and enters its "bin" for the life of the object; the
+    /// game's cars (CarPool) are read from it, and read again on leaving.
     explicit GameDataFolder(const Contents& contents);
     GameDataFolder() : GameDataFolder(Contents{}) {}
     ~GameDataFolder();

@@ -513,7 +513,7 @@ TEST_F(GameModes, TwoPlayersJoinOnTheirOwnKeysPickTheirCarsAndRaceTogether) {
     Key('D');
     ASSERT_EQ(room->GetJoin().GetPlaces().size(), 2u);
     EXPECT_EQ(room->GetJoin().GetPlaces()[1].device, InputDevice::KeySet(KeyBindings::SecondSet));
-    EXPECT_EQ(room->GetJoin().GetPlaces()[1].carIndex, (room->GetCarIndex() + 1) % CarPool::CarCount);
+    EXPECT_EQ(room->GetJoin().GetPlaces()[1].carIndex, (room->GetCarIndex() + 1) % CarPool::Count());
     Frame();
     EXPECT_EQ(app.GetShowRoom(), room) << "every place taken, Return starts";
     Key(VK_RETURN);
@@ -524,7 +524,7 @@ TEST_F(GameModes, TwoPlayersJoinOnTheirOwnKeysPickTheirCarsAndRaceTogether) {
     EXPECT_EQ(race->GetMode(), RaceMode::FreeDrive);
     EXPECT_EQ(race->GetPlayer(1)->GetDevice(), InputDevice::KeySet(KeyBindings::SecondSet));
     EXPECT_EQ(race->GetPlayer(1)->GetKeyBindings().KeyOf(KeyBindings::Throttle), static_cast<unsigned>('W'));
-    EXPECT_EQ(race->GetSetup().entrants[1].carIndex, (race->GetSetup().entrants[0].carIndex + 1) % CarPool::CarCount);
+    EXPECT_EQ(race->GetSetup().entrants[1].carIndex, (race->GetSetup().entrants[0].carIndex + 1) % CarPool::Count());
     // Escape takes both back to the show room, which still says two.
     Key(VK_ESCAPE);
     Frame();

@@ -87,7 +87,7 @@ protected:
     }
     std::filesystem::path GhostPath(unsigned carIndex) const {
         return playerFiles / "data" / "vantrel" / GhostFile::FolderName /
-               (std::string(TrackDescription::OriginalTrack) + "-" + CarPool::NodeNames[carIndex] + ".ghost");
+               (std::string(TrackDescription::OriginalTrack) + "-" + CarPool::Describe(carIndex).GetKey() + ".ghost");
     }
 
     std::filesystem::path playerFiles;

@@ -80,7 +80,8 @@ bool IsBlue(int r, int g, int b) { return b > r + 30 && b > g + 10; }
 class OpponentCars : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(CarPool::ModelFiles[0]) || !std::filesystem::exists(CarPool::ModelFiles[1]))
+        if (!std::filesystem::exists(CarPool::Describe(0).GetModelFile()) ||
+            !std::filesystem::exists(CarPool::Describe(1).GetModelFile()))
             GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
         ASSERT_TRUE(engine.Initialize());
         pool = std::make_unique<CarPool>(engine, &world);
@@ -190,8 +191,8 @@ TEST_F(OpponentCars, CopiesDrawFromTheModelsGeometryInTheirOwnPaint) {
 
 TEST_F(OpponentCars, ADisplayCarHasTheLooksOfARaceCarAndIsItsNearLookOnTheStandWhereThePresetSays) {
     CarPool display(engine);
-    for (unsigned model = 0; model < CarPool::CarCount; ++model) {
-        SCOPED_TRACE(CarPool::NodeNames[model]);
+    for (unsigned model = 0; model < CarPool::Count(); ++model) {
+        SCOPED_TRACE(CarPool::Describe(model).GetKey());
         testing::internal::CaptureStdout();
         Car* car = display.GetCar(model);
         testing::internal::GetCapturedStdout();
@@ -212,8 +213,8 @@ TEST_F(OpponentCars, ADisplayCarHasTheLooksOfARaceCarAndIsItsNearLookOnTheStandW
 }
 
 TEST_F(OpponentCars, SimplifiedLooksHaveTheirTrianglesAndTakeOverAtTheirDistances) {
-    for (unsigned model = 0; model < CarPool::CarCount; ++model) {
-        SCOPED_TRACE(CarPool::NodeNames[model]);
+    for (unsigned model = 0; model < CarPool::Count(); ++model) {
+        SCOPED_TRACE(CarPool::Describe(model).GetKey());
         Car* car = PlayerCar(model);
         ASSERT_NE(car, nullptr);
         const CarPool::DetailReport report = pool->GetDetailReport(model);
@@ -282,8 +283,8 @@ TEST_F(OpponentCars, SimplifiedLooksCoverTheCarsOutline) {
     // Seen from the side, where the wheels stand out: every look covers about
     // the same pixels as the full car, the far one with its wheels in their
     // places.
-    for (unsigned model = 0; model < CarPool::CarCount; ++model) {
-        SCOPED_TRACE(CarPool::NodeNames[model]);
+    for (unsigned model = 0; model < CarPool::Count(); ++model) {
+        SCOPED_TRACE(CarPool::Describe(model).GetKey());
         Car* car = PlayerCar(model);
         ASSERT_NE(car, nullptr);
         ASSERT_TRUE(pool->ResetCar(*car, At(*car, 0.0f, 1000.0f * model)));

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The program's exit status when the game cannot start: without a display it
 # cannot open its window, and from a copy of its folder whose data has no
-# show room it cannot start the show room. Each must end at once with
-# status 1 and say why on standard output (a player's quit returning 0 is
-# ProgramWindowTest.sh's and ShowRoomProgramTest.sh's).
+# show room it cannot start the show room, nor from data without a usable
+# car. Each must end at once with status 1 and say why on standard output (a
+# player's quit returning 0 is ProgramWindowTest.sh's and ShowRoomProgramTest.sh's).
 #   ProgramExitTest.sh <Vantrel>
 set -uo pipefail
 
@@ -43,3 +43,15 @@ for part in shaders cars tracks; do ln -s "$data/$part" "copy/data/$part"; done
 expected="[ERROR] VantrelApp: the show room did not start, the game ends"
 expect_failure "copy/bin/$(basename "$game")"
 grep -qF "[ERROR] ShowRoom:" "$work/out.txt" || fail "the show room did not say what it lacks"
+
+# Data whose every car is refused: one warning per car naming its file and
+# field, then one line saying there is nothing to drive.
+rm copy/data/cars
+mkdir -p copy/data/models copy/data/cars/Broken
+ln -s "$data/models/ShowRoom" copy/data/models/ShowRoom
+ln -s "$data/models/SkyDome" copy/data/models/SkyDome
+printf '[car]\nname = Broken\n' >copy/data/cars/Broken/car.ini
+expected="[ERROR] VantrelApp: no usable car found in ../data/cars, the game ends"
+expect_failure "copy/bin/$(basename "$game")"
+grep -qF "[Warn] CarDescription - ../data/cars/Broken/car.ini: [car] model is missing; the car is left out" \
+    "$work/out.txt" || fail "the refused car was not named"

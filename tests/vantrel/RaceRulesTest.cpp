@@ -8,6 +8,7 @@
 #include <nodara/Camera.h>
 #include <nodara/View.h>
 
+#include "cars/CarPool.h"
 #include "cars/Car.h"
 #include "race/FixedTick.h"
 #include "race/GameEngine.h"
@@ -266,7 +267,7 @@ protected:
         const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         ASSERT_NE(world.AddStaticMesh(ground, indices, identity), nullptr);
         const float start[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0.72f, 1};
-        car.body = world.CreateCar(physics::CarTemplate::RaceCar(0), start);
+        car.body = world.CreateCar(CarPool::Describe(0).GetTemplate(), start);
         ASSERT_NE(car.body, nullptr);
         car.body->SetControls(0, 0, 1, true);
         for (int i = 0; i < 120; ++i) world.Step(Frame);

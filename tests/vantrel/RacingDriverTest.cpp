@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -14,6 +18,7 @@
 #include <vector>
 
 #include "cars/Car.h"
+#include "cars/CarPool.h"
 #include "drivers/Player.h"
 #include "drivers/RacingDriver.h"
 #include "input/EventHandler.h"
@@ -130,14 +135,16 @@ public:
         return cars;
     }
 
-    /// Runs until every car has done a lap, or for `limitS` seconds.
-    void Run(double limitS) {
+    /// Runs until every car has done a lap, or for `limitS` seconds; the
+    /// callback, when given, sees the field after every frame.
+    void Run(double limitS, const std::function<void()>& afterFrame = nullptr) {
         for (int frame = 0; frame < static_cast<int>(limitS / Frame); ++frame) {
             for (auto& racer : racers) {
                 racer->driver->Drive(racer->car, Frame);
                 racer->car.ApplyControls();
             }
             world.Step(Frame);
+            if (afterFrame) afterFrame();
             const double timeS = (frame + 1) * Frame;
             bool running = false;
             for (auto& racer : racers) Measure(*racer, timeS, running);
@@ -236,17 +243,20 @@ RacingLine* RacingDriverTest::line = nullptr;
 
 }  // namespace
 
-TEST(RacingDriverLimits, TheMeasuredTopSpeedsBrakingAndGripStillHoldOnFlatGround) {
-    // A flat strip 24 km long: the cars' grip and brakes, without the road's slopes.
+TEST(RacingDriverLimits, EachCarsDescribedTopSpeedBrakingAndGripStillHoldOnFlatGround) {
+    // A flat strip 24 km long: the cars' grip and brakes, without the road's
+    // slopes. What each description says the drivers may plan with
+    // ([limits]) is what the physics gives.
     const MeshData flat = MakeGrid(-1000.0f, -12000.0f, 1000.0f, 12000.0f, 500.0f);
-    const double top[] = {RacingDriver::TopSpeedCar0Ms, RacingDriver::TopSpeedCar1Ms};
-    for (unsigned carIndex : {0u, 1u}) {
-        SCOPED_TRACE(carIndex);
+    ASSERT_GE(CarPool::Count(), 3u);
+    for (unsigned carIndex = 0; carIndex < CarPool::Count(); ++carIndex) {
+        SCOPED_TRACE(CarPool::Describe(carIndex).GetKey());
+        const CarDescription::Limits& limits = CarPool::Describe(carIndex).GetLimits();
         // Full throttle for a minute, then full brake: from 45 to 15 m/s.
         Drive straight(flat, carIndex, MatrixGL::CarStart(0.0f, -11500.0f, 0.8f));
         straight.Run(1.0f, 0, 0, 1, true);
         straight.Run(60.0f, 0, 1, 0);
-        EXPECT_NEAR(straight.car->GetForwardSpeedMs(), top[carIndex], 0.01 * top[carIndex]);
+        EXPECT_NEAR(straight.car->GetForwardSpeedMs(), limits.topSpeedMs, 0.01 * limits.topSpeedMs);
         float fastS = -1.0f, slowS = -1.0f;
         straight.Run(6.0f, 0, 0, 1, false, [&](float timeS) {
             const float v = straight.car->GetForwardSpeedMs();
@@ -256,8 +266,8 @@ TEST(RacingDriverLimits, TheMeasuredTopSpeedsBrakingAndGripStillHoldOnFlatGround
         });
         ASSERT_GT(slowS, fastS);
         const double braking = 30.0 / (slowS - fastS);
-        EXPECT_GE(braking, RacingDriver::BrakingMs2 * 0.99);
-        EXPECT_LE(braking, RacingDriver::BrakingMs2 * 1.04);
+        EXPECT_GE(braking, limits.brakingMs2 * 0.99);
+        EXPECT_LE(braking, limits.brakingMs2 * 1.04);
 
         // At a steady 28 m/s or so, the steering raised until the car runs wide:
         // the most cornering it gives is speed x yaw rate.
@@ -276,7 +286,7 @@ TEST(RacingDriverLimits, TheMeasuredTopSpeedsBrakingAndGripStillHoldOnFlatGround
             heading = now;
             if (steering > 0.0f && std::fabs(error) < 1.5f) peak = std::max(peak, v * yawRate);
         }
-        EXPECT_NEAR(peak, RacingDriver::LateralGripMs2, 0.02 * RacingDriver::LateralGripMs2);
+        EXPECT_NEAR(peak, limits.lateralGripMs2, 0.02 * limits.lateralGripMs2);
     }
 }
 
@@ -302,8 +312,10 @@ TEST_F(RacingDriverTest, EverySkillLapsWithEachCarInOrderAndHardBeatsTheCentreLi
         double tightest = 1e-6;
         for (double s = 0.0; s < wayRoad.GetLength(); s += 2.0) tightest = std::max(tightest, std::fabs(wayRoad.Curvature(s)));
         const double crawlMs = std::min(15.0, 0.75 * std::sqrt(6.5 / tightest));
-        double lapS[2][4] = {};  // per car: Easy, Medium, Hard, centre-line driver
-        for (unsigned carIndex : {0u, 1u}) {
+        // Per car: Easy, Medium, Hard, centre-line driver. Every car of the
+        // game, from its description alone.
+        std::vector<std::array<double, 4>> lapS(CarPool::Count());
+        for (unsigned carIndex = 0; carIndex < CarPool::Count(); ++carIndex) {
             for (int k = 0; k < 4; ++k) {
                 SCOPED_TRACE(testing::Message() << label << ", car " << carIndex << ", "
                                                 << (k < 3 ? names[k] : "centre line"));
@@ -331,7 +343,7 @@ TEST_F(RacingDriverTest, EverySkillLapsWithEachCarInOrderAndHardBeatsTheCentreLi
                 << label << ", car " << carIndex << ": Hard before the centre line";
         }
         table << label << " (slowest allowed " << crawlMs << " m/s)\n";
-        for (unsigned carIndex : {0u, 1u}) {
+        for (unsigned carIndex = 0; carIndex < CarPool::Count(); ++carIndex) {
             table << "car " << carIndex << "    ";
             for (int k = 0; k < 4; ++k) table << std::setw(6) << lapS[carIndex][k] << "  ";
             table << "\n";
@@ -526,4 +538,30 @@ TEST_F(RacingDriverTest, FarAheadOfThePlayerEasyAndMediumEaseOffAndHardDoesNot) 
         else
             EXPECT_NEAR(target[2] / target[0], 0.92, 0.005);
     }
+}
+
+TEST_F(RacingDriverTest, TheTwoOriginalCarsDriveALapPoseForPoseAsTheyDidWhenTheyWereCode) {
+    // Both cars on Hard, one behind the other, a lap of the forward way: the
+    // bytes of every body frame after every step, folded into one checksum
+    // (FNV-1a). The figures are those the cars gave while their settings
+    // were written in the program; a changed description, or a change in
+    // how one is read, changes the lap. A deliberate change to the physics
+    // or the drivers records them anew.
+    const std::uint64_t Recorded = 0x6d968c75329fb8b7ull;
+    Field field(*world, *road);
+    std::unique_ptr<RacingDriver> first = MakeDriver(0, Skill::Hard), second = MakeDriver(1, Skill::Hard);
+    field.Add(0, -2.5f, 0.0f, *first);
+    field.Add(1, 2.5f, -12.0f, *second);
+    std::uint64_t sum = 0xcbf29ce484222325ull;
+    field.Run(300.0, [&] {
+        for (const auto& racer : field.racers) {
+            float m[16];
+            racer->car.body->GetMatrixGL(m);
+            unsigned char bytes[sizeof m];
+            std::memcpy(bytes, m, sizeof m);
+            for (unsigned char b : bytes) sum = (sum ^ b) * 0x100000001b3ull;
+        }
+    });
+    for (const auto& racer : field.racers) EXPECT_GT(racer->lapS, 0.0) << "a car did not finish its lap";
+    EXPECT_EQ(sum, Recorded) << std::hex << "the lap's checksum is 0x" << sum;
 }

@@ -292,17 +292,18 @@ std::string RecordsText(std::initializer_list<std::uint32_t> times) {
     unsigned car = 0;
     for (std::uint32_t ms : times) {
         if (car > 0) text += "\n";
-        text += "[" + std::string(CarPool::NodeNames[car++]) + "]\nbest_ms = " + std::to_string(ms) + "\n";
+        text += "[" + std::string(CarPool::Describe(car++).GetKey()) + "]\nbest_ms = " + std::to_string(ms) + "\n";
     }
     return text;
 }
 
-/// What the show room shows under each car.
+/// What the show room shows under each of the two original cars, whose
+/// records these tests write.
 std::vector<std::string> BestLines(RecordsStore& records) {
     EventHandler handler;
     ShowRoom room(handler, &records);
     std::vector<std::string> lines;
-    for (unsigned car = 0; car < CarPool::CarCount; ++car) {
+    for (unsigned car = 0; car < 2; ++car) {
         room.Choose(car, ShowRoom::TimeTrial);
         lines.push_back(room.GetBestLine());
     }
@@ -358,7 +359,7 @@ int ChildStatus(pid_t pid, int limitS) {
 TEST_F(RecordsStoreTest, ADamagedFileGivesTheBackupsRecordsAndTheBackupIsNeverReplacedByLess) {
     // The sequence of issue 21: the backup holds both cars' records, the file
     // one stray byte.
-    static_assert(CarPool::CarCount == 2);
+    ASSERT_GE(CarPool::Count(), 2u);
     fs::create_directories(gameFolder);
     const std::string backup = RecordsText({70000, 65000});
     WriteFile(gameFolder / "records.ini.bak", backup);
@@ -376,7 +377,7 @@ TEST_F(RecordsStoreTest, ADamagedFileGivesTheBackupsRecordsAndTheBackupIsNeverRe
 
     // 95 s is no record against the backup's 65 s, and writes nothing.
     TrialResult slow;
-    slow.Finish(&store, CarPool::NodeNames[1], 95.0);
+    slow.Finish(&store, CarPool::Describe(1).GetKey(), 95.0);
     EXPECT_FALSE(slow.IsNewRecord());
     EXPECT_EQ(slow.GetBestMs(), 65000u);
     EXPECT_FALSE(fs::exists(recordsFile));
@@ -384,13 +385,13 @@ TEST_F(RecordsStoreTest, ADamagedFileGivesTheBackupsRecordsAndTheBackupIsNeverRe
     // The first won trial writes the records recovered with its own; the
     // backup stays, there was no file to take its place.
     TrialResult first;
-    first.Finish(&store, CarPool::NodeNames[0], 60.0);
+    first.Finish(&store, CarPool::Describe(0).GetKey(), 60.0);
     EXPECT_TRUE(first.IsNewRecord());
     EXPECT_EQ(ReadFile(recordsFile), RecordsText({60000, 65000}));
     EXPECT_EQ(ReadFile(gameFolder / "records.ini.bak"), backup);
     // The second replaces the backup with that file, which holds all it did.
     TrialResult second;
-    second.Finish(&store, CarPool::NodeNames[1], 64.0);
+    second.Finish(&store, CarPool::Describe(1).GetKey(), 64.0);
     EXPECT_TRUE(second.IsNewRecord());
     EXPECT_EQ(ReadFile(gameFolder / "records.ini.bak"), RecordsText({60000, 65000}));
     EXPECT_EQ(ReadFile(recordsFile), RecordsText({60000, 64000}));
@@ -407,7 +408,7 @@ TEST_F(RecordsStoreTest, AFileThatHoldsLessThanTheRecoveredBackupNeverReplacesIt
     WriteFile(gameFolder / "records.ini.bak", backup);
     CapturedOutput output;
     RecordsStore store;  // no file, but a backup: read from it, with a word
-    EXPECT_EQ(store.BestMs(CarPool::NodeNames[1]), 65000u);
+    EXPECT_EQ(store.BestMs(CarPool::Describe(1).GetKey()), 65000u);
     EXPECT_EQ(output.WarnLines(), 1);
     EXPECT_NE(output.Text().find(recordsFile.string() + ": No such file or directory, the records read from the backup"),
               std::string::npos)
@@ -415,11 +416,11 @@ TEST_F(RecordsStoreTest, AFileThatHoldsLessThanTheRecoveredBackupNeverReplacesIt
 
     // Meanwhile a file of one record appears (by hand, or an older game).
     WriteFile(recordsFile, RecordsText({90000}));
-    EXPECT_FALSE(store.Submit(CarPool::NodeNames[0], 80000)) << "no record against the backup's 70 s";
-    EXPECT_TRUE(store.Submit(CarPool::NodeNames[0], 60000));
+    EXPECT_FALSE(store.Submit(CarPool::Describe(0).GetKey(), 80000)) << "no record against the backup's 70 s";
+    EXPECT_TRUE(store.Submit(CarPool::Describe(0).GetKey(), 60000));
     EXPECT_EQ(ReadFile(gameFolder / "records.ini.bak"), backup) << "the one-record file holds less";
     EXPECT_EQ(ReadFile(recordsFile), RecordsText({60000, 65000})) << "the better times of both";
-    EXPECT_TRUE(store.Submit(CarPool::NodeNames[1], 60000));
+    EXPECT_TRUE(store.Submit(CarPool::Describe(1).GetKey(), 60000));
     EXPECT_EQ(ReadFile(gameFolder / "records.ini.bak"), RecordsText({60000, 65000}));
 
     // Both files unusable: the store starts empty, and each is set aside.
@@ -428,7 +429,7 @@ TEST_F(RecordsStoreTest, AFileThatHoldsLessThanTheRecoveredBackupNeverReplacesIt
     store.Load();
     EXPECT_EQ(output.WarnLines(), 2);
     EXPECT_NE(output.Text().find("starting without the records"), std::string::npos) << output.Text();
-    EXPECT_FALSE(store.BestMs(CarPool::NodeNames[0]));
+    EXPECT_FALSE(store.BestMs(CarPool::Describe(0).GetKey()));
     int aside = 0;
     for (const std::string& name : FilesIn(gameFolder))
         aside += name.find(".corrupt-") != std::string::npos;
@@ -453,21 +454,21 @@ TEST_F(RecordsStoreTest, TwoCopiesOfTheGameKeepEachOthersRecords) {
         store.Load();
         char byte = 0;
         bool all = write(ready[1], "r", 1) == 1 && read(go[0], &byte, 1) == 1;
-        for (int i = 0; i < records; ++i) all = store.Submit(CarPool::NodeNames[0], 100000 - i) && all;
+        for (int i = 0; i < records; ++i) all = store.Submit(CarPool::Describe(0).GetKey(), 100000 - i) && all;
         _exit(all ? 0 : 1);
     }
     char byte = 0;
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     ASSERT_EQ(write(go[1], "g", 1), 1);
-    for (int i = 0; i < records; ++i) EXPECT_TRUE(parent.Submit(CarPool::NodeNames[1], 100000 - i)) << i;
+    for (int i = 0; i < records; ++i) EXPECT_TRUE(parent.Submit(CarPool::Describe(1).GetKey(), 100000 - i)) << i;
     EXPECT_EQ(ChildStatus(child, 60), 0);
     for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
 
     RecordsStore nextRun;
     EXPECT_EQ(BestLines(nextRun), (std::vector<std::string>{Best(100000 - records + 1), Best(100000 - records + 1)}));
     // With its next record the parent's store learns the child's.
-    EXPECT_TRUE(parent.Submit(CarPool::NodeNames[1], 50000));
-    EXPECT_EQ(parent.BestMs(CarPool::NodeNames[0]), 100000u - records + 1);
+    EXPECT_TRUE(parent.Submit(CarPool::Describe(1).GetKey(), 50000));
+    EXPECT_EQ(parent.BestMs(CarPool::Describe(0).GetKey()), 100000u - records + 1);
 }
 
 TEST_F(RecordsStoreTest, AFifoUnderAPlayerFilesNameIsSetAsideWithoutWaiting) {
@@ -506,9 +507,9 @@ TEST_F(RecordsStoreTest, ARecordsFileThatIsALinkIsWrittenWhereItLeads) {
 
     CapturedOutput output;
     RecordsStore store;
-    EXPECT_EQ(store.BestMs(CarPool::NodeNames[0]), 70000u);
-    EXPECT_TRUE(store.Submit(CarPool::NodeNames[0], 60000));
-    EXPECT_TRUE(store.Submit(CarPool::NodeNames[1], 65000));
+    EXPECT_EQ(store.BestMs(CarPool::Describe(0).GetKey()), 70000u);
+    EXPECT_TRUE(store.Submit(CarPool::Describe(0).GetKey(), 60000));
+    EXPECT_TRUE(store.Submit(CarPool::Describe(1).GetKey(), 65000));
     ASSERT_TRUE(fs::is_symlink(recordsFile));
     EXPECT_EQ(fs::read_symlink(recordsFile), link);
     EXPECT_EQ(ReadFile(dotfiles / "vantrel-records.ini"), RecordsText({60000, 65000}));
@@ -519,14 +520,14 @@ TEST_F(RecordsStoreTest, ARecordsFileThatIsALinkIsWrittenWhereItLeads) {
 
 TEST_F(RecordsStoreTest, AByteOrderMarkAndACommentAfterASectionAreNoDamage) {
     fs::create_directories(gameFolder);
-    const std::string edited = "\xef\xbb\xbf; my laps\n[" + std::string(CarPool::NodeNames[0]) +
+    const std::string edited = "\xef\xbb\xbf; my laps\n[" + std::string(CarPool::Describe(0).GetKey()) +
                                "] ; on the pad\nbest_ms = 70000\n";
     WriteFile(recordsFile, edited);
     CapturedOutput output;
     RecordsStore store;
-    EXPECT_EQ(store.BestMs(CarPool::NodeNames[0]), 70000u);
-    EXPECT_TRUE(store.Submit(CarPool::NodeNames[0], 60000));
-    EXPECT_EQ(ReadFile(recordsFile), "\xef\xbb\xbf; my laps\n[" + std::string(CarPool::NodeNames[0]) +
+    EXPECT_EQ(store.BestMs(CarPool::Describe(0).GetKey()), 70000u);
+    EXPECT_TRUE(store.Submit(CarPool::Describe(0).GetKey(), 60000));
+    EXPECT_EQ(ReadFile(recordsFile), "\xef\xbb\xbf; my laps\n[" + std::string(CarPool::Describe(0).GetKey()) +
                                          "] ; on the pad\nbest_ms = 60000\n");
     EXPECT_EQ(ReadFile(gameFolder / "records.ini.bak"), edited);
     EXPECT_EQ(output.Text(), "");

@@ -376,7 +376,7 @@ TEST(CarPool, MakesEachDisplayCarOnceAndNothingOutOfRange) {
     EXPECT_NE(car->model, nullptr);
     EXPECT_EQ(pool.GetCar(1), car);
     EXPECT_EQ(engine.GetScene().GetRootNode().GetChildCount(), 1u);
-    EXPECT_EQ(pool.GetCar(CarPool::CarCount), nullptr);
+    EXPECT_EQ(pool.GetCar(CarPool::Count()), nullptr);
 }
 
 TEST_F(ShowRoomTest, EveryPresetDrawsTheRoomTheMenuAndTheCarAtOnce) {

@@ -1,15 +1,16 @@
 """Blender script: models one of the two cars and exports it as COLLADA.
 
 Run: blender -b --factory-startup --python car.py -- CAR DATA_DIR
-     (CAR: NissanSkyline or BugattiVeyron)
+     (CAR: NissanSkyline, BugattiVeyron or VesperRS)
 
 Frame, as the game and its physics expect: the car node sits at (0, 0, h), h being the height
 of the physics box's centre above flat ground with the car at rest; it
 faces +y with +z up. All geometry below is in the car node's frame, so the
-ground is at z = -h. The physics box has half-extents 1.0 x 2.35 x 0.55; the
-wheels' centres are at x = +-1.1, y = +-1.1, z = r - h (tyres touching the
-ground), radius r = 0.30 (car 0) or 0.32 (car 1). The physics puts the front
-left wheel at x = +1.1, so the "left" nodes are the ones at +x.
+ground is at z = -h. Each car's own car.ini gives the physics box and the
+wheels: their centres are at (+-wheel_x, +-wheel_y, r - h) (tyres touching
+the ground), radius r; the two first cars' box has half-extents
+1.0 x 2.35 x 0.55 and their wheels stand at +-1.1, +-1.1. The physics puts
+the front left wheel at +x, so the "left" nodes are the ones at +x.
 
 The body is lofted from cross-sections (superellipses whose width, heights
 and roundness vary along the car), the wheel arches are cut with Blender's
@@ -30,9 +31,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib
 import blendutil as bu  # noqa: E402
 import geom as G  # noqa: E402
 
-WHEEL_X = 1.1
-WHEEL_Y = 1.1
-
 # Body material slots, in drawing order (glass last).
 PAINT, PAINT2, TRIM, CHROME, LAMPS, INTERIOR, GLASS = range(7)
 
@@ -52,7 +50,7 @@ CARS = {
         roof=[(-1.45, 0.16), (-1.30, 0.27), (-0.9, 0.48), (-0.6, 0.535), (0.0, 0.54),
               (0.25, 0.48), (0.70, 0.24), (0.86, 0.14)],
         cabin_belt_w=0.92, cabin_roof_w=0.70, b_pillar=-0.32, c_pillar=-0.98,
-        wing=True, scoops=False,
+        wing=True, scoops=False, wheel_x=1.1, wheel_y=1.1, lamps="skyline", mirror_paint=PAINT,
     ),
     "BugattiVeyron": dict(
         h=0.70, radius=0.32, rim=0.24, tyre_width=0.245,
@@ -70,7 +68,25 @@ CARS = {
         roof=[(-1.25, 0.14), (-1.05, 0.26), (-0.55, 0.47), (-0.2, 0.50), (0.15, 0.47),
               (0.55, 0.26), (0.85, 0.08), (0.98, 0.02)],
         cabin_belt_w=0.86, cabin_roof_w=0.56, b_pillar=None, c_pillar=-0.72,
-        wing=False, scoops=True,
+        wing=False, scoops=True, wheel_x=1.1, wheel_y=1.1, lamps="veyron", mirror_paint=PAINT2,
+    ),
+    # A light rally hatchback: short, narrow and tall, a long wheelbase for its
+    # length and a near-upright tail; red with a white roof, both bright for
+    # the reflection pass (above). Box 0.9 x 2.0 x 0.6, wheels at +-0.9, +-1.25.
+    "VesperRS": dict(
+        h=0.75, radius=0.30, rim=0.19, tyre_width=0.205,
+        paint=(0.72, 0.07, 0.05), paint2=(0.86, 0.87, 0.89), caliper=(0.95, 0.75, 0.05),
+        rim_colour=(0.86, 0.87, 0.90), spokes=6, spoke_pairs=False,
+        top=[(-1.98, 0.02), (-1.93, 0.14), (-1.7, 0.18), (-1.0, 0.17), (0.0, 0.15), (0.7, 0.10),
+             (1.4, 0.03), (1.85, -0.03), (1.96, -0.09), (2.0, -0.17)],
+        bottom=[(-1.98, -0.42), (-1.8, -0.53), (-1.3, -0.56), (1.4, -0.56), (1.85, -0.53), (2.0, -0.45)],
+        width=[(-1.98, 0.76), (-1.8, 0.82), (-1.3, 0.84), (1.3, 0.84), (1.8, 0.81), (2.0, 0.74)],
+        flare=0.12, plan_exp=(6.0, 5.0), end_zone=(0.3, 0.45),
+        section_top=3.5, section_bottom=7.0, shoulder=0.50, tumble=0.14,
+        roof=[(-1.88, 0.16), (-1.80, 0.36), (-1.62, 0.55), (-1.2, 0.59), (-0.4, 0.595), (0.05, 0.57),
+              (0.55, 0.32), (0.80, 0.15), (0.88, 0.11)],
+        cabin_belt_w=0.78, cabin_roof_w=0.62, b_pillar=-0.35, c_pillar=-1.50,
+        wing=False, scoops=False, wheel_x=0.9, wheel_y=1.25, lamps="hatch", mirror_paint=PAINT2,
     ),
 }
 
@@ -81,7 +97,7 @@ def body_profiles(c, ys):
     bottom = G.pchip(*zip(*c["bottom"]), ys)
     width = G.pchip(*zip(*c["width"]), ys)
     # fender flares around the wheels
-    for wy in (WHEEL_Y, -WHEEL_Y):
+    for wy in (c["wheel_y"], -c["wheel_y"]):
         d = np.clip(np.abs(ys - wy) / 0.78, 0, 1)
         width = width + c["flare"] * 0.5 * (1 + np.cos(np.pi * d))
     # plan view: round the ends (superellipse over the end zones)
@@ -186,11 +202,12 @@ def cut_arches(c, p, profiles):
     cutters = []
     for sx in (1, -1):
         for sy in (1, -1):
-            cyl = G.merge([G.lathe([(0.60, r), (1.8, r)], 48), G.disc(0.60, r, 48, facing=-1),
-                           G.disc(1.8, r, 48, facing=1)])
+            x0, x1 = c["wheel_x"] - 0.5, c["wheel_x"] + 0.7
+            cyl = G.merge([G.lathe([(x0, r), (x1, r)], 48), G.disc(x0, r, 48, facing=-1),
+                           G.disc(x1, r, 48, facing=1)])
             if sx < 0:
                 cyl = G.mirror_x(cyl)
-            cutters.append(G.transform(cyl, offset=(0, sy * WHEEL_Y, zw)))
+            cutters.append(G.transform(cyl, offset=(0, sy * c["wheel_y"], zw)))
     cut = G.merge(cutters)
     cut["mats"][:] = TRIM
     cut_ob = bu.mesh_object("cutter_tmp", cut["verts"], cut["faces"], mat_index=cut["mats"],
@@ -420,7 +437,7 @@ def decals(name, c, surface, profiles):
     zt_f = float(np.interp(ys[-1] - 0.25, ys, top))
     zt_r = float(np.interp(ys[0] + 0.2, ys, top))
     fwd, back = (0, -1, 0), (0, 1, 0)
-    if name == "NissanSkyline":
+    if c["lamps"] == "skyline":
         for sx in (1, -1):
             parts.append(decal(surface, rect(sx * 0.50, sx * 0.90, -0.16, -0.04), fwd, CELLS["head"],
                                mirror_u=sx < 0))
@@ -432,6 +449,17 @@ def decals(name, c, surface, profiles):
         parts.append(decal(surface, rect(0.26, -0.26, -0.30, -0.18), fwd, CELLS["plate"]))
         parts.append(decal(surface, rect(-0.26, 0.26, -0.16, -0.04), back, CELLS["plate"]))
         parts.append(decal(surface, rect(0.45, 0.75, -0.17, -0.07), back, (0.5, 0.17, 1.0, 0.33), res=3))
+    elif c["lamps"] == "hatch":
+        # upright lamps on a short nose and a flat tail
+        for sx in (1, -1):
+            parts.append(decal(surface, rect(sx * 0.40, sx * 0.74, -0.21, -0.10), fwd, CELLS["head"],
+                               mirror_u=sx < 0, min_facing=0.3))
+            parts.append(decal(surface, rect(sx * 0.38, sx * 0.64, -0.08, 0.10), back,
+                               (0.5, 0.635, 1.0, 0.865), mirror_u=sx > 0, min_facing=0.25))
+        parts.append(decal(surface, rect(-0.34, 0.34, -0.20, -0.11), fwd, CELLS["grille"], min_facing=0.3))
+        parts.append(decal(surface, rect(-0.55, 0.55, -0.44, -0.34), fwd, CELLS["grille"], mat=TRIM))
+        parts.append(decal(surface, rect(0.26, -0.26, -0.32, -0.22), fwd, CELLS["plate"]))
+        parts.append(decal(surface, rect(-0.26, 0.26, -0.20, -0.08), back, CELLS["plate"]))
     else:
         for sx in (1, -1):
             # the nose slopes away: these lenses lie on it at a shallow angle
@@ -477,7 +505,7 @@ def extras(name, c, profiles):
     wcab = body_half_width(c, profiles, ym, zb - 0.03)
     zm = zb + 0.13
     for sx in (1, -1):
-        housing = G.box((sx * (wcab + 0.13), ym, zm), (0.16, 0.08, 0.10), PAINT2 if name == "BugattiVeyron" else PAINT)
+        housing = G.box((sx * (wcab + 0.13), ym, zm), (0.16, 0.08, 0.10), c["mirror_paint"])
         glass = G.box((sx * (wcab + 0.13), ym - 0.042, zm), (0.14, 0.006, 0.08), CHROME)
         arm = G.box((sx * (wcab + 0.03), ym + 0.01, zm - 0.05), (0.10, 0.05, 0.03), TRIM)
         parts += [housing, glass, arm]
@@ -538,15 +566,16 @@ def wheel_wells(c):
     parts = []
     for sx in (1, -1):
         for sy in (1, -1):
-            well = G.flipped(G.lathe([(0.60, r - 0.002), (1.16, r - 0.002)], 40))
-            back = G.disc(0.602, r, 40, facing=1)
+            x0, x1 = c["wheel_x"] - 0.5, c["wheel_x"] + 0.06
+            well = G.flipped(G.lathe([(x0, r - 0.002), (x1, r - 0.002)], 40))
+            back = G.disc(x0 + 0.002, r, 40, facing=1)
             p = G.merge([well, back])
             p["mats"][:] = TRIM
             # only the part inside the body: nothing may hang below the sill
             p = G.keep_faces(p, lambda cen: cen[2] + zw > -c["h"] + 0.22)
             if sx < 0:
                 p = G.mirror_x(p)
-            parts.append(G.transform(p, offset=(0, sy * WHEEL_Y, zw)))
+            parts.append(G.transform(p, offset=(0, sy * c["wheel_y"], zw)))
     return G.merge(parts)
 
 
@@ -679,11 +708,12 @@ def build(name, data):
     for side, sx in (("left", 1), ("right", -1)):
         src = outer_px if sx > 0 else outer_nx
         csrc = cal_px if sx > 0 else cal_nx
-        steer = bu.empty("steer_front_" + side, location=(sx * WHEEL_X, WHEEL_Y, zw), parent=car)
+        wx, wy = c["wheel_x"], c["wheel_y"]
+        steer = bu.empty("steer_front_" + side, location=(sx * wx, wy, zw), parent=car)
         bu.instance("wheel_front_" + side, src, parent=steer)
         bu.instance("caliper_front_" + side, csrc, parent=steer)
-        bu.instance("wheel_rear_" + side, src, location=(sx * WHEEL_X, -WHEEL_Y, zw), parent=car)
-        bu.instance("caliper_rear_" + side, csrc, location=(sx * WHEEL_X, -WHEEL_Y, zw), parent=car)
+        bu.instance("wheel_rear_" + side, src, location=(sx * wx, -wy, zw), parent=car)
+        bu.instance("caliper_rear_" + side, csrc, location=(sx * wx, -wy, zw), parent=car)
     print("  %s: %d triangles" % (name, bu.triangle_count()))
     bu.export(os.path.join(folder, name + ".dae"))
 

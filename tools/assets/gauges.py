@@ -43,6 +43,11 @@ CALIBRATION = {
         "tacho.png": (360, 270.0, 0.0, 30, 10, 60, 1, None),
         "tacho-mph.png": (240, 270.0, 0.0, 20, 10, 40, 1, None),
     },
+    "VesperRS": {
+        "rpm.png": (9000, 225.0, -45.0, 1000, 250, 1000, 1000, 7000),
+        "tacho.png": (240, 225.0, -45.0, 20, 10, 40, 1, None),
+        "tacho-mph.png": (150, 225.0, -45.0, 10, 5, 30, 1, None),
+    },
 }
 
 STYLE = {
@@ -51,6 +56,8 @@ STYLE = {
                       (225, 30, 30), (255, 160, 30)),
     "BugattiVeyron": ((226, 228, 232), (180, 184, 192), (70, 74, 84), (18, 20, 28),
                       (200, 20, 20), (30, 60, 150)),
+    "VesperRS": ((30, 32, 38), (64, 66, 74), (190, 190, 196), (240, 240, 240),
+                 (230, 40, 30), (250, 200, 40)),
 }
 
 
@@ -126,13 +133,14 @@ def draw_dial(car, dial, path):
     unit = {"rpm.png": "x1000 r/min", "tacho.png": "km/h", "tacho-mph.png": "mph"}[dial]
     tw = d.textlength(unit, font=small)
     # car 1's dials leave the lower right quadrant free
-    uy = c + half * 0.30 if car == "NissanSkyline" else c + half * 0.22
-    ux = c - tw / 2 if car == "NissanSkyline" else c + half * 0.16
+    centred = car != "BugattiVeyron"
+    uy = c + half * 0.30 if centred else c + half * 0.22
+    ux = c - tw / 2 if centred else c + half * 0.16
     d.text((ux, uy), unit, font=small, fill=accent + (255,))
     brand = ImageFont.truetype(os.path.join(FONT_DIR, "LiberationSans-BoldItalic.ttf"), int(11 * SS))
     tw = d.textlength("VANTREL", font=brand)
-    by = c + half * 0.46 if car == "NissanSkyline" else c + half * 0.40
-    bx = c - tw / 2 if car == "NissanSkyline" else c + half * 0.16
+    by = c + half * 0.46 if centred else c + half * 0.40
+    bx = c - tw / 2 if centred else c + half * 0.16
     d.text((bx, by), "VANTREL", font=brand, fill=ink + (150,))
 
     # hub under the needle

@@ -33,6 +33,7 @@ echo "sounds";    $py "$here/sounds.py" "$data"
 echo "icons";     $py "$here/icon.py" "$root/packaging/icons"
 run_blender car.py NissanSkyline "$data"
 run_blender car.py BugattiVeyron "$data"
+run_blender car.py VesperRS "$data"
 for track in GreenValley KestrelPass; do
     run_blender track.py "$track" "$data"
     echo "road $track"; $py "$here/road.py" "$track" "$data"

@@ -431,7 +431,13 @@ def car_details(path, style):
     for i in range(40):
         c = int(120 + 120 * i / 40)
         d.rectangle([x0 + i, y0 + i, x1 - i, y1 - i], fill=(c, c, min(255, c + 8)))
-    if style == "skyline":
+    if style == "hatch":
+        # a square lamp: a big main reflector and a small fog lamp
+        for cx, r0 in ((x0 + 92, 64), (x0 + 196, 34)):
+            for r, col in ((r0 + 8, (60, 60, 66)), (r0, (210, 215, 225)), (r0 // 2, (255, 255, 250))):
+                d.ellipse([cx - r, y0 + 120 - r, cx + r, y0 + 120 + r], fill=col)
+        d.rectangle([x0 + 10, y0 + 215, x1 - 10, y0 + 235], fill=(240, 150, 30))
+    elif style == "skyline":
         for cx in (x0 + 70, x0 + 180):
             for r, col in ((52, (60, 60, 66)), (44, (210, 215, 225)), (26, (255, 255, 250))):
                 d.ellipse([cx - r, y0 + 128 - r, cx + r, y0 + 128 + r], fill=col)
@@ -449,7 +455,11 @@ def car_details(path, style):
     # tail light
     x0, y0, x1, y1 = cell(0.5, 0.5, 1, 1)
     d.rectangle([x0, y0, x1, y1], fill=(70, 5, 5))
-    if style == "skyline":
+    if style == "hatch":
+        # three stacked bands: red, amber, red
+        for k, col in enumerate(((225, 30, 25), (240, 140, 30), (200, 20, 20))):
+            d.rectangle([x0 + 16, y0 + 30 + k * 66, x1 - 16, y0 + 86 + k * 66], fill=col)
+    elif style == "skyline":
         for cx in (x0 + 68, x0 + 188):
             for r, col in ((60, (40, 40, 44)), (54, (150, 10, 10)), (40, (235, 35, 30)),
                            (24, (255, 110, 90)), (10, (250, 240, 235))):
@@ -464,7 +474,7 @@ def car_details(path, style):
     # grille
     x0, y0, x1, y1 = cell(0, 0.25, 0.5, 0.5)
     d.rectangle([x0, y0, x1, y1], fill=(10, 10, 12))
-    if style == "skyline":
+    if style in ("skyline", "hatch"):
         for yy in range(y0 + 6, y1, 16):
             d.rectangle([x0 + 4, yy, x1 - 4, yy + 5], fill=(55, 55, 60))
     else:
@@ -479,7 +489,7 @@ def car_details(path, style):
     d.rectangle([x0, y0, x1, y1], fill=(240, 240, 235))
     d.rectangle([x0 + 4, y0 + 4, x1 - 4, y1 - 4], outline=(20, 20, 20), width=4)
     f = font("LiberationSans-Bold.ttf", 54)
-    text = "VTR 034" if style == "skyline" else "VTR 164"
+    text = {"skyline": "VTR 034", "veyron": "VTR 164", "hatch": "VTR 205"}[style]
     tw = d.textlength(text, font=f)
     d.text((x0 + (256 - tw) / 2, y0 + 30), text, font=f, fill=(15, 15, 20))
 
@@ -487,10 +497,10 @@ def car_details(path, style):
     x0, y0, x1, y1 = cell(0.5, 0, 1, 0.5)
     d.rectangle([x0, y0, x1, y1], fill=(190, 190, 196))
     f = font("LiberationSans-BoldItalic.ttf", 44)
-    label = "GT-R" if style == "skyline" else "16.4"
+    label = {"skyline": "GT-R", "veyron": "16.4", "hatch": "RS"}[style]
     tw = d.textlength(label, font=f)
     d.text((x0 + (256 - tw) / 2, y0 + 100), label, font=f,
-           fill=(180, 20, 20) if style == "skyline" else (20, 30, 90))
+           fill=(20, 30, 90) if style == "veyron" else (180, 20, 20))
     save(img, path)
 
 
@@ -534,7 +544,7 @@ def main():
     sky(os.path.join(data, "models", "SkyDome", "sky.jpg"))
     kestrel_pass(os.path.join(data, "tracks", "KestrelPass"))
     showroom(os.path.join(data, "models", "ShowRoom"))
-    for car, style in (("NissanSkyline", "skyline"), ("BugattiVeyron", "veyron")):
+    for car, style in (("NissanSkyline", "skyline"), ("BugattiVeyron", "veyron"), ("VesperRS", "hatch")):
         folder = os.path.join(data, "cars", car)
         tyre(os.path.join(folder, "tyre.jpg"))
         car_details(os.path.join(folder, "details.png"), style)

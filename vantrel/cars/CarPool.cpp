@@ -1,7 +1,5 @@
 #include "CarPool.h"
 
-#include <cctype>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -24,24 +22,6 @@
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 
-const char* const CarPool::ModelFiles[CarPool::CarCount] = {
-    "../data/cars/NissanSkyline/NissanSkyline.dae",
-    "../data/cars/BugattiVeyron/BugattiVeyron.dae",
-};
-const char* const CarPool::NodeNames[CarPool::CarCount] = {"NissanSkyline", "BugattiVeyron"};
-const char* const CarPool::RpmDialFiles[CarPool::CarCount] = {
-    "../data/cars/NissanSkyline/gauges/rpm.png",
-    "../data/cars/BugattiVeyron/gauges/rpm.png",
-};
-const char* const CarPool::SpeedDialFiles[CarPool::CarCount] = {
-    "../data/cars/NissanSkyline/gauges/tacho.png",
-    "../data/cars/BugattiVeyron/gauges/tacho.png",
-};
-const char* const CarPool::SpeedDialMphFiles[CarPool::CarCount] = {
-    "../data/cars/NissanSkyline/gauges/tacho-mph.png",
-    "../data/cars/BugattiVeyron/gauges/tacho-mph.png",
-};
-
 namespace {
 
 // Wheel and steering nodes inside each car model, in the physics' wheel order.
@@ -49,21 +29,9 @@ const char* const WheelNodeNames[4] = {"wheel_front_left", "wheel_front_right", 
                                        "wheel_rear_right"};
 const char* const SteeringNodeNames[2] = {"steer_front_left", "steer_front_right"};
 
-// Needle calibrations (value, degrees) of each car's dials: rpm and km/h.
-const Gauge::CalibrationPoint RpmCalibration[CarPool::CarCount][2] = {{{0.0f, 215.0f}, {9000.0f, 30.0f}},
-                                                                        {{0.0f, 270.0f}, {9000.0f, 0.0f}}};
-const Gauge::CalibrationPoint SpeedCalibration[CarPool::CarCount][2] = {{{0.0f, 215.0f}, {320.0f, -35.0f}},
-                                                                          {{0.0f, 270.0f}, {360.0f, 0.0f}}};
-// The mph dials sweep the same arc as the km/h ones, to their own top speed.
-const Gauge::CalibrationPoint SpeedCalibrationMph[CarPool::CarCount][2] = {{{0.0f, 215.0f}, {200.0f, -35.0f}},
-                                                                             {{0.0f, 270.0f}, {240.0f, 0.0f}}};
 const float RpmDialScale = 1.8f;
 const float SpeedDialScale = 1.6f;
 
-// The body's paint materials: the car generator names them "Paint" and
-// "Paint2", and the converted model by their COLLADA ids. Every car has the
-// first, a two-tone car the second too.
-const char* const PaintNames[2] = {"Paint-material", "Paint2-material"};
 // An opponent is never drawn at full detail: it is rarely near, and a field
 // of them near the camera at the start would cost a software rasteriser five
 // full cars. Its middle look keeps the wheels turning.
@@ -87,35 +55,60 @@ void Repaint(Material& paint, const float rgb[3], float shade) {
 
 }  // namespace
 
-CarPool::CarPool(Lumora& engine) : engine(engine) {}
+CarPool::CarPool(Lumora& engine) : CarPool(engine, nullptr) {}
 
-CarPool::CarPool(Lumora& engine, physics::World* physics) : engine(engine), physics(physics) {}
+CarPool::CarPool(Lumora& engine, physics::World* physics)
+    : engine(engine), physics(physics), displayCars(Count()), raceCars(Count()), raceModels(Count()) {}
 
 CarPool::~CarPool() {
     ReleaseGhosts();
     ReleaseOpponents();
-    raceCars = {};
-    displayCars = {};
+    raceCars.clear();
+    displayCars.clear();
     gauges.clear();
     // The bodies go back to the world, which must still exist.
     if (physics)
         for (physics::DynamicObjectCar* body : bodies) physics->DestroyCar(body);
 }
 
-std::string CarPool::ShownName(unsigned index) {
-    if (index >= CarCount) return "";
-    std::string shown;
-    for (const char* c = NodeNames[index]; *c; ++c) {
-        if (c != NodeNames[index] && std::isupper(static_cast<unsigned char>(*c))) shown += ' ';
-        shown += *c;
-    }
-    return shown;
+namespace {
+
+// The game's cars: every pool and every table of the run sees the same ones.
+struct GameCars {
+    CarList list;
+    bool read = false;
+};
+
+GameCars& TheGameCars() {
+    static GameCars cars;
+    return cars;
 }
+
+}  // namespace
+
+const CarList& CarPool::Cars() {
+    if (!TheGameCars().read) ReloadCars();
+    return TheGameCars().list;
+}
+
+std::size_t CarPool::ReloadCars(const std::string& folder) {
+    TheGameCars().read = true;
+    return TheGameCars().list.Load(folder);
+}
+
+unsigned CarPool::Count() { return static_cast<unsigned>(Cars().GetCount()); }
+
+const CarDescription& CarPool::Describe(unsigned index) {
+    static const CarDescription none;
+    return index < Count() ? Cars().GetCars()[index] : none;
+}
+
+const std::string& CarPool::ShownName(unsigned index) { return Describe(index).GetName(); }
 
 Car* CarPool::GetCar(unsigned index) { return physics ? GetRaceCar(index) : GetDisplayCar(index); }
 
 Car* CarPool::GetRaceCar(unsigned index) {
-    if (index >= CarCount) return nullptr;
+    if (index >= raceCars.size()) return nullptr;
     if (raceCars[index]) return raceCars[index].get();
     RaceModel* raceModel = GetRaceModel(index);
     if (!raceModel) return nullptr;
@@ -141,7 +134,7 @@ Car* CarPool::GetRaceCar(unsigned index) {
 }
 
 bool CarPool::ResetCar(unsigned index) {
-    if (!physics || index >= CarCount || !raceCars[index]) return false;
+    if (!physics || index >= raceCars.size() || !raceCars[index]) return false;
     return ResetCar(*raceCars[index], raceModels[index].start.front());
 }
 
@@ -162,21 +155,22 @@ bool CarPool::FindWheels(Car& car) {
 }
 
 bool CarPool::MakeDials(Car& car, unsigned index) {
+    const CarDescription& description = Describe(index);
     // A dial whose image is missing is still drawn, without its face.
-    gauges.emplace_back(new Gauge(LoadImageTexture(RpmDialFiles[index]), RpmDialScale,
-                                  {RpmCalibration[index][0], RpmCalibration[index][1]}));
-    car.rpmGauge = gauges.back().get();
+    const auto make = [&](const CarDescription::Dial& dial, float scale) {
+        gauges.emplace_back(new Gauge(LoadImageTexture(dial.imageFile.c_str()), scale,
+                                      {{dial.lowValue, dial.lowAngleDeg}, {dial.highValue, dial.highAngleDeg}}));
+        return gauges.back().get();
+    };
+    car.rpmGauge = make(description.GetRpmDial(), RpmDialScale);
     const bool mph = speedUnit == SpeedUnit::Mph;
-    const Gauge::CalibrationPoint* speed = mph ? SpeedCalibrationMph[index] : SpeedCalibration[index];
-    gauges.emplace_back(new Gauge(LoadImageTexture(mph ? SpeedDialMphFiles[index] : SpeedDialFiles[index]),
-                                  SpeedDialScale, {speed[0], speed[1]}));
-    car.speedGauge = gauges.back().get();
+    car.speedGauge = make(mph ? description.GetSpeedDialMph() : description.GetSpeedDialKmh(), SpeedDialScale);
     car.speedUnit = speedUnit;
     return true;
 }
 
 bool CarPool::MakeBody(Car& car, unsigned index) {
-    car.body = physics->CreateCar(physics::CarTemplate::RaceCar(index), car.node->GetTransform().GetMatrix().ptr());
+    car.body = physics->CreateCar(Describe(index).GetTemplate(), car.node->GetTransform().GetMatrix().ptr());
     if (!car.body) return false;
     bodies.push_back(car.body);
     // The first camera update replaces this with its run-in.
@@ -206,11 +200,12 @@ void CarPool::ReleaseParts(Car& car) {
 }
 
 Car* CarPool::GetDisplayCar(unsigned index) {
-    if (index >= CarCount) return nullptr;
+    if (index >= displayCars.size()) return nullptr;
     if (displayCars[index]) return displayCars[index].get();
-    Model* model = engine.LoadModel(ModelFiles[index]);
+    const CarDescription& description = Describe(index);
+    Model* model = engine.LoadModel(description.GetModelFile());
     if (!model) return nullptr;
-    GroupNode* node = dynamic_cast<GroupNode*>(Node::Search(*model->GetModelNode(), NodeNames[index]));
+    GroupNode* node = dynamic_cast<GroupNode*>(Node::Search(*model->GetModelNode(), description.GetNodeName()));
     if (!node) {
         // Unloaded again, so a later request does not pile up copies.
         engine.UnLoadModel(model);
@@ -228,13 +223,14 @@ Car* CarPool::GetDisplayCar(unsigned index) {
 }
 
 CarPool::RaceModel* CarPool::GetRaceModel(unsigned index) {
-    if (index >= CarCount) return nullptr;
+    if (index >= raceModels.size()) return nullptr;
     RaceModel& raceModel = raceModels[index];
     if (raceModel.model) return &raceModel;
-    Model* model = engine.LoadModel(ModelFiles[index]);
+    const CarDescription& description = Describe(index);
+    Model* model = engine.LoadModel(description.GetModelFile());
     if (!model) return nullptr;
     Car probe;
-    probe.node = dynamic_cast<GroupNode*>(Node::Search(*model->GetModelNode(), NodeNames[index]));
+    probe.node = dynamic_cast<GroupNode*>(Node::Search(*model->GetModelNode(), description.GetNodeName()));
     if (!probe.node || !FindWheels(probe)) {
         // Unloaded again, so a later request does not pile up copies.
         engine.UnLoadModel(model);
@@ -254,12 +250,15 @@ CarPool::RaceModel* CarPool::GetRaceModel(unsigned index) {
 
     raceModel.model = model;
     raceModel.car = probe.node;
-    for (int i = 0; i < 2; ++i) raceModel.paints[i] = model->GetMaterial(PaintNames[i]);
+    // A paint the model lacks is left as it is on the opponents' copies.
+    const std::vector<std::string>& paintNames = description.GetPaints();
+    for (std::size_t i = 0; i < paintNames.size() && i < CarDescription::MaxPaints; ++i)
+        raceModel.paints[i] = model->GetMaterial(paintNames[i]);
     return &raceModel;
 }
 
 CarPool::DetailReport CarPool::GetDetailReport(unsigned modelIndex) const {
-    return modelIndex < CarCount ? raceModels[modelIndex].report : DetailReport();
+    return modelIndex < raceModels.size() ? raceModels[modelIndex].report : DetailReport();
 }
 
 Car* CarPool::MakeOpponent(unsigned modelIndex, const float paintRgb[3]) {
@@ -271,7 +270,7 @@ Car* CarPool::MakeOpponent(unsigned modelIndex, const float paintRgb[3]) {
     // Only the paint is the copy's own; a two-tone car keeps its two tones,
     // the second paint in the colour and the first a darker shade of it.
     NodeTreeCopy::StateMap paints;
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < CarDescription::MaxPaints; ++i) {
         if (!raceModel->paints[i]) continue;
         opponent.paints.emplace_back(new Material(*raceModel->paints[i]));
         Repaint(*opponent.paints.back(), paintRgb, i == 0 && raceModel->paints[1] ? 0.5f : 1.0f);
@@ -414,7 +413,7 @@ void CarPool::SetNodes(Car& car, const std::vector<vmath::mat4<float>>& start) {
 }
 
 bool CarPool::FindModelOf(const Car& car, unsigned& index) const {
-    for (unsigned i = 0; i < CarCount; ++i)
+    for (unsigned i = 0; i < raceCars.size(); ++i)
         if (raceCars[i].get() == &car) {
             index = i;
             return true;

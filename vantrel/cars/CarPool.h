@@ -9,6 +9,7 @@
 #include <vmath/vec3.h>
 
 #include "Car.h"
+#include "CarList.h"
 #include "CarLevelOfDetail.h"
 
 class Gauge;
@@ -26,21 +27,20 @@ class World;
 /// to the engine, so the pool must go before its engine.
 class CarPool {
 public:
-    /// Number of cars in the game, addressed by index 0 .. CarCount - 1.
-    static const unsigned CarCount = 2;
-    /// Model file of each car.
-    static const char* const ModelFiles[CarCount];
-    /// Name of each car's group node inside its model.
-    static const char* const NodeNames[CarCount];
-    /// Car `index`'s name as the players read it: "NissanSkyline" as
-    /// "Nissan Skyline"; empty past the last car.
-    static std::string ShownName(unsigned index);
-
-    /// Each car's dial images: engine speed and road speed.
-    static const char* const RpmDialFiles[CarCount];
-    static const char* const SpeedDialFiles[CarCount];
-    /// The speed dials in mph, for the player who reads miles.
-    static const char* const SpeedDialMphFiles[CarCount];
+    /// The game's cars, read from CarList::DataFolder on the first call and
+    /// kept for the run; addressed by index 0 .. Count() - 1 everywhere.
+    static const CarList& Cars();
+    /// Reads the game's cars again from `folder`, as the program does once
+    /// at its start, for the data the program now finds. What Cars and
+    /// Describe gave before is gone; no pool may live across it.
+    /// @return the number of cars found
+    static std::size_t ReloadCars(const std::string& folder = CarList::DataFolder);
+    /// Number of cars in the game.
+    static unsigned Count();
+    /// Car `index`'s description; an empty one (IsLoaded false) past the last car.
+    static const CarDescription& Describe(unsigned index);
+    /// Car `index`'s name as the players read it; empty past the last car.
+    static const std::string& ShownName(unsigned index);
 
     /// A pool for display only (no physics) on `engine`, which must outlive it.
     explicit CarPool(Lumora& engine);
@@ -144,7 +144,8 @@ private:
         GroupNode* car = nullptr;  ///< the car node inside the model
         /// The car node's, wheel and steering-node matrices as loaded, in that order.
         std::vector<vmath::mat4<float>> start;
-        Material* paints[2] = {nullptr, nullptr};  ///< the body paint and, where it has one, the second
+        /// The body paint and, where it has one, the second (CarDescription::GetPaints).
+        Material* paints[CarDescription::MaxPaints] = {nullptr, nullptr};
         DetailReport report;
     };
     struct Opponent {
@@ -186,9 +187,9 @@ private:
 
     Lumora& engine;
     physics::World* physics = nullptr;
-    std::array<std::unique_ptr<Car>, CarCount> displayCars;
-    std::array<std::unique_ptr<Car>, CarCount> raceCars;
-    std::array<RaceModel, CarCount> raceModels;
+    std::vector<std::unique_ptr<Car>> displayCars;
+    std::vector<std::unique_ptr<Car>> raceCars;
+    std::vector<RaceModel> raceModels;
     std::vector<Opponent> opponents;
     std::vector<Ghost> ghosts;
     CarLevelOfDetail levelOfDetail;

@@ -46,7 +46,7 @@ std::string Championship::Begin(bool anew, const TrackList& tracks, const std::v
     }
     std::vector<Season::Driver> drivers = players;
     for (unsigned i = 0; i < opponents && i < RaceField::MaxOpponents; ++i)
-        drivers.push_back({RaceField::DriverNames[i], i % CarPool::CarCount, false});
+        drivers.push_back({RaceField::DriverNames[i], i % CarPool::Count(), false});
     season = Season(rounds, drivers);
     store.Save(season);
     kept = season;
@@ -110,8 +110,9 @@ void Championship::RaceOver(const std::vector<ResultsTable::Row>& results) {
     const std::vector<std::size_t> standings = season.Standings();
     for (std::size_t place = 0; place < standings.size(); ++place) {
         const Season::Driver& driver = season.GetDrivers()[standings[place]];
-        if (driver.player && driver.carIndex < CarPool::CarCount)
-            records->SubmitChampionshipPlace(CarPool::NodeNames[driver.carIndex], static_cast<unsigned>(place + 1));
+        if (driver.player && driver.carIndex < CarPool::Count())
+            records->SubmitChampionshipPlace(CarPool::Describe(driver.carIndex).GetKey(),
+                                             static_cast<unsigned>(place + 1));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cars/Car.h"
+#include "cars/CarPool.h"
 #include "physics/DynamicObjectCar.h"
 
 namespace {
@@ -83,11 +84,13 @@ double RacingDriver::SpeedShare(Skill skill) {
 }
 
 RacingLine::Limits RacingDriver::CarLimits(unsigned carIndex) {
+    const CarDescription::Limits& measured = CarPool::Describe(carIndex < CarPool::Count() ? carIndex : 0).GetLimits();
     RacingLine::Limits limits;
-    limits.lateralMs2 = LateralGripMs2 * GripShare;
-    limits.brakingMs2 = BrakingMs2 * BrakingShare;
+    limits.lateralMs2 = measured.lateralGripMs2 * GripShare;
+    limits.brakingMs2 = measured.brakingMs2 * BrakingShare;
     limits.accelerationMs2 = ProfileAccelerationMs2;
-    limits.topSpeedMs = carIndex == 1 ? TopSpeedCar1Ms : TopSpeedCar0Ms;
+    limits.topSpeedMs = measured.topSpeedMs;
+    limits.fullBrakingMs2 = measured.brakingMs2;
     return limits;
 }
 
@@ -97,6 +100,7 @@ RacingDriver::RacingDriver(const RacingLine& line, const RacingLine::Limits& lim
     for (double& v : profile) v *= share;
     // The profile scaled by a share brakes with the square of it.
     brakingMs2 = limits.brakingMs2 * share * share;
+    pedalBrakingMs2 = limits.fullBrakingMs2 > 0.0 ? limits.fullBrakingMs2 : limits.brakingMs2;
 }
 
 void RacingDriver::Drive(Car& car, float dtS) {
@@ -375,6 +379,6 @@ void RacingDriver::Pedal(Car& car, double speedMs, double targetMs, double slope
         car.brake = 0.0f;
     } else {
         car.throttle = 0.0f;
-        car.brake = static_cast<float>(std::clamp(-demand / BrakingMs2, 0.0, 1.0));
+        car.brake = static_cast<float>(std::clamp(-demand / pedalBrakingMs2, 0.0, 1.0));
     }
 }

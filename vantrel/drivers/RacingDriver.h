@@ -27,20 +27,6 @@ class RacingDriver : public Driver {
 public:
     enum class Skill { Easy, Medium, Hard };
 
-    /// The race cars' limits, measured with the physics on flat ground
-    /// (tests/vantrel/RacingDriverTest.cpp measures them again):
-    /// - cornering: at a steady 12 to 44 m/s, the steering raised over 40 s
-    ///   until the car runs wide; the largest speed x yaw rate was 12.0 to
-    ///   12.3 m/s^2 for both cars, whose tyres are the same;
-    /// - braking: full brake from 45 to 15 m/s took 2.57 s (11.7 m/s^2),
-    ///   from 25 to 5 m/s 1.67 s (12.0 m/s^2), for both cars;
-    /// - top speed: full throttle for 60 s on a 24 km straight, car 0
-    ///   77.8 m/s and car 1 87.4 m/s.
-    static constexpr double LateralGripMs2 = 12.2;
-    static constexpr double BrakingMs2 = 11.6;
-    static constexpr double TopSpeedCar0Ms = 77.8;
-    static constexpr double TopSpeedCar1Ms = 87.4;
-
     /// The share of the measured grip and braking the speed profile plans
     /// with at the full limit: the road's crests, camber and bumps, and the
     /// lag of steering and pedals, eat the rest.
@@ -51,8 +37,10 @@ public:
 
     /// Share of the speed profile driven at each skill.
     static double SpeedShare(Skill skill);
-    /// The limits the speed profile of race car `carIndex` plans with (as
-    /// CarTemplate::RaceCar, other indices give car 0's).
+    /// The limits the speed profile of race car `carIndex` plans with: the
+    /// shares above of the grip and braking its description gives as
+    /// measured (CarDescription::Limits), and its top speed; past the last
+    /// car, the first car's.
     static RacingLine::Limits CarLimits(unsigned carIndex);
 
     /// @param line the track's racing line, which must outlive the driver
@@ -119,6 +107,7 @@ private:
     std::vector<double> profile;  ///< target speed at each point of the line, this driver's share (m/s)
     Skill skill;
     double brakingMs2;  ///< the deceleration the profile plans with, this driver's share
+    double pedalBrakingMs2;  ///< what full brake gives the car (RacingLine::Limits::fullBrakingMs2)
     const std::vector<const Car*>* others = nullptr;
     double leadOverPlayer = 0.0;
 

@@ -10,7 +10,9 @@ namespace physics {
 
 /// Settings of one car, apart from its running state (DynamicObjectCar):
 /// chassis, wheels, suspension, tyres, steering, brakes, drivetrain and
-/// resistances. Units: metres, kilograms, seconds, newtons, radians.
+/// resistances. Units: metres, kilograms, seconds, newtons, radians. The
+/// game's cars fill it from their descriptions (CarDescription); what they
+/// leave is the same for every car.
 ///
 /// Chassis space (CS) is the frame of the chassis box: origin at the box
 /// centre, y forward, z up; wheel 0 sits at +x.
@@ -76,10 +78,6 @@ struct CarTemplate {
 
     EngineSettings engine;
     GearboxSettings gearbox;
-
-    /// The race car of the game for index 0 or 1 (1 is the faster car);
-    /// other indices give car 0.
-    static CarTemplate RaceCar(unsigned carIndex);
 };
 
 }  // namespace physics

@@ -51,16 +51,16 @@ GhostRace::~GhostRace() {
 bool GhostRace::LoadBestRun(const std::string& trackKey, unsigned carIndex, const RoadCentreLine& road,
                             RecordedRun& run, std::uint32_t& timeMs) {
     // No geometry, no checksum to tell another track's runs from ours.
-    if (carIndex >= CarPool::CarCount || road.IsEmpty()) return false;
+    if (carIndex >= CarPool::Count() || road.IsEmpty()) return false;
     GhostFile::Info info;
-    if (!GhostFile(trackKey, CarPool::NodeNames[carIndex]).Load(road.GetChecksum(), run, info)) return false;
+    if (!GhostFile(trackKey, CarPool::Describe(carIndex).GetKey()).Load(road.GetChecksum(), run, info)) return false;
     timeMs = info.timeMs;
     return true;
 }
 
 bool GhostRace::HasBestRun(const std::string& trackKey, unsigned carIndex) {
-    if (carIndex >= CarPool::CarCount) return false;
-    const std::string path = GhostFile(trackKey, CarPool::NodeNames[carIndex]).GetPath();
+    if (carIndex >= CarPool::Count()) return false;
+    const std::string path = GhostFile(trackKey, CarPool::Describe(carIndex).GetKey()).GetPath();
     struct stat status;
     return !path.empty() && stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
@@ -146,8 +146,8 @@ bool GhostRace::TrialWon(unsigned carIndex, std::uint32_t timeMs, bool newBest) 
         splitAtFinish = true;
         splitAgeS = 0.0f;
     }
-    if ((!newBest && hadGhostFile) || carIndex >= CarPool::CarCount || road.IsEmpty()) return false;
-    GhostFile file(trackKey, CarPool::NodeNames[carIndex]);
+    if ((!newBest && hadGhostFile) || carIndex >= CarPool::Count() || road.IsEmpty()) return false;
+    GhostFile file(trackKey, CarPool::Describe(carIndex).GetKey());
     return file.Save(recorder.GetRun(), road.GetChecksum(), timeMs, static_cast<std::int64_t>(std::time(nullptr)));
 }
 

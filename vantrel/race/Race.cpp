@@ -241,7 +241,7 @@ void Race::PoseCars(float blend, float dtS) {
 TimeTrialRules* Race::GetTrial() const { return dynamic_cast<TimeTrialRules*>(rules.get()); }
 
 std::string Race::RecordsKey(unsigned carIndex) const {
-    return setup.track.RecordsKey(setup.direction, CarPool::NodeNames[carIndex]);
+    return setup.track.RecordsKey(setup.direction, CarPool::Describe(carIndex).GetKey());
 }
 
 std::string Race::GhostKey() const { return setup.track.GhostKey(setup.direction); }

@@ -47,7 +47,7 @@ bool RaceField::Start(const std::vector<Entry>& players, unsigned opponents, Rac
     for (unsigned i = 0; i < opponents; ++i) {
         Racer racer;
         racer.name = DriverNames[i];
-        racer.model = i % CarPool::CarCount;
+        racer.model = i % CarPool::Count();
         racer.paint = Paints[i];
         const float paint[3] = {Paints[i].x, Paints[i].y, Paints[i].z};
         racer.car = cars.MakeOpponent(racer.model, paint);
@@ -223,7 +223,7 @@ std::vector<ResultsTable::Row> RaceField::Results() const {
         ResultsTable::Row row;
         row.position = static_cast<unsigned>(k + 1);
         row.name = racers[i].name;
-        row.car = CarPool::ShownName(racers[i].model % CarPool::CarCount);
+        row.car = CarPool::ShownName(racers[i].model % CarPool::Count());
         row.player = racers[i].player;
         if (const std::optional<double> finish = standings.GetFinishS(i)) {
             row.result = RaceClock::Format(*finish);

@@ -14,6 +14,7 @@
 #include "GameOptions.h"
 #include "championship/Championship.h"
 #include "championship/SeasonStore.h"
+#include "cars/CarPool.h"
 #include "hud/HudNotice.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
@@ -107,6 +108,13 @@ bool VantrelApp::Start() {
         settings->SetQuality(quality);
     }
     field = FieldSettings::Read(settings.get());
+    // A car whose description is refused is left out with its Warn line; the
+    // others play. Without any there is nothing to drive.
+    if (CarPool::ReloadCars() == 0) {
+        failure = std::string("no usable car found in ") + CarList::DataFolder;
+        std::cout << "[ERROR] VantrelApp: " << failure << ", the game ends" << std::endl;
+        return false;
+    }
     // A track whose description is refused is left out with its Warn line;
     // the others play. Without any, the show room still runs and a race says why it cannot start.
     tracks.Load();

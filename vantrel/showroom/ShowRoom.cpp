@@ -45,14 +45,9 @@ namespace {
 const char* const PlayersSection = "race";
 const char* const PlayersKey = "players";
 
-// A car's name as the join step shows it, kept for the run.
+// A car's name as the join step shows it; the game's car list holds the text.
 const char* CarName(unsigned index) {
-    static const std::array<std::string, CarPool::CarCount> names = [] {
-        std::array<std::string, CarPool::CarCount> all;
-        for (unsigned i = 0; i < CarPool::CarCount; ++i) all[i] = CarPool::ShownName(i);
-        return all;
-    }();
-    return index < CarPool::CarCount ? names[index].c_str() : "?";
+    return index < CarPool::Count() ? CarPool::ShownName(index).c_str() : "?";
 }
 
 // Where each car stands on the turntable, in the room's coordinates.
@@ -127,7 +122,7 @@ bool ShowRoom::Initialize() {
 bool ShowRoom::Load() {
     Model* room = engine.LoadModel(RoomFile);
     bool anyCar = false;
-    for (unsigned i = 0; i < CarPool::CarCount; ++i) {
+    for (unsigned i = 0; i < CarPool::Count(); ++i) {
         Car* car = cars ? cars->GetCar(i) : nullptr;
         carLoaded[i] = car != nullptr;
         if (car) {
@@ -136,7 +131,7 @@ bool ShowRoom::Load() {
             car->node->GetTransform().Translate(TurntablePlacement);
             anyCar = true;
         } else {
-            Report("WARN", std::string("car \"") + CarPool::ModelFiles[i] + "\" did not load and cannot be chosen");
+            Report("WARN", "car \"" + CarPool::Describe(i).GetModelFile() + "\" did not load and cannot be chosen");
         }
     }
     if (!room) {
@@ -179,16 +174,16 @@ bool ShowRoom::Load() {
 }
 
 void ShowRoom::Choose(unsigned car, int entry) {
-    if (car < CarPool::CarCount) carIndex = car;
+    if (car < CarPool::Count()) carIndex = car;
     if (entry >= 0 && entry < EntryCount) selection = entry;
 }
 
 std::string ShowRoom::GetBestLine() const {
-    if (!records || carIndex >= CarPool::CarCount) return "";
+    if (!records || carIndex >= CarPool::Count()) return "";
     const std::optional<std::uint32_t> best = records->BestMs(RecordsKey(carIndex));
     std::string line = best ? "Best: " + RaceClock::FormatMs(*best) : "";
     // The car's best championship, as its best time is: a place to beat.
-    if (const std::optional<unsigned> place = records->BestChampionshipPlace(CarPool::NodeNames[carIndex]))
+    if (const std::optional<unsigned> place = records->BestChampionshipPlace(CarPool::Describe(carIndex).GetKey()))
         line += (line.empty() ? "" : "   ") + std::string("Championship: ") + std::to_string(*place) + ".";
     return line;
 }
@@ -203,7 +198,7 @@ void ShowRoom::SetPlayers(unsigned count, SettingsStore* keep) {
 
 void ShowRoom::OpenJoin(const KeySets& keys) {
     joinKeys = &keys;
-    join.Open(players, GetCarIndex(), CarPool::CarCount);
+    join.Open(players, GetCarIndex(), CarPool::Count());
 }
 
 void ShowRoom::SetTracks(const TrackList* list, std::size_t choice, SettingsStore* keep) {
@@ -233,9 +228,9 @@ std::string ShowRoom::GetTrackEntry() const {
 }
 
 std::string ShowRoom::RecordsKey(unsigned car) const {
-    if (!tracks || tracks->GetChoices().empty()) return CarPool::NodeNames[car];
+    if (!tracks || tracks->GetChoices().empty()) return CarPool::Describe(car).GetKey();
     const TrackList::Choice& chosen = tracks->GetChoices()[trackChoice];
-    return tracks->TrackOf(chosen).RecordsKey(chosen.direction, CarPool::NodeNames[car]);
+    return tracks->TrackOf(chosen).RecordsKey(chosen.direction, CarPool::Describe(car).GetKey());
 }
 
 std::string ShowRoom::GhostKey() const {
@@ -245,16 +240,16 @@ std::string ShowRoom::GhostKey() const {
 }
 
 void ShowRoom::FindBestRuns() {
-    for (unsigned i = 0; i < CarPool::CarCount; ++i) bestRuns[i] = GhostRace::HasBestRun(GhostKey(), i);
+    for (unsigned i = 0; i < CarPool::Count(); ++i) bestRuns[i] = GhostRace::HasBestRun(GhostKey(), i);
 }
 
 Car* ShowRoom::GetCurrentCar() {
-    if (!cars || carIndex >= CarPool::CarCount || !carLoaded[carIndex]) return nullptr;
+    if (!cars || carIndex >= CarPool::Count() || !carLoaded[carIndex]) return nullptr;
     return cars->GetCar(carIndex);
 }
 
 unsigned ShowRoom::NextLoadedCar(int step) const {
-    const unsigned n = CarPool::CarCount;
+    const unsigned n = CarPool::Count();
     unsigned index = carIndex;
     for (unsigned tries = 0; tries < n; ++tries) {
         index = (index + n + static_cast<unsigned>(step)) % n;

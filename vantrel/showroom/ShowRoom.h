@@ -197,7 +197,7 @@ public:
     std::string GetBestLine() const;
     /// The chosen car has a best run to watch on the chosen track and way:
     /// the best line says so, and W (the application's) watches it.
-    bool HasBestRun() const { return carIndex < CarPool::CarCount && bestRuns[carIndex]; }
+    bool HasBestRun() const { return carIndex < CarPool::Count() && bestRuns[carIndex]; }
     /// What the best line adds when there is a best run to watch.
     static const char* const WatchHint;  ///< "   W: watch"
     /// The node the effect pass draws as the shown car (null before Load).
@@ -268,15 +268,16 @@ private:
     int selection = FreeDrive;
     QualityPreset::Level quality = QualityPreset::High;
     unsigned carIndex = 0;
-    bool carLoaded[CarPool::CarCount] = {};
-    bool bestRuns[CarPool::CarCount] = {};  ///< a ghost file there at Load
+    /// One each per car of the game (CarPool::Count).
+    std::vector<bool> carLoaded = std::vector<bool>(CarPool::Count());
+    std::vector<bool> bestRuns = std::vector<bool>(CarPool::Count());  ///< a ghost file there at Load
     OglScaledView scaledView;  ///< the 3-D view below High's render scale
     /// The room without the car, lit and with the light hidden: the car's shadow over it.
     OglShadowedPicture roomLight;
     /// Where each car's patch lies when the preset has no shadow map.
-    ContactShadow::Footprint footprints[CarPool::CarCount];
+    std::vector<ContactShadow::Footprint> footprints = std::vector<ContactShadow::Footprint>(CarPool::Count());
     /// Each car's box in its own frame, for the one on the stand.
-    BoundingBox carBoxes[CarPool::CarCount];
+    std::vector<BoundingBox> carBoxes = std::vector<BoundingBox>(CarPool::Count());
     /// The car group the stand's copy was made from.
     const GroupNode* standSource = nullptr;
 };

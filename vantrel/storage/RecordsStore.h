@@ -16,7 +16,7 @@
 
 /// Best times by car, read from and written to one records file.
 /// A car is named by a stable key that survives reordering the car list:
-/// the name of its model, as in CarPool::NodeNames ("NissanSkyline").
+/// its folder's name, as CarDescription::GetKey gives it ("NissanSkyline").
 /// Two copies of the game may each have a store on the same file: every
 /// record is written under a lock, into the file as it is then, keeping the
 /// better time of each car of both (PlayerFile::Update).

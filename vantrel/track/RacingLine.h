@@ -38,6 +38,9 @@ public:
         double brakingMs2 = 8.0;       ///< deceleration it may use
         double accelerationMs2 = 4.0;  ///< the most the speed profile rises by
         double topSpeedMs = 70.0;
+        /// What full brake gives the car (m/s^2): the scale a driver's brake
+        /// pedal is set by, not planned with; 0 for brakingMs2.
+        double fullBrakingMs2 = 0.0;
     };
 
     /// Default sample step (m).

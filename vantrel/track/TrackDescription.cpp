@@ -1,13 +1,12 @@
 #include "TrackDescription.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "storage/AtomicFile.h"
+#include "storage/DescriptionText.h"
 #include "storage/IniFile.h"
 
 const char* const TrackDescription::FileName = "track.ini";
@@ -21,35 +20,6 @@ const char* const TrackSection = "track";
 // Coordinates beyond this are not a track's (m), as for the centre line.
 const double MaxCoordinate = 1.0e6;
 const double Pi = 3.14159265358979323846;
-
-/// Exactly `count` finite numbers separated by blanks.
-bool ReadNumbers(const std::string& text, std::size_t count, std::vector<double>& numbers) {
-    numbers.clear();
-    std::istringstream words(text);
-    std::string word;
-    while (words >> word) {
-        errno = 0;
-        char* end = nullptr;
-        const double value = std::strtod(word.c_str(), &end);
-        if (end == word.c_str() || *end != '\0' || errno == ERANGE || !std::isfinite(value)) return false;
-        numbers.push_back(value);
-    }
-    return numbers.size() == count;
-}
-
-/// Cuts `text` to its first `count` UTF-8 characters (a byte that does not
-/// continue a character starts one). @return whether anything was cut
-bool CutToCharacters(std::string& text, std::size_t count) {
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-        if (++characters > count) {
-            text.resize(i);
-            return true;
-        }
-    }
-    return false;
-}
 
 std::string Plural(std::size_t count, const char* what) {
     return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
@@ -103,7 +73,7 @@ bool TrackDescription::Load(const std::string& folder) {
     std::string value;
     if (!get(TrackSection, "name", value)) return Refuse(where(TrackSection, "name"), "is missing");
     std::string trackName = value;
-    const bool nameCut = CutToCharacters(trackName, MaxNameCharacters);
+    const bool nameCut = DescriptionText::CutToCharacters(trackName, MaxNameCharacters);
     std::string paths[3];
     const char* const fileFields[3] = {"model", "road", "sky"};
     for (int i = 0; i < 3; ++i) {
@@ -115,14 +85,14 @@ bool TrackDescription::Load(const std::string& folder) {
     }
     std::vector<double> numbers;
     if (!get(TrackSection, "road_half_width", value)) return Refuse(where(TrackSection, "road_half_width"), "is missing");
-    if (!ReadNumbers(value, 1, numbers) || !(numbers[0] >= 1.0 && numbers[0] <= 100.0))
+    if (!DescriptionText::ReadNumbers(value, 1, numbers) || !(numbers[0] >= 1.0 && numbers[0] <= 100.0))
         return Refuse(where(TrackSection, "road_half_width"), "= \"" + value + "\" is not a width of 1 to 100 m");
     const double halfWidth = numbers[0];
     vmath::vec3<float> vectors[2];
     const char* const vectorFields[2] = {"light_position", "light_colour"};
     for (int i = 0; i < 2; ++i) {
         if (!get(TrackSection, vectorFields[i], value)) return Refuse(where(TrackSection, vectorFields[i]), "is missing");
-        if (!ReadNumbers(value, 3, numbers)) return Refuse(where(TrackSection, vectorFields[i]), "= \"" + value + "\" is not three numbers");
+        if (!DescriptionText::ReadNumbers(value, 3, numbers)) return Refuse(where(TrackSection, vectorFields[i]), "= \"" + value + "\" is not three numbers");
         const double limit = i == 0 ? MaxCoordinate : 1.0;
         for (double n : numbers)
             if (!(std::fabs(n) <= limit) || (i == 1 && n < 0.0))
@@ -157,7 +127,7 @@ bool TrackDescription::Load(const std::string& folder) {
         Way way;
         way.direction = direction;
         if (!get(section, "start", value)) return Refuse(where(section, "start"), "is missing");
-        if (!ReadNumbers(value, 3, numbers) || std::fabs(numbers[0]) > MaxCoordinate ||
+        if (!DescriptionText::ReadNumbers(value, 3, numbers) || std::fabs(numbers[0]) > MaxCoordinate ||
             std::fabs(numbers[1]) > MaxCoordinate || std::fabs(numbers[2]) > 360.0)
             return Refuse(where(section, "start"), "= \"" + value + "\" is not \"x y heading\"");
         way.startX = numbers[0];
@@ -177,7 +147,7 @@ bool TrackDescription::Load(const std::string& folder) {
             if (i > CheckpointCount)
                 return Refuse(where(section, field), "is one too many: a way has " + Plural(CheckpointCount, "checkpoint"));
             get(section, field, value);
-            if (!ReadNumbers(value, 3, numbers) || std::fabs(numbers[0]) > MaxCoordinate ||
+            if (!DescriptionText::ReadNumbers(value, 3, numbers) || std::fabs(numbers[0]) > MaxCoordinate ||
                 std::fabs(numbers[1]) > MaxCoordinate || !(numbers[2] > 0.0 && numbers[2] <= 3600.0))
                 return Refuse(where(section, field), "= \"" + value + "\" is not \"x y seconds\" (seconds 0 to 3600)");
             const double s = wayRoad.Project(numbers[0], numbers[1]);

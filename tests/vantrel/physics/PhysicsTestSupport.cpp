@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "cars/CarPool.h"
+
 namespace physics_test {
 
 namespace {
@@ -61,11 +63,11 @@ MeshData MakeQuad(const vmath::vec3<float>& a, const vmath::vec3<float>& b, cons
 Drive::Drive(const MeshData& ground, unsigned carIndex, const MatrixGL& start, const MatrixGL& groundMatrix)
     : ownWorld(std::make_unique<physics::World>()), world(*ownWorld) {
     world.AddStaticMesh(ground.vertices, ground.indices, groundMatrix.m);
-    car = world.CreateCar(physics::CarTemplate::RaceCar(carIndex), start.m);
+    car = world.CreateCar(CarPool::Describe(carIndex).GetTemplate(), start.m);
 }
 
 Drive::Drive(physics::World& sharedWorld, unsigned carIndex, const MatrixGL& start) : world(sharedWorld) {
-    car = world.CreateCar(physics::CarTemplate::RaceCar(carIndex), start.m);
+    car = world.CreateCar(CarPool::Describe(carIndex).GetTemplate(), start.m);
 }
 
 Drive::~Drive() {

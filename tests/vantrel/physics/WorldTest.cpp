@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cars/CarPool.h"
 #include "PhysicsTestSupport.h"
 
 using namespace physics_test;
@@ -79,7 +80,7 @@ TEST(WorldTest, SimulatedTimeMatchesTheFramesWhateverTheirRate) {
         physics::World world;
         world.AddStaticMesh(ground.vertices, ground.indices, MatrixGL::Identity().m);
         physics::DynamicObjectCar* car =
-            world.CreateCar(physics::CarTemplate::RaceCar(0), MatrixGL::CarStart(0, 0, startZ).m);
+            world.CreateCar(CarPool::Describe(0).GetTemplate(), MatrixGL::CarStart(0, 0, startZ).m);
         for (int i = 0; i < framesPerSecond; ++i) world.Step(1.0f / static_cast<float>(framesPerSecond));
         EXPECT_NEAR(world.GetTimeS(), 1.0, 1e-4) << framesPerSecond;
         // Free fall with a little air drag.
@@ -92,8 +93,10 @@ TEST(WorldTest, CarsCanBeDestroyedBeforeTheWorld) {
     MeshData ground = MakeGrid(-10, -10, 10, 10, 10);
     physics::World world;
     world.AddStaticMesh(ground.vertices, ground.indices, MatrixGL::Identity().m);
-    physics::DynamicObjectCar* first = world.CreateCar(physics::CarTemplate::RaceCar(0), MatrixGL::CarStart(-3, 0, 1).m);
-    physics::DynamicObjectCar* second = world.CreateCar(physics::CarTemplate::RaceCar(1), MatrixGL::CarStart(3, 0, 1).m);
+    physics::DynamicObjectCar* first =
+        world.CreateCar(CarPool::Describe(0).GetTemplate(), MatrixGL::CarStart(-3, 0, 1).m);
+    physics::DynamicObjectCar* second =
+        world.CreateCar(CarPool::Describe(1).GetTemplate(), MatrixGL::CarStart(3, 0, 1).m);
     ASSERT_TRUE(first && second);
     world.DestroyCar(first);
     world.DestroyCar(nullptr);
@@ -101,7 +104,7 @@ TEST(WorldTest, CarsCanBeDestroyedBeforeTheWorld) {
     world.Step(1.0f / 60.0f);
     EXPECT_NEAR(second->GetPosition().x, 3.0f, 1e-3f);
 
-    physics::CarTemplate massless = physics::CarTemplate::RaceCar(0);
+    physics::CarTemplate massless = CarPool::Describe(0).GetTemplate();
     massless.massKg = 0.0f;
     EXPECT_EQ(world.CreateCar(massless, MatrixGL::Identity().m), nullptr);
 }
