@@ -60,14 +60,9 @@ bool CarDescription::Load(const std::string& folder) {
     *this = CarDescription();
     const std::filesystem::path base(folder);
     file = (base / FileName).string();
-    std::string text, error;
-    switch (AtomicFile::Read(file, MaxFileBytes, text, error)) {
-    case AtomicFile::ReadResult::Read: break;
-    case AtomicFile::ReadResult::Missing: return Refuse("the file", "is missing");
-    case AtomicFile::ReadResult::Failed: return Refuse("the file", "cannot be read (" + error + ")");
-    }
     IniFile ini;
-    if (!ini.Parse(text, file, error)) return Refuse("the file", "is no description (" + error + ")");
+    std::string why;
+    if (!DescriptionText::ReadFile(file, MaxFileBytes, ini, why)) return Refuse("the file", why);
 
     const auto where = [](const char* section, const char* field) {
         return std::string("[") + section + "] " + field;

@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "AtomicFile.h"
+#include "IniFile.h"
+
 namespace {
 
 template <typename T, typename Parse>
@@ -41,5 +44,17 @@ bool DescriptionText::CutToCharacters(std::string& text, std::size_t count) {
             return true;
         }
     }
+    return false;
+}
+
+bool DescriptionText::ReadFile(const std::string& file, std::size_t maxBytes, IniFile& ini, std::string& why) {
+    std::string text, error;
+    switch (AtomicFile::Read(file, maxBytes, text, error)) {
+    case AtomicFile::ReadResult::Read: break;
+    case AtomicFile::ReadResult::Missing: why = "is missing"; return false;
+    case AtomicFile::ReadResult::Failed: why = "cannot be read (" + error + ")"; return false;
+    }
+    if (ini.Parse(text, file, error)) return true;
+    why = "is no description (" + error + ")";
     return false;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+class IniFile;
+
 /// Reading the numbers and names of a description's values.
 class DescriptionText {
 public:
@@ -18,4 +20,8 @@ public:
     /// not continue a character starts one).
     /// @return whether anything was cut
     static bool CutToCharacters(std::string& text, std::size_t count);
+    /// Reads the description `file`, at most `maxBytes`, into `ini`.
+    /// @param why set to how the file fails ("is missing", "cannot be read
+    ///        (...)", "is no description (...)"), to follow its name
+    static bool ReadFile(const std::string& file, std::size_t maxBytes, IniFile& ini, std::string& why);
 };

@@ -51,14 +51,9 @@ bool TrackDescription::Load(const std::string& folder) {
     *this = TrackDescription();
     const std::filesystem::path base(folder);
     file = (base / FileName).string();
-    std::string text, error;
-    switch (AtomicFile::Read(file, MaxFileBytes, text, error)) {
-    case AtomicFile::ReadResult::Read: break;
-    case AtomicFile::ReadResult::Missing: return Refuse("the file", "is missing");
-    case AtomicFile::ReadResult::Failed: return Refuse("the file", "cannot be read (" + error + ")");
-    }
     IniFile ini;
-    if (!ini.Parse(text, file, error)) return Refuse("the file", "is no description (" + error + ")");
+    std::string why;
+    if (!DescriptionText::ReadFile(file, MaxFileBytes, ini, why)) return Refuse("the file", why);
 
     // [track]: each field in turn, the first one wrong named.
     const auto get = [&](const char* section, const std::string& field, std::string& value) {
@@ -117,7 +112,6 @@ bool TrackDescription::Load(const std::string& folder) {
 
     // The road, read here once: every start and checkpoint is checked against it.
     RoadCentreLine forwardRoad;
-    std::string why;
     if (!forwardRoad.Load(paths[1], why)) return Refuse(where(TrackSection, "road"), "is unusable: " + why);
 
     std::vector<Way> read;
