@@ -522,13 +522,11 @@ void GameEngine::DrawSpareQuarter(const ViewRect& quarter) {
 }
 
 const ResultsTable::Table& GameEngine::EndTable() {
-    if (endTable) {
-        shownTable = *endTable;
-    } else {
-        shownTable = ResultsTable::Table();
-        if (const RaceField* field = race.GetField()) shownTable.rows = field->Results();
-        if (endKeys) shownTable.keys = *endKeys;
-    }
+    if (endTable) return *endTable;
+    // The results change while the others are still racing: made anew each frame.
+    shownTable = ResultsTable::Table();
+    if (const RaceField* field = race.GetField()) shownTable.rows = field->Results();
+    if (endKeys) shownTable.keys = *endKeys;
     return shownTable;
 }
 

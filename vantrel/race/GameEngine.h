@@ -349,7 +349,7 @@ private:
     std::unique_ptr<Replay> replay;  ///< gives the player's car back as it goes
     std::optional<std::string> endKeys;           ///< the keys under a Race's results, when not racing again
     std::optional<ResultsTable::Table> endTable;  ///< shown instead of the results
-    ResultsTable::Table shownTable;               ///< the end table as last drawn
+    ResultsTable::Table shownTable;               ///< the results with endKeys, as last drawn
     float standingS = 0.0f;          ///< seconds the world has stood since a won trial
     OglScaledView scaledView;        ///< the 3-D view below High's render scale
 };
