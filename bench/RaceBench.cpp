@@ -207,8 +207,12 @@ int main(int argc, char** argv) {
     unsigned carIndex = numbers.size() > 1 ? static_cast<unsigned>(std::atoi(numbers[1])) : 0;
     if (!choices.quality) choices.quality = QualityPreset::High;
 
-    // The run is read before the program folder becomes the working folder,
-    // so a relative path means what it says; it names its car.
+    // Paths given are taken from where the benchmark was started; the cars
+    // are read from the program's folder, so the run's car is looked up there.
+    if (!replayFile.empty()) replayFile = std::filesystem::absolute(replayFile).string();
+    if (!recordFile.empty()) recordFile = std::filesystem::absolute(recordFile).string();
+    ChangeToProgramFolder();
+
     RecordedRun replayRun;
     GhostFile::Info replayInfo;
     if (!replayFile.empty()) {
@@ -227,12 +231,8 @@ int main(int argc, char** argv) {
         }
         opponents = 0;
     }
-    if (!recordFile.empty()) {
-        recordFile = std::filesystem::absolute(recordFile).string();
-        opponents = 0;
-    }
+    if (!recordFile.empty()) opponents = 0;
 
-    ChangeToProgramFolder();
     VantrelApp& app = VantrelApp::Instance();
     app.Configure(choices);
     FieldSettings field;
