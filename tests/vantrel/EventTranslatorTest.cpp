@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <SDL2/SDL.h>
 
 #include "input/EventHandler.h"
@@ -262,4 +264,19 @@ TEST(EventTranslator, TheWheelArrivesInNotchesWhereThePointerIsAndStaleMovesGive
     EXPECT_EQ(HiWord(message.lParam), 41u);
     EXPECT_FALSE(PeekWindowMessage(message));
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
+TEST(EventTranslator, TypedTextBecomesOneCharacterMessageOfPrintableAsciiOnly) {
+    const auto text = [](const char* typed) {
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        std::snprintf(event.text.text, sizeof event.text.text, "%s", typed);
+        return event;
+    };
+    WindowMessage message;
+    ASSERT_TRUE(TranslateEvent(text(":"), message));
+    EXPECT_EQ(message.message, unsigned(WM_CHAR));
+    EXPECT_EQ(message.wParam, WParam(':'));
+    // Names and addresses are sent as they are typed: nothing else is taken.
+    for (const char* refused : {"\xc3\xa9", "ab", "\x7f", ""}) EXPECT_FALSE(TranslateEvent(text(refused), message));
 }

@@ -12,6 +12,7 @@ void EventHandler::EventListener::OnWheel(EventHandler&, int, int, int) {}
 void EventHandler::EventListener::OnQuit(EventHandler&) {}
 
 void EventHandler::EventListener::OnFocusLost(EventHandler&) {}
+void EventHandler::EventListener::OnChar(EventHandler&, unsigned) {}
 
 EventHandler::EventHandler() : listeners(FocusLostEvent + 1) {}
 
@@ -48,6 +49,7 @@ void EventHandler::HandleMessage(unsigned message, WParam wParam, LParam lParam)
     switch (message) {
         case WM_KEYDOWN: DispatchKey(static_cast<unsigned>(wParam), 0); break;
         case WM_KEYUP: DispatchKey(static_cast<unsigned>(wParam), 1); break;
+        case WM_CHAR: DispatchChar(static_cast<unsigned>(wParam)); break;
         case WM_MOUSEMOVE: DispatchMouse(x, y, 0, 1); break;
         case WM_LBUTTONDOWN: DispatchMouse(x, y, 1, 0); break;
         case WM_LBUTTONUP: DispatchMouse(x, y, 1, 1); break;
@@ -78,6 +80,10 @@ void EventHandler::Dispatch(EventType type, int pad, Call call) {
 
 void EventHandler::DispatchKey(unsigned key, int state, int pad) {
     Dispatch(KeyEvent, pad < 0 ? NoPad : pad, [&](EventListener& listener) { listener.OnKey(*this, key, state); });
+}
+
+void EventHandler::DispatchChar(unsigned character) {
+    Dispatch(KeyEvent, NoPad, [&](EventListener& listener) { listener.OnChar(*this, character); });
 }
 
 void EventHandler::DispatchMouse(int x, int y, int button, int state) {

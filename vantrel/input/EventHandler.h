@@ -43,6 +43,9 @@ public:
         /// The window lost the keyboard focus: no key presses or releases
         /// reach the game until it comes back. Does nothing by default.
         virtual void OnFocusLost(EventHandler& handler);
+        /// A character typed (its code point; a key listener's), while the
+        /// window takes text (AppWindow::SetTextInput). Does nothing by default.
+        virtual void OnChar(EventHandler& handler, unsigned character);
 
     protected:
         ~EventListener() = default;
@@ -76,6 +79,8 @@ public:
     /// A key event from the pad in `padSlot`, or from the keyboard (NoPad).
     void DispatchKey(unsigned key, int state, int padSlot = NoPad);
     void DispatchMouse(int x, int y, int button, int state);
+    /// To the key listeners.
+    void DispatchChar(unsigned character);
     /// To the mouse listeners.
     void DispatchWheel(int x, int y, int notches);
     /// Asks every quit listener to end the game; listeners may call it too.

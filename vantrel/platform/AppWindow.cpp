@@ -81,6 +81,14 @@ std::unique_ptr<AppWindow> AppWindow::Create(const std::string& title, const std
     return std::unique_ptr<AppWindow>(new AppWindow(window, context));
 }
 
+void AppWindow::SetTextInput(bool on) {
+    if (on == (SDL_IsTextInputActive() == SDL_TRUE)) return;
+    if (on)
+        SDL_StartTextInput();
+    else
+        SDL_StopTextInput();
+}
+
 AppWindow::~AppWindow() {
     SDL_GL_MakeCurrent(window, nullptr);
     SDL_GL_DeleteContext(context);

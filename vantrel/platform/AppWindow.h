@@ -28,6 +28,9 @@ public:
 
     /// Shows the back buffer.
     void SwapBuffers();
+    /// Whether typed characters arrive as character messages (WM_CHAR), for
+    /// a line being typed; off otherwise, as each one costs an event.
+    static void SetTextInput(bool on);
     /// Covers the whole screen (at the desktop's resolution) or gives the
     /// window back its size and place. The new size arrives as a size message.
     /// @return false when the window system refused

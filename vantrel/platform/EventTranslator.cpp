@@ -51,6 +51,13 @@ bool TranslateEvent(const SDL_Event& event, WindowMessage& message) {
             if (key == 0) return false;
             return Set(message, event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key, 0);
         }
+        case SDL_TEXTINPUT: {
+            // One character a message; the lines typed (names, addresses)
+            // are printable ASCII, so anything else is not taken.
+            const unsigned char c = static_cast<unsigned char>(event.text.text[0]);
+            if (c < 0x20 || c > 0x7e || event.text.text[1] != '\0') return false;
+            return Set(message, WM_CHAR, c, 0);
+        }
         case SDL_MOUSEMOTION:
             // Touch input arrives twice, as touch and as a synthetic mouse; the
             // game takes the mouse only.

@@ -18,6 +18,7 @@ enum WindowMessageId : unsigned {
     WM_KILLFOCUS = 0x0008,
     WM_KEYDOWN = 0x0100,
     WM_KEYUP = 0x0101,
+    WM_CHAR = 0x0102,  ///< a character typed, its code in the first parameter
     WM_SYSKEYDOWN = 0x0104,
     WM_SYSKEYUP = 0x0105,
     WM_MOUSEMOVE = 0x0200,

@@ -1,5 +1,8 @@
 #include "GameOptions.h"
 
+#include "net/Protocol.h"
+#include "online/OnlineGame.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +21,7 @@ const char* const GameOptions::ControlsSection = "Controls";
 const char* const GameOptions::SecondKeysSection = "Player 2";
 const char* const GameOptions::CameraSection = "Camera";
 const char* const GameOptions::UnitsSection = "Units";
+const char* const GameOptions::OnlineSection = "Online";
 
 namespace {
 
@@ -87,7 +91,20 @@ void GameOptions::ApplyTo(GameEngine& race) {
 }
 
 std::vector<OptionsPage::Section> GameOptions::Sections() {
-    return {Graphics(), Sound(), Controls(), SecondKeys(), Camera(), Units()};
+    return {Graphics(), Sound(), Controls(), SecondKeys(), Camera(), Units(), Online()};
+}
+
+OptionsPage::Section GameOptions::Online() {
+    OptionsPage::Section section{OnlineSection, {}};
+    OptionsPage::Row name;
+    name.label = "Player name";
+    name.value = [this]() { return app.GetOnline() ? app.GetOnline()->GetSettings().name : std::string(); };
+    name.text = [this](const std::string& typed) {
+        return app.GetOnline() ? app.GetOnline()->SetName(typed) : std::string();
+    };
+    name.textLength = Protocol::MaxNameLength;
+    section.rows.push_back(name);
+    return section;
 }
 
 OptionsPage::Row GameOptions::NumberRow(const std::string& label, float& value, float step, float min, float max,

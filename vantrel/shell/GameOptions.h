@@ -29,6 +29,7 @@ public:
     static const char* const SecondKeysSection;  ///< "Player 2": the second key set
     static const char* const CameraSection;
     static const char* const UnitsSection;
+    static const char* const OnlineSection;  ///< "Online": the player's name
 
     /// For `app`, which must outlive the options.
     explicit GameOptions(VantrelApp& app);
@@ -64,6 +65,7 @@ private:
     OptionsPage::Row BindingRow(KeyBindings::Set set, KeyBindings::Action action);
     OptionsPage::Section Camera();
     OptionsPage::Section Units();
+    OptionsPage::Section Online();
     /// A row whose value is a number stepped within min ... max, shown by
     /// `shown`; every step keeps the options.
     OptionsPage::Row NumberRow(const std::string& label, float& value, float step, float min, float max,

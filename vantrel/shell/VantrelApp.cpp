@@ -16,6 +16,7 @@
 #include "championship/SeasonStore.h"
 #include "cars/CarPool.h"
 #include "hud/HudNotice.h"
+#include "online/OnlineGame.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
 #include "race/TrackSettings.h"
@@ -119,6 +120,7 @@ bool VantrelApp::Start() {
     // the others play. Without any, the show room still runs and a race says why it cannot start.
     tracks.Load();
     chosenTrack = TrackSettings::Read(settings.get(), tracks);
+    online.reset(new OnlineGame(tracks, settings.get()));
     options.reset(new GameOptions(*this));
     options->Read();
     // Sound is a nicety: a machine whose mixer cannot start still plays the game.
@@ -157,6 +159,7 @@ bool VantrelApp::StartShowRoom() {
     showRoom->SetPlayers(1, settings.get());
     if (championship) showRoom->SetChampionshipEntry(championship->EntryLine());
     if (options) options->Attach(*showRoom);
+    if (online) online->Attach(showRoom->GetOnlinePage());
     return showRoom->Initialize() && showRoom->Load();
 }
 
@@ -244,6 +247,15 @@ void VantrelApp::Frame() {
     notice->Update(nowS);
     if (race) race->Frame();
     if (showRoom) showRoom->Frame();
+    if (online && showRoom && showRoom->GetOnlinePage().IsOpen()) {
+        const OnlineGame::Choices choices{CarPool::Describe(showRoom->GetCarIndex()).GetKey(),
+                                          showRoom->GetTrackChoice(), field.opponents, field.skill};
+        online->Frame(showRoom->GetOnlinePage(), choices, showRoom->GetFrameStatistics().cycleTime);
+    } else if (online) {
+        // The page closed (Escape, Back): whatever game it held is over.
+        online->Leave();
+    }
+    AppWindow::SetTextInput(showRoom && showRoom->IsTyping());
     if (GameEngine* raceEngine = dynamic_cast<GameEngine*>(race.get()); raceEngine && championship &&
                                                                          championship->IsActive())
         championship->AfterFrame(*raceEngine);
@@ -289,8 +301,10 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (raceSound) raceSound->OnVolumeKey(key);
         return;
     }
-    // The join step takes every key but full screen and the screenshot.
-    if (showRoom && showRoom->GetJoin().IsOpen() && key != VK_F1 + 10 && key != VK_F12) return;
+    // The join step and the online page take every key but full screen and the screenshot.
+    if (showRoom && (showRoom->GetJoin().IsOpen() || showRoom->GetOnlinePage().IsOpen()) && key != VK_F1 + 10 &&
+        key != VK_F12)
+        return;
     GameEngine* raceEngine = dynamic_cast<GameEngine*>(race.get());
     // The switch already asked for answers these keys.
     const bool switching = wantedSwitch.has_value();
@@ -314,8 +328,9 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         if (!showRoom || switching) break;
         if (showRoom->IsQuitAsked()) {
             handler.DispatchQuit();
-        } else if (showRoom->GetSelection() == ShowRoom::Options || showRoom->GetSelection() == ShowRoom::Track) {
-            // The show room opens its options page and steps the track itself.
+        } else if (showRoom->GetSelection() == ShowRoom::Options || showRoom->GetSelection() == ShowRoom::Track ||
+                   showRoom->GetSelection() == ShowRoom::Online) {
+            // The show room opens its pages and steps the track itself.
         } else if (showRoom->GetSelection() == ShowRoom::Graphics) {
             SetQuality(QualityPreset::Next(quality));
         } else if (showRoom->GetSelection() == ShowRoom::Opponents) {

@@ -38,6 +38,7 @@ class Sound;
 /// after the pass in which they happen. The mode switches its keys ask for
 /// wait for the end of the pass as well: a mode is never deleted inside one
 /// of its own callbacks (a click on its menu dispatches the key from there).
+class OnlineGame;
 class VantrelApp : public EventHandler::EventListener {
 public:
     /// Title of the window.
@@ -164,6 +165,8 @@ public:
     void SetWindowSize(int widthPx, int heightPx);
     /// The player's options (the options page's); null before Start.
     GameOptions* GetOptions() const { return options.get(); }
+    /// The network game of the show room's online page; null before Start.
+    OnlineGame* GetOnline() const { return online.get(); }
     /// The races' sounds, whose volumes the keys 7 to 0 set; null before Start.
     EngineSound* GetEngineSound() const { return raceSound.get(); }
     Gamepad& GetGamepad() { return gamepad; }
@@ -232,6 +235,7 @@ private:
     /// One store for the run, as for the records.
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<GameOptions> options;  ///< made by Start, from the settings
+    std::unique_ptr<OnlineGame> online;    ///< made by Start, after the tracks
     std::optional<QualityPreset::Level> qualityOverride;  ///< --quality: this run only
     QualityPreset::Level quality = QualityPreset::High;
     Screenshot screenshots;           ///< into the player's pictures folder

@@ -34,6 +34,7 @@ void OptionsPage::SetSections(std::vector<Section> value) {
 }
 
 void OptionsPage::Open() {
+    typing = TextField(0);
     open = true;
     line = TabLine;
     waiting = false;
@@ -41,6 +42,7 @@ void OptionsPage::Open() {
 }
 
 void OptionsPage::Close() {
+    typing = TextField(0);
     open = false;
     waiting = false;
     message.clear();
@@ -72,6 +74,10 @@ void OptionsPage::Activate(int lineIndex) {
     } else if (const Row* row = RowAt(lineIndex)) {
         if (row->press) {
             row->press();
+        } else if (row->text) {
+            typing = TextField(row->textLength);
+            typing.Begin(row->value ? row->value() : "");
+            message = "Type the " + row->label + ", Return to keep it (Escape: as it was)";
         } else if (row->bind) {
             waiting = true;
             message = "Press the key for " + row->label + " (Escape: keep " + (row->value ? row->value() : "") + ")";
@@ -83,6 +89,12 @@ void OptionsPage::Activate(int lineIndex) {
 
 void OptionsPage::OnKey(unsigned key, int state) {
     if (!open || state != Pressed) return;
+    if (typing.IsEditing()) {
+        if (typing.OnKey(key) != TextField::Outcome::Done) return;
+        message.clear();
+        if (const Row* row = RowAt(line); row && row->text) message = row->text(typing.GetText());
+        return;
+    }
     if (waiting) {
         waiting = false;
         message.clear();
@@ -110,8 +122,13 @@ void OptionsPage::OnKey(unsigned key, int state) {
     }
 }
 
+void OptionsPage::OnChar(unsigned character) {
+    if (open) typing.OnChar(character);
+}
+
 void OptionsPage::OnMouse(int x, int y, int button, int state) {
-    if (!open) return;
+    // While a line is typed the keys alone speak.
+    if (!open || typing.IsEditing()) return;
     const int pressed = areas.OnMouse(x, y, button, state);
     const int hovered = areas.Hovered();
     if (waiting) {
@@ -146,7 +163,7 @@ void OptionsPage::OnMouse(int x, int y, int button, int state) {
 }
 
 void OptionsPage::OnWheel(int x, int y, int notches) {
-    if (!open || waiting || notches == 0) return;
+    if (!open || waiting || typing.IsEditing() || notches == 0) return;
     const int under = areas.At(x, y);
     const int step = notches > 0 ? 1 : -1;
     for (int i = 0; i < std::abs(notches); ++i) {
@@ -222,7 +239,10 @@ void OptionsPage::Draw(Renderer::FontManager& fonts, float w, float h) {
         areas.Add(RowArea(r), left, y - 0.3f * size, right, y + size);
         Colour(line == r);
         fonts.Print(*rowFont, left + 40.0f, y, row.label);
-        if (row.bind) {
+        if (row.text) {
+            fonts.Print(*rowFont, valueX + 40.0f, y,
+                        typing.IsEditing() && line == r ? typing.Shown() : (row.value ? row.value() : ""));
+        } else if (row.bind) {
             fonts.Print(*rowFont, valueX + 40.0f, y, waiting && line == r ? "press a key" : row.value());
         } else if (row.value) {
             areas.Print(fonts, *rowFont, valueX, y, "<", LessArea(r));

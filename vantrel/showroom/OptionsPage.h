@@ -6,6 +6,7 @@
 #include <nodara/Renderer.h>
 
 #include "hud/ClickAreas.h"
+#include "hud/TextField.h"
 
 class Font;
 
@@ -35,6 +36,11 @@ public:
         /// A binding: takes the next key pressed and returns why it was
         /// refused, empty when it was bound.
         std::function<std::string(unsigned key)> bind;
+        /// A line typed: Return types over the value (at most `textLength`
+        /// printable characters), and a second Return gives it to `text`,
+        /// which returns why it was refused, empty when it was taken.
+        std::function<std::string(const std::string&)> text;
+        std::size_t textLength = 24;
     };
     struct Section {
         std::string name;
@@ -61,6 +67,10 @@ public:
     /// Key presses while open (releases and a closed page: nothing). While a
     /// binding waits, the key is the binding's, Escape cancelling it.
     void OnKey(unsigned key, int state);
+    /// A character typed, for the line being typed.
+    void OnChar(unsigned character);
+    /// A line is being typed: the window must send characters.
+    bool IsTyping() const { return typing.IsEditing(); }
     /// The pointer chooses the line it is on; a left-button press acts on
     /// what the last frame drew under it (a click elsewhere cancels a
     /// binding that waits).
@@ -100,6 +110,7 @@ private:
     int section = 0;
     int line = TabLine;
     bool waiting = false;
+    TextField typing{0};  ///< the text row's line while it is typed
     std::string message;
     ClickAreas areas;
     Font* titleFont = nullptr;  ///< the menu's, "Arial" 30; the font manager's

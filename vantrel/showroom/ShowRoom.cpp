@@ -31,8 +31,8 @@
 #include "storage/RecordsStore.h"
 
 const char* const ShowRoom::MenuEntries[EntryCount] = {
-    "Free Drive", "Time Trial", "Race", "Championship", "Track: ", "Opponents: ", "Players: ", "Graphics: ", "Options",
-    "Exit Game"};
+    "Free Drive", "Time Trial", "Race", "Championship", "Online", "Track: ", "Opponents: ", "Players: ", "Graphics: ",
+    "Options", "Exit Game"};
 const char* const ShowRoom::QuitQuestion = "Quit? Return: yes  Escape: no";
 const char* const ShowRoom::WatchHint = "   W: watch";
 const char* const ShowRoom::RoomFile = "../data/models/ShowRoom/ShowRoom.dae";
@@ -419,9 +419,20 @@ void ShowRoom::Update() {
                                          vmath::vec3<float>(0.0f, 0.0f, 1.0f));
 }
 
+void ShowRoom::OnChar(EventHandler&, unsigned character) {
+    if (optionsPage.IsOpen())
+        optionsPage.OnChar(character);
+    else if (onlinePage.IsOpen())
+        onlinePage.OnChar(character);
+}
+
 void ShowRoom::OnKey(EventHandler& handler, unsigned key, int state) {
     if (optionsPage.IsOpen()) {
         optionsPage.OnKey(key, state);
+        return;
+    }
+    if (onlinePage.IsOpen()) {
+        onlinePage.OnKey(key, state);
         return;
     }
     if (join.IsOpen()) {
@@ -441,6 +452,7 @@ void ShowRoom::OnKey(EventHandler& handler, unsigned key, int state) {
     switch (key) {
     case VK_RETURN:
         if (selection == Options) optionsPage.Open();
+        if (selection == Online) onlinePage.Open();
         break;
     case VK_UP: selection = (selection + EntryCount - 1) % EntryCount; break;
     case VK_DOWN: selection = (selection + 1) % EntryCount; break;
@@ -492,7 +504,8 @@ void ShowRoom::DrawOverlay() {
 
     Renderer::FontManager& fonts = engine.GetRenderer()->GetFontManager();
     menuAreas.Clear(h);
-    if (menuFont && !optionsPage.IsOpen()) {
+    const bool pageOpen = optionsPage.IsOpen() || onlinePage.IsOpen();
+    if (menuFont && !pageOpen) {
         for (int i = 0; i < EntryCount; ++i) {
             if (i == selection)
                 glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
@@ -508,7 +521,7 @@ void ShowRoom::DrawOverlay() {
         }
     }
 
-    if (menuFont && !optionsPage.IsOpen()) {
+    if (menuFont && !pageOpen) {
         // An arrow the pointer is on lights up as the chosen entry does.
         const int hovered = quitAsked ? ClickAreas::None : menuAreas.Hovered();
         const auto arrowColour = [hovered](int key) {
@@ -531,6 +544,8 @@ void ShowRoom::DrawOverlay() {
     if (showFrameRate && frameStatistics.font) frameRate.Draw(fonts, *frameStatistics.font, 10, 2);
     if (optionsPage.IsOpen()) optionsPage.Draw(fonts, w, h);
     if (join.IsOpen() && menuFont) join.Draw(fonts, *menuFont, w, h, &CarName);
+    if (onlinePage.IsOpen() && menuFont && frameStatistics.font)
+        onlinePage.Draw(fonts, *menuFont, *frameStatistics.font, w, h);
     if (quitAsked) DrawQuitQuestion(w, h);
     if (notice && frameStatistics.font) notice->Draw(*engine.GetRenderer(), *frameStatistics.font);
     glPopAttrib();
@@ -560,6 +575,8 @@ void ShowRoom::OnMouse(EventHandler& events, int x, int y, int button, int state
         optionsPage.OnMouse(x, y, button, state);
         return;
     }
+    // The online page is the keys' alone.
+    if (onlinePage.IsOpen()) return;
     const int pressed = menuAreas.OnMouse(x, y, button, state);
     // While the question is up only its answers count.
     const auto isAnswer = [](int id) { return id == VK_RETURN || id == VK_ESCAPE; };

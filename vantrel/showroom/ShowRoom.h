@@ -11,6 +11,7 @@
 #include "ContactShadow.h"
 #include "JoinScreen.h"
 #include "OptionsPage.h"
+#include "online/OnlinePage.h"
 #include "hud/ClickAreas.h"
 #include "hud/FrameRateLabel.h"
 #include "hud/FrameStatistics.h"
@@ -51,19 +52,20 @@ public:
         TimeTrial = 1,
         Race = 2,
         Championship = 3,
-        Track = 4,
-        Opponents = 5,
-        Players = 6,
-        Graphics = 7,
-        Options = 8,
-        ExitGame = 9
+        Online = 4,
+        Track = 5,
+        Opponents = 6,
+        Players = 7,
+        Graphics = 8,
+        Options = 9,
+        ExitGame = 10
     };
-    static const int EntryCount = 10;
+    static const int EntryCount = 11;
     /// The most players at one screen.
     static constexpr unsigned MaxPlayers = 4;
     /// Pixels from one menu entry's line to the next, the first one's this
-    /// far below the top: ten entries leave the car in view.
-    static constexpr float MenuLineHeightPx = 42.0f;
+    /// far below the top: eleven entries leave the car in view.
+    static constexpr float MenuLineHeightPx = 40.0f;
     /// Id of entry `entry`'s area in GetMenuAreas; the car bar's arrows and
     /// the quit question's answers have the ids of their keys (VK_LEFT,
     /// VK_RIGHT, VK_RETURN, VK_ESCAPE).
@@ -129,6 +131,12 @@ public:
     /// The options page, which the application fills; shown while open.
     OptionsPage& GetOptionsPage() { return optionsPage; }
     bool IsOptionsShown() const { return optionsPage.IsOpen(); }
+    /// The online page, which the application opens and serves; shown while open.
+    OnlinePage& GetOnlinePage() { return onlinePage; }
+    /// A line is being typed on a page: the window must send characters.
+    bool IsTyping() const { return optionsPage.IsTyping() || onlinePage.IsTyping(); }
+    /// A character typed, for the page open.
+    void OnChar(EventHandler& handler, unsigned character) override;
     /// "Players: 2": how many play at this screen, 1 to MaxPlayers; Return
     /// on the entry steps it, kept in `keep` (SetPlayers).
     unsigned GetPlayers() const { return players; }
@@ -244,6 +252,7 @@ private:
     std::size_t trackChoice = 0;
     SettingsStore* trackKeeper = nullptr;
     OptionsPage optionsPage;
+    OnlinePage onlinePage;
     JoinScreen join;
     const KeySets* joinKeys = nullptr;
     unsigned players = 1;

@@ -1,0 +1,133 @@
+#include "OnlinePage.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <GL/glew.h>
+
+#include "platform/WindowMessage.h"
+
+const char* const OnlinePage::HostEntry = "Host a game";
+const char* const OnlinePage::JoinEntry = "Join: ";
+const char* const OnlinePage::SearchEntry = "Search the local network";
+
+namespace {
+
+const int Pressed = 0;
+const char* const MenuKeys = "Up / Down: choose   Return: go   Escape: back";
+const char* const LobbyKeys = "R: ready   Escape: leave the game";
+
+}  // namespace
+
+void OnlinePage::Open() {
+    open = true;
+    line = 0;
+    view = View();
+    typing = TextField(HostAddress::MaxTextLength);
+    request = Request::None;
+}
+
+void OnlinePage::Close() {
+    open = false;
+    typing = TextField(HostAddress::MaxTextLength);
+}
+
+void OnlinePage::OnKey(unsigned key, int state) {
+    if (!open || state != Pressed) return;
+    if (typing.IsEditing()) {
+        const TextField::Outcome outcome = typing.OnKey(key);
+        address = typing.GetText();
+        if (outcome == TextField::Outcome::Done) request = Request::Join;
+        return;
+    }
+    if (view.inGame) {
+        if (key == 'R') request = Request::Ready;
+        if (key == VK_ESCAPE) request = Request::Leave;
+        return;
+    }
+    const int lines = MenuLineCount();
+    switch (key) {
+    case VK_UP: line = (line + lines - 1) % lines; break;
+    case VK_DOWN: line = (line + 1) % lines; break;
+    case VK_RETURN: Activate(); break;
+    case VK_ESCAPE: Close(); break;
+    default: break;
+    }
+}
+
+void OnlinePage::OnChar(unsigned character) {
+    if (open && typing.OnChar(character)) address = typing.GetText();
+}
+
+void OnlinePage::Activate() {
+    const int found = static_cast<int>(view.found.size());
+    if (line == 0) {
+        request = Request::Host;
+    } else if (line == 1) {
+        typing.Begin(address);
+    } else if (line == 2) {
+        request = Request::Search;
+    } else if (line < 3 + found) {
+        foundChoice = static_cast<std::size_t>(line - 3);
+        request = Request::JoinFound;
+    } else {
+        Close();
+    }
+}
+
+OnlinePage::Request OnlinePage::TakeRequest() { return std::exchange(request, Request::None); }
+
+void OnlinePage::SetView(View value) {
+    view = std::move(value);
+    // Games come and go between searches: the choice stays on the page.
+    line = std::min(line, MenuLineCount() - 1);
+}
+
+std::vector<std::string> OnlinePage::Lines(int& chosen) const {
+    std::vector<std::string> lines;
+    if (view.inGame) {
+        lines = view.lobby;
+        lines.push_back(LobbyKeys);
+        chosen = -1;
+    } else {
+        lines.push_back(HostEntry);
+        lines.push_back(JoinEntry + (typing.IsEditing() ? typing.Shown() : address.empty() ? "type host:port" : address));
+        lines.push_back(SearchEntry);
+        for (const std::string& game : view.found) lines.push_back("   " + game);
+        lines.push_back("Back");
+        lines.push_back(MenuKeys);
+        chosen = line;
+    }
+    return lines;
+}
+
+void OnlinePage::Draw(Renderer::FontManager& fonts, Font& font, Font& small, float w, float h) const {
+    if (!open) return;
+    int chosen = -1;
+    const std::vector<std::string> lines = Lines(chosen);
+    const float lineHeight = 34.0f, top = h - 60.0f;
+    const float bottom = std::max(20.0f, top - lineHeight * static_cast<float>(lines.size() + 1) - 30.0f);
+    glColor4f(0.05f, 0.05f, 0.1f, 0.85f);
+    glBegin(GL_QUADS);
+    glVertex3f(60, bottom, -0.5f);
+    glVertex3f(w - 60, bottom, -0.5f);
+    glVertex3f(w - 60, top + 30, -0.5f);
+    glVertex3f(60, top + 30, -0.5f);
+    glEnd();
+    glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+    fonts.Print(font, 100, top - 10, view.inGame ? "Online: lobby" : "Online");
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool keys = i + 1 == lines.size();
+        if (static_cast<int>(i) == chosen)
+            glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
+        else if (keys)
+            glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
+        else
+            glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+        fonts.Print(keys ? small : font, 120, top - 10 - lineHeight * static_cast<float>(i + 1), lines[i]);
+    }
+    if (!view.status.empty()) {
+        glColor4f(1.0f, 0.6f, 0.2f, 1.0f);
+        fonts.Print(small, 120, bottom + 12, view.status);
+    }
+}
