@@ -216,6 +216,7 @@ fi
 settings="$work/config/vantrel/settings.ini"
 press Down 3
 press Down 4
+press Down 5
 picked=
 for _ in 1 2 3 4 5 6; do
     xdotool key Return
@@ -228,6 +229,7 @@ for _ in 1 2 3 4 5 6; do
 done
 [[ -n $picked ]] || fail "Return on \"Track\" never chose \"${wanted//$'\n'/, }\": $(grep -A1 '^track' "$settings")"
 echo "chose ${wanted//$'\n'/, }"
+press Up 4
 press Up 3
 press Up 2
 xdotool key Return

@@ -65,7 +65,7 @@ public:
     static constexpr unsigned MaxPlayers = 4;
     /// Pixels from one menu entry's line to the next, the first one's this
     /// far below the top: eleven entries leave the car in view.
-    static constexpr float MenuLineHeightPx = 40.0f;
+    static constexpr float MenuLineHeightPx = 38.0f;
     /// Id of entry `entry`'s area in GetMenuAreas; the car bar's arrows and
     /// the quit question's answers have the ids of their keys (VK_LEFT,
     /// VK_RIGHT, VK_RETURN, VK_ESCAPE).
