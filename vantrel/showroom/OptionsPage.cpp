@@ -223,7 +223,8 @@ void OptionsPage::Draw(Renderer::FontManager& fonts, float w, float h) {
             glVertex2f(x, tabsY - 7.0f);
             glEnd();
         }
-        x = end + 45.0f;
+        // Seven tabs fit a 1,024-pixel window only closer together.
+        x = end + (GetSectionCount() > 6 ? 22.0f : 45.0f);
     }
 
     // The rows, as many as fit between the tabs and "Back".
