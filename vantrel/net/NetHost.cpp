@@ -185,3 +185,7 @@ std::uint16_t NetHost::GetPort() const {
     if (enet_socket_get_address(host->socket, &bound) != 0) return 0;
     return bound.port;
 }
+
+std::uint64_t NetHost::GetBytesSent() const { return host ? host->totalSentData : 0; }
+
+std::uint64_t NetHost::GetBytesReceived() const { return host ? host->totalReceivedData : 0; }

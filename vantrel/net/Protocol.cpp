@@ -81,7 +81,7 @@ bool Write(ByteWriter& w, const Protocol::PlayerLeft& m) {
 }
 bool Write(ByteWriter& w, const Protocol::CarState& m) {
     const RecordedRun::Sample& s = m.sample;
-    if (m.playerId >= Protocol::MaxPlayers || m.checkpoints > Protocol::MaxCheckpoints) return false;
+    if (m.playerId >= Protocol::MaxRacers || m.checkpoints > Protocol::MaxCheckpoints) return false;
     if (s.gear < Protocol::MinGear || s.gear > Protocol::MaxGear) return false;
     bool ok = w.U8(m.playerId) && w.U32(m.tick) && w.U8(m.checkpoints);
     for (float c : {s.positionM.x, s.positionM.y, s.positionM.z})
@@ -103,6 +103,23 @@ bool Write(ByteWriter& w, const Protocol::CarState& m) {
         ok = w.U16(static_cast<std::uint16_t>(std::lround(angle / TwoPi * 65536.0f) & 0xFFFF)) &&
              w.I8(Clamp<std::int8_t>(s.wheelSteerRad[i] / WheelSteerStepRad, -127.0f, 127.0f));
     }
+    return ok;
+}
+
+bool Write(ByteWriter& w, const Protocol::RaceStart& m) {
+    if (m.grid.empty() || m.grid.size() > Protocol::MaxRacers) return false;
+    bool ok = w.U16(m.releaseTick) && w.U8(static_cast<std::uint8_t>(m.grid.size()));
+    for (const Protocol::GridPlace& place : m.grid)
+        ok = ok && place.id < Protocol::MaxRacers && Protocol::IsValidKey(place.car) && w.U8(place.id) &&
+             w.String(place.car, Protocol::MaxKeyLength);
+    return ok;
+}
+
+bool Write(ByteWriter& w, const Protocol::RaceResult& m) {
+    if (m.rows.size() > Protocol::MaxRacers) return false;
+    bool ok = w.U8(static_cast<std::uint8_t>(m.rows.size()));
+    for (const Protocol::ResultRow& row : m.rows)
+        ok = ok && row.id < Protocol::MaxRacers && w.U8(row.id) && w.U8(row.finished ? 1 : 0) && w.U32(row.timeMs);
     return ok;
 }
 
@@ -167,7 +184,7 @@ bool Read(ByteReader& r, Protocol::PlayerLeft& m, std::string&) {
 }
 bool Read(ByteReader& r, Protocol::CarState& m, std::string& problem) {
     RecordedRun::Sample& s = m.sample;
-    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxPlayers || !r.U32(m.tick) || !r.U8(m.checkpoints) ||
+    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxRacers || !r.U32(m.tick) || !r.U8(m.checkpoints) ||
         m.checkpoints > Protocol::MaxCheckpoints)
         return false;
     for (float* c : {&s.positionM.x, &s.positionM.y, &s.positionM.z})
@@ -207,10 +224,38 @@ bool Read(ByteReader& r, Protocol::CarState& m, std::string& problem) {
     return true;
 }
 
+bool Read(ByteReader& r, Protocol::RaceStart& m, std::string& problem) {
+    std::uint8_t count = 0;
+    if (!r.U16(m.releaseTick) || !r.U8(count)) return false;
+    if (count == 0 || count > Protocol::MaxRacers) {
+        problem = "a grid of " + std::to_string(count) + " cars";
+        return false;
+    }
+    m.grid.assign(count, {});
+    for (Protocol::GridPlace& place : m.grid)
+        if (!r.U8(place.id) || place.id >= Protocol::MaxRacers || !r.String(place.car, Protocol::MaxKeyLength) ||
+            !Protocol::IsValidKey(place.car))
+            return false;
+    return true;
+}
+
+bool Read(ByteReader& r, Protocol::RaceResult& m, std::string& problem) {
+    std::uint8_t count = 0;
+    if (!r.U8(count)) return false;
+    if (count > Protocol::MaxRacers) {
+        problem = "more rows than racers";
+        return false;
+    }
+    m.rows.assign(count, {});
+    for (Protocol::ResultRow& row : m.rows)
+        if (!r.U8(row.id) || row.id >= Protocol::MaxRacers || !r.Bool(row.finished) || !r.U32(row.timeMs)) return false;
+    return true;
+}
+
 const char* TypeName(Protocol::Type type) {
     static const char* const names[] = {"hello",    "welcome", "refused",   "race choice",    "lobby state",
                                         "track report", "ready", "notice", "countdown", "server stopped",
-                                        "player left", "car state"};
+                                        "player left", "car state", "race start", "race result"};
     return names[static_cast<int>(type) - 1];
 }
 
@@ -229,7 +274,7 @@ bool DecodeAs(ByteReader& r, Protocol::Message& message, std::string& problem, P
 
 }  // namespace
 
-static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::CarState),
+static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::RaceResult),
               "one alternative of Message per Type, in its order");
 
 Protocol::Type Protocol::TypeOf(const Message& message) {
@@ -267,6 +312,8 @@ bool Protocol::Decode(const std::uint8_t* data, std::size_t size, Message& messa
         case Type::ServerStopped: return DecodeAs<ServerStopped>(r, message, problem, Type::ServerStopped);
         case Type::PlayerLeft: return DecodeAs<PlayerLeft>(r, message, problem, Type::PlayerLeft);
         case Type::CarState: return DecodeAs<CarState>(r, message, problem, Type::CarState);
+        case Type::RaceStart: return DecodeAs<RaceStart>(r, message, problem, Type::RaceStart);
+        case Type::RaceResult: return DecodeAs<RaceResult>(r, message, problem, Type::RaceResult);
     }
     problem = "unknown message type " + std::to_string(data[0]);
     return false;

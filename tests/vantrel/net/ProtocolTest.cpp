@@ -34,6 +34,15 @@ Protocol::CarState SomeCarState() {
 }
 
 /// One of every message, each field away from its default.
+// Every racer a server can have, each with a car key of the longest length.
+Protocol::RaceStart FullGrid() {
+    Protocol::RaceStart start;
+    start.releaseTick = 480;
+    for (std::uint8_t id = 0; id < Protocol::MaxRacers; ++id)
+        start.grid.push_back({id, std::string(Protocol::MaxKeyLength, 'K')});
+    return start;
+}
+
 std::vector<Protocol::Message> OneOfEach() {
     Protocol::TrackRef track{"KestrelPass", true, 0xDEADBEEFu};
     Protocol::LobbyState lobby;
@@ -53,6 +62,8 @@ std::vector<Protocol::Message> OneOfEach() {
         Protocol::ServerStopped{},
         Protocol::PlayerLeft{5, Protocol::LeaveReason::TimedOut},
         SomeCarState(),
+        FullGrid(),
+        Protocol::RaceResult{{{9, true, 183456u}, {2, true, 190001u}, {0, false, 0u}}},
     };
 }
 
@@ -162,7 +173,7 @@ TEST(ProtocolTest, TruncatedOversizedAndTrailingBytesAreRefused) {
     Protocol::Message got;
     std::string problem;
     EXPECT_FALSE(Protocol::Decode(huge.data(), huge.size(), got, problem));
-    EXPECT_NE(problem.find("more than 512"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("more than " + std::to_string(Protocol::MaxMessageBytes)), std::string::npos) << problem;
     EXPECT_FALSE(Protocol::Decode(nullptr, 10, got, problem));
 }
 
@@ -191,7 +202,15 @@ TEST(ProtocolTest, GarbageInAnyFieldIsRefused) {
         {"difficulty 3", patched(choice, 1 + 12 + 1 + 4 + 2, {3})},
         {"reverse 7", patched(choice, 1 + 12, {7})},
         // The car state: id, tick (4), checkpoints, then x.
-        {"player 8", patched(state, 1, {8})},
+        {"racer 15", patched(state, 1, {15})},
+        // The start: release tick (2), the count, then each id and key.
+        {"a grid of none", patched(all[12], 3, {0})},
+        {"a grid of sixteen", patched(all[12], 3, {16})},
+        {"a grid place of racer 15", patched(all[12], 4, {15})},
+        // The result: the count, then each id, finished mark and time (4).
+        {"a result of racer 200", patched(all[13], 2, {200})},
+        {"a finished mark of 2", patched(all[13], 3, {2})},
+        {"a result of more rows than it holds", patched(all[13], 1, {4})},
         {"x not a number", patched(state, 7, {nan[0], nan[1], nan[2], nan[3]})},
         {"x of 1e30", patched(state, 7, {0xCA, 0xF2, 0x49, 0x71})},
         {"a zero orientation", patched(state, 19, {0, 0, 0, 0, 0, 0, 0, 0})},
