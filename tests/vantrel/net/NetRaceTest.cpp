@@ -164,12 +164,13 @@ protected:
                     vmath::vec3<float> truth;
                     float speedMs = 0.0f;
                     if (!buffer.At(nowS, shown) || shown.lagging) continue;
+                    // Every player's car (the opponents' paths are the server's alone).
                     for (const auto& sender : race.clients)
                         if (sender->GetNet().GetPlayerId() == id &&
                             TruePosition(sender->GetSentStates(), shown.senderS, truth, speedMs)) {
                             const double offM = vmath::length(shown.sample.positionM - truth);
                             worstOffPathM = std::max(worstOffPathM, offM);
-                            if (speedMs <= 30.0f) worstOffPathAt30M = std::max(worstOffPathAt30M, offM);
+                            if (std::fabs(speedMs - 30.0f) <= 5.0f) worstOffPathAt30M = std::max(worstOffPathAt30M, offM);
                         }
                 }
             }
@@ -200,7 +201,7 @@ TEST_F(NetRaceTest, FourClientsAndTwoOpponentsRaceToTheSameResults) {
     ASSERT_TRUE(race.Start());
     double worst = 0.0, worstAt30 = 0.0;
     RaceToTheResults(race, worst, worstAt30);
-    std::printf("worst off the true path: %.2f m (%.2f m up to 30 m/s)\n", worst, worstAt30);
+    std::printf("worst off the true path: %.2f m (%.2f m at 25 to 35 m/s)\n", worst, worstAt30);
 }
 
 TEST_F(NetRaceTest, ThroughADelayingLossyRelayAllFinishAndNoCarJumps) {
@@ -209,10 +210,13 @@ TEST_F(NetRaceTest, ThroughADelayingLossyRelayAllFinishAndNoCarJumps) {
     ASSERT_TRUE(race.Start(&bad));
     double worst = 0.0, worstAt30 = 0.0;
     RaceToTheResults(race, worst, worstAt30);
-    std::printf("relay: %zu packets passed, %zu dropped; worst off the true path: %.2f m (%.2f m up to 30 m/s)\n",
+    std::printf("relay: %zu packets passed, %zu dropped; worst off the true path: %.2f m (%.2f m at 25 to 35 m/s)\n",
                 race.relay->GetPassed(), race.relay->GetDropped(), worst, worstAt30);
     EXPECT_GT(race.relay->GetDropped(), 0u);
     EXPECT_LE(worstAt30, 1.0);
+    // Elsewhere only a knock inside a gap of lost states bends the path
+    // between the states kept, by well under a car's length.
+    EXPECT_LE(worst, 3.0);
 }
 
 TEST_F(NetRaceTest, AClientThatTeleportsIsRemovedAndItsCarTakenOff) {
