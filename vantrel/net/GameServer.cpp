@@ -208,7 +208,25 @@ void GameServer::OnCarState(unsigned peerIndex, Peer& peer, Protocol::CarState s
     }
     if (verdict != StateCheck::Verdict::Accepted) return;
     for (const auto& [index, other] : peers)
-        if (other.joined && index != peerIndex) Send(index, state);
+        if (other.joined && index != peerIndex) QueueState(index, state);
+}
+
+void GameServer::QueueState(unsigned peerIndex, const Protocol::CarState& state) {
+    std::vector<Protocol::CarState>& queued = outgoing[peerIndex];
+    for (Protocol::CarState& waiting : queued)
+        if (waiting.playerId == state.playerId) {
+            if (state.tick > waiting.tick) waiting = state;
+            return;
+        }
+    queued.push_back(state);
+}
+
+void GameServer::SendStates() {
+    for (auto& [index, queued] : outgoing) {
+        const auto peer = peers.find(index);
+        if (!queued.empty() && peer != peers.end() && peer->second.joined) Send(index, Protocol::CarStates{queued});
+        queued.clear();
+    }
 }
 
 bool GameServer::StartRace() {
@@ -238,8 +256,11 @@ void GameServer::StepRace(double dtS) {
         return;
     }
     race->Step(dtS);
-    for (const Protocol::CarState& state : race->TakeOpponentStates()) Broadcast(state);
+    for (const Protocol::CarState& state : race->TakeOpponentStates())
+        for (const auto& [index, peer] : peers)
+            if (peer.joined) QueueState(index, state);
     if (!race->IsOver()) return;
+    SendStates();
     lastResult = race->GetResult();
     Broadcast(lastResult);
     logger.Log(Logger::Info, "the race is over");
@@ -270,6 +291,7 @@ void GameServer::Tick(double dtS, std::uint32_t waitMs) {
         StepRace(dtS);
         SendChanges();
     }
+    if (++tickCount % StatesEveryTicks == 0) SendStates();
     host.Flush();
 }
 

@@ -48,6 +48,9 @@ public:
     /// A link that has sent no hello this long after connecting is closed,
     /// so idle links cannot hold every place (s).
     static constexpr double HelloTimeoutS = 5.0;
+    /// The other cars' states go out in one message every so many ticks:
+    /// 30 a second, one header for all of them.
+    static constexpr unsigned StatesEveryTicks = 2;
     /// How long Stop waits for the clients to take "Server stopped" (ms).
     static constexpr std::uint32_t StopWaitMs = 1000;
 
@@ -120,6 +123,10 @@ private:
     /// start, stepped, its opponents' states sent and its results at the end.
     void StepRace(double dtS);
     bool StartRace();
+    /// Queues `state` for peer `peerIndex`'s next batch, over an older one of the same car.
+    void QueueState(unsigned peerIndex, const Protocol::CarState& state);
+    /// Every peer's queued states, one message each.
+    void SendStates();
     /// A player's car state during the race: checked, then relayed.
     void OnCarState(unsigned peerIndex, Peer& peer, Protocol::CarState state);
 
@@ -132,6 +139,9 @@ private:
     std::uint64_t sentRevision = ~std::uint64_t(0);
     Protocol::Phase sentPhase = Protocol::Phase::Lobby;
     std::unique_ptr<ServerRace> race;
+    /// Car states waiting for each peer's next batch (every StatesEveryTicks ticks).
+    std::map<unsigned, std::vector<Protocol::CarState>> outgoing;
+    unsigned tickCount = 0;
     Protocol::RaceResult lastResult;
     static Logger logger;
 };

@@ -102,6 +102,9 @@ void NetClient::OnMessage(const Protocol::Message& message) {
         if (left.size() < MaxKeptLines) left.push_back(*m);
     } else if (const auto* m = std::get_if<Protocol::CarState>(&message)) {
         if (states.size() < MaxKeptStates) states.push_back(*m);
+    } else if (const auto* m = std::get_if<Protocol::CarStates>(&message)) {
+        for (const Protocol::CarState& state : m->states)
+            if (states.size() < MaxKeptStates) states.push_back(state);
     } else if (const auto* m = std::get_if<Protocol::RaceStart>(&message)) {
         raceStart = *m;
     } else if (const auto* m = std::get_if<Protocol::RaceResult>(&message)) {
