@@ -44,7 +44,8 @@ bool RaceField::Start(const std::vector<Entry>& players, unsigned opponents, Rac
     playerCount = 0;
     if (players.empty()) return false;
     checkpoints = checkpointS;
-    opponents = std::clamp(opponents, 1u, MaxOpponents);
+    // None leaves the players alone: a network race may have only them.
+    opponents = std::min(opponents, MaxOpponents);
     for (unsigned i = 0; i < opponents; ++i) {
         Racer racer;
         racer.name = DriverNames[i];

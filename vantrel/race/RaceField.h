@@ -63,7 +63,7 @@ public:
     };
 
     /// The players' cars (the first at the very back) behind `opponents`
-    /// cars of the game's (clamped to 1 ... MaxOpponents), at `skill`, with
+    /// cars of the game's (at most MaxOpponents; none: the players alone), at `skill`, with
     /// the checkpoints at `checkpointS` metres along the road (the last is
     /// the finish). Every car on its grid place, held.
     /// @return false when there is no player, or a car cannot be made or put
