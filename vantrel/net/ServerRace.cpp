@@ -180,6 +180,8 @@ std::vector<Protocol::CarState> ServerRace::TakeOpponentStates() {
 bool ServerRace::IsOver() const {
     if (!field) return true;
     if (tickCount * FixedTick::TickS >= MaxRaceS) return true;
+    // With every player gone nobody waits for the opponents' times.
+    if (!playerIds.empty() && removed.size() >= playerIds.size()) return true;
     bool everyone = true;
     for (std::size_t i = 0; i < field->GetRacers().size(); ++i)
         everyone = everyone && (field->GetStandings().IsFinished(i) || removed.count(IdOf(i)));

@@ -74,7 +74,8 @@ public:
 
     std::uint32_t GetTick() const { return tickCount; }
     bool IsReleased() const { return tickCount >= start.releaseTick; }
-    /// Every car home (or gone), the wait after the players over, or MaxRaceS run.
+    /// Every car home (or gone), every player gone, the wait after the
+    /// players over, or MaxRaceS run.
     bool IsOver() const;
     /// Every car still in the race, first to last.
     Protocol::RaceResult GetResult() const;

@@ -219,7 +219,7 @@ TEST_F(NetRaceTest, ThroughADelayingLossyRelayAllFinishAndNoCarJumps) {
     EXPECT_LE(worst, 3.0);
 }
 
-TEST_F(NetRaceTest, AClientThatTeleportsIsRemovedAndItsCarTakenOff) {
+TEST_F(NetRaceTest, AClientThatTeleportsIsRemovedAndItsCarTakenOffAndTheRaceEndsWhenAllHaveGone) {
     // No opponents: the server's default, the players alone on the grid.
     Harness race(0);
     ASSERT_TRUE(race.Start());
@@ -244,6 +244,10 @@ TEST_F(NetRaceTest, AClientThatTeleportsIsRemovedAndItsCarTakenOff) {
     race.RunUntil(3.0, [] { return false; });
     EXPECT_EQ(honest.GetNet().GetState(), NetClient::State::InLobby);
     EXPECT_TRUE(honest.IsRacing());
+    // The last player leaves: the race ends and the lobby opens again.
+    honest.GetNet().Disconnect();
+    EXPECT_TRUE(race.RunUntil(10.0, [&] { return race.server->GetRace() == nullptr; }));
+    EXPECT_EQ(race.server->GetLobby().GetPhase(), Protocol::Phase::Lobby);
 }
 
 }  // namespace
