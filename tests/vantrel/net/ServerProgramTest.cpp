@@ -266,7 +266,14 @@ TEST(ServerProgramTest, FiftyJoiningAFullServerAreEachToldItIsFull) {
     const std::string status = ReadFile("/proc/" + std::to_string(server.GetPid()) + "/status");
     const std::size_t at = status.find("VmHWM:");
     ASSERT_NE(at, std::string::npos);
-    EXPECT_LT(std::stol(status.substr(at + 6)), 64 * 1024) << "peak resident kB";
+    // The peak is the track's terrain being read (about 33 MB for the larger
+    // track); the sanitizer's shadow of it more than doubles that.
+#if defined(__SANITIZE_ADDRESS__)
+    const long limitKb = 128 * 1024;
+#else
+    const long limitKb = 64 * 1024;
+#endif
+    EXPECT_LT(std::stol(status.substr(at + 6)), limitKb) << "peak resident kB";
     ASSERT_TRUE(server.IsRunning());
 }
 
