@@ -16,6 +16,7 @@
 #include "net/GameServer.h"
 #include "net/HeadlessClient.h"
 #include "physics/DynamicObjectCar.h"
+#include "physics/World.h"
 #include "race/FixedTick.h"
 #include "race/RaceField.h"
 #include "track/TrackList.h"
@@ -251,3 +252,25 @@ TEST_F(NetRaceTest, AClientThatTeleportsIsRemovedAndItsCarTakenOffAndTheRaceEnds
 }
 
 }  // namespace
+
+// A track's ground read without a window: a model that is not there, or one
+// without a terrain (a car's), is refused in words; a refused one adds nothing.
+TEST(TrackTerrainTest, AModelWithoutTerrainOrNoModelIsRefusedInWords) {
+    ModelPlugin plugin;
+    std::string problem;
+    ASSERT_TRUE(plugin.Open(ModelPlugin::DefaultName, problem)) << problem;
+    TrackTerrain terrain;
+    EXPECT_FALSE(terrain.Load(plugin, "../data/tracks/Nowhere/Nowhere.dae", problem));
+    EXPECT_EQ(problem, "its model did not load");
+    EXPECT_FALSE(terrain.Load(plugin, "../data/cars/NissanSkyline/NissanSkyline.dae", problem));
+    EXPECT_EQ(problem, "its model has no terrain");
+    physics::World world;
+    EXPECT_FALSE(terrain.AddTo(world));
+    EXPECT_EQ(world.GetStaticObjectCount(), 0u);
+    // The game's track gives the world its ground.
+    ASSERT_TRUE(Data().terrain->IsLoaded()) << Data().problem;
+    EXPECT_GT(Data().terrain->GetTriangleCount(), 1000u);
+    EXPECT_TRUE(Data().terrain->AddTo(world));
+    vmath::vec3<float> point, normal;
+    EXPECT_TRUE(world.FindGround(0.0f, 0.0f, point, normal)) << "no ground under the start";
+}
