@@ -19,6 +19,7 @@ bool RemoteCarBuffer::At(double nowS, Shown& shown) const {
     if (states.empty()) return false;
     const double t = nowS + offsetS - DelayS;
     shown.lagging = false;
+    shown.aheadS = 0.0;
     if (states.size() == 1 || t <= states.front().senderS) {
         const Kept& only = t <= states.front().senderS ? states.front() : states.back();
         shown.sample = only.sample;
@@ -49,5 +50,6 @@ bool RemoteCarBuffer::At(double nowS, Shown& shown) const {
     shown.lagging = t - last.senderS > MaxExtrapolationS;
     shown.velocityMs = shown.lagging ? vmath::vec3<float>(0.0f, 0.0f, 0.0f) : velocity;
     shown.senderS = last.senderS + aheadS;
+    shown.aheadS = aheadS;
     return true;
 }

@@ -27,6 +27,7 @@ public:
         RecordedRun::Sample sample;
         vmath::vec3<float> velocityMs{0.0f, 0.0f, 0.0f};
         double senderS = 0.0;   ///< the sender's race time shown (s)
+        double aheadS = 0.0;    ///< carried on past the newest state this long (s); 0 when blended
         bool lagging = false;   ///< held: no state for longer than the extrapolation covers
     };
 

@@ -38,9 +38,11 @@ TEST(RemoteCarBufferTest, ShowsTheCarBehindTheSenderBetweenItsStatesThenCarriesI
     EXPECT_NEAR(shown.sample.positionM.y, TrueY(shown.senderS), 1e-3);
     EXPECT_NEAR(shown.velocityMs.y, 30.0f, 1e-3f);
     EXPECT_FALSE(shown.lagging);
+    EXPECT_EQ(shown.aheadS, 0.0);
     // No state comes: carried on at its speed up to MaxExtrapolationS past the last...
     ASSERT_TRUE(buffer.At(lastArrivalS + 0.3, shown));
     EXPECT_NEAR(shown.sample.positionM.y, TrueY(shown.senderS), 1e-3);
+    EXPECT_NEAR(shown.aheadS, 0.3 - RemoteCarBuffer::DelayS, 1e-6);
     EXPECT_FALSE(shown.lagging);
     // ...then held there, lagging, however long it waits.
     ASSERT_TRUE(buffer.At(lastArrivalS + 5.0, shown));
