@@ -55,7 +55,9 @@ void UdpRelay::Hold(double nowS, int fd, bool toClient, const sockaddr_in& to, c
         return;
     }
     const double delayS = settings.delayS + (unit(random) * 2.0 - 1.0) * settings.jitterS;
-    held.push_back({nowS + delayS, fd, toClient, to, std::vector<std::uint8_t>(data, data + size)});
+    const auto wall = std::chrono::steady_clock::now() +
+                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(delayS));
+    held.push_back({nowS + delayS, wall, fd, toClient, to, std::vector<std::uint8_t>(data, data + size)});
 }
 
 void UdpRelay::Pump(double nowS) {
@@ -83,10 +85,11 @@ void UdpRelay::Pump(double nowS) {
             if (got < 0) break;
             Hold(nowS, front, true, link.client, buffer, static_cast<std::size_t>(got));
         }
-    // Each due packet goes as it is due; the rest wait.
+    // Each due packet goes as it is due by either clock; the rest wait.
     std::vector<Held> waiting;
+    const auto wallNow = std::chrono::steady_clock::now();
     for (Held& packet : held) {
-        if (packet.dueS > nowS) {
+        if (packet.dueS > nowS && packet.dueWall > wallNow) {
             waiting.push_back(std::move(packet));
             continue;
         }

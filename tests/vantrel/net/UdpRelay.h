@@ -1,8 +1,10 @@
 #pragma once
 // A bad network inside a test: a UDP relay on loopback that delays, jitters
-// and drops what passes through it, on the test's own clock.
+// and drops what passes through it, on the test's own clock, and never holds
+// a packet longer than its delay by the wall's (ENet times its links by it).
 #include <netinet/in.h>
 
+#include <chrono>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -37,6 +39,7 @@ private:
     };
     struct Held {
         double dueS = 0.0;
+        std::chrono::steady_clock::time_point dueWall;
         int fd = -1;
         bool toClient = false;
         sockaddr_in to{};
