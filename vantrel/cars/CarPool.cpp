@@ -14,6 +14,7 @@
 #include <nodara/NodeTreeCopy.h>
 #include <nodara/StateNode.h>
 
+#include "CarCatalogue.h"
 #include "CarDetailLevels.h"
 
 #include "hud/Gauge.h"
@@ -71,39 +72,15 @@ CarPool::~CarPool() {
         for (physics::DynamicObjectCar* body : bodies) physics->DestroyCar(body);
 }
 
-namespace {
+const CarList& CarPool::Cars() { return CarCatalogue::Cars(); }
 
-// The game's cars: every pool and every table of the run sees the same ones.
-struct GameCars {
-    CarList list;
-    bool read = false;
-};
+std::size_t CarPool::ReloadCars(const std::string& folder) { return CarCatalogue::Reload(folder); }
 
-GameCars& TheGameCars() {
-    static GameCars cars;
-    return cars;
-}
+unsigned CarPool::Count() { return CarCatalogue::Count(); }
 
-}  // namespace
+const CarDescription& CarPool::Describe(unsigned index) { return CarCatalogue::Describe(index); }
 
-const CarList& CarPool::Cars() {
-    if (!TheGameCars().read) ReloadCars();
-    return TheGameCars().list;
-}
-
-std::size_t CarPool::ReloadCars(const std::string& folder) {
-    TheGameCars().read = true;
-    return TheGameCars().list.Load(folder);
-}
-
-unsigned CarPool::Count() { return static_cast<unsigned>(Cars().GetCount()); }
-
-const CarDescription& CarPool::Describe(unsigned index) {
-    static const CarDescription none;
-    return index < Count() ? Cars().GetCars()[index] : none;
-}
-
-const std::string& CarPool::ShownName(unsigned index) { return Describe(index).GetName(); }
+const std::string& CarPool::ShownName(unsigned index) { return CarCatalogue::ShownName(index); }
 
 Car* CarPool::GetCar(unsigned index) { return physics ? GetRaceCar(index) : GetDisplayCar(index); }
 

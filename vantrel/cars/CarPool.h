@@ -10,6 +10,7 @@
 
 #include "Car.h"
 #include "CarList.h"
+#include "CarMaker.h"
 #include "CarLevelOfDetail.h"
 
 class Gauge;
@@ -25,7 +26,7 @@ class World;
 /// engine and kept until the pool is destroyed: the show room's, the
 /// player's race car and the opponents' copies. The models themselves belong
 /// to the engine, so the pool must go before its engine.
-class CarPool {
+class CarPool : public CarMaker {
 public:
     /// The game's cars, read from CarList::DataFolder on the first call and
     /// kept for the run; addressed by index 0 .. Count() - 1 everywhere.
@@ -47,7 +48,7 @@ public:
     /// A pool of race cars on `engine`, with their bodies in `physics`; both
     /// must outlive the pool. A null world makes a display pool.
     CarPool(Lumora& engine, physics::World* physics);
-    ~CarPool();
+    ~CarPool() override;
     CarPool(const CarPool&) = delete;
     CarPool& operator=(const CarPool&) = delete;
 
@@ -77,7 +78,7 @@ public:
     /// drawn no finer than the middle look.
     /// @return the car (owned by the pool, until ReleaseOpponents), or null
     ///         when the model or the body cannot be made
-    Car* MakeOpponent(unsigned modelIndex, const float paintRgb[3]);
+    Car* MakeOpponent(unsigned modelIndex, const float paintRgb[3]) override;
     /// A second player's car of model `modelIndex`: a copy as MakeOpponent
     /// makes it, with the dials and gear font of a player's car and drawn
     /// at full detail when near. Released with the opponents.

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "cars/Car.h"
-#include "cars/CarPool.h"
+#include "cars/CarCatalogue.h"
 #include "physics/DynamicObjectCar.h"
 
 namespace {
@@ -84,7 +84,7 @@ double RacingDriver::SpeedShare(Skill skill) {
 }
 
 RacingLine::Limits RacingDriver::CarLimits(unsigned carIndex) {
-    const CarDescription::Limits& measured = CarPool::Describe(carIndex < CarPool::Count() ? carIndex : 0).GetLimits();
+    const CarDescription::Limits& measured = CarCatalogue::Describe(carIndex < CarCatalogue::Count() ? carIndex : 0).GetLimits();
     RacingLine::Limits limits;
     limits.lateralMs2 = measured.lateralGripMs2 * GripShare;
     limits.brakingMs2 = measured.brakingMs2 * BrakingShare;

@@ -9,15 +9,6 @@ Gauge::~Gauge() {
     if (texture != 0) glDeleteTextures(1, &texture);
 }
 
-void Gauge::SetValue(float value) {
-    if (calibration.size() < 2) return;
-    const auto [lowValue, lowAngle] = calibration[0];
-    const auto [highValue, highAngle] = calibration[1];
-    // NOTE: a NaN fails both comparisons and also keeps the needle still.
-    if (!(lowValue <= value && value <= highValue) || highValue == lowValue) return;
-    needleAngle = lowAngle + (value - lowValue) / (highValue - lowValue) * (highAngle - lowAngle);
-}
-
 void Gauge::Draw() const {
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
     glActiveTexture(GL_TEXTURE3);

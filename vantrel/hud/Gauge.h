@@ -22,7 +22,15 @@ public:
 
     /// Turns the needle to `value` when it lies within the first two
     /// calibration points; otherwise the needle keeps its angle.
-    void SetValue(float value);
+    /// Inline: a car updates its dials where nothing is drawn too.
+    void SetValue(float value) {
+        if (calibration.size() < 2) return;
+        const auto [lowValue, lowAngle] = calibration[0];
+        const auto [highValue, highAngle] = calibration[1];
+        // NOTE: a NaN fails both comparisons and also keeps the needle still.
+        if (!(lowValue <= value && value <= highValue) || highValue == lowValue) return;
+        needleAngle = lowAngle + (value - lowValue) / (highValue - lowValue) * (highAngle - lowAngle);
+    }
     /// Draws the face and the needle centred at the position, in the caller's
     /// window-pixel projection. Leaves texture unit 3 active.
     void Draw() const;

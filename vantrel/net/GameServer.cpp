@@ -61,6 +61,7 @@ void GameServer::Remove(unsigned peerIndex, const std::string& line, Protocol::L
     if (it->second.joined) {
         const std::uint8_t id = it->second.playerId;
         lobby.Leave(id);
+        if (race) race->Remove(id);
         peers.erase(it);
         Broadcast(Protocol::PlayerLeft{id, reason});
     } else {
@@ -97,6 +98,7 @@ void GameServer::OnDisconnected(unsigned peerIndex, std::uint32_t reason) {
         const bool timedOut = reason != Protocol::LeavingOnPurpose;
         if (player) logger.Log(Logger::Info, "'" + player->name + (timedOut ? "' timed out" : "' left"));
         lobby.Leave(id);
+        if (race) race->Remove(id);
         peers.erase(it);
         Broadcast(Protocol::PlayerLeft{id, timedOut ? Protocol::LeaveReason::TimedOut : Protocol::LeaveReason::Left});
     } else {
@@ -167,9 +169,10 @@ void GameServer::OnMessage(unsigned peerIndex, Peer& peer, Protocol::Message& me
         std::string refusal;
         if (!lobby.SetReady(peer.playerId, ready->ready, refusal) && !refusal.empty())
             Send(peerIndex, Protocol::Notice{refusal});
-    } else if (std::holds_alternative<Protocol::CarState>(message)) {
-        // Beyond the rate, dropped; the race will check and relay the rest.
+    } else if (const auto* state = std::get_if<Protocol::CarState>(&message)) {
+        // Beyond the rate, dropped; the race checks and relays the rest.
         if (++peer.statesInWindow > MaxStatesPerS) return;
+        OnCarState(peerIndex, peer, *state);
     }
     // Anything else is the server's to send, never to take: ignored.
 }
@@ -193,10 +196,75 @@ void GameServer::SendChanges() {
     }
 }
 
-void GameServer::StepRace(double) {
-    // The race runs here once the game's world steps without a window: until
-    // then a race started from the lobby is over at once, and the lobby
-    // readies for the next.
+void GameServer::OnCarState(unsigned peerIndex, Peer& peer, Protocol::CarState state) {
+    if (!race) return;
+    // A client speaks for its own car only.
+    state.playerId = peer.playerId;
+    const StateCheck::Verdict verdict = race->Take(state);
+    if (StateCheck::IsImpossible(verdict)) {
+        logger.Log(Logger::Warn, "[" + peer.address + "] car state refused: " + StateCheck::Describe(verdict));
+        Remove(peerIndex, "Removed: impossible move", Protocol::LeaveReason::Removed);
+        return;
+    }
+    if (verdict != StateCheck::Verdict::Accepted) return;
+    for (const auto& [index, other] : peers)
+        if (other.joined && index != peerIndex) QueueState(index, state);
+}
+
+void GameServer::QueueState(unsigned peerIndex, const Protocol::CarState& state) {
+    std::vector<Protocol::CarState>& queued = outgoing[peerIndex];
+    for (Protocol::CarState& waiting : queued)
+        if (waiting.playerId == state.playerId) {
+            if (state.tick > waiting.tick) waiting = state;
+            return;
+        }
+    queued.push_back(state);
+}
+
+void GameServer::SendStates() {
+    for (auto& [index, queued] : outgoing) {
+        const auto peer = peers.find(index);
+        if (!queued.empty() && peer != peers.end() && peer->second.joined) Send(index, Protocol::CarStates{queued});
+        queued.clear();
+    }
+}
+
+bool GameServer::StartRace() {
+    if (!settings.terrain) return false;
+    std::vector<ServerRace::Entrant> entrants;
+    for (const Lobby::Player& player : lobby.GetPlayers())
+        if (player.inRace) entrants.push_back({player.id, player.car, player.name});
+    const Protocol::RaceChoice& choice = lobby.GetChoice();
+    const auto direction = choice.track.reverse ? TrackDescription::Direction::Reverse : TrackDescription::Direction::Forward;
+    race = std::make_unique<ServerRace>(settings.track, direction, *settings.terrain);
+    const RacingDriver::Skill skill = choice.difficulty == Protocol::Difficulty::Easy   ? RacingDriver::Skill::Easy
+                                      : choice.difficulty == Protocol::Difficulty::Hard ? RacingDriver::Skill::Hard
+                                                                                        : RacingDriver::Skill::Medium;
+    std::string problem;
+    if (!race->Start(entrants, choice.opponents, skill, problem)) {
+        logger.Log(Logger::Error, "the race cannot start: " + problem);
+        race.reset();
+        return false;
+    }
+    Broadcast(race->GetStart());
+    return true;
+}
+
+void GameServer::StepRace(double dtS) {
+    if (!race && !StartRace()) {
+        lobby.EndRace();
+        return;
+    }
+    race->Step(dtS);
+    for (const Protocol::CarState& state : race->TakeOpponentStates())
+        for (const auto& [index, peer] : peers)
+            if (peer.joined) QueueState(index, state);
+    if (!race->IsOver()) return;
+    SendStates();
+    lastResult = race->GetResult();
+    Broadcast(lastResult);
+    logger.Log(Logger::Info, "the race is over");
+    race.reset();
     lobby.EndRace();
 }
 
@@ -223,6 +291,7 @@ void GameServer::Tick(double dtS, std::uint32_t waitMs) {
         StepRace(dtS);
         SendChanges();
     }
+    if (++tickCount % StatesEveryTicks == 0) SendStates();
     host.Flush();
 }
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,9 @@
 #include "Lobby.h"
 #include "NetHost.h"
 #include "Protocol.h"
+#include "ServerRace.h"
+#include "track/TrackDescription.h"
+#include "track/TrackTerrain.h"
 
 /// Owns the server's tick loop. Each tick takes every message that has
 /// come, answers it through the lobby's rules, steps the lobby and sends
@@ -21,9 +25,12 @@
 /// peer that sends malformed ones or floods the server is removed, the
 /// others go on.
 ///
-/// NOTE: the race itself (the world at its fixed tick, the game's drivers,
-/// the check and relay of the car states) is the next step of the loop:
-/// StepRace is where it goes, run while the lobby is in its racing phase.
+/// While the lobby races, the server runs the race (ServerRace): it tells
+/// every racer the grid, checks each client's car states and relays them to
+/// the others with the opponents' (unreliable, about 30 a second a car),
+/// removes a client whose car makes an impossible move, and sends the
+/// results once the race is over; then the lobby is back. A server given no
+/// terrain ends each race at once.
 class GameServer {
 public:
     /// The loop's tick (s): the lobby needs no finer one.
@@ -41,6 +48,9 @@ public:
     /// A link that has sent no hello this long after connecting is closed,
     /// so idle links cannot hold every place (s).
     static constexpr double HelloTimeoutS = 5.0;
+    /// The other cars' states go out in one message every so many ticks:
+    /// 30 a second, one header for all of them.
+    static constexpr unsigned StatesEveryTicks = 2;
     /// How long Stop waits for the clients to take "Server stopped" (ms).
     static constexpr std::uint32_t StopWaitMs = 1000;
 
@@ -51,6 +61,10 @@ public:
         /// system picks); none: they are not.
         std::optional<std::uint16_t> discoveryPort;
         Lobby::Settings lobby;
+        /// The race's track, the way the lobby's choice says, and its
+        /// ground; no terrain: races end as they start.
+        TrackDescription track;
+        std::shared_ptr<const TrackTerrain> terrain;
     };
 
     explicit GameServer(Settings settings);
@@ -68,6 +82,10 @@ public:
     void Stop();
 
     const Lobby& GetLobby() const { return lobby; }
+    /// The race running; null in the lobby.
+    const ServerRace* GetRace() const { return race.get(); }
+    /// The last race's results (empty before the first).
+    const Protocol::RaceResult& GetLastResult() const { return lastResult; }
     /// The port listened on (the system's pick when Settings::port was 0).
     std::uint16_t GetPort() const { return host.GetPort(); }
     /// The port searches are answered on; 0 when they are not.
@@ -101,8 +119,16 @@ private:
     void Broadcast(const Protocol::Message& message);
     /// Sends the lobby, the race choice and the countdown where they changed.
     void SendChanges();
-    /// The race's step while the lobby is racing: nothing runs it yet.
+    /// The race's step while the lobby is racing: the race made at its
+    /// start, stepped, its opponents' states sent and its results at the end.
     void StepRace(double dtS);
+    bool StartRace();
+    /// Queues `state` for peer `peerIndex`'s next batch, over an older one of the same car.
+    void QueueState(unsigned peerIndex, const Protocol::CarState& state);
+    /// Every peer's queued states, one message each.
+    void SendStates();
+    /// A player's car state during the race: checked, then relayed.
+    void OnCarState(unsigned peerIndex, Peer& peer, Protocol::CarState state);
 
     Settings settings;
     NetHost host;
@@ -112,5 +138,10 @@ private:
     double clockS = 0.0;  ///< the server's time since Start (s)
     std::uint64_t sentRevision = ~std::uint64_t(0);
     Protocol::Phase sentPhase = Protocol::Phase::Lobby;
+    std::unique_ptr<ServerRace> race;
+    /// Car states waiting for each peer's next batch (every StatesEveryTicks ticks).
+    std::map<unsigned, std::vector<Protocol::CarState>> outgoing;
+    unsigned tickCount = 0;
+    Protocol::RaceResult lastResult;
     static Logger logger;
 };

@@ -102,6 +102,13 @@ void NetClient::OnMessage(const Protocol::Message& message) {
         if (left.size() < MaxKeptLines) left.push_back(*m);
     } else if (const auto* m = std::get_if<Protocol::CarState>(&message)) {
         if (states.size() < MaxKeptStates) states.push_back(*m);
+    } else if (const auto* m = std::get_if<Protocol::CarStates>(&message)) {
+        for (const Protocol::CarState& state : m->states)
+            if (states.size() < MaxKeptStates) states.push_back(state);
+    } else if (const auto* m = std::get_if<Protocol::RaceStart>(&message)) {
+        raceStart = *m;
+    } else if (const auto* m = std::get_if<Protocol::RaceResult>(&message)) {
+        raceResult = *m;
     }
     // A hello, a track report or a ready mark is a client's to send: ignored.
 }
@@ -142,3 +149,5 @@ void NetClient::Service(std::uint32_t waitMs) {
 std::vector<std::string> NetClient::TakeNotices() { return std::exchange(notices, {}); }
 std::vector<Protocol::PlayerLeft> NetClient::TakeLeft() { return std::exchange(left, {}); }
 std::vector<Protocol::CarState> NetClient::TakeStates() { return std::exchange(states, {}); }
+std::optional<Protocol::RaceStart> NetClient::TakeRaceStart() { return std::exchange(raceStart, std::nullopt); }
+std::optional<Protocol::RaceResult> NetClient::TakeRaceResult() { return std::exchange(raceResult, std::nullopt); }

@@ -3,6 +3,7 @@
 // tells it, and the lines a player is shown.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,13 @@ public:
     std::vector<Protocol::PlayerLeft> TakeLeft();
     /// The other cars' states, since the last call.
     std::vector<Protocol::CarState> TakeStates();
+    /// The start of a race (its grid) and the results of one, each once
+    /// since the last call; none where none came.
+    std::optional<Protocol::RaceStart> TakeRaceStart();
+    std::optional<Protocol::RaceResult> TakeRaceResult();
+    /// Bytes the link has sent and received so far, ENet's headers included.
+    std::uint64_t GetBytesSent() const { return host.GetBytesSent(); }
+    std::uint64_t GetBytesReceived() const { return host.GetBytesReceived(); }
     /// The round trip to the server (ms).
     std::uint32_t GetPingMs() const { return host.GetRoundTripMs(0); }
 
@@ -93,5 +101,7 @@ private:
     std::vector<std::string> notices;
     std::vector<Protocol::PlayerLeft> left;
     std::vector<Protocol::CarState> states;
+    std::optional<Protocol::RaceStart> raceStart;
+    std::optional<Protocol::RaceResult> raceResult;
     static Logger logger;
 };

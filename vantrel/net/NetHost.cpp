@@ -19,6 +19,15 @@ void ReleaseEnet() {
 }
 
 /// The host's own limits: ENet allows a 32 MB packet by default.
+// ENet's throttle drops unreliable packets where it sees packets lost; the
+// states are a few kB a second, so that would only leave holes in every
+// other car's path (a dropped state is never resent). Full throttle, always.
+void SendEveryState(ENetPeer* peer) {
+    // Each end sets its own sending; nothing need go over the link for it.
+    peer->packetThrottleDeceleration = 0;
+    peer->packetThrottle = ENET_PEER_PACKET_THROTTLE_SCALE;
+}
+
 void Bound(ENetHost* host, std::size_t maxPacketBytes) {
     host->maximumPacketSize = maxPacketBytes;
     // Room for a few packets queued unreliable or in fragments, no more.
@@ -91,6 +100,8 @@ bool NetHost::Connect(const std::string& name, std::uint16_t port, std::size_t m
     }
     // A server that never answers is given up as soon as a silent one is.
     enet_peer_timeout(server, 0, SilenceTimeoutMs, SilenceTimeoutMs);
+    // NOTE: the throttle is set once connected (Service): the handshake
+    // checks that the server echoes the settings the client sent.
     return true;
 }
 
@@ -107,6 +118,7 @@ bool NetHost::Service(Event& event, std::uint32_t timeoutMs) {
         case ENET_EVENT_TYPE_CONNECT:
             event.type = Event::Type::Connected;
             enet_peer_timeout(e.peer, 0, SilenceTimeoutMs, SilenceTimeoutMs);
+            SendEveryState(e.peer);
             return true;
         case ENET_EVENT_TYPE_DISCONNECT:
             event.type = Event::Type::Disconnected;
@@ -185,3 +197,7 @@ std::uint16_t NetHost::GetPort() const {
     if (enet_socket_get_address(host->socket, &bound) != 0) return 0;
     return bound.port;
 }
+
+std::uint64_t NetHost::GetBytesSent() const { return host ? host->totalSentData : 0; }
+
+std::uint64_t NetHost::GetBytesReceived() const { return host ? host->totalReceivedData : 0; }

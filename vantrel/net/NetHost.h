@@ -76,6 +76,10 @@ public:
     std::uint32_t GetRoundTripMs(unsigned peer) const;
     /// "127.0.0.1:27440".
     std::string GetPeerAddress(unsigned peer) const;
+    /// Bytes sent and received since the host opened, ENet's headers and
+    /// acknowledgements included (its counters, of 32 bits).
+    std::uint64_t GetBytesSent() const;
+    std::uint64_t GetBytesReceived() const;
     /// The port the host is bound to (a client's own too).
     std::uint16_t GetPort() const;
 

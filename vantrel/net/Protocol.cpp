@@ -11,9 +11,9 @@ namespace {
 constexpr float TwoPi = 6.28318530718f;
 /// Positions beyond this are refused by the decoder already; the world's
 /// own bounds are StateCheck's.
-constexpr float MaxCoordinateM = 1.0e6f;
+constexpr float MaxCoordinateM = 80000.0f;  ///< within 24 bits of centimetres
 constexpr float MaxSpeedMs = 655.35f;   ///< uint16 in cm/s
-constexpr float MaxRpm = 65535.0f;
+constexpr float RpmStep = 50.0f;  ///< a byte of engine speed: enough for the sound
 constexpr float WheelSteerStepRad = 1.0f / 200.0f;  ///< int8: up to 0.635 rad either way
 
 template <typename T>
@@ -81,28 +81,52 @@ bool Write(ByteWriter& w, const Protocol::PlayerLeft& m) {
 }
 bool Write(ByteWriter& w, const Protocol::CarState& m) {
     const RecordedRun::Sample& s = m.sample;
-    if (m.playerId >= Protocol::MaxPlayers || m.checkpoints > Protocol::MaxCheckpoints) return false;
+    if (m.playerId >= Protocol::MaxRacers || m.checkpoints > Protocol::MaxCheckpoints) return false;
     if (s.gear < Protocol::MinGear || s.gear > Protocol::MaxGear) return false;
     bool ok = w.U8(m.playerId) && w.U32(m.tick) && w.U8(m.checkpoints);
-    for (float c : {s.positionM.x, s.positionM.y, s.positionM.z})
-        ok = ok && std::fabs(c) <= MaxCoordinateM && w.F32(c);
+    for (float c : {s.positionM.x, s.positionM.y, s.positionM.z}) {
+        if (!(std::fabs(c) <= MaxCoordinateM)) return false;
+        // 24 bits of centimetres, little-endian.
+        const auto cm = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(c * 100.0f)));
+        ok = ok && w.U8(cm & 0xFF) && w.U8((cm >> 8) & 0xFF) && w.U8((cm >> 16) & 0xFF);
+    }
     for (float c : {s.orientation.x, s.orientation.y, s.orientation.z, s.orientation.w})
         ok = ok && std::isfinite(c) && w.I16(Clamp<std::int16_t>(c * 32767.0f, -32767.0f, 32767.0f));
     ok = ok && std::isfinite(s.speedMs) && std::isfinite(s.engineRpm) && std::isfinite(s.steering) &&
          std::isfinite(s.throttle) && std::isfinite(s.brake);
     ok = ok && w.U16(Clamp<std::uint16_t>(s.speedMs * 100.0f, 0.0f, MaxSpeedMs * 100.0f)) &&
-         w.U16(Clamp<std::uint16_t>(s.engineRpm, 0.0f, MaxRpm)) &&
+         w.U8(Clamp<std::uint8_t>(s.engineRpm / RpmStep, 0.0f, 255.0f)) &&
          w.I8(Clamp<std::int8_t>(s.steering * 127.0f, -127.0f, 127.0f)) &&
          w.U8(Clamp<std::uint8_t>(s.throttle * 255.0f, 0.0f, 255.0f)) &&
          w.U8(Clamp<std::uint8_t>(s.brake * 255.0f, 0.0f, 255.0f)) && w.I8(static_cast<std::int8_t>(s.gear));
     for (int i = 0; i < RecordedRun::WheelCount && ok; ++i) {
-        if (!std::isfinite(s.wheelSpinRad[i]) || !std::isfinite(s.wheelSteerRad[i])) return false;
-        float angle = std::fmod(s.wheelSpinRad[i], TwoPi);
-        if (angle < 0.0f) angle += TwoPi;
-        // 65536 steps round the turn: 2 pi itself wraps to 0.
-        ok = w.U16(static_cast<std::uint16_t>(std::lround(angle / TwoPi * 65536.0f) & 0xFFFF)) &&
-             w.I8(Clamp<std::int8_t>(s.wheelSteerRad[i] / WheelSteerStepRad, -127.0f, 127.0f));
+        if (!std::isfinite(s.wheelSteerRad[i])) return false;
+        ok = w.I8(Clamp<std::int8_t>(s.wheelSteerRad[i] / WheelSteerStepRad, -127.0f, 127.0f));
     }
+    return ok;
+}
+
+bool Write(ByteWriter& w, const Protocol::CarStates& m) {
+    if (m.states.empty() || m.states.size() > Protocol::MaxRacers) return false;
+    bool ok = w.U8(static_cast<std::uint8_t>(m.states.size()));
+    for (const Protocol::CarState& state : m.states) ok = ok && Write(w, state);
+    return ok;
+}
+
+bool Write(ByteWriter& w, const Protocol::RaceStart& m) {
+    if (m.grid.empty() || m.grid.size() > Protocol::MaxRacers) return false;
+    bool ok = w.U16(m.releaseTick) && w.U8(static_cast<std::uint8_t>(m.grid.size()));
+    for (const Protocol::GridPlace& place : m.grid)
+        ok = ok && place.id < Protocol::MaxRacers && Protocol::IsValidKey(place.car) && w.U8(place.id) &&
+             w.String(place.car, Protocol::MaxKeyLength);
+    return ok;
+}
+
+bool Write(ByteWriter& w, const Protocol::RaceResult& m) {
+    if (m.rows.size() > Protocol::MaxRacers) return false;
+    bool ok = w.U8(static_cast<std::uint8_t>(m.rows.size()));
+    for (const Protocol::ResultRow& row : m.rows)
+        ok = ok && row.id < Protocol::MaxRacers && w.U8(row.id) && w.U8(row.finished ? 1 : 0) && w.U32(row.timeMs);
     return ok;
 }
 
@@ -167,14 +191,21 @@ bool Read(ByteReader& r, Protocol::PlayerLeft& m, std::string&) {
 }
 bool Read(ByteReader& r, Protocol::CarState& m, std::string& problem) {
     RecordedRun::Sample& s = m.sample;
-    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxPlayers || !r.U32(m.tick) || !r.U8(m.checkpoints) ||
+    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxRacers || !r.U32(m.tick) || !r.U8(m.checkpoints) ||
         m.checkpoints > Protocol::MaxCheckpoints)
         return false;
-    for (float* c : {&s.positionM.x, &s.positionM.y, &s.positionM.z})
-        if (!r.F32(*c) || std::fabs(*c) > MaxCoordinateM) {
+    for (float* c : {&s.positionM.x, &s.positionM.y, &s.positionM.z}) {
+        std::uint8_t b[3];
+        if (!r.U8(b[0]) || !r.U8(b[1]) || !r.U8(b[2])) return false;
+        // Sign-extended from 24 bits.
+        std::int32_t cm = static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16));
+        if (cm & 0x800000) cm -= 0x1000000;
+        *c = cm / 100.0f;
+        if (std::fabs(*c) > MaxCoordinateM) {
             problem = "position out of range";
             return false;
         }
+    }
     std::int16_t q[4];
     for (std::int16_t& c : q)
         if (!r.I16(c)) return false;
@@ -185,32 +216,73 @@ bool Read(ByteReader& r, Protocol::CarState& m, std::string& problem) {
         return false;
     }
     s.orientation = vmath::quat<float>(q[0] / norm, q[1] / norm, q[2] / norm, q[3] / norm);
-    std::uint16_t speed = 0, rpm = 0;
+    std::uint16_t speed = 0;
+    std::uint8_t rpm = 0;
     std::int8_t steering = 0, gear = 0;
     std::uint8_t throttle = 0, brake = 0;
-    if (!r.U16(speed) || !r.U16(rpm) || !r.I8(steering) || !r.U8(throttle) || !r.U8(brake) || !r.I8(gear)) return false;
+    if (!r.U16(speed) || !r.U8(rpm) || !r.I8(steering) || !r.U8(throttle) || !r.U8(brake) || !r.I8(gear)) return false;
     if (steering < -127 || gear < Protocol::MinGear || gear > Protocol::MaxGear) return false;
     s.speedMs = speed / 100.0f;
-    s.engineRpm = rpm;
+    s.engineRpm = rpm * RpmStep;
     s.steering = steering / 127.0f;
     s.throttle = throttle / 255.0f;
     s.brake = brake / 255.0f;
     s.gear = gear;
     s.distanceM = 0.0f;
     for (int i = 0; i < RecordedRun::WheelCount; ++i) {
-        std::uint16_t spin = 0;
         std::int8_t steer = 0;
-        if (!r.U16(spin) || !r.I8(steer) || steer < -127) return false;
-        s.wheelSpinRad[i] = spin / 65536.0f * TwoPi;
+        if (!r.I8(steer) || steer < -127) return false;
+        s.wheelSpinRad[i] = 0.0f;
         s.wheelSteerRad[i] = steer * WheelSteerStepRad;
     }
+    return true;
+}
+
+bool Read(ByteReader& r, Protocol::CarStates& m, std::string& problem) {
+    std::uint8_t count = 0;
+    if (!r.U8(count)) return false;
+    if (count == 0 || count > Protocol::MaxRacers) {
+        problem = std::to_string(count) + " states in one message";
+        return false;
+    }
+    m.states.assign(count, {});
+    for (Protocol::CarState& state : m.states)
+        if (!Read(r, state, problem)) return false;
+    return true;
+}
+
+bool Read(ByteReader& r, Protocol::RaceStart& m, std::string& problem) {
+    std::uint8_t count = 0;
+    if (!r.U16(m.releaseTick) || !r.U8(count)) return false;
+    if (count == 0 || count > Protocol::MaxRacers) {
+        problem = "a grid of " + std::to_string(count) + " cars";
+        return false;
+    }
+    m.grid.assign(count, {});
+    for (Protocol::GridPlace& place : m.grid)
+        if (!r.U8(place.id) || place.id >= Protocol::MaxRacers || !r.String(place.car, Protocol::MaxKeyLength) ||
+            !Protocol::IsValidKey(place.car))
+            return false;
+    return true;
+}
+
+bool Read(ByteReader& r, Protocol::RaceResult& m, std::string& problem) {
+    std::uint8_t count = 0;
+    if (!r.U8(count)) return false;
+    if (count > Protocol::MaxRacers) {
+        problem = "more rows than racers";
+        return false;
+    }
+    m.rows.assign(count, {});
+    for (Protocol::ResultRow& row : m.rows)
+        if (!r.U8(row.id) || row.id >= Protocol::MaxRacers || !r.Bool(row.finished) || !r.U32(row.timeMs)) return false;
     return true;
 }
 
 const char* TypeName(Protocol::Type type) {
     static const char* const names[] = {"hello",    "welcome", "refused",   "race choice",    "lobby state",
                                         "track report", "ready", "notice", "countdown", "server stopped",
-                                        "player left", "car state"};
+                                        "player left", "car state", "race start", "race result", "car states"};
     return names[static_cast<int>(type) - 1];
 }
 
@@ -229,7 +301,7 @@ bool DecodeAs(ByteReader& r, Protocol::Message& message, std::string& problem, P
 
 }  // namespace
 
-static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::CarState),
+static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::CarStates),
               "one alternative of Message per Type, in its order");
 
 Protocol::Type Protocol::TypeOf(const Message& message) {
@@ -267,6 +339,9 @@ bool Protocol::Decode(const std::uint8_t* data, std::size_t size, Message& messa
         case Type::ServerStopped: return DecodeAs<ServerStopped>(r, message, problem, Type::ServerStopped);
         case Type::PlayerLeft: return DecodeAs<PlayerLeft>(r, message, problem, Type::PlayerLeft);
         case Type::CarState: return DecodeAs<CarState>(r, message, problem, Type::CarState);
+        case Type::RaceStart: return DecodeAs<RaceStart>(r, message, problem, Type::RaceStart);
+        case Type::RaceResult: return DecodeAs<RaceResult>(r, message, problem, Type::RaceResult);
+        case Type::CarStates: return DecodeAs<CarStates>(r, message, problem, Type::CarStates);
     }
     problem = "unknown message type " + std::to_string(data[0]);
     return false;

@@ -22,10 +22,13 @@ class Protocol {
 public:
     /// Raised whenever a message changes shape: a client and a server of
     /// other versions refuse each other with one line.
-    static constexpr std::uint16_t Version = 1;
-    static constexpr std::size_t MaxMessageBytes = 512;
+    static constexpr std::uint16_t Version = 2;
+    static constexpr std::size_t MaxMessageBytes = 1024;
     static constexpr std::size_t MaxPlayers = 8;
     static constexpr std::size_t MaxOpponents = 7;
+    /// Every car of a race: the players' ids first (0 ... MaxPlayers - 1),
+    /// then the server's opponents' (MaxPlayers + their grid number).
+    static constexpr std::size_t MaxRacers = MaxPlayers + MaxOpponents;
     static constexpr std::size_t MaxNameLength = 24;      ///< a player's or a server's shown name
     static constexpr std::size_t MaxKeyLength = 64;       ///< a car's or a track's key
     static constexpr std::size_t MaxPasswordLength = 32;
@@ -50,7 +53,10 @@ public:
         Countdown,      ///< server: everyone is ready, the race starts in so long
         ServerStopped,  ///< server: it is going away
         PlayerLeft,     ///< server: a player went
-        CarState        ///< both: a car's state at a tick
+        CarState,       ///< both: a car's state at a tick
+        RaceStart,      ///< server: the grid, and the ticks to the start
+        RaceResult,     ///< server: the race is over, every car's place and time
+        CarStates       ///< server: the other cars' states of a tick, in one message
     };
     enum class Mode : std::uint8_t { Race = 0, TimeTrial = 1 };
     enum class Difficulty : std::uint8_t { Easy = 0, Medium = 1, Hard = 2 };
@@ -120,22 +126,50 @@ public:
         std::uint8_t playerId = 0;
         LeaveReason reason = LeaveReason::Left;
     };
-    /// A car at a tick of its driver's race. The sample goes as a ghost's
-    /// does, less the distance along the centre line, which the receiver
-    /// measures on its own road: position as floats, orientation, speed, rpm,
-    /// steering and pedals quantised, the gear, and each wheel's spin (its
-    /// angle about the axle, wrapped to 0 ... 2 pi: the receiver unwraps it
-    /// by the car's speed) and steering angle.
+    /// A car at a tick of its driver's race, in 34 bytes: seven other cars
+    /// at 30 a second fit in 8 kB/s. The sample goes as a ghost's does, less
+    /// the distance along the centre line, which the receiver measures on
+    /// its own road, and less the wheels' spin, which 30 states a second
+    /// could not tell (a wheel turns 40 times a second at speed): the
+    /// receiver turns them by the speed. Position in centimetres (24 bits,
+    /// +- 80 km), orientation, speed, rpm (steps of 50), steering and
+    /// pedals quantised, the gear, each wheel's steering angle.
     struct CarState {
-        std::uint8_t playerId = 0;  ///< whose; the server sets it when it relays
+        std::uint8_t playerId = 0;  ///< whose (a racer id); the server sets it when it relays
         std::uint32_t tick = 0;     ///< of the sender's race, from the start
         std::uint8_t checkpoints = 0;  ///< passed, as the sender counts them
         RecordedRun::Sample sample;
     };
 
+    /// One car on the grid: its racer id and its car's key.
+    struct GridPlace {
+        std::uint8_t id = 0;  ///< below MaxRacers
+        std::string car;
+    };
+    /// The race begins: tick 0 of every car's race is this message's
+    /// arrival, the cars are let go at `releaseTick`.
+    struct RaceStart {
+        std::vector<GridPlace> grid;  ///< from the front; at most MaxRacers
+        std::uint16_t releaseTick = 0;
+    };
+    /// One car's outcome, by the server's ticks.
+    struct ResultRow {
+        std::uint8_t id = 0;  ///< below MaxRacers
+        bool finished = false;
+        std::uint32_t timeMs = 0;  ///< from the release to the finish; 0 when not finished
+    };
+    struct RaceResult {
+        std::vector<ResultRow> rows;  ///< first to last; at most MaxRacers
+    };
+
+    /// The car states a server sends a client at once: one header for all.
+    struct CarStates {
+        std::vector<CarState> states;  ///< 1 ... MaxRacers
+    };
+
     /// In the order of Type: a message's index is its type less one.
     using Message = std::variant<Hello, Welcome, Refused, RaceChoice, LobbyState, TrackReport, Ready, Notice,
-                                 Countdown, ServerStopped, PlayerLeft, CarState>;
+                                 Countdown, ServerStopped, PlayerLeft, CarState, RaceStart, RaceResult, CarStates>;
 
     /// The message's bytes; empty when a field is out of its range (a name
     /// too long, a key with other characters, a float not finite), so what
@@ -155,7 +189,9 @@ public:
 
     static Type TypeOf(const Message& message);
     /// Whether the message goes on the reliable channel (all but car states).
-    static bool IsReliable(const Message& message) { return TypeOf(message) != Type::CarState; }
+    static bool IsReliable(const Message& message) {
+        return TypeOf(message) != Type::CarState && TypeOf(message) != Type::CarStates;
+    }
 
     /// 1 to MaxNameLength printable ASCII characters, not starting or ending with a space.
     static bool IsValidName(const std::string& name);

@@ -18,11 +18,12 @@ const char* StateCheck::Describe(Verdict verdict) {
     return "unknown";
 }
 
-bool StateCheck::Crosses(const vmath::vec3<double>& a, const vmath::vec3<double>& b, unsigned index) const {
+bool StateCheck::Crosses(const vmath::vec3<double>& a, const vmath::vec3<double>& b, unsigned index,
+                         double wanderM) const {
     // The segment clipped against the square (Liang-Barsky): it touches the
     // square when some part of it survives.
     const vmath::vec2<double>& c = limits.checkpointsM[index];
-    const double r = limits.checkpointReachM;
+    const double r = limits.checkpointReachM + wanderM;
     const double d[2] = {b.x - a.x, b.y - a.y};
     const double lowEdge[2] = {c.x - r - a.x, c.y - r - a.y};
     const double highEdge[2] = {c.x + r - a.x, c.y + r - a.y};
@@ -58,9 +59,14 @@ StateCheck::Verdict StateCheck::Check(Progress& progress, const Protocol::CarSta
                                        position.z - progress.positionM.z);
         const double moveM = std::sqrt(move.x * move.x + move.y * move.y + move.z * move.z);
         if (moveM > GetMaxSpeedMs() * dtS + limits.moveSlackM) return Verdict::ImpossibleMove;
-        while (passed < limits.checkpointsM.size() && Crosses(progress.positionM, position, passed)) ++passed;
+        // The car went no further than its speed allows between the states,
+        // so it kept within an ellipse round the straight line between them:
+        // where states were lost it may have reached a checkpoint that far off.
+        const double pathM = GetMaxSpeedMs() * dtS + limits.moveSlackM;
+        const double wanderM = std::sqrt(std::max(0.0, pathM * pathM - moveM * moveM)) / 2.0;
+        while (passed < limits.checkpointsM.size() && Crosses(progress.positionM, position, passed, wanderM)) ++passed;
     } else {
-        while (passed < limits.checkpointsM.size() && Crosses(position, position, passed)) ++passed;
+        while (passed < limits.checkpointsM.size() && Crosses(position, position, passed, 0.0)) ++passed;
     }
     // Behind the server's count is only a client rounding the other way.
     if (state.checkpoints > passed) return Verdict::CheckpointSkipped;

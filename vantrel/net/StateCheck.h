@@ -67,8 +67,9 @@ public:
     const Limits& GetLimits() const { return limits; }
 
 private:
-    /// Whether the ground path from `a` to `b` touches checkpoint `index`'s square.
-    bool Crosses(const vmath::vec3<double>& a, const vmath::vec3<double>& b, unsigned index) const;
+    /// Whether the ground path from `a` to `b` touches checkpoint `index`'s
+    /// square, grown by `wanderM` on every side.
+    bool Crosses(const vmath::vec3<double>& a, const vmath::vec3<double>& b, unsigned index, double wanderM) const;
 
     Limits limits;
 };

@@ -375,6 +375,28 @@ bool DynamicObjectCar::PlaceAt(const vmath::vec3<float>& groundPoint, const vmat
     return true;
 }
 
+bool DynamicObjectCar::MoveTo(const float boxMatrixGL[16], const vmath::vec3<float>& velocityMs) {
+    for (int i = 0; i < 16; ++i)
+        if (!std::isfinite(boxMatrixGL[i])) return false;
+    if (!std::isfinite(velocityMs.x) || !std::isfinite(velocityMs.y) || !std::isfinite(velocityMs.z)) return false;
+    btTransform boxFrame;
+    boxFrame.setFromOpenGLMatrix(boxMatrixGL);
+    const btTransform bodyFrame =
+        boxFrame * btTransform(btMatrix3x3::getIdentity(), btVector3(0.0f, 0.0f, settings.centreOfMassDropM)).inverse();
+    body->setWorldTransform(bodyFrame);
+    body->setInterpolationWorldTransform(bodyFrame);
+    body->setLinearVelocity(ToBullet(velocityMs));
+    body->setAngularVelocity(btVector3(0.0f, 0.0f, 0.0f));
+    body->setInterpolationLinearVelocity(ToBullet(velocityMs));
+    body->setInterpolationAngularVelocity(btVector3(0.0f, 0.0f, 0.0f));
+    body->activate(true);
+    world.updateSingleAabb(body.get());
+    holding = false;
+    substepStart = FromBullet(bodyFrame.getOrigin());
+    motionVelocity = velocityMs;
+    return true;
+}
+
 void DynamicObjectCar::GetMatrixGL(float matrixGL[16]) const {
     btTransform boxFrame = body->getWorldTransform() *
                            btTransform(btMatrix3x3::getIdentity(), btVector3(0.0f, 0.0f, settings.centreOfMassDropM));

@@ -60,6 +60,14 @@ public:
     bool PlaceAt(const vmath::vec3<float>& groundPoint, const vmath::vec3<float>& groundNormal,
                  const vmath::vec3<float>& forward);
 
+    /// Moves the car to the chassis box frame `boxMatrixGL` (as GetMatrixGL
+    /// gives it) going at `velocityMs`, not spinning: a car driven elsewhere
+    /// (another player's, over the network) follows its states so, and
+    /// still collides, pushes and is pushed until the next move. Its
+    /// contacts stay: it touched what it touches.
+    /// @return false, leaving the car alone, when a value is not finite
+    bool MoveTo(const float boxMatrixGL[16], const vmath::vec3<float>& velocityMs);
+
     /// Chassis box frame in OpenGL's order: the three axes as rows 0 to 2,
     /// the box centre in row 3.
     void GetMatrixGL(float matrixGL[16]) const;

@@ -7,7 +7,8 @@
 #include "CarRecovery.h"
 #include "RaceClock.h"
 #include "cars/Car.h"
-#include "cars/CarPool.h"
+#include "cars/CarCatalogue.h"
+#include "cars/CarMaker.h"
 #include "hud/Minimap.h"
 #include "physics/DynamicObjectCar.h"
 #include "track/RacingLine.h"
@@ -30,7 +31,7 @@ const double PaceSpread[RaceField::MaxOpponents] = {1.0, 0.985, 0.97, 0.993, 0.9
 
 }  // namespace
 
-RaceField::RaceField(CarPool& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line,
+RaceField::RaceField(CarMaker& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line,
                      double roadHalfWidthM)
     : cars(cars), world(world), road(road), line(line), roadHalfWidthM(roadHalfWidthM) {}
 
@@ -43,11 +44,12 @@ bool RaceField::Start(const std::vector<Entry>& players, unsigned opponents, Rac
     playerCount = 0;
     if (players.empty()) return false;
     checkpoints = checkpointS;
-    opponents = std::clamp(opponents, 1u, MaxOpponents);
+    // None leaves the players alone: a network race may have only them.
+    opponents = std::min(opponents, MaxOpponents);
     for (unsigned i = 0; i < opponents; ++i) {
         Racer racer;
         racer.name = DriverNames[i];
-        racer.model = i % CarPool::Count();
+        racer.model = i % CarCatalogue::Count();
         racer.paint = Paints[i];
         const float paint[3] = {Paints[i].x, Paints[i].y, Paints[i].z};
         racer.car = cars.MakeOpponent(racer.model, paint);
@@ -78,7 +80,7 @@ bool RaceField::Start(const std::vector<Entry>& players, unsigned opponents, Rac
 
 bool RaceField::Restart() { return PlaceOnGrid(); }
 
-void RaceField::GridSlot(std::size_t i, double& s, double& lateralM) const {
+void RaceField::GridSlot(std::size_t i, double& s, double& lateralM) {
     const double row = static_cast<double>(i / 2);
     const bool right = i % 2 == 1;
     s = -(GridFrontM + row * GridRowM + (right ? GridRowM / 2 : 0.0));
@@ -223,7 +225,7 @@ std::vector<ResultsTable::Row> RaceField::Results() const {
         ResultsTable::Row row;
         row.position = static_cast<unsigned>(k + 1);
         row.name = racers[i].name;
-        row.car = CarPool::ShownName(racers[i].model % CarPool::Count());
+        row.car = CarCatalogue::ShownName(racers[i].model % CarCatalogue::Count());
         row.player = racers[i].player;
         if (const std::optional<double> finish = standings.GetFinishS(i)) {
             row.result = RaceClock::Format(*finish);

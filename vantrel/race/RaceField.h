@@ -10,7 +10,7 @@
 #include "drivers/RacingDriver.h"
 #include "hud/ResultsTable.h"
 
-class CarPool;
+class CarMaker;
 class RacingLine;
 class RoadCentreLine;
 struct MapDot;
@@ -46,7 +46,7 @@ public:
 
     /// `roadHalfWidthM`: a car further than this from the centre line is
     /// off the road (the track's half width of asphalt).
-    RaceField(CarPool& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line,
+    RaceField(CarMaker& cars, physics::World& world, const RoadCentreLine& road, const RacingLine& line,
               double roadHalfWidthM);
     ~RaceField();
     RaceField(const RaceField&) = delete;
@@ -63,7 +63,7 @@ public:
     };
 
     /// The players' cars (the first at the very back) behind `opponents`
-    /// cars of the game's (clamped to 1 ... MaxOpponents), at `skill`, with
+    /// cars of the game's (at most MaxOpponents; none: the players alone), at `skill`, with
     /// the checkpoints at `checkpointS` metres along the road (the last is
     /// the finish). Every car on its grid place, held.
     /// @return false when there is no player, or a car cannot be made or put
@@ -115,18 +115,20 @@ public:
     /// Every car on the map but local player `player`'s own, which the map draws itself.
     std::vector<MapDot> MapDots(std::size_t player = 0) const;
 
-private:
-    bool PlaceOnGrid();
-    std::size_t playerCount = 0;  ///< the local players, last on the grid
-    /// Slot `i` of the grid from the front: its arc length and sideways offset.
-    void GridSlot(std::size_t i, double& s, double& lateralM) const;
-    void StuckRule(Racer& racer, float dtS);
-
+    /// Slot `i` of the grid from the front: its arc length behind the start
+    /// (negative) and sideways offset. A client without the field puts its
+    /// own car on its slot so.
+    static void GridSlot(std::size_t i, double& s, double& lateralM);
     /// Racer `i`'s place on the grid from the front.
     std::vector<std::size_t> GridPlaces() const;
 
+private:
+    bool PlaceOnGrid();
+    std::size_t playerCount = 0;  ///< the local players, last on the grid
+    void StuckRule(Racer& racer, float dtS);
+
     std::vector<std::string> gridOrder;
-    CarPool& cars;
+    CarMaker& cars;
     physics::World& world;
     const RoadCentreLine& road;
     const RacingLine& line;

@@ -1,6 +1,7 @@
 // The dedicated server: reads its options, finds the track it races in the
 // game's data, and runs the lobby until SIGINT or SIGTERM, which it answers
-// by telling every client "Server stopped". No window, GL or sound.
+// by telling every client "Server stopped". No window, GL or sound: the
+// track's terrain comes through the model plug-in alone.
 // Returns 0 after a signal, 1 when it cannot start (no data, the port
 // taken) and ServerOptions::UsageError after a bad command line.
 #include <unistd.h>
@@ -8,13 +9,16 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include <nodara/Logger.h>
+#include <nodara/ModelPlugin.h>
 
 #include "ServerOptions.h"
 #include "net/GameServer.h"
 #include "track/TrackList.h"
+#include "track/TrackTerrain.h"
 
 // Set by the build from the project's version.
 #ifndef VANTREL_VERSION
@@ -89,7 +93,21 @@ int main(int argc, char** argv) {
     }
     const TrackDescription& track = tracks.TrackOf(tracks.GetChoices()[*choice]);
 
+    // The ground the server's cars drive on, read once through the model
+    // plug-in (no window needed); the model itself is let go at once.
+    auto terrain = std::make_shared<TrackTerrain>();
+    {
+        ModelPlugin plugin;
+        std::string problem;
+        if (!plugin.Open(ModelPlugin::DefaultName, problem) || !terrain->Load(plugin, track.GetModelFile(), problem)) {
+            logger.Log(Logger::Error, "cannot race on " + track.GetKey() + ": " + problem);
+            return 1;
+        }
+    }
+
     GameServer::Settings settings;
+    settings.track = track;
+    settings.terrain = terrain;
     settings.address = choices.address;
     settings.port = choices.port;
     settings.discoveryPort = Discovery::DefaultPort;

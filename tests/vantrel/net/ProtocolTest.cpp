@@ -34,6 +34,15 @@ Protocol::CarState SomeCarState() {
 }
 
 /// One of every message, each field away from its default.
+// Every racer a server can have, each with a car key of the longest length.
+Protocol::RaceStart FullGrid() {
+    Protocol::RaceStart start;
+    start.releaseTick = 480;
+    for (std::uint8_t id = 0; id < Protocol::MaxRacers; ++id)
+        start.grid.push_back({id, std::string(Protocol::MaxKeyLength, 'K')});
+    return start;
+}
+
 std::vector<Protocol::Message> OneOfEach() {
     Protocol::TrackRef track{"KestrelPass", true, 0xDEADBEEFu};
     Protocol::LobbyState lobby;
@@ -53,6 +62,9 @@ std::vector<Protocol::Message> OneOfEach() {
         Protocol::ServerStopped{},
         Protocol::PlayerLeft{5, Protocol::LeaveReason::TimedOut},
         SomeCarState(),
+        FullGrid(),
+        Protocol::RaceResult{{{9, true, 183456u}, {2, true, 190001u}, {0, false, 0u}}},
+        Protocol::CarStates{std::vector<Protocol::CarState>(Protocol::MaxRacers, SomeCarState())},
     };
 }
 
@@ -95,19 +107,19 @@ TEST(ProtocolTest, CarStateComesBackWithinItsSteps) {
     EXPECT_EQ(m.tick, sent.tick);
     EXPECT_EQ(m.playerId, sent.playerId);
     EXPECT_EQ(m.checkpoints, sent.checkpoints);
-    EXPECT_EQ(b.positionM.x, a.positionM.x);  // floats go whole
-    EXPECT_EQ(b.positionM.z, a.positionM.z);
+    EXPECT_NEAR(b.positionM.x, a.positionM.x, 0.0051);  // to the centimetre
+    EXPECT_NEAR(b.positionM.y, a.positionM.y, 0.0051);
+    EXPECT_NEAR(b.positionM.z, a.positionM.z, 0.0051);
     EXPECT_NEAR(b.orientation.z, a.orientation.z, 1e-4);
     EXPECT_NEAR(b.orientation.w, a.orientation.w, 1e-4);
     EXPECT_NEAR(b.speedMs, a.speedMs, 0.005);
-    EXPECT_NEAR(b.engineRpm, a.engineRpm, 0.5);
+    EXPECT_NEAR(b.engineRpm, a.engineRpm, 25.0);
     EXPECT_NEAR(b.steering, a.steering, 1.0 / 127);
     EXPECT_NEAR(b.throttle, a.throttle, 1.0 / 255);
     EXPECT_EQ(b.gear, 4);
     for (int i = 0; i < RecordedRun::WheelCount; ++i) {
-        // The spin comes back as the wheel's angle, wrapped.
-        const double wrapped = std::fmod(a.wheelSpinRad[i], 2 * M_PI);
-        EXPECT_NEAR(b.wheelSpinRad[i], wrapped, 2 * M_PI / 65536 + 1e-4) << i;
+        // The spin stays home: the receiver turns the wheels by the speed.
+        EXPECT_EQ(b.wheelSpinRad[i], 0.0f) << i;
         EXPECT_NEAR(b.wheelSteerRad[i], a.wheelSteerRad[i], 0.003) << i;
     }
 }
@@ -162,7 +174,7 @@ TEST(ProtocolTest, TruncatedOversizedAndTrailingBytesAreRefused) {
     Protocol::Message got;
     std::string problem;
     EXPECT_FALSE(Protocol::Decode(huge.data(), huge.size(), got, problem));
-    EXPECT_NE(problem.find("more than 512"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("more than " + std::to_string(Protocol::MaxMessageBytes)), std::string::npos) << problem;
     EXPECT_FALSE(Protocol::Decode(nullptr, 10, got, problem));
 }
 
@@ -177,7 +189,6 @@ TEST(ProtocolTest, GarbageInAnyFieldIsRefused) {
     const Protocol::Message& choice = all[3];
     const Protocol::Message& state = all[11];
     const Protocol::Message& hello = all[0];
-    const std::uint8_t nan[4] = {0x00, 0x00, 0xC0, 0x7F};
     const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> bad = {
         {"type 0", {0}},
         {"type 200", {200, 1, 2, 3}},
@@ -190,12 +201,24 @@ TEST(ProtocolTest, GarbageInAnyFieldIsRefused) {
         {"seven opponents and one", patched(choice, 1 + 12 + 1 + 4 + 1, {8})},
         {"difficulty 3", patched(choice, 1 + 12 + 1 + 4 + 2, {3})},
         {"reverse 7", patched(choice, 1 + 12, {7})},
-        // The car state: id, tick (4), checkpoints, then x.
-        {"player 8", patched(state, 1, {8})},
-        {"x not a number", patched(state, 7, {nan[0], nan[1], nan[2], nan[3]})},
-        {"x of 1e30", patched(state, 7, {0xCA, 0xF2, 0x49, 0x71})},
-        {"a zero orientation", patched(state, 19, {0, 0, 0, 0, 0, 0, 0, 0})},
-        {"gear 100", patched(state, 19 + 8 + 7, {100})},
+        // The car state: id, tick (4), checkpoints, then the position.
+        {"racer 15", patched(state, 1, {15})},
+        // The start: release tick (2), the count, then each id and key.
+        {"a grid of none", patched(all[12], 3, {0})},
+        {"a grid of sixteen", patched(all[12], 3, {16})},
+        {"a grid place of racer 15", patched(all[12], 4, {15})},
+        // The result: the count, then each id, finished mark and time (4).
+        {"a result of racer 200", patched(all[13], 2, {200})},
+        {"a finished mark of 2", patched(all[13], 3, {2})},
+        {"a result of more rows than it holds", patched(all[13], 1, {4})},
+        // The car state: x, y, z (3 bytes each) after the checkpoints.
+        {"x of 83 km", patched(state, 7, {0xFF, 0xFF, 0x7F})},
+        {"a zero orientation", patched(state, 16, {0, 0, 0, 0, 0, 0, 0, 0})},
+        {"gear 100", patched(state, 16 + 8 + 6, {100})},
+        // The batch: its count, then the states as above.
+        {"a batch of none", patched(all[14], 1, {0})},
+        {"a batch of sixteen", patched(all[14], 1, {16})},
+        {"a batch's state of racer 15", patched(all[14], 2, {15})},
         // The hello: version (2), game version (4), then the name's length and bytes.
         {"a name with a tab", patched(hello, 1 + 2 + 4 + 1, {'\t'})},
         {"a name with a byte over 126", patched(hello, 1 + 2 + 4 + 1, {0xC3})},

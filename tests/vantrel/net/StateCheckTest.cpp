@@ -114,3 +114,18 @@ TEST(StateCheckTest, CheckpointsCountOnlyInOrder) {
     EXPECT_EQ(progress.checkpoints, 0u) << "the second checkpoint passed before the first";
     EXPECT_EQ(check.Check(progress, State(tick + 4, 420.5, 30.0, 1), tick + 4), StateCheck::Verdict::CheckpointSkipped);
 }
+
+TEST(StateCheckTest, ACheckpointTheCarCouldHaveReachedWhileStatesWereLostCounts) {
+    const StateCheck check(StraightRoad());
+    // Half a second of states lost at 40 m/s while it swung 10 m out and
+    // back round the first checkpoint: the straight line between the two
+    // states misses its square by 7 m, but 20 m of road could have reached it.
+    StateCheck::Progress progress;
+    ASSERT_EQ(check.Check(progress, State(0, 190.0, 40.0, 0, 10.0), 0), StateCheck::Verdict::Accepted);
+    EXPECT_EQ(check.Check(progress, State(60, 210.0, 40.0, 1, 10.0), 60), StateCheck::Verdict::Accepted);
+    EXPECT_EQ(progress.checkpoints, 1u);
+    // The same line with the states a tick apart could not have swung there.
+    StateCheck::Progress close;
+    ASSERT_EQ(check.Check(close, State(0, 199.5, 40.0, 0, 10.0), 0), StateCheck::Verdict::Accepted);
+    EXPECT_EQ(check.Check(close, State(4, 200.5, 40.0, 1, 10.0), 4), StateCheck::Verdict::CheckpointSkipped);
+}

@@ -91,3 +91,34 @@ TEST(CarCollisionTest, ChassisSlidesOverTriangleSeamsWithoutBumps) {
         EXPECT_GT(drive.car->GetSpeedMs(), 5.0f) << headingDegrees;  // it slid, it did not catch
     }
 }
+
+// A car driven elsewhere (a network race's other car) is moved state by
+// state: it still shoves a car at rest it drives into, and lands where it
+// was put, whatever was in the way.
+TEST(CarCollisionTest, AMovedCarPushesTheCarItDrivesInto) {
+    physics::World world;
+    const MeshData ground = MakeGrid(-100, -100, 100, 100, 5);
+    ASSERT_NE(world.AddStaticMesh(ground.vertices, ground.indices, MatrixGL::Identity().m), nullptr);
+    Drive still(world, 0, MatrixGL::CarStart(0, 0, 0.56f));
+    still.Run(1.0f, 0.0f, 0.0f, 0.0f);
+    const vmath::vec3<float> before = still.car->GetPosition();
+    Drive moved(world, 1, MatrixGL::CarStart(0, -10, 0.56f));
+    moved.Run(1.0f, 0.0f, 0.0f, 0.0f);
+    // 10 m/s along +y, straight through where the other car stands.
+    float frame[16];
+    moved.car->GetMatrixGL(frame);
+    const float z = frame[14];
+    for (int i = 0; i < 120; ++i) {
+        frame[13] = -10.0f + 10.0f * i * Drive::FrameS;
+        frame[14] = z;
+        ASSERT_TRUE(moved.car->MoveTo(frame, {0.0f, 10.0f, 0.0f}));
+        world.Step(Drive::FrameS);
+    }
+    EXPECT_GT(Distance(still.car->GetPosition(), before), 1.0f) << "the car at rest was not pushed";
+    EXPECT_GT(still.car->GetPosition().y - before.y, 0.5f) << "pushed the way the other went";
+    // A value that is not finite moves nothing.
+    frame[12] = std::nanf("");
+    const vmath::vec3<float> at = moved.car->GetPosition();
+    EXPECT_FALSE(moved.car->MoveTo(frame, {0.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(moved.car->GetPosition().x, at.x);
+}
