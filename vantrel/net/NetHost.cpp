@@ -1,6 +1,7 @@
 #include "NetHost.h"
 
 #include <enet/enet.h>
+#include <enet/time.h>
 
 namespace {
 
@@ -105,8 +106,27 @@ bool NetHost::Connect(const std::string& name, std::uint16_t port, std::size_t m
     return true;
 }
 
+bool NetHost::DropSilentPeer(Event& event) {
+    const enet_uint32 now = enet_time_get();
+    connectedAtMs.resize(host->peerCount, now);
+    for (std::size_t i = 0; i < host->peerCount; ++i) {
+        ENetPeer& peer = host->peers[i];
+        if (peer.state != ENET_PEER_STATE_CONNECTED) continue;
+        const enet_uint32 heard = ENET_TIME_LESS(peer.lastReceiveTime, connectedAtMs[i]) ? connectedAtMs[i]
+                                                                                          : peer.lastReceiveTime;
+        if (ENET_TIME_DIFFERENCE(now, heard) < SilenceTimeoutMs) continue;
+        enet_peer_disconnect_now(&peer, 0);
+        event = Event{};
+        event.type = Event::Type::Disconnected;
+        event.peer = static_cast<unsigned>(i);
+        return true;
+    }
+    return false;
+}
+
 bool NetHost::Service(Event& event, std::uint32_t timeoutMs) {
     if (!host) return false;
+    if (DropSilentPeer(event)) return true;
     ENetEvent e;
     const int got = enet_host_service(host, &e, timeoutMs);
     if (got <= 0) return false;
@@ -117,7 +137,11 @@ bool NetHost::Service(Event& event, std::uint32_t timeoutMs) {
     switch (e.type) {
         case ENET_EVENT_TYPE_CONNECT:
             event.type = Event::Type::Connected;
-            enet_peer_timeout(e.peer, 0, SilenceTimeoutMs, SilenceTimeoutMs);
+            // Silence is DropSilentPeer's to judge; ENet gives up on a
+            // message only after ResendTimeoutMs of resending it.
+            enet_peer_timeout(e.peer, 0, ResendTimeoutMs, ResendTimeoutMs);
+            connectedAtMs.resize(host->peerCount, 0);
+            connectedAtMs[event.peer] = enet_time_get();
             SendEveryState(e.peer);
             return true;
         case ENET_EVENT_TYPE_DISCONNECT:

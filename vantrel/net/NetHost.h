@@ -31,8 +31,13 @@ public:
         std::uint32_t disconnectReason = 0;
     };
 
-    /// Seconds of silence (no acknowledgement) after which a peer is dropped.
+    /// Silence (nothing heard from a connected peer, whose link ENet pings
+    /// twice a second) after which it is dropped (ms).
     static constexpr std::uint32_t SilenceTimeoutMs = 5000;
+    /// How long one reliable message may go unacknowledged, resent, while
+    /// the link is otherwise heard: a poor link loses the same one again
+    /// and again now and then (ms).
+    static constexpr std::uint32_t ResendTimeoutMs = 30000;
     static constexpr std::uint16_t DefaultPort = 27440;
 
     NetHost();
@@ -86,7 +91,13 @@ public:
 private:
     void Close();
 
+    /// The Disconnected event of a connected peer gone silent, if any.
+    bool DropSilentPeer(Event& event);
+
     _ENetHost* host = nullptr;
+    /// When each peer's link came up (ENet's clock), for a silence counted
+    /// before anything was heard on it.
+    std::vector<std::uint32_t> connectedAtMs;
     bool initialized = false;
     static Logger logger;
 };
