@@ -115,11 +115,7 @@ vmath::vec3<float> PositionOf(const Car& car) {
 }
 
 /// The car of the race's pool whose records key is `key`; CarCount for none.
-unsigned CarOfKey(const std::string& key) {
-    for (unsigned i = 0; i < CarPool::Count(); ++i)
-        if (key == CarPool::Describe(i).GetKey()) return i;
-    return CarPool::Count();
-}
+unsigned CarOfKey(const std::string& key) { return static_cast<unsigned>(CarPool::Cars().Find(key)); }
 
 /// The driver's Time Trial, not drawn, until it is over or `frames` have
 /// run; its run then goes to `path` as a ghost file.

@@ -16,9 +16,8 @@ Protocol::Difficulty DifficultyOf(RacingDriver::Skill skill) {
 
 /// A car as the lobby names it: its shown name, or the key of a car this game lacks.
 std::string CarNameOf(const std::string& key) {
-    for (unsigned i = 0; i < CarPool::Count(); ++i)
-        if (CarPool::Describe(i).GetKey() == key) return CarPool::ShownName(i);
-    return key;
+    const std::size_t index = CarPool::Cars().Find(key);
+    return index < CarPool::Count() ? CarPool::ShownName(static_cast<unsigned>(index)) : key;
 }
 
 }  // namespace
