@@ -235,12 +235,8 @@ public:
             Press(person, KeyBindings::Brake, speed > cap + 2.0);
             Press(person, KeyBindings::SteerLeft, angle > 0.02);
             Press(person, KeyBindings::SteerRight, angle < -0.02);
-            racer.slowS = speed < RaceField::CrawlMs ? racer.slowS + frameS : 0.0f;
-            racer.offRoadS =
-                std::fabs(racer.progress.GetOffsetM()) > RoadHalfWidthM ? racer.offRoadS + frameS : 0.0f;
-            if ((racer.slowS >= RaceField::CrawlS || racer.offRoadS >= RaceField::OffRoadS) &&
+            if (racer.stuck.Update(static_cast<float>(speed), racer.progress.GetOffsetM(), RoadHalfWidthM, frameS) &&
                 CarRecovery::Recover(car, *world, road)) {
-                racer.slowS = racer.offRoadS = 0.0f;
                 person.CarPlaced();
                 wrongWays[k].Reset();
                 ++playerRecoveries;
@@ -326,10 +322,8 @@ private:
 
     void StuckRule(std::size_t i) {
         Racer& racer = racers[i];
-        racer.slowS = racer.car->body->GetSpeedMs() < RaceField::CrawlMs ? racer.slowS + tickS : 0.0f;
-        racer.offRoadS = std::fabs(racer.progress.GetOffsetM()) > RoadHalfWidthM ? racer.offRoadS + tickS : 0.0f;
-        if (racer.slowS < RaceField::CrawlS && racer.offRoadS < RaceField::OffRoadS) return;
-        racer.slowS = racer.offRoadS = 0.0f;
+        if (!racer.stuck.Update(racer.car->body->GetSpeedMs(), racer.progress.GetOffsetM(), RoadHalfWidthM, tickS))
+            return;
         if (CarRecovery::Recover(*racer.car, *world, road)) {
             drivers[i]->Placed();
             ++driverRecoveries;

@@ -152,7 +152,7 @@ TEST_F(OnlinePlayers, OneHostsAnotherJoinsByAddressBothGetReadyAndTheHostLeaving
     hostPage.OnKey(VK_RETURN, 0);  // "Host a game"
     ASSERT_TRUE(Run(host, hostPage, guest, guestPage, [&] { return hostPage.GetView().inGame; }))
         << hostPage.GetView().status;
-    const std::uint16_t port = host.GetSession().GetServer()->GetPort();
+    const std::uint16_t port = host.GetSession().GetHostedPort();
     EXPECT_EQ(hostPage.GetView().status, "Hosting 'Ann's game' on port " + std::to_string(port));
     EXPECT_TRUE(Shows(hostPage.GetView().lobby, "Race on " + tracks.GetTracks()[tracks.GetChoices()[0].track].GetKey()))
         << hostPage.GetView().lobby.front();

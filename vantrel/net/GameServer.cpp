@@ -296,10 +296,18 @@ void GameServer::Tick(double dtS, std::uint32_t waitMs) {
 }
 
 void GameServer::Run(const volatile std::sig_atomic_t& stop) {
+    RunWhile([&stop] { return !stop; });
+}
+
+void GameServer::Run(const std::atomic<bool>& stop) {
+    RunWhile([&stop] { return !stop.load(); });
+}
+
+void GameServer::RunWhile(const std::function<bool()>& going) {
     using Clock = std::chrono::steady_clock;
     const auto tick = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(TickS));
     auto next = Clock::now() + tick;
-    while (!stop) {
+    while (going()) {
         const auto now = Clock::now();
         const auto waitMs = next > now ? std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count() : 0;
         Tick(TickS, static_cast<std::uint32_t>(waitMs));

@@ -2,8 +2,10 @@
 // A server for network races: its links, its lobby, and the loop that
 // steps them at a fixed tick. The dedicated server runs one alone; the game
 // can run one beside its own window.
+#include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -77,6 +79,8 @@ public:
     void Tick(double dtS, std::uint32_t waitMs);
     /// Ticks every TickS until `stop` is set (by a signal handler), then Stop.
     void Run(const volatile std::sig_atomic_t& stop);
+    /// The same on a thread of its own, until another thread sets `stop`.
+    void Run(const std::atomic<bool>& stop);
     /// Tells every client "Server stopped" and waits up to StopWaitMs for
     /// the links to close.
     void Stop();
@@ -94,6 +98,9 @@ public:
     Discovery::ServerInfo GetInfo() const;
 
 private:
+    /// Ticks every TickS while `going` says so, then Stop.
+    void RunWhile(const std::function<bool()>& going);
+
     struct Peer {
         bool joined = false;
         std::uint8_t playerId = 0;

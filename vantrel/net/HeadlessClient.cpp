@@ -103,6 +103,8 @@ bool HeadlessClient::BeginRace(const Protocol::RaceStart& start) {
     const vmath::vec3<float> p = own->body->GetPosition();
     progress.Start(road, p.x, p.y);
     nextCheckpoint = 0;
+    recoveries = 0;
+    stuck.Reset();
     tick = 0;
     releaseTick = start.releaseTick;
     aheadS = 0.0;
@@ -126,8 +128,16 @@ void HeadlessClient::Tick() {
     const vmath::vec3<float> p = own->body->GetPosition();
     progress.Update(road, p.x, p.y);
     while (nextCheckpoint < gates.size() && progress.GetDistanceM() >= gates[nextCheckpoint]) ++nextCheckpoint;
+    // Stuck, it asks for the road as a player would: the server checks the jump as a recovery.
+    if (released && !IsFinished() &&
+        stuck.Update(own->body->GetSpeedMs(), progress.GetOffsetM(), track.GetRoadHalfWidthM(), tickS) &&
+        CarRecovery::Recover(*own, *world, road)) {
+        ++recoveries;
+        driver->Placed();
+    }
     Protocol::CarState state;
     if (tick % StateEveryTicks == 0 && CarStates::Take(*own, net.GetPlayerId(), tick, nextCheckpoint, state)) {
+        state.recoveries = static_cast<std::uint8_t>(recoveries % Protocol::RecoveryWrap);
         net.SendState(state);
         sent.push_back(state);
     }

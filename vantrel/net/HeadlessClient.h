@@ -10,6 +10,7 @@
 #include "NetClient.h"
 #include "RemoteCarBuffer.h"
 #include "drivers/RacingDriver.h"
+#include "race/StuckWatch.h"
 #include "track/RacingLine.h"
 #include "track/RoadCentreLine.h"
 #include "track/RoadProgress.h"
@@ -28,7 +29,8 @@ class World;
 /// by the server; every other car a body that follows its RemoteCarBuffer,
 /// so touching one pushes its own car. Tick 0 of each race is the start's
 /// arrival; the car goes at the start's release tick, passes the
-/// checkpoints and sends its state every StateEveryTicks ticks. The server's
+/// checkpoints and sends its state every StateEveryTicks ticks; stuck, it is
+/// put back on the road as a player would ask (R). The server's
 /// results are the race's results. For tests, benchmarks and bots.
 class HeadlessClient {
 public:
@@ -59,6 +61,8 @@ public:
     const Car* GetCar() const { return own; }
     unsigned GetCheckpoints() const { return nextCheckpoint; }
     bool IsFinished() const { return !gates.empty() && nextCheckpoint >= gates.size(); }
+    /// Times its car was stuck and put back on the road this race.
+    unsigned GetRecoveries() const { return recoveries; }
     /// Every other car's buffer, by racer id.
     const std::map<std::uint8_t, RemoteCarBuffer>& GetRemotes() const { return buffers; }
     /// Every state this client sent in the race, in order: its car's true path.
@@ -87,6 +91,8 @@ private:
     std::vector<const Car*> allCars;  ///< what the driver sees
     RoadProgress progress;
     unsigned nextCheckpoint = 0;
+    StuckWatch stuck;
+    unsigned recoveries = 0;  ///< this race's
     bool racing = false;
     std::uint32_t tick = 0;
     std::uint32_t releaseTick = 0;

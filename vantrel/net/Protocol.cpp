@@ -83,7 +83,9 @@ bool Write(ByteWriter& w, const Protocol::CarState& m) {
     const RecordedRun::Sample& s = m.sample;
     if (m.playerId >= Protocol::MaxRacers || m.checkpoints > Protocol::MaxCheckpoints) return false;
     if (s.gear < Protocol::MinGear || s.gear > Protocol::MaxGear) return false;
-    bool ok = w.U8(m.playerId) && w.U32(m.tick) && w.U8(m.checkpoints);
+    // The checkpoints need six bits; the recoveries' count wraps in the other two.
+    const auto passed = static_cast<std::uint8_t>(m.checkpoints | (m.recoveries % Protocol::RecoveryWrap) << 6);
+    bool ok = w.U8(m.playerId) && w.U32(m.tick) && w.U8(passed);
     for (float c : {s.positionM.x, s.positionM.y, s.positionM.z}) {
         if (!(std::fabs(c) <= MaxCoordinateM)) return false;
         // 24 bits of centimetres, little-endian.
@@ -191,9 +193,11 @@ bool Read(ByteReader& r, Protocol::PlayerLeft& m, std::string&) {
 }
 bool Read(ByteReader& r, Protocol::CarState& m, std::string& problem) {
     RecordedRun::Sample& s = m.sample;
-    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxRacers || !r.U32(m.tick) || !r.U8(m.checkpoints) ||
-        m.checkpoints > Protocol::MaxCheckpoints)
-        return false;
+    std::uint8_t passed = 0;
+    if (!r.U8(m.playerId) || m.playerId >= Protocol::MaxRacers || !r.U32(m.tick) || !r.U8(passed)) return false;
+    m.checkpoints = passed & 0x3F;
+    m.recoveries = passed >> 6;
+    if (m.checkpoints > Protocol::MaxCheckpoints) return false;
     for (float* c : {&s.positionM.x, &s.positionM.y, &s.positionM.z}) {
         std::uint8_t b[3];
         if (!r.U8(b[0]) || !r.U8(b[1]) || !r.U8(b[2])) return false;

@@ -22,7 +22,7 @@ class Protocol {
 public:
     /// Raised whenever a message changes shape: a client and a server of
     /// other versions refuse each other with one line.
-    static constexpr std::uint16_t Version = 2;
+    static constexpr std::uint16_t Version = 3;
     static constexpr std::size_t MaxMessageBytes = 1024;
     static constexpr std::size_t MaxPlayers = 8;
     static constexpr std::size_t MaxOpponents = 7;
@@ -37,6 +37,8 @@ public:
     static constexpr std::size_t MaxCheckpoints = 32;
     static constexpr unsigned MaxCountdownMs = 10000;
     static constexpr int MinGear = -1, MaxGear = 9;
+    /// A car state carries how often its car was put back on the road, modulo this.
+    static constexpr unsigned RecoveryWrap = 4;
     /// What a client gives its link's close when the player leaves; a link
     /// closed without it timed out.
     static constexpr std::uint32_t LeavingOnPurpose = 1;
@@ -138,6 +140,9 @@ public:
         std::uint8_t playerId = 0;  ///< whose (a racer id); the server sets it when it relays
         std::uint32_t tick = 0;     ///< of the sender's race, from the start
         std::uint8_t checkpoints = 0;  ///< passed, as the sender counts them
+        /// Times its car was put back on the road, modulo RecoveryWrap: a
+        /// change says the move since the last state was a recovery.
+        std::uint8_t recoveries = 0;
         RecordedRun::Sample sample;
     };
 

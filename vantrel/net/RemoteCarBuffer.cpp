@@ -8,7 +8,7 @@ void RemoteCarBuffer::Push(const Protocol::CarState& state, double nowS) {
     const double senderS = state.tick * FixedTick::TickS;
     // Sequenced on the way, but a relay may still reorder: only newer ones count.
     if (!states.empty() && senderS <= states.back().senderS) return;
-    states.push_back({senderS, state.sample, senderS - nowS});
+    states.push_back({senderS, state.sample, senderS - nowS, state.recoveries});
     while (states.size() > MaxStates) states.pop_front();
     // The least delayed state kept says best where the sender's clock is.
     offsetS = states.front().arrivalOffsetS;
@@ -35,15 +35,24 @@ bool RemoteCarBuffer::At(double nowS, Shown& shown) const {
         const Kept& b = *after;
         const Kept& a = *(after - 1);
         const double spanS = b.senderS - a.senderS;
+        shown.senderS = t;
+        if (a.recoveries != b.recoveries) {
+            // Put back on the road in between: it jumps there, it does not slide.
+            shown.sample = a.sample;
+            shown.velocityMs = vmath::vec3<float>(0.0f, 0.0f, 0.0f);
+            return true;
+        }
         shown.sample = RecordedRun::Blend(a.sample, b.sample, static_cast<float>((t - a.senderS) / spanS));
         shown.velocityMs = (b.sample.positionM - a.sample.positionM) * static_cast<float>(1.0 / spanS);
-        shown.senderS = t;
         return true;
     }
     // Ahead of the newest: on at its velocity, then held.
     const Kept& before = states[states.size() - 2];
     const double spanS = last.senderS - before.senderS;
-    const vmath::vec3<float> velocity = (last.sample.positionM - before.sample.positionM) * static_cast<float>(1.0 / spanS);
+    const vmath::vec3<float> velocity =
+        before.recoveries != last.recoveries
+            ? vmath::vec3<float>(0.0f, 0.0f, 0.0f)
+            : (last.sample.positionM - before.sample.positionM) * static_cast<float>(1.0 / spanS);
     const double aheadS = std::min(t - last.senderS, MaxExtrapolationS);
     shown.sample = last.sample;
     shown.sample.positionM = last.sample.positionM + velocity * static_cast<float>(aheadS);

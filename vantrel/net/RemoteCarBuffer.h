@@ -1,6 +1,7 @@
 #pragma once
 // Another car of a network race as its states come in, to be drawn.
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 
 #include <vmath/vec3.h>
@@ -12,7 +13,7 @@
 /// fastest states tell it, blended between the two states round that
 /// moment; with no newer state yet, carried on at its last velocity for up
 /// to MaxExtrapolationS, then held there and marked lagging until states
-/// come again. GL-free: the game draws from it, a headless client moves a
+/// come again. Never blended across a recovery: the car jumps. GL-free: the game draws from it, a headless client moves a
 /// body by it.
 class RemoteCarBuffer {
 public:
@@ -48,6 +49,7 @@ private:
         double senderS = 0.0;
         RecordedRun::Sample sample;
         double arrivalOffsetS = 0.0;  ///< its sender time less its arrival time
+        std::uint8_t recoveries = 0;
     };
     std::deque<Kept> states;
     double offsetS = 0.0;

@@ -85,6 +85,8 @@ bool ServerRace::Start(const std::vector<Entrant>& players, unsigned opponents, 
         limits.tickS = FixedTick::TickS;
         for (const Track::Checkpoint& checkpoint : way->checkpoints) limits.checkpointsM.push_back({checkpoint.x, checkpoint.y});
         limits.checkpointReachM = 2.0 * halfWidthM;
+        limits.road = &road;
+        limits.recoveryReachM = halfWidthM + 2.0;
         checks.emplace(playerIds[p], StateCheck(limits));
         progress[playerIds[p]] = StateCheck::Progress();
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "track/RoadCentreLine.h"
+
 StateCheck::StateCheck(Limits limits) : limits(std::move(limits)) {}
 
 const char* StateCheck::Describe(Verdict verdict) {
@@ -42,6 +44,21 @@ bool StateCheck::Crosses(const vmath::vec3<double>& a, const vmath::vec3<double>
     return true;
 }
 
+bool StateCheck::IsRecovery(const Progress& progress, const vmath::vec3<double>& position, std::uint32_t tick) const {
+    const RoadCentreLine* road = limits.road;
+    if (!road || road->IsEmpty()) return false;
+    if (progress.recovered && tick - progress.recoveryTick < limits.recoveryEveryTicks) return false;
+    const double s = road->Project(position.x, position.y);
+    const RoadCentreLine::Point onRoad = road->At(s);
+    if (std::hypot(position.x - onRoad.x, position.y - onRoad.y) > limits.recoveryReachM) return false;
+    // Along the loop from where the car was, wrapped to the nearer way round.
+    const double lengthM = road->GetLength();
+    double aheadM = std::fmod(s - road->Project(progress.positionM.x, progress.positionM.y), lengthM);
+    if (aheadM > lengthM / 2.0) aheadM -= lengthM;
+    if (aheadM < -lengthM / 2.0) aheadM += lengthM;
+    return aheadM <= GetMaxSpeedMs() * (tick - progress.tick) * limits.tickS + limits.moveSlackM;
+}
+
 StateCheck::Verdict StateCheck::Check(Progress& progress, const Protocol::CarState& state,
                                       std::uint32_t serverTick) const {
     if (progress.started && state.tick <= progress.tick) return Verdict::Stale;
@@ -53,7 +70,11 @@ StateCheck::Verdict StateCheck::Check(Progress& progress, const Protocol::CarSta
     if (state.sample.speedMs > GetMaxSpeedMs()) return Verdict::TooFast;
 
     unsigned passed = progress.checkpoints;
-    if (progress.started) {
+    const bool recovery = progress.started && state.recoveries != progress.recoveries;
+    if (recovery) {
+        // Put down level with where it was: no checkpoint passed on the way.
+        if (!IsRecovery(progress, position, state.tick)) return Verdict::ImpossibleMove;
+    } else if (progress.started) {
         const double dtS = (state.tick - progress.tick) * limits.tickS;
         const vmath::vec3<double> move(position.x - progress.positionM.x, position.y - progress.positionM.y,
                                        position.z - progress.positionM.z);
@@ -71,6 +92,11 @@ StateCheck::Verdict StateCheck::Check(Progress& progress, const Protocol::CarSta
     // Behind the server's count is only a client rounding the other way.
     if (state.checkpoints > passed) return Verdict::CheckpointSkipped;
 
+    if (recovery) {
+        progress.recovered = true;
+        progress.recoveryTick = state.tick;
+    }
+    progress.recoveries = state.recoveries;
     progress.started = true;
     progress.tick = state.tick;
     progress.positionM = position;

@@ -8,14 +8,19 @@
 
 #include "Protocol.h"
 
+class RoadCentreLine;
+
 /// The server's check of every car state: the speed within the car's top
 /// speed plus a margin, the move since the last state within what that speed
 /// allows in the ticks between, the car inside the world, no tick ahead of
 /// the server's clock, and the checkpoints passed in order. The server
 /// counts the checkpoints itself, from the path between the states; a
 /// client claiming one more than the server saw (a finish included) has
-/// skipped one. Pure: the result depends only on the limits, the car's
-/// progress so far and the state.
+/// skipped one. A state whose recoveries' count changed is a car put back
+/// on the road: it may jump, but only onto the road level with where it
+/// was (never further along than its speed allows), and not again within
+/// recoveryEveryTicks. Pure: the result depends only on the limits, the
+/// car's progress so far and the state.
 class StateCheck {
 public:
     enum class Verdict {
@@ -38,6 +43,10 @@ public:
         vmath::vec3<double> worldMaxM{1.0e4, 1.0e4, 1.0e3};
         std::vector<vmath::vec2<double>> checkpointsM;  ///< in the order they are passed, the last the finish
         double checkpointReachM = 3.0;  ///< half-size of a checkpoint's square, as the rules test it
+        /// The road recoveries put a car on; null: none is accepted.
+        const RoadCentreLine* road = nullptr;
+        double recoveryReachM = 6.0;  ///< how far from the centre line a recovered car may stand
+        std::uint32_t recoveryEveryTicks = 120;  ///< the least between two recoveries
     };
 
     /// What the server has accepted of one car so far.
@@ -46,6 +55,9 @@ public:
         std::uint32_t tick = 0;
         vmath::vec3<double> positionM{0.0, 0.0, 0.0};
         unsigned checkpoints = 0;  ///< passed, as the server saw them
+        std::uint8_t recoveries = 0;  ///< as the last accepted state counted them
+        bool recovered = false;       ///< a recovery accepted, at recoveryTick
+        std::uint32_t recoveryTick = 0;
         bool IsFinished(const Limits& limits) const {
             return !limits.checkpointsM.empty() && checkpoints >= limits.checkpointsM.size();
         }
@@ -67,6 +79,8 @@ public:
     const Limits& GetLimits() const { return limits; }
 
 private:
+    /// Whether a recovery from `progress` to `position` at `tick` puts the car where one would.
+    bool IsRecovery(const Progress& progress, const vmath::vec3<double>& position, std::uint32_t tick) const;
     /// Whether the ground path from `a` to `b` touches checkpoint `index`'s
     /// square, grown by `wanderM` on every side.
     bool Crosses(const vmath::vec3<double>& a, const vmath::vec3<double>& b, unsigned index, double wanderM) const;

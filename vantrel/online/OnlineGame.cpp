@@ -3,6 +3,10 @@
 #include "OnlinePage.h"
 #include "cars/CarPool.h"
 
+#include <nodara/ModelPlugin.h>
+
+#include "track/TrackTerrain.h"
+
 namespace {
 
 Protocol::Difficulty DifficultyOf(RacingDriver::Skill skill) {
@@ -78,7 +82,17 @@ void OnlineGame::Act(OnlinePage& page, const Choices& choices) {
         lobby.choice.mode = Protocol::Mode::Race;
         lobby.choice.opponents = static_cast<std::uint8_t>(choices.opponents);
         lobby.choice.difficulty = DifficultyOf(choices.skill);
-        session.Host(std::move(lobby), listen, Identity(choices), Lookup(), failure);
+        // The server races on the track's ground, read here without a window of its own.
+        OnlineSession::Ground ground{track, nullptr};
+        ModelPlugin plugin;
+        std::string problem;
+        auto terrain = std::make_shared<TrackTerrain>();
+        if (!plugin.Open(ModelPlugin::DefaultName, problem) || !terrain->Load(plugin, track.GetModelFile(), problem)) {
+            failure = "Cannot host " + track.GetName() + ": " + problem;
+            break;
+        }
+        ground.terrain = std::move(terrain);
+        session.Host(std::move(lobby), listen, ground, Identity(choices), Lookup(), failure);
         break;
     }
     case OnlinePage::Request::Join: {
@@ -116,6 +130,7 @@ void OnlineGame::Act(OnlinePage& page, const Choices& choices) {
 void OnlineGame::Frame(OnlinePage& page, const Choices& choices, double dtS) {
     Act(page, choices);
     session.Update(dtS);
+    if (NetClient* client = session.GetClient(); client && !raceStart) raceStart = client->TakeRaceStart();
     OnlinePage::View view;
     view.inGame = session.IsInLobby();
     for (const ServerSearch::Found& game : session.GetFound()) {
@@ -136,6 +151,10 @@ void OnlineGame::Frame(OnlinePage& page, const Choices& choices, double dtS) {
         names.clear();
         for (const Protocol::LobbyPlayer& player : client->GetLobby().players) names[player.id] = player.name;
     }
-    view.status = !failure.empty() ? failure : session.StatusLine();
+    // The link's end ("Server stopped") outranks the notices that came before it.
+    const NetClient* client = session.GetClient();
+    const bool ended = client && (client->GetState() == NetClient::State::Stopped ||
+                                  client->GetState() == NetClient::State::Lost);
+    view.status = !failure.empty() && !ended ? failure : session.StatusLine();
     page.SetView(std::move(view));
 }

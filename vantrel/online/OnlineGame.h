@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "OnlineSession.h"
 #include "OnlineSettings.h"
@@ -35,6 +37,11 @@ public:
     void Frame(OnlinePage& page, const Choices& choices, double dtS);
     /// Leaves the game played and stops one hosted.
     void Leave();
+    /// The start of a race the server began while the page was shown, once.
+    std::optional<Protocol::RaceStart> TakeRaceStart() { return std::exchange(raceStart, std::nullopt); }
+    /// Between frames of a race: the session's messages only.
+    void Update(double dtS) { session.Update(dtS); }
+    OnlineSession& GetSession() { return session; }
 
     /// Where games hosted here listen (OnlineSession::Listen's defaults until set).
     void SetListen(OnlineSession::Listen value) { listen = std::move(value); }
@@ -55,6 +62,7 @@ private:
     OnlineSession session;
     OnlineSession::Listen listen;
     std::string failure;  ///< the last request's refusal, until the next request
+    std::optional<Protocol::RaceStart> raceStart;
     /// The lobby's names by player id as last seen, for who left after the lobby forgot them.
     std::map<std::uint8_t, std::string> names;
 };

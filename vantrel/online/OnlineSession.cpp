@@ -16,8 +16,8 @@ const char* ModeName(Protocol::Mode mode) { return mode == Protocol::Mode::Race 
 
 OnlineSession::~OnlineSession() { Leave(); }
 
-bool OnlineSession::Host(Lobby::Settings lobby, const Listen& listen, NetClient::Identity who,
-                         NetClient::TrackLookup lookup, std::string& why) {
+bool OnlineSession::Host(Lobby::Settings lobby, const Listen& listen, const Ground& ground,
+                         NetClient::Identity who, NetClient::TrackLookup lookup, std::string& why) {
     Leave();
     lobby.gameVersion = GameVersion;
     GameServer::Settings settings;
@@ -25,18 +25,33 @@ bool OnlineSession::Host(Lobby::Settings lobby, const Listen& listen, NetClient:
     settings.port = listen.port;
     settings.discoveryPort = listen.discoveryPort;
     settings.lobby = std::move(lobby);
+    settings.track = ground.track;
+    settings.terrain = ground.terrain;
     server = std::make_unique<GameServer>(std::move(settings));
     if (!server->Start()) {
         server.reset();
         why = "Cannot host: port " + std::to_string(listen.port) + " is taken (is a server running here already?)";
         return false;
     }
-    HostAddress self{"127.0.0.1", server->GetPort()};
+    hostedPort = server->GetPort();
+    hostedName = server->GetInfo().name;
+    // Its own thread: the game's frames (a race loading, a slow one) never hold its clock.
+    stopServer = false;
+    serverThread = std::thread([this] { server->Run(stopServer); });
+    HostAddress self{"127.0.0.1", hostedPort};
     if (!Join(self, std::move(who), std::move(lookup), why)) {
-        server.reset();
+        StopServer();
         return false;
     }
     return true;
+}
+
+void OnlineSession::StopServer() {
+    if (!server) return;
+    // Run tells every client "Server stopped" as it ends.
+    stopServer = true;
+    if (serverThread.joinable()) serverThread.join();
+    server.reset();
 }
 
 bool OnlineSession::Join(const HostAddress& address, NetClient::Identity who, NetClient::TrackLookup lookup,
@@ -64,16 +79,10 @@ void OnlineSession::Leave() {
         client->Disconnect();
         client.reset();
     }
-    if (server) {
-        server->Stop();
-        server.reset();
-    }
+    StopServer();
 }
 
 void OnlineSession::Update(double dtS) {
-    // Frames of a second or more (a stall, the window dragged) count as one
-    // server tick's worth, as the race's own clock does.
-    if (server) server->Tick(dtS > 0.0 && dtS < 1.0 ? dtS : GameServer::TickS, 0);
     if (client) {
         client->Service(0);
         // The server says when it starts; the seconds left are counted here.
@@ -93,7 +102,7 @@ std::vector<ServerSearch::Found> OnlineSession::GetFound() const {
     std::vector<ServerSearch::Found> found;
     if (!searching) return found;
     for (const ServerSearch::Found& game : search.GetFound())
-        if (!server || game.info.port != server->GetPort() || game.info.name != server->GetInfo().name)
+        if (!server || game.info.port != hostedPort || game.info.name != hostedName)
             found.push_back(game);
     return found;
 }
@@ -105,7 +114,7 @@ std::string OnlineSession::StatusLine() const {
     case NetClient::State::Connecting:
     case NetClient::State::Joining: return "Joining " + joinedAt + " ...";
     case NetClient::State::InLobby:
-        if (server) return "Hosting '" + client->GetServerName() + "' on port " + std::to_string(server->GetPort());
+        if (server) return "Hosting '" + client->GetServerName() + "' on port " + std::to_string(hostedPort);
         return "Joined '" + client->GetServerName() + "' at " + joinedAt;
     case NetClient::State::Refused:
     case NetClient::State::Stopped:

@@ -1,10 +1,12 @@
 #pragma once
 // The game's side of a network game: a server it hosts (if any), its own
 // link to the server it plays on, and the search of the local network.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/GameServer.h"
@@ -34,11 +36,19 @@ public:
         std::optional<std::uint16_t> discoveryPort = Discovery::DefaultPort;  ///< none: searches unanswered
     };
 
-    /// Hosts a game: a server inside the game, listening at `listen`, that
-    /// the player then joins as `who` through the loopback address.
+    /// What a hosted game races on: the lobby's track and its ground (none:
+    /// its races end as they start).
+    struct Ground {
+        TrackDescription track;
+        std::shared_ptr<const TrackTerrain> terrain;
+    };
+
+    /// Hosts a game: a server inside the game, on a thread of its own,
+    /// listening at `listen`, that the player then joins as `who` through
+    /// the loopback address.
     /// @param why set to the line the player is shown when false is returned
-    bool Host(Lobby::Settings lobby, const Listen& listen, NetClient::Identity who, NetClient::TrackLookup lookup,
-              std::string& why);
+    bool Host(Lobby::Settings lobby, const Listen& listen, const Ground& ground, NetClient::Identity who,
+              NetClient::TrackLookup lookup, std::string& why);
     /// Joins the server at `address` as `who`.
     bool Join(const HostAddress& address, NetClient::Identity who, NetClient::TrackLookup lookup, std::string& why);
     /// Asks the local network for servers again, forgetting those found.
@@ -47,13 +57,12 @@ public:
     /// (telling every client "Server stopped").
     void Leave();
 
-    /// One frame's worth: the hosted server's tick (`dtS`), the client's
-    /// and the search's messages.
+    /// One frame's worth (`dtS`): the client's and the search's messages.
     void Update(double dtS);
 
     bool IsHosting() const { return server != nullptr; }
-    /// The hosted server, or null.
-    const GameServer* GetServer() const { return server.get(); }
+    /// The port the hosted game listens on; 0 when none is hosted.
+    std::uint16_t GetHostedPort() const { return server ? hostedPort : 0; }
     /// The link played on, or null before Host or Join.
     const NetClient* GetClient() const { return client.get(); }
     NetClient* GetClient() { return client.get(); }
@@ -72,7 +81,15 @@ public:
     std::vector<std::string> LobbyLines(std::string (*carName)(const std::string& key)) const;
 
 private:
+    /// Stops the hosted server's thread, which tells its clients first.
+    void StopServer();
+
+    /// Runs on serverThread; only its port and name are read here.
     std::unique_ptr<GameServer> server;
+    std::thread serverThread;
+    std::atomic<bool> stopServer{false};
+    std::uint16_t hostedPort = 0;
+    std::string hostedName;
     std::unique_ptr<NetClient> client;
     std::string joinedAt;  ///< "host:port", as the status line shows it
     ServerSearch search;

@@ -192,7 +192,15 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
     if (!scene->AddEffects(track, *car)) return Fail("the effects did not initialise", false);
     for (std::size_t i = 1; i < seats.size(); ++i) scene->AddCar(*race.GetSeat(i).car);
     if (startMode == RaceMode::Race) {
-        if (!race.StartField(*cars)) return Fail("its field could not be put on the grid");
+        std::vector<RaceField::Entry> others;
+        for (std::size_t i = 0; i < guests.size(); ++i) {
+            const vmath::vec3<float> colour = Race::PlayerColour(i + 1);
+            const float paint[3] = {colour.x, colour.y, colour.z};
+            Car* guest = cars->MakeOpponent(guests[i].model, paint);
+            if (!guest) return Fail("a car of the field could not be made", false);
+            others.push_back({guest, guests[i].model, guests[i].driver, guests[i].name, colour});
+        }
+        if (!race.StartField(*cars, others)) return Fail("its field could not be put on the grid");
         // The opponents are lit, shadowed and reflected as the preset does the player's car.
         for (const Racer& racer : race.GetField()->GetRacers())
             if (!racer.player) scene->AddCar(*racer.car);
@@ -210,7 +218,7 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
 }
 
 void GameEngine::BeginRace(Mode startMode) {
-    race.Begin(startMode);
+    race.Begin(startMode, guestRules && race.GetField() ? guestRules(*race.GetField()) : nullptr);
     standingS = 0.0f;
 }
 
@@ -417,6 +425,7 @@ RacePicture GameEngine::Picture(std::size_t seat) {
     // Sharing the screen, the results are the whole window's.
     picture.endScreen = seats.size() == 1;
     if (field && (endKeys || endTable)) picture.table = &EndTable();
+    if (!hudLines.empty()) picture.lines = &hudLines;
     return picture;
 }
 
@@ -566,7 +575,7 @@ void GameEngine::DrawSharedEnd(float w, float h) {
 }
 
 void GameEngine::OnFocusLost(EventHandler&) {
-    race.GetRules().GetClock().Pause();
+    if (race.GetRules().CanPause()) race.GetRules().GetClock().Pause();
     // Called after the players heard it: a pad of theirs that went is missing now.
     if (const std::optional<std::size_t> seat = SeatMissingPad())
         padNotice = "Player " + std::to_string(*seat + 1) + ": pad unplugged";
@@ -620,7 +629,8 @@ void GameEngine::OnKey(EventHandler&, unsigned key, int state) {
     }
     if (state == 0 && SeatOfKey(key, KeyBindings::Pause)) {
         // The race waits for a player whose pad is away.
-        if (!GetRaceClock().IsPaused() || !SeatMissingPad()) race.GetRules().GetClock().TogglePause();
+        if (race.GetRules().CanPause() && (!GetRaceClock().IsPaused() || !SeatMissingPad()))
+            race.GetRules().GetClock().TogglePause();
         return;
     }
     if (const std::optional<std::size_t> seat = SeatOfKey(key, KeyBindings::Recover); seat && state == 0) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -133,6 +134,25 @@ public:
     /// A Race's grid from the front by the racers' names (a championship's
     /// standings reversed); before Start. Empty: the players at the back.
     void SetGridOrder(std::vector<std::string> namesFromFront) { race.GetSetup().gridOrder = std::move(namesFromFront); }
+    /// A car of a Race driven elsewhere (another player of a network race).
+    struct Guest {
+        unsigned model = 0;
+        std::string name;          ///< unique in the field
+        Driver* driver = nullptr;  ///< must outlive the race
+    };
+    /// Makes a Race's rules for its field, in place of the mode's own.
+    using RulesMaker = std::function<std::unique_ptr<RaceRules>(RaceField& field)>;
+    /// A Race with cars driven elsewhere: `guests` join the field beside
+    /// the first player, named `playerName`; the grid runs by name in the
+    /// setup's grid order, and `rules` replace a Race's own. Before Start,
+    /// with no opponents.
+    void SetGuests(std::string playerName, std::vector<Guest> others, RulesMaker rules) {
+        race.GetSetup().playerName = std::move(playerName);
+        guests = std::move(others);
+        guestRules = std::move(rules);
+    }
+    /// The lines under the standings (a network race's ping, who lags), set each frame.
+    void SetHudLines(std::vector<std::string> lines) { hudLines = std::move(lines); }
     /// What is raced, as Start made it.
     const RaceSetup& GetSetup() const { return race.GetSetup(); }
     /// The race as the world runs it, without drawing.
@@ -324,6 +344,9 @@ private:
     };
 
     EventHandler& handler;
+    std::vector<Guest> guests;
+    RulesMaker guestRules;
+    std::vector<std::string> hudLines;
     std::string startFailure;
     bool startFailureIsTrack = false;
     std::string padNotice;

@@ -99,7 +99,7 @@ bool Race::PlaceAtStart(std::size_t i) {
                                 way.startY - ahead.y * backM + left.y * sideM, ahead);
 }
 
-bool Race::StartField(CarPool& cars) {
+bool Race::StartField(CarPool& cars, const std::vector<RaceField::Entry>& others) {
     // Nothing hand-placed: the line and the gates come from the road itself.
     const double halfWidthM = setup.track.GetRoadHalfWidthM();
     if (!world || track.road.IsEmpty() || !racingLine.Compute(track.road, halfWidthM)) return false;
@@ -110,20 +110,23 @@ bool Race::StartField(CarPool& cars) {
     std::vector<RaceField::Entry> entries;
     for (std::size_t i = 0; i < seats.size(); ++i)
         entries.push_back({seats[i].car, seats[i].carIndex, seats[i].player, PlayerName(i), PlayerColour(i)});
+    entries.insert(entries.end(), others.begin(), others.end());
     field->SetGridOrder(setup.gridOrder);
     return field->Start(entries, setup.opponentCount, setup.opponentSkill, gates);
 }
 
 void Race::StartGhostRace(CarPool& cars) { ghostRace.reset(new GhostRace(cars, track.road, GhostKey())); }
 
-void Race::Begin(RaceMode startMode) {
+void Race::Begin(RaceMode startMode, std::unique_ptr<RaceRules> given) {
     mode = startMode;
     setup.mode = startMode;
     setup.entrants.clear();
     for (const Seat& seat : seats)
         setup.entrants.push_back(
             {seat.carIndex, RaceSetup::Entrant::Driver::LocalPlayer, seat.player->GetDevice(), setup.opponentSkill});
-    if (mode == RaceMode::Race && field) {
+    if (given) {
+        rules = std::move(given);
+    } else if (mode == RaceMode::Race && field) {
         rules.reset(new FieldRaceRules(*field));
     } else if (mode == RaceMode::TimeTrial) {
         std::vector<std::string> keys;
@@ -154,6 +157,7 @@ void Race::RaceAgain(CarPool& cars) {
 }
 
 void Race::CarPlaced(std::size_t seat) {
+    if (rules) rules->CarPlaced(seat);
     seats[seat].wrongWay.Reset();
     seats[seat].player->CarPlaced();
     keptPoses.clear();
@@ -247,6 +251,7 @@ std::string Race::RecordsKey(unsigned carIndex) const {
 std::string Race::GhostKey() const { return setup.track.GhostKey(setup.direction); }
 
 std::string Race::PlayerName(std::size_t seat) const {
+    if (seat == 0 && !setup.playerName.empty()) return setup.playerName;
     return seats.size() == 1 ? std::string("You") : "Player " + std::to_string(seat + 1);
 }
 

@@ -9,6 +9,7 @@
 #include <vmath/vec3.h>
 
 #include "FixedTick.h"
+#include "RaceField.h"
 #include "RaceSetup.h"
 #include "WrongWay.h"
 #include "rules/RaceRules.h"
@@ -95,18 +96,19 @@ public:
     /// others beside and behind it.
     /// @return false when the car has no ground there
     bool PlaceAtStart(std::size_t seat);
-    /// A Race's field on the grid: the seats' cars and the game's opponents
-    /// made by `cars`, with the racing line of the road they drive.
+    /// A Race's field on the grid: the seats' cars, then `others` (cars
+    /// driven elsewhere, made by the caller), and the game's opponents made
+    /// by `cars`, with the racing line of the road they drive.
     /// @return false when the road has no racing line or the grid cannot be made
-    bool StartField(CarPool& cars);
+    bool StartField(CarPool& cars, const std::vector<RaceField::Entry>& others = {});
     /// The recording of the first player's runs, and the ghost of a Time
     /// Trial's best run, its cars from `cars`.
     void StartGhostRace(CarPool& cars);
 
     /// The rules of `mode` from their start: countdown, "Go!", clock,
     /// checkpoints and result, the tick from zero. The setup's entrants are
-    /// the seats as they stand.
-    void Begin(RaceMode mode);
+    /// the seats as they stand. `given` rules replace the mode's own.
+    void Begin(RaceMode mode, std::unique_ptr<RaceRules> given = nullptr);
     /// The same race from the start again: each seat's car back at the start
     /// at rest (`cars` gives it a new body), the field back on the grid.
     void RaceAgain(CarPool& cars);

@@ -118,7 +118,7 @@ bool RaceField::PlaceOnGrid() {
         const vmath::vec3<float> p = car.body->GetPosition();
         racer.progress.Start(road, p.x, p.y);
         racer.nextCheckpoint = 0;
-        racer.slowS = racer.offRoadS = 0.0f;
+        racer.stuck.Reset();
         if (i < drivers.size()) drivers[i]->Placed();
         distances.push_back(racer.progress.GetDistanceM());
     }
@@ -161,10 +161,7 @@ void RaceField::Update(float dtS, double raceS, bool released) {
 
 void RaceField::StuckRule(Racer& racer, float dtS) {
     Car& car = *racer.car;
-    racer.slowS = car.body->GetSpeedMs() < CrawlMs ? racer.slowS + dtS : 0.0f;
-    racer.offRoadS = std::fabs(racer.progress.GetOffsetM()) > roadHalfWidthM ? racer.offRoadS + dtS : 0.0f;
-    if (racer.slowS < CrawlS && racer.offRoadS < OffRoadS) return;
-    racer.slowS = racer.offRoadS = 0.0f;
+    if (!racer.stuck.Update(car.body->GetSpeedMs(), racer.progress.GetOffsetM(), roadHalfWidthM, dtS)) return;
     if (CarRecovery::Recover(car, world, road))
         for (std::size_t i = 0; i < drivers.size(); ++i)
             if (&racers[i] == &racer) drivers[i]->Placed();

@@ -35,11 +35,6 @@ public:
     static constexpr double GridRowM = 8.0;
     static constexpr double GridFrontM = 6.0;
     static constexpr double GridColumnM = 2.6;
-    /// The stuck rule: a car of the game's under CrawlMs for CrawlS once
-    /// the race runs, or off the road for OffRoadS, is put back on the road.
-    static constexpr float CrawlMs = 2.0f;
-    static constexpr float CrawlS = 2.0f;
-    static constexpr float OffRoadS = 3.0f;
 
     /// The invented names of the game's drivers, in grid order.
     static const char* const DriverNames[MaxOpponents];
@@ -125,6 +120,7 @@ public:
 private:
     bool PlaceOnGrid();
     std::size_t playerCount = 0;  ///< the local players, last on the grid
+    /// A car of the game's that is stuck (StuckWatch) is put back on the road.
     void StuckRule(Racer& racer, float dtS);
 
     std::vector<std::string> gridOrder;

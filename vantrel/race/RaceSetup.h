@@ -34,6 +34,8 @@ struct RaceSetup {
     /// A Race's grid from the front by the racers' names; empty: the game's
     /// drivers in front, the local players behind.
     std::vector<std::string> gridOrder;
+    /// The first local player's name in the standings; empty: "You" alone, else "Player 1".
+    std::string playerName;
 
     /// The first local player's car, 0 without one.
     unsigned PlayerCar() const { return entrants.empty() ? 0 : entrants.front().carIndex; }

@@ -4,6 +4,7 @@
 
 #include <vmath/vec3.h>
 
+#include "StuckWatch.h"
 #include "track/RoadProgress.h"
 
 struct Car;
@@ -20,6 +21,5 @@ struct Racer {
     bool player = false;
     RoadProgress progress;             ///< along the road's centre line
     unsigned nextCheckpoint = 0;       ///< the next gate to pass
-    float slowS = 0.0f;                ///< seconds spent crawling, for the stuck rule
-    float offRoadS = 0.0f;             ///< seconds spent off the road, for the stuck rule
+    StuckWatch stuck;                  ///< for the stuck rule
 };

@@ -17,6 +17,7 @@
 #include "cars/CarPool.h"
 #include "hud/HudNotice.h"
 #include "online/OnlineGame.h"
+#include "online/OnlineRace.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
 #include "race/TrackSettings.h"
@@ -56,6 +57,7 @@ VantrelApp::~VantrelApp() {
     // as members.
     showRoom.reset();
     race.reset();
+    onlineRace.reset();
     window.reset();
 }
 
@@ -149,6 +151,7 @@ bool VantrelApp::Start() {
 bool VantrelApp::StartShowRoom() {
     if (showRoom) chosenTrack = showRoom->GetTrackChoice();
     race.reset();
+    onlineRace.reset();
     showRoom.reset();
     showRoom = std::make_unique<ShowRoom>(eventHandler, records.get());
     showRoom->Choose(chosenCar, chosenEntry);
@@ -174,9 +177,28 @@ bool VantrelApp::ChooseTrack(const std::string& key, TrackDescription::Direction
 
 std::size_t VantrelApp::GetTrackChoice() const { return showRoom ? showRoom->GetTrackChoice() : chosenTrack; }
 
-bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode, bool championshipRace) {
+bool VantrelApp::StartOnlineRace(const Protocol::RaceStart& start) {
+    NetClient* client = online ? online->GetSession().GetClient() : nullptr;
+    if (!client) return false;
+    const Protocol::TrackRef& ref = client->GetChoice().track;
+    const std::optional<std::size_t> choice =
+        tracks.Find(ref.key, ref.reverse ? TrackDescription::Direction::Reverse : TrackDescription::Direction::Forward);
+    onlineRace = std::make_unique<OnlineRace>(*client, start, client->GetLobby(), PerformanceCounter::Time());
+    if (!choice || !onlineRace->GetOwn()) {
+        online->Leave();
+        onlineRace.reset();
+        return BackToShowRoom(!choice ? "Missing track " + ref.key : "The server's grid has no place for this game");
+    }
+    if (StartRace(onlineRace->GetOwn()->model, RaceMode::Race, false, *choice)) return true;
+    online->Leave();
+    onlineRace.reset();
+    return false;
+}
+
+bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode, bool championshipRace,
+                           std::optional<std::size_t> trackOverride) {
     if (showRoom) chosenTrack = showRoom->GetTrackChoice();
-    std::size_t trackChoice = chosenTrack;
+    std::size_t trackChoice = trackOverride ? *trackOverride : chosenTrack;
     if (championshipRace) {
         const std::optional<std::size_t> next = championship ? championship->NextChoice(tracks) : std::nullopt;
         if (!next) return BackToShowRoom("The championship's next track is not there");
@@ -205,6 +227,7 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode, bool championshipRa
     newRace.SetOpponents(field.opponents, field.skill);
     if (tracked) newRace.SetTrack(tracks.TrackOf(chosen), chosen.direction);
     if (championshipRace) championship->SetUp(newRace, tracks, field.skill);
+    if (onlineRace) onlineRace->SetUp(newRace);
     if (options) options->ApplyTo(newRace);
     const bool initialised = newRace.Initialize();
     if (initialised && newRace.Start(carIndex, mode)) return true;
@@ -247,10 +270,26 @@ void VantrelApp::Frame() {
     notice->Update(nowS);
     if (race) race->Frame();
     if (showRoom) showRoom->Frame();
-    if (online && showRoom && showRoom->GetOnlinePage().IsOpen()) {
+    if (online && onlineRace) {
+        GameEngine* raceEngine = dynamic_cast<GameEngine*>(race.get());
+        online->Update(raceEngine ? raceEngine->GetFrameStatistics().cycleTime : 0.0);
+        if (raceEngine && !onlineRace->Frame(*raceEngine, *notice, nowS) && !wantedSwitch) {
+            // The server stopped, or the link went: the game is over.
+            const NetClient* client = online->GetSession().GetClient();
+            const std::string why = client && !client->GetLine().empty() ? client->GetLine()
+                                                                         : "Lost the connection to the server";
+            online->Leave();
+            notice->Show(why, nowS, true, RaceFailureShownS);
+            wantedSwitch = ModeSwitch{};
+        }
+    } else if (online && showRoom && showRoom->GetOnlinePage().IsOpen()) {
         const OnlineGame::Choices choices{CarPool::Describe(showRoom->GetCarIndex()).GetKey(),
                                           showRoom->GetTrackChoice(), field.opponents, field.skill};
         online->Frame(showRoom->GetOnlinePage(), choices, showRoom->GetFrameStatistics().cycleTime);
+        if (std::optional<Protocol::RaceStart> start = online->TakeRaceStart(); start && !wantedSwitch) {
+            pendingStart = std::move(start);
+            wantedSwitch = ModeSwitch{true, chosenCar, RaceMode::Race, false, true};
+        }
     } else if (online) {
         // The page closed (Escape, Back): whatever game it held is over.
         online->Leave();
@@ -288,10 +327,19 @@ void VantrelApp::SwitchModes() {
     const std::optional<ModeSwitch> wanted = wantedSwitch;
     wantedSwitch.reset();
     if (!wanted || quitRequested) return;
-    if (wanted->toRace)
+    if (wanted->online && pendingStart) {
+        const Protocol::RaceStart start = *pendingStart;
+        pendingStart.reset();
+        StartOnlineRace(start);
+    } else if (wanted->toRace) {
         StartRace(wanted->car, wanted->mode, wanted->championship);
-    else if (!StartShowRoom())
+    } else if (!StartShowRoom()) {
         Fail("the show room did not start again");
+    } else if (wanted->toLobby && online) {
+        // The same game's lobby, ready for the next race.
+        showRoom->Choose(chosenCar, ShowRoom::Online);
+        showRoom->GetOnlinePage().Open();
+    }
 }
 
 void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
@@ -316,6 +364,11 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         SetFullscreen(!fullscreen);
         break;
     case VK_RETURN:
+        if (raceEngine && onlineRace && !switching) {
+            // The results are the server's: back to its lobby once they came.
+            if (raceEngine->IsOver() && onlineRace->GetResult()) wantedSwitch = ModeSwitch{false, 0, RaceMode::Race, false, false, true};
+            break;
+        }
         if (raceEngine && championship && championship->IsActive() && !switching) {
             // At the end of a championship's race: the standings, then the next race or the show room.
             switch (championship->OnReturn(*raceEngine)) {
@@ -376,6 +429,7 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         } else if (race && !(raceEngine && raceEngine->LeaveReplay())) {
             // The season stays kept: the show room offers to go on with it.
             if (championship) championship->Leave();
+            if (onlineRace && online) online->Leave();
             wantedSwitch = ModeSwitch{};
         }
         break;

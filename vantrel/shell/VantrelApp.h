@@ -13,6 +13,7 @@
 #include "race/FieldSettings.h"
 #include "race/RaceMode.h"
 #include "race/RaceSetup.h"
+#include "net/Protocol.h"
 #include "track/TrackList.h"
 
 class AppWindow;
@@ -39,6 +40,7 @@ class Sound;
 /// wait for the end of the pass as well: a mode is never deleted inside one
 /// of its own callbacks (a click on its menu dispatches the key from there).
 class OnlineGame;
+class OnlineRace;
 class VantrelApp : public EventHandler::EventListener {
 public:
     /// Title of the window.
@@ -94,7 +96,13 @@ public:
     /// @return false when the race did not initialise or start
     /// `championshipRace`: the championship's next race (its track, field
     /// and grid), not the show room's choice.
-    bool StartRace(unsigned carIndex, RaceMode mode, bool championshipRace = false);
+    /// `trackOverride`: that track choice instead of the show room's.
+    bool StartRace(unsigned carIndex, RaceMode mode, bool championshipRace = false,
+                   std::optional<std::size_t> trackOverride = std::nullopt);
+    /// The race a network game's server started: its track and grid, the
+    /// own car driven here, the others as their states come.
+    /// @return false, the game left and the show room back with why, when it cannot start
+    bool StartOnlineRace(const Protocol::RaceStart& start);
     /// The players of the next races at this screen, the first with the car
     /// StartRace is given (its entry's car is not read); none or one: a
     /// player alone on every device, as the game starts.
@@ -202,6 +210,8 @@ private:
         unsigned car = 0;
         RaceMode mode = RaceMode::FreeDrive;
         bool championship = false;
+        bool online = false;  ///< the race the server started (pendingStart)
+        bool toLobby = false; ///< back to the show room's online page, still in the game
     };
     /// The championship entry: the season kept goes on, or a new one
     /// (`anew`) starts, between the players at this screen and the field.
@@ -227,6 +237,9 @@ private:
     /// The races' engine, squeal and thud, and the volume keys' levels
     /// (kept in the settings); made by Start, silent without sound.
     std::unique_ptr<EngineSound> raceSound;
+    /// A network race's side of the race below; it outlives that race.
+    std::unique_ptr<OnlineRace> onlineRace;
+    std::optional<Protocol::RaceStart> pendingStart;
     std::unique_ptr<GameMode> race;      ///< at most one of race and showRoom is set
     std::unique_ptr<ShowRoom> showRoom;
     /// One store for the run: a second one would write its older copy of the

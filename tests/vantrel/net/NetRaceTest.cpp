@@ -209,7 +209,19 @@ protected:
                 }
             }
         };
-        ASSERT_TRUE(race.RunUntil(600.0, allHaveResults, measure)) << "no results within 600 s of the race";
+        const auto where = [&] {
+            std::string told;
+            for (const auto& c : race.clients) {
+                const Car* car = c->GetCar();
+                char line[160];
+                std::snprintf(line, sizeof line, "\n  player %d: link %d, checkpoints %u, recoveries %u, %.1f m/s, results %s",
+                              c->GetNet().GetPlayerId(), static_cast<int>(c->GetNet().GetState()), c->GetCheckpoints(), c->GetRecoveries(),
+                              car && car->body ? car->body->GetSpeedMs() : -1.0f, c->GetResult() ? "yes" : "no");
+                told += line;
+            }
+            return told;
+        };
+        ASSERT_TRUE(race.RunUntil(600.0, allHaveResults, measure)) << "no results within 600 s of the race:" << where();
         const Protocol::RaceResult& server = race.server->GetLastResult();
         ASSERT_EQ(server.rows.size(), 6u);
         for (const Protocol::ResultRow& row : server.rows) {
@@ -244,6 +256,9 @@ TEST_F(NetRaceTest, ThroughADelayingLossyRelayAllFinishAndNoCarJumps) {
     ASSERT_TRUE(race.Start(&bad));
     double worst = 0.0, worstAt30 = 0.0;
     RaceToTheResults(race, worst, worstAt30);
+    unsigned recoveries = 0;
+    for (const auto& client : race.clients) recoveries += client->GetRecoveries();
+    std::printf("relay: %u recoveries; ", recoveries);
     std::printf("relay: %zu packets passed, %zu dropped; worst off the true path: %.2f m (%.2f m driven at 25 to 35 m/s)\n",
                 race.relay->GetPassed(), race.relay->GetDropped(), worst, worstAt30);
     EXPECT_GT(race.relay->GetDropped(), 0u);

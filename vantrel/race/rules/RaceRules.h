@@ -36,6 +36,12 @@ public:
     /// The world may not have stepped (IsWorldRunning false).
     virtual void AfterTick(float tickS, const std::vector<Car*>& cars) = 0;
 
+    /// Whether the players may stop the race (P, the window losing the
+    /// keyboard): not where others race on elsewhere.
+    virtual bool CanPause() const { return true; }
+    /// Local player `player`'s car was put down by hand (a recovery).
+    virtual void CarPlaced(std::size_t /*player*/) {}
+
     virtual Phase GetPhase() const;
     /// Whether the physics still steps: it stops once the race is decided
     /// for good (a won trial freezes the world; a field runs until all are home).

@@ -94,6 +94,9 @@ void RaceHud::DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& ra
     if (messageFont) {
         fonts.Print(*messageFont, 30, h - 80, field.GapAheadLine(nowS, race.player));
         fonts.Print(*messageFont, 30, h - 102, field.GapBehindLine(nowS, race.player));
+        if (race.lines)
+            for (std::size_t i = 0; i < race.lines->size(); ++i)
+                fonts.Print(*messageFont, 30, h - 124 - 22.0f * static_cast<float>(i), (*race.lines)[i]);
     }
     if (race.wrongWay) race.wrongWay->Draw(fonts, *largeFont, w, h);
     if (field.IsPlayerFinished(race.player) && messageFont && race.endScreen) {

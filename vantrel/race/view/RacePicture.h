@@ -1,5 +1,7 @@
 #pragma once
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "hud/ResultsTable.h"
 #include "race/RaceMode.h"
@@ -31,4 +33,6 @@ struct RacePicture {
     /// Drawn instead of a Race's results once the player is home (a
     /// championship's keys, then its standings); null: the results.
     const ResultsTable::Table* table = nullptr;
+    /// A Race's lines under the gaps (a network race's ping, who lags); null: none.
+    const std::vector<std::string>* lines = nullptr;
 };

@@ -1,0 +1,140 @@
+#include "OnlineRace.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <nodara/PerformanceCounter.h>
+
+#include "OnlineRaceRules.h"
+#include "cars/CarCatalogue.h"
+#include "hud/HudNotice.h"
+#include "race/GameEngine.h"
+#include "race/FixedTick.h"
+#include "race/RaceClock.h"
+#include "race/RaceField.h"
+
+OnlineRace::OnlineRace(NetClient& net, const Protocol::RaceStart& start, const Protocol::LobbyState& lobby,
+                       double arrivalS)
+    : net(net), start(start), arrivalS(arrivalS) {
+    for (const Protocol::GridPlace& place : start.grid) {
+        GridCar car;
+        car.id = place.id;
+        const std::size_t model = CarCatalogue::Cars().Find(place.car);
+        car.model = model < CarCatalogue::Count() ? static_cast<unsigned>(model) : 0u;
+        car.own = place.id == net.GetPlayerId();
+        if (place.id >= Protocol::MaxPlayers) {
+            const std::size_t driver = place.id - Protocol::MaxPlayers;
+            car.name = driver < RaceField::MaxOpponents ? RaceField::DriverNames[driver] : "Driver";
+        } else {
+            car.name = "Player " + std::to_string(place.id + 1);
+            for (const Protocol::LobbyPlayer& player : lobby.players)
+                if (player.id == place.id) car.name = player.name;
+        }
+        // The field tells its racers apart by name.
+        const std::string given = car.name;
+        for (int n = 2; std::any_of(grid.begin(), grid.end(), [&](const GridCar& c) { return c.name == car.name; });
+             ++n)
+            car.name = given + " " + std::to_string(n);
+        if (!car.own) {
+            followers[car.id];
+            buffers[car.id];
+        }
+        grid.push_back(std::move(car));
+    }
+}
+
+const OnlineRace::GridCar* OnlineRace::GetOwn() const {
+    for (const GridCar& car : grid)
+        if (car.own) return &car;
+    return nullptr;
+}
+
+std::vector<std::string> OnlineRace::GridNames() const {
+    std::vector<std::string> names;
+    for (const GridCar& car : grid) names.push_back(car.name);
+    return names;
+}
+
+Driver* OnlineRace::DriverOf(std::uint8_t id) {
+    const auto found = followers.find(id);
+    return found == followers.end() ? nullptr : &found->second;
+}
+
+std::optional<std::uint8_t> OnlineRace::IdOf(const std::string& name) const {
+    for (const GridCar& car : grid)
+        if (car.name == name) return car.id;
+    return std::nullopt;
+}
+
+const char* const OnlineRace::EndKeys = "Return: lobby   Escape: leave the game";
+
+void OnlineRace::SetUp(GameEngine& engine) {
+    std::vector<GameEngine::Guest> guests;
+    std::string ownName;
+    for (const GridCar& car : grid) {
+        if (car.own)
+            ownName = car.name;
+        else
+            guests.push_back({car.model, car.name, DriverOf(car.id)});
+    }
+    engine.SetOpponents(0, RacingDriver::Skill::Medium);
+    engine.SetGridOrder(GridNames());
+    engine.SetGuests(ownName, std::move(guests),
+                     [this](RaceField& field) { return MakeRules(field, PerformanceCounter::Time()); });
+    engine.SetEndTable(EndKeys);
+}
+
+bool OnlineRace::Frame(GameEngine& engine, HudNotice& notice, double nowS) {
+    if (net.GetState() != NetClient::State::InLobby) return false;
+    for (const std::string& line : TakeLeftLines()) notice.Show(line, nowS);
+    const auto* rules = dynamic_cast<const OnlineRaceRules*>(&engine.GetRules());
+    engine.SetHudLines(HudLines(rules ? rules->GetTick() * FixedTick::TickS : 0.0));
+    if (result && !resultsShown) {
+        engine.SetEndTable(EndKeys, Results(EndKeys));
+        resultsShown = true;
+    }
+    return true;
+}
+
+std::unique_ptr<RaceRules> OnlineRace::MakeRules(RaceField& field, double nowS) {
+    const double lateS = std::max(0.0, nowS - arrivalS);
+    return std::make_unique<OnlineRaceRules>(field, *this, static_cast<std::uint32_t>(lateS / FixedTick::TickS));
+}
+
+ResultsTable::Table OnlineRace::Results(const std::string& keys) const {
+    ResultsTable::Table table;
+    table.keys = keys;
+    if (!result) return table;
+    unsigned position = 0;
+    for (const Protocol::ResultRow& row : result->rows) {
+        const auto car = std::find_if(grid.begin(), grid.end(), [&](const GridCar& c) { return c.id == row.id; });
+        if (car == grid.end()) continue;
+        ResultsTable::Row line;
+        line.position = ++position;
+        line.name = car->name;
+        line.car = CarCatalogue::ShownName(car->model);
+        line.player = car->own;
+        line.result = row.finished ? RaceClock::Format(row.timeMs / 1000.0) : "did not finish";
+        table.rows.push_back(std::move(line));
+    }
+    return table;
+}
+
+std::vector<std::string> OnlineRace::HudLines(double nowS) const {
+    std::vector<std::string> lines{"Ping " + std::to_string(net.GetPingMs()) + " ms"};
+    for (const GridCar& car : grid) {
+        const auto buffer = buffers.find(car.id);
+        RemoteCarBuffer::Shown shown;
+        if (buffer != buffers.end() && buffer->second.At(nowS, shown) && shown.lagging)
+            lines.push_back(car.name + " lagging");
+    }
+    return lines;
+}
+
+std::vector<std::string> OnlineRace::TakeLeftLines() {
+    std::vector<std::string> lines;
+    for (const Protocol::PlayerLeft& gone : net.TakeLeft())
+        for (const GridCar& car : grid)
+            if (car.id == gone.playerId) lines.push_back(car.name + " left");
+    return lines;
+}
