@@ -91,7 +91,8 @@ bool ServerRace::Start(const std::vector<Entrant>& players, unsigned opponents, 
         progress[playerIds[p]] = StateCheck::Progress();
     }
     start = Protocol::RaceStart();
-    start.releaseTick = static_cast<std::uint16_t>(std::lround(RaceRules::CountdownS / FixedTick::TickS));
+    start.releaseTick =
+        static_cast<std::uint16_t>(std::lround((LoadingS + RaceRules::CountdownS) / FixedTick::TickS));
     const std::vector<Racer>& racers = field->GetRacers();
     const std::vector<std::size_t> places = field->GridPlaces();
     start.grid.resize(racers.size());

@@ -37,6 +37,10 @@ public:
     static constexpr unsigned StateEveryTicks = 4;
     /// Once every player is home (or gone), the opponents still out get this long (s).
     static constexpr double FinishWaitS = 60.0;
+    /// The cars are held this long before the countdown, while the
+    /// clients' games load the race (s): a game that loads slower than
+    /// this starts late.
+    static constexpr double LoadingS = 5.0;
     /// A race ends after this long whatever happens (s).
     static constexpr double MaxRaceS = 30.0 * 60.0;
 

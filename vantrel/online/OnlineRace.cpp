@@ -123,6 +123,7 @@ ResultsTable::Table OnlineRace::Results(const std::string& keys) const {
 std::vector<std::string> OnlineRace::HudLines(double nowS) const {
     std::vector<std::string> lines{"Ping " + std::to_string(net.GetPingMs()) + " ms"};
     for (const GridCar& car : grid) {
+        if (gone.count(car.id)) continue;
         const auto buffer = buffers.find(car.id);
         RemoteCarBuffer::Shown shown;
         if (buffer != buffers.end() && buffer->second.At(nowS, shown) && shown.lagging)
@@ -133,8 +134,11 @@ std::vector<std::string> OnlineRace::HudLines(double nowS) const {
 
 std::vector<std::string> OnlineRace::TakeLeftLines() {
     std::vector<std::string> lines;
-    for (const Protocol::PlayerLeft& gone : net.TakeLeft())
+    for (const Protocol::PlayerLeft& left : net.TakeLeft())
         for (const GridCar& car : grid)
-            if (car.id == gone.playerId) lines.push_back(car.name + " left");
+            if (car.id == left.playerId) {
+                lines.push_back(car.name + " left");
+                gone.insert(car.id);
+            }
     return lines;
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,4 +95,5 @@ private:
     std::map<std::uint8_t, RemoteCarBuffer> buffers;
     std::optional<Protocol::RaceResult> result;
     bool resultsShown = false;
+    std::set<std::uint8_t> gone;  ///< players who left during the race
 };

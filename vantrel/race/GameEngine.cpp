@@ -201,9 +201,10 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
             others.push_back({guest, guests[i].model, guests[i].driver, guests[i].name, colour});
         }
         if (!race.StartField(*cars, others)) return Fail("its field could not be put on the grid");
-        // The opponents are lit, shadowed and reflected as the preset does the player's car.
+        // The opponents and the guests are lit, shadowed and reflected as the preset does the player's car.
         for (const Racer& racer : race.GetField()->GetRacers())
             if (!racer.player) scene->AddCar(*racer.car);
+        for (const RaceField::Entry& guest : others) scene->AddCar(*guest.car);
     }
     race.StartGhostRace(*cars);
     GhostRace& ghostRace = *race.GetGhostRace();

@@ -278,9 +278,9 @@ void VantrelApp::Frame() {
             const NetClient* client = online->GetSession().GetClient();
             const std::string why = client && !client->GetLine().empty() ? client->GetLine()
                                                                          : "Lost the connection to the server";
-            online->Leave();
             notice->Show(why, nowS, true, RaceFailureShownS);
             wantedSwitch = ModeSwitch{};
+            wantedSwitch->leaveOnline = true;
         }
     } else if (online && showRoom && showRoom->GetOnlinePage().IsOpen()) {
         const OnlineGame::Choices choices{CarPool::Describe(showRoom->GetCarIndex()).GetKey(),
@@ -288,7 +288,8 @@ void VantrelApp::Frame() {
         online->Frame(showRoom->GetOnlinePage(), choices, showRoom->GetFrameStatistics().cycleTime);
         if (std::optional<Protocol::RaceStart> start = online->TakeRaceStart(); start && !wantedSwitch) {
             pendingStart = std::move(start);
-            wantedSwitch = ModeSwitch{true, chosenCar, RaceMode::Race, false, true};
+            wantedSwitch = ModeSwitch{true, chosenCar, RaceMode::Race};
+            wantedSwitch->online = true;
         }
     } else if (online) {
         // The page closed (Escape, Back): whatever game it held is over.
@@ -335,6 +336,8 @@ void VantrelApp::SwitchModes() {
         StartRace(wanted->car, wanted->mode, wanted->championship);
     } else if (!StartShowRoom()) {
         Fail("the show room did not start again");
+    } else if (wanted->leaveOnline && online) {
+        online->Leave();
     } else if (wanted->toLobby && online) {
         // The same game's lobby, ready for the next race.
         showRoom->Choose(chosenCar, ShowRoom::Online);
@@ -366,7 +369,10 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
     case VK_RETURN:
         if (raceEngine && onlineRace && !switching) {
             // The results are the server's: back to its lobby once they came.
-            if (raceEngine->IsOver() && onlineRace->GetResult()) wantedSwitch = ModeSwitch{false, 0, RaceMode::Race, false, false, true};
+            if (raceEngine->IsOver() && onlineRace->GetResult()) {
+                wantedSwitch = ModeSwitch{};
+                wantedSwitch->toLobby = true;
+            }
             break;
         }
         if (raceEngine && championship && championship->IsActive() && !switching) {
@@ -429,8 +435,9 @@ void VantrelApp::OnKey(EventHandler& handler, unsigned key, int state) {
         } else if (race && !(raceEngine && raceEngine->LeaveReplay())) {
             // The season stays kept: the show room offers to go on with it.
             if (championship) championship->Leave();
-            if (onlineRace && online) online->Leave();
+            // The race reads the link until it goes: the game is left once it has.
             wantedSwitch = ModeSwitch{};
+            wantedSwitch->leaveOnline = onlineRace != nullptr;
         }
         break;
     case 'N':

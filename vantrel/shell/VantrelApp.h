@@ -212,6 +212,7 @@ private:
         bool championship = false;
         bool online = false;  ///< the race the server started (pendingStart)
         bool toLobby = false; ///< back to the show room's online page, still in the game
+        bool leaveOnline = false;  ///< the network game left once its race has gone
     };
     /// The championship entry: the season kept goes on, or a new one
     /// (`anew`) starts, between the players at this screen and the field.

@@ -17,6 +17,7 @@ Protocol::CarState SomeCarState() {
     m.playerId = 3;
     m.tick = 123456;
     m.checkpoints = 2;
+    m.recoveries = 3;
     RecordedRun::Sample& s = m.sample;
     s.positionM = {-388.25f, 90.5f, 12.125f};
     s.orientation = vmath::quat<float>(0.0f, 0.0f, std::sin(0.4f), std::cos(0.4f));
@@ -107,6 +108,7 @@ TEST(ProtocolTest, CarStateComesBackWithinItsSteps) {
     EXPECT_EQ(m.tick, sent.tick);
     EXPECT_EQ(m.playerId, sent.playerId);
     EXPECT_EQ(m.checkpoints, sent.checkpoints);
+    EXPECT_EQ(m.recoveries, sent.recoveries);
     EXPECT_NEAR(b.positionM.x, a.positionM.x, 0.0051);  // to the centimetre
     EXPECT_NEAR(b.positionM.y, a.positionM.y, 0.0051);
     EXPECT_NEAR(b.positionM.z, a.positionM.z, 0.0051);

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <sstream>
+
 #include "net/StateCheck.h"
+#include "track/RoadCentreLine.h"
 
 namespace {
 
@@ -128,4 +131,37 @@ TEST(StateCheckTest, ACheckpointTheCarCouldHaveReachedWhileStatesWereLostCounts)
     StateCheck::Progress close;
     ASSERT_EQ(check.Check(close, State(0, 199.5, 40.0, 0, 10.0), 0), StateCheck::Verdict::Accepted);
     EXPECT_EQ(check.Check(close, State(4, 200.5, 40.0, 1, 10.0), 4), StateCheck::Verdict::CheckpointSkipped);
+}
+
+TEST(StateCheckTest, ARecoveryMayJumpOntoTheRoadLevelWithTheCarButNoFurtherAndNotTwiceInASecond) {
+    using V = StateCheck::Verdict;
+    // A square loop 1 km a side round the straight road's first side.
+    RoadCentreLine road;
+    std::istringstream text("vantrel-road 1 4\n0 0\n1000 0\n1000 1000\n0 1000\n");
+    ASSERT_TRUE(road.Parse(text, "square"));
+    StateCheck::Limits limits = StraightRoad();
+    limits.road = &road;
+    limits.recoveryReachM = 6.0;
+    const StateCheck check(limits);
+    const auto recovered = [](Protocol::CarState s, unsigned count) {
+        s.recoveries = static_cast<std::uint8_t>(count);
+        return s;
+    };
+    StateCheck::Progress progress;
+    // Off the road 40 m to the side of x = 300, crawling.
+    ASSERT_EQ(check.Check(progress, State(0, 300.0, 1.0, 0, -40.0), 0), V::Accepted);
+    ASSERT_EQ(check.Check(progress, State(4, 300.0, 1.0, 0, -40.0), 4), V::Accepted);
+    // Put on the road level with it: a jump of 40 m that no speed allows in a state.
+    EXPECT_EQ(check.Check(progress, State(8, 300.0, 0.0, 0, 0.0), 8), V::ImpossibleMove) << "no recovery said";
+    StateCheck::Progress ahead = progress, aside = progress;
+    EXPECT_EQ(check.Check(ahead, recovered(State(8, 500.0, 0.0), 1), 8), V::ImpossibleMove) << "put 200 m ahead";
+    EXPECT_EQ(check.Check(aside, recovered(State(8, 300.0, 0.0, 0, -20.0), 1), 8), V::ImpossibleMove)
+        << "not on the road";
+    const unsigned passed = progress.checkpoints;
+    ASSERT_EQ(check.Check(progress, recovered(State(8, 300.0, 0.0), 1), 8), V::Accepted);
+    EXPECT_EQ(progress.checkpoints, passed) << "no checkpoint passed on the way";
+    // Driving on from there is the usual check; the next recovery waits a second.
+    ASSERT_EQ(check.Check(progress, recovered(State(12, 301.0, 5.0), 1), 12), V::Accepted);
+    EXPECT_EQ(check.Check(progress, recovered(State(16, 290.0, 0.0), 2), 16), V::ImpossibleMove) << "too soon";
+    EXPECT_EQ(check.Check(progress, recovered(State(140, 290.0, 0.0), 2), 140), V::Accepted);
 }
