@@ -38,6 +38,10 @@ void Player::Update(float dtS) {
         return;
     }
     if (!car) return;
+    if (autopilot) {
+        if (car->controlsEnabled) autopilot->Drive(*car, dtS);
+        return;
+    }
     if (car->throttle != carControls.throttle || car->brake != carControls.brake ||
         car->steering != carControls.steering) {
         // Set elsewhere (a recovery): the ramps go on from there, and the

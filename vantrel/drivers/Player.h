@@ -78,6 +78,9 @@ public:
     void CarPlaced() { rumble.Reset(); }
     /// The pads, which outlive the player, and the road whose verges they
     /// rumble on (null: only impacts rumble); a null pad for none.
+    /// Another driver at this player's wheel (the game's own, for a
+    /// demonstration); null: the keys and the pad again. It must outlive its turn.
+    void SetAutopilot(Driver* driver) { autopilot = driver; }
     void SetGamepad(Gamepad* pad, const RoadCentreLine* road) {
         gamepad = pad;
         rumbleRoad = road;
@@ -114,6 +117,7 @@ private:
     /// the pad in slot s; a key counts as held while any of them holds it.
     std::uint32_t accelerateKey = 0, brakeKey = 0, leftKey = 0, rightKey = 0;
     bool spectator = false;
+    Driver* autopilot = nullptr;
     Camera* camera = nullptr;
     Spectator spectatorCamera;
     Car* car = nullptr;

@@ -205,6 +205,11 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
         for (const Racer& racer : race.GetField()->GetRacers())
             if (!racer.player) scene->AddCar(*racer.car);
         for (const RaceField::Entry& guest : others) scene->AddCar(*guest.car);
+        if (autopilotAsked) {
+            autopilot = std::make_unique<RacingDriver>(race.GetRacingLine(), RacingDriver::CarLimits(carIndex),
+                                                       RacingDriver::Skill::Medium);
+            player.SetAutopilot(autopilot.get());
+        }
     }
     race.StartGhostRace(*cars);
     GhostRace& ghostRace = *race.GetGhostRace();

@@ -151,6 +151,9 @@ public:
         guests = std::move(others);
         guestRules = std::move(rules);
     }
+    /// The game's driver at the first player's wheel in a Race, from the
+    /// start (a demonstration, a race left to run by itself); before Start.
+    void SetAutopilot(bool on) { autopilotAsked = on; }
     /// The lines under the standings (a network race's ping, who lags), set each frame.
     void SetHudLines(std::vector<std::string> lines) { hudLines = std::move(lines); }
     /// What is raced, as Start made it.
@@ -347,6 +350,8 @@ private:
     std::vector<Guest> guests;
     RulesMaker guestRules;
     std::vector<std::string> hudLines;
+    bool autopilotAsked = false;
+    std::unique_ptr<RacingDriver> autopilot;
     std::string startFailure;
     bool startFailureIsTrack = false;
     std::string padNotice;

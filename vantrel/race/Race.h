@@ -140,6 +140,8 @@ public:
     RaceField* GetField() const { return field.get(); }
     /// The Time Trial's rules, or null in the other modes.
     TimeTrialRules* GetTrial() const;
+    /// The road's racing line, once StartField computed it.
+    const RacingLine& GetRacingLine() const { return racingLine; }
     /// Null before StartGhostRace.
     GhostRace* GetGhostRace() const { return ghostRace.get(); }
 

@@ -27,13 +27,14 @@ public:
         std::optional<QualityPreset::Level> quality;  ///< for this run only
         std::optional<bool> fullscreen;
         std::optional<int> windowWidthPx, windowHeightPx;
+        bool autopilot = false;  ///< the game's driver drives the player's car in a Race
     };
 
     /// Exit status of a bad command line.
     static constexpr int UsageError = 2;
 
     /// The game's options: --help, --version, --verbose, --quality,
-    /// --fullscreen and --window.
+    /// --fullscreen, --window and --autopilot.
     CommandLine();
     // The built-in actions refer to this object.
     CommandLine(const CommandLine&) = delete;

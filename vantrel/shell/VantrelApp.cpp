@@ -65,6 +65,7 @@ void VantrelApp::Configure(const CommandLine::Choices& choices) {
     settings.reset(new SettingsStore);
     qualityOverride = choices.quality;
     if (qualityOverride) quality = *qualityOverride;
+    autopilot = choices.autopilot;
     if (choices.windowWidthPx && choices.windowHeightPx) {
         windowWidthPx = *choices.windowWidthPx;
         windowHeightPx = *choices.windowHeightPx;
@@ -222,6 +223,7 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode, bool championshipRa
     for (std::size_t i = 0; i < newRace.GetPlayerCount(); ++i)
         newRace.GetPlayer(i)->SetGamepad(&gamepad, &newRace.GetTrack().road);
     newRace.SetQuality(quality);
+    newRace.SetAutopilot(autopilot);
     newRace.SetSettings(settings.get());
     newRace.SetNotice(notice.get());
     newRace.SetOpponents(field.opponents, field.skill);

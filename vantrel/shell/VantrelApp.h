@@ -251,6 +251,7 @@ private:
     std::unique_ptr<GameOptions> options;  ///< made by Start, from the settings
     std::unique_ptr<OnlineGame> online;    ///< made by Start, after the tracks
     std::optional<QualityPreset::Level> qualityOverride;  ///< --quality: this run only
+    bool autopilot = false;  ///< --autopilot
     QualityPreset::Level quality = QualityPreset::High;
     Screenshot screenshots;           ///< into the player's pictures folder
     bool screenshotAsked = false;     ///< F12 pressed in this pass

@@ -28,6 +28,7 @@
 #include "net/NetClient.h"
 #include "net/NetHost.h"
 #include "net/Protocol.h"
+#include "net/ServerRace.h"
 #include "physics/DynamicObjectCar.h"
 #include "track/TrackList.h"
 #include "track/TrackTerrain.h"
@@ -192,9 +193,12 @@ TEST(ServerProgramTest, ARaceStartsAndTheOpponentsStatesComeToTheClient) {
         const auto it = client.GetRemotes().find(Protocol::MaxPlayers);
         return it != client.GetRemotes().end() ? it->second.GetCount() : 0u;
     };
-    // Lobby, countdown, the grid, the start, a second of racing: 20 s at most.
+    // Lobby, countdown, the grid held while the games load, the start, a
+    // second of racing: 30 s at most.
     bool readied = false;
-    for (int frame = 0; frame < 20 * 60 && !(client.IsReleased() && client.GetTick() > 600 && opponent() > 10); ++frame) {
+    const std::uint32_t aSecondIn = static_cast<std::uint32_t>((ServerRace::LoadingS + 5.0) * 120);
+    for (int frame = 0; frame < 30 * 60 && !(client.IsReleased() && client.GetTick() > aSecondIn && opponent() > 10);
+         ++frame) {
         client.Step(1.0 / 60.0, 16);
         if (!readied && client.GetNet().GetState() == NetClient::State::InLobby &&
             !client.GetNet().GetLobby().players.empty() && client.GetNet().GetLobby().players[0].trackOk)
