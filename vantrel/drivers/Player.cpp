@@ -40,6 +40,8 @@ void Player::Update(float dtS) {
     if (!car) return;
     if (autopilot) {
         if (car->controlsEnabled) autopilot->Drive(*car, dtS);
+        carControls = {car->throttle, car->brake, car->steering};
+        car->ApplyControls();
         return;
     }
     if (car->throttle != carControls.throttle || car->brake != carControls.brake ||

@@ -34,13 +34,24 @@ float ClickAreas::Print(Renderer::FontManager& fonts, Font& font, float x, float
 
 float ClickAreas::PrintText(Renderer::FontManager& fonts, Font& font, float x, float y, const std::string& text) {
     fonts.Print(font, x, y, text);
-    // The glyphs advanced the raster position by the text's width, so the
-    // font needs no metrics of its own here.
-    GLfloat position[4] = {x, y, 0.0f, 0.0f};
     GLboolean valid = GL_FALSE;
     glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
-    if (valid) glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
-    return position[0];
+    if (!valid) return x;
+    // The glyphs advanced the raster position by the text's width in window
+    // pixels, so the font needs no metrics of its own here; the caller's
+    // units may be scaled from them (a small window's HUD).
+    GLfloat end[4], projection[16], modelview[16];
+    GLint viewport[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, end);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const float pixelsPerUnit = projection[0] * modelview[0] * static_cast<float>(viewport[2]) / 2.0f;
+    glRasterPos3f(x, y, 0.0f);
+    GLfloat start[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, start);
+    if (!(pixelsPerUnit > 0.0f)) return end[0];
+    return x + (end[0] - start[0]) / pixelsPerUnit;
 }
 
 std::vector<ClickAreas::Part> ClickAreas::KeyParts(const std::string& line) {

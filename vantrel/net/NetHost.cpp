@@ -126,10 +126,12 @@ bool NetHost::DropSilentPeer(Event& event) {
 
 bool NetHost::Service(Event& event, std::uint32_t timeoutMs) {
     if (!host) return false;
-    if (DropSilentPeer(event)) return true;
     ENetEvent e;
     const int got = enet_host_service(host, &e, timeoutMs);
-    if (got <= 0) return false;
+    // Silence is judged once ENet has read what waits: after a stall of our
+    // own (a race loading, a loaded machine) a peer whose packets sit in the
+    // socket has not gone quiet.
+    if (got <= 0) return DropSilentPeer(event);
     event.peer = static_cast<unsigned>(e.peer - host->peers);
     event.channel = e.channelID;
     event.data.clear();

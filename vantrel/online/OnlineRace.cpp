@@ -122,6 +122,8 @@ ResultsTable::Table OnlineRace::Results(const std::string& keys) const {
 
 std::vector<std::string> OnlineRace::HudLines(double nowS) const {
     std::vector<std::string> lines{"Ping " + std::to_string(net.GetPingMs()) + " ms"};
+    // Once the results came no more states do: nobody lags.
+    if (result) return lines;
     for (const GridCar& car : grid) {
         if (gone.count(car.id)) continue;
         const auto buffer = buffers.find(car.id);
