@@ -108,11 +108,11 @@ bool NetHost::Connect(const std::string& name, std::uint16_t port, std::size_t m
 
 bool NetHost::DropSilentPeer(Event& event) {
     const enet_uint32 now = enet_time_get();
-    connectedAtMs.resize(host->peerCount, now);
+    heardAtMs.resize(host->peerCount, now);
     for (std::size_t i = 0; i < host->peerCount; ++i) {
         ENetPeer& peer = host->peers[i];
         if (peer.state != ENET_PEER_STATE_CONNECTED) continue;
-        const enet_uint32 heard = ENET_TIME_LESS(peer.lastReceiveTime, connectedAtMs[i]) ? connectedAtMs[i]
+        const enet_uint32 heard = ENET_TIME_LESS(peer.lastReceiveTime, heardAtMs[i]) ? heardAtMs[i]
                                                                                           : peer.lastReceiveTime;
         if (ENET_TIME_DIFFERENCE(now, heard) < SilenceTimeoutMs) continue;
         enet_peer_disconnect_now(&peer, 0);
@@ -142,8 +142,8 @@ bool NetHost::Service(Event& event, std::uint32_t timeoutMs) {
             // Silence is DropSilentPeer's to judge; ENet gives up on a
             // message only after ResendTimeoutMs of resending it.
             enet_peer_timeout(e.peer, 0, ResendTimeoutMs, ResendTimeoutMs);
-            connectedAtMs.resize(host->peerCount, 0);
-            connectedAtMs[event.peer] = enet_time_get();
+            heardAtMs.resize(host->peerCount, 0);
+            heardAtMs[event.peer] = enet_time_get();
             SendEveryState(e.peer);
             return true;
         case ENET_EVENT_TYPE_DISCONNECT:
@@ -152,6 +152,10 @@ bool NetHost::Service(Event& event, std::uint32_t timeoutMs) {
             return true;
         case ENET_EVENT_TYPE_RECEIVE:
             event.type = Event::Type::Received;
+            // ENet's own clock of a peer counts only its acknowledgements;
+            // a stream of unreliable states is as good a sign of life.
+            heardAtMs.resize(host->peerCount, 0);
+            heardAtMs[event.peer] = enet_time_get();
             // ENet has bounded the packet by maximumPacketSize already.
             event.data.assign(e.packet->data, e.packet->data + e.packet->dataLength);
             enet_packet_destroy(e.packet);

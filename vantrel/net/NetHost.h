@@ -95,9 +95,9 @@ private:
     bool DropSilentPeer(Event& event);
 
     _ENetHost* host = nullptr;
-    /// When each peer's link came up (ENet's clock), for a silence counted
-    /// before anything was heard on it.
-    std::vector<std::uint32_t> connectedAtMs;
+    /// When each peer's link came up or last brought a message (ENet's
+    /// clock): silence is counted from the later of that and its last acknowledgement.
+    std::vector<std::uint32_t> heardAtMs;
     bool initialized = false;
     static Logger logger;
 };

@@ -25,6 +25,7 @@ bool RemoteCarBuffer::At(double nowS, Shown& shown) const {
         shown.sample = only.sample;
         shown.velocityMs = vmath::vec3<float>(0.0f, 0.0f, 0.0f);
         shown.senderS = only.senderS;
+        shown.recoveries = only.recoveries;
         return true;
     }
     const Kept& last = states.back();
@@ -36,6 +37,7 @@ bool RemoteCarBuffer::At(double nowS, Shown& shown) const {
         const Kept& a = *(after - 1);
         const double spanS = b.senderS - a.senderS;
         shown.senderS = t;
+        shown.recoveries = a.recoveries;
         if (a.recoveries != b.recoveries) {
             // Put back on the road in between: it jumps there, it does not slide.
             shown.sample = a.sample;
@@ -59,6 +61,7 @@ bool RemoteCarBuffer::At(double nowS, Shown& shown) const {
     shown.lagging = t - last.senderS > MaxExtrapolationS;
     shown.velocityMs = shown.lagging ? vmath::vec3<float>(0.0f, 0.0f, 0.0f) : velocity;
     shown.senderS = last.senderS + aheadS;
+    shown.recoveries = last.recoveries;
     shown.aheadS = aheadS;
     return true;
 }

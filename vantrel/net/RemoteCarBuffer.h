@@ -30,6 +30,7 @@ public:
         double senderS = 0.0;   ///< the sender's race time shown (s)
         double aheadS = 0.0;    ///< carried on past the newest state this long (s); 0 when blended
         bool lagging = false;   ///< held: no state for longer than the extrapolation covers
+        std::uint8_t recoveries = 0;  ///< of the state shown: a car is never blended across one
     };
 
     /// Takes `state`, of the sender's race tick, arriving at the receiver's
