@@ -6,7 +6,7 @@
 #include "physics/DynamicObjectCar.h"
 
 bool CarStates::Take(const Car& car, std::uint8_t id, std::uint32_t tick, unsigned checkpoints,
-                     Protocol::CarState& state) {
+                     Protocol::CarState& state, unsigned recoveries) {
     const physics::DynamicObjectCar* body = car.body;
     if (!body) return false;
     float matrix[16];
@@ -30,6 +30,7 @@ bool CarStates::Take(const Car& car, std::uint8_t id, std::uint32_t tick, unsign
     state.playerId = id;
     state.tick = tick;
     state.checkpoints = static_cast<std::uint8_t>(checkpoints);
+    state.recoveries = static_cast<std::uint8_t>(recoveries % Protocol::RecoveryWrap);
     return std::isfinite(s.speedMs) && std::isfinite(s.engineRpm) && std::isfinite(s.steering);
 }
 

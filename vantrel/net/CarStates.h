@@ -12,10 +12,11 @@ struct Car;
 /// and a car driven elsewhere put where its state says.
 class CarStates {
 public:
-    /// `car`'s state at race tick `tick`, as racer `id` having passed `checkpoints`.
+    /// `car`'s state at race tick `tick`, as racer `id` having passed
+    /// `checkpoints` and been put back on the road `recoveries` times.
     /// @return false when the car has no body or a value is not finite
     static bool Take(const Car& car, std::uint8_t id, std::uint32_t tick, unsigned checkpoints,
-                     Protocol::CarState& state);
+                     Protocol::CarState& state, unsigned recoveries = 0);
     /// Moves `car`'s body to `sample` going at `velocityMs`, its controls off
     /// (DynamicObjectCar::MoveTo).
     static bool Follow(Car& car, const RecordedRun::Sample& sample, const vmath::vec3<float>& velocityMs);

@@ -136,8 +136,8 @@ void HeadlessClient::Tick() {
         driver->Placed();
     }
     Protocol::CarState state;
-    if (tick % StateEveryTicks == 0 && CarStates::Take(*own, net.GetPlayerId(), tick, nextCheckpoint, state)) {
-        state.recoveries = static_cast<std::uint8_t>(recoveries % Protocol::RecoveryWrap);
+    if (tick % StateEveryTicks == 0 &&
+        CarStates::Take(*own, net.GetPlayerId(), tick, nextCheckpoint, state, recoveries)) {
         net.SendState(state);
         sent.push_back(state);
     }

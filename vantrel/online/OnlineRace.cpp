@@ -1,7 +1,6 @@
 #include "OnlineRace.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include <nodara/PerformanceCounter.h>
 

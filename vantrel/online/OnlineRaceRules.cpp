@@ -49,10 +49,9 @@ void OnlineRaceRules::AfterTick(float tickS, const std::vector<Car*>& cars) {
     field.Update(tickS, raceS, released);
     Protocol::CarState state;
     if (tick % StateEveryTicks == 0 && !cars.empty() && cars.front() &&
-        CarStates::Take(*cars.front(), race.GetNet().GetPlayerId(), tick, field.GetPlayer(0).nextCheckpoint, state)) {
-        state.recoveries = static_cast<std::uint8_t>(recoveries % Protocol::RecoveryWrap);
+        CarStates::Take(*cars.front(), race.GetNet().GetPlayerId(), tick, field.GetPlayer(0).nextCheckpoint, state,
+                        recoveries))
         race.GetNet().SendState(state);
-    }
 }
 
 void OnlineRaceRules::CarPlaced(std::size_t player) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 
+#include "net/HeadlessClient.h"
 #include "race/rules/RaceRules.h"
 
 class OnlineRace;
@@ -15,8 +16,8 @@ class RaceField;
 /// the results; the world runs on until they come.
 class OnlineRaceRules : public RaceRules {
 public:
-    /// 30 states a second.
-    static constexpr unsigned StateEveryTicks = 4;
+    /// 30 states a second, as every client sends them.
+    static constexpr unsigned StateEveryTicks = HeadlessClient::StateEveryTicks;
 
     /// `field`'s first player is the own car; `startTick`: the race's ticks
     /// already gone by. Both `field` and `race` must outlive the rules.
