@@ -70,8 +70,13 @@ public:
     /// own count of the race's ticks.
     Verdict Check(Progress& progress, const Protocol::CarState& state, std::uint32_t serverTick) const;
 
-    /// Whether a verdict means a state no honest client sends.
-    static bool IsImpossible(Verdict verdict) { return verdict != Verdict::Accepted && verdict != Verdict::Stale; }
+    /// Whether a verdict means a state no honest client sends. A speed
+    /// beyond the car's is not one: a car knocked by another shows it, and
+    /// the move check bounds where a car may be whatever speed it claims;
+    /// such a state is only dropped.
+    static bool IsImpossible(Verdict verdict) {
+        return verdict != Verdict::Accepted && verdict != Verdict::Stale && verdict != Verdict::TooFast;
+    }
     /// "too fast", "impossible move" and so on, for the log.
     static const char* Describe(Verdict verdict);
     /// The most speed a state may show (m/s).
