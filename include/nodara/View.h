@@ -14,6 +14,12 @@ public:
     void SetCenter(const vmath::vec3<double>& value) { center = value; }
     void SetUp(const vmath::vec3<double>& value) { up = value; }
 
+    /// Where `point` shows through a perspective of `fovYDeg` vertically and
+    /// `aspect` (width over height) from this view: `x` and `y` from 0 (left,
+    /// bottom) to 1 (right, top) inside the view, beyond outside it.
+    /// @return false for a point behind the eye (or on its plane)
+    bool Project(const vmath::vec3<double>& point, double fovYDeg, double aspect, double& x, double& y) const;
+
 private:
     vmath::vec3<double> eye;
     vmath::vec3<double> center;

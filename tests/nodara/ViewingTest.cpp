@@ -67,3 +67,22 @@ TEST(Viewing, CameraAndProjections) {
     EXPECT_EQ(o.GetType(), Projection::ORTHO3D);
     EXPECT_EQ(ortho.GetRight(), 1024.0);
 }
+
+// A point through a view's perspective: straight ahead is the middle, the
+// edges of the field of view are 0 and 1, behind the eye is nowhere.
+TEST(Viewing, APointProjectsWhereThePerspectiveShowsIt) {
+    const View view({0.0, 0.0, 2.0}, {0.0, 10.0, 2.0}, {0.0, 0.0, 1.0});
+    double x = -1.0, y = -1.0;
+    ASSERT_TRUE(view.Project({0.0, 50.0, 2.0}, 90.0, 2.0, x, y));
+    EXPECT_NEAR(x, 0.5, 1e-9);
+    EXPECT_NEAR(y, 0.5, 1e-9);
+    // 90 degrees high: at 10 m ahead the view reaches 10 m up and, twice as wide, 20 m to the right.
+    ASSERT_TRUE(view.Project({20.0, 10.0, 12.0}, 90.0, 2.0, x, y));
+    EXPECT_NEAR(x, 1.0, 1e-9);
+    EXPECT_NEAR(y, 1.0, 1e-9);
+    ASSERT_TRUE(view.Project({-10.0, 10.0, -3.0}, 90.0, 2.0, x, y));
+    EXPECT_NEAR(x, 0.25, 1e-9);
+    EXPECT_NEAR(y, 0.25, 1e-9);
+    EXPECT_FALSE(view.Project({0.0, -5.0, 2.0}, 90.0, 2.0, x, y));
+    EXPECT_FALSE(view.Project({3.0, 0.0, 2.0}, 90.0, 2.0, x, y)) << "on the eye's plane";
+}

@@ -432,6 +432,7 @@ RacePicture GameEngine::Picture(std::size_t seat) {
     picture.endScreen = seats.size() == 1;
     if (field && (endKeys || endTable)) picture.table = &EndTable();
     if (!hudLines.empty()) picture.lines = &hudLines;
+    if (field && !guests.empty()) picture.labels = GuestLabels(seat);
     return picture;
 }
 
@@ -534,6 +535,28 @@ void GameEngine::DrawSpareQuarter(const ViewRect& quarter) {
             y -= 22;
         }
     }
+}
+
+std::vector<RacePicture::Label> GameEngine::GuestLabels(std::size_t seat) {
+    std::vector<RacePicture::Label> labels;
+    RaceView& view = *seats[seat].view;
+    const ViewRect& rect = view.GetRect();
+    if (rect.IsEmpty() || !race.GetField()) return labels;
+    const View& eye = view.GetCamera().GetView();
+    const double fovDeg = view.FieldOfViewDeg(cameraSettings.VerticalFieldOfViewDeg());
+    const double aspect = static_cast<double>(rect.width) / rect.height;
+    for (const Racer& racer : race.GetField()->GetRacers()) {
+        const bool guest = std::any_of(guests.begin(), guests.end(), [&](const Guest& g) { return g.name == racer.name; });
+        if (!guest || !racer.car || !racer.car->node) continue;
+        // Over the roof as drawn this frame; the name goes once the car is far.
+        const vmath::mat4<float>& frame = racer.car->node->GetTransform().GetMatrix();
+        const vmath::vec3<double> roof(frame[12], frame[13], frame[14] + LabelHeightM);
+        if (vmath::length(roof - eye.GetEye()) > LabelReachM) continue;
+        double x = 0.0, y = 0.0;
+        if (eye.Project(roof, fovDeg, aspect, x, y) && x > 0.0 && x < 1.0 && y > 0.0 && y < 1.0)
+            labels.push_back({static_cast<float>(x), static_cast<float>(y), racer.name});
+    }
+    return labels;
 }
 
 const ResultsTable::Table& GameEngine::EndTable() {

@@ -28,6 +28,7 @@
 #include "RaceSetup.h"
 #include "rules/RaceRules.h"
 #include "view/RaceHud.h"
+#include "view/RacePicture.h"
 #include "view/RaceView.h"
 #include "track/Track.h"
 #include "track/TrackDescription.h"
@@ -323,6 +324,11 @@ private:
     void DrawSpareQuarter(const ViewRect& quarter);
     /// The other players' cars on the first player's map.
     std::vector<MapDot> SeatDots() const;
+    /// A guest's name is drawn this far over its car's origin, out to this far from the eye (m).
+    static constexpr double LabelHeightM = 0.9;
+    static constexpr double LabelReachM = 150.0;
+    /// The guests' names over their cars as seat `seat`'s view shows them.
+    std::vector<RacePicture::Label> GuestLabels(std::size_t seat);
     /// A Race's end table as SetEndTable asked for it.
     const ResultsTable::Table& EndTable();
     /// The end screen of a shared screen, over the whole window.

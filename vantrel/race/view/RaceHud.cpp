@@ -7,6 +7,7 @@
 #include <GL/glew.h>
 
 #include <lumora/Lumora.h>
+#include <nodara/Font.h>
 
 #include "RacePicture.h"
 #include "cars/Car.h"
@@ -89,6 +90,14 @@ void RaceHud::DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& ra
                              ClickAreas* endScreen) const {
     const RaceField& field = *race.field;
     const double nowS = race.rules->GetClock().GetTakenS();
+    if (messageFont) {
+        glColor3f(1.0f, 1.0f, 1.0f);
+        // Centred on the car as near as the glyphs' average width allows.
+        const float halfChar = 0.25f * static_cast<float>(messageFont->GetSize());
+        for (const RacePicture::Label& label : race.labels)
+            fonts.Print(*messageFont, label.x * w - halfChar * static_cast<float>(label.text.size()), label.y * h,
+                        label.text);
+    }
     glColor3f(1.0f, 1.0f, 0.0f);
     fonts.Print(*smallFont, 30, h - 50, field.PositionLine(race.player));
     if (messageFont) {

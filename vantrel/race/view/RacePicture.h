@@ -35,4 +35,10 @@ struct RacePicture {
     const ResultsTable::Table* table = nullptr;
     /// A Race's lines under the gaps (a network race's ping, who lags); null: none.
     const std::vector<std::string>* lines = nullptr;
+    /// A name over a car, where the view shows the car (0 ... 1 across and up the view).
+    struct Label {
+        float x = 0.0f, y = 0.0f;
+        std::string text;
+    };
+    std::vector<Label> labels;
 };
