@@ -19,6 +19,8 @@ packages=(
     libmeshoptimizer-dev zlib1g-dev
     # network races: the server and the game's online page talk over ENet
     libenet-dev
+    # the server's leaderboards: an SQLite file
+    libsqlite3-dev
     # COLLADA plug-in: .zae archives; a peer's COLLADA corpus for its tests and
     # the peer's importer for its benchmark
     libzip-dev assimp-testmodels libassimp-dev

@@ -141,6 +141,16 @@ ServerOptions::ServerOptions() {
             err << "vantrel-server: --difficulty takes easy, medium or hard, not '" << value << "'\n";
             return O::Invalid;
         });
+    Add("--database", "PATH",
+        "the leaderboards' SQLite file (leaderboard.sqlite in the data folder, ~/.local/share/vantrel, by default)",
+        [this](const std::string& value, std::ostream&, std::ostream& err) {
+            if (!value.empty() && value.back() != '/') {
+                choices.database = value;
+                return O::Continue;
+            }
+            err << "vantrel-server: --database takes the path of a file, not '" << value << "'\n";
+            return O::Invalid;
+        });
 }
 
 void ServerOptions::Add(std::string name, std::string argument, std::string help, Action action) {

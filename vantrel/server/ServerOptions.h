@@ -33,6 +33,7 @@ public:
         Protocol::Mode mode = Protocol::Mode::Race;
         unsigned opponents = 0;
         Protocol::Difficulty difficulty = Protocol::Difficulty::Medium;
+        std::string database;  ///< the leaderboard's file; empty: Leaderboard::DefaultPath()
         bool verbose = false;
     };
 

@@ -342,6 +342,7 @@ TEST(ServerProgramTest, BadCommandLineSaysWhatIsWrongAndEndsWithTwo) {
         {{"--opponents", "8"}, "--opponents takes a number from 0 to 7, not '8'"},
         {{"--mode", "drift"}, "--mode takes race or timetrial, not 'drift'"},
         {{"--difficulty", "insane"}, "--difficulty takes easy, medium or hard, not 'insane'"},
+        {{"--database", "/var/lib/"}, "--database takes the path of a file, not '/var/lib/'"},
         {{"--name", std::string(25, 'n')}, "--name takes 1 to 24 printable ASCII characters"},
         {{"--track", "../../etc"}, "--track takes a track's folder name"},
         {{"--track", "NoSuchTrack"}, "no track 'NoSuchTrack' (the tracks: GreenValley, KestrelPass)"},
