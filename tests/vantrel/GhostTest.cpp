@@ -507,7 +507,7 @@ TEST_F(GhostFileTest, SetsADamagedFileAsideWithOneWarningAndGoesOnWithoutAGhost)
         {"more samples than bytes", resealed(countAt, 501 + 1000), checksum, "is truncated"},
         {"bytes past its size", good + std::string(52, '\0'), checksum, "runs past its stated size"},
         {"a count beyond any run", resealed(countAt, 0xFFFFFFF0u), checksum, "samples, not 2 to 90001"},
-        {"another format version", resealed(versionAt, 2), checksum, "has format version 2, not 1"},
+        {"another format version", resealed(versionAt, 3), checksum, "has format version 3, not 1 to 2"},
         {"another track's geometry", good, checksum + 1, "another shape of the track"},
         {"a position that is no number", resealed(sample5At, nanBits), checksum, "not a number or beyond"},
         {"one byte changed", [&] { std::string b = good; b[sample5At + 20] ^= 0x10; return b; }(), checksum,
@@ -548,4 +548,57 @@ TEST_F(GhostFileTest, SetsADamagedFileAsideWithOneWarningAndGoesOnWithoutAGhost)
         EXPECT_EQ(loaded.GetSampleCount(), run.GetSampleCount());
         EXPECT_EQ(output.WarnLines("GhostFile"), 1) << output.Text();
     }
+}
+
+TEST_F(GhostFileTest, KeepsTheDriversInputsExactlyAndStillReadsAFileWithoutThem) {
+    // Keys held, ramps and a recovery, as a run at the keys gives them: the
+    // controls come back to the bit, in a few bytes a held key.
+    RecordedRun run = WeavingRun(10.0);
+    RunInputs inputs;
+    for (int tick = 0; tick < 1200; ++tick) {
+        RunInputs::Tick t;
+        t.held = tick < 30;
+        t.throttle = tick < 480 ? 0.0f : std::min(1.0f, (tick - 480) / 120.0f);
+        t.steering = tick > 700 && tick < 760 ? -std::nextafter(0.3f, 1.0f) : 0.0f;
+        t.brake = tick == 900 ? 1.0f : 0.0f;
+        t.recovered = tick == 1000 || tick == 1001;
+        ASSERT_TRUE(inputs.Append(t));
+    }
+    EXPECT_FALSE(inputs.Append({2.0f, 0.0f, 0.0f, false, false})) << "a throttle beyond full";
+    EXPECT_FALSE(inputs.Append({std::nanf(""), 0.0f, 0.0f, false, false}));
+    EXPECT_LT(inputs.Encode().size(), 1200u) << "a held control costs nothing a tick";
+    run.SetInputs(inputs);
+    const GhostFile::Info info{"GreenValley", "NissanSkyline", 0xC0FFEEu, 10000, 1700000000};
+    const std::string bytes = GhostFile::Encode(run, info);
+    RecordedRun loaded;
+    GhostFile::Info loadedInfo;
+    std::string problem;
+    ASSERT_TRUE(GhostFile::Decode(bytes, loaded, loadedInfo, problem)) << problem;
+    ASSERT_EQ(loaded.GetInputs().GetTickCount(), inputs.GetTickCount());
+    for (std::size_t i = 0; i < inputs.GetTickCount(); ++i)
+        ASSERT_TRUE(loaded.GetInputs().GetTick(i) == inputs.GetTick(i)) << "tick " << i;
+
+    // Damaged inputs under a good checksum are refused by their own checks.
+    const std::string encoded = inputs.Encode();
+    RunInputs read;
+    EXPECT_FALSE(read.Decode(encoded.substr(0, encoded.size() - 2), inputs.GetTickCount(), problem));
+    EXPECT_FALSE(read.Decode(encoded, 10, problem)) << "more input than its ticks";
+    EXPECT_FALSE(read.Decode(std::string("\x00\x40\x04", 3), 5, problem)) << "an unknown kind of change";
+    EXPECT_FALSE(read.Decode(std::string("\x00\x01\x00\x00\x80\x7f\x04", 7), 5, problem)) << "an infinite throttle";
+    EXPECT_TRUE(read.Decode(std::string("\x00\x01\x00\x00\x80\x3f\x04", 7), 5, problem)) << problem;
+    EXPECT_EQ(read.GetTick(4).throttle, 1.0f);
+    read.Clear();
+    EXPECT_FALSE(read.Decode(std::string(8, '\xff'), 5, problem)) << "a count that never ends";
+    EXPECT_TRUE(read.IsEmpty());
+
+    // A file of the first version: no inputs section, version 1.
+    const std::size_t samplesEnd = 36 + 1 + 11 + 1 + 13 + run.GetSampleCount() * GhostFile::SampleBytes;
+    std::string v1 = bytes.substr(0, samplesEnd);
+    v1[8] = 1;
+    const std::uint32_t crc = static_cast<std::uint32_t>(
+        crc32_z(crc32_z(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(v1.data()), v1.size()));
+    for (int i = 0; i < 4; ++i) v1.push_back(static_cast<char>(crc >> (8 * i)));
+    ASSERT_TRUE(GhostFile::Decode(v1, loaded, loadedInfo, problem)) << problem;
+    EXPECT_EQ(loaded.GetSampleCount(), run.GetSampleCount());
+    EXPECT_TRUE(loaded.GetInputs().IsEmpty());
 }

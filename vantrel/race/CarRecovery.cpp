@@ -1,9 +1,15 @@
 #include "CarRecovery.h"
 
+#include <cmath>
+
 #include "cars/Car.h"
 #include "track/RoadCentreLine.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
+
+namespace {
+const double Pi = 3.14159265358979323846;
+}
 
 bool CarRecovery::Recover(Car& car, physics::World& world, const RoadCentreLine& road) {
     if (!car.body || road.IsEmpty()) return false;
@@ -41,4 +47,13 @@ bool CarRecovery::PlaceAt(Car& car, physics::World& world, double x, double y, c
     // The pedals and the wheel start afresh: keys still held take them up again.
     car.throttle = car.brake = car.steering = 0.0f;
     return true;
+}
+
+bool CarRecovery::PlaceAtStart(Car& car, physics::World& world, const TrackDescription::Way& way, std::size_t place) {
+    const double heading = way.startHeadingDeg * Pi / 180.0;
+    const vmath::vec2<double> ahead(-std::sin(heading), std::cos(heading)), left(-ahead.y, ahead.x);
+    // The others beside the first and in a row behind: 3 m apart, rows 8 m.
+    const double backM = 8.0 * static_cast<double>(place / 2), sideM = place % 2 == 1 ? -3.0 : 0.0;
+    return PlaceAt(car, world, way.startX - ahead.x * backM + left.x * sideM,
+                   way.startY - ahead.y * backM + left.y * sideM, ahead);
 }

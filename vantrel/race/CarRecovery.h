@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
+
 #include <vmath/vec2.h>
 
 #include "input/GameKeys.h"
+#include "track/TrackDescription.h"
 
 struct Car;
 class RoadCentreLine;
@@ -35,4 +38,7 @@ public:
     /// @return false, with the car left alone, when the car has no body or
     ///         there is no ground there
     static bool PlaceAt(Car& car, physics::World& world, double x, double y, const vmath::vec2<double>& along);
+    /// Puts `car` on place `place` of `way`'s start as PlaceAt does: the first
+    /// on its mark, the others beside and behind it.
+    static bool PlaceAtStart(Car& car, physics::World& world, const TrackDescription::Way& way, std::size_t place);
 };

@@ -148,7 +148,11 @@ bool GhostRace::TrialWon(unsigned carIndex, std::uint32_t timeMs, bool newBest) 
     }
     if ((!newBest && hadGhostFile) || carIndex >= CarPool::Count() || road.IsEmpty()) return false;
     GhostFile file(trackKey, CarPool::Describe(carIndex).GetKey());
-    return file.Save(recorder.GetRun(), road.GetChecksum(), timeMs, static_cast<std::int64_t>(std::time(nullptr)));
+    const auto dateS = static_cast<std::int64_t>(std::time(nullptr));
+    if (!inputs) return file.Save(recorder.GetRun(), road.GetChecksum(), timeMs, dateS);
+    RecordedRun run = recorder.GetRun();
+    run.SetInputs(*inputs);
+    return file.Save(run, road.GetChecksum(), timeMs, dateS);
 }
 
 std::string GhostRace::FormatGap(double gapS) {

@@ -93,6 +93,10 @@ public:
     /// @return true when the run was written as the ghost
     bool TrialWon(unsigned carIndex, std::uint32_t timeMs, bool newBest);
 
+    /// The race's record of the player's inputs since its start, kept with
+    /// a won trial's ghost so that the run can be driven again; null for none.
+    /// It must outlive its use.
+    void SetInputs(const RunInputs* value) { inputs = value; }
     /// The player's run so far, all of it once over; until the next Restart.
     const RecordedRun& GetRun() const { return recorder.GetRun(); }
     const RunRecorder& GetRecorder() const { return recorder; }
@@ -151,6 +155,7 @@ private:
     const RoadCentreLine& road;
     std::string trackKey;
     RunRecorder recorder;
+    const RunInputs* inputs = nullptr;
     RoadProgress progress;
     RecordedRun ghostRun;
     std::uint32_t ghostTimeMs = 0;  ///< the ghost's time at the finish

@@ -20,16 +20,8 @@
 
 namespace {
 
-const double Pi = 3.14159265358979323846;
-
 const vmath::vec3<float> PlayerColours[] = {
     {0.95f, 0.95f, 0.95f}, {0.85f, 0.08f, 0.08f}, {0.95f, 0.75f, 0.05f}, {0.8f, 0.1f, 0.85f}};
-
-// The way's heading as a unit vector on the ground.
-vmath::vec2<double> Ahead(const TrackDescription::Way& way) {
-    const double heading = way.startHeadingDeg * Pi / 180.0;
-    return {-std::sin(heading), std::cos(heading)};
-}
 
 }  // namespace
 
@@ -91,12 +83,7 @@ std::vector<Car*> Race::SeatCars() const {
 
 bool Race::PlaceAtStart(std::size_t i) {
     Car* car = seats[i].car;
-    if (!car || !world) return false;
-    // The others beside the first and in a row behind: 3 m apart, rows 8 m.
-    const vmath::vec2<double> ahead = Ahead(way), left(-ahead.y, ahead.x);
-    const double backM = 8.0 * static_cast<double>(i / 2), sideM = i % 2 == 1 ? -3.0 : 0.0;
-    return CarRecovery::PlaceAt(*car, *world, way.startX - ahead.x * backM + left.x * sideM,
-                                way.startY - ahead.y * backM + left.y * sideM, ahead);
+    return car && world && CarRecovery::PlaceAtStart(*car, *world, way, i);
 }
 
 bool Race::StartField(CarPool& cars, const std::vector<RaceField::Entry>& others) {
@@ -140,6 +127,9 @@ void Race::Begin(RaceMode startMode, std::unique_ptr<RaceRules> given) {
     rules->Begin();
     tick.Reset();
     keptPoses.clear();
+    inputs.Clear();
+    recoveredSinceTick = false;
+    if (ghostRace) ghostRace->SetInputs(mode == RaceMode::TimeTrial && seats.size() == 1 ? &inputs : nullptr);
     if (ghostRace && !seats.empty() && seats.front().car) ghostRace->Restart(*seats.front().car);
 }
 
@@ -170,6 +160,7 @@ bool Race::Recover(std::size_t seat) {
         !CarRecovery::Recover(*car, *world, track.road))
         return false;
     CarPlaced(seat);
+    if (seat == 0) recoveredSinceTick = true;
     return true;
 }
 
@@ -195,6 +186,14 @@ void Race::Tick(bool held) {
         if (Car* car = seats[i].player->GetCar()) car->controlsEnabled = rules->AreControlsEnabled(i);
     }
     Car* car = seats.empty() ? nullptr : seats.front().player->GetCar();
+    if (car && mode == RaceMode::TimeTrial && seats.size() == 1 && !rules->IsOver(0)) {
+        // The controls as the car got them this tick, to the bit, up to the
+        // tick the trial is won in (or lost).
+        const RunInputs::Tick input{car->throttle, car->brake, car->steering, recoveredSinceTick, held,
+                                    seats.front().player->IsSpectator()};
+        recoveredSinceTick = false;
+        inputs.Append(input);
+    }
     if (held || !world || !car) return;
     if (rules->IsWorldRunning()) {
         world->Step(tickS);

@@ -12,6 +12,7 @@
 #include "RaceField.h"
 #include "RaceSetup.h"
 #include "WrongWay.h"
+#include "replay/RunInputs.h"
 #include "rules/RaceRules.h"
 #include "track/RacingLine.h"
 #include "track/Track.h"
@@ -144,6 +145,10 @@ public:
     const RacingLine& GetRacingLine() const { return racingLine; }
     /// Null before StartGhostRace.
     GhostRace* GetGhostRace() const { return ghostRace.get(); }
+    /// A lone player's Time Trial: what they did at every tick since Begin,
+    /// so that the run can be checked by driving it again (RunCheck).
+    /// Empty in the other modes and beside other players.
+    const RunInputs& GetInputs() const { return inputs; }
 
     /// The records' and ghosts' names of the track driven this way, for car model `carIndex`.
     std::string RecordsKey(unsigned carIndex) const;
@@ -174,6 +179,8 @@ private:
     RacingLine racingLine;             ///< of the road, for the game's drivers
     std::unique_ptr<RaceField> field;  ///< the Race's cars
     std::unique_ptr<GhostRace> ghostRace;
+    RunInputs inputs;
+    bool recoveredSinceTick = false;  ///< a recovery since the last tick, which the next tick's input tells
     /// The frames of the posed cars before the last tick, in PosedCars' order.
     std::vector<std::array<float, 16>> keptPoses;
 };

@@ -7,14 +7,14 @@
 
 #include "RaceClock.h"
 #include "hud/ClickAreas.h"
+#include "rules/TrialRun.h"
 #include "storage/RecordsStore.h"
 
 const char* const TrialResult::NextKeysLine = "Return: race again   W: watch replay   Escape: show room";
 
 void TrialResult::Finish(RecordsStore* records, const std::string& car, double takenS) {
     finished = true;
-    // The shown time and the kept one agree to the millisecond.
-    takenMs = static_cast<std::uint32_t>(std::lround(std::max(takenS, 0.0) * 1000.0));
+    takenMs = TrialRun::ToMs(takenS);
     newRecord = records && records->Submit(car, takenMs);
     bestMs = records ? records->BestMs(car) : std::nullopt;
 }

@@ -36,6 +36,7 @@ void RecordedRun::Reserve(std::size_t count) {
 void RecordedRun::Clear() {
     samples.clear();
     furthestM.clear();
+    inputs.Clear();
 }
 
 RecordedRun::Sample RecordedRun::At(double timeS) const {

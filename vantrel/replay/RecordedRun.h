@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <vmath/mat4.h>
 #include <vmath/quat.h>
 #include <vmath/vec3.h>
+
+#include "RunInputs.h"
 
 /// The samples of one run, `k / rate` seconds after the release for sample
 /// k, and the run between them: every value blended from the two samples
@@ -60,9 +63,15 @@ public:
     /// appending as many never moves them (the pages are only touched as
     /// they fill).
     void Reserve(std::size_t count);
-    /// Drops the samples and keeps the room they had, so a run recorded
-    /// into it again finds its memory already there.
+    /// Drops the samples and the inputs and keeps the room they had, so a
+    /// run recorded into it again finds its memory already there.
     void Clear();
+
+    /// The driver's inputs at every tick from the race's start, where the
+    /// run was recorded with them (a Time Trial's, to be checked by driving
+    /// it again); empty otherwise.
+    const RunInputs& GetInputs() const { return inputs; }
+    void SetInputs(RunInputs value) { inputs = std::move(value); }
 
     /// The car `timeS` after the release, blended between the two samples
     /// round it: position, distance, speeds, controls and wheels linearly,
@@ -97,6 +106,7 @@ public:
 private:
     int sampleRateHz;
     std::vector<Sample> samples;
+    RunInputs inputs;
     /// The furthest distance of the samples up to each one: never falls, so
     /// a distance is found by bisection.
     std::vector<float> furthestM;

@@ -24,6 +24,7 @@ std::uint32_t CrcOf(const char* data, std::size_t bytes) {
 const char Magic[8] = {'V', 'T', 'G', 'H', 'O', 'S', 'T', '\n'};
 const std::size_t FixedHeaderBytes = 36;  ///< up to the track key's length
 const std::size_t CrcBytes = 4;
+const std::size_t InputsHeaderBytes = 8;  ///< tick count and encoded length, after the samples
 // Positions beyond this are not a track's (m), nor distances beyond the next.
 const float MaxCoordinateM = 1.0e6f;
 const float MaxDistanceM = 1.0e7f;
@@ -128,6 +129,41 @@ bool IsFiniteSample(const RecordedRun::Sample& s) {
     return finite;
 }
 
+// The inputs' encoding deflated: keys held and ramps repeat, a quarter of the bytes.
+std::string Deflate(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+                  static_cast<uLong>(bytes.size()), Z_BEST_COMPRESSION) != Z_OK)
+        return {};
+    out.resize(size);
+    return out;
+}
+
+/// Inflates `bytes` whole into `out`, never past `limit` bytes.
+bool Inflate(const std::string& bytes, std::size_t limit, std::string& out) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) return false;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    out.clear();
+    int status = Z_OK;
+    char chunk[16384];
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(chunk);
+        stream.avail_out = sizeof chunk;
+        status = inflate(&stream, Z_NO_FLUSH);
+        const std::size_t produced = sizeof chunk - stream.avail_out;
+        if ((status != Z_OK && status != Z_STREAM_END) || out.size() + produced > limit) break;
+        out.append(chunk, produced);
+        if (status == Z_OK && produced == 0 && stream.avail_in == 0) break;  // cut short
+    }
+    const bool whole = status == Z_STREAM_END && stream.avail_in == 0;
+    inflateEnd(&stream);
+    return whole;
+}
+
 std::string Hex(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%08x", value);
@@ -169,7 +205,8 @@ bool GhostFile::IsValidTrackKey(const std::string& key) {
 
 std::size_t GhostFile::MaxFileBytes() {
     return FixedHeaderBytes + 2 * (1 + MaxKeyLength) +
-           RecordedRun(RecordedRun::MaxSampleRateHz).GetMaxSamples() * SampleBytes + CrcBytes;
+           RecordedRun(RecordedRun::MaxSampleRateHz).GetMaxSamples() * SampleBytes + InputsHeaderBytes +
+           RunInputs::MaxEncodedBytes() + CrcBytes;
 }
 
 std::string GhostFile::Encode(const RecordedRun& run, const Info& info) {
@@ -215,6 +252,10 @@ std::string GhostFile::Encode(const RecordedRun& run, const Info& info) {
         }
         for (const float steer : s.wheelSteerRad) out.I16(ToInt16(steer, SteerScale));
     }
+    const std::string inputs = Deflate(run.GetInputs().Encode());
+    out.U32(static_cast<std::uint32_t>(run.GetInputs().GetTickCount()));
+    out.U32(static_cast<std::uint32_t>(inputs.size()));
+    bytes += inputs;
     out.U32(CrcOf(bytes.data(), bytes.size()));
     return bytes;
 }
@@ -229,8 +270,8 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
     }
     in.Text(sizeof Magic);
     const std::uint32_t version = in.U32();
-    if (version != FormatVersion) {
-        problem = "has format version " + std::to_string(version) + ", not " + std::to_string(FormatVersion);
+    if (version != 1 && version != FormatVersion) {
+        problem = "has format version " + std::to_string(version) + ", not 1 to " + std::to_string(FormatVersion);
         return false;
     }
     Info info;
@@ -270,7 +311,24 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
     }
     // The size the header states, against the size there is; the count is
     // bounded, so this cannot overflow.
-    const std::size_t stated = in.GetOffset() + count * SampleBytes + CrcBytes;
+    const std::size_t samplesEnd = in.GetOffset() + count * SampleBytes;
+    std::size_t stated = samplesEnd + CrcBytes;
+    std::uint32_t inputTicks = 0, inputBytes = 0;
+    if (version >= 2) {
+        // Since version 2 the driver's inputs follow the samples.
+        if (bytes.size() < samplesEnd + InputsHeaderBytes) {
+            problem = "is truncated: " + std::to_string(bytes.size()) + " bytes, before its inputs";
+            return false;
+        }
+        Reader inputsHeader(bytes.substr(samplesEnd, InputsHeaderBytes));
+        inputTicks = inputsHeader.U32();
+        inputBytes = inputsHeader.U32();
+        if (inputBytes > RunInputs::MaxEncodedBytes()) {
+            problem = "states " + std::to_string(inputBytes) + " bytes of inputs, beyond any run's";
+            return false;
+        }
+        stated += InputsHeaderBytes + inputBytes;
+    }
     if (bytes.size() != stated) {
         problem = (bytes.size() < stated ? "is truncated: " : "runs past its stated size: ") +
                   std::to_string(bytes.size()) + " bytes, where its header states " + std::to_string(stated);
@@ -334,6 +392,20 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
         }
         for (float& steer : s.wheelSteerRad) steer = samples.I16() / SteerScale;
         run.Append(s);
+    }
+    if (inputBytes > 0 || inputTicks > 0) {
+        RunInputs inputs;
+        std::string encoded;
+        if (!Inflate(bytes.substr(samplesEnd + InputsHeaderBytes, inputBytes), RunInputs::MaxEncodedBytes(),
+                     encoded)) {
+            problem = "has inputs that do not inflate";
+            return false;
+        }
+        if (!inputs.Decode(encoded, inputTicks, problem)) {
+            problem = "has inputs that cannot be read: it " + problem;
+            return false;
+        }
+        run.SetInputs(std::move(inputs));
     }
     runOut = std::move(run);
     infoOut = std::move(info);

@@ -2,7 +2,8 @@
 // The ghost of one car on one track: the best run the player drove there,
 // kept between runs in "<data folder>/ghosts/<track>-<car>.ghost".
 //
-// The file is ours, binary and little-endian, version 1:
+// The file is ours, binary and little-endian, version 2 (version 1 ends
+// after the samples, without the inputs, and still loads):
 //
 //   offset  size
 //        0     8  magic "VTGHOST\n"
@@ -16,6 +17,9 @@
 //       36     1  track key length T, then T bytes of the key
 //   37 + T     1  car key length C, then C bytes of the key
 //            52N  the samples (below)
+//              4  ticks of input M (0: none recorded)
+//              4  bytes of input L, then L bytes: RunInputs::Encode of M
+//                 ticks, deflated (zlib)
 //              4  CRC-32 of every byte before it
 //
 // A sample: position x, y, z (float32, m); orientation x, y, z, w (int16,
@@ -26,7 +30,8 @@
 // (int16, 1/10000 rad). The spins are rounded against the sum of those
 // already written, so the wheels come back without drifting.
 //
-// A 3-minute run at 50 samples a second takes about 470 kB.
+// A 3-minute run at 50 samples a second takes about 470 kB, its inputs a
+// few tens of kB more.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -50,7 +55,7 @@ public:
         std::int64_t dateS = 0;           ///< when it was driven (s since 1970, UTC)
     };
 
-    static constexpr std::uint32_t FormatVersion = 1;
+    static constexpr std::uint32_t FormatVersion = 2;
     static constexpr std::size_t SampleBytes = 52;
     static constexpr std::size_t MaxKeyLength = 64;
     static const char* const FolderName;  ///< "ghosts"

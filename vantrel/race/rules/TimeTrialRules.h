@@ -5,6 +5,7 @@
 #include <vmath/vec3.h>
 
 #include "RaceRules.h"
+#include "TrialRun.h"
 #include "race/TrialResult.h"
 #include "track/Track.h"
 
@@ -21,9 +22,7 @@ class RecordsStore;
 /// The first player's time taken is the base clock's too.
 class TimeTrialRules : public RaceRules {
 public:
-    /// Half-size of a checkpoint's square on the ground (m); the car's centre
-    /// must be strictly inside it.
-    static constexpr float CheckpointReach = 3.0f;
+    static constexpr float CheckpointReach = TrialRun::CheckpointReach;
 
     /// The checkpoints of `track` (read at Begin and on every test), one
     /// player per key of `recordsKeys` (their car and way's key in
@@ -52,19 +51,17 @@ public:
     bool IsPerfect(std::size_t player = 0) const;
 
     std::size_t GetPlayerCount() const { return runs.size(); }
-    unsigned GetNextCheckpoint(std::size_t player = 0) const { return runs[player].nextCheckpoint; }
-    double GetRemainingTime(std::size_t player = 0) const { return runs[player].remainingTime; }
-    void SetRemainingTime(double seconds, std::size_t player = 0) { runs[player].remainingTime = seconds; }
-    double GetTakenS(std::size_t player) const { return runs[player].takenS; }
+    unsigned GetNextCheckpoint(std::size_t player = 0) const { return runs[player].trial.GetNextCheckpoint(); }
+    double GetRemainingTime(std::size_t player = 0) const { return runs[player].trial.GetRemainingTime(); }
+    void SetRemainingTime(double seconds, std::size_t player = 0) { runs[player].trial.SetRemainingTime(seconds); }
+    double GetTakenS(std::size_t player) const { return runs[player].trial.GetTakenS(); }
     const TrialResult& GetResult(std::size_t player = 0) const { return runs[player].result; }
 
 private:
     /// One player's trial.
     struct Run {
         std::string recordsKey;
-        unsigned nextCheckpoint = 0;
-        double remainingTime = 0.0;  ///< (s)
-        double takenS = 0.0;
+        TrialRun trial;
         TrialResult result;
     };
 

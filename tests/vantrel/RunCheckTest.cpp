@@ -1,0 +1,130 @@
+// A Time Trial the game drives, at the keys, is checked by driving its
+// recorded inputs again where nothing is drawn: the same poses, the same
+// time. Edited runs are not.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include <nodara/ModelPlugin.h>
+
+#include "CentreLineDriver.h"
+#include "cars/CarPool.h"
+#include "leaderboard/RunCheck.h"
+#include "platform/WindowMessage.h"
+#include "race/GameEngine.h"
+#include "race/GhostRace.h"
+#include "storage/GhostFile.h"
+#include "storage/RecordsStore.h"
+#include "track/TrackList.h"
+#include "track/TrackTerrain.h"
+
+namespace {
+
+class RunCheckTest : public ::testing::Test {
+protected:
+    RunCheckTest() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-check-XXXXXX").string();
+        if (mkdtemp(pattern.data())) playerFiles = pattern;
+        setenv("XDG_DATA_HOME", (playerFiles / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (playerFiles / "config").c_str(), 1);
+    }
+    ~RunCheckTest() override { std::filesystem::remove_all(playerFiles); }
+    void SetUp() override {
+        ASSERT_FALSE(playerFiles.empty());
+        if (!std::filesystem::exists(TrackList::DataFolder))
+            GTEST_SKIP() << "no game data beside " << std::filesystem::current_path();
+    }
+
+    std::filesystem::path playerFiles;
+};
+
+/// Frames of a trial at the keys until it is won, with R pressed once on the way.
+bool DriveTrial(GameEngine& race, EventHandler& handler) {
+    CentreLineDriver driver(race, handler);
+    for (int frame = 0; frame < 40000 && !race.IsOver(); ++frame) {
+        if (race.GetCar()->controlsEnabled) driver.Drive();
+        if (frame == 60 * 30) handler.DispatchKey(GameKeys::Recover, 0);
+        if (frame == 60 * 30 + 1) handler.DispatchKey(GameKeys::Recover, 1);
+        race.Step();
+    }
+    for (unsigned key : {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT}) handler.DispatchKey(key, 1);
+    return race.IsPerfect();
+}
+
+}  // namespace
+
+TEST_F(RunCheckTest, AWonTrialDrivesAgainToItsPosesAndTimeAndAnEditedOneDoesNot) {
+    RecordsStore records;
+    EventHandler handler;
+    auto race = std::make_unique<GameEngine>(handler, &records);
+    ASSERT_TRUE(race->Initialize());
+    testing::internal::CaptureStdout();  // the debug plug-in reports every object it adds
+    ASSERT_TRUE(race->Start(0, RaceMode::TimeTrial));
+    testing::internal::GetCapturedStdout();
+    // Uneven frames, as a loaded machine gives them.
+    race->GetFrameStatistics().cycleTime = 1.0 / 47.0;
+    ASSERT_TRUE(DriveTrial(*race, handler));
+    const std::uint32_t timeMs = race->GetResult().GetTakenMs();
+
+    // The run as its ghost file keeps it.
+    const TrackDescription track = race->GetTrackDescription();
+    const TrackDescription::Direction direction = race->GetDirection();
+    const std::string carKey = CarPool::Describe(0).GetKey();
+    GhostFile file(track.GhostKey(direction), carKey);
+    RecordedRun run;
+    GhostFile::Info info;
+    ASSERT_TRUE(file.Load(track.RoadFor(direction).GetChecksum(), run, info));
+    EXPECT_EQ(info.timeMs, timeMs);
+    ASSERT_FALSE(run.GetInputs().IsEmpty());
+
+    ModelPlugin plugin;
+    std::string problem;
+    ASSERT_TRUE(plugin.Open(ModelPlugin::DefaultName, problem)) << problem;
+    TrackTerrain terrain;
+    ASSERT_TRUE(terrain.Load(plugin, track.GetModelFile(), problem)) << problem;
+
+    const auto started = std::chrono::steady_clock::now();
+    const RunCheck::Outcome genuine = RunCheck::Check(track, direction, terrain, carKey, run, timeMs);
+    const double checkS = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(genuine.verdict, RunCheck::Verdict::Genuine) << genuine.why;
+    EXPECT_EQ(genuine.timeMs, timeMs);
+    EXPECT_EQ(genuine.deviationM, 0.0f);
+    std::cout << "checked a run of " << timeMs / 1000.0 << " s (" << genuine.ticks << " ticks, "
+              << run.GetInputs().Encode().size() << " bytes of input) in " << checkS << " s" << std::endl;
+
+    // One tick's steering changed a little, the time edited, the inputs gone.
+    RecordedRun edited = run;
+    RunInputs changed;
+    for (std::size_t k = 0; k < run.GetInputs().GetTickCount(); ++k) {
+        RunInputs::Tick t = run.GetInputs().GetTick(k);
+        if (k == run.GetInputs().GetTickCount() / 2) t.steering = t.steering > 0.0f ? t.steering - 0.05f : t.steering + 0.05f;
+        changed.Append(t);
+    }
+    edited.SetInputs(changed);
+    const RunCheck::Outcome steered = RunCheck::Check(track, direction, terrain, carKey, edited, timeMs);
+    EXPECT_EQ(steered.verdict, RunCheck::Verdict::DoesNotDrive);
+    EXPECT_EQ(RunCheck::Check(track, direction, terrain, carKey, run, timeMs - 10).verdict,
+              RunCheck::Verdict::DoesNotDrive);
+    edited.SetInputs(RunInputs());
+    EXPECT_EQ(RunCheck::Check(track, direction, terrain, carKey, edited, timeMs).verdict,
+              RunCheck::Verdict::NoInputs);
+    // Another car's description: the same inputs drive it elsewhere.
+    EXPECT_EQ(RunCheck::Check(track, direction, terrain, CarPool::Describe(1).GetKey(), run, timeMs).verdict,
+              RunCheck::Verdict::DoesNotDrive);
+
+    // Raced again in the same world (Return on the end screen): the new
+    // run is as checkable as the first.
+    handler.DispatchKey(VK_RETURN, 0);
+    handler.DispatchKey(VK_RETURN, 1);
+    race->GetFrameStatistics().cycleTime = 1.0 / 60.0;
+    ASSERT_TRUE(DriveTrial(*race, handler));
+    RecordedRun again = race->GetGhostRace()->GetRun();
+    again.SetInputs(race->GetRace().GetInputs());
+    const RunCheck::Outcome second =
+        RunCheck::Check(track, direction, terrain, carKey, again, race->GetResult().GetTakenMs());
+    EXPECT_EQ(second.verdict, RunCheck::Verdict::Genuine) << second.why;
+}
