@@ -107,6 +107,16 @@ TEST_F(RunCheckTest, AWonTrialDrivesAgainToItsPosesAndTimeAndAnEditedOneDoesNot)
     edited.SetInputs(changed);
     const RunCheck::Outcome steered = RunCheck::Check(track, direction, terrain, carKey, edited, timeMs);
     EXPECT_EQ(steered.verdict, RunCheck::Verdict::DoesNotDrive);
+
+    // Sent without its poses, as over the network: their checksum is what
+    // the poses driven again must have.
+    RecordedRun driven;
+    EXPECT_EQ(RunCheck::Check(track, direction, terrain, carKey, run.GetInputs(), timeMs, info.samplesCrc, driven)
+                  .verdict,
+              RunCheck::Verdict::Genuine);
+    EXPECT_EQ(driven.GetSampleCount(), run.GetSampleCount());
+    EXPECT_EQ(RunCheck::Check(track, direction, terrain, carKey, changed, timeMs, info.samplesCrc, driven).verdict,
+              RunCheck::Verdict::DoesNotDrive);
     EXPECT_EQ(RunCheck::Check(track, direction, terrain, carKey, run, timeMs - 10).verdict,
               RunCheck::Verdict::DoesNotDrive);
     edited.SetInputs(RunInputs());

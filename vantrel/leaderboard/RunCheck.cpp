@@ -16,6 +16,7 @@
 #include "race/rules/RaceRules.h"
 #include "race/rules/TrialRun.h"
 #include "replay/RecordedRun.h"
+#include "storage/GhostFile.h"
 #include "track/RoadProgress.h"
 #include "track/TrackTerrain.h"
 
@@ -56,10 +57,9 @@ RunCheck::Outcome Refused(RunCheck::Verdict verdict, std::string why) {
 
 }  // namespace
 
-RunCheck::Outcome RunCheck::Check(const TrackDescription& track, TrackDescription::Direction direction,
-                                  const TrackTerrain& terrain, const std::string& carKey, const RecordedRun& run,
-                                  std::uint32_t timeMs) {
-    const RunInputs& inputs = run.GetInputs();
+RunCheck::Outcome RunCheck::Drive(const TrackDescription& track, TrackDescription::Direction direction,
+                                  const TrackTerrain& terrain, const std::string& carKey, const RunInputs& inputs,
+                                  RecordedRun& driven) {
     if (inputs.IsEmpty()) return Refused(Verdict::NoInputs, "the run has no inputs to drive again");
     const std::size_t model = CarCatalogue::Cars().Find(carKey);
     if (model >= CarCatalogue::Count()) return Refused(Verdict::UnknownCar, "no car " + carKey);
@@ -124,7 +124,18 @@ RunCheck::Outcome RunCheck::Check(const TrackDescription& track, TrackDescriptio
     if (outcome.ticks != inputs.GetTickCount())
         return Refused(Verdict::DoesNotDrive, "the inputs go on past the finish");
 
-    const RecordedRun& driven = recorder.GetRun();
+    driven = recorder.GetRun();
+    driven.SetInputs(inputs);
+    outcome.verdict = Verdict::Genuine;
+    return outcome;
+}
+
+RunCheck::Outcome RunCheck::Check(const TrackDescription& track, TrackDescription::Direction direction,
+                                  const TrackTerrain& terrain, const std::string& carKey, const RecordedRun& run,
+                                  std::uint32_t timeMs) {
+    RecordedRun driven;
+    Outcome outcome = Drive(track, direction, terrain, carKey, run.GetInputs(), driven);
+    if (outcome.verdict != Verdict::Genuine) return outcome;
     if (driven.GetSampleCount() != run.GetSampleCount() || driven.GetSampleRateHz() != run.GetSampleRateHz())
         return Refused(Verdict::DoesNotDrive, "driven again the run has " + std::to_string(driven.GetSampleCount()) +
                                                   " samples, not " + std::to_string(run.GetSampleCount()));
@@ -135,9 +146,22 @@ RunCheck::Outcome RunCheck::Check(const TrackDescription& track, TrackDescriptio
     if (!(outcome.deviationM <= MaxDeviationM))
         return Refused(Verdict::DoesNotDrive, "driven again the car goes " + std::to_string(outcome.deviationM) +
                                                   " m from the run's path");
+    return TimeMatches(outcome, timeMs);
+}
+
+RunCheck::Outcome RunCheck::Check(const TrackDescription& track, TrackDescription::Direction direction,
+                                  const TrackTerrain& terrain, const std::string& carKey, const RunInputs& inputs,
+                                  std::uint32_t timeMs, std::uint32_t samplesCrc, RecordedRun& driven) {
+    Outcome outcome = Drive(track, direction, terrain, carKey, inputs, driven);
+    if (outcome.verdict != Verdict::Genuine) return outcome;
+    if (GhostFile::SamplesCrc(driven) != samplesCrc)
+        return Refused(Verdict::DoesNotDrive, "driven again the car takes another path than the run's");
+    return TimeMatches(outcome, timeMs);
+}
+
+RunCheck::Outcome RunCheck::TimeMatches(Outcome outcome, std::uint32_t timeMs) {
     if (outcome.timeMs != timeMs)
         return Refused(Verdict::DoesNotDrive, "driven again the run takes " + std::to_string(outcome.timeMs) +
                                                   " ms, not " + std::to_string(timeMs));
-    outcome.verdict = Verdict::Genuine;
     return outcome;
 }

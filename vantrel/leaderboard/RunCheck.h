@@ -7,6 +7,7 @@
 #include "track/TrackDescription.h"
 
 class RecordedRun;
+class RunInputs;
 class TrackTerrain;
 
 /// Drives a run's recorded inputs (RecordedRun::GetInputs) again where
@@ -42,4 +43,18 @@ public:
     static Outcome Check(const TrackDescription& track, TrackDescription::Direction direction,
                          const TrackTerrain& terrain, const std::string& carKey, const RecordedRun& run,
                          std::uint32_t timeMs);
+    /// The same for a run sent without its poses: the poses driven again
+    /// must be those whose samples' CRC-32 is `samplesCrc` (GhostFile::SamplesCrc),
+    /// and come back in `driven`, with the inputs, as the ghost to race.
+    static Outcome Check(const TrackDescription& track, TrackDescription::Direction direction,
+                         const TrackTerrain& terrain, const std::string& carKey, const RunInputs& inputs,
+                         std::uint32_t timeMs, std::uint32_t samplesCrc, RecordedRun& driven);
+
+private:
+    /// Drives `inputs` to the finish: Genuine with `driven` and the time,
+    /// or why not.
+    static Outcome Drive(const TrackDescription& track, TrackDescription::Direction direction,
+                         const TrackTerrain& terrain, const std::string& carKey, const RunInputs& inputs,
+                         RecordedRun& driven);
+    static Outcome TimeMatches(Outcome outcome, std::uint32_t timeMs);
 };

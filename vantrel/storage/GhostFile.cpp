@@ -116,6 +116,35 @@ std::uint16_t ToUint16(float value, float scale) {
     return static_cast<std::uint16_t>(std::lround(std::clamp(value * scale, 0.0f, 65535.0f)));
 }
 
+/// The samples as the file holds them, after the header.
+void WriteSamples(const RecordedRun& run, Writer& out) {
+    // The spins as the reader will sum them up, so each rounding is made
+    // good by the next sample's.
+    double spinWrittenRad[RecordedRun::WheelCount] = {};
+    for (std::size_t k = 0; k < run.GetSampleCount(); ++k) {
+        const RecordedRun::Sample& s = run.GetSample(k);
+        out.F32(s.positionM.x);
+        out.F32(s.positionM.y);
+        out.F32(s.positionM.z);
+        const vmath::quat<float> q = vmath::normalize(s.orientation);
+        for (const float part : {q.x, q.y, q.z, q.w}) out.I16(ToInt16(part, UnitScale));
+        out.F32(s.distanceM);
+        out.U16(ToUint16(s.speedMs, SpeedScale));
+        out.U16(ToUint16(s.engineRpm, 1.0f));
+        out.I16(ToInt16(s.steering, UnitScale));
+        out.U16(ToUint16(s.throttle, PedalScale));
+        out.U16(ToUint16(s.brake, PedalScale));
+        out.U8(static_cast<std::uint8_t>(static_cast<std::int8_t>(std::clamp(s.gear, -1, MaxGear))));
+        out.U8(0);
+        for (int i = 0; i < RecordedRun::WheelCount; ++i) {
+            const std::int16_t step = ToInt16(static_cast<float>(s.wheelSpinRad[i] - spinWrittenRad[i]), SpinScale);
+            out.I16(step);
+            spinWrittenRad[i] += step / static_cast<double>(SpinScale);
+        }
+        for (const float steer : s.wheelSteerRad) out.I16(ToInt16(steer, SteerScale));
+    }
+}
+
 /// Finite throughout, with a rotation to normalise.
 bool IsFiniteSample(const RecordedRun::Sample& s) {
     bool finite = std::isfinite(s.positionM.x) && std::isfinite(s.positionM.y) && std::isfinite(s.positionM.z) &&
@@ -209,6 +238,13 @@ std::size_t GhostFile::MaxFileBytes() {
            RunInputs::MaxEncodedBytes() + CrcBytes;
 }
 
+std::uint32_t GhostFile::SamplesCrc(const RecordedRun& run) {
+    std::string bytes;
+    Writer out(bytes);
+    WriteSamples(run, out);
+    return CrcOf(bytes.data(), bytes.size());
+}
+
 std::string GhostFile::Encode(const RecordedRun& run, const Info& info) {
     if (run.GetSampleCount() < 2 || !IsValidTrackKey(info.track) || !IsValidKey(info.car)) return {};
     for (std::size_t k = 0; k < run.GetSampleCount(); ++k)
@@ -227,31 +263,7 @@ std::string GhostFile::Encode(const RecordedRun& run, const Info& info) {
     out.U32(static_cast<std::uint32_t>(run.GetSampleCount()));
     out.Text(info.track);
     out.Text(info.car);
-    // The spins as the reader will sum them up, so each rounding is made
-    // good by the next sample's.
-    double spinWrittenRad[RecordedRun::WheelCount] = {};
-    for (std::size_t k = 0; k < run.GetSampleCount(); ++k) {
-        const RecordedRun::Sample& s = run.GetSample(k);
-        out.F32(s.positionM.x);
-        out.F32(s.positionM.y);
-        out.F32(s.positionM.z);
-        const vmath::quat<float> q = vmath::normalize(s.orientation);
-        for (const float part : {q.x, q.y, q.z, q.w}) out.I16(ToInt16(part, UnitScale));
-        out.F32(s.distanceM);
-        out.U16(ToUint16(s.speedMs, SpeedScale));
-        out.U16(ToUint16(s.engineRpm, 1.0f));
-        out.I16(ToInt16(s.steering, UnitScale));
-        out.U16(ToUint16(s.throttle, PedalScale));
-        out.U16(ToUint16(s.brake, PedalScale));
-        out.U8(static_cast<std::uint8_t>(static_cast<std::int8_t>(std::clamp(s.gear, -1, MaxGear))));
-        out.U8(0);
-        for (int i = 0; i < RecordedRun::WheelCount; ++i) {
-            const std::int16_t step = ToInt16(static_cast<float>(s.wheelSpinRad[i] - spinWrittenRad[i]), SpinScale);
-            out.I16(step);
-            spinWrittenRad[i] += step / static_cast<double>(SpinScale);
-        }
-        for (const float steer : s.wheelSteerRad) out.I16(ToInt16(steer, SteerScale));
-    }
+    WriteSamples(run, out);
     const std::string inputs = Deflate(run.GetInputs().Encode());
     out.U32(static_cast<std::uint32_t>(run.GetInputs().GetTickCount()));
     out.U32(static_cast<std::uint32_t>(inputs.size()));
@@ -344,6 +356,7 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
         return false;
     }
 
+    info.samplesCrc = CrcOf(bytes.data() + in.GetOffset(), count * SampleBytes);
     Reader& samples = in;
     run.Reserve(count);
     double spinRad[RecordedRun::WheelCount] = {};

@@ -53,6 +53,9 @@ public:
         std::uint32_t trackChecksum = 0;  ///< of the centre line it was driven on
         std::uint32_t timeMs = 0;         ///< the run's time (ms)
         std::int64_t dateS = 0;           ///< when it was driven (s since 1970, UTC)
+        /// CRC-32 of the samples as the file holds them (SamplesCrc of the
+        /// run written); set by Decode, not used by Encode.
+        std::uint32_t samplesCrc = 0;
     };
 
     static constexpr std::uint32_t FormatVersion = 2;
@@ -100,6 +103,9 @@ public:
     /// The file's bytes; empty when `run` has fewer than two samples, a
     /// value that is not finite, or `info` a key that is not valid.
     static std::string Encode(const RecordedRun& run, const Info& info);
+    /// CRC-32 of `run`'s samples as Encode writes them: a run driven again
+    /// to the same poses, to the bit, has the same.
+    static std::uint32_t SamplesCrc(const RecordedRun& run);
     /// Reads a file's bytes: every count bounded by the bytes there are,
     /// every value checked.
     /// @param problem set to why, when false is returned
