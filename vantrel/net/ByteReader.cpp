@@ -51,6 +51,15 @@ bool ByteReader::F32(float& value) {
     return true;
 }
 
+bool ByteReader::Blob(std::string& value, std::size_t maxBytes) {
+    std::uint32_t length = 0;
+    if (!U32(length)) return false;
+    if (length > maxBytes || length > size - offset) return ok = false;
+    value.assign(reinterpret_cast<const char*>(data + offset), length);
+    offset += length;
+    return true;
+}
+
 bool ByteReader::String(std::string& value, std::size_t maxBytes) {
     std::uint8_t length = 0;
     if (!U8(length)) return false;

@@ -23,6 +23,8 @@ public:
     /// ASCII (32 to 126): what the game's fonts can show, and nothing a
     /// terminal or a log line would take for a control.
     bool String(std::string& value, std::size_t maxBytes);
+    /// A 4-byte length then that many bytes of any value, at most `maxBytes`.
+    bool Blob(std::string& value, std::size_t maxBytes);
     /// A byte that must be 0 or 1.
     bool Bool(bool& value);
 

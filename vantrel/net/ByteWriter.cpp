@@ -4,10 +4,15 @@
 #include <cstring>
 
 bool ByteWriter::Put(const void* bytes, std::size_t count) {
-    if (!ok || count > Capacity - size) return ok = false;
-    std::memcpy(data + size, bytes, count);
-    size += count;
+    if (!ok || count > capacity - data.size()) return ok = false;
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    data.insert(data.end(), first, first + count);
     return true;
+}
+
+bool ByteWriter::Blob(const std::string& value, std::size_t maxBytes) {
+    if (value.size() > maxBytes) return ok = false;
+    return U32(static_cast<std::uint32_t>(value.size())) && Put(value.data(), value.size());
 }
 
 bool ByteWriter::U8(std::uint8_t value) { return Put(&value, 1); }

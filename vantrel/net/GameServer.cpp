@@ -10,7 +10,7 @@ GameServer::GameServer(Settings settings) : settings(settings), lobby(settings.l
 
 bool GameServer::Start() {
     const Lobby::Settings& l = lobby.GetSettings();
-    if (!host.Listen(settings.address, settings.port, l.maxPlayers + SpareLinks, Protocol::MaxMessageBytes)) return false;
+    if (!host.Listen(settings.address, settings.port, l.maxPlayers + SpareLinks, Protocol::MaxRunMessageBytes)) return false;
     // Without answers to searches the server still runs: its address can be typed.
     if (settings.discoveryPort) responder.Open(settings.address, *settings.discoveryPort);
     if (logger.IsEnabled(Logger::Info)) {

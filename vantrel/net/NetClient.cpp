@@ -31,7 +31,7 @@ bool NetClient::Connect(const std::string& hostName, std::uint16_t port, Identit
         End(State::Lost, "Not a name or car a server takes");
         return false;
     }
-    if (!host.Connect(hostName, port, Protocol::MaxMessageBytes)) {
+    if (!host.Connect(hostName, port, Protocol::MaxRunMessageBytes)) {
         End(State::Lost, "Cannot reach " + address);
         return false;
     }

@@ -31,8 +31,9 @@ void SendEveryState(ENetPeer* peer) {
 
 void Bound(ENetHost* host, std::size_t maxPacketBytes) {
     host->maximumPacketSize = maxPacketBytes;
-    // Room for a few packets queued unreliable or in fragments, no more.
-    host->maximumWaitingData = maxPacketBytes * 64;
+    // Room for two of the largest packets in fragments and a few small
+    // ones queued unreliable, no more: a peer cannot make the host hold more.
+    host->maximumWaitingData = maxPacketBytes * 2 + 64 * 1024;
 }
 
 }  // namespace

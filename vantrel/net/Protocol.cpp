@@ -132,6 +132,38 @@ bool Write(ByteWriter& w, const Protocol::RaceResult& m) {
     return ok;
 }
 
+bool Write(ByteWriter& w, const Protocol::Run& m) {
+    return WriteTrack(w, m.track) && Protocol::IsValidKey(m.car) && w.String(m.car, Protocol::MaxKeyLength) &&
+           m.timeMs > 0 && w.U32(m.timeMs) && w.U32(m.samplesCrc) && m.inputTicks > 0 &&
+           m.inputTicks <= RunInputs::MaxTicks && w.U32(m.inputTicks) && !m.inputs.empty() &&
+           w.Blob(m.inputs, Protocol::MaxRunInputBytes);
+}
+bool Write(ByteWriter& w, const Protocol::SubmitRun& m) { return Write(w, m.run); }
+bool Write(ByteWriter& w, const Protocol::RunVerdict& m) {
+    return m.place <= Protocol::MaxBoardLines && (!m.entered || m.place > 0) && w.U8(m.entered ? 1 : 0) &&
+           w.U8(m.place) && WriteLine(w, m.line);
+}
+bool Write(ByteWriter& w, const Protocol::BoardRequest& m) {
+    return WriteTrack(w, m.track) && Protocol::IsValidKey(m.car) && w.String(m.car, Protocol::MaxKeyLength);
+}
+bool Write(ByteWriter& w, const Protocol::Board& m) {
+    if (m.lines.size() > Protocol::MaxBoardLines || !WriteTrack(w, m.track) || !Protocol::IsValidKey(m.car) ||
+        !w.String(m.car, Protocol::MaxKeyLength) || !w.U8(static_cast<std::uint8_t>(m.lines.size())))
+        return false;
+    for (const Protocol::BoardLine& line : m.lines)
+        if (!w.U32(line.runId) || !Protocol::IsValidName(line.player) ||
+            !w.String(line.player, Protocol::MaxNameLength) || !w.U32(line.timeMs) ||
+            !w.U32(static_cast<std::uint32_t>(line.dateS)) ||
+            !w.U32(static_cast<std::uint32_t>(static_cast<std::uint64_t>(line.dateS) >> 32)))
+            return false;
+    return true;
+}
+bool Write(ByteWriter& w, const Protocol::FetchRun& m) { return w.U32(m.runId); }
+bool Write(ByteWriter& w, const Protocol::FetchedRun& m) {
+    return w.U32(m.runId) && Protocol::IsValidName(m.player) && w.String(m.player, Protocol::MaxNameLength) &&
+           Write(w, m.run);
+}
+
 // --- Decoding
 
 bool Read(ByteReader& r, Protocol::Hello& m, std::string& problem) {
@@ -283,10 +315,55 @@ bool Read(ByteReader& r, Protocol::RaceResult& m, std::string& problem) {
     return true;
 }
 
+bool Read(ByteReader& r, Protocol::Run& m, std::string& problem) {
+    if (!ReadTrack(r, m.track) || !r.String(m.car, Protocol::MaxKeyLength) || !Protocol::IsValidKey(m.car) ||
+        !r.U32(m.timeMs) || !r.U32(m.samplesCrc) || !r.U32(m.inputTicks))
+        return false;
+    if (m.timeMs == 0 || m.inputTicks == 0 || m.inputTicks > RunInputs::MaxTicks) {
+        problem = "a run of " + std::to_string(m.timeMs) + " ms in " + std::to_string(m.inputTicks) + " ticks";
+        return false;
+    }
+    return r.Blob(m.inputs, Protocol::MaxRunInputBytes) && !m.inputs.empty();
+}
+bool Read(ByteReader& r, Protocol::SubmitRun& m, std::string& problem) { return Read(r, m.run, problem); }
+bool Read(ByteReader& r, Protocol::RunVerdict& m, std::string&) {
+    return r.Bool(m.entered) && r.U8(m.place) && m.place <= Protocol::MaxBoardLines && (!m.entered || m.place > 0) &&
+           ReadLine(r, m.line);
+}
+bool Read(ByteReader& r, Protocol::BoardRequest& m, std::string&) {
+    return ReadTrack(r, m.track) && r.String(m.car, Protocol::MaxKeyLength) && Protocol::IsValidKey(m.car);
+}
+bool Read(ByteReader& r, Protocol::Board& m, std::string& problem) {
+    std::uint8_t count = 0;
+    if (!ReadTrack(r, m.track) || !r.String(m.car, Protocol::MaxKeyLength) || !Protocol::IsValidKey(m.car) ||
+        !r.U8(count))
+        return false;
+    if (count > Protocol::MaxBoardLines) {
+        problem = std::to_string(count) + " lines on a board";
+        return false;
+    }
+    m.lines.assign(count, {});
+    for (Protocol::BoardLine& line : m.lines) {
+        std::uint32_t low = 0, high = 0;
+        if (!r.U32(line.runId) || !r.String(line.player, Protocol::MaxNameLength) ||
+            !Protocol::IsValidName(line.player) || !r.U32(line.timeMs) || !r.U32(low) || !r.U32(high))
+            return false;
+        line.dateS = static_cast<std::int64_t>(static_cast<std::uint64_t>(high) << 32 | low);
+    }
+    return true;
+}
+bool Read(ByteReader& r, Protocol::FetchRun& m, std::string&) { return r.U32(m.runId); }
+bool Read(ByteReader& r, Protocol::FetchedRun& m, std::string& problem) {
+    return r.U32(m.runId) && r.String(m.player, Protocol::MaxNameLength) && Protocol::IsValidName(m.player) &&
+           Read(r, m.run, problem);
+}
+
 const char* TypeName(Protocol::Type type) {
     static const char* const names[] = {"hello",    "welcome", "refused",   "race choice",    "lobby state",
                                         "track report", "ready", "notice", "countdown", "server stopped",
-                                        "player left", "car state", "race start", "race result", "car states"};
+                                        "player left", "car state", "race start", "race result", "car states",
+                                        "submitted run", "run verdict", "board request", "board", "run request",
+                                        "fetched run"};
     return names[static_cast<int>(type) - 1];
 }
 
@@ -305,18 +382,25 @@ bool DecodeAs(ByteReader& r, Protocol::Message& message, std::string& problem, P
 
 }  // namespace
 
-static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::CarStates),
+static_assert(std::variant_size_v<Protocol::Message> == static_cast<std::size_t>(Protocol::Type::FetchedRun),
               "one alternative of Message per Type, in its order");
 
 Protocol::Type Protocol::TypeOf(const Message& message) {
     return static_cast<Type>(message.index() + 1);
 }
 
+std::size_t Protocol::MaxBytesOf(std::uint8_t type) {
+    return type == static_cast<std::uint8_t>(Type::SubmitRun) || type == static_cast<std::uint8_t>(Type::FetchedRun)
+               ? MaxRunMessageBytes
+               : MaxMessageBytes;
+}
+
 std::vector<std::uint8_t> Protocol::Encode(const Message& message) {
-    ByteWriter w;
-    w.U8(static_cast<std::uint8_t>(TypeOf(message)));
+    const auto type = static_cast<std::uint8_t>(TypeOf(message));
+    ByteWriter w(MaxBytesOf(type));
+    w.U8(type);
     const bool ok = std::visit([&w](const auto& m) { return Write(w, m); }, message);
-    if (!ok || !w.IsOk() || w.GetSize() > MaxMessageBytes) return {};
+    if (!ok || !w.IsOk()) return {};
     return std::vector<std::uint8_t>(w.GetData(), w.GetData() + w.GetSize());
 }
 
@@ -325,8 +409,8 @@ bool Protocol::Decode(const std::uint8_t* data, std::size_t size, Message& messa
         problem = "empty message";
         return false;
     }
-    if (size > MaxMessageBytes) {
-        problem = "message of " + std::to_string(size) + " bytes, more than " + std::to_string(MaxMessageBytes);
+    if (size > MaxBytesOf(data[0])) {
+        problem = "message of " + std::to_string(size) + " bytes, more than " + std::to_string(MaxBytesOf(data[0]));
         return false;
     }
     ByteReader r(data + 1, size - 1);
@@ -346,6 +430,12 @@ bool Protocol::Decode(const std::uint8_t* data, std::size_t size, Message& messa
         case Type::RaceStart: return DecodeAs<RaceStart>(r, message, problem, Type::RaceStart);
         case Type::RaceResult: return DecodeAs<RaceResult>(r, message, problem, Type::RaceResult);
         case Type::CarStates: return DecodeAs<CarStates>(r, message, problem, Type::CarStates);
+        case Type::SubmitRun: return DecodeAs<SubmitRun>(r, message, problem, Type::SubmitRun);
+        case Type::RunVerdict: return DecodeAs<RunVerdict>(r, message, problem, Type::RunVerdict);
+        case Type::BoardRequest: return DecodeAs<BoardRequest>(r, message, problem, Type::BoardRequest);
+        case Type::Board: return DecodeAs<Board>(r, message, problem, Type::Board);
+        case Type::FetchRun: return DecodeAs<FetchRun>(r, message, problem, Type::FetchRun);
+        case Type::FetchedRun: return DecodeAs<FetchedRun>(r, message, problem, Type::FetchedRun);
     }
     problem = "unknown message type " + std::to_string(data[0]);
     return false;

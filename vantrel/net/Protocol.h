@@ -6,7 +6,8 @@
 // little-endian, nothing after them. Strings are a length byte and that many
 // printable ASCII bytes. Every count, enumeration and range is checked on the
 // way in and every float must be finite; no message is longer than
-// MaxMessageBytes, so nothing the network sends sizes an allocation beyond it.
+// MaxMessageBytes (a run's, MaxRunMessageBytes), so nothing the network
+// sends sizes an allocation beyond it.
 //
 // Lobby and race events go reliable and ordered (NetHost::Reliable); car
 // states unreliable and sequenced (NetHost::States), a late one dropped.
@@ -22,8 +23,15 @@ class Protocol {
 public:
     /// Raised whenever a message changes shape: a client and a server of
     /// other versions refuse each other with one line.
-    static constexpr std::uint16_t Version = 3;
+    static constexpr std::uint16_t Version = 4;
     static constexpr std::size_t MaxMessageBytes = 1024;
+    /// A Time Trial's inputs, deflated: half an hour at the keys, some
+    /// minutes of a pad's stick moving every tick.
+    static constexpr std::size_t MaxRunInputBytes = 512 * 1024;
+    /// A message that carries a run's inputs, and the largest packet a link takes.
+    static constexpr std::size_t MaxRunMessageBytes = MaxRunInputBytes + 512;
+    /// Lines of a leaderboard.
+    static constexpr std::size_t MaxBoardLines = 10;
     static constexpr std::size_t MaxPlayers = 8;
     static constexpr std::size_t MaxOpponents = 7;
     /// Every car of a race: the players' ids first (0 ... MaxPlayers - 1),
@@ -58,7 +66,13 @@ public:
         CarState,       ///< both: a car's state at a tick
         RaceStart,      ///< server: the grid, and the ticks to the start
         RaceResult,     ///< server: the race is over, every car's place and time
-        CarStates       ///< server: the other cars' states of a tick, in one message
+        CarStates,      ///< server: the other cars' states of a tick, in one message
+        SubmitRun,      ///< client: a won Time Trial, for the leaderboard
+        RunVerdict,     ///< server: the place a submitted run took, or why it was refused
+        BoardRequest,   ///< client: the leaderboard of a track, way and car, please
+        Board,          ///< server: a leaderboard's lines
+        FetchRun,       ///< client: a leaderboard line's run, please
+        FetchedRun      ///< server: the run, to race as a ghost
     };
     enum class Mode : std::uint8_t { Race = 0, TimeTrial = 1 };
     enum class Difficulty : std::uint8_t { Easy = 0, Medium = 1, Hard = 2 };
@@ -172,9 +186,55 @@ public:
         std::vector<CarState> states;  ///< 1 ... MaxRacers
     };
 
+    /// A Time Trial run as it goes over the network: what the leaderboard
+    /// files it under, its time, and the driver's inputs (RunInputs,
+    /// deflated as a ghost file holds them), without its poses: driven
+    /// again they must come to the same samples, whose CRC-32 it carries.
+    struct Run {
+        TrackRef track;
+        std::string car;
+        std::uint32_t timeMs = 0;  ///< from the release to the finish, above 0
+        std::uint32_t samplesCrc = 0;  ///< GhostFile::SamplesCrc of the poses
+        std::uint32_t inputTicks = 0;  ///< at most RunInputs::MaxTicks
+        std::string inputs;            ///< at most MaxRunInputBytes
+    };
+    struct SubmitRun {
+        Run run;
+    };
+    struct RunVerdict {
+        bool entered = false;
+        std::uint8_t place = 0;  ///< on the board, 1 ... MaxBoardLines, when entered
+        std::string line;        ///< what the player reads
+    };
+    /// Which leaderboard: a track's way (with its centre line's checksum) and a car.
+    struct BoardRequest {
+        TrackRef track;
+        std::string car;
+    };
+    struct BoardLine {
+        std::uint32_t runId = 0;
+        std::string player;
+        std::uint32_t timeMs = 0;
+        std::int64_t dateS = 0;  ///< s since 1970, UTC
+    };
+    struct Board {
+        TrackRef track;
+        std::string car;
+        std::vector<BoardLine> lines;  ///< best first; at most MaxBoardLines
+    };
+    struct FetchRun {
+        std::uint32_t runId = 0;
+    };
+    struct FetchedRun {
+        std::uint32_t runId = 0;
+        std::string player;
+        Run run;
+    };
+
     /// In the order of Type: a message's index is its type less one.
     using Message = std::variant<Hello, Welcome, Refused, RaceChoice, LobbyState, TrackReport, Ready, Notice,
-                                 Countdown, ServerStopped, PlayerLeft, CarState, RaceStart, RaceResult, CarStates>;
+                                 Countdown, ServerStopped, PlayerLeft, CarState, RaceStart, RaceResult, CarStates,
+                                 SubmitRun, RunVerdict, BoardRequest, Board, FetchRun, FetchedRun>;
 
     /// The message's bytes; empty when a field is out of its range (a name
     /// too long, a key with other characters, a float not finite), so what
@@ -193,6 +253,8 @@ public:
                                  std::string& gameVersion);
 
     static Type TypeOf(const Message& message);
+    /// The most bytes a message of `type` may have.
+    static std::size_t MaxBytesOf(std::uint8_t type);
     /// Whether the message goes on the reliable channel (all but car states).
     static bool IsReliable(const Message& message) {
         return TypeOf(message) != Type::CarState && TypeOf(message) != Type::CarStates;

@@ -50,6 +50,10 @@ std::vector<Protocol::Message> OneOfEach() {
     lobby.phase = Protocol::Phase::Countdown;
     for (std::uint8_t id = 0; id < Protocol::MaxPlayers; ++id)
         lobby.players.push_back({id, "Player " + std::to_string(id), "BugattiVeyron", id % 2 == 0, id != 3});
+    const Protocol::Run run{track, "NissanSkyline", 175292u, 0x12345678u, 21515u, std::string(300, '\x9c')};
+    Protocol::Board board{track, "NissanSkyline", {}};
+    for (std::uint32_t i = 0; i < Protocol::MaxBoardLines; ++i)
+        board.lines.push_back({i + 1, std::string(Protocol::MaxNameLength, 'N'), 170000u + i, -1700000000 + i});
     return {
         Protocol::Hello{Protocol::Version, "0.1", "Ann", "NissanSkyline", "secret", track},
         Protocol::Welcome{7, "Friday night", 8},
@@ -66,6 +70,12 @@ std::vector<Protocol::Message> OneOfEach() {
         FullGrid(),
         Protocol::RaceResult{{{9, true, 183456u}, {2, true, 190001u}, {0, false, 0u}}},
         Protocol::CarStates{std::vector<Protocol::CarState>(Protocol::MaxRacers, SomeCarState())},
+        Protocol::SubmitRun{run},
+        Protocol::RunVerdict{true, 3, "3rd of 10 on KestrelPass"},
+        Protocol::BoardRequest{track, "NissanSkyline"},
+        board,
+        Protocol::FetchRun{77},
+        Protocol::FetchedRun{77, "Ann", run},
     };
 }
 
@@ -81,7 +91,7 @@ TEST(ProtocolTest, EveryMessageComesBackAsItWentOut) {
         SCOPED_TRACE(static_cast<int>(Protocol::TypeOf(sent)));
         const std::vector<std::uint8_t> bytes = Protocol::Encode(sent);
         ASSERT_FALSE(bytes.empty());
-        EXPECT_LE(bytes.size(), Protocol::MaxMessageBytes);
+        EXPECT_LE(bytes.size(), Protocol::MaxBytesOf(bytes[0]));
         Protocol::Message got;
         ASSERT_TRUE(Decode(bytes, got));
         ASSERT_EQ(got.index(), sent.index());
@@ -152,6 +162,23 @@ TEST(ProtocolTest, EncoderRefusesWhatTheDecoderWouldRefuse) {
     Protocol::LobbyState lobby;
     lobby.players.assign(Protocol::MaxPlayers + 1, {0, "A", "Car", false, false});
     EXPECT_TRUE(Protocol::Encode(lobby).empty()) << "nine players";
+
+    // A run's inputs up to their bound, the largest message there is, and not a byte more.
+    Protocol::SubmitRun submit{{{"KestrelPass", false, 1u}, "NissanSkyline", 1000u, 0u, 120u,
+                                std::string(Protocol::MaxRunInputBytes, '\0')}};
+    const std::vector<std::uint8_t> largest = Protocol::Encode(submit);
+    ASSERT_FALSE(largest.empty());
+    Protocol::Message got;
+    std::string problem;
+    EXPECT_TRUE(Protocol::Decode(largest.data(), largest.size(), got, problem)) << problem;
+    submit.run.inputs.push_back('\0');
+    EXPECT_TRUE(Protocol::Encode(submit).empty()) << "inputs past their bound";
+    submit.run.inputs.clear();
+    EXPECT_TRUE(Protocol::Encode(submit).empty()) << "a run without inputs";
+    // Only a run's messages may be that long.
+    std::vector<std::uint8_t> notice(largest.size(), 'x');
+    notice[0] = static_cast<std::uint8_t>(Protocol::Type::Notice);
+    EXPECT_FALSE(Protocol::Decode(notice.data(), notice.size(), got, problem));
 }
 
 TEST(ProtocolTest, TruncatedOversizedAndTrailingBytesAreRefused) {
