@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "cars/Car.h"
 #include "cars/CarCatalogue.h"
 #include "cars/HeadlessCars.h"
+#include "drivers/Driver.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "race/CarRecovery.h"
@@ -61,6 +63,25 @@ RunCheck::Outcome RunCheck::Drive(const TrackDescription& track, TrackDescriptio
                                   const TrackTerrain& terrain, const std::string& carKey, const RunInputs& inputs,
                                   RecordedRun& driven) {
     if (inputs.IsEmpty()) return Refused(Verdict::NoInputs, "the run has no inputs to drive again");
+    return Run(track, direction, terrain, carKey, inputs.GetTickCount(),
+               [&inputs](Car&, std::size_t k) { return inputs.GetTick(k); }, driven);
+}
+
+RunCheck::Outcome RunCheck::Record(const TrackDescription& track, TrackDescription::Direction direction,
+                                   const TrackTerrain& terrain, const std::string& carKey, Driver& driver,
+                                   RecordedRun& driven) {
+    const float tickS = static_cast<float>(FixedTick::TickS);
+    return Run(track, direction, terrain, carKey, RunInputs::MaxTicks,
+               [&driver, tickS](Car& car, std::size_t) {
+                   if (car.controlsEnabled) driver.Drive(car, tickS);
+                   return RunInputs::Tick{car.throttle, car.brake, car.steering, false, false, false};
+               },
+               driven);
+}
+
+RunCheck::Outcome RunCheck::Run(const TrackDescription& track, TrackDescription::Direction direction,
+                                const TrackTerrain& terrain, const std::string& carKey, std::size_t maxTicks,
+                                const std::function<RunInputs::Tick(Car&, std::size_t)>& next, RecordedRun& driven) {
     const std::size_t model = CarCatalogue::Cars().Find(carKey);
     if (model >= CarCatalogue::Count()) return Refused(Verdict::UnknownCar, "no car " + carKey);
     const TrackDescription::Way* way = track.FindWay(direction);
@@ -79,26 +100,30 @@ RunCheck::Outcome RunCheck::Drive(const TrackDescription& track, TrackDescriptio
     rules.Begin();
     RunRecorder recorder;
     RoadProgress progress;
+    RunInputs inputs;
     const std::vector<Car*> seatCars{car};
     const float tickS = static_cast<float>(FixedTick::TickS);
 
     Outcome outcome;
-    for (std::size_t k = 0; k < inputs.GetTickCount() && !outcome.timeMs; ++k) {
-        const RunInputs::Tick& input = inputs.GetTick(k);
+    for (std::size_t k = 0; k < maxTicks && !outcome.timeMs; ++k) {
+        // The order of the game's race tick: the rules' timers, a recovery
+        // asked for since the last tick (which the timers do not see), the
+        // driver's controls handed to the car, the world.
         outcome.ticks = k + 1;
-        // Between ticks, as the race allows R.
+        rules.BeforeTick(tickS);
+        const RunInputs::Tick input = next(*car, k);
         if (input.recovered) {
             if (!car->controlsEnabled || rules.IsOver() || !CarRecovery::Recover(*car, *world, road))
                 return Refused(Verdict::DoesNotDrive, "a recovery the race would not allow at tick " + std::to_string(k));
             rules.CarPlaced(0);
         }
-        rules.BeforeTick(tickS);
         if (!input.idle) {
             car->throttle = input.throttle;
             car->brake = input.brake;
             car->steering = input.steering;
             car->ApplyControls();
         }
+        inputs.Append(input);
         car->controlsEnabled = rules.AreControlsEnabled(0);
         if (input.held) continue;
         if (rules.IsWorldRunning()) {
@@ -121,11 +146,10 @@ RunCheck::Outcome RunCheck::Drive(const TrackDescription& track, TrackDescriptio
         outcome.timeMs = rules.GetFinishMs();
     }
     if (!outcome.timeMs) return Refused(Verdict::DoesNotDrive, "the inputs do not drive to the finish");
-    if (outcome.ticks != inputs.GetTickCount())
+    if (outcome.ticks != maxTicks && maxTicks != RunInputs::MaxTicks)
         return Refused(Verdict::DoesNotDrive, "the inputs go on past the finish");
-
     driven = recorder.GetRun();
-    driven.SetInputs(inputs);
+    driven.SetInputs(std::move(inputs));
     outcome.verdict = Verdict::Genuine;
     return outcome;
 }

@@ -2,13 +2,16 @@
 // Whether a Time Trial run was driven as it says: its inputs driven again.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "replay/RunInputs.h"
 #include "track/TrackDescription.h"
 
+class Driver;
 class RecordedRun;
-class RunInputs;
 class TrackTerrain;
+struct Car;
 
 /// Drives a run's recorded inputs (RecordedRun::GetInputs) again where
 /// nothing is drawn: the car of its description put on the start of the
@@ -50,6 +53,14 @@ public:
                          const TrackTerrain& terrain, const std::string& carKey, const RunInputs& inputs,
                          std::uint32_t timeMs, std::uint32_t samplesCrc, RecordedRun& driven);
 
+    /// A trial driven by `driver` (one of the game's, for a bot, a test or a
+    /// benchmark) where nothing is drawn, as the game would have recorded
+    /// it: Genuine with the time, and `driven` with its poses and inputs,
+    /// once it reaches the finish within RunInputs::MaxTicks.
+    static Outcome Record(const TrackDescription& track, TrackDescription::Direction direction,
+                          const TrackTerrain& terrain, const std::string& carKey, Driver& driver,
+                          RecordedRun& driven);
+
 private:
     /// Drives `inputs` to the finish: Genuine with `driven` and the time,
     /// or why not.
@@ -57,4 +68,10 @@ private:
                          const TrackTerrain& terrain, const std::string& carKey, const RunInputs& inputs,
                          RecordedRun& driven);
     static Outcome TimeMatches(Outcome outcome, std::uint32_t timeMs);
+    /// The trial ticked with the inputs `next` gives for each tick, up to
+    /// `maxTicks` of them; the last must be the finish's unless `maxTicks`
+    /// is RunInputs::MaxTicks.
+    static Outcome Run(const TrackDescription& track, TrackDescription::Direction direction,
+                       const TrackTerrain& terrain, const std::string& carKey, std::size_t maxTicks,
+                       const std::function<RunInputs::Tick(Car&, std::size_t)>& next, RecordedRun& driven);
 };

@@ -1,7 +1,10 @@
 #include "GameServer.h"
 
 #include <chrono>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <ctime>
 #include <thread>
 
 Logger GameServer::logger("GameServer");
@@ -173,6 +176,12 @@ void GameServer::OnMessage(unsigned peerIndex, Peer& peer, Protocol::Message& me
         // Beyond the rate, dropped; the race checks and relays the rest.
         if (++peer.statesInWindow > MaxStatesPerS) return;
         OnCarState(peerIndex, peer, *state);
+    } else if (auto* submit = std::get_if<Protocol::SubmitRun>(&message)) {
+        OnSubmitRun(peerIndex, peer, *submit);
+    } else if (const auto* request = std::get_if<Protocol::BoardRequest>(&message)) {
+        OnBoardRequest(peerIndex, *request);
+    } else if (const auto* fetch = std::get_if<Protocol::FetchRun>(&message)) {
+        OnFetchRun(peerIndex, *fetch);
     }
     // Anything else is the server's to send, never to take: ignored.
 }
@@ -292,7 +301,92 @@ void GameServer::Tick(double dtS, std::uint32_t waitMs) {
         SendChanges();
     }
     if (++tickCount % StatesEveryTicks == 0) SendStates();
+    SendVerdicts();
     host.Flush();
+}
+
+void GameServer::OnSubmitRun(unsigned peerIndex, Peer& peer, Protocol::SubmitRun& submit) {
+    const Lobby::Player* player = lobby.FindPlayer(peer.playerId);
+    if (!settings.board || !player) {
+        Send(peerIndex, Protocol::RunVerdict{false, 0, "Refused: this server keeps no leaderboard"});
+        return;
+    }
+    while (!peer.runsAtS.empty() && clockS - peer.runsAtS.front() >= 60.0) peer.runsAtS.pop_front();
+    if (peer.runsAtS.size() >= MaxRunsPerMinute) {
+        Send(peerIndex, Protocol::RunVerdict{false, 0,
+                                             "Refused: at most " + std::to_string(MaxRunsPerMinute) + " runs a minute"});
+        return;
+    }
+    peer.runsAtS.push_back(clockS);
+    Protocol::Run& run = submit.run;
+    RunBoard::Submission submission;
+    submission.ticket = nextTicket++;
+    submission.player = player->name;
+    submission.board = {run.track.key, run.track.checksum, run.track.reverse, run.car};
+    submission.timeMs = run.timeMs;
+    submission.samplesCrc = run.samplesCrc;
+    submission.inputTicks = run.inputTicks;
+    submission.inputs = std::move(run.inputs);
+    submission.dateS = static_cast<std::int64_t>(std::time(nullptr));
+    if (!settings.board->Submit(std::move(submission))) {
+        Send(peerIndex, Protocol::RunVerdict{false, 0, "Refused: the server is busy checking runs, send it later"});
+        return;
+    }
+    tickets[nextTicket - 1] = {peerIndex, peer.playerId};
+}
+
+void GameServer::OnBoardRequest(unsigned peerIndex, const Protocol::BoardRequest& request) {
+    Protocol::Board board{request.track, request.car, {}};
+    std::string problem;
+    const std::optional<std::vector<Leaderboard::Line>> lines =
+        settings.board ? settings.board->Top({request.track.key, request.track.checksum, request.track.reverse,
+                                              request.car},
+                                             problem)
+                       : std::vector<Leaderboard::Line>();
+    if (!lines) logger.Log(Logger::Error, "cannot read a leaderboard: " + problem);
+    for (const Leaderboard::Line& line : lines ? *lines : std::vector<Leaderboard::Line>()) {
+        // Names were checked on their way in; a line that would not go out is left out.
+        if (board.lines.size() < Protocol::MaxBoardLines && Protocol::IsValidName(line.player) && line.runId > 0 &&
+            line.runId <= static_cast<std::int64_t>(UINT32_MAX))
+            board.lines.push_back({static_cast<std::uint32_t>(line.runId), line.player, line.timeMs, line.dateS});
+    }
+    Send(peerIndex, board);
+}
+
+void GameServer::OnFetchRun(unsigned peerIndex, const Protocol::FetchRun& request) {
+    std::string problem;
+    const std::optional<RunBoard::StoredRun> stored =
+        settings.board ? settings.board->FetchRun(request.runId, problem) : std::nullopt;
+    if (!stored || !Protocol::IsValidName(stored->player)) {
+        Send(peerIndex, Protocol::Notice{"That run is no longer on the board"});
+        return;
+    }
+    Protocol::FetchedRun fetched;
+    fetched.runId = request.runId;
+    fetched.player = stored->player;
+    fetched.run.track = {stored->board.track, stored->board.reverse, stored->board.trackChecksum};
+    fetched.run.car = stored->board.car;
+    fetched.run.timeMs = stored->timeMs;
+    fetched.run.samplesCrc = stored->samplesCrc;
+    fetched.run.inputTicks = stored->inputTicks;
+    fetched.run.inputs = stored->inputs;
+    Send(peerIndex, fetched);
+}
+
+void GameServer::SendVerdicts() {
+    if (!settings.board) return;
+    for (RunBoard::Verdict& verdict : settings.board->TakeVerdicts()) {
+        const auto it = tickets.find(verdict.ticket);
+        if (it == tickets.end()) continue;
+        const auto [peerIndex, playerId] = it->second;
+        tickets.erase(it);
+        // Gone meanwhile, or its link now another's: no one to tell.
+        const auto peer = peers.find(peerIndex);
+        if (peer == peers.end() || !peer->second.joined || peer->second.playerId != playerId) continue;
+        Send(peerIndex,
+             Protocol::RunVerdict{verdict.entered, static_cast<std::uint8_t>(verdict.entered ? verdict.place : 0),
+                                  verdict.line.substr(0, Protocol::MaxLineLength)});
+    }
 }
 
 void GameServer::Run(const volatile std::sig_atomic_t& stop) {

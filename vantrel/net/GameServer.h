@@ -5,6 +5,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "NetHost.h"
 #include "Protocol.h"
 #include "ServerRace.h"
+#include "leaderboard/RunBoard.h"
 #include "track/TrackDescription.h"
 #include "track/TrackTerrain.h"
 
@@ -55,6 +57,8 @@ public:
     static constexpr unsigned StatesEveryTicks = 2;
     /// How long Stop waits for the clients to take "Server stopped" (ms).
     static constexpr std::uint32_t StopWaitMs = 1000;
+    /// Runs a player may submit to the leaderboard in a minute.
+    static constexpr unsigned MaxRunsPerMinute = 6;
 
     struct Settings {
         std::string address;  ///< to listen on; empty for every interface
@@ -67,6 +71,8 @@ public:
         /// ground; no terrain: races end as they start.
         TrackDescription track;
         std::shared_ptr<const TrackTerrain> terrain;
+        /// The leaderboards, open; null: runs and board requests are refused.
+        std::shared_ptr<RunBoard> board;
     };
 
     explicit GameServer(Settings settings);
@@ -110,6 +116,7 @@ private:
         double windowStartS = 0.0;  ///< of the current second's counts
         unsigned messagesInWindow = 0;
         unsigned statesInWindow = 0;
+        std::deque<double> runsAtS;  ///< when its runs of the last minute came
     };
 
     void OnConnected(unsigned peerIndex);
@@ -136,6 +143,12 @@ private:
     void SendStates();
     /// A player's car state during the race: checked, then relayed.
     void OnCarState(unsigned peerIndex, Peer& peer, Protocol::CarState state);
+    /// The leaderboard's messages: a run queued for its check, a board and a run answered.
+    void OnSubmitRun(unsigned peerIndex, Peer& peer, Protocol::SubmitRun& submit);
+    void OnBoardRequest(unsigned peerIndex, const Protocol::BoardRequest& request);
+    void OnFetchRun(unsigned peerIndex, const Protocol::FetchRun& request);
+    /// The checks' verdicts to the players who are still here.
+    void SendVerdicts();
 
     Settings settings;
     NetHost host;
@@ -150,5 +163,8 @@ private:
     std::map<unsigned, std::vector<Protocol::CarState>> outgoing;
     unsigned tickCount = 0;
     Protocol::RaceResult lastResult;
+    /// Runs being checked: the peer and player each verdict goes back to.
+    std::map<std::uint64_t, std::pair<unsigned, std::uint8_t>> tickets;
+    std::uint64_t nextTicket = 1;
     static Logger logger;
 };

@@ -75,6 +75,29 @@ bool NetClient::SendState(const Protocol::CarState& carState) {
     return !bytes.empty() && host.Send(0, NetHost::States, bytes);
 }
 
+bool NetClient::SubmitRun(const Protocol::Run& run) {
+    if (state != State::InLobby) return false;
+    const Protocol::SubmitRun submit{run};
+    if (Protocol::Encode(submit).empty()) return false;
+    Send(submit);
+    host.Flush();
+    return true;
+}
+
+bool NetClient::RequestBoard(const Protocol::BoardRequest& request) {
+    if (state != State::InLobby || Protocol::Encode(request).empty()) return false;
+    Send(request);
+    host.Flush();
+    return true;
+}
+
+bool NetClient::FetchRun(std::uint32_t runId) {
+    if (state != State::InLobby) return false;
+    Send(Protocol::FetchRun{runId});
+    host.Flush();
+    return true;
+}
+
 void NetClient::OnMessage(const Protocol::Message& message) {
     if (const auto* m = std::get_if<Protocol::RaceChoice>(&message)) {
         choice = *m;
@@ -109,6 +132,12 @@ void NetClient::OnMessage(const Protocol::Message& message) {
         raceStart = *m;
     } else if (const auto* m = std::get_if<Protocol::RaceResult>(&message)) {
         raceResult = *m;
+    } else if (const auto* m = std::get_if<Protocol::RunVerdict>(&message)) {
+        if (verdicts.size() < MaxKeptLines) verdicts.push_back(*m);
+    } else if (const auto* m = std::get_if<Protocol::Board>(&message)) {
+        board = *m;
+    } else if (const auto* m = std::get_if<Protocol::FetchedRun>(&message)) {
+        fetchedRun = *m;
     }
     // A hello, a track report or a ready mark is a client's to send: ignored.
 }
@@ -151,3 +180,6 @@ std::vector<Protocol::PlayerLeft> NetClient::TakeLeft() { return std::exchange(l
 std::vector<Protocol::CarState> NetClient::TakeStates() { return std::exchange(states, {}); }
 std::optional<Protocol::RaceStart> NetClient::TakeRaceStart() { return std::exchange(raceStart, std::nullopt); }
 std::optional<Protocol::RaceResult> NetClient::TakeRaceResult() { return std::exchange(raceResult, std::nullopt); }
+std::vector<Protocol::RunVerdict> NetClient::TakeVerdicts() { return std::exchange(verdicts, {}); }
+std::optional<Protocol::Board> NetClient::TakeBoard() { return std::exchange(board, std::nullopt); }
+std::optional<Protocol::FetchedRun> NetClient::TakeFetchedRun() { return std::exchange(fetchedRun, std::nullopt); }

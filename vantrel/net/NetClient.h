@@ -52,6 +52,12 @@ public:
     bool SetReady(bool ready);
     /// Sends the car's state, unreliable.
     bool SendState(const Protocol::CarState& state);
+    /// The leaderboard's requests: a run for the board (answered by a
+    /// verdict), a board, and a run of one (answered by the run, or a notice).
+    /// @return false when not in the lobby or the message would not encode
+    bool SubmitRun(const Protocol::Run& run);
+    bool RequestBoard(const Protocol::BoardRequest& request);
+    bool FetchRun(std::uint32_t runId);
 
     State GetState() const { return state; }
     /// What the player is shown once it is over: the refusal, "Server
@@ -73,6 +79,10 @@ public:
     /// since the last call; none where none came.
     std::optional<Protocol::RaceStart> TakeRaceStart();
     std::optional<Protocol::RaceResult> TakeRaceResult();
+    /// The leaderboard's answers, each the newest since the last call.
+    std::vector<Protocol::RunVerdict> TakeVerdicts();
+    std::optional<Protocol::Board> TakeBoard();
+    std::optional<Protocol::FetchedRun> TakeFetchedRun();
     /// Bytes the link has sent and received so far, ENet's headers included.
     std::uint64_t GetBytesSent() const { return host.GetBytesSent(); }
     std::uint64_t GetBytesReceived() const { return host.GetBytesReceived(); }
@@ -103,5 +113,8 @@ private:
     std::vector<Protocol::CarState> states;
     std::optional<Protocol::RaceStart> raceStart;
     std::optional<Protocol::RaceResult> raceResult;
+    std::vector<Protocol::RunVerdict> verdicts;
+    std::optional<Protocol::Board> board;
+    std::optional<Protocol::FetchedRun> fetchedRun;
     static Logger logger;
 };

@@ -16,7 +16,9 @@
 #include <nodara/ModelPlugin.h>
 
 #include "ServerOptions.h"
+#include "leaderboard/RunBoard.h"
 #include "net/GameServer.h"
+#include "storage/UserFolders.h"
 #include "track/TrackList.h"
 #include "track/TrackTerrain.h"
 
@@ -49,6 +51,41 @@ std::string TrackKeys(const TrackList& tracks) {
     std::string keys;
     for (const TrackDescription& t : tracks.GetTracks()) keys += (keys.empty() ? "" : ", ") + t.GetKey();
     return keys;
+}
+
+/// The leaderboards in `path` (empty: the default beside the player's
+/// files), checked on the tracks of `tracks`, whose ground a plug-in of its
+/// own reads as the runs come. Null, having said why, when there is no
+/// database to be had.
+std::shared_ptr<RunBoard> OpenBoard(const std::string& path, const TrackList& tracks) {
+    std::string file = path.empty() ? Leaderboard::DefaultPath() : path;
+    std::string problem;
+    if (path.empty() && (file.empty() || !UserFolders::MakeFolder(UserFolders::DataFolder(), problem))) {
+        logger.Log(Logger::Warn, "no leaderboard: there is no folder for its file" +
+                                     (problem.empty() ? std::string() : " (" + problem + ")"));
+        return nullptr;
+    }
+    auto plugin = std::make_shared<ModelPlugin>();
+    if (!plugin->Open(ModelPlugin::DefaultName, problem)) {
+        logger.Log(Logger::Error, "no leaderboard: " + problem);
+        return nullptr;
+    }
+    auto board = std::make_shared<RunBoard>(
+        tracks.GetTracks(), [plugin](const TrackDescription& track) -> std::shared_ptr<const TrackTerrain> {
+            auto terrain = std::make_shared<TrackTerrain>();
+            std::string why;
+            if (terrain->Load(*plugin, track.GetModelFile(), why)) return terrain;
+            logger.Log(Logger::Error, "cannot check runs on " + track.GetKey() + ": " + why);
+            return nullptr;
+        });
+    if (!board->Open(file, problem)) {
+        logger.Log(Logger::Error, "no leaderboard: " + problem);
+        return nullptr;
+    }
+    // A damaged file was set aside: say so once, and go on with a new one.
+    if (!problem.empty()) logger.Log(Logger::Warn, problem);
+    logger.Log(Logger::Info, "leaderboard in " + file);
+    return board;
 }
 
 }  // namespace
@@ -106,6 +143,8 @@ int main(int argc, char** argv) {
     }
 
     GameServer::Settings settings;
+    settings.board = OpenBoard(choices.database, tracks);
+    if (!settings.board && !choices.database.empty()) return 1;
     settings.track = track;
     settings.terrain = terrain;
     settings.address = choices.address;

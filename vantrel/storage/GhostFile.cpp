@@ -238,6 +238,17 @@ std::size_t GhostFile::MaxFileBytes() {
            RunInputs::MaxEncodedBytes() + CrcBytes;
 }
 
+std::string GhostFile::EncodeInputs(const RunInputs& inputs) { return Deflate(inputs.Encode()); }
+
+bool GhostFile::DecodeInputs(const std::string& bytes, std::size_t count, RunInputs& inputs, std::string& problem) {
+    std::string encoded;
+    if (!Inflate(bytes, RunInputs::MaxEncodedBytes(), encoded)) {
+        problem = "not deflated data";
+        return false;
+    }
+    return inputs.Decode(encoded, count, problem);
+}
+
 std::uint32_t GhostFile::SamplesCrc(const RecordedRun& run) {
     std::string bytes;
     Writer out(bytes);
@@ -264,7 +275,7 @@ std::string GhostFile::Encode(const RecordedRun& run, const Info& info) {
     out.Text(info.track);
     out.Text(info.car);
     WriteSamples(run, out);
-    const std::string inputs = Deflate(run.GetInputs().Encode());
+    const std::string inputs = EncodeInputs(run.GetInputs());
     out.U32(static_cast<std::uint32_t>(run.GetInputs().GetTickCount()));
     out.U32(static_cast<std::uint32_t>(inputs.size()));
     bytes += inputs;
@@ -408,14 +419,8 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
     }
     if (inputBytes > 0 || inputTicks > 0) {
         RunInputs inputs;
-        std::string encoded;
-        if (!Inflate(bytes.substr(samplesEnd + InputsHeaderBytes, inputBytes), RunInputs::MaxEncodedBytes(),
-                     encoded)) {
-            problem = "has inputs that do not inflate";
-            return false;
-        }
-        if (!inputs.Decode(encoded, inputTicks, problem)) {
-            problem = "has inputs that cannot be read: it " + problem;
+        if (!DecodeInputs(bytes.substr(samplesEnd + InputsHeaderBytes, inputBytes), inputTicks, inputs, problem)) {
+            problem = "has inputs that cannot be read (" + problem + ")";
             return false;
         }
         run.SetInputs(std::move(inputs));

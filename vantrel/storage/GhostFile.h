@@ -39,6 +39,7 @@
 #include <nodara/Logger.h>
 
 class RecordedRun;
+class RunInputs;
 
 /// Reads and writes one ghost file, with the care the player's other files
 /// get (AtomicFile): bounded reads of regular files only, atomic writes
@@ -103,6 +104,12 @@ public:
     /// The file's bytes; empty when `run` has fewer than two samples, a
     /// value that is not finite, or `info` a key that is not valid.
     static std::string Encode(const RecordedRun& run, const Info& info);
+    /// `inputs` as the file holds them: RunInputs::Encode, deflated.
+    static std::string EncodeInputs(const RunInputs& inputs);
+    /// Reads `count` ticks of inputs held as EncodeInputs writes them,
+    /// inflated to RunInputs::MaxEncodedBytes at most.
+    /// @return true with `inputs` set; false (with `problem`) leaves them alone
+    static bool DecodeInputs(const std::string& bytes, std::size_t count, RunInputs& inputs, std::string& problem);
     /// CRC-32 of `run`'s samples as Encode writes them: a run driven again
     /// to the same poses, to the bit, has the same.
     static std::uint32_t SamplesCrc(const RecordedRun& run);
