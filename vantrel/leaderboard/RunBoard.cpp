@@ -202,7 +202,7 @@ RunBoard::Verdict RunBoard::Check(const Submission& s) {
     if (entry->kept)
         verdict.line = time + " is " + Ordinal(entry->place) + " on " + s.board.track;
     else if (entry->place > 0)
-        verdict.line = time + " would be " + Ordinal(entry->place) + ": your own best there is faster";
+        verdict.line = time + " is not better than your best on " + s.board.track;
     else
         verdict.line = time + " is not among the " + std::to_string(Leaderboard::PlacesKept) + " best on " +
                        s.board.track;
