@@ -1,7 +1,8 @@
 // The dedicated server as a program, on loopback only: it lobbies real
 // clients and races one, lives through a flood of random packets, answers SIGTERM by
 // telling every client "Server stopped" and ending with 0, and turns a bad
-// command line into one line and status 2.
+// command line into one line and status 2. Killed with SIGKILL amid a stream
+// of leaderboard runs, it loses none it acknowledged.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -12,9 +13,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <deque>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <map>
 #include <memory>
 #include <random>
 #include <regex>
@@ -24,12 +32,19 @@
 #include <nodara/ModelPlugin.h>
 
 #include "cars/Car.h"
+#include "cars/CarCatalogue.h"
+#include "drivers/RacingDriver.h"
+#include "leaderboard/Leaderboard.h"
+#include "leaderboard/RunCheck.h"
 #include "net/HeadlessClient.h"
 #include "net/NetClient.h"
 #include "net/NetHost.h"
 #include "net/Protocol.h"
 #include "net/ServerRace.h"
 #include "physics/DynamicObjectCar.h"
+#include "replay/RecordedRun.h"
+#include "storage/GhostFile.h"
+#include "track/RacingLine.h"
 #include "track/TrackList.h"
 #include "track/TrackTerrain.h"
 
@@ -49,21 +64,33 @@ std::string ReadFile(const std::string& path) {
 /// The program started with `args`, its output in files of a folder of its own.
 class ServerProcess {
 public:
-    explicit ServerProcess(const std::vector<std::string>& args) {
+    /// `env`: "NAME=value" lines that replace or join the test's environment.
+    explicit ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
         char folder[] = "/tmp/vantrel-server-test-XXXXXX";
         dir = mkdtemp(folder) ? folder : "";
         outPath = dir + "/out.txt";
         errPath = dir + "/err.txt";
+        // Made before the fork: the child only calls what is safe there.
+        std::vector<std::string> lines = env;
+        for (char** e = environ; *e; ++e) {
+            const std::string line = *e;
+            const std::string name = line.substr(0, line.find('=') + 1);
+            if (std::none_of(env.begin(), env.end(), [&](const std::string& o) { return o.rfind(name, 0) == 0; }))
+                lines.push_back(line);
+        }
+        std::vector<char*> envp;
+        for (std::string& line : lines) envp.push_back(line.data());
+        envp.push_back(nullptr);
+        std::vector<char*> argv{const_cast<char*>(SERVER_PROGRAM)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
         pid = fork();
         if (pid == 0) {
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(out, 1);
             dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(SERVER_PROGRAM)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(SERVER_PROGRAM, argv.data());
+            execve(SERVER_PROGRAM, argv.data(), envp.data());
             _exit(127);
         }
     }
@@ -361,5 +388,169 @@ TEST(ServerProgramTest, BadCommandLineSaysWhatIsWrongAndEndsWithTwo) {
         EXPECT_NE(first.find(row.says), std::string::npos) << first;
         EXPECT_NE(err.find("--opponents N"), std::string::npos) << "the usage follows";
         EXPECT_TRUE(server.Out().empty()) << server.Out();
+    }
+}
+
+// Every run the server acknowledged was committed first: a kill -9 amid a
+// stream of them, with more sent and not yet answered, leaves a sound file
+// that holds them all, and the server started again on it answers the same
+// boards.
+TEST(ServerProgramTest, KilledAmidSubmissionsItKeepsEveryRunItAcknowledged) {
+    TrackList tracks;
+    tracks.Load();
+    const auto forward = TrackDescription::Direction::Forward;
+    const auto choice = tracks.Find("KestrelPass", forward);
+    ASSERT_TRUE(choice) << "no KestrelPass in the data";
+    const TrackDescription& track = tracks.TrackOf(tracks.GetChoices()[*choice]);
+    const Protocol::TrackRef ref{"KestrelPass", false, track.RoadFor(forward).GetChecksum()};
+    ModelPlugin plugin;
+    TrackTerrain terrain;
+    std::string problem;
+    ASSERT_TRUE(plugin.Open(ModelPlugin::DefaultName, problem) && terrain.Load(plugin, track.GetModelFile(), problem))
+        << problem;
+    // One genuine run per car: a board each, so every player's first run on
+    // it is kept (8 players fit the board's 10 places).
+    RacingLine line;
+    ASSERT_TRUE(line.Compute(track.RoadFor(forward), track.GetRoadHalfWidthM()));
+    std::vector<Protocol::Run> runs;
+    for (unsigned car = 0; car < CarCatalogue::Count(); ++car) {
+        const std::string key = CarCatalogue::Describe(car).GetKey();
+        RacingDriver driver(line, RacingDriver::CarLimits(car), RacingDriver::Skill::Hard);
+        RecordedRun run;
+        const RunCheck::Outcome driven = RunCheck::Record(track, forward, terrain, key, driver, run);
+        ASSERT_EQ(driven.verdict, RunCheck::Verdict::Genuine) << key << ": " << driven.why;
+        runs.push_back({ref, key, driven.timeMs, GhostFile::SamplesCrc(run),
+                        static_cast<std::uint32_t>(run.GetInputs().GetTickCount()),
+                        GhostFile::EncodeInputs(run.GetInputs())});
+    }
+    ASSERT_GE(runs.size(), 2u);
+
+    char pattern[] = "/tmp/vantrel-kill-test-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    const std::filesystem::path folder = pattern;
+    const std::unique_ptr<const std::filesystem::path, void (*)(const std::filesystem::path*)> removal(
+        &folder, [](const std::filesystem::path* f) { std::filesystem::remove_all(*f); });
+    const std::string database = (folder / "board.sqlite").string();
+    const std::vector<std::string> args{"--address", "127.0.0.1", "--port",     "0",
+                                        "--track",   "KestrelPass", "--database", database};
+    const std::vector<std::string> env{"XDG_DATA_HOME=" + folder.string(), "XDG_CONFIG_HOME=" + folder.string(),
+                                       "XDG_CACHE_HOME=" + folder.string(), "XDG_STATE_HOME=" + folder.string()};
+    struct Acknowledged {
+        std::string player, car;
+        std::uint32_t timeMs;
+    };
+    std::vector<Acknowledged> acknowledged;
+    std::size_t sent = 0, outstandingAtKill = 0;
+    {
+        auto server = std::make_unique<ServerProcess>(args, env);
+        const std::uint16_t port = server->WaitForPort();
+        ASSERT_NE(port, 0) << server->Out() << server->Err();
+        std::vector<std::unique_ptr<NetClient>> clients;
+        for (int i = 0; i < 8; ++i) {
+            clients.push_back(std::make_unique<NetClient>());
+            ASSERT_TRUE(clients.back()->Connect("127.0.0.1", port, {"P" + std::to_string(i), "NissanSkyline", "", "0.1"},
+                                                AnyTrack()));
+        }
+        const auto inLobby = [&] {
+            return std::all_of(clients.begin(), clients.end(),
+                               [](const auto& c) { return c->GetState() == NetClient::State::InLobby; });
+        };
+        for (int i = 0; i < 1000 && !inLobby(); ++i)
+            for (const auto& c : clients) c->Service(1);
+        ASSERT_TRUE(inLobby()) << server->Out();
+
+        // Each player sends each car's run once (under six a minute), at most
+        // six waiting at a time, below the server's queue of eight; the kill
+        // comes once a third are acknowledged, the rest still in flight.
+        const std::size_t total = clients.size() * runs.size();
+        const std::size_t killAfter = total / 3;
+        std::vector<std::deque<std::size_t>> waiting(clients.size());  // run indices, in the order sent
+        std::size_t outstanding = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (acknowledged.size() < killAfter && std::chrono::steady_clock::now() < deadline) {
+            while (sent < total && outstanding < 6) {
+                const std::size_t player = sent % clients.size(), run = sent / clients.size();
+                ASSERT_TRUE(clients[player]->SubmitRun(runs[run]));
+                waiting[player].push_back(run);
+                ++sent, ++outstanding;
+            }
+            for (std::size_t p = 0; p < clients.size(); ++p) {
+                clients[p]->Service(p == 0 ? 2 : 0);
+                for (const Protocol::RunVerdict& v : clients[p]->TakeVerdicts()) {
+                    ASSERT_FALSE(waiting[p].empty()) << "a verdict for nothing sent";
+                    const Protocol::Run& run = runs[waiting[p].front()];
+                    waiting[p].pop_front();
+                    --outstanding;
+                    EXPECT_TRUE(v.entered) << v.line;
+                    if (v.entered) acknowledged.push_back({"P" + std::to_string(p), run.car, run.timeMs});
+                }
+            }
+        }
+        ASSERT_EQ(acknowledged.size(), killAfter) << "within 60 s\n" << server->Out();
+        outstandingAtKill = outstanding;
+        server->Signal(SIGKILL);
+        const int status = server->Wait(5.0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        EXPECT_GT(outstandingAtKill, 0u) << "the kill came with nothing in flight";
+    }
+
+    // The file as the kill left it, through a connection of the test's own.
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        sqlite3_stmt* check = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+        sqlite3_finalize(check);
+        sqlite3_close(db);
+    }
+    std::map<std::string, std::vector<Leaderboard::Line>> boards;  // by car
+    std::size_t found = 0;
+    {
+        Leaderboard board;
+        ASSERT_TRUE(board.Open(database, problem)) << problem;
+        EXPECT_TRUE(board.GetSetAsidePath().empty()) << problem;
+        for (const Protocol::Run& run : runs) {
+            const auto lines = board.Top({ref.key, ref.checksum, false, run.car}, problem);
+            ASSERT_TRUE(lines) << problem;
+            boards[run.car] = *lines;
+            found += lines->size();
+        }
+    }
+    for (const Acknowledged& a : acknowledged) {
+        const std::vector<Leaderboard::Line>& lines = boards[a.car];
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const Leaderboard::Line& l) {
+            return l.player == a.player && l.timeMs == a.timeMs;
+        })) << a.player << " on " << a.car << " was acknowledged and is gone";
+    }
+    EXPECT_LE(found, sent);
+    std::cout << "submissions sent " << sent << ", acknowledged before the kill " << acknowledged.size()
+              << ", in flight at the kill " << outstandingAtKill << ", on the boards after " << found << '\n';
+
+    // Started again on the file, the server answers the boards it holds.
+    {
+        ServerProcess server(args, env);
+        const std::uint16_t port = server.WaitForPort();
+        ASSERT_NE(port, 0) << server.Out() << server.Err();
+        EXPECT_EQ(server.Out().find("set aside"), std::string::npos) << server.Out();
+        NetClient ann;
+        ASSERT_TRUE(ann.Connect("127.0.0.1", port, {"Ann", "NissanSkyline", "", "0.1"}, AnyTrack()));
+        ASSERT_TRUE(AllInLobby({&ann}, 1)) << server.Out();
+        for (const Protocol::Run& run : runs) {
+            ASSERT_TRUE(ann.RequestBoard({ref, run.car}));
+            std::optional<Protocol::Board> answer;
+            for (int i = 0; i < 500 && !(answer = ann.TakeBoard()); ++i) ann.Service(10);
+            ASSERT_TRUE(answer) << run.car << ": no board within 5 s";
+            const std::vector<Leaderboard::Line>& lines = boards[run.car];
+            ASSERT_EQ(answer->lines.size(), lines.size()) << run.car;
+            for (std::size_t k = 0; k < lines.size(); ++k) {
+                EXPECT_EQ(answer->lines[k].runId, static_cast<std::uint32_t>(lines[k].runId));
+                EXPECT_EQ(answer->lines[k].player, lines[k].player);
+                EXPECT_EQ(answer->lines[k].timeMs, lines[k].timeMs);
+            }
+        }
+        server.Signal(SIGTERM);
+        EXPECT_NE(server.Wait(5.0), -1);
     }
 }
