@@ -1,6 +1,7 @@
 // A Time Trial the game drives, at the keys, is checked by driving its
 // recorded inputs again where nothing is drawn: the same poses, the same
-// time. Edited runs are not.
+// time. Edited runs are not. A run on a server's board, fetched through the
+// online page's board, is the ghost of the next trial.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,13 +13,22 @@
 #include <nodara/ModelPlugin.h>
 
 #include "CentreLineDriver.h"
+#include <nodara/GroupNode.h>
+
+#include "cars/Car.h"
 #include "cars/CarPool.h"
+#include "drivers/RacingDriver.h"
+#include "leaderboard/RunBoard.h"
 #include "leaderboard/RunCheck.h"
+#include "net/GameServer.h"
+#include "net/NetClient.h"
+#include "online/OnlineBoard.h"
 #include "platform/WindowMessage.h"
 #include "race/GameEngine.h"
 #include "race/GhostRace.h"
 #include "storage/GhostFile.h"
 #include "storage/RecordsStore.h"
+#include "track/RacingLine.h"
 #include "track/TrackList.h"
 #include "track/TrackTerrain.h"
 
@@ -137,4 +147,90 @@ TEST_F(RunCheckTest, AWonTrialDrivesAgainToItsPosesAndTimeAndAnEditedOneDoesNot)
     const RunCheck::Outcome second =
         RunCheck::Check(track, direction, terrain, carKey, again, race->GetResult().GetTakenMs());
     EXPECT_EQ(second.verdict, RunCheck::Verdict::Genuine) << second.why;
+}
+
+TEST_F(RunCheckTest, ARunFetchedFromAServersBoardIsTheGhostOfTheNextTrial) {
+    TrackList tracks;
+    tracks.Load();
+    const auto forward = TrackDescription::Direction::Forward;
+    const std::optional<std::size_t> choice = tracks.Find("KestrelPass", forward);
+    ASSERT_TRUE(choice);
+    const TrackDescription& track = tracks.TrackOf(tracks.GetChoices()[*choice]);
+    ModelPlugin plugin;
+    std::string problem;
+    auto terrain = std::make_shared<TrackTerrain>();
+    ASSERT_TRUE(plugin.Open(ModelPlugin::DefaultName, problem) && terrain->Load(plugin, track.GetModelFile(), problem))
+        << problem;
+    const std::uint32_t checksum = track.RoadFor(forward).GetChecksum();
+    const std::string carKey = CarPool::Describe(0).GetKey();
+
+    // Ann's run on the server's board, driven by the game's driver.
+    RacingLine line;
+    ASSERT_TRUE(line.Compute(track.RoadFor(forward), track.GetRoadHalfWidthM()));
+    RacingDriver driver(line, RacingDriver::CarLimits(0), RacingDriver::Skill::Hard);
+    RecordedRun annsRun;
+    const RunCheck::Outcome driven = RunCheck::Record(track, forward, *terrain, carKey, driver, annsRun);
+    ASSERT_EQ(driven.verdict, RunCheck::Verdict::Genuine) << driven.why;
+    auto board = std::make_shared<RunBoard>(tracks.GetTracks(), [&](const TrackDescription&) { return terrain; });
+    ASSERT_TRUE(board->Open((playerFiles / "board.sqlite").string(), problem)) << problem;
+    ASSERT_TRUE(board->Submit({1, "Ann", {"KestrelPass", checksum, false, carKey}, driven.timeMs,
+                               GhostFile::SamplesCrc(annsRun),
+                               static_cast<std::uint32_t>(annsRun.GetInputs().GetTickCount()),
+                               GhostFile::EncodeInputs(annsRun.GetInputs()), 1765400000}));
+    ASSERT_TRUE(board->WaitIdle(20000));
+    ASSERT_TRUE(board->TakeVerdicts().at(0).entered);
+    GameServer::Settings settings;
+    settings.address = "127.0.0.1";
+    settings.port = 0;
+    settings.lobby.serverName = "Board";
+    settings.lobby.gameVersion = "0.1";
+    settings.lobby.choice.track = {"KestrelPass", false, checksum};
+    settings.track = track;
+    settings.terrain = terrain;
+    settings.board = board;
+    GameServer server(settings);
+    ASSERT_TRUE(server.Start());
+
+    // Bob's page: B shows the board, Return on Ann's line makes her run his ghost.
+    NetClient bob;
+    bob.Connect("127.0.0.1", server.GetPort(), {"Bob", carKey, "", "0.1"},
+                [&](const std::string&, bool) { return checksum; });
+    OnlineBoard page(tracks);
+    std::optional<GhostFetch::Ghost> ghost;
+    bool asked = false, fetching = false;
+    for (int i = 0; i < 2000 && !ghost; ++i) {
+        server.Tick(GameServer::TickS, 5);
+        bob.Service(0);
+        page.Frame(&bob);
+        if (bob.GetState() == NetClient::State::InLobby && !asked) asked = !page.Toggle(bob, settings.lobby.choice.track, carKey).empty();
+        if (!page.Lines().empty() && !fetching) {
+            EXPECT_NE(page.Lines()[0].find("Ann"), std::string::npos) << page.Lines()[0];
+            fetching = !page.Fetch(bob, 0).empty();
+        }
+        EXPECT_FALSE(page.TakeGhostFor("GreenValley", carKey)) << "a ghost for its own track only";
+        ghost = page.TakeGhostFor("KestrelPass", carKey);
+    }
+    ASSERT_TRUE(ghost);
+    EXPECT_EQ(ghost->player, "Ann");
+    EXPECT_EQ(ghost->timeMs, driven.timeMs);
+
+    // His next Time Trial there races it: the ghost car where Ann's car was.
+    EventHandler handler;
+    RecordsStore records;
+    GameEngine race(handler, &records);
+    race.SetTrack(track, forward);
+    ASSERT_TRUE(race.Initialize());
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(race.Start(0, RaceMode::TimeTrial));
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(race.GetGhostRace()->SetGhost(0, ghost->run, ghost->timeMs));
+    race.GetFrameStatistics().cycleTime = 1.0 / 60.0;
+    handler.DispatchKey(VK_UP, 0);
+    for (int frame = 0; frame < 60 * 14; ++frame) race.Step();
+    const GhostRace& ghostRace = *race.GetGhostRace();
+    ASSERT_TRUE(ghostRace.GetGhostCar());
+    const RecordedRun::Sample at = annsRun.At(ghostRace.GetTimeS());
+    const float* m = ghostRace.GetGhostCar()->node->GetTransform().GetMatrix().ptr();
+    EXPECT_LT(vmath::length(vmath::vec3<float>(m[12], m[13], m[14]) - at.positionM), 0.5f);
+    EXPECT_TRUE(ghostRace.GetGapS()) << "the live gap to Ann";
 }

@@ -27,7 +27,7 @@ std::string CarNameOf(const std::string& key) {
 }  // namespace
 
 OnlineGame::OnlineGame(const TrackList& tracks, SettingsStore* settings)
-    : tracks(tracks), settings(settings), online(OnlineSettings::Read(settings)) {}
+    : tracks(tracks), settings(settings), online(OnlineSettings::Read(settings)), board(tracks) {}
 
 void OnlineGame::Attach(OnlinePage& page) const { page.SetAddress(online.address); }
 
@@ -123,6 +123,16 @@ void OnlineGame::Act(OnlinePage& page, const Choices& choices) {
         }
         break;
     case OnlinePage::Request::Leave: session.Leave(); break;
+    case OnlinePage::Request::Board:
+        if (NetClient* client = session.GetClient())
+            failure = board.Toggle(*client, client->GetChoice().track, choices.carKey);
+        break;
+    case OnlinePage::Request::SendRuns:
+        if (NetClient* client = session.GetClient()) failure = board.SendBestRuns(*client, client->GetChoice().track);
+        break;
+    case OnlinePage::Request::Fetch:
+        if (NetClient* client = session.GetClient()) failure = board.Fetch(*client, page.GetBoardChoice());
+        break;
     case OnlinePage::Request::None: break;
     }
 }
@@ -144,6 +154,10 @@ void OnlineGame::Frame(OnlinePage& page, const Choices& choices, double dtS) {
         view.found.push_back(line);
     }
     view.lobby = session.LobbyLines(&CarNameOf);
+    if (!view.inGame) board.Hide();
+    if (const std::string line = board.Frame(session.GetClient()); !line.empty()) failure = line;
+    view.showingBoard = board.IsShown();
+    view.board = board.Lines();
     if (NetClient* client = session.GetClient()) {
         for (const std::string& notice : client->TakeNotices()) failure = notice;
         for (const Protocol::PlayerLeft& gone : client->TakeLeft())

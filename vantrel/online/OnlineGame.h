@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "OnlineBoard.h"
 #include "OnlineSession.h"
 #include "OnlineSettings.h"
 #include "drivers/RacingDriver.h"
@@ -14,7 +15,8 @@ class OnlinePage;
 class SettingsStore;
 
 /// Serves the show room's online page: what the player asks for there
-/// (host, join, search, ready, leave) done through an OnlineSession, and
+/// (host, join, search, ready, leave; the leaderboard's keys through an
+/// OnlineBoard) done through an OnlineSession, and
 /// what came of it shown back on the page each frame. The player's name and
 /// the address typed are kept in the settings.
 class OnlineGame {
@@ -47,6 +49,8 @@ public:
     void SetListen(OnlineSession::Listen value) { listen = std::move(value); }
     const OnlineSession& GetSession() const { return session; }
     OnlineSettings& GetSettings() { return online; }
+    /// The leaderboard's keys, and the ghost it fetched (OnlineBoard::TakeGhostFor).
+    OnlineBoard& GetBoard() { return board; }
     /// Sets the player's name and keeps it.
     /// @return why it was refused, empty when it was taken
     std::string SetName(const std::string& name);
@@ -60,6 +64,7 @@ private:
     SettingsStore* settings;
     OnlineSettings online;
     OnlineSession session;
+    OnlineBoard board;
     OnlineSession::Listen listen;
     std::string failure;  ///< the last request's refusal, until the next request
     std::optional<Protocol::RaceStart> raceStart;

@@ -15,7 +15,9 @@ namespace {
 
 const int Pressed = 0;
 const char* const MenuKeys = "Up / Down: choose   Return: go   Escape: back";
-const char* const LobbyKeys = "R: ready   Escape: leave the game";
+const char* const LobbyKeys = "R: ready   S: send my best runs   B: leaderboard   Escape: leave";
+const char* const BoardKeys = "Up / Down: choose   Return: race this ghost   B: lobby";
+const char* const EmptyBoard = "No one has a run on this board yet";
 
 }  // namespace
 
@@ -40,8 +42,18 @@ void OnlinePage::OnKey(unsigned key, int state) {
         if (outcome == TextField::Outcome::Done) request = Request::Join;
         return;
     }
+    if (view.inGame && view.showingBoard) {
+        const int lines = static_cast<int>(view.board.size());
+        if (key == VK_UP && lines > 0) boardLine = (boardLine + lines - 1) % lines;
+        if (key == VK_DOWN && lines > 0) boardLine = (boardLine + 1) % lines;
+        if (key == VK_RETURN && lines > 0) request = Request::Fetch;
+        if (key == 'B' || key == VK_ESCAPE) request = Request::Board;
+        return;
+    }
     if (view.inGame) {
         if (key == 'R') request = Request::Ready;
+        if (key == 'S') request = Request::SendRuns;
+        if (key == 'B') request = Request::Board;
         if (key == VK_ESCAPE) request = Request::Leave;
         return;
     }
@@ -81,11 +93,17 @@ void OnlinePage::SetView(View value) {
     view = std::move(value);
     // Games come and go between searches: the choice stays on the page.
     line = std::min(line, MenuLineCount() - 1);
+    boardLine = std::max(0, std::min(boardLine, static_cast<int>(view.board.size()) - 1));
 }
 
 std::vector<std::string> OnlinePage::Lines(int& chosen) const {
     std::vector<std::string> lines;
-    if (view.inGame) {
+    if (view.inGame && view.showingBoard) {
+        lines = view.board;
+        if (lines.empty()) lines.push_back(EmptyBoard);
+        lines.push_back(BoardKeys);
+        chosen = view.board.empty() ? -1 : boardLine;
+    } else if (view.inGame) {
         lines = view.lobby;
         lines.push_back(LobbyKeys);
         chosen = -1;
@@ -115,7 +133,8 @@ void OnlinePage::Draw(Renderer::FontManager& fonts, Font& font, Font& small, flo
     glVertex3f(60, top + 30, -0.5f);
     glEnd();
     glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
-    fonts.Print(font, 100, top - 10, view.inGame ? "Online: lobby" : "Online");
+    fonts.Print(font, 100, top - 10,
+                view.inGame ? (view.showingBoard ? "Online: leaderboard" : "Online: lobby") : "Online");
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const bool keys = i + 1 == lines.size();
         if (static_cast<int>(i) == chosen)

@@ -12,19 +12,24 @@ class Font;
 /// The show room's "Online" page: "Host a game", "Join: <address>" (Return
 /// types the address, Return again joins), "Search the local network", the
 /// games found, each joined with Return, and "Back". Once in a game the page
-/// shows its lobby instead: R marks the player ready (or not), Escape leaves.
+/// shows its lobby instead: R marks the player ready (or not), S sends the
+/// player's best runs to the server's leaderboard, B shows the leaderboard
+/// of the lobby's track and the player's car (Return on a line races that
+/// run as the ghost of the next Time Trial, B goes back), Escape leaves.
 ///
 /// The page holds no network link: what the player asks for is taken by the
 /// owner (TakeRequest), which shows back what came of it (SetView).
 class OnlinePage {
 public:
-    enum class Request { None, Host, Join, JoinFound, Search, Ready, Leave };
+    enum class Request { None, Host, Join, JoinFound, Search, Ready, Leave, Board, SendRuns, Fetch };
 
     /// What the page shows of the network game.
     struct View {
         bool inGame = false;               ///< the lobby instead of the menu
         std::vector<std::string> found;    ///< a line a game found
         std::vector<std::string> lobby;    ///< the lobby's lines
+        bool showingBoard = false;         ///< the leaderboard instead of the lobby
+        std::vector<std::string> board;    ///< a line a run on it
         std::string status;                ///< the line under it all
     };
 
@@ -51,6 +56,8 @@ public:
     const std::string& GetAddress() const { return address; }
     /// The game found chosen, for Request::JoinFound (an index in View::found).
     std::size_t GetFoundChoice() const { return foundChoice; }
+    /// The leaderboard's line chosen, for Request::Fetch (an index in View::board).
+    std::size_t GetBoardChoice() const { return static_cast<std::size_t>(boardLine); }
 
     void SetView(View value);
     const View& GetView() const { return view; }
@@ -70,5 +77,6 @@ private:
     TextField typing{HostAddress::MaxTextLength};
     Request request = Request::None;
     std::size_t foundChoice = 0;
+    int boardLine = 0;
     View view;
 };

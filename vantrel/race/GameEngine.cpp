@@ -24,6 +24,7 @@
 #include "rules/FieldRaceRules.h"
 #include "rules/FreeDriveRules.h"
 #include "rules/TimeTrialRules.h"
+#include "rules/TrialRun.h"
 #include "view/RacePicture.h"
 #include "view/SplitLayout.h"
 #include "hud/ResultsTable.h"
@@ -205,9 +206,16 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
         for (const Racer& racer : race.GetField()->GetRacers())
             if (!racer.player) scene->AddCar(*racer.car);
         for (const RaceField::Entry& guest : others) scene->AddCar(*guest.car);
-        if (autopilotAsked) {
-            autopilot = std::make_unique<RacingDriver>(race.GetRacingLine(), RacingDriver::CarLimits(carIndex),
-                                                       RacingDriver::Skill::Medium);
+    }
+    // The game's driver at the player's wheel: along the field's racing
+    // line, or for a trial one kept within a checkpoint's reach of the
+    // centre line, where the gates are.
+    if (autopilotAsked && (startMode == RaceMode::Race || startMode == RaceMode::TimeTrial)) {
+        const double reachM = std::min<double>(race.GetSetup().track.GetRoadHalfWidthM(), TrialRun::CheckpointReach);
+        const bool lined = startMode == RaceMode::Race || autopilotLine.Compute(track.road, reachM);
+        if (lined) {
+            autopilot = std::make_unique<RacingDriver>(startMode == RaceMode::Race ? race.GetRacingLine() : autopilotLine,
+                                                       RacingDriver::CarLimits(carIndex), RacingDriver::Skill::Medium);
             player.SetAutopilot(autopilot.get());
         }
     }

@@ -152,7 +152,7 @@ public:
         guests = std::move(others);
         guestRules = std::move(rules);
     }
-    /// The game's driver at the first player's wheel in a Race, from the
+    /// The game's driver at the first player's wheel in a Race or a Time Trial, from the
     /// start (a demonstration, a race left to run by itself); before Start.
     void SetAutopilot(bool on) { autopilotAsked = on; }
     /// The lines under the standings (a network race's ping, who lags), set each frame.
@@ -358,6 +358,7 @@ private:
     std::vector<std::string> hudLines;
     bool autopilotAsked = false;
     std::unique_ptr<RacingDriver> autopilot;
+    RacingLine autopilotLine;  ///< a trial's, which has no field to compute one
     std::string startFailure;
     bool startFailureIsTrack = false;
     std::string padNotice;

@@ -48,7 +48,7 @@ CommandLine::CommandLine() {
             err << "vantrel: --window takes WIDTHxHEIGHT, each from 320 to 16384 pixels, not '" << value << "'\n";
             return Outcome::Invalid;
         });
-    Add("--autopilot", "", "in a Race, the game's driver drives your car (a demonstration)",
+    Add("--autopilot", "", "in a Race or a Time Trial, the game's driver drives your car (a demonstration)",
         [this](const std::string&, std::ostream&, std::ostream&) {
             choices.autopilot = true;
             return Outcome::Continue;

@@ -20,6 +20,7 @@
 #include "online/OnlineRace.h"
 #include "race/EngineSound.h"
 #include "race/GameEngine.h"
+#include "race/GhostRace.h"
 #include "race/TrackSettings.h"
 #include "input/GameMode.h"
 #include "showroom/ShowRoom.h"
@@ -232,7 +233,14 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode, bool championshipRa
     if (onlineRace) onlineRace->SetUp(newRace);
     if (options) options->ApplyTo(newRace);
     const bool initialised = newRace.Initialize();
-    if (initialised && newRace.Start(carIndex, mode)) return true;
+    if (initialised && newRace.Start(carIndex, mode)) {
+        // A run fetched from a leaderboard races as this trial's ghost, instead of the player's own best.
+        if (mode == RaceMode::TimeTrial && online && newRace.GetGhostRace())
+            if (std::optional<GhostFetch::Ghost> ghost =
+                    online->GetBoard().TakeGhostFor(newRace.GetRace().GhostKey(), CarPool::Describe(carIndex).GetKey()))
+                newRace.GetGhostRace()->SetGhost(carIndex, ghost->run, ghost->timeMs);
+        return true;
+    }
     // The race said why (a best run set aside says nothing: the show room just comes back).
     std::string why = newRace.GetStartFailure();
     if (!initialised) {

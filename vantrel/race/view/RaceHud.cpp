@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <GL/glew.h>
@@ -65,16 +66,23 @@ void RaceHud::DrawRaceLines(Renderer::FontManager& fonts, const RacePicture& rac
     if (race.field) return;
     glColor3f(1.0f, 1.0f, 0.0f);
     char line[64];
+    char distance[32] = "";
     const std::vector<Track::Checkpoint>& checkpoints = race.track->checkpoints;
     const unsigned next = race.nextCheckpoint;
+    std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(next) + 1);
     if (next < checkpoints.size() && race.car && race.car->body) {
         const vmath::vec3<float> p = race.car->body->GetPosition();
-        std::snprintf(line, sizeof line, "Checkpoint: %d  (%.0f m)", static_cast<int>(next) + 1,
+        std::snprintf(distance, sizeof distance, "(%.0f m)",
                       std::hypot(checkpoints[next].x - p.x, checkpoints[next].y - p.y));
-    } else {
-        std::snprintf(line, sizeof line, "Checkpoint: %d", static_cast<int>(next) + 1);
     }
-    fonts.Print(*smallFont, 30, h - 50, line);
+    // A narrow window has no room beside the clock for the distance: it goes below, smaller.
+    if (w >= NarrowHudWidth || !messageFont || !distance[0]) {
+        if (distance[0]) std::snprintf(line + std::strlen(line), sizeof line - std::strlen(line), "  %s", distance);
+        fonts.Print(*smallFont, 30, h - 50, line);
+    } else {
+        fonts.Print(*smallFont, 30, h - 50, line);
+        fonts.Print(*messageFont, 30, h - 76, distance);
+    }
     if (race.wrongWay) race.wrongWay->Draw(fonts, *largeFont, w, h);
     if (race.remainingTime <= 0.0) {
         fonts.Print(*largeFont, w / 2 - 130, h / 2, "Time is up !");

@@ -15,6 +15,10 @@ struct RacePicture;
 /// RacePicture as it stands and keeps no time of its own.
 class RaceHud {
 public:
+    /// Below this width (view pixels) the checkpoint's distance goes under
+    /// its line, clear of the clock.
+    static constexpr float NarrowHudWidth = 800.0f;
+
     /// The fonts it prints with: 18, 32 and 64 high; they must outlive it.
     void SetFonts(Font* message, Font* small, Font* large) {
         messageFont = message;
