@@ -196,3 +196,40 @@ TEST_F(OnlinePlayers, OneHostsAnotherJoinsByAddressBothGetReadyAndTheHostLeaving
     EXPECT_FALSE(guestPage.GetView().inGame);
     EXPECT_EQ(guestPage.GetView().status, "Server stopped");
 }
+
+TEST_F(OnlinePlayers, AGameHostedWithAPasswordTakesOnlyThoseWhoTypeIt) {
+    OnlineGame host(tracks, hostSettings.get()), guest(tracks, guestSettings.get());
+    host.SetListen({"127.0.0.1", 0, std::nullopt});
+    ASSERT_EQ(host.SetName("Ann"), "");
+    ASSERT_EQ(guest.SetName("Bob"), "");
+    const auto typeOn = [](OnlinePage& page, int line, const std::string& text) {
+        for (int i = 0; i < line; ++i) page.OnKey(VK_DOWN, 0);
+        page.OnKey(VK_RETURN, 0);
+        for (int i = 0; i < 40; ++i) page.OnKey(VK_BACK, 0);
+        for (char c : text) page.OnChar(static_cast<unsigned char>(c));
+        page.OnKey(VK_RETURN, 0);
+        for (int i = 0; i < line; ++i) page.OnKey(VK_UP, 0);
+    };
+
+    // The host types the password, then hosts; it reads as stars.
+    OnlinePage hostPage, guestPage;
+    hostPage.Open();
+    typeOn(hostPage, 2, "swordfish");
+    int chosen = -1;
+    EXPECT_TRUE(Shows(hostPage.Lines(chosen), "Password: *********"));
+    EXPECT_FALSE(Shows(hostPage.Lines(chosen), "swordfish"));
+    hostPage.OnKey(VK_RETURN, 0);
+    ASSERT_TRUE(Run(host, hostPage, guest, guestPage, [&] { return hostPage.GetView().inGame; }));
+    const std::string address = "127.0.0.1:" + std::to_string(host.GetSession().GetHostedPort());
+
+    // Without it the guest is told so; with it, the guest is in.
+    guestPage.Open();
+    typeOn(guestPage, 1, address);
+    EXPECT_TRUE(Run(host, hostPage, guest, guestPage, [&] { return guestPage.GetView().status == "Wrong password"; }))
+        << guestPage.GetView().status;
+    typeOn(guestPage, 2, "swordfish");
+    typeOn(guestPage, 1, address);
+    EXPECT_TRUE(Run(host, hostPage, guest, guestPage, [&] { return guestPage.GetView().inGame; }))
+        << guestPage.GetView().status;
+    host.Leave();
+}

@@ -45,10 +45,11 @@ std::string OnlineGame::SetName(const std::string& name) {
     return "";
 }
 
-NetClient::Identity OnlineGame::Identity(const Choices& choices) const {
+NetClient::Identity OnlineGame::Identity(const Choices& choices, const std::string& password) const {
     NetClient::Identity who;
     who.name = online.name;
     who.car = choices.carKey;
+    who.password = password;
     return who;
 }
 
@@ -82,6 +83,7 @@ void OnlineGame::Act(OnlinePage& page, const Choices& choices) {
         lobby.choice.mode = Protocol::Mode::Race;
         lobby.choice.opponents = static_cast<std::uint8_t>(choices.opponents);
         lobby.choice.difficulty = DifficultyOf(choices.skill);
+        lobby.password = page.GetPassword();
         // The server races on the track's ground, read here without a window of its own.
         OnlineSession::Ground ground{track, nullptr};
         ModelPlugin plugin;
@@ -92,7 +94,7 @@ void OnlineGame::Act(OnlinePage& page, const Choices& choices) {
             break;
         }
         ground.terrain = std::move(terrain);
-        session.Host(std::move(lobby), listen, ground, Identity(choices), Lookup(), failure);
+        session.Host(std::move(lobby), listen, ground, Identity(choices, page.GetPassword()), Lookup(), failure);
         break;
     }
     case OnlinePage::Request::Join: {
@@ -100,14 +102,14 @@ void OnlineGame::Act(OnlinePage& page, const Choices& choices) {
         online.Keep(settings);
         if (const std::optional<HostAddress> address =
                 HostAddress::Parse(page.GetAddress(), NetHost::DefaultPort, failure))
-            session.Join(*address, Identity(choices), Lookup(), failure);
+            session.Join(*address, Identity(choices, page.GetPassword()), Lookup(), failure);
         break;
     }
     case OnlinePage::Request::JoinFound: {
         const std::vector<ServerSearch::Found> found = session.GetFound();
         if (page.GetFoundChoice() < found.size()) {
             const ServerSearch::Found& game = found[page.GetFoundChoice()];
-            session.Join({game.address, game.info.port}, Identity(choices), Lookup(), failure);
+            session.Join({game.address, game.info.port}, Identity(choices, page.GetPassword()), Lookup(), failure);
         }
         break;
     }

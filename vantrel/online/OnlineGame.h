@@ -57,7 +57,7 @@ public:
 
 private:
     void Act(OnlinePage& page, const Choices& choices);
-    NetClient::Identity Identity(const Choices& choices) const;
+    NetClient::Identity Identity(const Choices& choices, const std::string& password) const;
     NetClient::TrackLookup Lookup() const;
 
     const TrackList& tracks;

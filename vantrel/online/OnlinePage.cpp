@@ -5,10 +5,12 @@
 
 #include <GL/glew.h>
 
+#include "net/Protocol.h"
 #include "platform/WindowMessage.h"
 
 const char* const OnlinePage::HostEntry = "Host a game";
 const char* const OnlinePage::JoinEntry = "Join: ";
+const char* const OnlinePage::PasswordEntry = "Password: ";
 const char* const OnlinePage::SearchEntry = "Search the local network";
 
 namespace {
@@ -38,8 +40,8 @@ void OnlinePage::OnKey(unsigned key, int state) {
     if (!open || state != Pressed) return;
     if (typing.IsEditing()) {
         const TextField::Outcome outcome = typing.OnKey(key);
-        address = typing.GetText();
-        if (outcome == TextField::Outcome::Done) request = Request::Join;
+        (typingPassword ? password : address) = typing.GetText();
+        if (outcome == TextField::Outcome::Done && !typingPassword) request = Request::Join;
         return;
     }
     if (view.inGame && view.showingBoard) {
@@ -68,7 +70,7 @@ void OnlinePage::OnKey(unsigned key, int state) {
 }
 
 void OnlinePage::OnChar(unsigned character) {
-    if (open && typing.OnChar(character)) address = typing.GetText();
+    if (open && typing.OnChar(character)) (typingPassword ? password : address) = typing.GetText();
 }
 
 void OnlinePage::Activate() {
@@ -76,11 +78,17 @@ void OnlinePage::Activate() {
     if (line == 0) {
         request = Request::Host;
     } else if (line == 1) {
+        typing = TextField(HostAddress::MaxTextLength);
+        typingPassword = false;
         typing.Begin(address);
     } else if (line == 2) {
+        typing = TextField(Protocol::MaxPasswordLength);
+        typingPassword = true;
+        typing.Begin(password);
+    } else if (line == 3) {
         request = Request::Search;
-    } else if (line < 3 + found) {
-        foundChoice = static_cast<std::size_t>(line - 3);
+    } else if (line < FirstFound + found) {
+        foundChoice = static_cast<std::size_t>(line - FirstFound);
         request = Request::JoinFound;
     } else {
         Close();
@@ -109,7 +117,13 @@ std::vector<std::string> OnlinePage::Lines(int& chosen) const {
         chosen = -1;
     } else {
         lines.push_back(HostEntry);
-        lines.push_back(JoinEntry + (typing.IsEditing() ? typing.Shown() : address.empty() ? "type host:port" : address));
+        const bool typingAddress = typing.IsEditing() && !typingPassword;
+        lines.push_back(JoinEntry + (typingAddress ? typing.Shown() : address.empty() ? "type host:port" : address));
+        // Stars, as many as typed, and the cursor while typing.
+        const std::string stars(password.size(), '*');
+        lines.push_back(PasswordEntry + (typing.IsEditing() && typingPassword ? stars + "_"
+                                         : password.empty()                   ? std::string("none")
+                                                                              : stars));
         lines.push_back(SearchEntry);
         for (const std::string& game : view.found) lines.push_back("   " + game);
         lines.push_back("Back");

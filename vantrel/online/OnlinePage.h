@@ -10,7 +10,9 @@
 class Font;
 
 /// The show room's "Online" page: "Host a game", "Join: <address>" (Return
-/// types the address, Return again joins), "Search the local network", the
+/// types the address, Return again joins), "Password: " (Return types the
+/// password a game to join asks for, or one hosted here asks of the others;
+/// shown as stars), "Search the local network", the
 /// games found, each joined with Return, and "Back". Once in a game the page
 /// shows its lobby instead: R marks the player ready (or not), S sends the
 /// player's best runs to the server's leaderboard, B shows the leaderboard
@@ -35,6 +37,7 @@ public:
 
     static const char* const HostEntry;    ///< "Host a game"
     static const char* const JoinEntry;    ///< "Join: "
+    static const char* const PasswordEntry;  ///< "Password: "
     static const char* const SearchEntry;  ///< "Search the local network"
 
     /// Opens on the menu's first line.
@@ -54,6 +57,8 @@ public:
     Request TakeRequest();
     /// The address typed, for Request::Join.
     const std::string& GetAddress() const { return address; }
+    /// The password typed (empty: none), for joining and hosting alike.
+    const std::string& GetPassword() const { return password; }
     /// The game found chosen, for Request::JoinFound (an index in View::found).
     std::size_t GetFoundChoice() const { return foundChoice; }
     /// The leaderboard's line chosen, for Request::Fetch (an index in View::board).
@@ -67,14 +72,17 @@ public:
     void Draw(Renderer::FontManager& fonts, Font& font, Font& small, float widthPx, float heightPx) const;
 
 private:
-    /// The menu's lines: the three entries, the games found, "Back".
-    int MenuLineCount() const { return 3 + static_cast<int>(view.found.size()) + 1; }
+    /// The menu's lines: the four entries, the games found, "Back".
+    int MenuLineCount() const { return FirstFound + static_cast<int>(view.found.size()) + 1; }
+    static constexpr int FirstFound = 4;  ///< the menu's line of the first game found
     void Activate();
 
     bool open = false;
     int line = 0;
     std::string address;
+    std::string password;
     TextField typing{HostAddress::MaxTextLength};
+    bool typingPassword = false;  ///< `typing` holds the password, not the address
     Request request = Request::None;
     std::size_t foundChoice = 0;
     int boardLine = 0;

@@ -16,6 +16,7 @@
 #include "championship/SeasonStore.h"
 #include "cars/CarPool.h"
 #include "hud/HudNotice.h"
+#include "online/LinkKeeper.h"
 #include "online/OnlineGame.h"
 #include "online/OnlineRace.h"
 #include "race/EngineSound.h"
@@ -232,8 +233,14 @@ bool VantrelApp::StartRace(unsigned carIndex, RaceMode mode, bool championshipRa
     if (championshipRace) championship->SetUp(newRace, tracks, field.skill);
     if (onlineRace) onlineRace->SetUp(newRace);
     if (options) options->ApplyTo(newRace);
-    const bool initialised = newRace.Initialize();
-    if (initialised && newRace.Start(carIndex, mode)) {
+    bool initialised = false, started = false;
+    {
+        // Loading stops the frames: a network race's link is kept meanwhile.
+        const LinkKeeper keeper(onlineRace && online ? online->GetSession().GetClient() : nullptr);
+        initialised = newRace.Initialize();
+        started = initialised && newRace.Start(carIndex, mode);
+    }
+    if (started) {
         // A run fetched from a leaderboard races as this trial's ghost, instead of the player's own best.
         if (mode == RaceMode::TimeTrial && online && newRace.GetGhostRace())
             if (std::optional<GhostFetch::Ghost> ghost =
