@@ -343,7 +343,9 @@ bool GhostFile::Decode(const std::string& bytes, RecordedRun& runOut, Info& info
             problem = "is truncated: " + std::to_string(bytes.size()) + " bytes, before its inputs";
             return false;
         }
-        Reader inputsHeader(bytes.substr(samplesEnd, InputsHeaderBytes));
+        // The reader keeps a reference: the header's bytes must outlive it.
+        const std::string header = bytes.substr(samplesEnd, InputsHeaderBytes);
+        Reader inputsHeader(header);
         inputTicks = inputsHeader.U32();
         inputBytes = inputsHeader.U32();
         if (inputBytes > RunInputs::MaxEncodedBytes()) {
