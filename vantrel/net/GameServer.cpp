@@ -7,6 +7,9 @@
 #include <ctime>
 #include <thread>
 
+#include "ServerRace.h"
+#include "ServerTrial.h"
+
 Logger GameServer::logger("GameServer");
 
 GameServer::GameServer(Settings settings) : settings(settings), lobby(settings.lobby) {}
@@ -240,17 +243,26 @@ void GameServer::SendStates() {
 
 bool GameServer::StartRace() {
     if (!settings.terrain) return false;
-    std::vector<ServerRace::Entrant> entrants;
+    std::vector<ServerRound::Entrant> entrants;
     for (const Lobby::Player& player : lobby.GetPlayers())
         if (player.inRace) entrants.push_back({player.id, player.car, player.name});
     const Protocol::RaceChoice& choice = lobby.GetChoice();
     const auto direction = choice.track.reverse ? TrackDescription::Direction::Reverse : TrackDescription::Direction::Forward;
-    race = std::make_unique<ServerRace>(settings.track, direction, *settings.terrain);
     const RacingDriver::Skill skill = choice.difficulty == Protocol::Difficulty::Easy   ? RacingDriver::Skill::Easy
                                       : choice.difficulty == Protocol::Difficulty::Hard ? RacingDriver::Skill::Hard
                                                                                         : RacingDriver::Skill::Medium;
     std::string problem;
-    if (!race->Start(entrants, choice.opponents, skill, problem)) {
+    bool started = false;
+    if (choice.mode == Protocol::Mode::TimeTrial) {
+        auto trial = std::make_unique<ServerTrial>(settings.track, direction);
+        started = trial->Start(entrants, problem);
+        race = std::move(trial);
+    } else {
+        auto field = std::make_unique<ServerRace>(settings.track, direction, *settings.terrain);
+        started = field->Start(entrants, choice.opponents, skill, problem);
+        race = std::move(field);
+    }
+    if (!started) {
         logger.Log(Logger::Error, "the race cannot start: " + problem);
         race.reset();
         return false;

@@ -18,7 +18,7 @@
 #include "Lobby.h"
 #include "NetHost.h"
 #include "Protocol.h"
-#include "ServerRace.h"
+#include "ServerRound.h"
 #include "leaderboard/RunBoard.h"
 #include "track/TrackDescription.h"
 #include "track/TrackTerrain.h"
@@ -93,7 +93,7 @@ public:
 
     const Lobby& GetLobby() const { return lobby; }
     /// The race running; null in the lobby.
-    const ServerRace* GetRace() const { return race.get(); }
+    const ServerRound* GetRace() const { return race.get(); }
     /// The last race's results (empty before the first).
     const Protocol::RaceResult& GetLastResult() const { return lastResult; }
     /// The port listened on (the system's pick when Settings::port was 0).
@@ -158,7 +158,7 @@ private:
     double clockS = 0.0;  ///< the server's time since Start (s)
     std::uint64_t sentRevision = ~std::uint64_t(0);
     Protocol::Phase sentPhase = Protocol::Phase::Lobby;
-    std::unique_ptr<ServerRace> race;
+    std::unique_ptr<ServerRound> race;
     /// Car states waiting for each peer's next batch (every StatesEveryTicks ticks).
     std::map<unsigned, std::vector<Protocol::CarState>> outgoing;
     unsigned tickCount = 0;

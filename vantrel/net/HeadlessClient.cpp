@@ -1,5 +1,7 @@
 #include "HeadlessClient.h"
 
+#include <algorithm>
+
 #include "CarStates.h"
 #include "cars/Car.h"
 #include "cars/CarCatalogue.h"
@@ -9,6 +11,7 @@
 #include "race/CarRecovery.h"
 #include "race/FixedTick.h"
 #include "race/RaceField.h"
+#include "race/rules/TrialRun.h"
 #include "track/TrackTerrain.h"
 
 HeadlessClient::HeadlessClient(const TrackDescription& track, TrackDescription::Direction direction,
@@ -55,9 +58,13 @@ void HeadlessClient::Step(double dtS, std::uint32_t waitMs) {
     }
 }
 
-Car* HeadlessClient::PlaceCar(const std::string& carKey, std::size_t gridPlace) {
+unsigned HeadlessClient::ModelOf(const std::string& carKey) {
     const std::size_t found = CarCatalogue::Cars().Find(carKey);
-    Car* car = cars->MakeCar(found < CarCatalogue::Count() ? static_cast<unsigned>(found) : 0u);
+    return found < CarCatalogue::Count() ? static_cast<unsigned>(found) : 0u;
+}
+
+Car* HeadlessClient::PlaceCar(const std::string& carKey, std::size_t gridPlace) {
+    Car* car = cars->MakeCar(ModelOf(carKey));
     double s = 0.0, lateralM = 0.0;
     RaceField::GridSlot(gridPlace, s, lateralM);
     if (car && !CarRecovery::PlaceOnRoad(*car, *world, road, s + road.GetLength(), lateralM)) return nullptr;
@@ -77,6 +84,10 @@ bool HeadlessClient::BeginRace(const Protocol::RaceStart& start) {
     road = track.RoadFor(direction);
     const TrackDescription::Way* way = track.FindWay(direction);
     if (!way || road.IsEmpty() || !line.Compute(road, track.GetRoadHalfWidthM())) return false;
+    // A trial's checkpoints are squares on the centre line: its line keeps within their reach.
+    trial = net.GetChoice().mode == Protocol::Mode::TimeTrial;
+    if (trial && !line.Compute(road, std::min<double>(track.GetRoadHalfWidthM(), TrialRun::CheckpointReach)))
+        return false;
     gates.clear();
     for (const Track::Checkpoint& checkpoint : way->checkpoints) gates.push_back(road.Project(checkpoint.x, checkpoint.y));
     world = std::make_unique<physics::World>();
@@ -84,13 +95,17 @@ bool HeadlessClient::BeginRace(const Protocol::RaceStart& start) {
     cars = std::make_unique<HeadlessCars>(*world);
     for (std::size_t place = 0; place < start.grid.size(); ++place) {
         const Protocol::GridPlace& entry = start.grid[place];
-        Car* car = PlaceCar(entry.car, place);
-        if (!car) return false;
-        if (entry.id == net.GetPlayerId()) {
+        const bool mine = entry.id == net.GetPlayerId();
+        // In a trial every car starts on the start line on its own: the others touch nothing here.
+        if (trial && !mine) {
+            buffers[entry.id];
+            continue;
+        }
+        Car* car = trial ? cars->MakeCar(ModelOf(entry.car)) : PlaceCar(entry.car, place);
+        if (!car || (trial && !CarRecovery::PlaceAtStart(*car, *world, *way, 0))) return false;
+        if (mine) {
             own = car;
-            const std::size_t model = CarCatalogue::Cars().Find(entry.car);
-            driver = std::make_unique<RacingDriver>(
-                line, RacingDriver::CarLimits(model < CarCatalogue::Count() ? static_cast<unsigned>(model) : 0u), skill);
+            driver = std::make_unique<RacingDriver>(line, RacingDriver::CarLimits(ModelOf(entry.car)), skill);
         } else {
             remotes[entry.id] = car;
             buffers[entry.id];

@@ -23,11 +23,12 @@ namespace physics {
 class World;
 }
 
-/// Joins a server and races its Races as a player would, with one of the
+/// Joins a server and races its Races and Time Trials as a player would, with one of the
 /// game's drivers (RacingDriver) at the wheel and nothing drawn: its own
 /// car simulated in its own world at the race's fixed tick, never corrected
-/// by the server; every other car a body that follows its RemoteCarBuffer,
-/// so touching one pushes its own car. Tick 0 of each race is the start's
+/// by the server; in a Race every other car a body that follows its
+/// RemoteCarBuffer, so touching one pushes its own car, in a Time Trial
+/// only a buffer. Tick 0 of each race is the start's
 /// arrival; the car goes at the start's release tick, passes the
 /// checkpoints and sends its state every StateEveryTicks ticks; stuck, it is
 /// put back on the road as a player would ask (R). The server's
@@ -72,6 +73,8 @@ private:
     bool BeginRace(const Protocol::RaceStart& start);
     void Tick();
     Car* PlaceCar(const std::string& carKey, std::size_t gridPlace);
+    /// The catalogue's car of `carKey`; an unknown key drives the first.
+    static unsigned ModelOf(const std::string& carKey);
 
     const TrackDescription& track;
     TrackDescription::Direction direction;
@@ -94,6 +97,7 @@ private:
     StuckWatch stuck;
     unsigned recoveries = 0;  ///< this race's
     bool racing = false;
+    bool trial = false;  ///< the lobby's race is a Time Trial
     std::uint32_t tick = 0;
     std::uint32_t releaseTick = 0;
     double aheadS = 0.0;  ///< simulated time past the steps' time, [0, TickS)

@@ -121,11 +121,6 @@ bool ServerRace::IsPlayerRacer(std::size_t racer) const {
     return racer >= field->GetRacers().size() - field->GetPlayerCount();
 }
 
-void ServerRace::Step(double dtS) {
-    const int ticks = fixedTick.Advance(dtS);
-    for (int i = 0; i < ticks; ++i) Tick();
-}
-
 void ServerRace::Tick() {
     if (!field) return;
     const float tickS = static_cast<float>(FixedTick::TickS);

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "Protocol.h"
+#include "ServerRound.h"
 #include "StateCheck.h"
 #include "drivers/RacingDriver.h"
-#include "race/FixedTick.h"
 #include "track/RacingLine.h"
 #include "track/RoadCentreLine.h"
 #include "track/TrackDescription.h"
@@ -26,12 +26,10 @@ class World;
 /// One Race on the server: its own world with the track's terrain, the
 /// server's opponents driven by the game's drivers, and a body for each
 /// player's car that follows the states its client sends (checked first by
-/// StateCheck). The server counts the ticks, holds the cars for the
-/// countdown, passes the checkpoints and times the finishes by its own
-/// ticks; the clients are told the grid at the start and the results at the
-/// end. Racer ids: the players' own, the opponents' Protocol::MaxPlayers
-/// plus their grid number.
-class ServerRace {
+/// StateCheck). It holds the cars for the countdown and passes the
+/// checkpoints as gates across the road; the clients are told the grid at
+/// the start and the results at the end.
+class ServerRace : public ServerRound {
 public:
     /// Opponents' states go out every so many ticks: 30 a second.
     static constexpr unsigned StateEveryTicks = 4;
@@ -44,12 +42,6 @@ public:
     /// A race ends after this long whatever happens (s).
     static constexpr double MaxRaceS = 30.0 * 60.0;
 
-    struct Entrant {
-        std::uint8_t id = 0;
-        std::string car;  ///< its key; an unknown one races the first car
-        std::string name;
-    };
-
     /// On `track` driven `direction` with `terrain`'s ground; both must outlive the race.
     ServerRace(const TrackDescription& track, TrackDescription::Direction direction, const TrackTerrain& terrain);
     ~ServerRace();
@@ -60,29 +52,24 @@ public:
     /// @param problem set to why, when false is returned
     bool Start(const std::vector<Entrant>& players, unsigned opponents, RacingDriver::Skill skill,
                std::string& problem);
-    /// What the clients are told at the start.
-    const Protocol::RaceStart& GetStart() const { return start; }
+    const Protocol::RaceStart& GetStart() const override { return start; }
 
-    /// The ticks that bring the race level with `dtS` more seconds.
-    void Step(double dtS);
     /// One tick: the opponents driven, the players' cars where their last
     /// states put them, the world, the checkpoints.
-    void Tick();
+    void Tick() override;
     /// A player's state, checked against what the server saw of that car
     /// so far; accepted, the car follows it from the next tick.
-    StateCheck::Verdict Take(const Protocol::CarState& state);
+    StateCheck::Verdict Take(const Protocol::CarState& state) override;
     /// Takes a player's car off the grid (gone, or removed).
-    void Remove(std::uint8_t id);
+    void Remove(std::uint8_t id) override;
     /// The opponents' states of the ticks run since the last call.
-    std::vector<Protocol::CarState> TakeOpponentStates();
+    std::vector<Protocol::CarState> TakeOpponentStates() override;
 
-    std::uint32_t GetTick() const { return tickCount; }
-    bool IsReleased() const { return tickCount >= start.releaseTick; }
     /// Every car home (or gone), every player gone, the wait after the
     /// players over, or MaxRaceS run.
-    bool IsOver() const;
+    bool IsOver() const override;
     /// Every car still in the race, first to last.
-    Protocol::RaceResult GetResult() const;
+    Protocol::RaceResult GetResult() const override;
     const RaceField& GetField() const { return *field; }
 
 private:
@@ -106,7 +93,5 @@ private:
     std::set<std::uint8_t> removed;
     std::vector<Protocol::CarState> opponentStates;
     Protocol::RaceStart start;
-    FixedTick fixedTick;
-    std::uint32_t tickCount = 0;
     std::uint32_t playersHomeTick = 0;  ///< 0 while some player races
 };

@@ -17,10 +17,13 @@
 #include "cars/Car.h"
 #include "net/GameServer.h"
 #include "net/HeadlessClient.h"
+#include "net/ServerRace.h"
 #include "physics/DynamicObjectCar.h"
 #include "physics/World.h"
 #include "race/FixedTick.h"
 #include "race/RaceField.h"
+#include "race/rules/RaceRules.h"
+#include "race/rules/TrialRun.h"
 #include "track/TrackList.h"
 #include "track/TrackTerrain.h"
 
@@ -59,7 +62,7 @@ class Harness {
 public:
     static constexpr double MaxSpeedUp = 4.0;
 
-    explicit Harness(unsigned opponents) {
+    explicit Harness(unsigned opponents, Protocol::Mode mode = Protocol::Mode::Race) {
         const TrackData& data = Data();
         GameServer::Settings settings;
         settings.address = "127.0.0.1";
@@ -68,6 +71,7 @@ public:
         settings.lobby.gameVersion = "0.1";
         settings.lobby.choice.track = {TrackKey, false, data.track->RoadFor(TrackDescription::Direction::Forward).GetChecksum()};
         settings.lobby.choice.opponents = static_cast<std::uint8_t>(opponents);
+        settings.lobby.choice.mode = mode;
         settings.track = *data.track;
         settings.terrain = data.terrain;
         server = std::make_unique<GameServer>(settings);
@@ -285,7 +289,7 @@ TEST_F(NetRaceTest, AClientThatTeleportsIsRemovedAndItsCarTakenOffAndTheRaceEnds
     ASSERT_TRUE(race.RunUntil(5.0, [&] { return cheat.GetNet().GetState() == NetClient::State::Refused; }));
     EXPECT_EQ(cheat.GetNet().GetLine(), "Removed: impossible move");
     ASSERT_NE(race.server->GetRace(), nullptr);
-    for (const Racer& racer : race.server->GetRace()->GetField().GetRacers()) {
+    for (const Racer& racer : dynamic_cast<const ServerRace&>(*race.server->GetRace()).GetField().GetRacers()) {
         if (racer.name == "Mallory") {
             EXPECT_EQ(racer.car->body, nullptr) << "still on the grid";
         }
@@ -298,6 +302,61 @@ TEST_F(NetRaceTest, AClientThatTeleportsIsRemovedAndItsCarTakenOffAndTheRaceEnds
     honest.GetNet().Disconnect();
     EXPECT_TRUE(race.RunUntil(10.0, [&] { return race.server->GetRace() == nullptr; }));
     EXPECT_EQ(race.server->GetLobby().GetPhase(), Protocol::Phase::Lobby);
+}
+
+
+TEST_F(NetRaceTest, ATimeTrialTimesEveryPlayerFromTheStartLineAndATeleportStillRemoves) {
+    // The server's opponents are a Race's: a trial is the players alone.
+    Harness trial(3, Protocol::Mode::TimeTrial);
+    ASSERT_TRUE(trial.Start());
+    HeadlessClient& ann = trial.AddClient("Ann", "NissanSkyline");
+    HeadlessClient& bob = trial.AddClient("Bob", "BugattiVeyron");
+    HeadlessClient& cheat = trial.AddClient("Mallory", "VesperRS");
+    ASSERT_TRUE(trial.ReadyAll());
+    ASSERT_TRUE(trial.RunUntil(30.0, [&] { return cheat.IsReleased(); }));
+    // Every car on the same spot, each on its own: nobody was pushed.
+    ASSERT_NE(ann.GetCar(), nullptr);
+    ASSERT_FALSE(ann.GetSentStates().empty());
+    ASSERT_FALSE(bob.GetSentStates().empty());
+    EXPECT_LT(vmath::length(ann.GetSentStates().front().sample.positionM - bob.GetSentStates().front().sample.positionM),
+              0.5f);
+    // A finish claimed in one jump onto the last checkpoint is an impossible move.
+    Protocol::CarState jump = cheat.GetSentStates().back();
+    jump.tick = cheat.GetTick() + 1;
+    jump.sample.positionM.x += 150.0f;
+    ASSERT_TRUE(cheat.GetNet().SendState(jump));
+    ASSERT_TRUE(trial.RunUntil(5.0, [&] { return cheat.GetNet().GetState() == NetClient::State::Refused; }));
+    EXPECT_EQ(cheat.GetNet().GetLine(), "Removed: impossible move");
+    ASSERT_TRUE(trial.RunUntil(400.0, [&] { return ann.GetResult() && bob.GetResult(); }));
+    const Protocol::RaceResult& server = trial.server->GetLastResult();
+    ASSERT_EQ(server.rows.size(), 2u) << "the removed car is off the results";
+    for (const Protocol::ResultRow& row : server.rows) {
+        EXPECT_TRUE(row.finished) << "player " << int(row.id);
+        std::printf("trial: player %d in %.3f s\n", row.id, row.timeMs / 1000.0);
+    }
+    EXPECT_LE(server.rows[0].timeMs, server.rows[1].timeMs);
+    EXPECT_EQ(ann.GetResult()->rows.size(), 2u);
+    EXPECT_EQ(ann.GetResult()->rows[0].timeMs, server.rows[0].timeMs);
+    // The server's clock against the car's own: its finish by the tick the
+    // state that showed it came, a state's interval and the link after it.
+    const std::size_t checkpoints = Data().track->FindWay(TrackDescription::Direction::Forward)->checkpoints.size();
+    const double releaseS = ServerRace::LoadingS + RaceRules::CountdownS;
+    for (HeadlessClient* client : {&ann, &bob}) {
+        const auto& sent = client->GetSentStates();
+        const Track::Checkpoint& finish = Data().track->FindWay(TrackDescription::Direction::Forward)->checkpoints.back();
+        const auto home = std::find_if(sent.begin(), sent.end(), [&](const Protocol::CarState& state) {
+            return std::size_t(state.checkpoints) + 1 >= checkpoints &&
+                   std::fabs(state.sample.positionM.x - finish.x) < TrialRun::CheckpointReach + 2.0f &&
+                   std::fabs(state.sample.positionM.y - finish.y) < TrialRun::CheckpointReach + 2.0f;
+        });
+        ASSERT_NE(home, sent.end());
+        const auto row = std::find_if(server.rows.begin(), server.rows.end(),
+                                      [&](const Protocol::ResultRow& r) { return r.id == client->GetNet().GetPlayerId(); });
+        ASSERT_NE(row, server.rows.end());
+        std::printf("trial: player %d home at %.3f s by its own ticks\n", row->id, home->tick * FixedTick::TickS - releaseS);
+        EXPECT_NEAR(row->timeMs / 1000.0, home->tick * FixedTick::TickS - releaseS, 0.25);
+    }
+    EXPECT_EQ(trial.server->GetLobby().GetPhase(), Protocol::Phase::Lobby);
 }
 
 }  // namespace
