@@ -350,6 +350,14 @@ void CarPool::ReleaseGhosts() {
     ghosts.clear();
 }
 
+void CarPool::ReleaseGhost(const Car& car) {
+    const auto found =
+        std::find_if(ghosts.begin(), ghosts.end(), [&](const Ghost& ghost) { return ghost.car.get() == &car; });
+    if (found == ghosts.end()) return;
+    levelOfDetail.Remove(*found->car->node);
+    ghosts.erase(found);
+}
+
 bool CarPool::PutWheelsAtRest(Car& car) {
     unsigned index = 0;
     if (!physics || !FindModelOf(car, index)) return false;

@@ -106,6 +106,8 @@ public:
     bool SetOpacity(const Car& car, float opacity);
     /// Deletes every ghost; the models stay loaded.
     void ReleaseGhosts();
+    /// Deletes ghost `car` alone, leaving the others' (a Time Trial's other players beside the best run's).
+    void ReleaseGhost(const Car& car);
 
     /// Puts the wheel and steering nodes of race car `car` back as the model
     /// placed them, leaving its car node and body alone: the rest a recorded

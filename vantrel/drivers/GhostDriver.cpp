@@ -29,6 +29,11 @@ void GhostDriver::PoseAt(Car& car, double time) {
     Pose(car);
 }
 
+void GhostDriver::Show(Car& car, const RecordedRun::Sample& shown) {
+    sample = shown;
+    Pose(car);
+}
+
 void GhostDriver::Pose(Car& car) {
     car.throttle = sample.throttle;
     car.brake = sample.brake;

@@ -28,6 +28,9 @@ public:
     /// Sets the clock to `timeS` after the run's start (clamped to the run)
     /// and poses `car` there, the race's clock driving a ghost.
     void PoseAt(Car& car, double timeS);
+    /// Poses `car` as `shown` says, whatever the run: a state of a car
+    /// driven elsewhere. The clock stays where it was.
+    void Show(Car& car, const RecordedRun::Sample& shown);
 
     double GetTimeS() const { return timeS; }
     /// The clock has reached the run's last sample.

@@ -80,7 +80,7 @@ void OnlineGame::Act(OnlinePage& page, const Choices& choices) {
         lobby.serverName = online.name.substr(0, Protocol::MaxNameLength - 7) + "'s game";
         lobby.choice.track = {track.GetKey(), way.direction == TrackDescription::Direction::Reverse,
                               track.RoadFor(way.direction).GetChecksum()};
-        lobby.choice.mode = Protocol::Mode::Race;
+        lobby.choice.mode = page.IsHostingTrial() ? Protocol::Mode::TimeTrial : Protocol::Mode::Race;
         lobby.choice.opponents = static_cast<std::uint8_t>(choices.opponents);
         lobby.choice.difficulty = DifficultyOf(choices.skill);
         lobby.password = page.GetPassword();

@@ -16,7 +16,7 @@ const char* const OnlinePage::SearchEntry = "Search the local network";
 namespace {
 
 const int Pressed = 0;
-const char* const MenuKeys = "Up / Down: choose   Return: go   Escape: back";
+const char* const MenuKeys = "Up / Down: choose   Left / Right: mode   Return: go   Escape: back";
 const char* const LobbyKeys = "R: ready   S: send my best runs   B: leaderboard   Escape: leave";
 const char* const BoardKeys = "Up / Down: choose   Return: race this ghost   B: lobby";
 const char* const EmptyBoard = "No one has a run on this board yet";
@@ -61,6 +61,10 @@ void OnlinePage::OnKey(unsigned key, int state) {
     }
     const int lines = MenuLineCount();
     switch (key) {
+    case VK_LEFT:
+    case VK_RIGHT:
+        if (line == 0) hostTrial = !hostTrial;
+        break;
     case VK_UP: line = (line + lines - 1) % lines; break;
     case VK_DOWN: line = (line + 1) % lines; break;
     case VK_RETURN: Activate(); break;
@@ -116,7 +120,7 @@ std::vector<std::string> OnlinePage::Lines(int& chosen) const {
         lines.push_back(LobbyKeys);
         chosen = -1;
     } else {
-        lines.push_back(HostEntry);
+        lines.push_back(std::string(HostEntry) + (hostTrial ? ": Time Trial   < >" : ": Race   < >"));
         const bool typingAddress = typing.IsEditing() && !typingPassword;
         lines.push_back(JoinEntry + (typingAddress ? typing.Shown() : address.empty() ? "type host:port" : address));
         // Stars, as many as typed, and the cursor while typing.

@@ -9,7 +9,8 @@
 
 class Font;
 
-/// The show room's "Online" page: "Host a game", "Join: <address>" (Return
+/// The show room's "Online" page: "Host a game" (a Race or, Left / Right,
+/// a Time Trial), "Join: <address>" (Return
 /// types the address, Return again joins), "Password: " (Return types the
 /// password a game to join asks for, or one hosted here asks of the others;
 /// shown as stars), "Search the local network", the
@@ -57,6 +58,9 @@ public:
     Request TakeRequest();
     /// The address typed, for Request::Join.
     const std::string& GetAddress() const { return address; }
+    /// What a game hosted here races: a Time Trial (Left / Right on the
+    /// host line), else a Race.
+    bool IsHostingTrial() const { return hostTrial; }
     /// The password typed (empty: none), for joining and hosting alike.
     const std::string& GetPassword() const { return password; }
     /// The game found chosen, for Request::JoinFound (an index in View::found).
@@ -82,6 +86,7 @@ private:
     std::string address;
     std::string password;
     TextField typing{HostAddress::MaxTextLength};
+    bool hostTrial = false;
     bool typingPassword = false;  ///< `typing` holds the password, not the address
     Request request = Request::None;
     std::size_t foundChoice = 0;

@@ -5,16 +5,20 @@
 #include <nodara/PerformanceCounter.h>
 
 #include "OnlineRaceRules.h"
+#include "OnlineTrialRules.h"
 #include "cars/CarCatalogue.h"
 #include "hud/HudNotice.h"
 #include "race/GameEngine.h"
+#include "race/GhostRace.h"
+#include "race/rules/TimeTrialRules.h"
+#include "storage/GhostFile.h"
 #include "race/FixedTick.h"
 #include "race/RaceClock.h"
 #include "race/RaceField.h"
 
 OnlineRace::OnlineRace(NetClient& net, const Protocol::RaceStart& start, const Protocol::LobbyState& lobby,
                        double arrivalS)
-    : net(net), start(start), arrivalS(arrivalS) {
+    : net(net), start(start), arrivalS(arrivalS), trial(net.GetChoice().mode == Protocol::Mode::TimeTrial) {
     for (const Protocol::GridPlace& place : start.grid) {
         GridCar car;
         car.id = place.id;
@@ -77,17 +81,33 @@ void OnlineRace::SetUp(GameEngine& engine) {
             guests.push_back({car.model, car.name, DriverOf(car.id)});
     }
     engine.SetOpponents(0, RacingDriver::Skill::Medium);
-    engine.SetGridOrder(GridNames());
-    engine.SetGuests(ownName, std::move(guests),
-                     [this](RaceField& field) { return MakeRules(field, PerformanceCounter::Time()); });
+    if (trial) {
+        engine.SetTrialGuests(ownName, std::move(guests),
+                              [this](const Track& track, RecordsStore* records, std::string key, TrialGuests& shown) {
+                                  return MakeTrialRules(track, records, std::move(key), shown,
+                                                        PerformanceCounter::Time());
+                              });
+    } else {
+        engine.SetGridOrder(GridNames());
+        engine.SetGuests(ownName, std::move(guests),
+                         [this](RaceField& field) { return MakeRules(field, PerformanceCounter::Time()); });
+    }
     engine.SetEndTable(EndKeys);
 }
 
 bool OnlineRace::Frame(GameEngine& engine, HudNotice& notice, double nowS) {
     if (net.GetState() != NetClient::State::InLobby) return false;
     for (const std::string& line : TakeLeftLines()) notice.Show(line, nowS);
-    const auto* rules = dynamic_cast<const OnlineRaceRules*>(&engine.GetRules());
-    engine.SetHudLines(HudLines(rules ? rules->GetTick() * FixedTick::TickS : 0.0));
+    std::uint32_t tick = 0;
+    if (const auto* rules = dynamic_cast<const OnlineRaceRules*>(&engine.GetRules())) tick = rules->GetTick();
+    const auto* trialRules = dynamic_cast<const OnlineTrialRules*>(&engine.GetRules());
+    if (trialRules) tick = trialRules->GetTick();
+    engine.SetHudLines(HudLines(tick * FixedTick::TickS));
+    if (trialRules && trialRules->IsCheckable() && engine.IsPerfect() && !runSent) {
+        runSent = true;
+        SubmitWonRun(engine);
+    }
+    for (const Protocol::RunVerdict& verdict : net.TakeVerdicts()) notice.Show(verdict.line, nowS);
     if (result && !resultsShown) {
         engine.SetEndTable(EndKeys, Results(EndKeys));
         resultsShown = true;
@@ -98,6 +118,23 @@ bool OnlineRace::Frame(GameEngine& engine, HudNotice& notice, double nowS) {
 std::unique_ptr<RaceRules> OnlineRace::MakeRules(RaceField& field, double nowS) {
     const double lateS = std::max(0.0, nowS - arrivalS);
     return std::make_unique<OnlineRaceRules>(field, *this, static_cast<std::uint32_t>(lateS / FixedTick::TickS));
+}
+
+std::unique_ptr<TimeTrialRules> OnlineRace::MakeTrialRules(const Track& track, RecordsStore* records,
+                                                           std::string recordsKey, TrialGuests& guests, double nowS) {
+    const double lateS = std::max(0.0, nowS - arrivalS);
+    return std::make_unique<OnlineTrialRules>(track, records, std::move(recordsKey), *this, guests,
+                                              static_cast<std::uint32_t>(lateS / FixedTick::TickS));
+}
+
+void OnlineRace::SubmitWonRun(const GameEngine& engine) {
+    const GhostRace* ghostRace = engine.GetGhostRace();
+    const RunInputs& inputs = engine.GetRace().GetInputs();
+    if (!ghostRace || inputs.IsEmpty()) return;
+    const Protocol::RaceChoice& choice = net.GetChoice();
+    net.SubmitRun({choice.track, CarCatalogue::Describe(GetOwn() ? GetOwn()->model : 0).GetKey(),
+                   engine.GetResult().GetTakenMs(), GhostFile::SamplesCrc(ghostRace->GetRun()),
+                   static_cast<std::uint32_t>(inputs.GetTickCount()), GhostFile::EncodeInputs(inputs)});
 }
 
 ResultsTable::Table OnlineRace::Results(const std::string& keys) const {

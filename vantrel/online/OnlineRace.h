@@ -12,11 +12,16 @@
 #include "hud/ResultsTable.h"
 #include "net/NetClient.h"
 #include "net/RemoteCarBuffer.h"
+#include "race/RaceMode.h"
 
 class GameEngine;
 class HudNotice;
 class RaceField;
 class RaceRules;
+class RecordsStore;
+class TimeTrialRules;
+class TrialGuests;
+struct Track;
 
 /// The race the server started, seen from here: its grid named from the
 /// lobby (the server's drivers by their grid names), a buffer of the states
@@ -49,12 +54,17 @@ public:
 
     /// The keys under the end screen's table.
     static const char* const EndKeys;
-    /// Sets `engine` up to race this: the other cars as guests of its field
-    /// in the server's grid order, its own player named as the lobby knows
-    /// them, the end screen's keys. Before its Start, in RaceMode::Race.
+    /// The game's mode for the server's: a Race, or a Time Trial.
+    RaceMode GetMode() const { return trial ? RaceMode::TimeTrial : RaceMode::Race; }
+    /// Sets `engine` up to race this: in a Race the other cars as guests of
+    /// its field in the server's grid order, in a Time Trial as its
+    /// see-through guests; its own player named as the lobby knows them,
+    /// the end screen's keys. Before its Start, in GetMode.
     void SetUp(GameEngine& engine);
     /// Once a frame of the race: the HUD's lines, who left (on `notice`,
-    /// at `nowS`), the server's results on the end screen.
+    /// at `nowS`), the server's results on the end screen; a trial won
+    /// with a whole countdown goes to the server's leaderboard, and its
+    /// verdict to `notice`.
     /// @return false once the link is gone (the player is told why by GetNet)
     bool Frame(GameEngine& engine, HudNotice& notice, double nowS);
 
@@ -62,6 +72,12 @@ public:
     /// the others driven by DriverOf), begun `nowS` on the game's clock:
     /// the ticks since the start came count as run.
     std::unique_ptr<RaceRules> MakeRules(RaceField& field, double nowS);
+    /// The rules of this Time Trial on `track` (kept in `records` under
+    /// `recordsKey`), the others shown as `guests`, begun `nowS`.
+    std::unique_ptr<TimeTrialRules> MakeTrialRules(const Track& track, RecordsStore* records, std::string recordsKey,
+                                                   TrialGuests& guests, double nowS);
+    /// Whether player `id` left during the race.
+    bool IsGone(std::uint8_t id) const { return gone.count(id) > 0; }
 
     NetClient& GetNet() { return net; }
     const Protocol::RaceStart& GetStart() const { return start; }
@@ -81,6 +97,9 @@ public:
     std::vector<std::string> TakeLeftLines();
 
 private:
+    /// The won trial's run, inputs and all, to the server's leaderboard.
+    void SubmitWonRun(const GameEngine& engine);
+
     /// A car raced elsewhere: its body follows its states, so it is not driven here.
     class Follower : public Driver {
     public:
@@ -95,5 +114,7 @@ private:
     std::map<std::uint8_t, RemoteCarBuffer> buffers;
     std::optional<Protocol::RaceResult> result;
     bool resultsShown = false;
+    bool trial = false;      ///< the server races a Time Trial
+    bool runSent = false;    ///< the won trial went to the leaderboard
     std::set<std::uint8_t> gone;  ///< players who left during the race
 };

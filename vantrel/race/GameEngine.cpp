@@ -18,6 +18,7 @@
 #include "CarRecovery.h"
 #include "ViewProjection.h"
 #include "GhostRace.h"
+#include "TrialGuests.h"
 #include "Replay.h"
 #include "RaceField.h"
 #include "EngineSound.h"
@@ -98,7 +99,9 @@ GameEngine::~GameEngine() {
 
 void GameEngine::ReleaseRace() {
     replay.reset();
+    // The rules refer to the guests, the guests' cars to the pool.
     race.ReleaseCars();
+    trialGuests.reset();
     // The cars' bodies live in the world: they go back to it before it goes.
     cars.reset();
     race.ReleaseWorld();
@@ -207,6 +210,13 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
             if (!racer.player) scene->AddCar(*racer.car);
         for (const RaceField::Entry& guest : others) scene->AddCar(*guest.car);
     }
+    trialGuests.reset();
+    if (startMode == RaceMode::TimeTrial && trialRules && seats.size() == 1) {
+        trialGuests = std::make_unique<TrialGuests>(*cars);
+        for (std::size_t i = 0; i < guests.size(); ++i)
+            if (!trialGuests->Add(guests[i].model, guests[i].name, Race::PlayerColour(i + 1)))
+                return Fail("a car of the trial could not be made", false);
+    }
     // The game's driver at the player's wheel: along the field's racing
     // line, or for a trial one kept within a checkpoint's reach of the
     // centre line, where the gates are.
@@ -232,7 +242,12 @@ bool GameEngine::Start(unsigned carIndex, Mode startMode) {
 }
 
 void GameEngine::BeginRace(Mode startMode) {
-    race.Begin(startMode, guestRules && race.GetField() ? guestRules(*race.GetField()) : nullptr);
+    std::unique_ptr<RaceRules> given;
+    if (guestRules && race.GetField())
+        given = guestRules(*race.GetField());
+    else if (trialRules && trialGuests)
+        given = trialRules(race.GetTrack(), race.GetRecords(), race.RecordsKey(race.GetSeat(0).carIndex), *trialGuests);
+    race.Begin(startMode, std::move(given));
     standingS = 0.0f;
 }
 
@@ -379,6 +394,7 @@ void GameEngine::RenderScene() {
         engine.RenderScene();
         // See-through, so after everything it shows through.
         if (GhostRace* ghostRace = race.GetGhostRace(); ghostRace && !replay) ghostRace->Draw(*engine.GetRenderer(), engineCamera.GetView());
+        if (trialGuests && !replay) trialGuests->Draw(*engine.GetRenderer(), engineCamera.GetView());
         if (shared) glDisable(GL_SCISSOR_TEST);
         if (scaled) scaledView.End();
     }
@@ -438,9 +454,10 @@ RacePicture GameEngine::Picture(std::size_t seat) {
     }
     // Sharing the screen, the results are the whole window's.
     picture.endScreen = seats.size() == 1;
-    if (field && (endKeys || endTable)) picture.table = &EndTable();
+    if ((field || trialGuests) && (endKeys || endTable)) picture.table = &EndTable();
     if (!hudLines.empty()) picture.lines = &hudLines;
-    if (field && !guests.empty()) picture.labels = GuestLabels(seat);
+    if ((field || trialGuests) && !guests.empty()) picture.labels = GuestLabels(seat);
+    if (trialGuests) picture.guestDots = trialGuests->MapDots();
     return picture;
 }
 
@@ -549,20 +566,29 @@ std::vector<RacePicture::Label> GameEngine::GuestLabels(std::size_t seat) {
     std::vector<RacePicture::Label> labels;
     RaceView& view = *seats[seat].view;
     const ViewRect& rect = view.GetRect();
-    if (rect.IsEmpty() || !race.GetField()) return labels;
+    // A Race's guests are in its field, a trial's beside it.
+    std::vector<std::pair<const Car*, const std::string*>> named;
+    if (const RaceField* field = race.GetField()) {
+        for (const Racer& racer : field->GetRacers())
+            if (std::any_of(guests.begin(), guests.end(), [&](const Guest& g) { return g.name == racer.name; }))
+                named.push_back({racer.car, &racer.name});
+    } else if (trialGuests) {
+        for (std::size_t i = 0; i < trialGuests->GetCount(); ++i)
+            if (trialGuests->IsShown(i)) named.push_back({trialGuests->GetCar(i), &trialGuests->GetName(i)});
+    }
+    if (rect.IsEmpty() || named.empty()) return labels;
     const View& eye = view.GetCamera().GetView();
     const double fovDeg = view.FieldOfViewDeg(cameraSettings.VerticalFieldOfViewDeg());
     const double aspect = static_cast<double>(rect.width) / rect.height;
-    for (const Racer& racer : race.GetField()->GetRacers()) {
-        const bool guest = std::any_of(guests.begin(), guests.end(), [&](const Guest& g) { return g.name == racer.name; });
-        if (!guest || !racer.car || !racer.car->node) continue;
+    for (const auto& [car, name] : named) {
+        if (!car || !car->node) continue;
         // Over the roof as drawn this frame; the name goes once the car is far.
-        const vmath::mat4<float>& frame = racer.car->node->GetTransform().GetMatrix();
+        const vmath::mat4<float>& frame = car->node->GetTransform().GetMatrix();
         const vmath::vec3<double> roof(frame[12], frame[13], frame[14] + LabelHeightM);
         if (vmath::length(roof - eye.GetEye()) > LabelReachM) continue;
         double x = 0.0, y = 0.0;
         if (eye.Project(roof, fovDeg, aspect, x, y) && x > 0.0 && x < 1.0 && y > 0.0 && y < 1.0)
-            labels.push_back({static_cast<float>(x), static_cast<float>(y), racer.name});
+            labels.push_back({static_cast<float>(x), static_cast<float>(y), *name});
     }
     return labels;
 }
@@ -571,7 +597,18 @@ const ResultsTable::Table& GameEngine::EndTable() {
     if (endTable) return *endTable;
     // The results change while the others are still racing: made anew each frame.
     shownTable = ResultsTable::Table();
-    if (const RaceField* field = race.GetField()) shownTable.rows = field->Results();
+    if (const RaceField* field = race.GetField()) {
+        shownTable.rows = field->Results();
+    } else if (const TimeTrialRules* trial = Trial(); trial && trial->IsOver(0)) {
+        // The player's own outcome until the others' come.
+        ResultsTable::Row row;
+        row.position = 1;
+        row.name = race.PlayerName(0);
+        row.car = CarPool::ShownName(race.GetSeat(0).carIndex);
+        row.player = true;
+        row.result = trial->IsPerfect(0) ? RaceClock::Format(trial->GetTakenS(0)) : "Time is up";
+        shownTable.rows.push_back(row);
+    }
     if (endKeys) shownTable.keys = *endKeys;
     return shownTable;
 }

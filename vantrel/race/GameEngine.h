@@ -46,6 +46,7 @@ class Model;
 class OglEffectPass;
 class RaceField;
 class TimeTrialRules;
+class TrialGuests;
 struct RacePicture;
 class RecordsStore;
 class SettingsStore;
@@ -152,11 +153,26 @@ public:
         guests = std::move(others);
         guestRules = std::move(rules);
     }
+    /// Makes a Time Trial's rules for the trial of the player's car on
+    /// `track` (won trials kept in `records` under `recordsKey`), with the
+    /// other players shown as `shown`, in place of the mode's own.
+    using TrialRulesMaker = std::function<std::unique_ptr<TimeTrialRules>(
+        const Track& track, RecordsStore* records, std::string recordsKey, TrialGuests& shown)>;
+    /// A Time Trial beside cars driven elsewhere: `guests` are drawn
+    /// see-through (TrialGuests), touching nothing, and `rules` pose them and
+    /// replace the trial's own. Before Start, alone on the screen.
+    void SetTrialGuests(std::string playerName, std::vector<Guest> others, TrialRulesMaker rules) {
+        race.GetSetup().playerName = std::move(playerName);
+        guests = std::move(others);
+        trialRules = std::move(rules);
+    }
     /// The game's driver at the first player's wheel in a Race or a Time Trial, from the
     /// start (a demonstration, a race left to run by itself); before Start.
     void SetAutopilot(bool on) { autopilotAsked = on; }
     /// The lines under the standings (a network race's ping, who lags), set each frame.
     void SetHudLines(std::vector<std::string> lines) { hudLines = std::move(lines); }
+    /// A Time Trial's cars raced elsewhere (SetTrialGuests); null without.
+    const TrialGuests* GetTrialGuests() const { return trialGuests.get(); }
     /// What is raced, as Start made it.
     const RaceSetup& GetSetup() const { return race.GetSetup(); }
     /// The race as the world runs it, without drawing.
@@ -355,6 +371,9 @@ private:
     EventHandler& handler;
     std::vector<Guest> guests;
     RulesMaker guestRules;
+    TrialRulesMaker trialRules;
+    /// A Time Trial's guests; made by Start, gone before the pool.
+    std::unique_ptr<TrialGuests> trialGuests;
     std::vector<std::string> hudLines;
     bool autopilotAsked = false;
     std::unique_ptr<RacingDriver> autopilot;

@@ -19,6 +19,7 @@
 #include "storage/SettingsStore.h"
 #include "track/RoadCentreLine.h"
 #include "FieldSettings.h"
+#include "view/SeeThroughCars.h"
 
 const char* const GhostRace::SettingsKey = "ghost";
 
@@ -45,7 +46,7 @@ GhostRace::GhostRace(CarPool& cars, const RoadCentreLine& road, const std::strin
 
 GhostRace::~GhostRace() {
     ghostDriver.reset();
-    if (ghostCar) cars.ReleaseGhosts();
+    if (ghostCar) cars.ReleaseGhost(*ghostCar);
 }
 
 bool GhostRace::LoadBestRun(const std::string& trackKey, unsigned carIndex, const RoadCentreLine& road,
@@ -77,7 +78,7 @@ bool GhostRace::SetGhost(unsigned carIndex, const RecordedRun& run, std::uint32_
     // A second ghost replaces the first: its car is made anew, so its wheels
     // start from the model's rest.
     ghostDriver.reset();
-    if (ghostCar) cars.ReleaseGhosts();
+    if (ghostCar) cars.ReleaseGhost(*ghostCar);
     ghostCar = nullptr;
     ghostRun = RecordedRun();
     if (run.GetSampleCount() < 2) return false;
@@ -188,38 +189,7 @@ std::vector<MapDot> GhostRace::MapDots() const {
 
 void GhostRace::Draw(Renderer& renderer, const View& view) const {
     if (!shown || !ghostCar || opacity <= 0.0f) return;
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT |
-                 GL_LIGHTING_BIT);
-    // The effect pass leaves its shadow and environment maps on units 0 and
-    // 1; the car's own textures come on unit 2.
-    for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE1}) {
-        glActiveTexture(unit);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_TEXTURE_CUBE_MAP);
-        for (GLenum coordinate : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
-            glDisable(coordinate);
-    }
-    glUseProgram(0);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthMask(GL_TRUE);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    renderer.SetViewing(view);
-    // Its depth alone first, then its colour only where it is the nearest
-    // surface: one layer of car blended over the road, not every panel
-    // behind it as well.
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    ghostCar->node->Render(renderer);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDepthMask(GL_FALSE);
-    ghostCar->node->Render(renderer);
-    glPopMatrix();
-    glPopAttrib();
+    SeeThroughCars::Draw(renderer, view, {ghostCar});
 }
 
 bool GhostRace::ReadShown(SettingsStore* store) {

@@ -113,6 +113,8 @@ void Race::Begin(RaceMode startMode, std::unique_ptr<RaceRules> given) {
             {seat.carIndex, RaceSetup::Entrant::Driver::LocalPlayer, seat.player->GetDevice(), setup.opponentSkill});
     if (given) {
         rules = std::move(given);
+        // A trial's rules from outside still race the ghost and record the run.
+        if (auto* trial = dynamic_cast<TimeTrialRules*>(rules.get())) trial->SetGhostRace(ghostRace.get(), setup.PlayerCar());
     } else if (mode == RaceMode::Race && field) {
         rules.reset(new FieldRaceRules(*field));
     } else if (mode == RaceMode::TimeTrial) {
@@ -186,7 +188,8 @@ void Race::Tick(bool held) {
         if (Car* car = seats[i].player->GetCar()) car->controlsEnabled = rules->AreControlsEnabled(i);
     }
     Car* car = seats.empty() ? nullptr : seats.front().player->GetCar();
-    if (car && mode == RaceMode::TimeTrial && seats.size() == 1 && !rules->IsOver(0)) {
+    const bool waiting = rules->IsWaiting();
+    if (car && mode == RaceMode::TimeTrial && seats.size() == 1 && !rules->IsOver(0) && !waiting) {
         // The controls as the car got them this tick, to the bit, up to the
         // tick the trial is won in (or lost).
         const RunInputs::Tick input{car->throttle, car->brake, car->steering, recoveredSinceTick, held,
@@ -195,7 +198,7 @@ void Race::Tick(bool held) {
         inputs.Append(input);
     }
     if (held || !world || !car) return;
-    if (rules->IsWorldRunning()) {
+    if (rules->IsWorldRunning() && !waiting) {
         world->Step(tickS);
         for (Seat& seat : seats)
             if (seat.car && seat.car->body)

@@ -150,6 +150,8 @@ public:
     /// Empty in the other modes and beside other players.
     const RunInputs& GetInputs() const { return inputs; }
 
+    /// Where won trials are kept; null: timed, not kept.
+    RecordsStore* GetRecords() const { return records; }
     /// The records' and ghosts' names of the track driven this way, for car model `carIndex`.
     std::string RecordsKey(unsigned carIndex) const;
     std::string GhostKey() const;

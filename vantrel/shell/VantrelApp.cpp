@@ -192,7 +192,7 @@ bool VantrelApp::StartOnlineRace(const Protocol::RaceStart& start) {
         onlineRace.reset();
         return BackToShowRoom(!choice ? "Missing track " + ref.key : "The server's grid has no place for this game");
     }
-    if (StartRace(onlineRace->GetOwn()->model, RaceMode::Race, false, *choice)) return true;
+    if (StartRace(onlineRace->GetOwn()->model, onlineRace->GetMode(), false, *choice)) return true;
     online->Leave();
     onlineRace.reset();
     return false;

@@ -53,6 +53,11 @@ public:
     /// Whether a player's input reaches their car this tick.
     virtual bool AreControlsEnabled(std::size_t player) const { return IsReleased() && !IsOver(player); }
 
+    /// This tick the race has not begun for the players yet: the world
+    /// stands, nothing is recorded and the countdown waits (a network trial
+    /// waiting for the other games, so that its own countdown ends on the
+    /// server's release tick).
+    virtual bool IsWaiting() const { return false; }
     /// The countdown is over: the cars may go.
     virtual bool IsReleased() const { return countdownTicks < 0; }
     /// Seconds left of the countdown; below 0 once the cars are released.

@@ -35,9 +35,7 @@ void RaceHud::Draw(Lumora& engine, const RacePicture& race, float w, float h, Cl
     const bool checkpointAhead = race.mode != RaceMode::FreeDrive && race.nextCheckpoint < checkpoints.size();
     if (car && car->body)
         minimap.Draw(w, h, *car->body, checkpointAhead ? &checkpoints[race.nextCheckpoint] : nullptr,
-                     race.field       ? race.field->MapDots(race.player)
-                     : race.ghostRace ? race.ghostRace->MapDots()
-                                      : std::vector<MapDot>());
+                     race.field ? race.field->MapDots(race.player) : TrialDots(race));
     if (race.mode != RaceMode::FreeDrive && smallFont && largeFont)
         DrawRaceLines(engine.GetRenderer()->GetFontManager(), race, w, h, endScreen);
     if (car) car->DrawInstruments(engine, w);
@@ -51,7 +49,10 @@ void RaceHud::DrawRaceLines(Renderer::FontManager& fonts, const RacePicture& rac
     glColor3f(1.0f, 1.0f, 0.0f);
     fonts.Print(*smallFont, w / 2 - 50, h - 50,
                 RaceClock::Format(race.field ? rules.GetClock().GetTakenS() : race.remainingTime));
-    if (race.field) DrawFieldLines(fonts, race, w, h, endScreen);
+    if (race.field)
+        DrawFieldLines(fonts, race, w, h, endScreen);
+    else
+        DrawNamesAndLines(fonts, race, w, h, h - 124);
     const float countdown = rules.GetCountdown();
     if (countdown >= 0.0f) {
         glColor4f(1.0f, 0.8f, 0.0f, 1.0f);
@@ -90,30 +91,47 @@ void RaceHud::DrawRaceLines(Renderer::FontManager& fonts, const RacePicture& rac
         fonts.Print(*largeFont, w / 2 - 100, h / 2, "Perfect !");
     }
     if (race.ghostRace && messageFont) race.ghostRace->DrawLines(fonts, *smallFont, *messageFont, w, h);
-    if (rules.IsOver(race.player) && race.result && race.endScreen)
-        race.result->Draw(fonts, *smallFont, w, h, endScreen);
+    if (rules.IsOver(race.player) && race.endScreen) {
+        // Beside others (a network trial) the table of everyone, else the trial's own outcome.
+        if (race.table && messageFont)
+            ResultsTable::Draw(fonts, *messageFont, *race.table, w, h, endScreen);
+        else if (race.result)
+            race.result->Draw(fonts, *smallFont, w, h, endScreen);
+    }
+}
+
+std::vector<MapDot> RaceHud::TrialDots(const RacePicture& race) {
+    std::vector<MapDot> dots = race.guestDots;
+    if (race.ghostRace)
+        for (const MapDot& dot : race.ghostRace->MapDots()) dots.push_back(dot);
+    return dots;
+}
+
+void RaceHud::DrawNamesAndLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
+                                float linesY) const {
+    if (!messageFont) return;
+    glColor3f(1.0f, 1.0f, 1.0f);
+    // Centred on the car as near as the glyphs' average width allows.
+    const float halfChar = 0.25f * static_cast<float>(messageFont->GetSize());
+    for (const RacePicture::Label& label : race.labels)
+        fonts.Print(*messageFont, label.x * w - halfChar * static_cast<float>(label.text.size()), label.y * h,
+                    label.text);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    if (race.lines)
+        for (std::size_t i = 0; i < race.lines->size(); ++i)
+            fonts.Print(*messageFont, 30, linesY - 22.0f * static_cast<float>(i), (*race.lines)[i]);
 }
 
 void RaceHud::DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
                              ClickAreas* endScreen) const {
     const RaceField& field = *race.field;
     const double nowS = race.rules->GetClock().GetTakenS();
-    if (messageFont) {
-        glColor3f(1.0f, 1.0f, 1.0f);
-        // Centred on the car as near as the glyphs' average width allows.
-        const float halfChar = 0.25f * static_cast<float>(messageFont->GetSize());
-        for (const RacePicture::Label& label : race.labels)
-            fonts.Print(*messageFont, label.x * w - halfChar * static_cast<float>(label.text.size()), label.y * h,
-                        label.text);
-    }
+    DrawNamesAndLines(fonts, race, w, h, h - 124);
     glColor3f(1.0f, 1.0f, 0.0f);
     fonts.Print(*smallFont, 30, h - 50, field.PositionLine(race.player));
     if (messageFont) {
         fonts.Print(*messageFont, 30, h - 80, field.GapAheadLine(nowS, race.player));
         fonts.Print(*messageFont, 30, h - 102, field.GapBehindLine(nowS, race.player));
-        if (race.lines)
-            for (std::size_t i = 0; i < race.lines->size(); ++i)
-                fonts.Print(*messageFont, 30, h - 124 - 22.0f * static_cast<float>(i), (*race.lines)[i]);
     }
     if (race.wrongWay) race.wrongWay->Draw(fonts, *largeFont, w, h);
     if (field.IsPlayerFinished(race.player) && messageFont && race.endScreen) {

@@ -42,6 +42,12 @@ private:
     void DrawRaceLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
                        ClickAreas* endScreen) const;
     /// The position, the gaps and, once the view's player is home, the results.
+    /// The other cars' names over them, and the race's lines (a network
+    /// race's ping) down from `linesY`.
+    void DrawNamesAndLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
+                           float linesY) const;
+    /// A trial's other cars and its ghost on the map.
+    static std::vector<MapDot> TrialDots(const RacePicture& race);
     void DrawFieldLines(Renderer::FontManager& fonts, const RacePicture& race, float w, float h,
                         ClickAreas* endScreen) const;
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "hud/Minimap.h"
 #include "hud/ResultsTable.h"
 #include "race/RaceMode.h"
 
@@ -41,4 +42,6 @@ struct RacePicture {
         std::string text;
     };
     std::vector<Label> labels;
+    /// A Time Trial's other cars on the map (TrialGuests).
+    std::vector<MapDot> guestDots;
 };
