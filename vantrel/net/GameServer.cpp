@@ -21,11 +21,15 @@ bool GameServer::Start() {
     if (settings.discoveryPort) responder.Open(settings.address, *settings.discoveryPort);
     if (logger.IsEnabled(Logger::Info)) {
         const Protocol::RaceChoice& c = l.choice;
+        // A trial has no cars of the server's.
+        const std::string field = c.mode == Protocol::Mode::TimeTrial ? ""
+                                  : c.opponents == 1                  ? ", 1 opponent"
+                                                                      : ", " + std::to_string(c.opponents) + " opponents";
         Logger::Stream(logger, Logger::Info).GetStream()
             << "'" << l.serverName << "' listening on " << (settings.address.empty() ? "*" : settings.address) << ":"
             << host.GetPort() << ", up to " << l.maxPlayers << " players" << (l.password.empty() ? "" : ", password")
             << "; " << (c.mode == Protocol::Mode::Race ? "race" : "time trial") << " on " << c.track.key
-            << (c.track.reverse ? " reversed" : "") << ", " << unsigned(c.opponents) << " opponents";
+            << (c.track.reverse ? " reversed" : "") << field;
     }
     return true;
 }

@@ -102,7 +102,9 @@ bool OnlineRace::Frame(GameEngine& engine, HudNotice& notice, double nowS) {
     if (const auto* rules = dynamic_cast<const OnlineRaceRules*>(&engine.GetRules())) tick = rules->GetTick();
     const auto* trialRules = dynamic_cast<const OnlineTrialRules*>(&engine.GetRules());
     if (trialRules) tick = trialRules->GetTick();
-    engine.SetHudLines(HudLines(tick * FixedTick::TickS));
+    std::vector<std::string> lines = HudLines(tick * FixedTick::TickS);
+    if (trialRules && trialRules->IsWaiting()) lines.insert(lines.begin(), "Waiting for the other games");
+    engine.SetHudLines(std::move(lines));
     if (trialRules && trialRules->IsCheckable() && engine.IsPerfect() && !runSent) {
         runSent = true;
         SubmitWonRun(engine);

@@ -129,7 +129,7 @@ std::vector<std::string> OnlineSession::LobbyLines(std::string (*carName)(const 
     const Protocol::RaceChoice& choice = client->GetChoice();
     std::string race = std::string(ModeName(choice.mode)) + " on " + choice.track.key +
                        (choice.track.reverse ? " reversed" : "");
-    if (choice.mode == Protocol::Mode::Race) race += ", " + std::to_string(choice.opponents) + " opponents";
+    if (choice.mode == Protocol::Mode::Race) race += ", " + std::to_string(choice.opponents) + (choice.opponents == 1 ? " opponent" : " opponents");
     lines.push_back(race);
     const Protocol::LobbyState& lobby = client->GetLobby();
     for (const Protocol::LobbyPlayer& player : lobby.players) {
