@@ -27,6 +27,8 @@
 #include "track/TrackList.h"
 #include "race/GhostRace.h"
 #include "race/Replay.h"
+#include "race/TrialGuests.h"
+#include "race/rules/TimeTrialRules.h"
 #include "showroom/ShowRoom.h"
 #include "storage/GhostFile.h"
 #include "storage/RecordsStore.h"
@@ -296,6 +298,62 @@ TEST_F(GhostRaceTest, TheGhostIsDrawnSeeThroughOverTheRoadAfterTheScene) {
     EXPECT_GT(blended, covered * 9 / 10) << blended << " of " << covered;
     // Nothing else moved: the rest of the frame is the road's, pixel for pixel.
     EXPECT_GT(unchanged, (road.Width() * road.Height() - covered) * 9 / 10);
+}
+
+// Another player's car of a network trial: see-through where its state puts
+// it, faded out at the player's car, and gone from the picture when hidden.
+TEST_F(GhostRaceTest, ATrialGuestIsDrawnSeeThroughWhereItsStatePutsItAndFadesAtThePlayersCar) {
+    // A trial beside another player, as a network trial sets it up, at the Low preset.
+    TrialGuests* shown = nullptr;
+    race.reset();
+    race = std::make_unique<GameEngine>(handler, records.get());
+    race->SetQuality(QualityPreset::Level::Low);
+    race->SetTrialGuests("Bob", {{1, "Ann", nullptr}},
+                         [&](const Track& track, RecordsStore* kept, std::string key, TrialGuests& guests) {
+                             shown = &guests;
+                             return std::make_unique<TimeTrialRules>(track, kept, std::vector<std::string>{key});
+                         });
+    ASSERT_TRUE(race->Initialize());
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(race->Start(0, RaceMode::TimeTrial));
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(shown && race->GetTrialGuests() == shown);
+    TrialGuests& guests = *shown;
+    const Car& player = *race->GetCar();
+    const vmath::mat4<float> pose = player.node->GetTransform().GetMatrix();
+    const vec3 forward(pose[4], pose[5], pose[6]), side(pose[0], pose[1], pose[2]);
+    const vec3 at = PositionOf(pose) + forward * 25.0f;
+    RecordedRun::Sample state;
+    state.positionM = at;
+    state.orientation = RecordedRun::OrientationOfGL(pose.ptr());
+    const vec3 eye = at + side * 9.0f + vec3(0.0f, 0.0f, 2.5f);
+    const View view(vmath::vec3<double>(eye.x, eye.y, eye.z), vmath::vec3<double>(at.x, at.y, at.z + 0.5),
+                    {0.0, 0.0, 1.0});
+    race->GetEngine().GetCamera().SetView(view);
+    const auto shot = [&] {
+        race->RenderScene();
+        return BackBuffer();
+    };
+    guests.Pose(0, nullptr, PositionOf(pose));
+    const BackBuffer road = shot();
+    EXPECT_TRUE(guests.MapDots().empty());
+    guests.Pose(0, &state, PositionOf(pose));
+    const BackBuffer seeThrough = shot();
+    ASSERT_EQ(guests.MapDots().size(), 1u);
+    EXPECT_TRUE(guests.MapDots()[0].hollow);
+    // At the player's car it fades out: nothing of it in front of the player's eyes.
+    guests.Pose(0, &state, at);
+    EXPECT_FALSE(guests.IsSeen(0));
+    const BackBuffer faded = shot();
+    int changed = 0, fadedChanged = 0;
+    for (int y = 0; y < road.Height(); ++y)
+        for (int x = 0; x < road.Width(); ++x) {
+            const std::uint8_t *r = road.At(x, y), *g = seeThrough.At(x, y), *f = faded.At(x, y);
+            if (!std::equal(r, r + 3, g)) ++changed;
+            if (!std::equal(r, r + 3, f)) ++fadedChanged;
+        }
+    EXPECT_GT(changed, road.Width() * road.Height() / 100) << "the guest's car is not in the picture";
+    EXPECT_EQ(fadedChanged, 0);
 }
 
 TEST_F(GhostRaceTest, ARunWatchedAtTwiceTheSpeedReachesTheSamePosesInHalfTheFrames) {

@@ -109,7 +109,7 @@ bool OnlineRace::Frame(GameEngine& engine, HudNotice& notice, double nowS) {
         runSent = true;
         SubmitWonRun(engine);
     }
-    for (const Protocol::RunVerdict& verdict : net.TakeVerdicts()) notice.Show(verdict.line, nowS);
+    for (const Protocol::RunVerdict& verdict : net.TakeVerdicts()) notice.Show(verdict.line, nowS, false, VerdictShownS);
     if (result && !resultsShown) {
         engine.SetEndTable(EndKeys, Results(EndKeys));
         resultsShown = true;

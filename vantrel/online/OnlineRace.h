@@ -52,6 +52,8 @@ public:
     /// follows its states. Null for the own car or an id not on the grid.
     Driver* DriverOf(std::uint8_t id);
 
+    /// How long the leaderboard's verdict on a won trial stays on the HUD (s).
+    static constexpr double VerdictShownS = 10.0;
     /// The keys under the end screen's table.
     static const char* const EndKeys;
     /// The game's mode for the server's: a Race, or a Time Trial.

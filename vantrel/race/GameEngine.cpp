@@ -574,7 +574,7 @@ std::vector<RacePicture::Label> GameEngine::GuestLabels(std::size_t seat) {
                 named.push_back({racer.car, &racer.name});
     } else if (trialGuests) {
         for (std::size_t i = 0; i < trialGuests->GetCount(); ++i)
-            if (trialGuests->IsShown(i)) named.push_back({trialGuests->GetCar(i), &trialGuests->GetName(i)});
+            if (trialGuests->IsSeen(i)) named.push_back({trialGuests->GetCar(i), &trialGuests->GetName(i)});
     }
     if (rect.IsEmpty() || named.empty()) return labels;
     const View& eye = view.GetCamera().GetView();

@@ -44,6 +44,8 @@ public:
     /// (the player's car); null hides it (no state yet, or gone).
     void Pose(std::size_t guest, const RecordedRun::Sample* shown, const vmath::vec3<float>& ownM);
     bool IsShown(std::size_t guest) const { return guest < guests.size() && guests[guest].shown; }
+    /// Shown and not faded out: where its name goes over it.
+    bool IsSeen(std::size_t guest) const { return IsShown(guest) && guests[guest].opacity > 0.0f; }
 
     /// The shown guests over the scene drawn last, seen through `view`.
     void Draw(Renderer& renderer, const View& view) const;
