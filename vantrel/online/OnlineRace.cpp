@@ -122,6 +122,12 @@ std::unique_ptr<RaceRules> OnlineRace::MakeRules(RaceField& field, double nowS) 
     return std::make_unique<OnlineRaceRules>(field, *this, static_cast<std::uint32_t>(lateS / FixedTick::TickS));
 }
 
+void OnlineRace::TakeArrivals(double nowS) {
+    for (const Protocol::CarState& state : net.TakeStates())
+        if (const auto buffer = buffers.find(state.playerId); buffer != buffers.end()) buffer->second.Push(state, nowS);
+    if (std::optional<Protocol::RaceResult> over = net.TakeRaceResult()) result = std::move(over);
+}
+
 std::unique_ptr<TimeTrialRules> OnlineRace::MakeTrialRules(const Track& track, RecordsStore* records,
                                                            std::string recordsKey, TrialGuests& guests, double nowS) {
     const double lateS = std::max(0.0, nowS - arrivalS);

@@ -81,6 +81,10 @@ public:
     /// Whether player `id` left during the race.
     bool IsGone(std::uint8_t id) const { return gone.count(id) > 0; }
 
+    /// What came over the link since the last tick, at race time `nowS`:
+    /// each other car's states into its buffer, the server's results.
+    void TakeArrivals(double nowS);
+
     NetClient& GetNet() { return net; }
     const Protocol::RaceStart& GetStart() const { return start; }
     std::map<std::uint8_t, RemoteCarBuffer>& GetBuffers() { return buffers; }

@@ -28,11 +28,8 @@ void OnlineRaceRules::BeforeTick(float tickS) {
     ++tick;
     RaceRules::BeforeTick(tickS);
     const double nowS = tick * FixedTick::TickS;
-    NetClient& net = race.GetNet();
+    race.TakeArrivals(nowS);
     std::map<std::uint8_t, RemoteCarBuffer>& buffers = race.GetBuffers();
-    for (const Protocol::CarState& state : net.TakeStates())
-        if (const auto buffer = buffers.find(state.playerId); buffer != buffers.end()) buffer->second.Push(state, nowS);
-    if (std::optional<Protocol::RaceResult> over = net.TakeRaceResult()) race.SetResult(std::move(*over));
     field.Drive(tickS, IsReleased());
     for (auto& [id, car] : others) {
         RemoteCarBuffer::Shown shown;

@@ -35,12 +35,7 @@ void OnlineTrialRules::Begin() {
 
 void OnlineTrialRules::BeforeTick(float tickS) {
     ++tick;
-    const double nowS = tick * FixedTick::TickS;
-    NetClient& net = race.GetNet();
-    std::map<std::uint8_t, RemoteCarBuffer>& buffers = race.GetBuffers();
-    for (const Protocol::CarState& state : net.TakeStates())
-        if (const auto buffer = buffers.find(state.playerId); buffer != buffers.end()) buffer->second.Push(state, nowS);
-    if (std::optional<Protocol::RaceResult> over = net.TakeRaceResult()) race.SetResult(std::move(*over));
+    race.TakeArrivals(tick * FixedTick::TickS);
     waiting = waitTicks > 0;
     if (waiting) {
         --waitTicks;
