@@ -197,7 +197,7 @@ TEST_F(OnlinePlayers, OneHostsAnotherJoinsByAddressBothGetReadyAndTheHostLeaving
     EXPECT_EQ(guestPage.GetView().status, "Server stopped");
 }
 
-TEST_F(OnlinePlayers, AGameHostedWithAPasswordTakesOnlyThoseWhoTypeIt) {
+TEST_F(OnlinePlayers, AGameHostedWithAPasswordTakesOnlyThoseWhoTypeItAndRacesTheModeChosen) {
     OnlineGame host(tracks, hostSettings.get()), guest(tracks, guestSettings.get());
     host.SetListen({"127.0.0.1", 0, std::nullopt});
     ASSERT_EQ(host.SetName("Ann"), "");
@@ -218,8 +218,13 @@ TEST_F(OnlinePlayers, AGameHostedWithAPasswordTakesOnlyThoseWhoTypeIt) {
     int chosen = -1;
     EXPECT_TRUE(Shows(hostPage.Lines(chosen), "Password: *********"));
     EXPECT_FALSE(Shows(hostPage.Lines(chosen), "swordfish"));
+    // A Time Trial this time: Left on the host line.
+    hostPage.OnKey(VK_LEFT, 0);
+    EXPECT_TRUE(Shows(hostPage.Lines(chosen), "Host a game: Time Trial"));
     hostPage.OnKey(VK_RETURN, 0);
     ASSERT_TRUE(Run(host, hostPage, guest, guestPage, [&] { return hostPage.GetView().inGame; }));
+    EXPECT_TRUE(Shows(hostPage.GetView().lobby, "Time Trial on ")) << hostPage.GetView().lobby.front();
+    EXPECT_FALSE(Shows(hostPage.GetView().lobby, "opponent")) << "a trial has none";
     const std::string address = "127.0.0.1:" + std::to_string(host.GetSession().GetHostedPort());
 
     // Without it the guest is told so; with it, the guest is in.
